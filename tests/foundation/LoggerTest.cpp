@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "foundation/Errors.h"
+#include "foundation/Logger_imp.h"
+#include "foundation/MiscFunc.h"
+#include "foundation/TempFolder.h"
+
+namespace kelvar {
+namespace {
+
+using test::ReadWholeFile;
+using test::TTempFolder;
+using test::WriteWholeFile;
+
+std::vector<std::string> Lines(const std::string& file) {
+    std::vector<std::string> lines;
+    std::istringstream in(ReadWholeFile(file));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+TEST(Logger, LineFormatUsesLocalTimeAndTheKindLetter) {
+    std::tm tm {};
+    tm.tm_year = 2026 - 1900;
+    tm.tm_mon = 2;
+    tm.tm_mday = 1;
+    tm.tm_hour = 8;
+    tm.tm_min = 5;
+    tm.tm_sec = 9;
+    tm.tm_isdst = -1;
+    TLogRec entry{std::chrono::system_clock::from_time_t(std::mktime(&tm)), "Logger created", "CORE", LogKind::Init};
+    EXPECT_EQ(TLogger::FormatLine(entry), "I 2026-03-01 08:05:09 [CORE] Logger created");
+
+    const std::string letters = "XEWNIDT";
+    for (int kind = 0; kind < 7; ++kind) EXPECT_EQ(TLogger::KindLetter(static_cast<TLogKind>(kind)), letters[kind]);
+    EXPECT_EQ(TLogger::KindLetter(7), '?');
+    EXPECT_EQ(TLogger::KindLetter(255), '?');
+}
+
+TEST(Logger, WritesInBatchesOfFifty) {
+    TTempFolder tmp;
+    const std::string file = tmp.File("EventLog.log");
+    TLogger logger(file);
+    for (int i = 0; i < 49; ++i) logger.Log("m" + std::to_string(i), "TEST", LogKind::Warning);
+    EXPECT_FALSE(std::filesystem::exists(file));
+    logger.Log("m49", "TEST", LogKind::Warning);
+    auto lines = Lines(file);
+    ASSERT_EQ(lines.size(), 51u);
+    EXPECT_EQ(lines[0], "~ Event Log created");
+    EXPECT_EQ(lines[1].substr(0, 2), "W ");
+    EXPECT_EQ(lines[1].substr(lines[1].size() - 10), " [TEST] m0");
+    EXPECT_EQ(lines[50].substr(lines[50].size() - 11), " [TEST] m49");
+    EXPECT_EQ(logger.PendingCount(), 0u);
+}
+
+TEST(Logger, AppendsToAnExistingFileAndFlushesTheRestWhenDestroyed) {
+    TTempFolder tmp;
+    const std::string file = tmp.File("EventLog.log");
+    WriteWholeFile(file, "earlier\n");
+    {
+        TLogger logger(file);
+        for (int i = 0; i < 3; ++i) logger.Log("m", "S", LogKind::Notice);
+        EXPECT_EQ(ReadWholeFile(file), "earlier\n");
+    }
+    auto lines = Lines(file);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "earlier");
+    EXPECT_EQ(lines[3].substr(0, 2), "N ");
+}
+
+TEST(Logger, KeepsTheLastMaxCountEntries) {
+    TLogger logger("");
+    for (int i = 0; i < 201; ++i) logger.Log(std::to_string(i), "S", LogKind::Debug);
+    EXPECT_EQ(logger.Count(), 200);
+    EXPECT_EQ(logger.GetItem(0).Message, "1");
+    EXPECT_EQ(logger.GetItem(199).Message, "200");
+    EXPECT_EQ(logger.GetItem(199).Source, "S");
+    EXPECT_EQ(logger.GetItem(199).Kind, LogKind::Debug);
+    EXPECT_THROW(logger.GetItem(200), EListError);
+    EXPECT_THROW(logger.GetItem(-1), EListError);
+
+    logger.SetMaxCount(5);
+    EXPECT_EQ(logger.Count(), 200);  // trimmed at the next Log
+    logger.Log("x", "S", LogKind::Debug);
+    EXPECT_EQ(logger.Count(), 5);
+    logger.Clear();
+    EXPECT_EQ(logger.Count(), 0);
+}
+
+TEST(Logger, WithoutLogToFileKeepsEntriesButNeverTouchesTheFile) {
+    TTempFolder tmp;
+    const std::string file = tmp.File("EventLog.log");
+    {
+        TLogger logger(file);
+        logger.SetLogToFile(false);
+        for (int i = 0; i < 250; ++i) logger.Log("m", "S", LogKind::Error);
+        EXPECT_EQ(logger.Count(), 200);
+        EXPECT_EQ(logger.PendingCount(), 0u);
+    }
+    EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+TEST(Logger, ClearKeepsThePendingLines) {
+    TTempFolder tmp;
+    const std::string file = tmp.File("EventLog.log");
+    {
+        TLogger logger(file);
+        logger.Log("kept", "S", LogKind::Error);
+        logger.Clear();
+    }
+    EXPECT_EQ(Lines(file).size(), 2u);
+}
+
+TEST(Logger, DeletesAFileOverFiveMegabytesOnly) {
+    TTempFolder tmp;
+    const std::string big = tmp.File("big.log");
+    const std::string limit = tmp.File("limit.log");
+    WriteWholeFile(big, std::string(5242881, 'x'));
+    WriteWholeFile(limit, std::string(5242880, 'x'));
+    {
+        TLogger logger(big);
+        EXPECT_FALSE(std::filesystem::exists(big));
+        WriteWholeFile(big, std::string(5242881, 'x'));
+        logger.SetFileName(limit);
+        EXPECT_TRUE(std::filesystem::exists(limit));
+        logger.SetFileName(big);
+        EXPECT_FALSE(std::filesystem::exists(big));
+        EXPECT_EQ(logger.GetFileName(), big);
+        logger.Log("fresh", "S", LogKind::Init);
+    }
+    EXPECT_EQ(Lines(big).front(), "~ Event Log created");
+    EXPECT_EQ(std::filesystem::file_size(limit), 5242880u);
+}
+
+// While the file can't be written the pending lines stay bounded, newest kept, and the next
+// batch writes them once it can.
+TEST(Logger, PendingLinesAreBoundedWhileTheFileCannotBeWritten) {
+    TTempFolder tmp;
+    const std::string folder = tmp.File("later");
+    const std::string file = folder + "/EventLog.log";
+    TLogger logger(file);
+    for (int i = 0; i < 6000; ++i) logger.Log(std::to_string(i), "S", LogKind::Trace);
+    EXPECT_EQ(logger.PendingCount(), TLogger::MaxPendingLines);
+
+    std::filesystem::create_directory(folder);
+    logger.Log("6000", "S", LogKind::Trace);
+    EXPECT_EQ(logger.PendingCount(), 0u);
+    auto lines = Lines(file);
+    ASSERT_EQ(lines.size(), 1u + TLogger::MaxPendingLines);
+    EXPECT_EQ(lines[1].substr(lines[1].size() - 8), "[S] 1001");
+    EXPECT_EQ(lines.back().substr(lines.back().size() - 8), "[S] 6000");
+}
+
+TEST(Logger, ManyThreadsLoseNoLine) {
+    TTempFolder tmp;
+    const std::string file = tmp.File("EventLog.log");
+    {
+        TLogger logger(file);
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t)
+            threads.emplace_back([&logger, t] {
+                for (int i = 0; i < 120; ++i) logger.Log(std::to_string(t) + ":" + std::to_string(i), "T", 3);
+            });
+        for (auto& th : threads) th.join();
+    }
+    EXPECT_EQ(Lines(file).size(), 1u + 4 * 120);
+}
+
+TEST(Logger, DefaultFileIsInTheProgramFolder) {
+    TLogger logger;
+    logger.SetLogToFile(false);  // leave the build tree alone
+    EXPECT_EQ(logger.GetFileName(), ProgramFolder() + "EventLog.log");
+    EXPECT_EQ(logger.GetMaxCount(), 200);
+}
+
+TEST(Logger, CoreLoggerReceivesLogMessage) {
+    auto logger = std::make_shared<TLogger>("");
+    SetCoreLogger(logger);
+    LogMessage("hello", "CORE", LogKind::Init);
+    SetCoreLogger(nullptr);
+    LogMessage("dropped", "CORE", LogKind::Init);
+    ASSERT_EQ(logger->Count(), 1);
+    EXPECT_EQ(logger->GetItem(0).Message, "hello");
+}
+
+}  // namespace
+}  // namespace kelvar
