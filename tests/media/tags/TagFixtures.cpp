@@ -1,0 +1,191 @@
+#include "TagFixtures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+
+#define OV_EXCLUDE_STATIC_CALLBACKS
+#include <vorbis/vorbisenc.h>
+#include <vorbis/vorbisfile.h>
+
+namespace kelvar::test {
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kelvar-tags-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    FPath = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::permissions(FPath, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(FPath, ec);
+}
+
+std::vector<std::string> TempDir::Entries() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(FPath)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void WriteFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+Bytes ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+Bytes SyncSafeBytes(uint32_t v) {
+    return {uint8_t((v >> 21) & 0x7F), uint8_t((v >> 14) & 0x7F), uint8_t((v >> 7) & 0x7F), uint8_t(v & 0x7F)};
+}
+
+Bytes BigEndianBytes(uint32_t v) { return {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)}; }
+
+Bytes Id3Frame(const std::string& id, const Bytes& payload, int version, uint16_t flags) {
+    const auto size = static_cast<uint32_t>(payload.size());
+    return Text(id) + (version == 3 ? BigEndianBytes(size) : SyncSafeBytes(size)) +
+           Bytes {uint8_t(flags >> 8), uint8_t(flags & 0xFF)} + payload;
+}
+
+Bytes Id3Frame22(const std::string& id, const Bytes& payload) {
+    const auto size = static_cast<uint32_t>(payload.size());
+    return Text(id) + Bytes {uint8_t(size >> 16), uint8_t(size >> 8), uint8_t(size)} + payload;
+}
+
+Bytes Id3Tag(int version, uint8_t flags, const Bytes& body, size_t padding) {
+    Bytes all = body;
+    all.resize(body.size() + padding, 0);
+    return Text("ID3") + Bytes {uint8_t(version), 0, flags} + SyncSafeBytes(static_cast<uint32_t>(all.size())) + all;
+}
+
+Bytes Id3v1Block(const std::string& title, const std::string& artist, const std::string& album,
+                 const std::string& year, const Bytes& comment30, uint8_t genre) {
+    Bytes b(128, 0);
+    std::memcpy(b.data(), "TAG", 3);
+    auto put = [&](size_t at, const std::string& s, size_t n) { std::memcpy(b.data() + at, s.data(), std::min(n, s.size())); };
+    put(3, title, 30);
+    put(33, artist, 30);
+    put(63, album, 30);
+    put(93, year, 4);
+    std::memcpy(b.data() + 97, comment30.data(), std::min<size_t>(30, comment30.size()));
+    b[127] = genre;
+    return b;
+}
+
+Bytes Mp3Frames(int count) {
+    Bytes out;
+    for (int i = 0; i < count; ++i) {
+        Bytes frame(417, 0);
+        frame[0] = 0xFF;
+        frame[1] = 0xFB;
+        frame[2] = 0x90;
+        frame[3] = 0x00;
+        out = out + frame;
+    }
+    return out;
+}
+
+Bytes Mp3FramesWithXing(int count, uint32_t frames, uint32_t bytes) {
+    Bytes out = Mp3Frames(count);
+    // MPEG-1 stereo: the VBR header sits 36 bytes into the frame.
+    std::memcpy(out.data() + 36, "Xing", 4);
+    const Bytes f = BigEndianBytes(frames), b = BigEndianBytes(bytes);
+    std::copy(f.begin(), f.end(), out.begin() + 36 + 8);
+    std::copy(b.begin(), b.end(), out.begin() + 36 + 12);
+    return out;
+}
+
+Bytes OggVorbisFile(double seconds, const std::vector<std::string>& comments) {
+    vorbis_info vi;
+    vorbis_info_init(&vi);
+    if (vorbis_encode_init_vbr(&vi, 1, 44100, 0.1f) != 0) throw std::runtime_error("vorbis_encode_init_vbr");
+    vorbis_comment vc;
+    vorbis_comment_init(&vc);
+    for (const auto& c : comments) vorbis_comment_add(&vc, c.c_str());
+    vorbis_dsp_state vd;
+    vorbis_block vb;
+    vorbis_analysis_init(&vd, &vi);
+    vorbis_block_init(&vd, &vb);
+    ogg_stream_state os;
+    ogg_stream_init(&os, 1234);
+    ogg_packet h0, h1, h2;
+    vorbis_analysis_headerout(&vd, &vc, &h0, &h1, &h2);
+    ogg_stream_packetin(&os, &h0);
+    ogg_stream_packetin(&os, &h1);
+    ogg_stream_packetin(&os, &h2);
+    Bytes out;
+    ogg_page og;
+    auto emit = [&] {
+        out.insert(out.end(), og.header, og.header + og.header_len);
+        out.insert(out.end(), og.body, og.body + og.body_len);
+    };
+    while (ogg_stream_flush(&os, &og)) emit();
+    const long total = static_cast<long>(seconds * 44100);
+    long done = 0;
+    bool eos = false;
+    while (!eos) {
+        const long n = std::min<long>(1024, total - done);
+        if (n > 0) {
+            float** buffer = vorbis_analysis_buffer(&vd, static_cast<int>(n));
+            for (long i = 0; i < n; ++i) buffer[0][i] = 0.3f * std::sin(2 * M_PI * 440 * double(done + i) / 44100);
+            vorbis_analysis_wrote(&vd, static_cast<int>(n));
+            done += n;
+        } else {
+            vorbis_analysis_wrote(&vd, 0);
+        }
+        while (vorbis_analysis_blockout(&vd, &vb) == 1) {
+            vorbis_analysis(&vb, nullptr);
+            vorbis_bitrate_addblock(&vb);
+            ogg_packet op;
+            while (vorbis_bitrate_flushpacket(&vd, &op)) {
+                ogg_stream_packetin(&os, &op);
+                while (ogg_stream_pageout(&os, &og)) {
+                    emit();
+                    if (ogg_page_eos(&og)) eos = true;
+                }
+            }
+        }
+    }
+    ogg_stream_clear(&os);
+    vorbis_block_clear(&vb);
+    vorbis_dsp_clear(&vd);
+    vorbis_comment_clear(&vc);
+    vorbis_info_clear(&vi);
+    return out;
+}
+
+int64_t DecodeOggSamples(const std::string& path) {
+    OggVorbis_File vf;
+    if (ov_fopen(path.c_str(), &vf) != 0) return -1;
+    int64_t frames = 0;
+    char buffer[8192];
+    int section = 0;
+    for (;;) {
+        const long n = ov_read(&vf, buffer, sizeof(buffer), 0, 2, 1, &section);
+        if (n < 0) {
+            frames = -1;
+            break;
+        }
+        if (n == 0) break;
+        frames += n / 2;
+    }
+    ov_clear(&vf);
+    return frames;
+}
+
+}  // namespace kelvar::test
