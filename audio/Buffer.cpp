@@ -1,0 +1,1 @@
+#include "audio/Buffer.h"
