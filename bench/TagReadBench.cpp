@@ -72,13 +72,23 @@ std::string MakeMp3(const std::filesystem::path& folder, size_t pictureBytes) {
     return path;
 }
 
-std::filesystem::path BenchFolder() {
-    static const std::filesystem::path folder = [] {
+// A folder for the run's files, removed at exit.
+struct TBenchFolder {
+    TBenchFolder() {
         std::string pattern = (std::filesystem::temp_directory_path() / "kelvar-tagbench-XXXXXX").string();
         if (!::mkdtemp(pattern.data())) std::abort();
-        return std::filesystem::path(pattern);
-    }();
-    return folder;
+        Path = pattern;
+    }
+    ~TBenchFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(Path, ec);
+    }
+    std::filesystem::path Path;
+};
+
+std::filesystem::path BenchFolder() {
+    static const TBenchFolder folder;
+    return folder.Path;
 }
 
 void BM_ID3v2Load(benchmark::State& state) {

@@ -146,7 +146,8 @@ TStrComment ParseOne(const char* data, size_t length, TCommentMode mode, bool& n
     TStrComment c;
     std::string raw(data, length);
     const size_t eq = raw.find('=');
-    bool named = eq != std::string::npos;
+    // An empty name counts as none, so "=x" is kept whole instead of losing its "=".
+    bool named = eq != std::string::npos && eq > 0;
     if (named)
         for (size_t k = 0; k < eq; ++k)
             if (raw[k] < 0x20 || raw[k] > 0x7D) named = false;

@@ -298,6 +298,26 @@ TEST_F(ID3v2TagTest, UserTextsAndOverlay) {
     EXPECT_EQ(tag.Rating(), 0);
     tag.SetUserText("Rating", "x");
     EXPECT_EQ(tag.Rating(), 0);
+    tag.AddFrame(CreateFrame("PRIV"));
+    EXPECT_THROW(tag.SetFrameValue("priv", "x"), ETagError);
+}
+
+TEST_F(ID3v2TagTest, FooterCountsIntoTheTagSize) {
+    const Bytes body = test::Id3Frame("TIT2", T("Footed"), 4);
+    const Bytes footer = Text("3DI") + Bytes {4, 0, 0x10} + test::SyncSafeBytes(static_cast<uint32_t>(body.size()));
+    const std::string file = Make(test::Id3Tag(4, 0x10, body) + footer + audio);
+    TID3v2Tag tag;
+    ASSERT_TRUE(tag.LoadFromFile(file));
+    EXPECT_EQ(tag.TagSize, int64_t(20 + body.size()));
+    EXPECT_EQ(tag.Title(), "Footed");
+    tag.SetArtist("A");
+    ASSERT_TRUE(tag.SaveToFile());
+    const Bytes saved = test::ReadFile(file);
+    EXPECT_EQ(Bytes(saved.end() - audio.size(), saved.end()), audio);
+    TID3v2Tag again;
+    again.LoadFromFile(file);
+    EXPECT_EQ(again.Title(), "Footed");
+    EXPECT_EQ(again.Artist(), "A");
 }
 
 TEST_F(ID3v2TagTest, ReadOnlyOrMissingFilesAreNotWritten) {

@@ -28,7 +28,8 @@ TEST(OggTagUtils, ParseComments) {
     EXPECT_EQ(list[2].Name, "");
     EXPECT_EQ(list[2].Value, "Bad\tName=x");
     EXPECT_EQ(list[3].Value, "b=c");
-    EXPECT_EQ(list[4].Full, "v");  // an empty name counts as none
+    EXPECT_EQ(list[4].Name, "");  // an empty name counts as none; nothing is lost
+    EXPECT_EQ(list[4].Full, "=v");
     EXPECT_EQ(list[5].Name, "");   // é is outside the name characters
     EXPECT_EQ(list[5].Value, "Caf\xC3\xA9=\xC3\xA9");
 
