@@ -29,7 +29,7 @@ std::string Trim(const std::string& s) {
     return s.substr(first, s.find_last_not_of(" \t\r\n") - first + 1);
 }
 
-// A small INI file: sections and keys match without regard to case, like the original's.
+// A small INI file; sections and keys match without regard to case.
 class TIniFile {
 public:
     void Load(const std::string& path) {

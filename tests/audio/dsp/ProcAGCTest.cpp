@@ -58,6 +58,29 @@ TEST(ProcAGC, EveryStageOffPassesTheAudioDelayedByTheLookAhead) {
     for (size_t i = 2 * delay; i < in.size(); ++i) ASSERT_EQ(out[i], in[i - 2 * delay]) << i;
 }
 
+// With their processors off, the band splitters sum back to the input's level at every
+// frequency (the crossovers are phase matched).
+TEST(ProcAGC, BandSplittersSumFlat) {
+    for (bool five : {true, false}) {
+        Block b;
+        b.P->GatedAGC = b.P->StereoExpander = b.P->BassEQ = b.P->Clipper = 0;
+        b.P->MultiBand = five;
+        b.P->DualBand = !five;
+        b.P->MultiBandDrive = b.P->DualBandDrive = 0;
+        for (auto& band : b.P->MultiBandProc)
+            for (auto& proc : band) proc.Enabled = 0;
+        for (auto& band : b.P->DualBandProc)
+            for (auto& proc : band) proc.Enabled = 0;
+        API_AGC_Apply(b.P, AGCApply::All);
+        for (double freq : {40.0, 100.0, 180.0, 420.0, 1600.0, 5000.0, 6500.0, 15000.0}) {
+            auto tone = test::Sine(freq, 0.5, 44100);
+            const double in = test::RmsDb(tone, 2, 0, 22050, 22050);
+            b.Run(tone);
+            EXPECT_NEAR(test::RmsDb(tone, 2, 0, 22050, 22050), in, 0.05) << freq << (five ? " five-band" : " dual-band");
+        }
+    }
+}
+
 // The meter the loudness tests rely on reads the reference tone right: a 1 kHz sine at
 // -23 dBFS in both channels is -23 LUFS.
 TEST(ProcAGC, LoudnessMeterReadsTheReferenceTone) {

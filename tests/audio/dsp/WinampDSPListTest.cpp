@@ -84,6 +84,7 @@ TEST(WinampDSPList, ProcessWideListUsesTheConfiguredFolders) {
     list.reset();
     FreeWinampDSPList();
     EXPECT_NE(test::ReadWholeFile(folder.Cache).find("dsp_g.so=0"), std::string::npos);
+    SetWinampDSPFolders(DefaultWinampDSPFolders());
 }
 
 }  // namespace
