@@ -202,7 +202,7 @@ int TDualOutput_Combo::MainPull(void* Buffer, int Length) {
     auto* out = static_cast<uint8_t*>(Buffer);
     uint8_t* target = want > Length ? Room(FScratch, want) : out;
     TStreamTime time = 0;
-    const int n = FMainSource->Pull(target, want, time);
+    const int n = std::min(FMainSource->Pull(target, want, time), want);
     if (n <= 0) return 0;
 
     int answer = n;
@@ -238,12 +238,12 @@ int TDualOutput_Combo::PreviewPull(void* Buffer, int Length) {
     TStreamTime time = 0;
     if (FMono) {
         uint8_t* scratch = Room(FScratch, Length * 2);
-        const int n = FPreviewSource->Pull(scratch, Length * 2, time);
+        const int n = std::min(FPreviewSource->Pull(scratch, Length * 2, time), Length * 2);
         if (n <= 0) return 0;
         StereoToMono(scratch, Buffer, static_cast<size_t>(n));
         return n / 2;
     }
-    return FPreviewSource->Pull(Buffer, Length, time);
+    return std::clamp(FPreviewSource->Pull(Buffer, Length, time), 0, Length);
 }
 
 void TDualOutput_Combo::DoLoadConfig(IConfigDoc& Section) {

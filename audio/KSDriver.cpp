@@ -94,6 +94,7 @@ private:
     };
 
     void Loop() {
+        RaiseThreadPriority("KS pin");
         std::unique_lock<std::mutex> lock(FLock);
         for (;;) {
             FWake.wait(lock, [this] { return FClosing || (FState == KSState::Run && FCount > 0); });
@@ -113,8 +114,17 @@ private:
         if (frameBytes <= 0 || Header.Data == nullptr) return;
         if (FCapture) {
             if (FPcm.State() == SND_PCM_STATE_PREPARED) FPcm.Start();
-            const long n = FPcm.Read(Header.Data, Header.FrameExtent / frameBytes);
-            Header.DataUsed = n > 0 ? static_cast<uint32_t>(n * frameBytes) : 0;
+            // A period at a time: a packet may be longer than the device's own buffer.
+            auto* data = static_cast<uint8_t*>(Header.Data);
+            const long frames = Header.FrameExtent / frameBytes;
+            const long period = std::max(FPcm.PeriodFrames(), 1);
+            long done = 0;
+            while (done < frames) {
+                const long n = FPcm.Read(data + done * frameBytes, std::min(period, frames - done));
+                if (n <= 0) break;
+                done += n;
+            }
+            Header.DataUsed = static_cast<uint32_t>(done * frameBytes);
             return;
         }
         const long n = FPcm.Write(Header.Data, Header.DataUsed / frameBytes);

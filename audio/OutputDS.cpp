@@ -2,10 +2,12 @@
 
 #include <alsa/asoundlib.h>
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 
 #include "foundation/Logger.h"
+#include "foundation/MiscFunc.h"
 #include "foundation/dButils.h"
 
 namespace kelvar {
@@ -22,6 +24,26 @@ double AttenuationToFactor(int32_t Attenuation) {
     return std::pow(10.0, Attenuation / 2000.0);
 }
 
+namespace {
+
+bool IsGuidText(const std::string& Text) {
+    static const char kPattern[] = "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}";
+    if (Text.size() != sizeof(kPattern) - 1) return false;
+    for (size_t i = 0; i < Text.size(); ++i) {
+        if (kPattern[i] == 'X' ? !std::isxdigit(static_cast<unsigned char>(Text[i])) : Text[i] != kPattern[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string AlsaDeviceName(const std::string& Device) {
+    const std::string text = TrimText(Device);
+    // A device GUID kept by an older configuration names no PCM here: the default one plays.
+    if (text.empty() || IsGuidText(text)) return "default";
+    return text;
+}
+
 TOutput_DS::TOutput_DS() { FName = "DS Thread"; }
 
 TOutput_DS::~TOutput_DS() { Shutdown(); }
@@ -30,7 +52,7 @@ bool TOutput_DS::DoOpen(const std::string& Device, const TWaveFormatExtensible& 
     FFormat = Format;
     std::string reason;
     const int frames = FPacketBytes / FBlockAlign;
-    if (!FPcm.Open(Device, false, Format.Format, frames, PacketCount, false, reason)) {
+    if (!FPcm.Open(AlsaDeviceName(Device), false, Format.Format, frames, PacketCount, false, reason)) {
         LogMessage(FName + ": " + reason, "AUDIO", LogKind::Error);
         SetError(E_FAIL, FPcm.DeviceOpened() ? "Unable to create secondary buffer" : "Unable to create DirectSound object");
         return false;
@@ -48,11 +70,13 @@ bool TOutput_DS::DoOpen(const std::string& Device, const TWaveFormatExtensible& 
 }
 
 void TOutput_DS::ApplyVolume() {
+    TakeVolumeChange();
     FFactor = AttenuationToFactor(DSVolumeAttenuation(GetVolume(), GetMute()));
     FFactorShown = FFactor;
 }
 
 bool TOutput_DS::WritePacket() {
+    if (TakeVolumeChange()) ApplyVolume();
     const int n = GetData(FPacket.data(), FPacketBytes);
     if (n <= 0) ++FUnderruns;
     const int got = std::clamp(n, 0, FPacketBytes);

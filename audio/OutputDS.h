@@ -4,6 +4,7 @@
 // is refilled from the mix as soon as the device has room for it. An ALSA PCM has no volume
 // of its own here, so the volume is applied to the samples.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "audio/AlsaPcm.h"
@@ -16,6 +17,9 @@ namespace kelvar {
 int32_t DSVolumeAttenuation(uint8_t Volume, bool Mute);
 // The sample factor of an attenuation: 0 at -10000, 1 at 0.
 double AttenuationToFactor(int32_t Attenuation);
+
+// The PCM a device text names: "default" for an empty text or a device GUID in text form.
+std::string AlsaDeviceName(const std::string& Device);
 
 class TOutput_DS : public TOutput {
 public:

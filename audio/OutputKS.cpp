@@ -74,7 +74,10 @@ bool TOutput_KS::DoOpen(const std::string& Device, const TWaveFormatExtensible& 
     return true;
 }
 
-void TOutput_KS::SetFactor() { FFactor = LinearVolumeFactor(); }
+void TOutput_KS::SetFactor() {
+    TakeVolumeChange();
+    FFactor = LinearVolumeFactor();
+}
 
 bool TOutput_KS::SetPinState(int32_t State, const char* Message) {
     return CheckResult(FDriver->Pin_SetState(FPin, State), Message);
@@ -85,6 +88,7 @@ void TOutput_KS::SignalAllPackets() {
 }
 
 void TOutput_KS::FillPacket(int Index) {
+    if (TakeVolumeChange()) SetFactor();
     auto& header = FHeaders[static_cast<size_t>(Index)];
     auto* data = static_cast<uint8_t*>(header.Data);
     int n = std::min(GetData(data, FPacketBytes), FPacketBytes);

@@ -91,11 +91,13 @@ void TOutput::Reset() {
 
 void TOutput::SetMute(bool Value) {
     FMute = Value;
+    ++FVolumeStamp;
     if (FEvents) FEvents->Set(EvVolume);
 }
 
 void TOutput::SetVolume(uint8_t Value) {
     FVolume = Value;
+    ++FVolumeStamp;
     if (FEvents) FEvents->Set(EvVolume);
 }
 
@@ -171,6 +173,13 @@ bool TOutput::CountException(const char* What) {
 void TOutput::CountCleanPass() {
     if (FErrorScore > 0) --FErrorScore;
     if (FErrorScore == 0) FErrorLogged = false;
+}
+
+bool TOutput::TakeVolumeChange() {
+    const uint32_t stamp = FVolumeStamp.load();
+    if (stamp == FVolumeSeen) return false;
+    FVolumeSeen = stamp;
+    return true;
 }
 
 double TOutput::LinearVolumeFactor() const { return FMute ? 0.0 : FVolume / 255.0; }

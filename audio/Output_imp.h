@@ -118,6 +118,9 @@ protected:
     void CountCleanPass();
     // 0 when muted, else Volume / 255.
     double LinearVolumeFactor() const;
+    // Whether volume or mute changed since the last call. A packet filled before the thread
+    // has seen the volume event (run is handled first) still gets the new volume.
+    bool TakeVolumeChange();
 
     std::unique_ptr<TEventSet> FEvents;
     std::atomic<int> FUnderruns{0};
@@ -137,6 +140,8 @@ private:
     std::string FErrorText;
     std::atomic<bool> FMute{false};
     std::atomic<uint8_t> FVolume{255};
+    std::atomic<uint32_t> FVolumeStamp{0};
+    uint32_t FVolumeSeen = 0;
     TGetDataEvent FOnGetData;
     std::thread FThread;
     std::atomic<bool> FEnded{false};

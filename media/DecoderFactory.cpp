@@ -5,7 +5,12 @@
 
 #include "foundation/Logger.h"
 #include "foundation/MiscFunc.h"
+#include "media/Decoder_CDA.h"
+#include "media/Decoder_LINEIN.h"
+#include "media/Decoder_Ogg.h"
 #include "media/Decoder_WAV.h"
+#include "media/Decoder_WM9_Async.h"
+#include "media/Decoder_WM9_Sync.h"
 #include "media/Decoder_mp3PRO2.h"
 
 namespace kelvar {
@@ -36,7 +41,12 @@ bool IsWindowsMediaExtension(const std::string& ext) { return ext == ".WMA" || e
 IDecoderPtr NewDecoder(TDecoderClass cls) {
     switch (cls) {
         case TDecoderClass::MP3: return std::make_shared<TDecoder_mp3PRO>();
+        case TDecoderClass::Ogg: return std::make_shared<TDecoder_Ogg>();
         case TDecoderClass::WAV: return std::make_shared<TDecoder_WAV>();
+        case TDecoderClass::LineIn: return std::make_shared<TDecoder_LineIn>();
+        case TDecoderClass::WMAAsync: return std::make_shared<Decoder_WM9_Async::TDecoder_WMA>();
+        case TDecoderClass::WMASync: return std::make_shared<Decoder_WM9_Sync::TDecoder_WMA>();
+        case TDecoderClass::CDA: return std::make_shared<TDecoder_CDA>();
         default: return nullptr;
     }
 }

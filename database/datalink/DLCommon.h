@@ -158,7 +158,8 @@ protected:
 // Creates the driver database of a server type from the component's parameter list.
 using TDLServerFactory = std::function<std::unique_ptr<TISqlDatabase>(const TDLStrings& params)>;
 
-// One statement (or stored procedure call) on a driver database.
+// One statement (or stored procedure call) on a driver database. A command must be freed
+// before the driver database that created it.
 class TISqlCommand {
 public:
     explicit TISqlCommand(TISqlDatabase* sqlDatabase);
@@ -221,7 +222,10 @@ public:
     virtual bool ResultSetExists();
     virtual bool FetchNextRow();
     virtual void InitFieldDescs();
-    // Copies a field of the current row in its field form; false for NULL.
+    // Copies a field of the current row in its field form; false for NULL (buffer untouched).
+    // Forms: ftDate int32 day number and ftTime int32 milliseconds (each followed by 4 zero
+    // bytes, so 8 bytes are needed), ftDateTime double milliseconds, ftFloat double, ftBCD a
+    // TDLBcd, ftString zero-terminated text cut to BufferSize - 1, others the server's bytes.
     virtual bool GetCnvtFieldData(const TDLFieldDesc& fieldDesc, void* buffer, int bufferSize);
     virtual void GetOutputParams();
     // Reads a blob field of the current row; its length.

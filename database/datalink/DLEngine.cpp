@@ -78,6 +78,14 @@ TDLVariant OutsideValue(TFieldType type, const TDLVariant& v) {
     return v;
 }
 
+// The parameter type that writes a field's value back. A long text column goes as text:
+// the server would read a blob parameter as bytes without character set.
+TFieldType ParamTypeOf(const TDLField& field) {
+    if (field.GetDataType() == ftAutoInc) return ftInteger;
+    if (field.LongText) return ftString;
+    return field.GetDataType();
+}
+
 std::string JoinLines(const std::vector<std::string>& lines) {
     std::string s;
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -1078,6 +1086,7 @@ void TDLDataSet::InitFieldDefs() {
         else if (d.FieldType == ftGuid)
             def.Size = 38;
         if (d.FieldType == ftFloat || d.FieldType == ftBCD) def.Precision = d.Precision;
+        def.LongText = IsMemoType(d.FieldType) && d.NativeType != FCommand->NativeDataType(d.FieldType);
         if (FAutoRefresh && d.FieldType == ftAutoInc) def.Required = false;
         if (!Trim(fieldRequired).empty()) def.Required = IsTrueText(fieldRequired);
         FFieldDefs.push_back(def);
@@ -1091,6 +1100,7 @@ void TDLDataSet::CreateFields() {
         f->FieldNo = def.FieldNo;
         f->Required = def.Required;
         f->Precision = def.Precision;
+        f->LongText = def.LongText;
         f->FIndex = static_cast<int>(FFields.size());
         FFields.push_back(std::move(f));
     }
@@ -1653,9 +1663,7 @@ void TDLDataSet::Post() {
     if (FState != dsEdit && FState != dsInsert) return;
     if (BeforePost) BeforePost(*this);
     CheckEditState();
-    for (auto& f : FFields)
-        if (f->GetFieldKind() == fkData && f->Required && !f->ReadOnly && ReadField(*f).IsNull())
-            DBError(Fmt("Field '%s' must have a value", f->GetFieldName()));
+    // Required columns are left to the server: a column with a default may stay NULL here.
     TDLResultSet& rs = *FResultSet;
     if (FState == dsEdit) {
         int index = FActive->Bookmark;
@@ -2244,6 +2252,15 @@ void TDLQuery::ExecSQL() {
     SetConnectReason(crExecuting, false);
 }
 
+void TDLQuery::RefreshRecord() {
+    CheckBrowseMode();
+    if (!FActive) DBError(SDataSetEmpty);
+    int index = FActive->Bookmark;
+    ApplyRowStatement(index, ukRefresh);
+    FResultSet->CurrentIndex = index;
+    if (GetRecord(gmCurrent) == grOK) FBof = FEof = false;
+}
+
 bool TDLQuery::NeedOwnTransaction() const {
     return FDatabase && !FDatabase->InTransaction() && !IsTrueText(FDatabase->Params.Values("AUTOCOMMIT"));
 }
@@ -2283,8 +2300,8 @@ void TDLQuery::ApplyRowStatement(int index, TDLUpdateKind kind) {
                 source = nullptr;
         }
         TDLVariant v = source && fi < source->Values.size() ? source->Values[fi] : TDLVariant();
-        p.DataType = f->GetDataType() == ftAutoInc ? ftInteger : f->GetDataType();
-        if (IsMemoType(p.DataType) && !v.IsNull()) v = v.AsString();
+        p.DataType = ParamTypeOf(*f);
+        if ((IsMemoType(f->GetDataType()) || f->LongText) && !v.IsNull()) v = v.AsString();
         p.Value = v;
         p.ParamType = ptInput;
         p.Bound = true;
@@ -2429,7 +2446,7 @@ void TDLUpdateSQL::Apply(TDLUpdateKind kind) {
         TDLField* f = FDataSet->FindField(old ? p.Name.substr(4) : p.Name);
         if (!f) continue;
         TDLVariant v = old ? f->OldValue() : f->GetValue();
-        p.DataType = f->GetDataType() == ftAutoInc ? ftInteger : f->GetDataType();
+        p.DataType = ParamTypeOf(*f);
         p.Value = v;
         p.ParamType = ptInput;
         p.Bound = true;

@@ -212,7 +212,7 @@ public:
     void Rollback();
     bool InTransaction() const;
 
-    // A catalog query (Part of the driver) opened as a query owned by this database, or nullptr.
+    // The driver's catalog query of Kind, opened as a query owned by this database, or nullptr.
     TDLQuery* OpenSchemaInfo(int kind, const std::string& objectName);
 
     int DataSetCount() const { return static_cast<int>(FDataSets.size()); }
@@ -260,6 +260,8 @@ struct TDLFieldDef {
     int FieldNo = 0;
     bool Required = false;
     int Precision = 0;
+    // A text column longer than the string size limit, carried as a memo.
+    bool LongText = false;
 };
 
 // One field of a dataset: reads and writes the value of the row the dataset's state selects.
@@ -279,6 +281,7 @@ public:
     bool Required = false;
     bool ReadOnly = false;
     int Precision = 0;
+    bool LongText = false;
     // A blob field written through a stream since the row was last posted or cancelled.
     bool Modified = false;
 
@@ -500,7 +503,7 @@ public:
     std::function<void(TDLDataSet&)> AfterDelete;
     std::function<void(TDLDataSet&)> OnCalcFields;
     std::function<void(TDLDataSet&, TDLField&)> OnFieldChange;
-    // Makes the dataset modifiable (write-back is the handler's business).
+    // Its presence makes the dataset modifiable; the layer itself does not call it.
     std::function<void(TDLDataSet&, TDLUpdateKind kind, bool& applied)> OnUpdateRecord;
 
     // IDLExprDataSource: fields of the row under test.
@@ -635,6 +638,8 @@ public:
     bool GetPrepared() const { return FPreparedFlag; }
     void ExecSQL();
     int RowsAffected() const { return FRowsAffected; }
+    // Reads the current row anew with the refresh statement.
+    void RefreshRecord();
     const std::string& GetLiveTableName() const { return FLiveTableName; }
     const std::vector<std::string>& GetKeyFields() const { return FKeyFields; }
 

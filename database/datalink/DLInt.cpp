@@ -18,6 +18,7 @@ namespace {
 constexpr ISC_STATUS SegmentStatus = 335544366;  // isc_segment: buffer smaller than the segment
 constexpr ISC_STATUS SegStrEofStatus = 335544367;  // isc_segstr_eof: end of blob
 constexpr int BlobSegmentSize = 16384;
+constexpr size_t MaxVariableLength = 32765;  // the longest text the server takes in one variable
 
 // Blob identifier and other server values sit at any offset of our buffers.
 template <class T>
@@ -137,31 +138,8 @@ void TIntFunctions::Load(void* module) {
 }
 
 void TIntFunctions::Clear() {
-    Module = nullptr;
-#define KELVAR_CLEAR(name) name = nullptr;
-    KELVAR_CLEAR(isc_create_database) KELVAR_CLEAR(isc_attach_database) KELVAR_CLEAR(isc_blob_info)
-    KELVAR_CLEAR(isc_close_blob) KELVAR_CLEAR(isc_commit_transaction) KELVAR_CLEAR(isc_commit_retaining)
-    KELVAR_CLEAR(isc_create_blob) KELVAR_CLEAR(isc_create_blob2) KELVAR_CLEAR(isc_detach_database)
-    KELVAR_CLEAR(isc_dsql_allocate_statement) KELVAR_CLEAR(isc_dsql_describe) KELVAR_CLEAR(isc_dsql_describe_bind)
-    KELVAR_CLEAR(isc_dsql_execute) KELVAR_CLEAR(isc_dsql_execute2) KELVAR_CLEAR(isc_dsql_fetch)
-    KELVAR_CLEAR(isc_dsql_free_statement) KELVAR_CLEAR(isc_dsql_prepare) KELVAR_CLEAR(isc_dsql_sql_info)
-    KELVAR_CLEAR(isc_get_segment) KELVAR_CLEAR(isc_interprete) KELVAR_CLEAR(isc_open_blob)
-    KELVAR_CLEAR(isc_open_blob2) KELVAR_CLEAR(isc_put_segment) KELVAR_CLEAR(isc_rollback_transaction)
-    KELVAR_CLEAR(isc_start_multiple) KELVAR_CLEAR(isc_start_transaction) KELVAR_CLEAR(isc_sqlcode)
-    KELVAR_CLEAR(isc_sql_interprete) KELVAR_CLEAR(isc_vax_integer) KELVAR_CLEAR(isc_version)
-    KELVAR_CLEAR(isc_decode_date) KELVAR_CLEAR(isc_encode_date) KELVAR_CLEAR(isc_blob_default_desc)
-    KELVAR_CLEAR(isc_blob_gen_bpb) KELVAR_CLEAR(isc_blob_lookup_desc) KELVAR_CLEAR(isc_blob_set_desc)
-    KELVAR_CLEAR(isc_cancel_blob) KELVAR_CLEAR(isc_cancel_events) KELVAR_CLEAR(isc_database_info)
-    KELVAR_CLEAR(isc_drop_database) KELVAR_CLEAR(isc_dsql_alloc_statement2) KELVAR_CLEAR(isc_dsql_execute_immediate)
-    KELVAR_CLEAR(isc_dsql_exec_immed2) KELVAR_CLEAR(isc_dsql_finish) KELVAR_CLEAR(isc_dsql_set_cursor_name)
-    KELVAR_CLEAR(isc_event_counts) KELVAR_CLEAR(isc_prepare_transaction) KELVAR_CLEAR(isc_prepare_transaction2)
-    KELVAR_CLEAR(isc_print_sqlerror) KELVAR_CLEAR(isc_print_status) KELVAR_CLEAR(isc_rollback_retaining)
-    KELVAR_CLEAR(isc_transaction_info) KELVAR_CLEAR(isc_decode_sql_date) KELVAR_CLEAR(isc_decode_sql_time)
-    KELVAR_CLEAR(isc_decode_timestamp) KELVAR_CLEAR(isc_encode_sql_date) KELVAR_CLEAR(isc_encode_sql_time)
-    KELVAR_CLEAR(isc_encode_timestamp) KELVAR_CLEAR(isc_add_user) KELVAR_CLEAR(isc_delete_user)
-    KELVAR_CLEAR(isc_modify_user) KELVAR_CLEAR(fb_interpret) KELVAR_CLEAR(isc_get_client_version)
-    KELVAR_CLEAR(isc_get_client_major_version) KELVAR_CLEAR(isc_get_client_minor_version)
-#undef KELVAR_CLEAR
+    // Every member is a module handle or an entry point: a fresh table empties them all.
+    static_cast<TIntFunctions&>(*this) = TIntFunctions();
 }
 
 bool TIntFunctions::HasEntryPoint(const char* name) const {
@@ -736,6 +714,9 @@ void TICustomIntCommand::DoPrepare(const std::string& sql) {
     InputSqlda.reset();
     OutputSqlda.reset();
     StatementType = 0;
+    // A new statement has columns of its own.
+    FieldDescs.clear();
+    BlobFieldCount = 0;
     std::string text;
     try {
         if (CommandType == ctQuery) {
@@ -915,7 +896,13 @@ int TICustomIntCommand::InitFieldsBuffer() {
     return BlobIdEnd;
 }
 
+void TICustomIntCommand::AllocFieldsBuffer() {
+    FieldsBound = false;
+    TISqlCommand::AllocFieldsBuffer();
+}
+
 void TICustomIntCommand::FreeFieldsBuffer() {
+    FieldsBound = false;
     OutputSqlda.reset();
     LongTextBuffers.clear();
     TISqlCommand::FreeFieldsBuffer();
@@ -928,6 +915,7 @@ void TICustomIntCommand::SetFieldsBuffer() {
         AllocFieldsBuffer();
     }
     DescribeOutput();
+    if (FieldsBuffer.empty()) AllocFieldsBuffer();
     DLAssert(!FieldsBuffer.empty(), "SetFieldsBuffer");
     LongTextBuffers.assign(static_cast<size_t>(BlobFieldCount), {});
     int slotOffset = 0;
@@ -963,6 +951,7 @@ void TICustomIntCommand::SetFieldsBuffer() {
         var.sqlind = reinterpret_cast<ISC_SHORT*>(header);
         slotOffset += d.DataSize + 8;
     }
+    FieldsBound = true;
 }
 
 int TICustomIntCommand::GetParamsBufferSize() {
@@ -997,6 +986,10 @@ void TICustomIntCommand::BindParamsBuffer() {
         int nativeType = NativeDataType(p.DataType);
         if (nativeType == 0) throw EDatabaseError("Unknown data type for parameter '" + p.Name + "'");
         int size = GetParamSize(p);
+        // A variable's length is a 16-bit number.
+        if (size > static_cast<int>(MaxVariableLength) + 1)
+            throw EDatabaseError("Value of parameter '" + p.Name + "' is longer than " +
+                                 std::to_string(MaxVariableLength) + " bytes");
         var->sqltype = static_cast<ISC_SHORT>(nativeType);
         var->sqllen = static_cast<ISC_SHORT>(size);
         var->sqldata = reinterpret_cast<ISC_SCHAR*>(slot + 8);
@@ -1013,6 +1006,9 @@ void TICustomIntCommand::BindParamsBuffer() {
                     if (isNull) break;
                     std::string s = p.Value.AsString();
                     DLAssert(static_cast<size_t>(size) > s.size(), "string parameter size");
+                    if (s.size() > MaxVariableLength)
+                        throw EDatabaseError("Value of parameter '" + p.Name + "' is longer than " +
+                                             std::to_string(MaxVariableLength) + " bytes");
                     std::memcpy(data, s.data(), s.size());
                     var->sqllen = static_cast<ISC_SHORT>(s.size());
                     break;
@@ -1094,6 +1090,8 @@ void TICustomIntCommand::DoExecute() {
         CheckCommandStatus(r);
         CopyOutputParams();
     } else {
+        // A cursor needs its rows' landing place before it opens.
+        if (ResultSetExists() && !FieldsBound) SetFieldsBuffer();
         CheckCommandStatus(Fn().isc_dsql_execute(StatusVector, Db().GetTRHandle(), StatementHandle.get(), dialect,
                                                  InputSqlda.get()));
     }
@@ -1109,6 +1107,8 @@ bool TICustomIntCommand::ResultSetExists() {
 bool TICustomIntCommand::FetchNextRow() {
     DLAssert(StatementHandle != nullptr && OutputSqlda != nullptr, "FetchNextRow");
     if (EndOfRows) return false;
+    // Rows land in the fields buffer; without it the server would write through unbound areas.
+    DLAssert(OutputSqlda->sqld == 0 || FieldsBound, "FetchNextRow");
     ISC_STATUS r = Fn().isc_dsql_fetch(StatusVector, StatementHandle.get(),
                                        static_cast<unsigned short>(Db().SQLDialect), OutputSqlda.get());
     Db().DoServerActivity();

@@ -252,8 +252,10 @@ public:
     int ParamsDataSize = 0;
     bool Executed = false;
     bool EndOfRows = false;  // the server said there are no more; it must not be asked again
+    bool FieldsBound = false;  // the output area points into the current fields buffer
 
     void BindParamsBuffer() override;
+    void AllocFieldsBuffer() override;
     void FreeFieldsBuffer() override;
     void SetFieldsBuffer() override;
     int CnvtDateTime2DBDateTime(TFieldType fieldType, void* buffer, int bufferSize, TDateTime value) override;

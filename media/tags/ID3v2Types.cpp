@@ -165,7 +165,7 @@ void AppendText(TBytes& out, const std::string& text, uint8_t encoding) {
         out.insert(out.end(), text.begin(), text.end());
     } else {
         std::string latin;
-        if (!Utf8ToLatin1(text, latin)) latin = text;  // not reached: the caller chose encoding 0
+        if (!Utf8ToLatin1(text, latin)) latin = text;  // bytes kept from a tag as they were (MIME types)
         out.insert(out.end(), latin.begin(), latin.end());
     }
 }

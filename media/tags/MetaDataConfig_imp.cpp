@@ -17,7 +17,8 @@ std::string gPictureDir;
 
 std::string PictureDir() {
     std::lock_guard<std::mutex> lock(gPictureDirLock);
-    return gPictureDir;
+    // Before any configuration exists (tools, tests) the default folder applies, never "/".
+    return gPictureDir.empty() ? ProgramFolder() + "pictures/" : gPictureDir;
 }
 
 void SetPictureDir(const std::string& value) {

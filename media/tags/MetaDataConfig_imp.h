@@ -11,7 +11,8 @@
 namespace kelvar {
 
 // The picture folder the tag providers and MakePictureFileName use; always ends in "/".
-// A copy of the metadata configuration's LocalPictureDir. Safe from any thread.
+// A copy of the metadata configuration's LocalPictureDir (the program folder's "pictures/"
+// before one exists). Safe from any thread.
 std::string PictureDir();
 void SetPictureDir(const std::string& value);
 

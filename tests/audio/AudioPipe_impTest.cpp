@@ -106,6 +106,30 @@ TEST(AudioPipe, OpensAndClosesFromItsConfiguration) {
     EXPECT_NE(xml.find("Filters"), std::string::npos);
 }
 
+// A deck's thread pushes and seeks while the output thread mixes the same channel: the two
+// walk the chain from opposite ends, and must neither deadlock nor lose the mix flags.
+TEST(AudioPipe, SeekingWhileTheOutputThreadMixes) {
+    TAudioPipe pipe;
+    pipe.GetOutput().FOutputType1 = OutputType::Silent;
+    pipe.GetOutput().FSilentClockRate = 50;
+    TChannel_player deck;
+    pipe.GetMixer().AddSource(deck.GetOutput());
+    deck.SetMixMode(MixMode::Playing | MixMode::OnAir);
+    ASSERT_TRUE(pipe.Open());
+    pipe.GetOutput().Play();
+    auto* output = static_cast<TOutput_Silence*>(pipe.GetOutput().GetMainOutput());
+    const auto tone = testkit::MakeTone(4410, 440, 3000);
+    // Until the output thread has mixed a few hundred packets meanwhile.
+    const int64_t until = output->GetDelivered() + 300 * 1764;
+    for (int i = 0; output->GetDelivered() < until; ++i) {
+        ASSERT_LT(i, 1000000);
+        PushAll(deck, tone);
+        deck.Seek(i * 100);
+        ASSERT_EQ(deck.GetMixMode(), MixMode::Playing | MixMode::OnAir);
+    }
+    pipe.Close();
+}
+
 // A mixer input that is pulled like a channel and notes how many allocations its thread has
 // made so far.
 class TAllocationProbe : public TFilter_MixMode {

@@ -94,6 +94,14 @@ TEST(DSOutput, ShortDeliveriesArePaddedWithSilence) {
     }
 }
 
+TEST(DSOutput, DeviceTextNamesThePcm) {
+    EXPECT_EQ(AlsaDeviceName(""), "default");
+    EXPECT_EQ(AlsaDeviceName("  "), "default");
+    EXPECT_EQ(AlsaDeviceName("{DEF00000-9C6D-47ED-AAF1-4DDA8F2B5C03}"), "default");
+    EXPECT_EQ(AlsaDeviceName(" plughw:1,0 "), "plughw:1,0");
+    EXPECT_EQ(AlsaDeviceName("{not-a-guid}"), "{not-a-guid}");
+}
+
 TEST(DSOutput, UnknownDeviceFailsTheOpen) {
     TOutput_DS out;
     EXPECT_FALSE(out.Open("no_such_kelvar_pcm", StereoDevice(), 10, 10));

@@ -178,7 +178,7 @@ TEST_F(OutputKSTest, RunFromStoppedQueuesEveryPacketAtTheSourceLevel) {
 TEST_F(OutputKSTest, HalfPacketsVolumeMuteAndUnderruns) {
     std::atomic<int> mode{0};
     TOutput_KS out;
-    out.SetOnGetData([&](void* Buffer, int Length) {
+    out.SetOnGetData([&](void* Buffer, int) {
         auto* s = static_cast<int16_t*>(Buffer);
         if (mode == 2) return 0;
         // About half a packet, in whole frames.

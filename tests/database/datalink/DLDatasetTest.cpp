@@ -195,6 +195,23 @@ TEST_F(DLDatasetTest, LocalEditsStayInTheCacheWithTheirFormerValues) {
     EXPECT_EQ(check->FieldByName("NAME").AsString(), "n1");
 }
 
+TEST_F(DLDatasetTest, CalculatedFieldsAreFilledForEachRow) {
+    auto q = Query("SELECT ID FROM numbers WHERE ID <= 3 ORDER BY ID");
+    q->AddCalcField("TWICE", ftInteger);
+    q->OnCalcFields = [](TDLDataSet& ds) {
+        ds.FieldByName("TWICE").SetAsInteger(ds.FieldByName("ID").AsInteger() * 2);
+    };
+    q->Open();
+    EXPECT_EQ(q->FieldByName("TWICE").AsInteger(), 2);
+    q->Last();
+    EXPECT_EQ(q->FieldByName("TWICE").AsInteger(), 6);
+    EXPECT_EQ(q->Lookup("ID", 2, "TWICE").AsInteger(), 4);
+    EXPECT_THROW(q->FieldByName("TWICE").SetAsInteger(1), EDatabaseError);  // browse state
+    q->Close();
+    q->Open();  // the field stays with the dataset
+    EXPECT_EQ(q->FieldByName("TWICE").AsInteger(), 2);
+}
+
 TEST_F(DLDatasetTest, ReadOnlyResultsRefuseEdits) {
     auto q = Query("SELECT ID FROM numbers WHERE ID = 1");
     q->Open();

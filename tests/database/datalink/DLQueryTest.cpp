@@ -164,6 +164,25 @@ TEST_F(DLQueryTest, LiveAppendTakesItsIdentifierFromTheGeneratorAndInsertsOneRow
     EXPECT_THROW(q->UpdateStatus(), EDatabaseError);  // live results keep no cached updates
 }
 
+TEST_F(DLQueryTest, LongTextColumnsAreWrittenBackLikeOthers) {
+    // VARCHAR(255) in UTF8 is longer than the string size limit: it travels as a text blob.
+    Exec("CREATE TABLE longtext (ID INTEGER NOT NULL PRIMARY KEY, FILENAME VARCHAR(255))");
+    Exec("INSERT INTO longtext (ID, FILENAME) VALUES (1, 'C:/music/a.mp3')");
+    auto q = Live("SELECT * FROM longtext");
+    EXPECT_EQ(q->FieldByName("FILENAME").GetDataType(), ftMemo);
+    EXPECT_EQ(q->FieldByName("FILENAME").AsString(), "C:/music/a.mp3");
+    ASSERT_TRUE(q->Locate("FILENAME", std::string("c:/MUSIC/a.mp3"), loCaseInsensitive));
+    q->Edit();
+    q->FieldByName("FILENAME").SetAsString("/music/Ærø.mp3");
+    q->Post();
+    q->Append();
+    q->FieldByName("ID").SetAsInteger(2);
+    q->FieldByName("FILENAME").SetAsString("/music/b.ogg");
+    q->Post();
+    EXPECT_EQ(ValueOf("SELECT FILENAME FROM longtext WHERE ID = 1", "FILENAME").AsString(), "/music/Ærø.mp3");
+    EXPECT_EQ(ValueOf("SELECT FILENAME FROM longtext WHERE ID = 2", "FILENAME").AsString(), "/music/b.ogg");
+}
+
 TEST_F(DLQueryTest, LiveDeleteRemovesTheRowOnTheServerAndInTheCache) {
     auto q = Live("SELECT * FROM songlist ORDER BY ID");
     q->SetRecNo(2);
@@ -176,6 +195,18 @@ TEST_F(DLQueryTest, LiveDeleteRemovesTheRowOnTheServerAndInTheCache) {
     q->Delete();
     EXPECT_EQ(q->FieldByName("ID").AsInteger(), 1);
     EXPECT_TRUE(q->Eof());
+}
+
+TEST_F(DLQueryTest, RefreshRecordReadsTheRowAnew) {
+    auto q = Live("SELECT * FROM songlist ORDER BY ID");
+    q->Next();
+    Exec("UPDATE songlist SET TITLE = 'Changed elsewhere' WHERE ID = 2");
+    EXPECT_EQ(q->FieldByName("TITLE").AsString(), "Title 2");
+    q->RefreshRecord();
+    EXPECT_EQ(q->FieldByName("TITLE").AsString(), "Changed elsewhere");
+    EXPECT_EQ(q->GetRecNo(), 2);
+    Exec("DELETE FROM songlist WHERE ID = 2");
+    EXPECT_THROW(q->RefreshRecord(), EDatabaseError);
 }
 
 TEST_F(DLQueryTest, APostOverARowDeletedMeanwhileFailsAndKeepsTheCache) {
@@ -198,6 +229,41 @@ TEST_F(DLQueryTest, APostOverARowDeletedMeanwhileFailsAndKeepsTheCache) {
     // A delete that finds no row fails the same way and leaves the row where it was.
     EXPECT_THROW(q->Delete(), EDatabaseError);
     EXPECT_EQ(q->FieldByName("ID").AsInteger(), 1);
+    EXPECT_EQ(q->RecordCount(), 3);
+}
+
+TEST_F(DLQueryTest, WritesInsideATransactionGoOrStayTogether) {
+    Db.Open();
+    Db.StartTransaction();
+    auto q = Live("SELECT * FROM songlist ORDER BY ID");
+    q->Append();
+    q->FieldByName("ID").SetAsInteger(50);
+    q->Post();
+    q->First();
+    q->Edit();
+    q->FieldByName("TITLE").SetAsString("In transaction");
+    q->Post();
+    Db.Rollback();
+    EXPECT_TRUE(ValueOf("SELECT ID FROM songlist WHERE ID = 50", "ID").IsNull());
+    EXPECT_EQ(ValueOf("SELECT TITLE FROM songlist WHERE ID = 1", "TITLE").AsString(), "Title 1");
+    // The result outlives the rollback with the rows it had; the rolled-back one is gone
+    // on the server, so writing it finds nothing.
+    EXPECT_TRUE(q->GetActive());
+    EXPECT_EQ(q->RecordCount(), 4);
+    Db.StartTransaction();
+    q->Last();
+    q->Edit();
+    q->FieldByName("TITLE").SetAsString("Ghost");
+    EXPECT_THROW(q->Post(), EDatabaseError);
+    q->Cancel();
+    q->First();
+    q->Edit();
+    q->FieldByName("TITLE").SetAsString("Committed");
+    q->Post();
+    Db.Commit();
+    EXPECT_EQ(ValueOf("SELECT TITLE FROM songlist WHERE ID = 1", "TITLE").AsString(), "Committed");
+    q->Close();
+    q->Open();
     EXPECT_EQ(q->RecordCount(), 3);
 }
 
@@ -261,6 +327,23 @@ TEST_F(DLQueryTest, UpdateObjectStatementsAndOldValueParameters) {
     upd.Apply(ukModify);  // OLD_ID is 3: the row as it was before the edit
     EXPECT_EQ(ValueOf("SELECT TITLE FROM songlist WHERE ID = 30", "TITLE").AsString(), "Moved");
     EXPECT_THROW(upd.Apply(ukModify), EDatabaseError);  // "Update failed": no row has ID 3 now
+}
+
+TEST_F(DLQueryTest, LiveResultsWriteBackWithTheUpdateObjectsTexts) {
+    auto q = Query("SELECT ID, TITLE FROM songlist s WHERE ID = 2");
+    TDLUpdateSQL upd;
+    upd.SetSQL(ukModify, "UPDATE songlist SET TITLE = :TITLE, DURATION = 77 WHERE ID = :OLD_ID");
+    upd.SetSQL(ukDelete, "DELETE FROM songlist WHERE ID = :OLD_ID");
+    q->SetUpdateObject(&upd);
+    q->SetRequestLive(true);
+    q->Open();
+    q->Edit();
+    q->FieldByName("TITLE").SetAsString("Via update object");
+    q->Post();
+    EXPECT_EQ(ValueOf("SELECT DURATION FROM songlist WHERE ID = 2", "DURATION").AsInteger(), 77);
+    q->Delete();
+    EXPECT_TRUE(q->IsEmpty());
+    EXPECT_TRUE(ValueOf("SELECT ID FROM songlist WHERE ID = 2", "ID").IsNull());
 }
 
 TEST_F(DLQueryTest, PreparedQueriesRunAgainWithNewValues) {

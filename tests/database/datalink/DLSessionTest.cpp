@@ -3,6 +3,8 @@
 
 #include <thread>
 
+#include "foundation/MainThread.h"
+
 #include "DLSessTestDb.h"
 
 namespace kelvar {
@@ -158,18 +160,19 @@ TEST_F(DLSessionTest, ADatasetWithoutDatabaseComponentGetsATemporaryOne) {
     first.Close();
 
     DefaultSession().KeepConnections = false;
-    {
-        TDLDatabase second;
-        second.SetDatabaseName(TDLTempDatabase::NewName());
-        second.SetServerType(stSQLBase);
-        EXPECT_EQ(DefaultSession().DatabaseByName(Tmp->Path), nullptr);
-    }
-    // The temporary database has server type stSQLBase, which has no driver.
+    // A temporary database asks for a login (no dialog here) and has the server type
+    // stSQLBase; it fails to connect and is freed again.
     TDLQuery q;
     q.SetDatabaseName(Tmp->Path);
     q.SetSQL("SELECT 1 AS X FROM RDB$DATABASE");
-    EXPECT_THROW(q.Open(), EDatabaseError);
-    EXPECT_EQ(DefaultSession().DatabaseByName(Tmp->Path), nullptr);  // freed again
+    try {
+        q.Open();
+        FAIL();
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot connect to database '" + Tmp->Path + "'");
+    }
+    EXPECT_EQ(DefaultSession().DatabaseByName(Tmp->Path), nullptr);
+    EXPECT_EQ(q.GetDatabase(), nullptr);
     DefaultSession().KeepConnections = true;
 }
 
@@ -237,6 +240,16 @@ TEST_F(DLSessionTest, SessionsAreFoundByNameAndRefuseBadNames) {
     EXPECT_TRUE(s.GetActive());
     s.Close();
     EXPECT_FALSE(db.GetConnected());
+
+    // A session that goes hands its databases to the default session.
+    auto third = std::make_unique<TDLSession>(nullptr);
+    third->SetSessionName("Third");
+    db.SetSessionName("Third");
+    db.Open();
+    third.reset();
+    EXPECT_EQ(db.GetSession(), &DefaultSession());
+    EXPECT_FALSE(db.GetConnected());
+    EXPECT_EQ(Sessions().SessionByName("Third"), nullptr);
 }
 
 TEST_F(DLSessionTest, AutoSessionNamesTakeTheLowestFreeNumber) {
@@ -248,6 +261,52 @@ TEST_F(DLSessionTest, AutoSessionNamesTakeTheLowestFreeNumber) {
     EXPECT_THROW(s->SetSessionName("x"), EDatabaseError);
     EXPECT_THROW(new TDLSession(&form), EDatabaseError);
     EXPECT_EQ(form.GetComponents().size(), 1u);  // the refused one left nothing behind
+}
+
+TEST_F(DLSessionTest, TheWaitCursorShowsOnlyWhileStatementsRunOnTheMainThread) {
+    auto loop = std::make_shared<TPlainMainLoop>();
+    SetMainThreadDispatcher(loop);
+    int cursor = 0;
+    std::vector<int> shown;
+    SetDLScreenCursorHooks({[&] { return cursor; }, [&](int c) {
+                                cursor = c;
+                                shown.push_back(c);
+                            }});
+    {
+        TDLDatabase db;
+        Tmp->Setup(db);
+        TDLQuery q;
+        q.SetDatabaseName(db.GetDatabaseName());
+        q.SetSQL("SELECT * FROM RDB$DATABASE");
+        q.Open();
+        EXPECT_EQ(cursor, 0);
+        q.Close();
+        q.SetSQL("SELECT * FROM no_such_table");
+        EXPECT_THROW(q.Open(), EDLEngineError);
+        EXPECT_EQ(cursor, 0);  // given back when the server error came
+        std::thread([&] {
+            TDLQuery other;
+            other.SetDatabaseName(db.GetDatabaseName());
+            other.SetSQL("SELECT * FROM RDB$DATABASE");
+            other.Open();
+        }).join();
+    }
+    EXPECT_FALSE(shown.empty());
+    EXPECT_EQ(shown.front(), -11);
+    size_t fromMain = shown.size();
+    DefaultSession().SQLHourGlass = false;
+    {
+        TDLDatabase db;
+        Tmp->Setup(db);
+        TDLQuery q;
+        q.SetDatabaseName(db.GetDatabaseName());
+        q.SetSQL("SELECT * FROM RDB$DATABASE");
+        q.Open();
+    }
+    EXPECT_EQ(shown.size(), fromMain);
+    DefaultSession().SQLHourGlass = true;
+    SetDLScreenCursorHooks({});
+    SetMainThreadDispatcher(nullptr);
 }
 
 TEST_F(DLSessionTest, ThreadsWithConnectionsOfTheirOwnReadAndWriteAtOnce) {

@@ -151,6 +151,26 @@ TEST_F(FbDriverTest, ConnectionsShareOneLoadOfTheLibrary) {
     lib.SetLibraryName(name);
 }
 
+TEST_F(FbDriverTest, TheInterbaseBindingKeepsItsOwnState) {
+    auto db = IntDatabaseFactory(TFbTestDatabase::PoolParams());
+    db->TransIsolation = tiReadCommitted;
+    db->Connect(Tmp->Path, "SYSDBA", "");
+    EXPECT_EQ(IntClientLibrary().GetRefCount(), 1);
+    EXPECT_EQ(FibClientLibrary().GetRefCount(), 0);
+    EXPECT_EQ(static_cast<TIntHandleRecord*>(db->GetHandle())->Kind, stInterbase);
+    EXPECT_NE(dynamic_cast<TIIntCommand*>(db->CreateSqlCommand().get()), nullptr);
+    try {
+        Run(*db, "select * from no_such_table");
+        FAIL();
+    } catch (const EDLFibError&) {
+        FAIL() << "the Firebird error class from the InterBase driver";
+    } catch (const EDLIntError& e) {
+        EXPECT_EQ(e.ErrorCode, -204);
+    }
+    db->Disconnect(false);
+    EXPECT_EQ(IntClientLibrary().GetRefCount(), 0);
+}
+
 TEST_F(FbDriverTest, ServerErrorsCarryTheSqlCodeAndTheClientsLines) {
     auto db = Tmp->Connect();
     try {
@@ -566,6 +586,18 @@ TEST_F(FbDriverTest, NullParametersAndUnsupportedTypes) {
         FAIL();
     } catch (const EDatabaseError& e) {
         EXPECT_STREQ(e.what(), "Unknown data type for parameter 'b'");
+    }
+    // Longer than a variable can say: refused, not truncated into a negative length.
+    TParams huge;
+    huge.CreateParam(ftString, "title", ptInput).SetAsString(std::string(40000, 'x'));
+    bad->Params = &huge;
+    bad->Unprepare();
+    bad->Prepare("select ID from songlist where title = :title");
+    try {
+        bad->Execute();
+        FAIL();
+    } catch (const EDatabaseError& e) {
+        EXPECT_STREQ(e.what(), "Value of parameter 'title' is longer than 32765 bytes");
     }
     TParams unknown;
     unknown.CreateParam(ftUnknown, "u", ptInput);

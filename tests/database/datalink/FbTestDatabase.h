@@ -18,6 +18,7 @@ namespace kelvar::fbtest {
 
 // The engine reads FIREBIRD_LOCK when the client library loads: set it first (ctest sets it).
 inline void UseOwnLockFolder() {
+    if (std::getenv("FIREBIRD_LOCK")) return;
     std::filesystem::path lock = std::filesystem::temp_directory_path() / ("kelvar-fblock-" + std::to_string(getpid()));
     std::filesystem::create_directories(lock);
     setenv("FIREBIRD_LOCK", lock.c_str(), 0);

@@ -124,7 +124,7 @@ TEST(ID3v2Frames, NumbersAndGenres) {
     }
 }
 
-TEST(ID3v2Frames, WritesNumberFrameHeaderBySpecVersion) {
+TEST(ID3v2Frames, WritesFrameSizesByVersion) {
     for (uint8_t version : {3, 4}) {
         TNumberFrame frame("TBPM");
         frame.Version = version;

@@ -63,6 +63,8 @@ TEST(MetaDataConfig, EmptyPictureFolderFallsBackToTheDefault) {
     TMetaDataConfig config;
     config.SetLocalPictureDir("");
     EXPECT_EQ(config.LocalPictureDir(), ProgramFolder() + "pictures/");
+    SetPictureDir("");
+    EXPECT_EQ(PictureDir(), ProgramFolder() + "pictures/");
 }
 
 }  // namespace

@@ -163,6 +163,24 @@ TEST_F(OggTagTest, PicturesGrowAndShrinkTheHeaderPages) {
     EXPECT_EQ(tag.Lines, std::vector<std::string> {"TITLE=x"});
 }
 
+TEST_F(OggTagTest, ChainedStreamsKeepTheirLaterLinks) {
+    const std::string file = dir.File("chain.ogg");
+    test::WriteFile(file, test::OggVorbisFile(0.5, {"TITLE=first"}, 1) + test::OggVorbisFile(0.5, {"TITLE=second"}, 2));
+    const auto links = test::OggLinks(file);
+    ASSERT_EQ(links.size(), 2u);
+    const int64_t samples = test::DecodeOggSamples(file);  // the first link
+    TOggKelvarTag tag;
+    ASSERT_TRUE(tag.LoadFromFile(file));
+    EXPECT_EQ(tag.Title(), "first");
+    tag.SetLyrics(std::string(200000, 'l'));  // several more header pages in the first link
+    ASSERT_TRUE(tag.SaveToFile()) << tag.LastError;
+    EXPECT_EQ(test::OggLinks(file), links);
+    EXPECT_EQ(test::DecodeOggSamples(file), samples);
+    TOggKelvarTag back;
+    ASSERT_TRUE(back.LoadFromFile(file));
+    EXPECT_EQ(back.Lyrics().size(), 200000u);
+}
+
 TEST_F(OggTagTest, RawPictureValues) {
     TOggPictureInfo good("MIMETYPE=image/jpeg|DESCRIPTION=d|PICTYPE=4|DATASIZE=3|PICTURE=0aFfzz|");
     EXPECT_EQ(good.GetMimeType(), "image/jpeg");

@@ -110,7 +110,7 @@ Bytes Mp3FramesWithXing(int count, uint32_t frames, uint32_t bytes) {
     return out;
 }
 
-Bytes OggVorbisFile(double seconds, const std::vector<std::string>& comments) {
+Bytes OggVorbisFile(double seconds, const std::vector<std::string>& comments, int serial) {
     vorbis_info vi;
     vorbis_info_init(&vi);
     if (vorbis_encode_init_vbr(&vi, 1, 44100, 0.1f) != 0) throw std::runtime_error("vorbis_encode_init_vbr");
@@ -122,7 +122,7 @@ Bytes OggVorbisFile(double seconds, const std::vector<std::string>& comments) {
     vorbis_analysis_init(&vd, &vi);
     vorbis_block_init(&vd, &vb);
     ogg_stream_state os;
-    ogg_stream_init(&os, 1234);
+    ogg_stream_init(&os, serial);
     ogg_packet h0, h1, h2;
     vorbis_analysis_headerout(&vd, &vc, &h0, &h1, &h2);
     ogg_stream_packetin(&os, &h0);
@@ -186,6 +186,18 @@ int64_t DecodeOggSamples(const std::string& path) {
     }
     ov_clear(&vf);
     return frames;
+}
+
+std::vector<std::pair<int64_t, std::string>> OggLinks(const std::string& path) {
+    std::vector<std::pair<int64_t, std::string>> links;
+    OggVorbis_File vf;
+    if (ov_fopen(path.c_str(), &vf) != 0) return links;
+    for (long i = 0; i < ov_streams(&vf); ++i) {
+        const char* title = vorbis_comment_query(ov_comment(&vf, static_cast<int>(i)), "TITLE", 0);
+        links.emplace_back(ov_pcm_total(&vf, static_cast<int>(i)), title ? title : "");
+    }
+    ov_clear(&vf);
+    return links;
 }
 
 }  // namespace kelvar::test

@@ -49,8 +49,10 @@ Bytes Mp3Frames(int count);
 Bytes Mp3FramesWithXing(int count, uint32_t frames, uint32_t bytes);
 
 // A mono 44100 Hz Ogg Vorbis file of Seconds of a tone, with the given comments.
-Bytes OggVorbisFile(double seconds, const std::vector<std::string>& comments);
+Bytes OggVorbisFile(double seconds, const std::vector<std::string>& comments, int serial = 1234);
 // Decodes a whole Ogg Vorbis file; the sample frames per channel, or -1 when it can't be read.
 int64_t DecodeOggSamples(const std::string& path);
+// Each link of a chained Ogg Vorbis file: its length in sample frames and its title comment.
+std::vector<std::pair<int64_t, std::string>> OggLinks(const std::string& path);
 
 }  // namespace kelvar::test

@@ -31,7 +31,10 @@ for t in "${targets[@]}"; do
   pids+=($!)
 done
 status=0
-for p in "${pids[@]}"; do wait "$p" || status=1; done
+for p in "${pids[@]}"; do
+  wait "$p" || status=1
+  rm -f "/dev/shm/kelvar-fuzz-$p"  # the input file each target writes
+done
 for t in "${targets[@]}"; do
   echo "$t: $(grep -E 'Done [0-9]+ runs|ERROR|SUMMARY' "$out/$t.log" | tail -1)"
 done

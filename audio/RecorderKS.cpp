@@ -1,0 +1,146 @@
+#include "audio/RecorderKS.h"
+
+#include "audio/AudioErrors.h"
+#include "audio/DirectKS_API.h"
+#include "foundation/Logger.h"
+
+namespace kelvar {
+
+namespace {
+constexpr int32_t KS_NO_PIN = static_cast<int32_t>(0x80040294);
+}
+
+TRecorder_KS::TRecorder_KS() { FName = "KS Capture"; }
+
+TRecorder_KS::~TRecorder_KS() {
+    Close();
+    ReleaseDevice();
+}
+
+void TRecorder_KS::ReleaseDevice() {
+    if (FDriver) {
+        if (FPin) FDriver->Pin_ClosePin(FPin);
+        if (FFilter) FDriver->Filter_Destroy(FFilter);
+    }
+    FPin = 0;
+    FFilter = 0;
+    FDriver.reset();
+    FHeaders.clear();
+    FOverlapped.clear();
+    FData.clear();
+    FDeferred.clear();
+}
+
+bool TRecorder_KS::OpenDevice(const std::string& Device, const TWaveFormatExtensible& Format, int PacketMs,
+                              int PacketCount) {
+    std::string path = Device;
+    if (path.empty()) {
+        std::vector<std::string> names, paths;
+        try {
+            ListKSCaptureDevices(names, paths);
+        } catch (const EAudioError& e) {
+            LogMessage(FName + ": " + e.what(), "AUDIO", LogKind::Error);
+        }
+        if (!paths.empty()) path = paths.front();
+    }
+    if (!LoadDirectKS()) {
+        SetError(E_UNEXPECTED, "Unable to load DirectKS driver");
+        return false;
+    }
+    FDriver = GetKSDriver();
+    if (!CheckAssigned(FDriver.get(), "Unable to load DirectKS driver")) return false;
+    auto fail = [this] {
+        ReleaseDevice();
+        return false;
+    };
+    if (!Check(FDriver->FilterCapture_Create(FFilter, path.c_str()), "Unable to create KS filter on device"))
+        return fail();
+    if (!CheckAssigned(reinterpret_cast<const void*>(FFilter), "Null KS filter")) return fail();
+    if (!Check(FDriver->Filter_Instantiate(FFilter), "Unable to instantiate KS filter")) return fail();
+    if (!Check(FDriver->Filter_EnumeratePins(FFilter), "Unable to EnumeratePins on KS filter")) return fail();
+    const int32_t rc = FDriver->FilterCapture_CreatePin(FFilter, Format, FPin);
+    if (rc != 0 || FPin == 0) {
+        SetError(rc != 0 ? rc : KS_NO_PIN, "Unable to create KS pin on filter");
+        return fail();
+    }
+    FFormat = Format;
+    SetupPackets(Format.Format, PacketCount, PacketMs);
+    CreateEvents();
+    FHeaders.assign(static_cast<size_t>(PacketCount), TKSStreamHeader{});
+    FOverlapped.assign(static_cast<size_t>(PacketCount), TKSOverlapped{});
+    FData.assign(static_cast<size_t>(PacketCount), std::vector<uint8_t>(FPacketBytes, 0));
+    for (int i = 0; i < PacketCount; ++i) {
+        TKSStreamHeader& header = FHeaders[static_cast<size_t>(i)];
+        header.FrameExtent = FPacketBytes;
+        header.DataUsed = 0;
+        header.Data = FData[static_cast<size_t>(i)].data();
+        FOverlapped[static_cast<size_t>(i)].Events = FEvents.get();
+        FOverlapped[static_cast<size_t>(i)].EventIndex = EvFirstPacket + i;
+    }
+    SetRunState(StateStopped);
+    StartThread();
+    return true;
+}
+
+bool TRecorder_KS::Submit(int Index) {
+    TKSStreamHeader& header = FHeaders[static_cast<size_t>(Index)];
+    header.DataUsed = 0;
+    return Check(FDriver->Pin_ReadData(FPin, header, FOverlapped[static_cast<size_t>(Index)]),
+                 "Unable to write packet to KS pin");
+}
+
+void TRecorder_KS::Execute() {
+    bool go = true;
+    while (go) {
+        const bool running = FRunState == StateRunning;
+        const int delay = running ? PaceDelayMs() : 0;
+        if (running && delay == 0 && !FDeferred.empty()) {
+            for (int index : FDeferred) {
+                if (!Submit(index)) go = false;
+            }
+            FDeferred.clear();
+            if (!go) break;
+        }
+        const int event = FEvents->Wait(delay > 0 && !FDeferred.empty() ? delay : -1);
+        if (event == EvTerminate) break;
+        if (event == TEventSet::Failed) {
+            SetError(E_FAIL, "KS Thread: Wait failed");
+            break;
+        }
+        if (event == EvStop) {
+            SetRunState(StateStopped);
+            FDeferred.clear();
+            Check(FDriver->Pin_SetState(FPin, KSState::Stop), "Unable to stop KS pin");
+        } else if (event == EvRun) {
+            const int previous = FRunState;
+            SetRunState(StateRunning);
+            Check(FDriver->Pin_SetState(FPin, KSState::Run), "Unable to run KS pin");
+            if (previous == StateStopped) {
+                ResetPace();
+                for (int i = 0; i < FPacketCount && go; ++i) go = Submit(i);
+            }
+        } else if (event >= EvFirstPacket) {
+            const int index = event - EvFirstPacket;
+            TKSStreamHeader& header = FHeaders[static_cast<size_t>(index)];
+            if (header.DataUsed > 0) {
+                CountCaptured(header.DataUsed);
+                DeliverData(header.Data, header.DataUsed);
+            }
+            // A stopped pin has dropped its queue; the next run queues every header again.
+            if (FRunState != StateRunning) continue;
+            if (PaceDelayMs() > 0) {
+                FDeferred.push_back(index);
+            } else {
+                go = Submit(index);
+            }
+        }
+    }
+    Check(FDriver->Pin_SetState(FPin, KSState::Pause), "Unable to pause KS pin");
+    Check(FDriver->Pin_SetState(FPin, KSState::Stop), "Unable to stop KS pin");
+    FDriver->Pin_ClosePin(FPin);
+    FPin = 0;
+    FDriver->Filter_Destroy(FFilter);
+    FFilter = 0;
+}
+
+}  // namespace kelvar

@@ -1,0 +1,200 @@
+#pragma once
+// The database layer as the rest of the program sees it: the pool of connections, a connection,
+// an open result, a queue of background statements with its callbacks, the pool manager, the
+// registry of pool-manager factories by driver name, and the free functions that run statements
+// on the calling thread's connection.
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "database/datalink/DLDataTypes.h"
+#include "foundation/ConfigDoc.h"
+#include "media/ValueList.h"
+
+namespace kelvar {
+
+class TDLDataSet;
+class TDLField;
+
+// Failures of the pool layer itself (no pool, closed pool, unknown driver, unsupported dialect).
+class ESQLPoolError : public EDatabaseError {
+public:
+    using EDatabaseError::EDatabaseError;
+};
+
+// The dialect of the open database.
+enum TSQLDriverType : uint8_t { dtNone, dtMySQL, dtFirebird, dtPostgreSQL, dtMSSQL, dtSQLite, dtADO };
+
+// Positional statement values: the first value goes to the first parameter marker, and so on.
+using TVariantArray = std::vector<TDLVariant>;
+
+class ISQLConnection;
+class IDataset;
+class ISQLPool;
+class ISQLPoolManager;
+class IDelayedQuery;
+using ISQLConnectionPtr = std::shared_ptr<ISQLConnection>;
+using IDatasetPtr = std::shared_ptr<IDataset>;
+using ISQLPoolPtr = std::shared_ptr<ISQLPool>;
+using ISQLPoolManagerPtr = std::shared_ptr<ISQLPoolManager>;
+using IDelayedQueryPtr = std::shared_ptr<IDelayedQuery>;
+
+// One open query result: a cursor over rows with field access by name and editing. As a value
+// list it reads and writes the current row's fields as text (a NULL reads as the empty text).
+class IDataset : public IValueList {
+public:
+    using IValueList::GetValue;
+    using IValueList::SetValue;
+
+    virtual ISQLConnectionPtr GetConnection() = 0;
+    virtual TDLDataSet* GetDataSet() = 0;
+    virtual TDLField& FieldByName(const std::string& name) = 0;
+    virtual bool HasField(const std::string& name) = 0;
+    // NULL reads as the empty text, never as a null value.
+    virtual TDLVariant GetFieldValue(const std::string& name) = 0;
+    virtual void SetFieldValue(const std::string& name, const TDLVariant& value) = 0;
+    // Options: loCaseInsensitive, loPartialKey.
+    virtual bool Locate(const std::string& keyFields, const TDLVariant& keyValues, uint8_t options) = 0;
+    // (Re)opens this result with a new statement; answers itself.
+    virtual IDatasetPtr OpenSQL(const std::string& sql, const TVariantArray& params, bool readOnly) = 0;
+    virtual bool Eof() = 0;
+    virtual bool Bof() = 0;
+    virtual bool IsEmpty() = 0;
+    virtual int RecordCount() = 0;
+    virtual void Open() = 0;
+    virtual void Close() = 0;
+    virtual void Refresh() = 0;
+    virtual void Post() = 0;
+    virtual void Cancel() = 0;
+    virtual void Edit() = 0;
+    virtual void Delete() = 0;
+    virtual void Append() = 0;
+    virtual void Insert() = 0;
+    virtual void First() = 0;
+    virtual void Last() = 0;
+    virtual void Next() = 0;
+    virtual void Prior() = 0;
+};
+
+// One database connection.
+class ISQLConnection {
+public:
+    virtual ~ISQLConnection() = default;
+    virtual void StartTransaction() = 0;
+    virtual void Commit() = 0;
+    virtual void Rollback() = 0;
+    // Rows affected.
+    virtual int ExecSQL(const std::string& sql, const TVariantArray& params) = 0;
+    virtual IDatasetPtr Query(const std::string& sql, const TVariantArray& params, bool readOnly) = 0;
+    // AddSQLLimit, then Query with the rewritten text.
+    virtual IDatasetPtr QueryLimit(const std::string& sql, const TVariantArray& params, bool readOnly, int limit,
+                                   int skip) = 0;
+};
+
+// The connections of one database.
+class ISQLPool {
+public:
+    virtual ~ISQLPool() = default;
+    virtual int GetPoolSize() = 0;
+    virtual void SetPoolSize(int value) = 0;
+    virtual bool GetClosed() = 0;
+    // The calling thread's connection: the main thread's cached one, a new one elsewhere.
+    virtual ISQLConnectionPtr GetConnection() = 0;
+    virtual std::string GetParam(const std::string& name) = 0;
+    virtual void SetParam(const std::string& name, const std::string& value) = 0;
+    virtual IDelayedQueryPtr NewDelayedQuery() = 0;
+    // Always a new, unshared connection.
+    virtual ISQLConnectionPtr NewConnection() = 0;
+    virtual void Close() = 0;
+};
+
+// The "Database" settings and the life of the pool.
+class ISQLPoolManager {
+public:
+    virtual ~ISQLPoolManager() = default;
+    virtual void SaveConfig(IConfigDoc& section) = 0;
+    virtual void LoadConfig(IConfigDoc& section) = 0;
+    virtual void Open() = 0;
+    virtual void Close() = 0;
+};
+
+// Callback of a queued statement. The exception is valid until the call returns.
+class IExecCallback {
+public:
+    virtual ~IExecCallback() = default;
+    virtual void OnResult(int id, int rowsAffected) = 0;
+    virtual void OnError(int id, const std::exception& error) = 0;
+};
+
+// Callback of a queued query.
+class IQueryCallback {
+public:
+    virtual ~IQueryCallback() = default;
+    virtual void OnResult(int id, const IDatasetPtr& dataset) = 0;
+    virtual void OnError(int id, const std::exception& error) = 0;
+};
+
+// A first-in first-out queue of statements that one worker thread runs in order.
+class IDelayedQuery {
+public:
+    virtual ~IDelayedQuery() = default;
+    // Queue a statement or query; the answer is its item number (1 for the first of a queue).
+    // Callback: an IExecCallback (statements) or IQueryCallback (queries), or empty.
+    virtual int ExecSQL(const std::string& sql, const TVariantArray& params, std::shared_ptr<IExecCallback> callback,
+                        bool synchronize) = 0;
+    virtual int Query(const std::string& sql, const TVariantArray& params, bool readOnly,
+                      std::shared_ptr<IQueryCallback> callback, bool synchronize) = 0;
+    // Drops a still-queued item; false when it ran, is running or never existed.
+    virtual bool Cancel(int id) = 0;
+    // On the main thread: waits until every queued item has run, running this queue's
+    // synchronised callbacks meanwhile. False when the worker is waiting for a lost database
+    // to come back (the items stay queued).
+    virtual bool WaitForAll() = 0;
+    // Drops every queued item.
+    virtual void Clear() = 0;
+};
+
+// --- Registry and process-wide state --------------------------------------------------------
+
+using TPoolManagerFactory = std::function<ISQLPoolManagerPtr()>;
+
+// Adds a factory under Name (itself, not trimmed); a blank name does nothing; a name already
+// registered (without regard to case) raises the list's duplicate error.
+void RegisterPoolFactory(const std::string& name, TPoolManagerFactory factory);
+// The factory's new manager, or empty when Name isn't registered; a found manager also becomes
+// the current one (GetSQLPoolManager).
+ISQLPoolManagerPtr CreatePoolManager(const std::string& name);
+
+ISQLPoolManagerPtr GetSQLPoolManager();
+ISQLPoolPtr GetCurrentSQLPool();
+// Written by the pool manager's Open and Close only.
+void SetCurrentSQLPool(ISQLPoolPtr pool);
+
+// The dialect byte of the open database; dtNone while no pool is open.
+extern std::atomic<TSQLDriverType> SQLDriverType;
+
+// The thread that started the program (the dispatcher's main thread when one is set).
+bool IsMainThread();
+
+// --- Free functions -------------------------------------------------------------------------
+
+// "No SQL pool specified" without a current pool.
+void CheckSQLPool();
+IDelayedQueryPtr PoolNewDelayedQuery();
+ISQLConnectionPtr PoolGetConnection();
+// On a thread other than the main thread the connection made for the call closes again.
+int PoolExecSQL(const std::string& sql, const TVariantArray& params = {});
+// The result holds its connection.
+IDatasetPtr PoolQuery(const std::string& sql, const TVariantArray& params = {}, bool readOnly = true);
+IDatasetPtr PoolQueryLimit(const std::string& sql, const TVariantArray& params, bool readOnly, int limit, int skip);
+// A connection for a batch of writes: for Firebird and PostgreSQL a new connection with a
+// started transaction that the caller commits or rolls back; otherwise the calling thread's.
+ISQLConnectionPtr PoolGetWriteConnection();
+// Row limit and skip clauses in the open database's dialect.
+std::string AddSQLLimit(const std::string& sql, int limit, int skip);
+
+}  // namespace kelvar
