@@ -151,7 +151,8 @@ bool TAudioMixer::SetVolume(int Destination, int Connection, int Left, int Right
     }
     if (Mute != -1 && !muteSet && Connection >= 0) {
         for (const auto& control : dest->Controls.Items) {
-            if (control.ControlType != MIXERCONTROL_CONTROLTYPE_MUX && control.ControlType != MIXERCONTROL_CONTROLTYPE_MIXER)
+            if (control.ControlType != MIXERCONTROL_CONTROLTYPE_MUX &&
+                control.ControlType != MIXERCONTROL_CONTROLTYPE_MIXER)
                 continue;
             // Only the first list is tried.
             const uint32_t channels = ChannelsOf(control, dest->Line);

@@ -11,7 +11,9 @@ namespace {
 
 enum TKind : uint32_t { KindVolume = 0, KindMute = 1, KindList = 2 };
 
-constexpr uint32_t LineIdOf(uint32_t Destination, uint32_t SourcePlusOne) { return Destination * 65536 + SourcePlusOne; }
+constexpr uint32_t LineIdOf(uint32_t Destination, uint32_t SourcePlusOne) {
+    return Destination * 65536 + SourcePlusOne;
+}
 constexpr uint32_t ControlIdOf(uint32_t LineId, TKind Kind) { return LineId * 4 + Kind; }
 
 constexpr snd_mixer_selem_channel_id_t ChannelOf(uint32_t Index) {
@@ -171,7 +173,8 @@ public:
                     snd_mixer_selem_get_capture_volume_range(line->Elem, &lo, &hi);
                 else
                     snd_mixer_selem_get_playback_volume_range(line->Elem, &lo, &hi);
-                const long raw = lo + std::lround(std::clamp(Values[c], 0, 65535) * static_cast<double>(hi - lo) / 65535.0);
+                const long raw =
+                    lo + std::lround(std::clamp(Values[c], 0, 65535) * static_cast<double>(hi - lo) / 65535.0);
                 if (line->Capture) {
                     all ? snd_mixer_selem_set_capture_volume_all(line->Elem, raw)
                         : snd_mixer_selem_set_capture_volume(line->Elem, ch, raw);
@@ -244,10 +247,11 @@ private:
         }
         const bool mono = Capture ? snd_mixer_selem_is_capture_mono(Elem) : snd_mixer_selem_is_playback_mono(Elem);
         line.Info.Channels = mono ? 1 : 2;
-        const bool volume = Capture ? snd_mixer_selem_has_capture_volume(Elem) : snd_mixer_selem_has_playback_volume(Elem);
+        const bool volume =
+            Capture ? snd_mixer_selem_has_capture_volume(Elem) : snd_mixer_selem_has_playback_volume(Elem);
         const bool sw = Capture ? snd_mixer_selem_has_capture_switch(Elem) : snd_mixer_selem_has_playback_switch(Elem);
-        const bool joined =
-            Capture ? snd_mixer_selem_has_capture_switch_joined(Elem) : snd_mixer_selem_has_playback_switch_joined(Elem);
+        const bool joined = Capture ? snd_mixer_selem_has_capture_switch_joined(Elem)
+                                    : snd_mixer_selem_has_playback_switch_joined(Elem);
         if (volume) line.Controls.push_back(MakeControl(line.Info.LineId, KindVolume, mono, "Volume"));
         if (Mute && sw) line.Controls.push_back(MakeControl(line.Info.LineId, KindMute, mono || joined, "Mute"));
         return line;
@@ -282,7 +286,8 @@ private:
             return SameName(snd_mixer_selem_get_name(e), "Capture") &&
                    (snd_mixer_selem_has_capture_volume(e) || snd_mixer_selem_has_capture_switch(e));
         });
-        snd_mixer_elem_t* sourceEnum = find([](snd_mixer_elem_t* e) { return snd_mixer_selem_is_enum_capture(e) != 0; });
+        snd_mixer_elem_t* sourceEnum =
+            find([](snd_mixer_elem_t* e) { return snd_mixer_selem_is_enum_capture(e) != 0; });
         std::vector<TLineMap> sources;
         for (auto* e : elems) {
             if (e == capture || e == sourceEnum || snd_mixer_selem_is_enumerated(e)) continue;
@@ -347,8 +352,8 @@ private:
             return snd_mixer_selem_get_enum_item(FListElem, SND_MIXER_SCHN_FRONT_LEFT, &index) >= 0 && index == Item;
         }
         int on = 0;
-        return FListLines[Item] && snd_mixer_selem_get_capture_switch(FListLines[Item], SND_MIXER_SCHN_FRONT_LEFT, &on) >= 0 &&
-               on != 0;
+        return FListLines[Item] &&
+               snd_mixer_selem_get_capture_switch(FListLines[Item], SND_MIXER_SCHN_FRONT_LEFT, &on) >= 0 && on != 0;
     }
 
     bool SetList(uint32_t Channels, uint32_t Items, const std::vector<int32_t>& Values) {
@@ -358,7 +363,8 @@ private:
             if (FListElem) {
                 if (Values[at] == 0) continue;
                 for (int c = 0; c <= SND_MIXER_SCHN_LAST; ++c) {
-                    if (snd_mixer_selem_set_enum_item(FListElem, static_cast<snd_mixer_selem_channel_id_t>(c), k) < 0) break;
+                    if (snd_mixer_selem_set_enum_item(FListElem, static_cast<snd_mixer_selem_channel_id_t>(c), k) < 0)
+                        break;
                 }
                 return true;
             }
@@ -385,7 +391,8 @@ private:
     }
 
     void ElementChanged(snd_mixer_elem_t* Elem, unsigned int Mask) {
-        const bool lineChange = Mask == SND_CTL_EVENT_MASK_REMOVE || (Mask & (SND_CTL_EVENT_MASK_INFO | SND_CTL_EVENT_MASK_ADD));
+        const bool lineChange =
+            Mask == SND_CTL_EVENT_MASK_REMOVE || (Mask & (SND_CTL_EVENT_MASK_INFO | SND_CTL_EVENT_MASK_ADD));
         auto report = [&](const TLineMap& Line) {
             if (lineChange) {
                 FPending.push_back({true, Line.Info.LineId});
@@ -401,8 +408,10 @@ private:
                 if (s.Elem == Elem) report(s);
             }
         }
-        const bool inList = Elem == FListElem || std::find(FListLines.begin(), FListLines.end(), Elem) != FListLines.end();
-        if (inList && !lineChange && FDest.size() > 1) FPending.push_back({false, ControlIdOf(FDest[1].Info.LineId, KindList)});
+        const bool inList =
+            Elem == FListElem || std::find(FListLines.begin(), FListLines.end(), Elem) != FListLines.end();
+        if (inList && !lineChange && FDest.size() > 1)
+            FPending.push_back({false, ControlIdOf(FDest[1].Info.LineId, KindList)});
     }
 
     static int ElemCallback(snd_mixer_elem_t* Elem, unsigned int Mask) {
@@ -427,7 +436,7 @@ private:
     bool FNotify = false;
     std::vector<TLineMap> FDest;
     std::vector<std::vector<TLineMap>> FSources;
-    snd_mixer_elem_t* FListElem = nullptr;       // the capture-source enumeration, when used
+    snd_mixer_elem_t* FListElem = nullptr;  // the capture-source enumeration, when used
     std::vector<TMixerItemText> FListItems;
     std::vector<snd_mixer_elem_t*> FListLines;  // the element of each list item (may be none)
     std::vector<std::pair<bool, uint32_t>> FPending;

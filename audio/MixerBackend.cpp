@@ -108,7 +108,8 @@ public:
             }
         } else {
             for (size_t c = 0; c < control->Values.size(); ++c) {
-                const size_t from = (control->Info.Flags & MIXERCONTROL_CONTROLF_UNIFORM) ? 0 : std::min<size_t>(c, Channels - 1);
+                const size_t from =
+                    (control->Info.Flags & MIXERCONTROL_CONTROLF_UNIFORM) ? 0 : std::min<size_t>(c, Channels - 1);
                 if (from < Values.size()) control->Values[c] = Values[from];
             }
         }

@@ -80,7 +80,8 @@ public:
     virtual bool GetValues(uint32_t ControlId, uint32_t Channels, uint32_t Items, std::vector<int32_t>& Values) = 0;
     virtual bool GetItemTexts(uint32_t ControlId, uint32_t Channels, uint32_t Items,
                               std::vector<TMixerItemText>& Texts) = 0;
-    virtual bool SetValues(uint32_t ControlId, uint32_t Channels, uint32_t Items, const std::vector<int32_t>& Values) = 0;
+    virtual bool SetValues(uint32_t ControlId, uint32_t Channels, uint32_t Items,
+                           const std::vector<int32_t>& Values) = 0;
     // The descriptors to watch on the main loop while notifications are on.
     virtual std::vector<pollfd> PollFds() = 0;
     // Reports what changed since the last call.
@@ -108,12 +109,12 @@ struct TMemoryMixerModel {
         TMixerCaps Caps;
         std::vector<TLine> Destinations;
         std::vector<std::vector<TLine>> Sources;  // per destination
-        int FailOpens = 0;  // the next opens that fail
-        int FailNotifyOpens = 0;  // the next opens with notifications that fail
+        int FailOpens = 0;                        // the next opens that fail
+        int FailNotifyOpens = 0;                  // the next opens with notifications that fail
     };
     std::vector<TDevice> Devices;
     std::vector<std::pair<bool, uint32_t>> Pending;  // notifications not yet handled
-    int OpenedWithNotify = -1;  // of the last open: 1 yes, 0 no
+    int OpenedWithNotify = -1;                       // of the last open: 1 yes, 0 no
 
     // Lookups within one device; none when absent.
     static TControl* FindControl(TDevice& Device, uint32_t ControlId);

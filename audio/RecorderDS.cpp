@@ -113,8 +113,8 @@ void TRecorder_DS::Execute() {
         const bool running = FRunState == StateRunning;
         const int delay = running ? PaceDelayMs() : 0;
         const bool poll = running && delay == 0;
-        const int event = FEvents->Wait(delay > 0 ? delay : -1, poll ? FPcm.PollFds() : nullptr,
-                                        poll ? FPcm.PollCount() : 0);
+        const int event =
+            FEvents->Wait(delay > 0 ? delay : -1, poll ? FPcm.PollFds() : nullptr, poll ? FPcm.PollCount() : 0);
         if (event == EvTerminate) break;
         if (event == TEventSet::Failed) {
             SetError(E_FAIL, "DS Thread: Wait failed");

@@ -1,5 +1,7 @@
 #include "audio/RecorderKS.h"
 
+#include <algorithm>
+
 #include "audio/AudioErrors.h"
 #include "audio/DirectKS_API.h"
 #include "foundation/Logger.h"
@@ -29,6 +31,7 @@ void TRecorder_KS::ReleaseDevice() {
     FOverlapped.clear();
     FData.clear();
     FDeferred.clear();
+    FCompleted.clear();
 }
 
 bool TRecorder_KS::OpenDevice(const std::string& Device, const TWaveFormatExtensible& Format, int PacketMs,
@@ -69,6 +72,8 @@ bool TRecorder_KS::OpenDevice(const std::string& Device, const TWaveFormatExtens
     FHeaders.assign(static_cast<size_t>(PacketCount), TKSStreamHeader{});
     FOverlapped.assign(static_cast<size_t>(PacketCount), TKSOverlapped{});
     FData.assign(static_cast<size_t>(PacketCount), std::vector<uint8_t>(FPacketBytes, 0));
+    FCompleted.assign(static_cast<size_t>(PacketCount), false);
+    FNextPacket = 0;
     for (int i = 0; i < PacketCount; ++i) {
         TKSStreamHeader& header = FHeaders[static_cast<size_t>(i)];
         header.FrameExtent = FPacketBytes;
@@ -110,6 +115,8 @@ void TRecorder_KS::Execute() {
         if (event == EvStop) {
             SetRunState(StateStopped);
             FDeferred.clear();
+            std::fill(FCompleted.begin(), FCompleted.end(), false);
+            FNextPacket = 0;
             Check(FDriver->Pin_SetState(FPin, KSState::Stop), "Unable to stop KS pin");
         } else if (event == EvRun) {
             const int previous = FRunState;
@@ -117,21 +124,28 @@ void TRecorder_KS::Execute() {
             Check(FDriver->Pin_SetState(FPin, KSState::Run), "Unable to run KS pin");
             if (previous == StateStopped) {
                 ResetPace();
+                std::fill(FCompleted.begin(), FCompleted.end(), false);
+                FNextPacket = 0;
                 for (int i = 0; i < FPacketCount && go; ++i) go = Submit(i);
             }
         } else if (event >= EvFirstPacket) {
-            const int index = event - EvFirstPacket;
-            TKSStreamHeader& header = FHeaders[static_cast<size_t>(index)];
-            if (header.DataUsed > 0) {
-                CountCaptured(header.DataUsed);
-                DeliverData(header.Data, header.DataUsed);
-            }
-            // A stopped pin has dropped its queue; the next run queues every header again.
-            if (FRunState != StateRunning) continue;
-            if (PaceDelayMs() > 0) {
-                FDeferred.push_back(index);
-            } else {
-                go = Submit(index);
+            FCompleted[static_cast<size_t>(event - EvFirstPacket)] = true;
+            while (go && FCompleted[static_cast<size_t>(FNextPacket)]) {
+                const int index = FNextPacket;
+                FCompleted[static_cast<size_t>(index)] = false;
+                FNextPacket = (FNextPacket + 1) % FPacketCount;
+                TKSStreamHeader& header = FHeaders[static_cast<size_t>(index)];
+                if (header.DataUsed > 0) {
+                    CountCaptured(header.DataUsed);
+                    DeliverData(header.Data, header.DataUsed);
+                }
+                // A stopped pin has dropped its queue; the next run queues every header again.
+                if (FRunState != StateRunning) continue;
+                if (PaceDelayMs() > 0) {
+                    FDeferred.push_back(index);
+                } else {
+                    go = Submit(index);
+                }
             }
         }
     }

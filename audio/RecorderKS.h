@@ -32,6 +32,10 @@ private:
     std::vector<std::vector<uint8_t>> FData;
     // Headers held back while the device runs ahead of the clock.
     std::vector<int> FDeferred;
+    // Packets come back in the order they were queued, but a late thread may find several
+    // signalled at once: they are handed out in queue order, not by event index.
+    std::vector<bool> FCompleted;
+    int FNextPacket = 0;
 };
 
 }  // namespace kelvar

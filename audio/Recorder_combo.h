@@ -11,7 +11,7 @@
 namespace kelvar {
 
 namespace RecordDriver {
-constexpr int DirectSound = 0;  // a shared ALSA PCM
+constexpr int DirectSound = 0;      // a shared ALSA PCM
 constexpr int KernelStreaming = 1;  // a direct hw device
 }  // namespace RecordDriver
 

@@ -55,6 +55,7 @@ void TRecorder::Stop() {
 }
 
 void TRecorder::Close() {
+    FClosing = true;
     if (FEvents) FEvents->Set(EvTerminate);
     if (FThread.joinable()) {
         // The closing thread must not be starved by the time-critical one it waits for.
@@ -91,6 +92,7 @@ void TRecorder::CreateEvents() { FEvents = std::make_unique<TEventSet>(EvFirstPa
 
 void TRecorder::StartThread() {
     FEnded = false;
+    FClosing = false;
     FThread = std::thread([this] { ThreadMain(); });
 }
 
@@ -105,6 +107,13 @@ void TRecorder::ThreadMain() {
     } catch (...) {
         SetError(E_FAIL, "unknown exception");
         LogMessage(FName + ": unknown exception", "AUDIO", LogKind::Exception);
+    }
+    if (!FClosing) {
+        // Capture does not restart by itself: whoever listens gets nothing more.
+        int32_t code = 0;
+        std::string text;
+        GetLastError(code, text);
+        LogMessage(FName + ": capture ended (" + text + ")", "AUDIO", LogKind::Error);
     }
     FRunStateShown = StateStopped;
     FEnded = true;
@@ -130,8 +139,10 @@ int TRecorder::PaceDelayMs() {
     const uint32_t perSecond = FFormat.Format.AvgBytesPerSec;
     if (perSecond == 0) return 0;
     const int64_t capturedMs = static_cast<int64_t>(FCapturedBytes * 1000 / perSecond);
-    // One buffer ahead of the clock is what a real device may hold ready.
-    const int64_t ahead = capturedMs - (MsSinceStart() - FPaceStart) - static_cast<int64_t>(FPacketTime) * FPacketCount;
+    const int64_t elapsed = MsSinceStart() - FPaceStart;
+    // One buffer ahead of the clock is what a real device may hold ready; 2 % more covers any
+    // drift of a real device's clock against ours, so a real device is never held back.
+    const int64_t ahead = capturedMs - elapsed - static_cast<int64_t>(FPacketTime) * FPacketCount - elapsed / 50;
     return ahead > 0 ? static_cast<int>(ahead) : 0;
 }
 

@@ -83,8 +83,8 @@ protected:
     void SetRunState(int State);
 
     // A device that hands out audio faster than real time (a file or null PCM) is held back to
-    // the clock, so that a time-critical thread never spins: the milliseconds to wait before
-    // the next read, 0 when it may read now.
+    // about the clock, so that a time-critical thread never spins: the milliseconds to wait
+    // before the next read, 0 when it may read now.
     int PaceDelayMs();
     void ResetPace();
     void CountCaptured(uint32_t Bytes);
@@ -107,6 +107,7 @@ private:
     std::string FErrorText;
     std::thread FThread;
     std::atomic<bool> FEnded{false};
+    std::atomic<bool> FClosing{false};
     std::atomic<int> FRunStateShown{StateStopped};
     int64_t FPaceStart = 0;
     uint64_t FCapturedBytes = 0;

@@ -228,8 +228,9 @@ TVoiceFX::TVoiceFX()
     : FRecord(std::make_unique<TRecordControl>()),
       FMixerLine(std::make_unique<TMixerControl>()),
       FDummy(std::make_unique<TDummyControl>()) {
-    for (TVoiceControl* source : {static_cast<TVoiceControl*>(FRecord.get()), static_cast<TVoiceControl*>(FMixerLine.get()),
-                                  static_cast<TVoiceControl*>(FDummy.get())}) {
+    for (TVoiceControl* source :
+         {static_cast<TVoiceControl*>(FRecord.get()), static_cast<TVoiceControl*>(FMixerLine.get()),
+          static_cast<TVoiceControl*>(FDummy.get())}) {
         // The sources start at the voice volume, so that the first open uses it.
         source->InitVolume(FVoiceVolume);
     }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <mutex>
@@ -234,6 +235,11 @@ TRenderResult Render(const TRenderOptions& Options) {
     TKelvarPlayer* decks[2] = {&deckA, &deckB};
 
     if (!Options.Config.empty()) {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(Options.Config, ec)) {
+            result.Error = "Cannot read configuration " + Options.Config;
+            return result;
+        }
         try {
             auto doc = TConfigDoc_XML::Create(Options.Config);
             auto kelvar = doc->Section("Kelvar");
@@ -281,11 +287,12 @@ TRenderResult Render(const TRenderOptions& Options) {
     }
 
     size_t next = 0;
+    size_t loadedFile[2] = {0, 0};  // which file each deck holds, to start them in order
     auto loadNext = [&](int index) {
         while (next < Options.Files.size()) {
             const std::string& file = Options.Files[next];
             auto song = TSongInfo::Create(static_cast<int>(next), file);
-            ++next;
+            loadedFile[index] = next++;
             if (decks[index]->LoadSong(song)) {
                 ++result.Loaded;
                 break;
@@ -324,9 +331,17 @@ TRenderResult Render(const TRenderOptions& Options) {
             // The automation: eject finished decks, load the idle one, start a ready deck when
             // nothing plays (the start-next events start it when the songs crossfade).
             while (!tap->Done()) {
-                for (auto* deck : decks) {
+                for (int i = 0; i < 2; ++i) {
+                    TKelvarPlayer* deck = decks[i];
                     deck->GetDuration();
-                    if (deck->GetState() == DeckState::Playing && deck->IsFinished()) deck->Unload();
+                    const int state = deck->GetState();
+                    if (state == DeckState::Playing && deck->IsFinished()) deck->Unload();
+                    if (state == DeckState::Ready && deck->IsFinished()) {
+                        // Finished before it was played: nothing in it could be decoded.
+                        ++result.Failed;
+                        LogMessage("Nothing to play in " + Options.Files[loadedFile[i]], DeckSources[i], LogKind::Warning);
+                        deck->Unload();
+                    }
                 }
                 for (int i = 0; i < 2; ++i) {
                     if (decks[i]->GetState() == DeckState::Empty && next < Options.Files.size()) loadNext(i);
@@ -335,10 +350,11 @@ TRenderResult Render(const TRenderOptions& Options) {
                     return d->GetState() == DeckState::Playing && !d->IsFinished();
                 });
                 if (!playing) {
-                    for (auto* deck : decks) {
-                        std::lock_guard<std::recursive_mutex> guard(deck->GetLock());
-                        if (deck->GetState() == DeckState::Ready) {
-                            deck->Play();
+                    const int first = loadedFile[0] <= loadedFile[1] ? 0 : 1;
+                    for (int i : {first, 1 - first}) {
+                        std::lock_guard<std::recursive_mutex> guard(decks[i]->GetLock());
+                        if (decks[i]->GetState() == DeckState::Ready) {
+                            decks[i]->Play();
                             break;
                         }
                     }

@@ -24,6 +24,10 @@ function(kelvar_test target)
   target_compile_options(${target} PRIVATE ${KELVAR_WARNINGS})
   target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
   target_compile_definitions(${target} PRIVATE KELVAR_TEST_SOURCE_DIR="${PROJECT_SOURCE_DIR}/tests")
-  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}" TIMEOUT 300)
+  # Tests run through `env` so that several variables reach them (a list would be split apart
+  # on its way through test discovery).
+  if(ARG_ENVIRONMENT)
+    set_property(TARGET ${target} PROPERTY CROSSCOMPILING_EMULATOR env ${ARG_ENVIRONMENT})
+  endif()
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endfunction()

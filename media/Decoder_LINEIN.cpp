@@ -17,7 +17,8 @@ constexpr int BufferChunks = 10;
 constexpr int ChunkMs = 50;
 
 std::string Lower(std::string Text) {
-    std::transform(Text.begin(), Text.end(), Text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(Text.begin(), Text.end(), Text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return Text;
 }
 
@@ -76,7 +77,8 @@ TDecoder_LineIn::TDecoder_LineIn() = default;
 TDecoder_LineIn::~TDecoder_LineIn() { Close(); }
 
 bool TDecoder_LineIn::CanDecode(const std::string& name, int) {
-    return StartsWithNoCase(name, "MIC://") || StartsWithNoCase(name, "LINEIN://") || StartsWithNoCase(name, "RECORD://");
+    return StartsWithNoCase(name, "MIC://") || StartsWithNoCase(name, "LINEIN://") ||
+           StartsWithNoCase(name, "RECORD://");
 }
 
 void TDecoder_LineIn::SelectRecordingLine(const std::map<std::string, std::string>& Params) {

@@ -237,23 +237,33 @@ void TKelvarPlayer::ReadSongSettings(const ISongInfoPtr& Song, TSongSettings& Se
 
 bool TKelvarPlayer::LoadSong(const ISongInfoPtr& Song) {
     if (OnBeforeLoad) OnBeforeLoad(*this, Song);
-    TGuard guard(FLock);
     const std::string filename = Song ? Song->GetFilename() : std::string();
     {
-        std::lock_guard<std::mutex> song(FSongLock);
-        FSong = Song;
+        TGuard guard(FLock);
+        {
+            std::lock_guard<std::mutex> song(FSongLock);
+            FSong = Song;
+        }
+        FStreamTitle.clear();
+        FIsStream = filename.find("://") != std::string::npos;
+        Channel->FadeTrigger->SetOnTrigger([this](TNode_FadeTrigger&) { OnFadeTrigger(); });
+        Pause();
+        TSongSettings own;
+        ReadSongSettings(Song, own);
+        FLoadingSong = true;
+        SetSongSettings(own);
+        FLoadingSong = false;
+        ApplySettings();
     }
-    FStreamTitle.clear();
-    FIsStream = filename.find("://") != std::string::npos;
-    Channel->FadeTrigger->SetOnTrigger([this](TNode_FadeTrigger&) { OnFadeTrigger(); });
-    Pause();
-    TSongSettings own;
-    ReadSongSettings(Song, own);
-    SetSongSettings(own);
-    ApplySettings();
-    // Load queues the markers once more; an empty deck has no seek to drop the first set.
+    // The old song goes and the new one is opened without the deck's lock (a stream may take
+    // seconds to answer, and the output thread takes this lock to fire events); the deck is
+    // empty meanwhile, so nothing starts it.
+    TPlayer::Unload();
+    IDecoderPtr decoder = OpenDecoder(filename);
+    TGuard guard(FLock);
+    // Load queues the markers once more; an empty deck had no seek to drop the first set.
     Channel->GetOutput()->ClearMeta();
-    const bool result = Load(filename);
+    const bool result = LoadOpened(filename, decoder);
     if (FSettings.Start > 0) Seek(Low32(FSettings.Start));
     if (FSettings.FadeIn.Enabled == 1) {
         FVolControl->SetCurve(FSettings.FadeIn.Curve);
@@ -285,6 +295,9 @@ void TKelvarPlayer::SetSongSettings(const TSongSettings& Settings) {
     ApplySettings();
     Channel->GetOutput()->ClearMeta();
     QueueMarkers();
+    // Clearing dropped the fade point the trigger placed when the song was decoded to its
+    // end: place it again, or an edited song would never crossfade.
+    if (!FLoadingSong && FLoaded && FEndOfStream && FSettings.XFadeMode == XFadeModes::Detect) OnFadeTrigger();
 }
 
 TSongSettings TKelvarPlayer::GetSongSettings() {

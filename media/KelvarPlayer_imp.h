@@ -132,6 +132,7 @@ private:
     TSongSettings FSettings;
     int FStartLatch = 0;
     TVolControl* FGainControl = nullptr;
+    bool FLoadingSong = false;
 };
 
 }  // namespace kelvar

@@ -112,21 +112,38 @@ void TPlayer::StopWorker() {
     }
 }
 
-bool TPlayer::Load(const std::string& Name) {
-    TPlayer::Unload();
-    ReapWorkers(false);
-    TGuard guard(FLock);
-    bool result = false;
+IDecoderPtr TPlayer::OpenDecoder(const std::string& Name) {
     try {
         IDecoderPtr decoder = CreateDecoder(Name);
         if (!decoder) {
             LogMessage("No decoder for " + Name, LogSource, LogKind::Warning);
-            return false;
+            return nullptr;
         }
-        if (!decoder->Open(Name)) return false;
+        if (!decoder->Open(Name)) return nullptr;
+        return decoder;
+    } catch (const std::exception& e) {
+        LogMessage("Error loading " + Name + " (" + e.what() + ")", LogSource, LogKind::Warning);
+    } catch (...) {
+        LogMessage("Error loading " + Name, LogSource, LogKind::Warning);
+    }
+    return nullptr;
+}
+
+bool TPlayer::Load(const std::string& Name) {
+    TPlayer::Unload();
+    // Opened without the lock: a stream may take seconds to answer, and the output thread
+    // takes this lock when it fires the deck's events.
+    return LoadOpened(Name, OpenDecoder(Name));
+}
+
+bool TPlayer::LoadOpened(const std::string& Name, IDecoderPtr Decoder) {
+    TGuard guard(FLock);
+    if (!Decoder) return false;
+    bool result = false;
+    try {
         {
             std::lock_guard<std::mutex> ref(FRefLock);
-            FDecoder = decoder;
+            FDecoder = Decoder;
         }
         Channel->GapKiller->SetOnGap([this](TNode_GapKiller&) { OnEnd(); });
         FDecodedPosition = 0;

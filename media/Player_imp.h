@@ -79,6 +79,10 @@ protected:
     virtual void OnMeta(IMetaData& Meta);
     virtual void OnEnd();
 
+    // CreateDecoder and Open, without the deck's lock; null (logged) when that fails.
+    static IDecoderPtr OpenDecoder(const std::string& Name);
+    // The rest of Load, under the lock, with a decoder opened by OpenDecoder (null: False).
+    bool LoadOpened(const std::string& Name, IDecoderPtr Decoder);
     // Queues a player event (kind 3) on the mixer input with OnMeta as its callback.
     void AddPlayerEvent(uint8_t Code, TStreamTime Time);
     bool IsPlayingFlag();

@@ -9,6 +9,7 @@
 #include "foundation/MiscFunc.h"
 #include "media/WAVTag.h"
 #include "media/WMFTag.h"
+#include "media/WMReader.h"
 #include "media/tags/AtomicFile.h"
 #include "media/tags/ID3v2Ex.h"
 #include "media/tags/MPEGaudioEx.h"
@@ -487,8 +488,8 @@ TSongInfoManager& SongInfoManager() {
         instance.Register(std::make_shared<TMP3InfoProvider>());
         instance.Register(std::make_shared<TWAVInfoProvider>());
         instance.Register(std::make_shared<TOggInfoProvider>());
-        // Windows Media attributes come through TagLib, which is always linked here.
-        instance.Register(std::make_shared<TWMAInfoProvider>());
+        // Only when this build can play Windows Media files, as the decks can.
+        if (platform::WindowsMediaAvailable()) instance.Register(std::make_shared<TWMAInfoProvider>());
         return &instance;
     }();
     return *manager;

@@ -74,7 +74,8 @@ private:
     std::vector<ISongInfoProviderPtr> FProviders;
 };
 
-// The process's manager, created on first use with the MP3, WAV, Ogg and WMA providers.
+// The process's manager, created on first use with the MP3, WAV and Ogg providers, and the WMA
+// provider when this build can play Windows Media.
 TSongInfoManager& SongInfoManager();
 
 // The file's extension as the providers compare it: without the dot, upper-cased, at most 100

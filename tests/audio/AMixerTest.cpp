@@ -41,7 +41,8 @@ TModel::TDevice Card(uint32_t ListType, uint16_t Manufacturer = 1) {
     auto list = Control(11, ListType, MIXERCONTROL_CONTROLF_UNIFORM | MIXERCONTROL_CONTROLF_MULTIPLE, {1, 0});
     list.Info.Items = 2;
     list.Items = {{0x10001, "Mic"}, {0x10002, "Line"}};
-    d.Destinations.push_back(Line(0x10000, 2, "Capture", {Control(10, MIXERCONTROL_CONTROLTYPE_VOLUME, 0, {5, 5}), list}));
+    d.Destinations.push_back(
+        Line(0x10000, 2, "Capture", {Control(10, MIXERCONTROL_CONTROLTYPE_VOLUME, 0, {5, 5}), list}));
     d.Sources.push_back({Line(1, 1, "Aux",
                               {Control(3, MIXERCONTROL_CONTROLTYPE_VOLUME, MIXERCONTROL_CONTROLF_UNIFORM, {1000}),
                                Control(4, MIXERCONTROL_CONTROLTYPE_MUTE,
@@ -77,8 +78,8 @@ TVolume Get(TAudioMixer& Mixer, int Destination, int Connection) {
 }
 
 TEST(AudioMixerAlsa, NoSoundCardMeansNoDevice) {
-    TAudioMixer mixer;  // the ALSA backend: this machine has no card
-    EXPECT_EQ(mixer.DeviceCount(), 0);
+    TAudioMixer mixer;  // the ALSA backend
+    if (mixer.DeviceCount() > 0) GTEST_SKIP() << "this machine has a sound card";
     EXPECT_EQ(mixer.MixerId(), -1);
     EXPECT_EQ(mixer.Destinations().Count(), 0);
     mixer.SetMixerId(0);

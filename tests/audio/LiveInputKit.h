@@ -23,10 +23,13 @@ inline std::vector<int16_t> MakeRamp(size_t Samples) {
     return data;
 }
 
+// What "default" is while the configuration is in force.
+enum class TDefaultPcm { AsSystem, SameAsInput, Unusable };
+
 class TAlsaInputConf {
 public:
-    // Input: what "kelvar_in" delivers; DefaultToo: "default" is the same PCM.
-    explicit TAlsaInputConf(const std::vector<int16_t>& Input, bool DefaultToo = false) {
+    // Input: what "kelvar_in" delivers.
+    explicit TAlsaInputConf(const std::vector<int16_t>& Input, TDefaultPcm Default = TDefaultPcm::Unusable) {
         FFolder = std::filesystem::temp_directory_path() /
                   ("kelvar-live-" + std::to_string(getpid()) + "-" + std::to_string(++Counter()));
         std::filesystem::create_directories(FFolder);
@@ -39,7 +42,9 @@ public:
         const std::string body = "{\n  type file\n  slave.pcm \"null\"\n  file \"/dev/null\"\n  infile \"" +
                                  (FFolder / "in.raw").string() + "\"\n  format \"raw\"\n}\n";
         out << "pcm.kelvar_in " << body;
-        if (DefaultToo) out << "pcm.!default " << body;
+        if (Default == TDefaultPcm::SameAsInput) out << "pcm.!default " << body;
+        // A card that no machine has, so that a test never records from a real one.
+        if (Default == TDefaultPcm::Unusable) out << "pcm.!default {\n  type hw\n  card 31\n}\n";
         out.close();
         if (const char* old = getenv("ALSA_CONFIG_PATH")) FOldPath = old, FHadPath = true;
         setenv("ALSA_CONFIG_PATH", ("/usr/share/alsa/alsa.conf:" + conf.string()).c_str(), 1);

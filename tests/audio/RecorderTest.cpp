@@ -127,7 +127,7 @@ TEST(RecorderCombo, CapturesTheInputFileAfterOneBufferOfSlots) {
 
 TEST(RecorderCombo, UnknownDeviceFallsBackToTheDefault) {
     const auto input = testkit::MakeRamp(4410 * 2);
-    TAlsaInputConf conf(input, true);
+    TAlsaInputConf conf(input, testkit::TDefaultPcm::SameAsInput);
     TRecorder_Combo combo;
     combo.FSoundDevice = "  no_such_capture_device ";
     combo.FPackets = 3;
@@ -139,7 +139,7 @@ TEST(RecorderCombo, UnknownDeviceFallsBackToTheDefault) {
 }
 
 TEST(RecorderCombo, DeviceThatCannotOpenFailsWithItsText) {
-    TAlsaInputConf conf(testkit::MakeRamp(100));  // "default" is not defined: no card here
+    TAlsaInputConf conf(testkit::MakeRamp(100));  // "default" cannot be opened either
     TRecorder_Combo combo;
     combo.FSoundDevice = "no_such_capture_device";
     EXPECT_FALSE(combo.Open(DefaultAudioFormat));
@@ -207,7 +207,8 @@ TEST_F(KSCapture, CapturesThroughTheDirectDriver) {
     const auto got = Capture(combo, sink, input.size());
     ASSERT_GE(got.size(), input.size());
     // No slots first: each packet comes back filled from the device.
-    EXPECT_TRUE(std::equal(input.begin(), input.end(), got.begin()));
+    const auto diff = std::mismatch(input.begin(), input.end(), got.begin());
+    EXPECT_EQ(diff.first, input.end()) << "at " << (diff.first - input.begin()) << ": " << *diff.second;
     for (uint32_t size : sink.Sizes) EXPECT_EQ(size, 1764u);
 }
 

@@ -45,7 +45,7 @@ TEST(VoiceFX, TalkingDucksTheMusicAndHoldsItThenBringsItBack) {
     EXPECT_LT(mid, 99.0);
     EXPECT_NEAR(a.At(500), 20.0, 0.01);
     EXPECT_NEAR(a.At(5000), 20.0, 0.01);  // held past the fade's end
-    a.Envelope.CancelFade();               // as a seek of the deck would
+    a.Envelope.CancelFade();              // as a seek of the deck would
     EXPECT_NEAR(a.At(6000), 20.0, 0.01);
     EXPECT_NEAR(b.At(500), 20.0, 0.01);
 
@@ -162,7 +162,8 @@ protected:
         platform::TMemoryMixerModel::TControl volume, mute;
         volume.Info = {5, platform::MIXERCONTROL_CONTROLTYPE_VOLUME, 0, 0, 0, 65535, "Volume"};
         volume.Values = {0, 0};
-        mute.Info = {6, platform::MIXERCONTROL_CONTROLTYPE_MUTE, platform::MIXERCONTROL_CONTROLF_UNIFORM, 0, 0, 1, "Mute"};
+        mute.Info = {6,     platform::MIXERCONTROL_CONTROLTYPE_MUTE, platform::MIXERCONTROL_CONTROLF_UNIFORM, 0, 0, 1,
+                     "Mute"};
         mute.Values = {1};
         line.Controls = {volume, mute};
         device.Destinations = {dest};

@@ -29,7 +29,7 @@ TEST(LiveSourceAddress, ParsesParameters) {
     EXPECT_EQ(p["packettime"], "20");
     p = ParseLiveSourceAddress("LINEIN://x&DeviceID=2&volctrl=1&volctrl=3&duration=&flag&a=b=c");
     EXPECT_EQ(p["deviceid"], "2");
-    EXPECT_EQ(p["volctrl"], "3");  // the last one wins
+    EXPECT_EQ(p["volctrl"], "3");        // the last one wins
     EXPECT_EQ(p.count("duration"), 0u);  // empty counts as absent
     EXPECT_EQ(p.count("flag"), 0u);
     EXPECT_EQ(p["a"], "b=c");  // split at the first "="
@@ -37,7 +37,8 @@ TEST(LiveSourceAddress, ParsesParameters) {
 
 TEST(LineInDecoder, AcceptsTheThreePrefixesInAnyCase) {
     TDecoder_LineIn d;
-    for (const char* name : {"MIC://", "mic://?&x=1", "LineIn://", "record://a"}) EXPECT_TRUE(d.CanDecode(name, 0)) << name;
+    for (const char* name : {"MIC://", "mic://?&x=1", "LineIn://", "record://a"})
+        EXPECT_TRUE(d.CanDecode(name, 0)) << name;
     for (const char* name : {"mic:/x", "http://mic://", "/x/a.wav"}) EXPECT_FALSE(d.CanDecode(name, 0)) << name;
     EXPECT_TRUE(std::dynamic_pointer_cast<TDecoder_LineIn>(CreateDecoder("RECORD://?&driver=DS")));
 }
@@ -209,11 +210,12 @@ TEST_F(LineInDeck, ADeckPlaysTheLiveInputToItsDuration) {
     player.Play();
     int64_t frames = 0;
     int peak = 0;
-    ASSERT_TRUE(test::PullUntil(player.Channel->GetOutput(), [&] { return player.IsFinished(); },
-                                [&](const int16_t* Samples, int Count, TStreamTime) {
-                                    frames += Count / 2;
-                                    peak = std::max(peak, test::Peak(Samples, static_cast<size_t>(Count)));
-                                }));
+    ASSERT_TRUE(test::PullUntil(
+        player.Channel->GetOutput(), [&] { return player.IsFinished(); },
+        [&](const int16_t* Samples, int Count, TStreamTime) {
+            frames += Count / 2;
+            peak = std::max(peak, test::Peak(Samples, static_cast<size_t>(Count)));
+        }));
     // 600 ms captured; the first 100 ms (the recorder's five fresh slots of 20 ms) are silence
     // that the gap killer may cut.
     EXPECT_GE(frames, 44100 * 45 / 100);
@@ -229,8 +231,9 @@ TEST_F(LineInDeck, ADeckEndsWhenItsCaptureThreadEnds) {
     ASSERT_TRUE(player.Load("mic://?&driver=KS&sounddevice=kelvar_in"));
     player.Play();
     int64_t frames = 0;
-    ASSERT_TRUE(test::PullUntil(player.Channel->GetOutput(), [&] { return player.IsFinished(); },
-                                [&](const int16_t*, int Count, TStreamTime) { frames += Count / 2; }));
+    ASSERT_TRUE(test::PullUntil(
+        player.Channel->GetOutput(), [&] { return player.IsFinished(); },
+        [&](const int16_t*, int Count, TStreamTime) { frames += Count / 2; }));
     EXPECT_LE(frames, 20 * 441);
     player.Unload();
 }
@@ -242,8 +245,13 @@ TEST_F(LineInDeck, SelectsTheMixerLineForRecording) {
     device.Destinations[1].Info.LineId = 0x10000;
     device.Destinations[1].Info.Channels = 2;
     platform::TMemoryMixerModel::TControl list;
-    list.Info = {11, platform::MIXERCONTROL_CONTROLTYPE_MUX,
-                 platform::MIXERCONTROL_CONTROLF_UNIFORM | platform::MIXERCONTROL_CONTROLF_MULTIPLE, 2, 0, 1, "Source"};
+    list.Info = {11,
+                 platform::MIXERCONTROL_CONTROLTYPE_MUX,
+                 platform::MIXERCONTROL_CONTROLF_UNIFORM | platform::MIXERCONTROL_CONTROLF_MULTIPLE,
+                 2,
+                 0,
+                 1,
+                 "Source"};
     list.Values = {1, 0};
     list.Items = {{0x10001, "Mic"}, {0x10002, "Line"}};
     device.Destinations[1].Controls = {list};

@@ -291,6 +291,9 @@ TEST_F(KelvarPlayer, TriggerPlacesFadeWhereTheLoudPartEnds) {
     // Loud for 3 s, then 1 s below the trigger level but above the gap killer's silence.
     ASSERT_TRUE(deck.LoadSong(Song(Concat(Loud(3000), Quiet(1000)))));
     Decoded(deck);
+    // The editor saves the loaded song's settings after the trigger placed its cues: they
+    // must survive the events being cleared.
+    deck.SetSongSettings(deck.GetSongSettings());
     deck.Play();
     ASSERT_TRUE(PlayToEnd(deck));
     int seen = 0;

@@ -12,3 +12,11 @@ std::vector<uint8_t> EncodeOggVorbis(long frames, const std::vector<std::string>
                                      int channels = 2);
 
 }  // namespace kelvar::test
+
+namespace kelvar::test {
+
+// The three Vorbis headers of such a stream, but with a setup header of junk: comment readers
+// take it, the decoding library refuses it.
+std::vector<uint8_t> OggWithBrokenSetup(const std::vector<std::string>& comments);
+
+}  // namespace kelvar::test

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 
@@ -210,6 +211,30 @@ TEST_F(WMADecoderTest, WrapperReadsTheHeaderAttributes) {
     } catch (const EMediaError& e) {
         EXPECT_STREQ(e.what(), "Could not create Reader ($8000FFFF)");
     }
+}
+
+TEST_F(WMADecoderTest, WrapperDeliversNothingWhilePaused) {
+    TWMFDecoder wrapper;
+    std::atomic<bool> paused{false};
+    std::atomic<int> lateBlocks{0};
+    std::atomic<int64_t> bytes{0};
+    wrapper.OnData = [&](TWMFDecoder& sender, const uint8_t*, int size) {
+        if (paused) ++lateBlocks;
+        bytes += size;
+        sender.Pause();
+        paused = true;
+    };
+    wrapper.CreateReader();
+    wrapper.Open(path);
+    while (!wrapper.IsEndOfFile()) {
+        if (!test::WaitFor([&] { return paused.load() || wrapper.IsEndOfFile(); })) break;
+        paused = false;
+        wrapper.Resume();
+    }
+    EXPECT_TRUE(wrapper.IsEndOfFile());
+    EXPECT_EQ(lateBlocks, 0);
+    EXPECT_NEAR(static_cast<double>(bytes) / BytesPerMs, ToneMs, 120);
+    EXPECT_NEAR(wrapper.GetPosition(), ToneMs, 120);
 }
 
 TEST_F(WMADecoderTest, StreamingDecoderFailsOnSourcesItCannotOpen) {
