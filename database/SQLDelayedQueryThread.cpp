@@ -22,11 +22,16 @@ std::string Describe(const std::exception_ptr& error) {
     return {};
 }
 
-// A statement's text for the log, shortened.
-std::string Shorten(const std::string& sql) {
-    std::string s = sql;
-    std::replace_if(s.begin(), s.end(), [](char c) { return c == '\r' || c == '\n' || c == '\t'; }, ' ');
-    if (s.size() > 200) s = s.substr(0, 200) + "...";
+// A statement's or error's text on one log line, shortened.
+std::string Shorten(const std::string& text) {
+    std::string s;
+    for (char c : text) {
+        bool blank = c == '\r' || c == '\n' || c == '\t' || c == ' ';
+        if (blank && (s.empty() || s.back() == ' ')) continue;
+        s += blank ? ' ' : c;
+    }
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    if (s.size() > 300) s = s.substr(0, 300) + "...";
     return s;
 }
 }  // namespace
@@ -50,7 +55,7 @@ struct TSyncCall {
         try {
             call();
         } catch (const std::exception& e) {
-            LogMessage(std::string("Delayed query callback failed (") + e.what() + ")", LogSource, LogKind::Exception);
+            LogMessage("Delayed query callback failed (" + Shorten(e.what()) + ")", LogSource, LogKind::Exception);
         } catch (...) {
             LogMessage("Delayed query callback failed (unknown exception)", LogSource, LogKind::Exception);
         }
@@ -67,6 +72,11 @@ struct TSyncCall {
         return true;
     }
 
+    static bool IsRunning(const std::shared_ptr<TSyncCall>& self) {
+        std::lock_guard<std::mutex> lock(self->Lock);
+        return self->State == Running;
+    }
+
     static void Finish(const std::shared_ptr<TSyncCall>& self, TState state) {
         std::lock_guard<std::mutex> lock(self->Lock);
         self->State = state;
@@ -78,7 +88,9 @@ namespace {
 // Travels with the posted call: when the loop drops the call unrun, the worker stops waiting.
 struct TSyncDropGuard {
     std::shared_ptr<TSyncCall> Call;
-    ~TSyncDropGuard() { TSyncCall::Cancel(Call); }
+    ~TSyncDropGuard() {
+        if (Call) TSyncCall::Cancel(Call);
+    }
 };
 }  // namespace
 
@@ -154,30 +166,30 @@ void TSQLDelayedQueryThread::Shutdown() {
     FQueue.erase(std::remove_if(FQueue.begin(), FQueue.end(), [](const auto& item) { return !item->IsExec; }),
                  FQueue.end());
     FDraining = true;
+    FDrainDeadline = std::chrono::steady_clock::now() + DrainTime;
     bool callbackRunningHere = false;
     if (FPendingSync) {
-        // The owner is going: its callback is not delivered any more.
-        if (!TSyncCall::Cancel(FPendingSync)) callbackRunningHere = IsMainThread();
+        // The owner is going: its callback is not delivered any more, unless it already runs.
+        TSyncCall::Cancel(FPendingSync);
+        callbackRunningHere = TSyncCall::IsRunning(FPendingSync) && IsMainThread();
     }
     if (!FStarted) return;
+    FWake.notify_all();
 
-    const bool onWorker = std::this_thread::get_id() == FThread.get_id();
-    if (!onWorker && !callbackRunningHere) {
-        if (!FChanged.wait_for(lock, DrainTime, [&] { return Idle(); }))
-            LogMessage("Delayed statements did not finish in time at shutdown", LogSource, LogKind::Error);
+    if (std::this_thread::get_id() == FThread.get_id() || callbackRunningHere) {
+        // Called from one of this queue's own callbacks, which the worker waits for: it runs
+        // what is still queued by itself afterwards, then ends.
+        FThread.detach();
+        return;
     }
+    if (!FChanged.wait_for(lock, DrainTime, [&] { return Idle(); }))
+        LogMessage("Delayed statements did not finish in time at shutdown", LogSource, LogKind::Error);
     for (const auto& item : FQueue)
         LogMessage("Delayed statement " + std::to_string(item->Id) + " not run at shutdown (" + Shorten(item->SQL) + ")",
                    LogSource, LogKind::Error);
     FQueue.clear();
     FTerminated = true;
     FWake.notify_all();
-
-    if (onWorker || callbackRunningHere) {
-        // Called from one of this queue's own callbacks: the worker ends by itself after it.
-        FThread.detach();
-        return;
-    }
     if (!FChanged.wait_for(lock, DrainTime, [&] { return FEnded; })) {
         LogMessage("Delayed query worker still busy at shutdown; left to end by itself", LogSource, LogKind::Error);
         FThread.detach();
@@ -194,8 +206,9 @@ void TSQLDelayedQueryThread::Execute() {
             std::unique_lock<std::mutex> lock(FLock);
             FBusy = false;
             FChanged.notify_all();
-            FWake.wait(lock, [&] { return FTerminated || !FQueue.empty(); });
-            if (FTerminated) break;
+            FWake.wait(lock, [&] { return FTerminated || FDraining || !FQueue.empty(); });
+            // At the queue's end the worker stops once nothing is left.
+            if (FTerminated || FQueue.empty()) break;
             item = std::move(FQueue.front());
             FQueue.pop_front();
             FBusy = true;
@@ -221,13 +234,13 @@ void TSQLDelayedQueryThread::Process(TQueryData& item) {
         std::exception_ptr error;
         if (!RunItem(item, error)) {
             LogMessage("Delayed statement " + std::to_string(item.Id) + " not run at shutdown (" + Shorten(item.SQL) +
-                           "): " + Describe(error),
+                           "): " + Shorten(Describe(error)),
                        LogSource, LogKind::Error);
             return;
         }
         Deliver(item, error);
     } catch (const std::exception& e) {
-        LogMessage("Delayed query " + std::to_string(item.Id) + " failed (" + e.what() + ")", LogSource,
+        LogMessage("Delayed query " + std::to_string(item.Id) + " failed (" + Shorten(e.what()) + ")", LogSource,
                    LogKind::Exception);
     } catch (...) {
         LogMessage("Delayed query " + std::to_string(item.Id) + " failed (unknown exception)", LogSource,
@@ -280,15 +293,21 @@ bool TSQLDelayedQueryThread::RunItem(TQueryData& item, std::exception_ptr& error
             FOwnConnection.reset();
             if (!reported)
                 LogMessage("Database unreachable; delayed statement " + std::to_string(item.Id) +
-                               " waits for it (" + e.what() + ")",
+                               " waits for it (" + Shorten(e.what()) + ")",
                            LogSource, LogKind::Error);
             reported = true;
         }
         std::unique_lock<std::mutex> lock(FLock);
         FWaitingForDatabase = true;
         FChanged.notify_all();
-        if (FWake.wait_for(lock, pause, [&] { return FTerminated; })) return false;
-        // While draining at shutdown the item is still worth its attempts until the time is up.
+        // At the queue's end the item is still worth its attempts, until the time is up.
+        std::chrono::steady_clock::duration wait = pause;
+        if (FDraining) {
+            auto left = FDrainDeadline - std::chrono::steady_clock::now();
+            if (left <= std::chrono::steady_clock::duration::zero()) return false;
+            wait = std::min(wait, left);
+        }
+        if (FWake.wait_for(lock, wait, [&] { return FTerminated; })) return false;
         pause = std::min(pause * 2, std::chrono::duration_cast<std::chrono::milliseconds>(RetryMax));
     }
 }
@@ -302,7 +321,7 @@ void TSQLDelayedQueryThread::Deliver(TQueryData& item, const std::exception_ptr&
     if (!item.HasCallback() || skip) {
         // Nobody hears of this failure otherwise.
         if (error)
-            LogMessage("Delayed statement " + std::to_string(item.Id) + " failed (" + Describe(error) + "): " +
+            LogMessage("Delayed statement " + std::to_string(item.Id) + " failed (" + Shorten(Describe(error)) + "): " +
                            Shorten(item.SQL),
                        LogSource, LogKind::Error);
         return;
@@ -349,7 +368,7 @@ void TSQLDelayedQueryThread::DeliverOnMainThread(TQueryData& item, const std::ex
         if (FTerminated || FDraining) {
             // The queue is going: its owner hears nothing more.
             if (error)
-                LogMessage("Delayed statement " + std::to_string(item.Id) + " failed (" + Describe(error) + "): " +
+                LogMessage("Delayed statement " + std::to_string(item.Id) + " failed (" + Shorten(Describe(error)) + "): " +
                                Shorten(item.SQL),
                            LogSource, LogKind::Error);
             return;
@@ -358,7 +377,8 @@ void TSQLDelayedQueryThread::DeliverOnMainThread(TQueryData& item, const std::ex
         ++FSyncCount;
         FChanged.notify_all();
     }
-    auto guard = std::make_shared<TSyncDropGuard>(TSyncDropGuard{call});
+    auto guard = std::make_shared<TSyncDropGuard>();
+    guard->Call = call;
     bool posted = PostToMainThread([call, guard] { TSyncCall::Run(call); });
     guard.reset();
     if (!posted) {
@@ -370,7 +390,7 @@ void TSQLDelayedQueryThread::DeliverOnMainThread(TQueryData& item, const std::ex
         std::unique_lock<std::mutex> lock(call->Lock);
         call->Changed.wait(lock, [&] { return call->State == TSyncCall::Done || call->State == TSyncCall::Cancelled; });
         if (call->State == TSyncCall::Cancelled && posted && error)
-            LogMessage("Delayed statement " + std::to_string(item.Id) + " failed (" + Describe(error) + "): " +
+            LogMessage("Delayed statement " + std::to_string(item.Id) + " failed (" + Shorten(Describe(error)) + "): " +
                            Shorten(item.SQL),
                        LogSource, LogKind::Error);
     }

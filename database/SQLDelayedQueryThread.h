@@ -52,7 +52,8 @@ public:
     void Clear();
     bool WaitForAll();
     // Drops queued queries, lets queued statements run for DrainTime at most, logs what is
-    // left, then stops the worker (or lets it end by itself when it waits for the main thread).
+    // left, then stops the worker. Called from the queue's own callback, the worker finishes
+    // the queue by itself afterwards and ends.
     void Shutdown();
 
     // Callbacks currently handed to the main thread.
@@ -81,6 +82,7 @@ private:
     bool FBusy = false;
     bool FEnded = false;
     bool FWaitingForDatabase = false;
+    std::chrono::steady_clock::time_point FDrainDeadline;
     int FSyncCount = 0;
     std::shared_ptr<TSyncCall> FPendingSync;
     std::thread FThread;

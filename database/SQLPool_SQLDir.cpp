@@ -72,7 +72,7 @@ TSQLDirPoolManager::~TSQLDirPoolManager() {
     try {
         Close();
     } catch (const std::exception& e) {
-        LogMessage(std::string("Closing the database pool failed (") + e.what() + ")", LogSource, LogKind::Warning);
+        LogMessage(std::string("Closing the database pool failed (") + Trim(e.what()) + ")", LogSource, LogKind::Warning);
     }
 }
 
@@ -189,7 +189,7 @@ bool TSQLDirConnection::HandleError(const std::exception& error) {
         try {
             FDatabase->Close();
         } catch (const std::exception& e) {
-            LogMessage(std::string("Closing a lost database connection (") + e.what() + ")", LogSource,
+            LogMessage(std::string("Closing a lost database connection (") + Trim(e.what()) + ")", LogSource,
                        LogKind::Debug);
         }
     }

@@ -95,7 +95,7 @@ void TCustomSQLConnection::DoneQuietly(TCustomSQLConnection& connection) {
     try {
         connection.Done();
     } catch (const std::exception& e) {
-        LogMessage(std::string("Closing a database connection failed (") + e.what() + ")", "DATABASE",
+        LogMessage(std::string("Closing a database connection failed (") + Trim(e.what()) + ")", "DATABASE",
                    LogKind::Warning);
     } catch (...) {
         LogMessage("Closing a database connection failed", "DATABASE", LogKind::Warning);
@@ -113,7 +113,7 @@ TDataSetWrapper::~TDataSetWrapper() {
         try {
             FDataSet->Close();
         } catch (const std::exception& e) {
-            LogMessage(std::string("Closing a result failed (") + e.what() + ")", "DATABASE", LogKind::Warning);
+            LogMessage(std::string("Closing a result failed (") + Trim(e.what()) + ")", "DATABASE", LogKind::Warning);
         }
         FDataSet.reset();
     }

@@ -76,7 +76,7 @@ TEST_F(DelayedQueryTest, RunsStatementsInOrderWithNumbersFromOne) {
     EXPECT_EQ(q->ExecSQL("UPDATE historylist SET songID = 7", {}, rec, true), 3);
     EXPECT_TRUE(q->WaitForAll());
     EXPECT_EQ(History(), (std::vector<std::string>{"a", "b"}));
-    ASSERT_EQ(rec->Events, (std::vector<std::string>{"ok 3 2"}));
+    ASSERT_EQ(rec->Events, (std::vector<std::string>{"ok 3 2"})) << ::testing::PrintToString(Log->Lines());
     // A synchronised callback runs on the main thread.
     EXPECT_EQ(rec->Threads[0], std::this_thread::get_id());
     EXPECT_EQ(PoolNewDelayedQuery()->ExecSQL(InsertHistory(), {"c"}, nullptr, false), 1);
@@ -218,7 +218,13 @@ TEST_F(DelayedQueryTest, TheEndOfAQueueRunsItsQueuedStatements) {
     EXPECT_EQ(Log->Count("not run at shutdown"), 0);
 }
 
-TEST_F(DelayedQueryTest, AQueueReleasedInItsOwnCallbackDoesNotBlock) {
+TEST_F(DelayedQueryTest, AQueueReleasedInItsOwnCallbackDoesNotBlockNorLoseItsStatements) {
+    // Statements behind the callback still run: the worker finishes them by itself.
+    auto waitForRows = [](size_t n) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (History().size() < n && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    };
     IDelayedQueryPtr q = PoolNewDelayedQuery();
     auto rec = std::make_shared<TExecRecorder>();
     std::atomic<bool> released{false};
@@ -226,8 +232,16 @@ TEST_F(DelayedQueryTest, AQueueReleasedInItsOwnCallbackDoesNotBlock) {
         q.reset();
         released = true;
     };
+    TGate gate;
+    auto blocker = std::make_shared<TExecRecorder>();
+    blocker->Hook = [&](int) { gate.Pass(); };
+    q->ExecSQL(InsertHistory(), {"0"}, blocker, false);
+    gate.WaitEntered();
     q->ExecSQL(InsertHistory(), {"1"}, rec, true);
+    q->ExecSQL(InsertHistory(), {"1b"}, nullptr, false);
+    gate.Release();
     while (!released) Loop->ProcessPending();
+    waitForRows(3);
     // And from a callback on the worker itself.
     IDelayedQueryPtr q2 = PoolNewDelayedQuery();
     auto rec2 = std::make_shared<TExecRecorder>();
@@ -236,9 +250,17 @@ TEST_F(DelayedQueryTest, AQueueReleasedInItsOwnCallbackDoesNotBlock) {
         q2.reset();
         released2 = true;
     };
+    TGate gate2;
+    blocker->Hook = [&](int) { gate2.Pass(); };
+    q2->ExecSQL(InsertHistory(), {"1c"}, blocker, false);
+    gate2.WaitEntered();
     q2->ExecSQL(InsertHistory(), {"2"}, rec2, false);
+    q2->ExecSQL(InsertHistory(), {"2b"}, nullptr, false);
+    gate2.Release();
     while (!released2) std::this_thread::yield();
-    EXPECT_EQ(History(), (std::vector<std::string>{"1", "2"}));
+    waitForRows(6);
+    EXPECT_EQ(History(), (std::vector<std::string>{"0", "1", "1b", "1c", "2", "2b"}));
+    EXPECT_EQ(Log->Count("not run at shutdown"), 0);
 }
 
 TEST_F(DelayedQueryTest, QueuesOfSeveralThreadsKeepTheirOwnOrder) {
