@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <random>
+#include <string>
 
 #include "TestSignals.h"
 
@@ -85,31 +87,44 @@ TEST(ProcAGC, BandSplittersSumFlat) {
 // -23 dBFS in both channels is -23 LUFS.
 TEST(ProcAGC, LoudnessMeterReadsTheReferenceTone) {
     const auto tone = test::Sine(997, std::pow(10.0, -23 / 20.0), 44100 * 5);
-    EXPECT_NEAR(test::IntegratedLoudness(tone.data(), tone.size() / 2, 2, 44100), -23.0, 0.1);
+    EXPECT_NEAR(test::IntegratedLoudness(tone.data(), tone.size() / 2, 2, 44100), -23.0, 0.01);
 }
 
 // Programme at levels spread over 18 dB comes out within a narrow loudness range and never
-// beyond the clipper's ceiling.
+// beyond the clipper's ceiling. Loudness is read by libebur128, independent of our own meter,
+// which must agree with it.
 TEST(ProcAGC, NodeDefaultsBringProgrammeToOneLoudness) {
-    std::vector<double> results;
+    std::vector<double> inputs, results;
     for (int flavour : {0, 1, 2}) {
         for (double lufs : {-26.0, -20.0, -14.0, -8.0}) {
             Block b;
             b.NodeDefaults();
             auto audio = test::Programme(flavour, lufs, 40.0);
+            const std::string name = "flavour" + std::to_string(flavour) + "_" + std::to_string(static_cast<int>(lufs));
+            const double in = test::EburIntegratedLoudness(audio.data(), audio.size() / 2, 2, 44100);
+            EXPECT_NEAR(in, lufs, 0.5) << name;  // the material really is spread out
+            EXPECT_NEAR(test::IntegratedLoudness(audio.data(), audio.size() / 2, 2, 44100), in, 0.01) << name;
             b.Run(audio);
             const size_t from = 25 * 44100;
-            const double out = test::IntegratedLoudness(audio.data() + 2 * from, audio.size() / 2 - from, 2, 44100);
+            const double out = test::EburIntegratedLoudness(audio.data() + 2 * from, audio.size() / 2 - from, 2, 44100);
+            EXPECT_NEAR(test::IntegratedLoudness(audio.data() + 2 * from, audio.size() / 2 - from, 2, 44100), out, 0.01)
+                << name;
+            const double ceiling = std::min(32767.0, std::ceil(32768.0 * std::pow(10.0, b.P->ClipperLevel / 20.0)));
             int peak = 0;
             for (int16_t v : audio) peak = std::max(peak, std::abs(static_cast<int>(v)));
-            EXPECT_LE(peak, 32767);
+            EXPECT_LE(peak, 32767) << name;
+            EXPECT_LE(peak, ceiling) << name;
+            inputs.push_back(in);
             results.push_back(out);
-            RecordProperty("flavour" + std::to_string(flavour) + "_" + std::to_string(static_cast<int>(lufs)),
-                           std::to_string(out));
+            RecordProperty(name + "_in", std::to_string(in));
+            RecordProperty(name + "_out", std::to_string(out));
         }
     }
+    const auto [inLo, inHi] = std::minmax_element(inputs.begin(), inputs.end());
+    EXPECT_GE(*inHi - *inLo, 17.0) << "input from " << *inLo << " to " << *inHi << " LUFS";
     const auto [lo, hi] = std::minmax_element(results.begin(), results.end());
     EXPECT_LE(*hi - *lo, 3.0) << "from " << *lo << " to " << *hi << " LUFS";
+    RecordProperty("output_spread", std::to_string(*hi - *lo));
 }
 
 TEST(ProcAGC, ClipperCeilingHoldsForHotInput) {

@@ -22,6 +22,9 @@ std::vector<int16_t> ClickTrack(double bpm, double seconds, int rate = 44100);
 double IntegratedLoudness(const std::vector<float>& samples, int channels, int rate);
 double IntegratedLoudness(const int16_t* samples, size_t frames, int channels, int rate);
 
+// The same measured by libebur128, an independent meter; NaN if it cannot measure.
+double EburIntegratedLoudness(const int16_t* samples, size_t frames, int channels, int rate);
+
 // RMS (dBFS, full-scale sine = -3 dB) of channel `channel` from frame `from` on.
 double RmsDb(const std::vector<int16_t>& samples, int channels, int channel, size_t from, size_t count);
 
