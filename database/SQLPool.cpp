@@ -25,9 +25,11 @@ struct TPoolState {
     ISQLPoolPtr Pool;
 };
 
+// Never destroyed: a pool still open at exit must not be torn down after the client layer's
+// own process-wide objects are gone.
 TPoolState& State() {
-    static TPoolState state;
-    return state;
+    static TPoolState* state = new TPoolState;
+    return *state;
 }
 
 // Static initialisers of a static library's unreferenced objects never run, so the built-in

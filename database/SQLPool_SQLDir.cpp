@@ -168,7 +168,8 @@ void TSQLDirConnection::Init() {
     FDatabase->Params.Clear();
     FDatabase->SetServerType(stMySQL);
     FDatabase->LoginPrompt = false;
-    if (TDLSession* session = FDatabase->GetSession()) session->SQLHourGlass = false;
+    TDLSession* session = FDatabase->GetSession();
+    if (session && session->SQLHourGlass) session->SQLHourGlass = false;
 }
 
 void TSQLDirConnection::Done() {
@@ -208,11 +209,23 @@ void TSQLDirConnection::StartTransaction() {
 }
 
 void TSQLDirConnection::Commit() {
-    if (UsesTransactions(SQLDriverType.load())) FDatabase->Commit();
+    if (!UsesTransactions(SQLDriverType.load())) return;
+    try {
+        FDatabase->Commit();
+    } catch (const std::exception& e) {
+        HandleError(e);
+        throw;
+    }
 }
 
 void TSQLDirConnection::Rollback() {
-    if (UsesTransactions(SQLDriverType.load())) FDatabase->Rollback();
+    if (!UsesTransactions(SQLDriverType.load())) return;
+    try {
+        FDatabase->Rollback();
+    } catch (const std::exception& e) {
+        HandleError(e);
+        throw;
+    }
 }
 
 int TSQLDirConnection::ExecSQL(const std::string& sql, const TVariantArray& params) {

@@ -48,7 +48,8 @@ inline void CreateSchema(const fbtest::TFbTestDatabase& db) {
              "CREATE GENERATOR GEN_queuelist_ID",
              "CREATE TABLE historylist (ID INTEGER NOT NULL PRIMARY KEY, songID INTEGER, info VARCHAR(200))",
              "CREATE GENERATOR GEN_historylist_ID",
-             "CREATE TABLE nogen (ID INTEGER NOT NULL PRIMARY KEY, A INTEGER)"});
+             "CREATE TABLE nogen (ID INTEGER NOT NULL PRIMARY KEY, A INTEGER)",
+             "CREATE TABLE nokey (ID INTEGER, A INTEGER)"});
 }
 
 // An open pool (the process's current one) over the suite's database; the fixture's thread is

@@ -106,6 +106,13 @@ TEST_F(SQLPoolDbTest, ReadOnlyAndGeneratorlessResultsRefuseNewRows) {
     IDatasetPtr live = PoolQuery("SELECT * FROM nogen", {}, false);
     EXPECT_THROW(live->Append(), EDLEngineError);
     EXPECT_EQ(live->GetDataSet()->GetState(), dsBrowse);
+
+    try {
+        PoolQuery("SELECT * FROM nokey", {}, false);
+        ADD_FAILURE() << "a live result without a unique key opened";
+    } catch (const EDatabaseError& e) {
+        EXPECT_STREQ(e.what(), "Table is read only");
+    }
 }
 
 TEST_F(SQLPoolDbTest, WriteConnectionCommitsOrRollsBack) {
