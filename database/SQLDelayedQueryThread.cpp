@@ -139,7 +139,7 @@ void TSQLDelayedQueryThread::PumpMainThread() {
 }
 
 bool TSQLDelayedQueryThread::WaitForAll() {
-    const bool onMain = IsMainThread();
+    const bool onMain = IsDatabaseMainThread();
     for (;;) {
         std::shared_ptr<TSyncCall> pending;
         {
@@ -171,7 +171,7 @@ void TSQLDelayedQueryThread::Shutdown() {
     if (FPendingSync) {
         // The owner is going: its callback is not delivered any more, unless it already runs.
         TSyncCall::Cancel(FPendingSync);
-        callbackRunningHere = TSyncCall::IsRunning(FPendingSync) && IsMainThread();
+        callbackRunningHere = TSyncCall::IsRunning(FPendingSync) && IsDatabaseMainThread();
     }
     if (!FStarted) return;
     FWake.notify_all();

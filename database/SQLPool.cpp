@@ -106,7 +106,7 @@ void SetCurrentSQLPool(ISQLPoolPtr pool) {
     // The old pool goes outside the lock: its destruction closes connections.
 }
 
-bool IsMainThread() {
+bool IsDatabaseMainThread() {
     IMainThreadDispatcherPtr d = GetMainThreadDispatcher();
     if (d) return d->IsMainThread();
     return std::this_thread::get_id() == GStartThread;

@@ -178,7 +178,7 @@ void SetCurrentSQLPool(ISQLPoolPtr pool);
 extern std::atomic<TSQLDriverType> SQLDriverType;
 
 // The thread that started the program (the dispatcher's main thread when one is set).
-bool IsMainThread();
+bool IsDatabaseMainThread();
 
 // --- Free functions -------------------------------------------------------------------------
 

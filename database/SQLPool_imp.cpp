@@ -55,7 +55,7 @@ bool TCustomSQLPool::GetClosed() {
 
 ISQLConnectionPtr TCustomSQLPool::GetConnection() {
     if (GetClosed()) throw ESQLPoolError("SQL Pool closed. Can not open any new connections...");
-    if (IsMainThread()) {
+    if (IsDatabaseMainThread()) {
         std::lock_guard<std::mutex> lock(FLock);
         if (!FMainConnection) FMainConnection = CreateConnection();
         return FMainConnection;
