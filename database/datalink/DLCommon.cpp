@@ -210,7 +210,7 @@ int TISqlCommand::GetParamsBufferSize() {
     int size = 0;
     for (int i = 0; i < Params->Count(); ++i) {
         const TParam& p = (*Params)[i];
-        if (p.DataType == ftUnknown) throw EDatabaseError("Unknown data type for parameter '" + p.Name + "'");
+        if (ParamBindType(p) == ftUnknown) throw EDatabaseError("Unknown data type for parameter '" + p.Name + "'");
         if (p.ParamType == ptUnknown) throw EDatabaseError("No parameter type for parameter '" + p.Name + "'");
         size += GetParamSize(p) + 8;
     }
@@ -319,12 +319,18 @@ void TISqlCommand::SetBlobData(const TDLFieldDesc& fieldDesc, TBytes data) {
 
 bool TISqlCommand::IsPrepared() const { return !Trim(NativeCommandText).empty(); }
 
+TFieldType TISqlCommand::ParamBindType(const TParam& param) {
+    if (param.DataType == ftUnknown && param.ParamType == ptInput && param.IsNull()) return ftString;
+    return param.DataType;
+}
+
 int TISqlCommand::GetParamSize(const TParam& param) {
-    if (RequiredCnvtFieldType(param.DataType) || param.DataType == ftGuid) return NativeDataSize(param.DataType);
-    if (IsBlobType(param.DataType)) return 0;
-    int size = param.GetDataSize();
-    if (CommandType == ctStoredProc &&
-        (param.DataType == ftString || param.DataType == ftBytes || param.DataType == ftVarBytes))
+    TFieldType type = ParamBindType(param);
+    if (RequiredCnvtFieldType(type) || type == ftGuid) return NativeDataSize(type);
+    if (IsBlobType(type)) return 0;
+    // A NULL text: just the terminator's room.
+    int size = type == param.DataType ? param.GetDataSize() : 1;
+    if (CommandType == ctStoredProc && (type == ftString || type == ftBytes || type == ftVarBytes))
         size = std::max(size, MaxCharParamLen + 1);
     return size;
 }

@@ -239,6 +239,9 @@ public:
     void SetBlobData(const TDLFieldDesc& fieldDesc, TBytes data);
     bool IsPrepared() const;
     int GetParamSize(const TParam& param);
+    // The data type a parameter is bound with: its own, except that a NULL input whose type
+    // is unknown (never set, or cleared) goes as a NULL text, which the server takes anywhere.
+    static TFieldType ParamBindType(const TParam& param);
     bool GetFieldAsString(int fieldNo, std::string& value);
     bool GetFieldAsSmallint(int fieldNo, int16_t& value);
     void AddParam(const std::string& name, TFieldType dataType, TParamType paramType);

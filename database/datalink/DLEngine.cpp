@@ -690,7 +690,20 @@ bool TDLDatabase::InTransaction() const { return FDriver && FDriver->InTransacti
 void TDLDatabase::StartTransaction() {
     CheckActive();
     if (InTransaction()) DBError("Transaction is active");
+    // A driver that restarts its server transaction to begin an explicit one (to drop its
+    // autocommit) ends it the way a rollback does, and with it every open cursor of the connection.
+    if (!FDriver->CursorPreservedOnRollback) LetGoOfServerCursors();
     FDriver->StartTransaction();
+}
+
+void TDLDatabase::LetGoOfServerCursors() {
+    std::vector<TDLDataSet*> sets = FDataSets;
+    for (TDLDataSet* ds : sets) {
+        if (!ds->GetActive() && !ds->FCommand) continue;
+        if (ds->GetActive()) ds->FetchRemaining();
+        ds->CloseResultSet();
+        ds->ReleaseCommand();
+    }
 }
 
 void TDLDatabase::Commit() {
@@ -707,15 +720,7 @@ void TDLDatabase::Commit() {
 void TDLDatabase::Rollback() {
     CheckActive();
     if (!InTransaction()) DBError("Transaction is not active");
-    if (!FDriver->CursorPreservedOnRollback) {
-        std::vector<TDLDataSet*> sets = FDataSets;
-        for (TDLDataSet* ds : sets) {
-            if (!ds->GetActive() && !ds->FCommand) continue;
-            if (ds->GetActive()) ds->FetchRemaining();
-            ds->CloseResultSet();
-            ds->ReleaseCommand();
-        }
-    }
+    if (!FDriver->CursorPreservedOnRollback) LetGoOfServerCursors();
     FDriver->Rollback();
 }
 

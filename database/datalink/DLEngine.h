@@ -233,6 +233,8 @@ private:
     void CheckInactive() const;
     void CheckActive() const;
     void RegisterDataSet(TDLDataSet* dataSet);
+    // Every dataset fetches its remaining rows and gives up its server statement.
+    void LetGoOfServerCursors();
     void UnregisterDataSet(TDLDataSet* dataSet);
 
     TDLTransIsolation FTransIsolation = tiReadCommitted;
@@ -724,6 +726,8 @@ protected:
     void PrepareCursor() override;
     bool KeepCommandOnClose() const override { return HasConnectReason(crSPPrepared); }
     void ClearOutputParams() override;
+    // Opening starts without the output values of an earlier run.
+    void BeforeOpenCursor() override { ClearOutputParams(); }
     void InternalPrepare();
 
     std::string FStoredProcName;

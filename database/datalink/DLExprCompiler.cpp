@@ -29,6 +29,27 @@ private:
     TDLFilterOptions Options;
     size_t Pos = 0;
     TTok Cur;
+    // Nesting of the tree being built: parentheses, NOT, unary minus and each further operand of
+    // a chain (a or b or c ...) go one level deeper. Evaluating and freeing the tree recurse
+    // over it, so a text nested without end must be refused instead of running out of stack.
+    static constexpr int MaxDepth = 256;
+    int Depth = 0;
+
+    struct TLevel {
+        TCompiler& C;
+        int Saved;
+        // Deeper: this node is itself a level; otherwise only the chain below it counts.
+        explicit TLevel(TCompiler& c, bool deeper = true) : C(c), Saved(c.Depth) {
+            if (deeper) C.Deeper();
+        }
+        ~TLevel() { C.Depth = Saved; }
+        TLevel(const TLevel&) = delete;
+        TLevel& operator=(const TLevel&) = delete;
+    };
+
+    void Deeper() {
+        if (++Depth > MaxDepth) Fail("expression nested too deeply");
+    }
 
     [[noreturn]] void Fail(const std::string& what) {
         throw EDatabaseError("Filter expression incorrectly formed: " + what + " at position " +
@@ -125,8 +146,10 @@ private:
     }
 
     std::unique_ptr<TDLExprNode> ParseOr() {
+        TLevel level(*this);
         auto left = ParseAnd();
         while (IsWord("OR")) {
+            Deeper();
             Advance();
             left = Binary(coOR, std::move(left), ParseAnd());
         }
@@ -134,8 +157,10 @@ private:
     }
 
     std::unique_ptr<TDLExprNode> ParseAnd() {
+        TLevel level(*this, false);
         auto left = ParseNot();
         while (IsWord("AND")) {
+            Deeper();
             Advance();
             left = Binary(coAND, std::move(left), ParseNot());
         }
@@ -144,6 +169,7 @@ private:
 
     std::unique_ptr<TDLExprNode> ParseNot() {
         if (IsWord("NOT")) {
+            TLevel level(*this);
             Advance();
             auto n = Make(nodeUNARY, coNOT);
             n->Args.push_back(ParseNot());
@@ -221,9 +247,11 @@ private:
     }
 
     std::unique_ptr<TDLExprNode> ParseAdd() {
+        TLevel level(*this, false);
         auto left = ParseMul();
         while (IsSym("+") || IsSym("-")) {
             TDLCanOp op = IsSym("+") ? coADD : coSUB;
+            Deeper();
             Advance();
             left = Binary(op, std::move(left), ParseMul());
         }
@@ -231,6 +259,7 @@ private:
     }
 
     std::unique_ptr<TDLExprNode> ParseMul() {
+        TLevel level(*this, false);
         auto left = ParseUnary();
         for (;;) {
             TDLCanOp op;
@@ -239,6 +268,7 @@ private:
             else if (IsSym("%")) op = coMOD;
             else if (IsWord("MOD")) op = coREM;
             else break;
+            Deeper();
             Advance();
             left = Binary(op, std::move(left), ParseUnary());
         }
@@ -247,6 +277,7 @@ private:
 
     std::unique_ptr<TDLExprNode> ParseUnary() {
         if (IsSym("-")) {
+            TLevel level(*this);
             Advance();
             auto n = Make(nodeUNARY, coMINUS);
             n->Args.push_back(ParseUnary());

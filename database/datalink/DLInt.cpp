@@ -983,7 +983,8 @@ void TICustomIntCommand::BindParamsBuffer() {
         } else {
             DLAssertionFailure("parameter type");
         }
-        int nativeType = NativeDataType(p.DataType);
+        TFieldType dataType = ParamBindType(p);
+        int nativeType = NativeDataType(dataType);
         if (nativeType == 0) throw EDatabaseError("Unknown data type for parameter '" + p.Name + "'");
         int size = GetParamSize(p);
         // A variable's length is a 16-bit number.
@@ -994,14 +995,14 @@ void TICustomIntCommand::BindParamsBuffer() {
         var->sqllen = static_cast<ISC_SHORT>(size);
         var->sqldata = reinterpret_cast<ISC_SCHAR*>(slot + 8);
         // We choose the value's form, so the scale is ours too (a described output keeps none).
-        var->sqlscale = static_cast<ISC_SHORT>(p.DataType == ftBCD ? -4 : 0);
+        var->sqlscale = static_cast<ISC_SHORT>(dataType == ftBCD ? -4 : 0);
         if (input) {
             var->sqltype |= 1;
             std::memset(slot, 0, 8);
             bool isNull = p.IsNull();
             if (isNull) Store<int16_t>(slot, -1);
             uint8_t* data = slot + 8;
-            switch (p.DataType) {
+            switch (dataType) {
                 case ftString: {
                     if (isNull) break;
                     std::string s = p.Value.AsString();
@@ -1023,7 +1024,7 @@ void TICustomIntCommand::BindParamsBuffer() {
                 case ftDate:
                 case ftTime:
                 case ftDateTime:
-                    if (!isNull) CnvtDateTime2DBDateTime(p.DataType, data, size, p.Value.AsDateTime());
+                    if (!isNull) CnvtDateTime2DBDateTime(dataType, data, size, p.Value.AsDateTime());
                     break;
                 default:
                     if (nativeType != SQL_BLOB) throw EDatabaseError("Unknown data type for parameter '" + p.Name + "'");

@@ -33,11 +33,8 @@ protected:
         auto q = std::make_unique<TDLQuery>();
         q->SetDatabaseName(Db.GetDatabaseName());
         q->SetSQL(sql);
-        for (size_t i = 0; i < values.size(); ++i) {
-            // A NULL has no type of its own: it goes as a NULL text.
-            q->GetParams()[static_cast<int>(i)].DataType = values[i].IsNull() ? ftString : ftUnknown;
-            q->GetParams()[static_cast<int>(i)].SetValue(values[i]);
-        }
+        // A NULL leaves its parameter without a data type.
+        for (size_t i = 0; i < values.size(); ++i) q->GetParams()[static_cast<int>(i)].SetValue(values[i]);
         return q;
     }
 
@@ -110,6 +107,15 @@ TEST_F(DLQueryTest, ParametersOfEveryTypeRoundTrip) {
     EXPECT_EQ(q->FieldByName("INFO").AsString(), "long text");
     EXPECT_TRUE(q->FieldByName("ARTIST").IsNull());
     EXPECT_EQ(q->FieldByName("ARTIST").AsString(), "");
+
+    // A NULL without a data type binds to a column of any type, also after the type was cleared.
+    auto upd = Query("UPDATE songlist SET DURATION = :DURATION, ADDED = :ADDED WHERE ID = :ID", {123, TDLVariant(), 20});
+    upd->ParamByName("DURATION").DataType = ftUnknown;
+    upd->ParamByName("DURATION").Clear();
+    upd->ExecSQL();
+    EXPECT_EQ(upd->RowsAffected(), 1);
+    EXPECT_TRUE(ValueOf("SELECT DURATION FROM songlist WHERE ID = 20", "DURATION").IsNull());
+    EXPECT_TRUE(ValueOf("SELECT ADDED FROM songlist WHERE ID = 20", "ADDED").IsNull());
 }
 
 TEST_F(DLQueryTest, ChangingTheTextKeepsValuesOfParametersThatStay) {

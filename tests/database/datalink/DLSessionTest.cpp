@@ -151,6 +151,44 @@ TEST_F(DLSessionTest, CommitKeepsAndRollbackDropsWorkForEachIsolation) {
     }
 }
 
+TEST_F(DLSessionTest, StartingOrRollingBackAnExplicitTransactionLetsDatasetsKeepTheirRows) {
+    Tmp->Exec({"CREATE TABLE rb_test (ID INTEGER NOT NULL PRIMARY KEY)", "INSERT INTO rb_test VALUES (1)",
+               "INSERT INTO rb_test VALUES (2)", "INSERT INTO rb_test VALUES (3)", "INSERT INTO rb_test VALUES (4)"});
+    TDLDatabase db;
+    Tmp->Setup(db);  // autocommit: a rollback ends the server transaction and its cursors
+    db.Open();
+    ASSERT_FALSE(db.GetDriver()->CursorPreservedOnRollback);
+    TDLQuery open;
+    open.SetDatabaseName(db.GetDatabaseName());
+    open.SetSQL("SELECT ID FROM rb_test ORDER BY ID");
+    open.Open();
+    ASSERT_EQ(open.CachedRowCount(), 1);
+    TDLQuery prepared;
+    prepared.SetDatabaseName(db.GetDatabaseName());
+    prepared.SetSQL("INSERT INTO rb_test (ID) VALUES (:ID)");
+    prepared.Prepare();
+
+    db.StartTransaction();
+    prepared.ParamByName("ID").SetValue(10);
+    prepared.ExecSQL();
+    db.Rollback();
+
+    // The open result fetched its rows first and goes on from the cache.
+    EXPECT_TRUE(open.GetActive());
+    EXPECT_EQ(open.GetCommand(), nullptr);
+    EXPECT_EQ(open.RecordCount(), 4);
+    open.Last();
+    EXPECT_EQ(open.FieldByName("ID").AsInteger(), 4);
+    // The prepared statement lost its server statement and prepares again.
+    EXPECT_EQ(prepared.GetCommand(), nullptr);
+    prepared.ParamByName("ID").SetValue(11);
+    prepared.ExecSQL();
+    EXPECT_EQ(prepared.RowsAffected(), 1);
+    open.Close();
+    open.Open();
+    EXPECT_EQ(open.RecordCount(), 5);  // 10 rolled back, 11 kept
+}
+
 TEST_F(DLSessionTest, ADatasetWithoutDatabaseComponentGetsATemporaryOne) {
     // The dataset names the remote database itself; the session connects with the
     // parameters last stored for it.

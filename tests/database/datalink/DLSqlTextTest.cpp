@@ -267,6 +267,26 @@ TEST(DLFilter, ReportsBadExpressionsAndLooksFieldsUpOnce) {
     EXPECT_THROW(Accepts(row, "ID = "), EDatabaseError);
     EXPECT_THROW(Accepts(row, "ID = (1"), EDatabaseError);
     EXPECT_THROW(Accepts(row, "MISSING = 1"), EDatabaseError);
+
+    // Nesting without end is refused instead of running out of stack; long flat lists are fine.
+    const size_t n = 100000;
+    std::string list = "ID in (0";
+    for (size_t i = 0; i < n; ++i) list += ", 2";
+    EXPECT_FALSE(Accepts(row, list + ")"));
+    std::string chain = "ID = 2", nots;
+    for (size_t i = 0; i < n; ++i) {
+        chain += " or ID = 2";
+        nots += "not ";
+    }
+    for (const std::string& deep :
+         {std::string(n, '(') + "ID = 1" + std::string(n, ')'), chain, nots + "ID = 1", "ID = " + std::string(n, '-') + "1"}) {
+        try {
+            Accepts(row, deep);
+            FAIL();
+        } catch (const EDatabaseError& e) {
+            EXPECT_NE(std::string(e.what()).find("nested too deeply"), std::string::npos);
+        }
+    }
 }
 
 }  // namespace

@@ -599,10 +599,18 @@ TEST_F(FbDriverTest, NullParametersAndUnsupportedTypes) {
     } catch (const EDatabaseError& e) {
         EXPECT_STREQ(e.what(), "Value of parameter 'title' is longer than 32765 bytes");
     }
+    // A NULL input without a data type goes as a NULL text; a value needs a type.
     TParams unknown;
     unknown.CreateParam(ftUnknown, "u", ptInput);
     bad->Params = &unknown;
-    EXPECT_THROW(bad->GetParamsBufferSize(), EDatabaseError);
+    EXPECT_EQ(bad->GetParamsBufferSize(), 1 + 8);
+    unknown[0].Value = TDLVariant(5);
+    try {
+        bad->GetParamsBufferSize();
+        FAIL();
+    } catch (const EDatabaseError& e) {
+        EXPECT_STREQ(e.what(), "Unknown data type for parameter 'u'");
+    }
     TParams noDirection;
     noDirection.CreateParam(ftInteger, "n", ptUnknown);
     bad->Params = &noDirection;
