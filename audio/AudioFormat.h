@@ -23,6 +23,8 @@ struct TWaveFormat {
 };
 #pragma pack(pop)
 static_assert(sizeof(TWaveFormat) == 18, "the format record is 18 bytes");
+// The record under the name the wave-format structure has in the audio interfaces.
+using WAVEFORMATEX = TWaveFormat;
 
 // The format of a DSP filter plug-in's stream.
 struct TFilterFormat {

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <pugixml.hpp>
 #include <sstream>
+#include <unordered_map>
 
 #include "foundation/Errors.h"
 #include "foundation/MiscFunc.h"
@@ -19,6 +20,16 @@
 namespace fs = std::filesystem;
 
 namespace kelvar {
+
+struct TConfigDocState {
+    pugi::xml_document Doc;
+    // The elements that section objects stand on, with the number of objects on each.
+    std::unordered_map<pugi::xml_node_struct*, int> Held;
+    // Removed subtrees that hold such an element are moved here, beside the root element, and
+    // left out of the document's text; the XML library would otherwise free them under the
+    // section objects.
+    pugi::xml_node_struct* Removed = nullptr;
+};
 
 namespace {
 
@@ -34,10 +45,30 @@ const char* const kBinaryChar = "ConfigDoc: Invalid character in binary string";
 // line ends are kept as written so a "\r" in a value survives.
 constexpr unsigned kParseOptions = (pugi::parse_default | pugi::parse_ws_pcdata_single) & ~pugi::parse_eol;
 
-std::shared_ptr<pugi::xml_document> NewEmptyDocument() {
-    auto doc = std::make_shared<pugi::xml_document>();
-    doc->append_child(kRootName);
+std::shared_ptr<TConfigDocState> NewEmptyDocument() {
+    auto doc = std::make_shared<TConfigDocState>();
+    doc->Doc.append_child(kRootName);
     return doc;
+}
+
+// Takes node out of its parent. A subtree that holds an element a section object stands on is
+// moved aside instead of freed.
+void RemoveNode(TConfigDocState& state, pugi::xml_node node) {
+    if (node.type() == pugi::node_element) {
+        for (const auto& held : state.Held) {
+            for (pugi::xml_node n(held.first); n; n = n.parent()) {
+                if (n != node) continue;
+                if (!state.Removed) state.Removed = state.Doc.append_child("removed").internal_object();
+                pugi::xml_node(state.Removed).append_move(node);
+                return;
+            }
+        }
+    }
+    node.parent().remove_child(node);
+}
+
+void RemoveChildren(TConfigDocState& state, pugi::xml_node element) {
+    while (pugi::xml_node child = element.first_child()) RemoveNode(state, child);
 }
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
@@ -173,12 +204,23 @@ std::shared_ptr<TConfigDoc_XML> TConfigDoc_XML::Create(const std::string& fileNa
     return doc;
 }
 
-std::shared_ptr<TConfigDoc_XML> TConfigDoc_XML::CreateSection(std::shared_ptr<pugi::xml_document> document,
+std::shared_ptr<TConfigDoc_XML> TConfigDoc_XML::CreateSection(std::shared_ptr<TConfigDocState> document,
                                                               pugi::xml_node_struct* element) {
     std::shared_ptr<TConfigDoc_XML> doc(new TConfigDoc_XML());
     doc->FDocument = std::move(document);
     doc->FElement = element;
+    ++doc->FDocument->Held[element];
+    doc->FHoldsElement = true;
     return doc;
+}
+
+TConfigDoc_XML::~TConfigDoc_XML() { ReleaseElement(); }
+
+void TConfigDoc_XML::ReleaseElement() {
+    if (!FHoldsElement) return;
+    FHoldsElement = false;
+    const auto it = FDocument->Held.find(FElement);
+    if (it != FDocument->Held.end() && --it->second <= 0) FDocument->Held.erase(it);
 }
 
 std::string TConfigDoc_XML::EncodeName(const std::string& name) {
@@ -233,27 +275,35 @@ void TConfigDoc_XML::SetLiveApply(bool value) { FLiveApply = value; }
 
 std::string TConfigDoc_XML::GetXML() const {
     if (IsSection()) throw EConfigError(kSubSectionXML);
+    // What the library's save writes, less the subtrees moved aside.
     std::ostringstream out;
-    FDocument->save(out, "  ", pugi::format_default, pugi::encoding_utf8);
+    pugi::xml_writer_stream writer(out);
+    const pugi::xml_node removed(FDocument->Removed);
+    bool declared = false;
+    for (const pugi::xml_node child : FDocument->Doc.children())
+        if (child.type() == pugi::node_declaration) declared = true;
+    if (!declared) out << "<?xml version=\"1.0\"?>\n";
+    for (const pugi::xml_node child : FDocument->Doc.children())
+        if (child != removed) child.print(writer, "  ", pugi::format_default, pugi::encoding_utf8);
     return out.str();
 }
 
 void TConfigDoc_XML::SetXML(const std::string& text) {
     if (IsSection()) throw EConfigError(kSubSectionXML);
-    auto doc = std::make_shared<pugi::xml_document>();
-    const pugi::xml_parse_result result = doc->load_buffer(text.data(), text.size(), kParseOptions);
+    auto doc = std::make_shared<TConfigDocState>();
+    const pugi::xml_parse_result result = doc->Doc.load_buffer(text.data(), text.size(), kParseOptions);
     if (!result) {
         throw EConfigError(std::string("ConfigDoc: ") + result.description() + " at offset " +
                            std::to_string(result.offset));
     }
     FDocument = std::move(doc);
-    FElement = FDocument->document_element().internal_object();
+    FElement = FDocument->Doc.document_element().internal_object();
 }
 
 void TConfigDoc_XML::Save() {
     if (IsSection()) throw EConfigError(kSubSectionSave);
     if (FFileName.empty()) throw EFileError("Can not save a configuration document that has no file name.");
-    pugi::xml_node root = FDocument->document_element();
+    pugi::xml_node root = FDocument->Doc.document_element();
     auto setAttribute = [&root](const char* name, const char* value) {
         pugi::xml_attribute a = root.attribute(name);
         if (!a) a = root.append_attribute(name);
@@ -267,14 +317,15 @@ void TConfigDoc_XML::Save() {
 void TConfigDoc_XML::Load() {
     // On a section this makes the object a new empty root; the element it stood on is untouched.
     if (IsSection()) {
+        ReleaseElement();
         FIsRoot = true;
         FFileName.clear();
     }
     std::error_code ec;
-    std::shared_ptr<pugi::xml_document> doc;
+    std::shared_ptr<TConfigDocState> doc;
     if (!FFileName.empty() && fs::exists(FFileName, ec)) {
-        doc = std::make_shared<pugi::xml_document>();
-        const pugi::xml_parse_result result = doc->load_file(FFileName.c_str(), kParseOptions);
+        doc = std::make_shared<TConfigDocState>();
+        const pugi::xml_parse_result result = doc->Doc.load_file(FFileName.c_str(), kParseOptions);
         if (!result) {
             throw EConfigError("ConfigDoc: " + FFileName + ": " + result.description() + " at offset " +
                                std::to_string(result.offset));
@@ -283,13 +334,10 @@ void TConfigDoc_XML::Load() {
         doc = NewEmptyDocument();
     }
     FDocument = std::move(doc);
-    FElement = FDocument->document_element().internal_object();
+    FElement = FDocument->Doc.document_element().internal_object();
 }
 
-void TConfigDoc_XML::Clear() {
-    pugi::xml_node element(FElement);
-    while (pugi::xml_node child = element.first_child()) element.remove_child(child);
-}
+void TConfigDoc_XML::Clear() { RemoveChildren(*FDocument, pugi::xml_node(FElement)); }
 
 std::shared_ptr<IConfigDoc> TConfigDoc_XML::Section(const std::string& name) {
     const std::string encoded = EncodeName(name);
@@ -314,7 +362,7 @@ void TConfigDoc_XML::WriteString(const std::string& name, const std::string& val
     pugi::xml_node element(FElement);
     pugi::xml_node child = element.child(encoded.c_str());
     if (!child) child = element.append_child(encoded.c_str());
-    while (pugi::xml_node old = child.first_child()) child.remove_child(old);
+    RemoveChildren(*FDocument, child);
     if (!value.empty()) child.append_child(pugi::node_pcdata).set_value(value.c_str());
 }
 

@@ -7,20 +7,26 @@
 #include "foundation/ConfigDoc.h"
 
 namespace pugi {
-class xml_document;
 struct xml_node_struct;
 }  // namespace pugi
 
 namespace kelvar {
+
+// The XML document a root object and its sections share (defined with the implementation).
+struct TConfigDocState;
 
 class TConfigDoc_XML : public IConfigDoc {
 public:
     // A root object over fileName, loaded at once; an empty name gives an in-memory document.
     // A malformed file raises EConfigError.
     static std::shared_ptr<TConfigDoc_XML> Create(const std::string& fileName);
-    // A section object over an element of document; it keeps the document alive.
-    static std::shared_ptr<TConfigDoc_XML> CreateSection(std::shared_ptr<pugi::xml_document> document,
+    // A section object over an element of document; it keeps the document, and its element
+    // even when that is later removed from the document, alive.
+    static std::shared_ptr<TConfigDoc_XML> CreateSection(std::shared_ptr<TConfigDocState> document,
                                                          pugi::xml_node_struct* element);
+    ~TConfigDoc_XML() override;
+    TConfigDoc_XML(const TConfigDoc_XML&) = delete;
+    TConfigDoc_XML& operator=(const TConfigDoc_XML&) = delete;
 
     bool GetLiveApply() const override;
     void SetLiveApply(bool value) override;
@@ -63,11 +69,14 @@ private:
     bool IsSection() const { return !FIsRoot; }
     // The value's text, or false when the element is missing; empty when it holds no text.
     bool FindValue(const std::string& name, std::string& text) const;
+    // Ends this section object's hold on its element.
+    void ReleaseElement();
 
     bool FLiveApply = false;
     bool FIsRoot = false;
     std::string FFileName;
-    std::shared_ptr<pugi::xml_document> FDocument;  // shared by a root and its sections
+    bool FHoldsElement = false;  // a section object, counted in its document's holds
+    std::shared_ptr<TConfigDocState> FDocument;  // shared by a root and its sections
     pugi::xml_node_struct* FElement = nullptr;
 };
 

@@ -1,7 +1,11 @@
 #include "foundation/Logger_imp.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 
@@ -67,18 +71,45 @@ void TLogger::Log(const std::string& message, const std::string& source, TLogKin
 
 void TLogger::Flush() {
     if (!FLogToFile || FFileName.empty() || FPending.empty()) return;
-    struct stat st {};
-    const bool exists = ::stat(FFileName.c_str(), &st) == 0;
-    std::FILE* f = std::fopen(FFileName.c_str(), "ab");
-    if (!f) return;  // kept for the next try
-    bool ok = true;
-    if (!exists) ok = std::fputs("~ Event Log created\n", f) >= 0;
-    for (const std::string& line : FPending) {
-        if (!ok) break;
-        ok = std::fwrite(line.data(), 1, line.size(), f) == line.size() && std::fputc('\n', f) != EOF;
+    bool created = false;
+    int fd = ::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) {
+        fd = ::open(FFileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        created = fd >= 0;
     }
-    if (std::fclose(f) != 0) ok = false;
-    if (ok) FPending.clear();
+    if (fd < 0) return;  // kept for the next try
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        ::close(fd);
+        return;
+    }
+    std::string batch;
+    if (created) batch = "~ Event Log created\n";
+    for (const std::string& line : FPending) {
+        batch += line;
+        batch += '\n';
+    }
+    bool ok = true;
+    size_t done = 0;
+    while (ok && done < batch.size()) {
+        const ssize_t n = ::write(fd, batch.data() + done, batch.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ok = false;
+        else done += static_cast<size_t>(n);
+    }
+    if (::close(fd) != 0) ok = false;
+    if (ok) {
+        FPending.clear();
+        return;
+    }
+    // Take back what part of the batch reached the file, so the retry writes each line once
+    // and a new file still starts with its first line.
+    if (created) {
+        ::unlink(FFileName.c_str());
+    } else {
+        const int truncated = ::truncate(FFileName.c_str(), st.st_size);
+        static_cast<void>(truncated);  // the lines stay pending either way
+    }
 }
 
 std::string TLogger::GetFileName() const {
@@ -120,6 +151,15 @@ void TLogger::SetLogToFile(bool value) { FLogToFile = value; }
 void TLogger::Clear() {
     std::lock_guard<std::mutex> lock(FLock);
     FEntries.clear();
+}
+
+bool TLogger::LogToFileFromCommandLine(const std::vector<std::string>& args) {
+    for (const std::string& arg : args) {
+        std::string upper = arg;
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (upper == "/NOLOG") return false;
+    }
+    return true;
 }
 
 size_t TLogger::PendingCount() const {

@@ -5,6 +5,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "foundation/Logger.h"
 
@@ -41,6 +42,10 @@ public:
     void SetLogToFile(bool value) override;
     void Clear() override;
 
+    // The LogToFile setting start-up gives the logger: false when one of the program's arguments
+    // is "/NOLOG" (in any case), true otherwise.
+    static bool LogToFileFromCommandLine(const std::vector<std::string>& args);
+
     // Lines formatted but not yet in the file.
     size_t PendingCount() const;
 
@@ -50,7 +55,9 @@ public:
     static char KindLetter(TLogKind kind);
 
 private:
-    void Flush();  // under FLock
+    // Under FLock. Appends the pending lines as one batch; a batch that fails part-way is taken
+    // back out of the file and stays pending.
+    void Flush();
     static void DeleteIfTooLarge(const std::string& name);
 
     mutable std::mutex FLock;

@@ -1,5 +1,6 @@
 #pragma once
-// Mixing of signed 16-bit interleaved samples. Nothing here allocates, so the output threads may
+// Mixing of signed 16-bit interleaved samples. Nothing here allocates (except Interleave with a
+// source that overlaps dest part-way, which copies its sources aside), so the output threads may
 // call it on their pull path.
 #include <cstddef>
 #include <cstdint>

@@ -2,6 +2,8 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <csignal>
 #include <cstring>
@@ -76,6 +78,20 @@ TEST(ConfigDocXml, ReadRulesForMissingAndEmptyValues) {
     EXPECT_EQ(doc->ReadString("Sp", "def"), " ");
     // Reading never creates an element.
     EXPECT_EQ(doc->GetXML().find("Missing"), std::string::npos);
+}
+
+// Of several elements of one name the first is read and written; writing moves nothing.
+TEST(ConfigDocXml, FirstElementOfANameIsTheValue) {
+    auto doc = MemoryDoc();
+    doc->SetXML("<CONFIG><A>1</A><B>b</B><A>2</A></CONFIG>");
+    EXPECT_EQ(doc->ReadInteger("A", 0), 1);
+    doc->WriteInteger("A", 3);
+    doc->WriteString("C", "c");
+    EXPECT_EQ(doc->ReadInteger("a", 7), 7);  // names are case-sensitive
+    std::string xml = doc->GetXML();
+    xml.erase(std::remove_if(xml.begin(), xml.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)); }),
+              xml.end());
+    EXPECT_NE(xml.find("<CONFIG><A>3</A><B>b</B><A>2</A><C>c</C></CONFIG>"), std::string::npos) << xml;
 }
 
 TEST(ConfigDocXml, ConvertsTextsOnRead) {
@@ -177,6 +193,42 @@ TEST(ConfigDocXml, SectionOutlivesItsRootAndDocumentReplacement) {
     doc.reset();
     section->WriteString("B", "x");
     EXPECT_EQ(section->ReadString("B", ""), "x");
+}
+
+// A section object keeps its element usable after the element leaves the document (its parent
+// cleared, or its name overwritten by a value); the document no longer shows it.
+TEST(ConfigDocXml, SectionOutlivesTheRemovalOfItsElement) {
+    auto doc = MemoryDoc();
+    auto outer = doc->Section("S");
+    // Enough values that whole memory pages of the XML library hold nothing but this subtree.
+    for (int i = 0; i < 3000; ++i) outer->WriteString("Filler" + std::to_string(i), "x");
+    auto inner = outer->Section("Sub");
+    for (int i = 0; i < 3000; ++i) inner->WriteString("Filler" + std::to_string(i), "x");
+    inner->WriteString("A", "1");
+    auto overwritten = doc->Section("T")->Section("U");
+    overwritten->WriteString("B", "2");
+    outer->Clear();
+    doc->WriteString("T", "value");
+    doc->Clear();
+    doc->WriteString("Fresh", "f");
+
+    inner->WriteString("A2", "3");
+    inner->Section("Deeper")->WriteString("C", "4");
+    overwritten->WriteString("B2", "5");
+    EXPECT_EQ(inner->ReadString("A", ""), "1");
+    EXPECT_EQ(inner->ReadString("A2", ""), "3");
+    EXPECT_EQ(overwritten->ReadString("B", ""), "2");
+    EXPECT_EQ(overwritten->ReadString("B2", ""), "5");
+    outer->WriteString("Again", "x");
+    inner.reset();
+    overwritten.reset();
+    doc->Clear();
+
+    auto doc2 = TConfigDoc_XML::Create("");
+    doc2->SetXML(doc->GetXML());
+    EXPECT_EQ(doc2->GetXML(), doc->GetXML());
+    for (const char* gone : {"Sub", "A2", "Deeper", "B2", "Again", "Fresh"})
+        EXPECT_EQ(doc->GetXML().find(gone), std::string::npos) << gone << "\n" << doc->GetXML();
 }
 
 TEST(ConfigDocXml, SectionRefusesRootOnlyOperations) {
@@ -281,6 +333,21 @@ TEST(ConfigDocXml, MissingFileGivesAnEmptyDocumentAndWritesNothing) {
     auto doc = TConfigDoc_XML::Create(file);
     EXPECT_NE(doc->GetXML().find("<CONFIG"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+TEST(ConfigDocXml, LoadRereadsTheFileAndDropsUnsavedChanges) {
+    TTempFolder tmp;
+    const std::string file = tmp.File("core.xml");
+    WriteWholeFile(file, "<CONFIG><A>1</A></CONFIG>");
+    auto doc = TConfigDoc_XML::Create(file);
+    doc->WriteString("Unsaved", "x");
+    WriteWholeFile(file, "<CONFIG><A>2</A></CONFIG>");
+    doc->Load();
+    EXPECT_EQ(doc->ReadInteger("A", 0), 2);
+    EXPECT_EQ(doc->ReadString("Unsaved", "gone"), "gone");
+    std::filesystem::remove(file);
+    doc->Load();  // a file gone meanwhile gives an empty document again
+    EXPECT_EQ(doc->ReadInteger("A", 0), 0);
 }
 
 TEST(ConfigDocXml, MalformedFileRaises) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <ctime>
 #include <filesystem>
 #include <sstream>
@@ -155,6 +157,56 @@ TEST(Logger, PendingLinesAreBoundedWhileTheFileCannotBeWritten) {
     ASSERT_EQ(lines.size(), 1u + TLogger::MaxPendingLines);
     EXPECT_EQ(lines[1].substr(lines[1].size() - 8), "[S] 1001");
     EXPECT_EQ(lines.back().substr(lines.back().size() - 8), "[S] 6000");
+}
+
+// A batch that fails part-way (here: at the file size limit) leaves the file as it was, and the
+// retry writes every line exactly once, after the first line of a new file.
+TEST(Logger, FailedBatchIsTakenBackAndWrittenOnceLater) {
+    for (const bool existing : {true, false}) {
+        TTempFolder tmp;
+        const std::string file = tmp.File("EventLog.log");
+        if (existing) WriteWholeFile(file, "earlier\n");
+        TLogger logger(file);
+
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved {};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit small = saved;
+        small.rlim_cur = 200;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        for (int i = 0; i < 50; ++i) logger.Log("m" + std::to_string(i), "S", LogKind::Notice);
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+
+        EXPECT_EQ(logger.PendingCount(), 50u) << existing;
+        if (existing) EXPECT_EQ(ReadWholeFile(file), "earlier\n");
+        else EXPECT_FALSE(std::filesystem::exists(file));
+
+        logger.Log("m50", "S", LogKind::Notice);
+        EXPECT_EQ(logger.PendingCount(), 0u);
+        const auto lines = Lines(file);
+        ASSERT_EQ(lines.size(), 52u) << existing;
+        EXPECT_EQ(lines[0], existing ? "earlier" : "~ Event Log created");
+        for (int i = 0; i <= 50; ++i) {
+            const std::string tail = " [S] m" + std::to_string(i);
+            EXPECT_EQ(lines[1 + i].substr(lines[1 + i].size() - tail.size()), tail);
+        }
+    }
+}
+
+TEST(Logger, NoLogSwitchTurnsTheFileOff) {
+    struct {
+        std::vector<std::string> Args;
+        bool LogToFile;
+    } cases[] = {
+        {{}, true},
+        {{"/opt/kelvar/KelvarZorvik"}, true},
+        {{"/opt/kelvar/KelvarZorvik", "/NOLOG"}, false},
+        {{"/opt/kelvar/KelvarZorvik", "-SERVICE", "/NoLog"}, false},
+        {{"/opt/kelvar/KelvarZorvik", "/NOLOGS"}, true},
+        {{"/home/u/nolog/KelvarZorvik"}, true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TLogger::LogToFileFromCommandLine(c.Args), c.LogToFile) << ::testing::PrintToString(c.Args);
 }
 
 TEST(Logger, ManyThreadsLoseNoLine) {
