@@ -41,6 +41,17 @@ int64_t LenientInt(const std::string& text) {
     return TryParseInt64(text, value) ? value : 0;
 }
 
+// A BPM may be fractional (measured, or read from a Vorbis comment): "120.5" and "120,5" are
+// numbers too, not a reason to write 0 over the value the file held.
+double LenientBPM(const std::string& text) {
+    double value = 0;
+    if (!TryParseDouble(text, value) || !std::isfinite(value) || value < -1e9 || value > 1e9) return 0;
+    return value;
+}
+
+// Where the format holds whole numbers only.
+int64_t LenientWholeBPM(const std::string& text) { return RoundedNumber(text); }
+
 std::string FloatText(double value) {
     char buffer[64];
     const auto r = std::to_chars(buffer, buffer + sizeof(buffer), value);
@@ -255,7 +266,7 @@ bool TMP3InfoProvider::WriteInfo(const std::string& fileName, IValueList& info) 
     tag.SetBuyURL(info.GetValue("buycd"));
     tag.SetLyrics(info.GetValue("lyrics"));
     tag.SetXFade(info.GetValue("xfade"));
-    tag.SetBPM(LenientInt(info.GetValue("BPM")));
+    tag.SetBPM(LenientWholeBPM(info.GetValue("BPM")));
     tag.SetMood(info.GetValue("Mood"));
     tag.SetRating(LenientInt(info.GetValue("Rating")));
     tag.SetSongRights(info.GetValue("SongRights"));
@@ -334,7 +345,7 @@ bool TOggInfoProvider::WriteInfo(const std::string& fileName, IValueList& info) 
     tag.SetBuyURL(info.GetValue("buycd"));
     tag.SetLyrics(info.GetValue("lyrics"));
     tag.SetXFade(info.GetValue("xfade"));
-    tag.SetBPM(static_cast<double>(LenientInt(info.GetValue("BPM"))));
+    tag.SetBPM(LenientBPM(info.GetValue("BPM")));
     tag.SetMood(info.GetValue("Mood"));
     tag.SetRating(LenientInt(info.GetValue("Rating")));
     tag.SetSongRights(info.GetValue("SongRights"));
@@ -418,7 +429,7 @@ bool TWMAInfoProvider::WriteInfo(const std::string& fileName, IValueList& info) 
     tag.SetBuyURL(info.GetValue("buycd"));
     tag.SetLyrics(info.GetValue("lyrics"));
     tag.SetXFade(info.GetValue("xfade"));
-    tag.SetBPM(LenientInt(info.GetValue("BPM")));
+    tag.SetBPM(LenientWholeBPM(info.GetValue("BPM")));
     tag.SetMood(info.GetValue("Mood"));
     tag.SetRating(LenientInt(info.GetValue("Rating")));
     tag.SetSongRights(info.GetValue("SongRights"));

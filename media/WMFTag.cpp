@@ -5,18 +5,20 @@
 #include <taglib/asfpicture.h>
 #include <taglib/asfproperties.h>
 #include <taglib/asftag.h>
-#include <taglib/tbytevectorstream.h>
+#include <taglib/tfilestream.h>
 
 #include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
+#include <utility>
+#include <vector>
 
 #include "foundation/Errors.h"
 #include "foundation/Logger.h"
 #include "media/tags/AtomicFile.h"
+#include "media/tags/ID3v2Ex.h"
 
 namespace kelvar {
 
@@ -120,12 +122,8 @@ TWMFTagBase::~TWMFTagBase() { Close(); }
 bool TWMFTagBase::Open(const std::string& fileName) {
     Close();
     try {
-        std::ifstream in(fileName, std::ios::binary);
-        if (!in) return false;
-        const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (in.bad()) return false;
-        auto stream = std::make_unique<TagLib::ByteVectorStream>(
-            TagLib::ByteVector(content.data(), static_cast<unsigned int>(content.size())));
+        auto stream = std::make_unique<TagLib::FileStream>(fileName.c_str(), true);
+        if (!stream->isOpen()) return false;
         auto file = std::make_unique<TagLib::ASF::File>(stream.get(), true);
         if (!file->isValid() || file->tag() == nullptr) return false;
         FStream = std::move(stream);
@@ -141,18 +139,41 @@ bool TWMFTagBase::Open(const std::string& fileName) {
 void TWMFTagBase::Close() {
     FFile.reset();
     FStream.reset();
+    FPending.clear();
     FFileName.clear();
+}
+
+void TWMFTagBase::Change(TChange change) {
+    if (!FFile) return;
+    change(FFile->tag());
+    FPending.push_back(std::move(change));
 }
 
 bool TWMFTagBase::Flush() {
     if (!FFile) return false;
     try {
         if (!IsWritableFile(FFileName)) throw EFileError("file is not writable");
-        if (!FFile->save()) throw EFileError("the header could not be written");
-        const TagLib::ByteVector* data = FStream->data();
         TAtomicFile out(FFileName);
-        out.Write(data->data(), data->size());
+        {
+            std::ifstream in(FFileName, std::ios::binary);
+            if (!in) throw EFileError("the file could not be read");
+            std::vector<char> buffer(1 << 16);
+            while (in) {
+                in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+                if (in.gcount() > 0) out.Write(buffer.data(), static_cast<size_t>(in.gcount()));
+            }
+            if (in.bad()) throw EFileError("the file could not be read");
+        }
+        {
+            TagLib::FileStream stream(out.TempPath().c_str(), false);
+            if (!stream.isOpen() || stream.readOnly()) throw EFileError("the copy could not be opened");
+            TagLib::ASF::File copy(&stream, false);
+            if (!copy.isValid() || copy.tag() == nullptr) throw EFileError("the header could not be read again");
+            for (const TChange& change : FPending) change(copy.tag());
+            if (!copy.save()) throw EFileError("the header could not be written");
+        }
         out.Commit();
+        FPending.clear();
         return true;
     } catch (const std::exception& e) {
         LogMessage("Unable to flush data to " + FFileName + ": " + e.what(), "Tags", LogKind::Error);
@@ -277,32 +298,33 @@ bool SetContentField(TagLib::ASF::Tag* tag, const std::string& name, const std::
 }  // namespace
 
 void TWMFTagBase::SetString(const std::string& name, const std::string& text) {
-    if (!FFile) return;
-    if (SetContentField(FFile->tag(), name, text)) return;
-    ReplaceFirst(FFile->tag(), name, Attribute(ToTagString(text)));
+    Change([name, text](TagLib::ASF::Tag* tag) {
+        if (!SetContentField(tag, name, text)) ReplaceFirst(tag, name, Attribute(ToTagString(text)));
+    });
 }
 
 void TWMFTagBase::SetBinary(const std::string& name, const void* data, int32_t size) {
-    if (!FFile) return;
     const TagLib::ByteVector bytes(static_cast<const char*>(data), static_cast<unsigned int>(std::max(size, 0)));
-    ReplaceFirst(FFile->tag(), name, Attribute(bytes));
+    Change([name, bytes](TagLib::ASF::Tag* tag) { ReplaceFirst(tag, name, Attribute(bytes)); });
 }
 
 void TWMFTagBase::DeleteAttribute(const std::string& name) {
-    if (!FFile) return;
-    TagLib::ASF::Tag* tag = FFile->tag();
-    if (SetContentField(tag, name, "")) return;
-    const TagLib::String key = ToTagString(name);
-    const TagLib::ASF::AttributeListMap& map = tag->attributeListMap();
-    const auto it = map.find(key);
-    if (it == map.end()) return;
-    AttributeList list = it->second;
-    if (!list.isEmpty()) list.erase(list.begin());
-    if (list.isEmpty())
-        tag->removeItem(key);
-    else
-        tag->setAttribute(key, list);
+    Change([name](TagLib::ASF::Tag* tag) {
+        if (SetContentField(tag, name, "")) return;
+        const TagLib::String key = ToTagString(name);
+        const TagLib::ASF::AttributeListMap& map = tag->attributeListMap();
+        const auto it = map.find(key);
+        if (it == map.end()) return;
+        AttributeList list = it->second;
+        if (!list.isEmpty()) list.erase(list.begin());
+        if (list.isEmpty())
+            tag->removeItem(key);
+        else
+            tag->setAttribute(key, list);
+    });
 }
+
+int64_t TWMFTag::BPM() { return RoundedNumber(GetString("WM/BeatsPerMinute")); }
 
 std::string TWMFTag::Artist() {
     const std::string author = GetString("Author");
@@ -335,7 +357,7 @@ void TWMFTag::SetPicture(const IPictureInfo& picture) {
     value.setType(type <= TagLib::ASF::Picture::PublisherLogo ? static_cast<TagLib::ASF::Picture::Type>(type)
                                                                : TagLib::ASF::Picture::Other);
     value.setPicture(TagLib::ByteVector(reinterpret_cast<const char*>(picture.GetData()), picture.GetSize()));
-    ReplaceFirst(FFile->tag(), "WM/Picture", Attribute(value));
+    Change([value](TagLib::ASF::Tag* tag) { ReplaceFirst(tag, "WM/Picture", Attribute(value)); });
 }
 
 bool TWMFTag::LoadPictureFromFile(const std::string& fileName) {

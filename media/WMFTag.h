@@ -3,19 +3,23 @@
 // read and written by name with type conversion, the standard attributes the song information
 // uses, the cover picture, and the system's own "kelvar..." attributes.
 //
-// Changes are made to a copy of the file in memory; Flush replaces the file as a whole, so a
-// failed write never leaves a damaged file.
+// The header is read from the file without loading its media. Changes are kept and, at Flush,
+// made to a copy beside the file that then replaces it, so a failed write never leaves a
+// damaged file.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "media/tags/PictureInfo_imp.h"
 
 namespace TagLib {
-class ByteVectorStream;
+class IOStream;
 namespace ASF {
 class File;
 class Picture;
+class Tag;
 }  // namespace ASF
 }  // namespace TagLib
 
@@ -58,8 +62,13 @@ public:
 
 protected:
     std::string FFileName;
-    std::unique_ptr<TagLib::ByteVectorStream> FStream;
+    using TChange = std::function<void(TagLib::ASF::Tag*)>;
+    // Makes Change to the open header at once (reads see it) and again to the copy Flush writes.
+    void Change(TChange change);
+
+    std::unique_ptr<TagLib::IOStream> FStream;
     std::unique_ptr<TagLib::ASF::File> FFile;
+    std::vector<TChange> FPending;  // made since the last Flush
 };
 
 class TWMFTag : public TWMFTagBase {
@@ -69,7 +78,8 @@ public:
     // "Author", else the album artist; written to "Author" only.
     std::string Artist();
     void SetArtist(const std::string& v) { SetString("Author", v); }
-    int64_t BPM() { return GetNumber("WM/BeatsPerMinute", 0); }
+    // 0 when missing; a fraction written by another program reads rounded.
+    int64_t BPM();
     void SetBPM(int64_t v) { SetString("WM/BeatsPerMinute", std::to_string(v)); }
     std::string Comment() { return GetString("Description"); }
     void SetComment(const std::string& v) { SetString("Description", v); }

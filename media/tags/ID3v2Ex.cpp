@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 
@@ -179,6 +180,20 @@ std::string TID3v2Tag::GetFrameValue(const std::string& id) const {
 
 void TID3v2Tag::SetFrameValue(const std::string& id, const std::string& value) {
     TBaseFrame* frame = FindFrame(id);
+    if (dynamic_cast<TDataFrame*>(frame)) {
+        // A text frame kept raw because it was compressed or encrypted: the new value replaces
+        // what we couldn't read. Frames raw by their ID stay raw and refuse below.
+        auto fresh = CreateFrame(id);
+        if (!dynamic_cast<TDataFrame*>(fresh.get())) {
+            fresh->ReadFrom(0, nullptr, 0);
+            for (auto& f : FFrames)
+                if (f.get() == frame) {
+                    f = std::move(fresh);
+                    frame = f.get();
+                    break;
+                }
+        }
+    }
     if (!frame) {
         auto created = CreateFrame(id);
         created->ReadFrom(0, nullptr, 0);
@@ -256,8 +271,9 @@ void TID3v2Tag::SetUserText(const std::string& description, const std::string& v
 }
 
 int64_t TID3v2Tag::BPM() const {
-    int64_t v = 0;
-    return TryParseInt64(GetFrameValue("TBPM"), v) ? v : 0;
+    // The frame's own text: its number value would turn "120.5" into 0.
+    const auto* frame = dynamic_cast<const TStringFrame*>(FindFrame("TBPM"));
+    return frame ? RoundedNumber(frame->Text) : 0;
 }
 
 int64_t TID3v2Tag::TrackNo() const {
@@ -306,6 +322,14 @@ int64_t TID3v2KelvarTag::Rating() const {
 std::string TID3v2KelvarTag::SongType() const { return FirstCharacter(GetUserText("SongType")); }
 
 void TID3v2KelvarTag::SetSongType(const std::string& v) { SetUserText("SongType", FirstCharacter(v)); }
+
+int64_t RoundedNumber(const std::string& text) {
+    int64_t whole = 0;
+    if (TryParseInt64(text, whole)) return whole;
+    double value = 0;
+    if (!TryParseDouble(text, value) || !std::isfinite(value) || std::fabs(value) > 1e15) return 0;
+    return std::llround(value);
+}
 
 std::string FirstCharacter(const std::string& text) {
     if (text.empty()) return "?";

@@ -120,4 +120,8 @@ public:
 // The first UTF-8 character of Text ("?" when empty).
 std::string FirstCharacter(const std::string& text);
 
+// A whole number, or a decimal one ("120.5", "120,5") rounded; 0 for anything else. BPM fields
+// hold whole numbers, but other programs write fractions into them.
+int64_t RoundedNumber(const std::string& text);
+
 }  // namespace kelvar

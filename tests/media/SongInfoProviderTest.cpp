@@ -376,6 +376,50 @@ TEST_F(SongInfoProviders, WmaAttributesRoundTrip) {
     EXPECT_EQ(tag.GetString("WM/BeatsPerMinute"), "0");
 }
 
+// A fractional BPM (as a Vorbis comment holds it) is no reason to write 0 or to read none: Ogg
+// keeps it, the formats of whole numbers round it. Ratings go through unchanged.
+TEST_F(SongInfoProviders, BpmAndRatingSurviveEveryWriter) {
+    const std::string mp3 = Make("bpm.mp3", Mp3Audio());
+    const std::string ogg = Make("bpm.ogg", EncodeOggVorbis(44100, {"TITLE=T"}));
+    const std::string wma = dir.File("bpm.wma");
+    MakeWmaFile(wma, 1000, {{"title", "T"}});
+    const struct {
+        std::string path, bpm, bpmBack;
+    } cases[] = {
+        {mp3, "120.5", "121"}, {mp3, "98,4", "98"}, {mp3, "x", ""},
+        {ogg, "120.5", "120.5"}, {ogg, "98,25", "98.25"}, {ogg, "x", ""},
+        {wma, "120.5", "121"}, {wma, "97", "97"}, {wma, "", ""},
+    };
+    for (const auto& c : cases) {
+        TSongInfo record;
+        record.SetValue("title", std::string("T"));
+        record.SetValue("BPM", c.bpm);
+        record.SetValue("Rating", std::string("4"));
+        ASSERT_TRUE(SongInfoManager().WriteInfo(c.path, record)) << c.path << " " << c.bpm;
+        TSongInfo back;
+        ASSERT_TRUE(SongInfoManager().ReadInfo(c.path, back)) << c.path;
+        EXPECT_EQ(back.GetValue("BPM"), c.bpmBack) << c.path << " " << c.bpm;
+        EXPECT_EQ(back.GetValue("Rating"), "4") << c.path;
+    }
+    TOggKelvarTag tag;
+    ASSERT_TRUE(tag.LoadFromFile(ogg));
+    EXPECT_EQ(tag.GetValue("BPM"), "0.000");
+
+    // Fractions other programs wrote into whole-number fields read rounded, not as none.
+    const std::string foreignMp3 = Make("foreign.mp3", Cat({Id3v23(TextFrame("TBPM", "120.5")), Mp3Audio()}));
+    {
+        TWMFTagKelvar wm;
+        ASSERT_TRUE(wm.Open(wma));
+        wm.SetString("WM/BeatsPerMinute", "99.6");
+        ASSERT_TRUE(wm.Flush());
+    }
+    for (const auto& [path, bpm] : {std::pair<std::string, std::string> {foreignMp3, "121"}, {wma, "100"}}) {
+        TSongInfo info;
+        ASSERT_TRUE(SongInfoManager().ReadInfo(path, info)) << path;
+        EXPECT_EQ(info.GetValue("BPM"), bpm) << path;
+    }
+}
+
 TEST_F(SongInfoProviders, OnlyWritableLocalFilesCanBeWritten) {
     const std::string mp3 = Make("rw.mp3", Mp3Audio());
     const std::string ro = Make("ro.mp3", Mp3Audio());

@@ -204,6 +204,30 @@ TEST_F(WMFTagTest, ChangesAreLostOnlyWhenNotFlushed) {
     EXPECT_EQ(tag.Title(), "Original");
 }
 
+// Flushing twice from one open tag: the second flush builds on the file the first one wrote,
+// and a deletion reaches the file as well as an addition.
+TEST_F(WMFTagTest, FlushesBuildOnEachOther) {
+    {
+        TWMFTagKelvar tag;
+        ASSERT_TRUE(tag.Open(path));
+        tag.SetTitle("First");
+        tag.SetTrackNo(5);
+        tag.SetCatalog("CAT");
+        ASSERT_TRUE(tag.Flush());
+        tag.SetAlbum("Second");
+        tag.SetTrackNo(0);
+        EXPECT_EQ(tag.TrackNo(), 0);  // reads see a change before it is flushed
+        ASSERT_TRUE(tag.Flush());
+    }
+    TWMFTagKelvar tag;
+    ASSERT_TRUE(tag.Open(path));
+    EXPECT_EQ(tag.Title(), "First");
+    EXPECT_EQ(tag.Album(), "Second");
+    EXPECT_EQ(tag.Catalog(), "CAT");
+    EXPECT_EQ(tag.TrackNo(), 0);
+    EXPECT_EQ(tag.GetString("WM/TrackNumber", "none"), "none");
+}
+
 TEST_F(WMFTagTest, ReadOnlyFileIsNotWritten) {
     const test::Bytes before = test::ReadFileBytes(path);
     ASSERT_EQ(chmod(path.c_str(), 0444), 0);
