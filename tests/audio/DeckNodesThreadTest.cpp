@@ -65,9 +65,12 @@ TEST(DeckNodesThreads, PushPullAndControlCallsTogether) {
         std::vector<uint8_t> packet(1764);
         for (;;) {
             TStreamTime time = 0;
+            // Read the flag before pulling: an empty pull only means the end when everything
+            // had been pushed before it began.
+            const bool allPushed = pushed;
             const int n = click->Pull(packet.data(), static_cast<int>(packet.size()), time);
             pulledBytes += static_cast<size_t>(std::max(n, 0));
-            if (n == 0 && pushed) break;
+            if (n == 0 && allPushed) break;
             if (n == 0) std::this_thread::yield();
         }
     });
