@@ -73,6 +73,7 @@ public:
         FDest.clear();
         FSources.clear();
         FListElem = nullptr;
+        FListEnum = false;
         FListItems.clear();
         FListLines.clear();
         FPending.clear();
@@ -305,6 +306,7 @@ private:
         list.Name = "Recording source";
         if (sourceEnum) {
             FListElem = sourceEnum;
+            FListEnum = true;
             list.ControlType = MIXERCONTROL_CONTROLTYPE_MUX;
             const int items = snd_mixer_selem_get_enum_items(sourceEnum);
             for (int k = 0; k < items; ++k) {
@@ -347,9 +349,10 @@ private:
     }
 
     bool ItemSelected(uint32_t Item) {
-        if (FListElem) {
+        if (FListEnum) {
             unsigned int index = 0;
-            return snd_mixer_selem_get_enum_item(FListElem, SND_MIXER_SCHN_FRONT_LEFT, &index) >= 0 && index == Item;
+            return FListElem && snd_mixer_selem_get_enum_item(FListElem, SND_MIXER_SCHN_FRONT_LEFT, &index) >= 0 &&
+                   index == Item;
         }
         int on = 0;
         return FListLines[Item] &&
@@ -360,8 +363,9 @@ private:
         for (uint32_t k = 0; k < Items && k < FListItems.size(); ++k) {
             const size_t at = static_cast<size_t>(k) * Channels + Channels - 1;
             if (at >= Values.size()) break;
-            if (FListElem) {
+            if (FListEnum) {
                 if (Values[at] == 0) continue;
+                if (!FListElem) return false;
                 for (int c = 0; c <= SND_MIXER_SCHN_LAST; ++c) {
                     if (snd_mixer_selem_set_enum_item(FListElem, static_cast<snd_mixer_selem_channel_id_t>(c), k) < 0)
                         break;
@@ -391,25 +395,32 @@ private:
     }
 
     void ElementChanged(snd_mixer_elem_t* Elem, unsigned int Mask) {
-        const bool lineChange =
-            Mask == SND_CTL_EVENT_MASK_REMOVE || (Mask & (SND_CTL_EVENT_MASK_INFO | SND_CTL_EVENT_MASK_ADD));
-        auto report = [&](const TLineMap& Line) {
+        const bool removed = Mask == SND_CTL_EVENT_MASK_REMOVE;
+        const bool lineChange = removed || (Mask & (SND_CTL_EVENT_MASK_INFO | SND_CTL_EVENT_MASK_ADD));
+        auto report = [&](TLineMap& Line) {
+            // ALSA frees a removed element after this call: the line keeps its place in the
+            // tree, but its reads and writes fail from now on.
+            if (removed) Line.Elem = nullptr;
             if (lineChange) {
                 FPending.push_back({true, Line.Info.LineId});
                 return;
             }
             for (const auto& control : Line.Controls) FPending.push_back({false, control.ControlId});
         };
-        for (const auto& d : FDest) {
+        for (auto& d : FDest) {
             if (d.Elem == Elem) report(d);
         }
-        for (const auto& sources : FSources) {
-            for (const auto& s : sources) {
+        for (auto& sources : FSources) {
+            for (auto& s : sources) {
                 if (s.Elem == Elem) report(s);
             }
         }
         const bool inList =
             Elem == FListElem || std::find(FListLines.begin(), FListLines.end(), Elem) != FListLines.end();
+        if (removed) {
+            if (FListElem == Elem) FListElem = nullptr;
+            std::replace(FListLines.begin(), FListLines.end(), Elem, static_cast<snd_mixer_elem_t*>(nullptr));
+        }
         if (inList && !lineChange && FDest.size() > 1)
             FPending.push_back({false, ControlIdOf(FDest[1].Info.LineId, KindList)});
     }
@@ -437,6 +448,7 @@ private:
     std::vector<TLineMap> FDest;
     std::vector<std::vector<TLineMap>> FSources;
     snd_mixer_elem_t* FListElem = nullptr;  // the capture-source enumeration, when used
+    bool FListEnum = false;                 // the list is that enumeration (it may be gone since)
     std::vector<TMixerItemText> FListItems;
     std::vector<snd_mixer_elem_t*> FListLines;  // the element of each list item (may be none)
     std::vector<std::pair<bool, uint32_t>> FPending;

@@ -17,7 +17,8 @@
 // - Line identifiers: destination d is d x 65536, its source s is d x 65536 + s + 1; control
 //   identifiers are the line identifier x 4 + 0 (volume), 1 (mute) or 2 (list).
 // - Changes of an element's values are reported as control changes of that element's
-//   controls, new or removed elements as line changes.
+//   controls, new or removed elements as line changes. A removed element's line keeps its
+//   place in the tree until the device is opened again, but its reads and writes fail.
 #include "audio/MixerBackend.h"
 
 namespace kelvar::platform {

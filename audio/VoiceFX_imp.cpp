@@ -1,5 +1,6 @@
 #include "audio/VoiceFX_imp.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "audio/Node_DSPEffects.h"
@@ -8,6 +9,13 @@
 namespace kelvar {
 
 using TGuard = std::lock_guard<std::recursive_mutex>;
+
+namespace {
+
+// A ducking depth outside 0..100 percent would raise the music or turn its phase over.
+int32_t ClampLevel(int32_t Level) { return std::clamp<int32_t>(Level, 0, 100); }
+
+}  // namespace
 
 TVoiceFXFade LoadVoiceFade(IConfigDoc& Section, const TVoiceFXFade& Current) {
     TVoiceFXFade fade;
@@ -256,7 +264,8 @@ TVoiceControl& TVoiceFX::Current() {
 
 void TVoiceFX::SetVoiceVolume(int Value) {
     TGuard guard(FLock);
-    FVoiceVolume = Value;
+    FVoiceVolume = std::clamp(Value, 0, 255);
+    Value = FVoiceVolume;
     Current().SetVolume(Value);
 }
 
@@ -267,7 +276,8 @@ int TVoiceFX::GetVoiceVolume() {
 
 void TVoiceFX::SetMusicVolume(int Value) {
     TGuard guard(FLock);
-    FMusicVolume = Value;
+    FMusicVolume = std::clamp(Value, 0, 255);
+    Value = FMusicVolume;
     for (TVolControl* envelope : FMusicControls) envelope->SetVolume(Value);
 }
 
@@ -376,14 +386,16 @@ void TVoiceFX::SetFadeIn(const TVoiceFXFade& Fade) {
     TGuard guard(FLock);
     FFadeIn = Fade;
     FFadeIn.Enabled = 1;
-    FFadeOut.Level = Fade.Level;
+    FFadeIn.Level = ClampLevel(Fade.Level);
+    FFadeOut.Level = FFadeIn.Level;
 }
 
 void TVoiceFX::SetFadeOut(const TVoiceFXFade& Fade) {
     TGuard guard(FLock);
     FFadeOut = Fade;
     FFadeOut.Enabled = 1;
-    FFadeIn.Level = Fade.Level;
+    FFadeOut.Level = ClampLevel(Fade.Level);
+    FFadeIn.Level = FFadeOut.Level;
 }
 
 TVoiceFXFade TVoiceFX::GetFadeIn() {

@@ -167,8 +167,10 @@ public:
     TVoiceFX(const TVoiceFX&) = delete;
     TVoiceFX& operator=(const TVoiceFX&) = delete;
 
+    // 0..255 (255 = 0 dB); values beyond are taken as the nearer end.
     void SetVoiceVolume(int Value);
     int GetVoiceVolume();
+    // 0..255, like the voice volume.
     void SetMusicVolume(int Value);
     int GetMusicVolume();
     // The envelope stays the caller's; it fades in real time from now on.
@@ -183,6 +185,7 @@ public:
     bool GetAutoFade();
     void SetSpeed(int SemiTones);
     int GetSpeed();
+    // Either record's level (taken into 0..100) becomes the level of both; Enabled is stored as 1.
     void SetFadeIn(const TVoiceFXFade& Fade);
     void SetFadeOut(const TVoiceFXFade& Fade);
     TVoiceFXFade GetFadeIn();

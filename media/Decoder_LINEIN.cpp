@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <limits>
 
 #include "audio/AMixer.h"
 #include "foundation/Logger.h"
@@ -110,6 +111,7 @@ bool TDecoder_LineIn::Open(const std::string& name) {
     FInfo = TStreamInfo{};
     FInfo.Size = -1;
     FInfo.Duration = -1;
+    FLimitMs = 0;
     FInfo.Bitrate = 1411;
     FInfo.Channels = 2;
     FInfo.SampleRate = 44100;
@@ -134,7 +136,9 @@ bool TDecoder_LineIn::Open(const std::string& name) {
             LogMessage(std::string("Live input: \"") + key + "\" is not a number: " + text, "Decoder", LogKind::Error);
     }
     SelectRecordingLine(params);
-    FInfo.Duration = static_cast<int32_t>(TimeTextToMs(Find(params, "duration")));
+    // Below 1 ms (absent, or a negative text) there is no limit, and the description says 0.
+    FLimitMs = std::max<int64_t>(TimeTextToMs(Find(params, "duration")), 0);
+    FInfo.Duration = static_cast<int32_t>(std::min<int64_t>(FLimitMs, std::numeric_limits<int32_t>::max()));
 
     // Before the recorder runs, so the capture thread always finds it.
     FBuffer = std::make_shared<TBuffer>(BufferChunks, static_cast<int>(MsToBytes(FFormat, ChunkMs)));
@@ -190,7 +194,7 @@ void TDecoder_LineIn::Decode(const TOnPCM& onPCM, const TOnMeta&) {
 
 bool TDecoder_LineIn::IsEOF() {
     if (!FOpen) return true;
-    if (FInfo.Duration >= 1 && FPosition >= FInfo.Duration) return true;
+    if (FLimitMs >= 1 && FPosition >= static_cast<double>(FLimitMs)) return true;
     // A capture thread that ended (failed read or wait) delivers nothing more; what it left in
     // the chunk being written is handed out first.
     if (!FRecorder->HasEnded()) return false;

@@ -52,6 +52,9 @@ private:
     std::shared_ptr<TBuffer> FBuffer;
     TWaveFormat FFormat = DefaultAudioFormat;
     double FPosition = 0;
+    // The playing time limit in ms (below 1: none); the stream description holds it only as
+    // far as its field reaches.
+    int64_t FLimitMs = 0;
     TStreamInfo FInfo;
 };
 

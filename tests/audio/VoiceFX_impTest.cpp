@@ -108,6 +108,31 @@ TEST(VoiceFX, FadeRecordsShareTheirLevel) {
     EXPECT_EQ(voice.GetFadeOut().Level, 30);
 }
 
+TEST(VoiceFX, LevelsBeyondTheirRangeTakeTheNearerEnd) {
+    // Such values come from hand-edited configurations: a depth above 100 would turn the
+    // music's phase over, one below 0 raise it; a volume above 255 would amplify.
+    TVoiceFX voice;
+    TMusic m;
+    voice.AddMusicControl(&m.Envelope);
+    voice.SetFadeOut({1, 500, 250, FadeCurve::Linear});
+    EXPECT_EQ(voice.GetFadeIn().Level, 100);
+    voice.SetTalking(true);
+    EXPECT_NEAR(m.At(500), 0.0, 0.01);
+    voice.SetTalking(false);
+    voice.SetFadeIn({1, 1000, -40, FadeCurve::Linear});
+    EXPECT_EQ(voice.GetFadeOut().Level, 0);
+    EXPECT_EQ(voice.GetAutoMusicVol(), 100);
+
+    voice.SetMusicVolume(1000);
+    EXPECT_EQ(voice.GetMusicVolume(), 255);
+    EXPECT_NEAR(m.At(5000), 100.0, 0.01);
+    voice.SetMusicVolume(-3);
+    EXPECT_EQ(voice.GetMusicVolume(), 0);
+    voice.SetVoiceVolume(300);
+    EXPECT_EQ(voice.GetVoiceVolume(), 255);
+    EXPECT_EQ(voice.GetRecordControl().GetVolume(), 255);
+}
+
 TEST(VoiceFX, ConfigurationRoundTripAndIgnoredWhileTalking) {
     auto doc = TConfigDoc_XML::Create("");
     auto section = doc->Section("VoiceFX");
@@ -195,6 +220,31 @@ TEST_F(VoiceMixerLine, AutoMuteOpensTheLineAtTheVoiceVolumeAndMutesItAgain) {
     voice.SetActive(false);
     EXPECT_EQ(Values(6), std::vector<int32_t>{1});
     EXPECT_FALSE(voice.GetTalking());
+}
+
+TEST_F(VoiceMixerLine, ChangingTheModeEndsTalkingAndClosesTheOldSource) {
+    TVoiceFX voice;
+    TMusic m;
+    voice.AddMusicControl(&m.Envelope);
+    voice.SetVoiceVolume(100);  // while the recording source is current
+    voice.SetVoiceMode(VoiceMode::MixerLine);
+    voice.GetMixerControl().AutoMute = true;
+    voice.SetActive(true);
+    EXPECT_EQ(Values(5), (std::vector<int32_t>{25700, 25700}));  // the new source has the voice volume
+    voice.SetTalking(true);
+    EXPECT_NEAR(m.At(500), 20.0, 0.01);
+
+    voice.SetVoiceMode(VoiceMode::None);
+    EXPECT_FALSE(voice.GetTalking());
+    EXPECT_FALSE(voice.GetActive());
+    EXPECT_FALSE(voice.GetMixerControl().GetActive());
+    EXPECT_EQ(Values(6), std::vector<int32_t>{1});
+    EXPECT_NEAR(m.At(1500), 100.0, 0.01);  // the music came back
+    const int writes = platform::TMemoryMixerModel::FindControl(Model->Devices[0], 6)->Writes;
+    voice.SetActive(true);
+    voice.SetTalking(true);
+    EXPECT_EQ(platform::TMemoryMixerModel::FindControl(Model->Devices[0], 6)->Writes, writes);
+    EXPECT_NEAR(m.At(2000), 20.0, 0.01);  // no source, but the music still ducks
 }
 
 TEST_F(VoiceMixerLine, WithoutAutoMuteTheLineKeepsItsMute) {

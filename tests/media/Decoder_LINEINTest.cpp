@@ -2,6 +2,7 @@
 // holds a known ramp stands in for the microphone.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <thread>
 
@@ -67,6 +68,9 @@ TEST(LineInDecoder, AppliesDriverDevicePacketsAndDuration) {
         {"LINEIN://?&sounddevice=kelvar_in&packets=x&duration=0:1:30", 0, 5, 10, 90000},
         {"RECORD://?&sounddevice=kelvar%5Fin&duration=90", 0, 5, 10, 90000},
         {"mic://?&sounddevice=kelvar_in&duration=2500&packettime=20", 0, 5, 20, 2500},
+        // Beyond what the description's field holds: reported as its largest value.
+        {"mic://?&sounddevice=kelvar_in&duration=1200:0:0", 0, 5, 10, INT32_MAX},
+        {"mic://?&sounddevice=kelvar_in&duration=-5", 0, 5, 10, 0},  // no limit
     };
     for (const auto& c : cases) {
         TDecoder_LineIn d;
