@@ -116,6 +116,9 @@ void TDecoder_WAV::ParseHeader() {
             haveFormat = true;
             SkipTo(FReader->GetPosition(), size);
         } else if (std::memcmp(id, "data", 4) == 0) {
+            // The walk does not skip the audio, so without a format first it would go on
+            // reading samples as chunk headers: such a file is not playable.
+            if (!haveFormat) break;
             FDataSize = size;
             FDataStart = FReader->GetPosition();
         } else {
@@ -146,6 +149,8 @@ void TDecoder_WAV::ParseHeader() {
     // truncated file: both play what the file holds.
     const int64_t inFile = std::max<int64_t>(0, FFileSize - FDataStart);
     if (FDataSize == 0 || FDataSize > inFile) FDataSize = inFile;
+    // PCM goes out as it is read, in whole frames: a broken last frame is left out.
+    if (FSource.FormatTag == WAVE_FORMAT_PCM) FDataSize -= FDataSize % FSource.BlockAlign;
     FFrameCount = FDataSize / FSource.BlockAlign;
     double duration = 0;
     if (FSource.FormatTag == WAVE_FORMAT_PCM)

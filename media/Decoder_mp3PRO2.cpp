@@ -13,6 +13,7 @@
 #include "media/DecoderFactory.h"
 #include "media/Reader_File.h"
 #include "media/Reader_HTTP.h"
+#include "media/tags/OggTagUtils.h"
 
 namespace kelvar {
 
@@ -238,7 +239,7 @@ void TDecoder_mp3PRO::SendBufferLevel(int percent, const TOnMeta& onMeta) {
 void TDecoder_mp3PRO::IcyHeaders(const THeaderList& headers) {
     std::lock_guard<std::mutex> lock(FHeaderLock);
     FHeaderBitrate = ToInt(headers.Values("icy-br"));
-    FHeaderStation = headers.Values("icy-name");
+    FHeaderStation = AnsiToUtf8(headers.Values("icy-name"));
     FHeaderInterval = std::max(0, ToInt(headers.Values("icy-metaint")));
     FHeadersSeen = true;
 }
@@ -281,7 +282,8 @@ void TDecoder_mp3PRO::CompleteMeta(const TOnMeta& onMeta) {
     std::string title = text.substr(std::min(text.size(), key + 13));
     const auto end = title.find("';");
     title = end == std::string::npos ? std::string() : title.substr(0, end);
-    const std::string caption = title + " (" + FStationName + ")";
+    // Stations send their titles in UTF-8 or in a Windows code page, undeclared.
+    const std::string caption = AnsiToUtf8(title) + " (" + FStationName + ")";
     if (onMeta)
         onMeta(std::make_shared<TMetaCaption>(MetaKind::Caption, caption,
                                               static_cast<TStreamTime>(std::llround(FDecodedPosition))));
@@ -367,8 +369,10 @@ int64_t TDecoder_mp3PRO::Seek(int64_t ms) {
         FDecodedPosition = static_cast<double>(ms);
         return ms;
     }
+    // A stream stays where it is, so its metadata framing goes on: a metadata block half read
+    // stays pending, or its rest would be taken for audio and every later length byte missed.
     FReader->Seek(0);
-    FIcyPending = false;
+    if (!FStream) FIcyPending = false;
     ResetDriver();
     FDecodedPosition = 0;
     return 0;

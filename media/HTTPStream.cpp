@@ -10,7 +10,10 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <system_error>
 
 #include "foundation/Logger.h"
 #include "foundation/MiscFunc.h"
@@ -42,6 +45,56 @@ bool SameText(std::string_view a, std::string_view b) {
 
 bool StartsWithText(std::string_view s, std::string_view prefix) {
     return s.size() >= prefix.size() && SameText(s.substr(0, prefix.size()), prefix);
+}
+
+// A name look-up in progress on a helper thread; the side that finishes last frees it, and a
+// look-up given up on frees its own answer.
+struct TLookup {
+    std::mutex Lock;
+    std::condition_variable Done;
+    bool Finished = false;
+    bool Abandoned = false;
+    int Result = EAI_AGAIN;
+    addrinfo* Found = nullptr;
+};
+
+// The resolver may take its whole time-out over a host name; the look-up runs on a thread of
+// its own so that a stop request never waits for it. Numeric addresses need no thread.
+int LookUp(const std::string& host, const std::string& port, addrinfo hints, addrinfo*& found,
+           const std::atomic<bool>& stop) {
+    found = nullptr;
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+    if (::getaddrinfo(host.c_str(), port.c_str(), &hints, &found) == 0) return 0;
+    found = nullptr;
+    hints.ai_flags = AI_NUMERICSERV;
+    auto lookup = std::make_shared<TLookup>();
+    try {
+        std::thread([lookup, host, port, hints] {
+            addrinfo* result = nullptr;
+            const int rc = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &result);
+            std::lock_guard<std::mutex> lock(lookup->Lock);
+            if (lookup->Abandoned) {
+                if (rc == 0) ::freeaddrinfo(result);
+            } else {
+                lookup->Result = rc;
+                lookup->Found = rc == 0 ? result : nullptr;
+            }
+            lookup->Finished = true;
+            lookup->Done.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        return ::getaddrinfo(host.c_str(), port.c_str(), &hints, &found);  // no thread to spare
+    }
+    std::unique_lock<std::mutex> lock(lookup->Lock);
+    while (!lookup->Finished) {
+        if (stop) {
+            lookup->Abandoned = true;
+            return EAI_AGAIN;
+        }
+        lookup->Done.wait_for(lock, std::chrono::milliseconds(SliceMs));
+    }
+    found = lookup->Found;
+    return lookup->Result;
 }
 
 }  // namespace
@@ -219,7 +272,11 @@ bool THTTPStream::Connect(const TURLParts& target) {
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    const int rc = ::getaddrinfo(target.Host.c_str(), portText.c_str(), &hints, &found);
+    const int rc = LookUp(target.Host, portText, hints, found, FTerminated);
+    if (FTerminated) {
+        if (rc == 0) ::freeaddrinfo(found);
+        return false;
+    }
     if (rc != 0) {
         Fail("Cannot resolve " + target.Host + ": " + ::gai_strerror(rc));
         return false;
@@ -261,11 +318,14 @@ bool THTTPStream::Connect(const TURLParts& target) {
 }
 
 void THTTPStream::SendRequest(const TURLParts& target) {
+    // An IPv6 address keeps its brackets, or its colons would run into the port's.
+    const bool v6 = target.Host.find(':') != std::string::npos;
+    const std::string host = v6 ? "[" + target.Host + "]" : target.Host;
     const std::string request =
         "GET " + target.Path + " HTTP/1.0\r\n"
         "Accept: */*\r\n"
         "User-Agent: " + std::string(UserAgent) + "\r\n"
-        "Host: " + target.Host + ":" + target.Port + "\r\n"
+        "Host: " + host + ":" + target.Port + "\r\n"
         "Icy-MetaData: 1\r\n"
         "Pragma: no-cache,rate=1.000000,stream-time=0,stream-offset=0:0,request-context=123517064,max-duration=0\r\n"
         "\r\n"
@@ -356,7 +416,8 @@ void THTTPStream::HandleHeaderLine(const std::string& line) {
             code = std::stoi(codeText);
         FStatusCode = code;
     } else {
-        if (FHeaders.Count() >= MaxHeaderLines || FHeaderBytes > MaxHeaderBytes) {
+        const bool last = Trim(line).empty();  // the blank line that ends them is no header
+        if (!last && (FHeaders.Count() >= MaxHeaderLines || FHeaderBytes > MaxHeaderBytes)) {
             Fail("Too many response headers: " + Address());
             FState = StateClosed;
             return;

@@ -104,9 +104,22 @@ TEST(HttpReader, SendsTheRequestAndDeliversTheBody) {
     EXPECT_EQ(seen.Last.Values("icy-name"), "Radio");
     const std::string request = server.Requests().at(0);
     const std::string expected = "GET / HTTP/1.0\r\nAccept: */*\r\nUser-Agent: Kelvar_Zorvik/3.4.2\r\nHost: 127.0.0.1:" +
-                                 std::to_string(server.Port()) + "\r\nIcy-MetaData: 1\r\n";
+                                 std::to_string(server.Port()) +
+                                 "\r\nIcy-MetaData: 1\r\nPragma: no-cache,rate=1.000000,stream-time=0,stream-offset=0:0,"
+                                 "request-context=123517064,max-duration=0\r\n\r\n";
     EXPECT_EQ(request.substr(0, expected.size()), expected);
     EXPECT_TRUE(reader.IsDead());
+}
+
+TEST(HttpReader, HostNamesAreLookedUp) {
+    TLoopbackServer server([&](int fd, const std::string&, int) { SendAll(fd, "HTTP/1.0 200 OK\r\n\r\nbody"); });
+    TReader_mp3HTTP reader;
+    reader.Open("http://localhost:" + std::to_string(server.Port()) + "/");
+    const Bytes body = ReadToEnd(reader);
+    EXPECT_EQ(std::string(body.begin(), body.end()), "body");
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_NE(server.Requests()[0].find("Host: localhost:" + std::to_string(server.Port()) + "\r\n"),
+              std::string::npos);
 }
 
 TEST(HttpReader, HoldsPartialDataUntilTheStreamDies) {
@@ -290,13 +303,19 @@ TEST(HttpMp3, IcyStreamGivesAudioAndStreamTitles) {
     const Bytes stream =
         WithIcyMetadata(mp3, 16000, {"StreamTitle='Artist - Song';StreamUrl='';", "", "StreamUrl='http://x';"});
     TLoopbackServer server([&](int fd, const std::string&, int) {
+        WaitRelease(server);
         SendAll(fd, "ICY 200 OK\r\nicy-name: Radio\r\nicy-br: 96\r\nicy-metaint: 16000\r\n\r\n");
         SendAll(fd, stream.data(), stream.size());
     });
     TDecoder_mp3PRO decoder;
     ASSERT_TRUE(decoder.Open(server.Url("/live")));
     EXPECT_FALSE(decoder.IsSeekable());
-    const TDecoded out = DecodeAll(decoder);
+    // A level goes out only once a read found nothing: the server holds back until one did.
+    std::vector<IMetaDataPtr> early;
+    decoder.Decode(nullptr, [&](const IMetaDataPtr& e) { early.push_back(e); });
+    server.Release = true;
+    TDecoded out = DecodeAll(decoder);
+    out.Events.insert(out.Events.begin(), early.begin(), early.end());
     EXPECT_NEAR(BytesToMs(out.Format, static_cast<int32_t>(out.Pcm.size())), 3000, 80);
     EXPECT_EQ(decoder.GetStationName(), "Radio");
 
@@ -319,6 +338,45 @@ TEST(HttpMp3, IcyStreamGivesAudioAndStreamTitles) {
     EXPECT_NE(std::find(levels.begin(), levels.end(), 100), levels.end());
     for (size_t i = 1; i < levels.size(); ++i) EXPECT_NE(levels[i], levels[i - 1]);
     EXPECT_EQ(decoder.Seek(1000), 0);
+}
+
+TEST(HttpMp3, SeekingAStreamKeepsItsMetadataFraming) {
+    const Bytes mp3 = EncodeMp3(Tone(44100, 2, 3000, 440, 10000), 44100, 2, 128);
+    // The largest block (255 x 16 bytes), so that its first part lies in readable chunks while
+    // the rest is still to come; the station writes in a Windows code page.
+    const std::string title = "StreamTitle='Caf\xE9 - Song';StreamUrl='" + std::string(4000, 'x') + "';";
+    const Bytes stream = WithIcyMetadata(mp3, 20000, {title});
+    const size_t firstPart = 20000 + 1 + 480;
+    std::atomic<int> step{0};
+    TLoopbackServer server([&](int fd, const std::string&, int) {
+        SendAll(fd, "ICY 200 OK\r\nicy-name: R\xE4" "dio\r\nicy-metaint: 20000\r\n\r\n");
+        SendAll(fd, stream.data(), firstPart);
+        while (step < 1) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        SendAll(fd, stream.data() + firstPart, stream.size() - firstPart);
+    });
+    TDecoder_mp3PRO decoder;
+    ASSERT_TRUE(decoder.Open(server.Url("/live")));
+    TDecoded out;
+    const TOnPCM onPCM = [&](const void* buffer, int32_t bytes, const TWaveFormat& format) {
+        out.Pcm.insert(out.Pcm.end(), static_cast<const uint8_t*>(buffer), static_cast<const uint8_t*>(buffer) + bytes);
+        out.Format = format;
+    };
+    const TOnMeta onMeta = [&](const IMetaDataPtr& event) { out.Events.push_back(event); };
+    // All 20000 audio bytes decoded; the next calls take the length byte and wait for the block.
+    ASSERT_TRUE(WaitFor([&] {
+        decoder.Decode(onPCM, onMeta);
+        return !out.Pcm.empty() && BytesToMs(out.Format, static_cast<int32_t>(out.Pcm.size())) >= 1150;
+    }));
+    for (int i = 0; i < 3; ++i) decoder.Decode(onPCM, onMeta);
+    EXPECT_EQ(decoder.Seek(0), 0);
+    step = 1;
+    const TDecoded rest = DecodeAll(decoder);
+    std::vector<std::string> captions;
+    for (const auto& e : rest.Events)
+        if (auto c = std::dynamic_pointer_cast<IMetaCaption>(e)) captions.push_back(c->GetCaption());
+    ASSERT_EQ(captions.size(), 1u);
+    EXPECT_EQ(captions[0], "Caf\u00e9 - Song (R\u00e4dio)");
+    EXPECT_NEAR(BytesToMs(out.Format, static_cast<int32_t>(out.Pcm.size() + rest.Pcm.size())), 3000, 150);
 }
 
 }  // namespace

@@ -96,6 +96,14 @@ TEST_F(WavDecoder, WalksChunksTolerantly) {
         c.insert(c.end(), data.begin(), data.end());
         cases.push_back({"truncated", RiffWave(c), data.size()});
     }
+    {
+        Bytes c;  // a broken last frame is not played
+        AppendChunk(c, "fmt ", StereoPcmFormat());
+        Bytes more = data;
+        more.insert(more.end(), {1, 2, 3});
+        AppendChunk(c, "data", more);
+        cases.push_back({"partial frame", RiffWave(c), data.size()});
+    }
     for (const auto& c : cases) {
         TDecoder_WAV decoder;
         ASSERT_TRUE(decoder.Open(Write(c.File))) << c.What;
@@ -119,6 +127,12 @@ TEST_F(WavDecoder, UnusableFilesOpenButEndAtOnce) {
         AppendChunk(c, "data", data);
         AppendChunk(c, "fmt ", StereoPcmFormat());
         cases.push_back({"data before fmt", RiffWave(c)});
+    }
+    {
+        Bytes c;  // silence would otherwise walk in 8-byte steps onto the format chunk
+        AppendChunk(c, "data", Bytes(4000, 0));
+        AppendChunk(c, "fmt ", StereoPcmFormat());
+        cases.push_back({"silent data before fmt", RiffWave(c)});
     }
     {
         Bytes c;
