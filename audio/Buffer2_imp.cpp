@@ -15,6 +15,8 @@ TWaveFormat TAudioBuffer::GetFormat() {
     return FFormat;
 }
 
+IChunkPtr TAudioBuffer::MakeChunk(int Capacity) { return std::make_shared<TAudioChunk>(Capacity, 0); }
+
 IChunkPtr TAudioBuffer::NewChunk() {
     IChunkPtr chunk = TBuffer::NewChunk();
     auto* audio = dynamic_cast<IAudioChunk*>(chunk.get());

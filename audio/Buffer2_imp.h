@@ -26,6 +26,7 @@ public:
 
 protected:
     IChunkPtr NewChunk() override;
+    IChunkPtr MakeChunk(int Capacity) override;
     int ReadChunk(IChunk& Chunk, void* Buffer, int Length) override;
 
 private:

@@ -12,8 +12,15 @@ namespace kelvar {
 
 namespace {
 
-// Drained chunks kept for reuse; enough for a pull that spans several small chunks.
+// Drained chunks kept for reuse: at least enough for a pull that spans several small chunks,
+// and as many as the buffer holds (up to a bound), so that a buffer which drains and refills
+// by the second, as a deck's bridge does, allocates nothing once it has been full.
 constexpr size_t MaxSpares = 16;
+constexpr size_t MaxKeptSpares = 512;
+
+size_t SpareLimit(int MaxChunks) {
+    return std::clamp(static_cast<size_t>(std::max(MaxChunks, 0)), MaxSpares, MaxKeptSpares);
+}
 
 void CheckChunkSize(int Bytes) {
     if (Bytes < 1) throw EAudioError("Chunk size must be above 0");
@@ -139,7 +146,7 @@ void TChunkRing::Clear() {
 
 TBuffer::TBuffer(int MaxChunks, int ChunkSize) : FChunkSize(ChunkSize), FMaxChunks(MaxChunks) {
     CheckChunkSize(ChunkSize);
-    FSpares.reserve(MaxSpares);
+    FSpares.reserve(SpareLimit(FMaxChunks));
 }
 
 TBuffer::~TBuffer() = default;
@@ -163,6 +170,8 @@ int TBuffer::GetMaxChunks() {
 void TBuffer::SetMaxChunks(int Count) {
     std::lock_guard<std::recursive_mutex> guard(FLock);
     FMaxChunks = Count;
+    // Here, so that keeping a drained chunk on the reading thread never allocates.
+    FSpares.reserve(SpareLimit(FMaxChunks));
 }
 
 int TBuffer::DataAvailable() {
@@ -198,13 +207,15 @@ IChunkPtr TBuffer::NewChunk() {
         chunk->SetSize(0);
         chunk->SetFull(false);
     } else {
-        chunk = std::make_shared<TChunk>(FChunkSize);
+        chunk = MakeChunk(FChunkSize);
     }
     return chunk;
 }
 
+IChunkPtr TBuffer::MakeChunk(int Capacity) { return std::make_shared<TChunk>(Capacity); }
+
 void TBuffer::KeepSpare(IChunkPtr Chunk) {
-    if (Chunk && FSpares.size() < MaxSpares) FSpares.push_back(std::move(Chunk));
+    if (Chunk && FSpares.size() < SpareLimit(FMaxChunks)) FSpares.push_back(std::move(Chunk));
 }
 
 int TBuffer::ReadChunk(IChunk& Chunk, void* Buffer, int Length) { return Chunk.Read(Buffer, Length); }
@@ -281,6 +292,12 @@ void TBuffer::PutChunk(IChunkPtr& Chunk) {
     Chunk->SetFull(true);
     FChunks.PushBack(std::move(Chunk));
     Chunk.reset();
+}
+
+void TBuffer::Recycle(IChunkPtr Chunk) {
+    if (!Chunk || Chunk.use_count() != 1) return;
+    std::lock_guard<std::recursive_mutex> guard(FLock);
+    if (Chunk->GetCapacity() == FChunkSize) KeepSpare(std::move(Chunk));
 }
 
 void TBuffer::Lock() { FLock.lock(); }

@@ -87,10 +87,15 @@ public:
     void PutChunk(IChunkPtr& Chunk) override;
     void Lock() override;
     void Unlock() override;
+    // Takes back a chunk that GetChunk handed out, once nothing else holds it, for later
+    // writes to fill again instead of a new one.
+    void Recycle(IChunkPtr Chunk);
 
 protected:
     // A chunk of ChunkSize for writing: a drained one when one of that size is kept, else new.
     virtual IChunkPtr NewChunk();
+    // A fresh chunk of Capacity bytes, of the kind this buffer keeps.
+    virtual IChunkPtr MakeChunk(int Capacity);
     // Reads from one chunk of the queue; answers the bytes copied.
     virtual int ReadChunk(IChunk& Chunk, void* Buffer, int Length);
     // Keeps a drained chunk for reuse.

@@ -64,6 +64,10 @@ int TEventSet::Wait(int TimeoutMs, pollfd* Extra, int ExtraCount) {
 
 int TEventSet::WaitUs(int64_t TimeoutUs, pollfd* Extra, int ExtraCount) {
     if (ExtraCount < 0 || ExtraCount >= kMaxPoll) return Failed;
+    // Nothing to wait for: the mask alone answers (Set raises the bit before it writes the
+    // descriptor), so an output thread checking between packets makes no system call. A
+    // descriptor left readable is drained by the next wait that polls.
+    if (TimeoutUs == 0 && ExtraCount == 0) return TakeLowest();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(TimeoutUs < 0 ? 0 : TimeoutUs);
     pollfd fds[kMaxPoll];
     for (;;) {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "audio/AudioErrors.h"
+#include "audio/SampleScan.h"
 #include "foundation/dButils.h"
 
 namespace kelvar {
@@ -132,6 +133,10 @@ IAudioChunkPtr TGapKiller::TakeOutput() {
     return std::dynamic_pointer_cast<IAudioChunk>(FOutput->GetChunk());
 }
 
+void TGapKiller::Recycle(IAudioChunkPtr Chunk) {
+    if (FOpen && Chunk) FInput->Recycle(std::move(Chunk));
+}
+
 int32_t TGapKiller::GetFrontSilence() const { return static_cast<int32_t>(std::nearbyint(FFrontSilence)); }
 
 int32_t TGapKiller::GetBackSilence() const { return static_cast<int32_t>(std::nearbyint(FBackSilence)); }
@@ -148,14 +153,7 @@ bool TGapKiller::IsSilent(const void* Buffer, int Bytes, const TWaveFormat& Form
         default: throw EAudioError("GapKiller: Invalid BitsPerSample");
     }
     const int threshold = static_cast<int>(std::nearbyint(DbToLinear32768(MusicFound ? TriggerBack : TriggerFront)));
-    const auto* bytes = static_cast<const uint8_t*>(Buffer);
-    const int count = Bytes / 2;
-    for (int i = 0; i < count; ++i) {
-        int16_t sample;
-        std::memcpy(&sample, bytes + 2 * i, 2);
-        if (std::abs(static_cast<int>(sample)) > threshold) return false;
-    }
-    return true;
+    return !AnySampleAbove16(Buffer, static_cast<size_t>(std::max(Bytes / 2, 0)), threshold);
 }
 
 }  // namespace kelvar

@@ -28,6 +28,8 @@ public:
     void Flush();
     // The next chunk ready to go out, in order; none when there is none.
     IAudioChunkPtr TakeOutput();
+    // Hands back a chunk from TakeOutput once it has gone on, so that input chunks are reused.
+    void Recycle(IAudioChunkPtr Chunk);
 
     int32_t GetFrontSilence() const;
     int32_t GetBackSilence() const;
@@ -59,7 +61,8 @@ private:
     int FChunkLength = 0;
     double FFrontSilence = 0;
     double FBackSilence = 0;
-    IAudioBufferPtr FInput, FOutput, FSilence;
+    TAudioBufferPtr FInput;  // concrete: it takes chunks back for reuse
+    IAudioBufferPtr FOutput, FSilence;
     IChunkPtr FHeld;
 };
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "audio/SampleScan.h"
 #include "foundation/dButils.h"
 
 namespace kelvar {
@@ -16,18 +17,11 @@ TNode_FadeTrigger::~TNode_FadeTrigger() = default;
 int TNode_FadeTrigger::Process(void* Buffer, int Length, TStreamTime& Time, IChunkPtr&) {
     if (!Buffer || Length <= 0 || !FEnabled) return Length;
     const int threshold = static_cast<int>(std::nearbyint(DbToLinear32768(FTriggerLevel)));
-    const auto* bytes = static_cast<const uint8_t*>(Buffer);
-    const int count = Length / 2;
-    for (int i = 0; i < count; ++i) {
-        int16_t sample;
-        std::memcpy(&sample, bytes + 2 * i, 2);
-        if (std::abs(static_cast<int>(sample)) > threshold) {
-            // 32-bit stream milliseconds, as the deck keeps them
-            const uint32_t end = static_cast<uint32_t>(Time) +
-                                 static_cast<uint32_t>(BytesToMsRounded(DefaultAudioFormat, Length));
-            FRunningPoint = static_cast<int32_t>(end);
-            break;
-        }
+    if (AnySampleAbove16(Buffer, static_cast<size_t>(Length / 2), threshold)) {
+        // 32-bit stream milliseconds, as the deck keeps them
+        const uint32_t end = static_cast<uint32_t>(Time) +
+                             static_cast<uint32_t>(BytesToMsRounded(DefaultAudioFormat, Length));
+        FRunningPoint = static_cast<int32_t>(end);
     }
     return Length;
 }

@@ -15,6 +15,7 @@ int TNode_GapKiller::Process(void* Buffer, int Length, TStreamTime& Time, IChunk
     while (IAudioChunkPtr chunk = FGapKiller.TakeOutput()) {
         FLastOutput = chunk->GetTimeStamp();
         DoOutput(chunk->GetData(), chunk->GetSize(), FLastOutput);
+        FGapKiller.Recycle(std::move(chunk));
     }
     if (FMaxGap > 0 && FGapKiller.GetBackSilence() > FMaxGap) FireGap();
     return 0;

@@ -432,10 +432,7 @@ bool TFilter_MixMode::TakeSeekFlag() {
     return flag;
 }
 
-bool TFilter_MixMode::IsStarved() {
-    TGuard guard(FNode->GetLock());
-    return FStarved;
-}
+bool TFilter_MixMode::IsStarved() { return FStarved.load(); }
 
 // ---- TPinPushPull
 

@@ -120,7 +120,9 @@ private:
     TMetaList FMeta;
     TWaveFormat FInputFormat = DefaultAudioFormat;
     bool FSeekFlag = false;
-    bool FStarved = false;
+    // Read without the lock: a deck's worker asks before every step, and the lock is held for
+    // the whole of each pull of the chain.
+    std::atomic<bool> FStarved{false};
     // The end of the stream arrived inside this thread's pull: the sweep runs once that pull
     // has let go of the lock.
     std::thread::id FPullThread;

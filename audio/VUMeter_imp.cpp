@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "audio/Buffer_imp.h"
+#include "audio/SampleScan.h"
 #include "foundation/dButils.h"
 
 namespace kelvar {
@@ -28,11 +29,6 @@ IChunkPtr NewRing(int Length) {
     ring->SetSize(ring->GetCapacity());
     for (int i = 0; i < Length; ++i) WriteEntry(ring, i, Silence);
     return ring;
-}
-
-int PeakOf(int16_t Sample) {
-    // -32768 has no positive counterpart in 16 bits and does not raise the peak.
-    return Sample == INT16_MIN ? 0 : std::abs(static_cast<int>(Sample));
 }
 
 }  // namespace
@@ -94,12 +90,13 @@ void TVUMeter::Process(const void* Buffer, int Bytes) {
     if (Buffer == nullptr || Bytes <= 0) return;
     const auto* data = static_cast<const uint8_t*>(Buffer);
     const int frames = Bytes / 4;
-    for (int i = 0; i < frames; ++i) {
-        int16_t sample[2];
-        std::memcpy(sample, data + static_cast<size_t>(i) * 4, 4);
-        FLeftPeak = std::max(FLeftPeak, PeakOf(sample[0]));
-        FRightPeak = std::max(FRightPeak, PeakOf(sample[1]));
-        FWindowFill += 4;
+    for (int i = 0; i < frames;) {
+        // The frames up to the one that closes the window (at least one), scanned at once.
+        const int toClose = std::max((FWindow - FWindowFill + 3) / 4, 1);
+        const int span = std::min(toClose, frames - i);
+        StereoPeaks16(data + static_cast<size_t>(i) * 4, static_cast<size_t>(span), FLeftPeak, FRightPeak);
+        FWindowFill += 4 * span;
+        i += span;
         if (FWindowFill < FWindow) continue;
 
         const double newLeft = LinearToDb32768(FLeftPeak);

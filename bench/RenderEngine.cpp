@@ -9,12 +9,14 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
 
 #include "audio/AudioPipe_imp.h"
 #include "audio/Node_GapKiller.h"
+#include "audio/SampleScan.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "foundation/Logger.h"
 #include "media/KelvarPlayer_imp.h"
@@ -28,6 +30,9 @@ const char* const DeckSources[2] = {"DECK A", "DECK B"};
 // How far below full a playing deck's bridge may run before the output waits for its worker.
 const int LookAheadSlack = 176400;
 const int RefillDone = 2 * 8820;
+// What a deck's worker decodes per millisecond, give or take: a step of compressed input
+// (some 170 ms of audio) each millisecond.
+const int RefillBytesPerMs = 32768;
 
 double CpuNow() {
     timespec ts{};
@@ -79,54 +84,53 @@ private:
 };
 
 // Hands the mix from the output thread to the writing thread. Fixed size: when full, the
-// output thread waits for the writer as it would for a device.
+// output thread waits for the writer as it would for a device. The writer takes the filled
+// block whole and leaves its own emptied one, so nothing is copied twice.
 class TRing {
 public:
-    explicit TRing(size_t Size) : FData(Size) {}
+    explicit TRing(size_t Size) : FLimit(Size) { FFill.reserve(Size); }
 
-    void Put(const uint8_t* Data, size_t Size) {
+    // Answers how full the ring is now.
+    size_t Put(const uint8_t* Data, size_t Size) {
         std::unique_lock<std::mutex> lock(FLock);
         while (Size > 0) {
-            FRoom.wait(lock, [&] { return FCount < FData.size(); });
-            const size_t n = std::min(Size, FData.size() - FCount);
-            const size_t at = (FHead + FCount) % FData.size();
-            const size_t first = std::min(n, FData.size() - at);
-            std::memcpy(FData.data() + at, Data, first);
-            std::memcpy(FData.data(), Data + first, n - first);
-            FCount += n;
+            FRoom.wait(lock, [&] { return FFill.size() < FLimit; });
+            const size_t n = std::min(Size, FLimit - FFill.size());
+            FFill.insert(FFill.end(), Data, Data + n);
             Data += n;
             Size -= n;
         }
+        return FFill.size();
     }
+    size_t Limit() const { return FLimit; }
 
     // Takes out what is there into Out; answers the bytes taken.
     size_t Take(std::vector<uint8_t>& Out) {
+        Out.clear();
+        // Reserved here, so the output thread's appends never allocate.
+        if (Out.capacity() < FLimit) Out.reserve(FLimit);
         std::lock_guard<std::mutex> lock(FLock);
-        Out.resize(FCount);
-        const size_t first = std::min(FCount, FData.size() - FHead);
-        std::memcpy(Out.data(), FData.data() + FHead, first);
-        std::memcpy(Out.data() + first, FData.data(), FCount - first);
-        const size_t n = FCount;
-        FHead = (FHead + FCount) % FData.size();
-        FCount = 0;
+        Out.swap(FFill);
         FRoom.notify_all();
-        return n;
+        return Out.size();
     }
 
 private:
     std::mutex FLock;
     std::condition_variable FRoom;
-    std::vector<uint8_t> FData;
-    size_t FHead = 0;
-    size_t FCount = 0;
+    const size_t FLimit;
+    std::vector<uint8_t> FFill;
 };
 
 // Between the output pair and the master channel: copies what the output pulls, holds the
 // output's clock until the decks have decoded what it asks for, and notices the end.
 class TCaptureTap : public IPinSource {
 public:
-    TCaptureTap(IPinSourcePtr Master, TRing& Ring, TKelvarPlayer* Decks[2], std::atomic<bool>& NoMoreFiles)
-        : FMaster(std::move(Master)), FRing(Ring), FDecks{Decks[0], Decks[1]}, FNoMoreFiles(NoMoreFiles) {}
+    // OnEnd: called once on the output thread when the end has been captured.
+    TCaptureTap(IPinSourcePtr Master, TRing& Ring, TKelvarPlayer* Decks[2], std::atomic<bool>& NoMoreFiles,
+                std::function<void()> OnEnd)
+        : FMaster(std::move(Master)), FRing(Ring), FDecks{Decks[0], Decks[1]}, FNoMoreFiles(NoMoreFiles),
+          FOnEnd(std::move(OnEnd)) {}
 
     void SetSink(IPinSinkPtr) override {}
     TWaveFormat GetFormat() override { return FMaster->GetFormat(); }
@@ -143,16 +147,35 @@ public:
         }
         Pace();
         const int n = FMaster->Pull(Buffer, Length, Time);
-        if (n > 0) FRing.Put(static_cast<const uint8_t*>(Buffer), static_cast<size_t>(n));
+        if (n > 0 && FRing.Put(static_cast<const uint8_t*>(Buffer), static_cast<size_t>(n)) >= FRing.Limit() / 2) Wake();
+        // A deck loaded, ejected or finished: the automation has work.
+        const int decks = DeckStates();
+        if (decks != FDeckStates) {
+            FDeckStates = decks;
+            Wake();
+        }
         if (Finished()) {
             FEndWall = std::chrono::steady_clock::now();
             FEndCpu = CpuNow();
-            FDone = true;
+            {
+                std::lock_guard<std::mutex> lock(FDoneLock);
+                FDone = true;
+                FDoneSignal.notify_all();
+            }
+            if (FOnEnd) FOnEnd();
         }
         return n;
     }
 
     bool Done() const { return FDone.load(); }
+    // Waits up to Time for the end or for work for the automation; answers whether the end
+    // came.
+    bool Wait(std::chrono::milliseconds Time) {
+        std::unique_lock<std::mutex> lock(FDoneLock);
+        FDoneSignal.wait_for(lock, Time, [&] { return FDone.load() || FWake; });
+        FWake = false;
+        return FDone.load();
+    }
     int Stalls() const { return FStalls.load(); }
     double WallSeconds() const { return std::chrono::duration<double>(FEndWall - FStartWall).count(); }
     double CpuSeconds() const { return FEndCpu - FStartCpu; }
@@ -160,6 +183,18 @@ public:
 private:
     static bool Active(TKelvarPlayer& Deck) {
         return (Deck.Channel->GetMixMode() & MixMode::Playing) != 0 && Deck.IsLoaded() && !Deck.IsFinished();
+    }
+
+    void Wake() {
+        std::lock_guard<std::mutex> lock(FDoneLock);
+        FWake = true;
+        FDoneSignal.notify_all();
+    }
+
+    int DeckStates() const {
+        int states = 0;
+        for (int i = 0; i < 2; ++i) states |= (FDecks[i]->IsLoaded() ? 1 : 0) << (2 * i) | (FDecks[i]->IsFinished() ? 2 : 0) << (2 * i);
+        return states;
     }
 
     bool Finished() {
@@ -175,6 +210,7 @@ private:
     // well before it is heard), as in real-time playback: once its bridge has run a second
     // below full, the output waits until the worker has filled it again or reached the end.
     bool Ready() {
+        FMissing = 0;
         bool active = false;
         for (int i = 0; i < 2; ++i) {
             TKelvarPlayer& deck = *FDecks[i];
@@ -186,12 +222,17 @@ private:
             if (deck.IsEndOfStream()) continue;
             const int free = deck.Channel->GetPushPull()->GetBuffer()->FreeSpace();
             if (free > LookAheadSlack) FRefilling[i] = true;
-            if (FRefilling[i] && free > RefillDone) return false;
+            if (FRefilling[i] && free > RefillDone) {
+                FMissing = free - RefillDone;
+                return false;
+            }
             FRefilling[i] = false;
         }
         if (active) return true;
         // Nothing plays: wait for the automation to start the next deck, unless all is over.
-        return Finished();
+        if (Finished()) return true;
+        Wake();
+        return false;
     }
 
     void Pace() {
@@ -201,7 +242,9 @@ private:
                 ++FStalls;
                 return;
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            // About the time the worker takes to decode what is missing, so that a refill
+            // costs the output thread a few wake-ups rather than one per millisecond.
+            std::this_thread::sleep_for(std::chrono::microseconds(std::clamp(FMissing / RefillBytesPerMs, 1, 8) * 1000));
         }
     }
 
@@ -209,9 +252,15 @@ private:
     TRing& FRing;
     TKelvarPlayer* FDecks[2];
     std::atomic<bool>& FNoMoreFiles;
+    std::function<void()> FOnEnd;
     std::atomic<bool> FDone{false};
+    std::mutex FDoneLock;
+    std::condition_variable FDoneSignal;
+    bool FWake = false;    // under FDoneLock
+    int FDeckStates = -1;  // loaded and finished flags of the decks at the last pull
     std::atomic<int> FStalls{0};
     bool FRefilling[2] = {false, false};
+    int FMissing = 0;  // bytes a refilling deck still lacks
     bool FStarted = false;
     std::chrono::steady_clock::time_point FStartWall, FEndWall;
     double FStartCpu = 0, FEndCpu = 0;
@@ -305,14 +354,16 @@ TRenderResult Render(const TRenderOptions& Options) {
     };
 
     TRing ring(2 << 20);
-    auto tap = std::make_shared<TCaptureTap>(pipe.GetMixer().GetMasterOutput(), ring, decks, noMoreFiles);
+    // Past the end the output is paused, so it waits for its close instead of pulling silence
+    // as fast as it can.
+    auto tap = std::make_shared<TCaptureTap>(pipe.GetMixer().GetMasterOutput(), ring, decks, noMoreFiles,
+                                             [&output] { output.Pause(); });
     std::vector<uint8_t> block;
     auto drain = [&] {
         if (ring.Take(block) == 0) return;
-        const auto* samples = reinterpret_cast<const int16_t*>(block.data());
-        int peak = result.Peak;
-        for (size_t i = 0; i < block.size() / 2; ++i) peak = std::max(peak, std::abs(static_cast<int>(samples[i])));
-        result.Peak = peak;
+        int lowest = 0, highest = 0;
+        SampleRange16(block.data(), block.size() / 2, lowest, highest);
+        result.Peak = std::max({result.Peak, highest, -lowest});
         writer.Write(block.data(), block.size());
     };
 
@@ -361,8 +412,9 @@ TRenderResult Render(const TRenderOptions& Options) {
                 }
                 drain();
                 // The output waits for this loop whenever nothing plays, so its pace only
-                // costs wall time, never audio.
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                // costs wall time, never audio. The tap wakes it when a deck changes state
+                // or the ring fills; otherwise it looks every few milliseconds, as a timer.
+                tap->Wait(std::chrono::milliseconds(10));
             }
             output.Close();
             drain();

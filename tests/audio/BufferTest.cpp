@@ -3,6 +3,7 @@
 #include <numeric>
 #include <vector>
 
+#include "AllocCount.h"
 #include "audio/AudioErrors.h"
 #include "audio/Buffer2_imp.h"
 #include "audio/Buffer_imp.h"
@@ -157,6 +158,56 @@ TEST(AudioBuffer, ChunkOpenedMidWriteCarriesItsOwnTime) {
     buffer.Flush();
     EXPECT_EQ(buffer.ReadStamped(out.data(), 396, time), 396);
     EXPECT_EQ(time, 26 + BytesToMsRounded(DefaultAudioFormat, 4212));  // 50, not 26
+}
+
+// A deck's bridge drains a second and fills it again, over and over: once it has been full,
+// that costs no allocation on either side.
+TEST(AudioBuffer, DrainAndRefillAllocateNothingOnceFull) {
+    TAudioBuffer buffer(200, nullptr, 8820);
+    std::vector<uint8_t> block(4410, 5), out(1764);
+    TStreamTime time = 0;
+    auto fill = [&] {
+        while (buffer.FreeSpace() > 0) buffer.WriteStamped(block.data(), 4410, 0);
+    };
+    auto drain = [&](int Bytes) {
+        for (int done = 0; done < Bytes;) done += buffer.ReadStamped(out.data(), 1764, time);
+    };
+    fill();
+    drain(176400);
+    fill();
+    const int64_t before = testkit::ThreadAllocations();
+    for (int round = 0; round < 5; ++round) {
+        drain(176400 * 2);
+        fill();
+    }
+    EXPECT_EQ(testkit::ThreadAllocations(), before);
+}
+
+TEST(AudioBuffer, RecycledChunkIsFilledAfresh) {
+    TAudioBuffer buffer(20, nullptr, 4410);
+    buffer.WriteStamped(Ramp(4410).data(), 4410, 1000);
+    IChunkPtr chunk = buffer.GetChunk();
+    ASSERT_TRUE(chunk);
+    std::vector<uint8_t> part(100);
+    chunk->Read(part.data(), 100);
+    IChunk* raw = chunk.get();
+    buffer.Recycle(std::move(chunk));
+
+    const auto fresh = Ramp(4410, 7);
+    buffer.WriteStamped(fresh.data(), 4410, 2000);
+    IChunkPtr again = buffer.GetChunk();
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again.get(), raw);
+    EXPECT_EQ(std::dynamic_pointer_cast<IAudioChunk>(again)->GetTimeStamp(), 2000);
+    std::vector<uint8_t> out(4410);
+    EXPECT_EQ(again->Read(out.data(), 4410), 4410);
+    EXPECT_EQ(out, fresh);
+
+    // One still held elsewhere is left alone.
+    IChunkPtr shared = again;
+    buffer.Recycle(std::move(again));
+    buffer.WriteStamped(fresh.data(), 4410, 3000);
+    EXPECT_NE(buffer.GetChunk().get(), raw);
 }
 
 TEST(PreBuffer, HoldsDataUntilPreBufferIsFull) {
