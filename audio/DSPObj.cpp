@@ -28,8 +28,9 @@ void TDSPObj::Open(const TWaveFormat& Format) {
 
 void TDSPObj::Close() {
     TGuard guard(FLock);
-    if (!FOpen) return;
     FOpen = false;
+    // Blocks processed before an Open may have set up a stream and tails for another format:
+    // they go whether or not the object was open.
     if (FFXHandle) dspfx::FX_Close(&FFXHandle);
     FEQ.reset();
     FKernelDirty = true;
@@ -58,8 +59,12 @@ int TDSPObj::Process(void* Buffer, int Bytes, IChunkPtr& Chunk) {
         }
         FEQ->Process(Buffer, Bytes, channels, bits);
     }
-    // The tempo stream takes 16-bit samples only; other formats keep the equalised block.
-    if ((FFXHandle || EffectsWanted()) && bits == 16 && channels > 0) {
+    // The tempo stream takes 16-bit samples of up to MaxChannels channels at a known rate only;
+    // other formats keep the equalised block (a stream that could not take them would swallow
+    // every block).
+    const bool fxFormat = bits == 16 && channels > 0 && channels <= dspfx::MaxChannels &&
+                          FEffectsFormat.SamplesPerSec > 0 && FEffectsFormat.SamplesPerSec <= INT32_MAX;
+    if ((FFXHandle || EffectsWanted()) && fxFormat) {
         if (!FFXHandle) OpenFX();
         if (!FFXHandle) return Bytes;
         const int frameSize = channels * 2;
@@ -75,6 +80,7 @@ int TDSPObj::Process(void* Buffer, int Bytes, IChunkPtr& Chunk) {
         }
         if (!FOutChunk || FOutChunk.use_count() > 1 || FOutChunk->GetCapacity() < ready)
             FOutChunk = std::make_shared<TChunk>(static_cast<int>(ready));
+        FOutChunk->SetSize(0);  // a reused chunk starts unread
         const int got = dspfx::FX_receiveSamples(FFXHandle, reinterpret_cast<int16_t*>(FOutChunk->GetData()), readyFrames);
         FOutChunk->SetSize(got * frameSize);
         Chunk = FOutChunk;
@@ -91,7 +97,7 @@ void TDSPObj::Flush() {
 void TDSPObj::SetEQBand(int Index, int Value) {
     TGuard guard(FLock);
     if (Index < 0 || Index >= EQBandCount) throw EAudioError("Invalid EQ ID!");
-    FBandGains[Index] = EQValueToGain(Value);
+    FBandGains[Index] = EQValueToGain(std::clamp(Value, EQMinValue, EQMaxValue));
     FKernelDirty = true;
 }
 

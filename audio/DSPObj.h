@@ -20,7 +20,7 @@ public:
 
     // Close, then remember the format of the audio to process.
     void Open(const TWaveFormat& Format);
-    // Drops the tempo stream and the equaliser state.
+    // Drops the tempo stream and the equaliser state (also those set up before any Open).
     void Close();
     // Filters the block in place and runs it through the tempo stream once a rate, tempo or
     // pitch change was set. Answers the bytes now in Buffer, or 0 with the output in Chunk
@@ -29,8 +29,8 @@ public:
     // Drops what the tempo stream holds.
     void Flush();
 
-    // Band values are fifths of a decibel (0 is flat); an index outside 0..9 raises
-    // EAudioError "Invalid EQ ID!".
+    // Band values are fifths of a decibel (0 is flat), held to EQMinValue..EQMaxValue; an index
+    // outside 0..9 raises EAudioError "Invalid EQ ID!".
     void SetEQBand(int Index, int Value);
     int GetEQBand(int Index);
     void SetEQEnabled(bool Value);

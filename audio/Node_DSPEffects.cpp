@@ -34,7 +34,7 @@ void TNode_DSPEffects::LoadConfig(IConfigDoc& Section) {
     for (int i = 0; i < EQBandCount; ++i) {
         const int64_t value = Section.ReadInteger("EQ" + std::to_string(i), FDSP->GetEQBand(i));
         // A band beyond +-60 dB is no setting anyone made; keep the gain finite.
-        FDSP->SetEQBand(i, static_cast<int>(std::clamp<int64_t>(value, -300, 300)));
+        FDSP->SetEQBand(i, static_cast<int>(std::clamp<int64_t>(value, EQMinValue, EQMaxValue)));
     }
 }
 

@@ -53,6 +53,7 @@ float EQValueToGain(int value) { return EQFlatGain * std::pow(10.0f, static_cast
 
 int EQGainToValue(float gain) {
     if (!(gain > 0.0f)) return -1000;  // no gain at all reads as the lowest value a setting can hold
+    if (!std::isfinite(gain)) return 1000;
     return static_cast<int>(std::lround(100.0 * std::log10(static_cast<double>(gain) / EQFlatGain)));
 }
 
@@ -156,7 +157,7 @@ void TEQState::Process(void* buffer, int32_t bytes, int channels, int bitsPerSam
                 float v;
                 if (sampleBytes == 2) v = s16[idx];
                 else if (sampleBytes == 1) v = static_cast<float>(bytes8[idx]) - 128.0f;
-                else v = f32[idx];
+                else v = std::isfinite(f32[idx]) ? f32[idx] : 0.0f;
                 w[2 * i] = v;
             }
             Forward(w);
@@ -173,7 +174,7 @@ void TEQState::Process(void* buffer, int32_t bytes, int channels, int bitsPerSam
             for (int i = 0; i < n; ++i) {
                 const size_t idx = static_cast<size_t>(start + i) * channels + c;
                 float v = w[2 * i];
-                if (std::isnan(v) && sampleBytes != 4) v = 0.0f;
+                if (!std::isfinite(v)) v = 0.0f;
                 if (sampleBytes == 2) {
                     s16[idx] = static_cast<int16_t>(std::clamp(std::nearbyint(v), -32768.0f, 32767.0f));
                 } else if (sampleBytes == 1) {

@@ -13,6 +13,9 @@ constexpr int EQTailLength = 64;
 constexpr int EQDelayFrames = 32;
 // Flat gain of a band; band value V maps to 2 x 10^(V / 100).
 constexpr float EQFlatGain = 2.0f;
+// Band values are held to +-60 dB: far beyond any useful setting, and the gains stay finite.
+constexpr int EQMinValue = -300;
+constexpr int EQMaxValue = 300;
 
 // Band edges in bins of the 256-point transform: band j covers bins edge[j] .. edge[j+1] - 1.
 extern const int EQBandEdges[EQBandCount + 1];
@@ -37,7 +40,8 @@ public:
     // Builds the kernel from ten linear band gains.
     void BuildKernel(const float gains[EQBandCount]);
     // Filters interleaved samples in place: 8 bit (unsigned PCM), 16 bit (signed) or 32 bit
-    // (float). Other sample sizes, and channels beyond the state's, pass unchanged.
+    // (float; a sample that is not a finite number counts as silence). Other sample sizes, and
+    // channels beyond the state's, pass unchanged.
     void Process(void* buffer, int32_t bytes, int channels, int bitsPerSample);
 
     // The kernel's magnitude at a bin 0..255 (for tests and the user interface's curve).

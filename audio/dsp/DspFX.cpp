@@ -17,7 +17,6 @@ namespace {
 constexpr int32_t MaxHandles = 256;
 // Frames converted per step, so the scratch buffers never grow with the caller's block.
 constexpr int32_t ScratchFrames = 2048;
-constexpr int32_t MaxChannels = 16;
 
 struct TFXStream {
     soundtouch::SoundTouch Touch;

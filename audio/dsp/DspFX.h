@@ -6,6 +6,9 @@
 
 namespace kelvar::dspfx {
 
+// The most channels a tempo stream or beat detector takes; FX_setChannels ignores more.
+constexpr int32_t MaxChannels = 16;
+
 // Beat detection. BPM_Process takes a byte count of 16-bit samples; BPM_Close answers the tempo
 // found (0 when too little audio was seen) and frees the handle.
 void BPM_Open(int32_t* handle, int32_t sampleRate, int32_t channels);

@@ -18,6 +18,8 @@ TEST(Equaliser, BandValuesMapToFifthsOfADecibel) {
     EXPECT_FLOAT_EQ(EQValueToGain(0), 2.0f);
     EXPECT_NEAR(20 * std::log10(EQValueToGain(-100) / 2.0f), -20.0, 1e-4);
     for (int v : {-100, -37, 0, 1, 55, 100}) EXPECT_EQ(EQGainToValue(EQValueToGain(v)), v) << v;
+    EXPECT_EQ(EQGainToValue(0.0f), -1000);
+    EXPECT_EQ(EQGainToValue(INFINITY), 1000);
 }
 
 TEST(Equaliser, FlatIsUnityWithA32SampleDelay) {
@@ -48,6 +50,25 @@ TEST(Equaliser, CutBandLowersItsToneByTheSetGain) {
     eq.Process(low.data(), static_cast<int32_t>(low.size() * 2), 2, 16);
     EXPECT_NEAR(RmsDb(high, 2, 0, 2000, 6000) - highIn, -20.0, 1.5);
     EXPECT_NEAR(RmsDb(low, 2, 0, 2000, 6000) - lowIn, 0.0, 0.2);
+}
+
+TEST(Equaliser, CutTopBandReachesItsNeighboursThroughTheSmoothing) {
+    TEQState flat(2), cut(2);
+    flat.BuildKernel(Flat);
+    float gains[EQBandCount];
+    std::copy(Flat, Flat + EQBandCount, gains);
+    gains[9] = EQValueToGain(-100);
+    cut.BuildKernel(gains);
+    auto changeDb = [&](int bin) { return 20 * std::log10(cut.KernelMagnitude(bin) / flat.KernelMagnitude(bin)); };
+    for (int bin : {90, 110}) EXPECT_NEAR(changeDb(bin), -20.0, 1.5) << bin;
+    // The smoothing widens with frequency: the cut sets in gradually from below bin 70 on, and
+    // flat band 8 (bins 52..69) comes down part of the way near its top.
+    for (int bin = 56; bin < 90; ++bin) EXPECT_LE(changeDb(bin + 1), changeDb(bin) + 0.05) << bin;
+    EXPECT_LT(changeDb(66), -1.0);
+    EXPECT_GT(changeDb(66), -10.0);
+    EXPECT_LT(changeDb(75), -6.0);
+    EXPECT_GT(changeDb(75), -18.0);
+    for (int bin : {1, 10, 30, 45}) EXPECT_NEAR(changeDb(bin), 0.0, 0.3) << bin;
 }
 
 TEST(Equaliser, TailCarriesAcrossBlocksOfAnySize) {
@@ -88,6 +109,14 @@ TEST(Equaliser, ManyChannelsAndOtherSampleSizesAreSafe) {
     std::vector<float> f32(2 * 600, 0.25f);
     small.ClearTails();
     small.Process(f32.data(), static_cast<int32_t>(f32.size() * 4), 2, 32);
+    EXPECT_NEAR(f32[2 * 500], 0.25f, 0.02f);
+    // A float sample that is no number counts as silence instead of spoiling its neighbours.
+    f32.assign(2 * 600, 0.25f);
+    f32[2 * 100] = std::nanf("");
+    f32[2 * 300 + 1] = INFINITY;
+    small.ClearTails();
+    small.Process(f32.data(), static_cast<int32_t>(f32.size() * 4), 2, 32);
+    for (float v : f32) ASSERT_TRUE(std::isfinite(v));
     EXPECT_NEAR(f32[2 * 500], 0.25f, 0.02f);
 }
 

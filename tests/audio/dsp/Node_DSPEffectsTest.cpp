@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cmath>
 #include <cstring>
 
 #include "TestSignals.h"
@@ -90,22 +92,88 @@ TEST(Node_DSPEffects, EqualiserCutsItsBandInTheChain) {
 
 TEST(Node_DSPEffects, TempoChangesTheLengthThroughInPlaceAndChunkOutput) {
     struct {
-        double Tempo;
+        double Rate, Tempo;
         bool ExpectChunks;
-    } cases[] = {{10, false}, {-20, true}};
+        double Speed;  // how much faster the output plays: its length is 1/Speed
+        double Pitch;
+    } cases[] = {
+        {0, 10, false, 1.1, 1.0},
+        {0, -20, true, 0.8, 1.0},
+        {150, 0, false, 2.0, 2.0},  // the stream is given the clamped 100 %, not 150 %
+    };
     for (const auto& c : cases) {
         TEffectsRun run;
+        run.Node.SetRate(c.Rate);
         run.Node.SetTempo(c.Tempo);
         const auto tone = test::Sine(440, 0.5, 44100 * 3);
         run.Feed(tone, 2205);
         const double ratio = static_cast<double>(run.Out.size()) / tone.size();
         // The stream holds back some audio (its latency) until more arrives.
-        EXPECT_NEAR(ratio, 1.0 / (1.0 + c.Tempo / 100.0), 0.06) << c.Tempo;
+        EXPECT_NEAR(ratio, 1.0 / c.Speed, 0.06) << c.Rate << "/" << c.Tempo;
         EXPECT_GT(run.Empty, 0) << "the first block fills the stream";
         if (c.ExpectChunks) {
             EXPECT_GT(run.Chunks, 0) << "slower output outgrows its blocks";
         }
-        EXPECT_NEAR(test::ZeroCrossingFrequency(run.Out, 2, 44100, 4410), 440, 9);
+        EXPECT_NEAR(test::ZeroCrossingFrequency(run.Out, 2, 44100, 4410), 440 * c.Pitch, 9 * c.Pitch)
+            << c.Rate << "/" << c.Tempo;
+    }
+}
+
+TEST(Node_DSPEffects, OpenDropsAStreamSetUpForAnotherFormat) {
+    // Blocks processed before the object is opened set up the stream for the default format;
+    // opening it for mono must not keep that stream.
+    TDSPObj dsp;
+    dsp.SetTempo(10);
+    std::vector<int16_t> stereo(2 * 2205, 0);
+    IChunkPtr chunk;
+    for (int i = 0; i < 4; ++i) dsp.Process(stereo.data(), static_cast<int>(stereo.size() * 2), chunk);
+    dsp.Open(MakePcmFormat(44100, 1, 16));
+    const auto tone = test::Sine(440, 0.5, 44100 * 3, 44100, 1);
+    std::vector<int16_t> out;
+    for (size_t pos = 0; pos < tone.size(); pos += 2205) {
+        std::vector<int16_t> block(tone.begin() + static_cast<std::ptrdiff_t>(pos),
+                                   tone.begin() + static_cast<std::ptrdiff_t>(std::min(pos + 2205, tone.size())));
+        chunk.reset();
+        const int n = dsp.Process(block.data(), static_cast<int>(block.size() * 2), chunk);
+        if (n > 0) out.insert(out.end(), block.begin(), block.begin() + n / 2);
+        else if (chunk) {
+            auto* s = reinterpret_cast<int16_t*>(chunk->GetData());
+            out.insert(out.end(), s, s + chunk->GetSize() / 2);
+        }
+    }
+    EXPECT_NEAR(static_cast<double>(out.size()) / tone.size(), 1 / 1.1, 0.06);
+    EXPECT_NEAR(test::ZeroCrossingFrequency(out, 1, 44100, 4410), 440, 9);
+    dsp.Close();
+}
+
+TEST(Node_DSPEffects, ExtremeBandValuesAreHeldToTheirRange) {
+    TEffectsRun run;
+    run.Node.SetEQEnabled(true);
+    const struct {
+        int Band, Set, Read;
+    } cases[] = {{0, INT32_MAX, EQMaxValue}, {5, INT32_MIN, EQMinValue}, {9, 301, 300}, {3, -300, -300}};
+    for (const auto& c : cases) {
+        run.Node.SetEQBand(c.Band, c.Set);
+        EXPECT_EQ(run.Node.GetEQBand(c.Band), c.Read) << c.Set;
+    }
+    const auto tone = test::Sine(60, 0.5, 8820);
+    run.Feed(tone, 1024);
+    ASSERT_EQ(run.Out.size(), tone.size());
+    // +60 dB on the lowest band drives the tone into the rails; it stays a bounded sample.
+    EXPECT_GT(test::RmsDb(run.Out, 2, 0, 4410, 4000), -3.0);
+}
+
+TEST(Node_DSPEffects, ExtremeSettingsKeepTheAudioFlowing) {
+    const struct {
+        double Rate, Tempo, Pitch;
+    } cases[] = {{-80, -80, -1e6}, {150, 150, 1e6}, {0, 0, NAN}, {NAN, 0, 48}};
+    for (const auto& c : cases) {
+        TEffectsRun run;
+        run.Node.SetRate(c.Rate);
+        run.Node.SetTempo(c.Tempo);
+        run.Node.SetPitchSemiTones(c.Pitch);
+        run.Feed(test::Sine(440, 0.5, 44100 * 2), 2205);
+        EXPECT_GT(run.Out.size(), 44100u / 4) << c.Rate << "/" << c.Tempo << "/" << c.Pitch;
     }
 }
 
@@ -119,6 +187,26 @@ TEST(Node_DSPEffects, OneFrameBlocksAndEmptyBlocksPass) {
     EXPECT_EQ(frame[0], 1234);
     EXPECT_EQ(run.Node.LockedProcess(nullptr, 0, time, chunk), 0);
     EXPECT_EQ(run.Node.LockedProcess(frame, 0, time, chunk), 0);
+}
+
+TEST(Node_DSPEffects, FormatsTheTempoStreamCannotTakePassUnchanged) {
+    for (const TWaveFormat& format :
+         {MakePcmFormat(44100, 20, 16), MakePcmFormat(0, 2, 16), MakePcmFormat(44100, 2, 32)}) {
+        TDSPObj dsp;
+        dsp.Open(format);
+        dsp.SetTempo(10);
+        std::vector<uint8_t> block(40 * 1024), original;
+        for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i * 37 % 251);
+        original = block;
+        for (int i = 0; i < 3; ++i) {
+            IChunkPtr chunk;
+            const int n = dsp.Process(block.data(), static_cast<int>(block.size()), chunk);
+            ASSERT_EQ(n, static_cast<int>(block.size()))
+                << format.Channels << " channels, " << format.SamplesPerSec << " Hz, " << format.BitsPerSample
+                << " bit";
+        }
+        EXPECT_EQ(block, original);
+    }
 }
 
 TEST(Node_DSPEffects, EqualiserSettingsRoundTripThroughTheSection) {
