@@ -38,8 +38,9 @@ void TChannel::Create() {
     CreateNodes();
     BuildChain();
     if (!FInput || !FOutput) throw EAudioError("Unable to open audio channel sinks");
-    FInput->SetFormat(DefaultAudioFormat);
-    if (!FInput->Start()) throw EAudioError("Unable to open audio channel sinks");
+    // A node that refuses the format fails the channel as a chain that does not start does.
+    if (!FInput->SetFormat(DefaultAudioFormat) || !FInput->Start())
+        throw EAudioError("Unable to open audio channel sinks");
 }
 
 void TChannel::AddElement(const TElement& Element) {

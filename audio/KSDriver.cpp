@@ -3,6 +3,7 @@
 #include <alsa/asoundlib.h>
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -71,11 +72,22 @@ public:
     }
 
     int32_t SetState(int32_t State) {
-        std::lock_guard<std::mutex> guard(FLock);
+        std::unique_lock<std::mutex> lock(FLock);
         if (State == KSState::Stop) {
-            FCount = 0;
-            FHead = 0;
+            // Dropping the stream cuts short a transfer in progress; every queued request is
+            // completed at once (a capture one with nothing in it) and signalled, and the stop
+            // waits for the one in transfer, so that afterwards the pin holds no request and
+            // each can be queued again.
             FPcm.Drop();
+            while (FCount > 0) {
+                const TRequest request = FQueue[FHead];
+                FHead = (FHead + 1) % FQueue.size();
+                --FCount;
+                if (FCapture) request.Header->DataUsed = 0;
+                request.Overlapped->Signal();
+            }
+            FHead = 0;
+            FIdle.wait(lock, [this] { return !FInTransfer; });
             FPcm.Prepare();
         } else if (State == KSState::Pause && FState == KSState::Run) {
             if (FPcm.CanPause()) FPcm.Pause(true);
@@ -102,10 +114,13 @@ private:
             const TRequest request = FQueue[FHead];
             FHead = (FHead + 1) % FQueue.size();
             --FCount;
+            FInTransfer = true;
             lock.unlock();
             Transfer(*request.Header);
             request.Overlapped->Signal();
             lock.lock();
+            FInTransfer = false;
+            FIdle.notify_all();
         }
     }
 
@@ -128,7 +143,9 @@ private:
             return;
         }
         const long n = FPcm.Write(Header.Data, Header.DataUsed / frameBytes);
-        if (n < 0) LogMessage("KS pin: " + platform::TAlsaPcm::ErrorText(static_cast<int>(n)), "AUDIO", LogKind::Error);
+        // A stop drops the stream under a write (bad state): not a device error.
+        if (n < 0 && n != -EBADFD)
+            LogMessage("KS pin: " + platform::TAlsaPcm::ErrorText(static_cast<int>(n)), "AUDIO", LogKind::Error);
         if (FPcm.State() == SND_PCM_STATE_PREPARED) FPcm.Start();
     }
 
@@ -136,11 +153,13 @@ private:
     platform::TAlsaPcm FPcm;
     std::mutex FLock;
     std::condition_variable FWake;
+    std::condition_variable FIdle;  // a transfer has ended
     std::array<TRequest, 64> FQueue{};
     size_t FHead = 0;
     size_t FCount = 0;
     int32_t FState = KSState::Stop;
     bool FClosing = false;
+    bool FInTransfer = false;
     std::thread FThread;
 };
 

@@ -81,6 +81,9 @@ public:
     virtual int32_t Pin_WriteData(TKSHandle Pin, TKSStreamHeader& Header, TKSOverlapped& Overlapped) = 0;
     // Queues the packet for filling; DataUsed is set and its event set when it is full.
     virtual int32_t Pin_ReadData(TKSHandle Pin, TKSStreamHeader& Header, TKSOverlapped& Overlapped) = 0;
+    // Stop cancels every request the pin holds: each is completed (a capture one with DataUsed
+    // 0, or what was read before the stop) and its event set before the call returns, so the
+    // caller may queue any of them again.
     virtual int32_t Pin_SetState(TKSHandle Pin, int32_t State) = 0;
     virtual void Pin_ClosePin(TKSHandle Pin) = 0;
 };

@@ -32,6 +32,10 @@ void TRecorder_KS::ReleaseDevice() {
     FData.clear();
     FDeferred.clear();
     FCompleted.clear();
+    FQueued.clear();
+    FOrder.clear();
+    FOrderHead = 0;
+    FOrderCount = 0;
 }
 
 bool TRecorder_KS::OpenDevice(const std::string& Device, const TWaveFormatExtensible& Format, int PacketMs,
@@ -61,9 +65,10 @@ bool TRecorder_KS::OpenDevice(const std::string& Device, const TWaveFormatExtens
     if (!CheckAssigned(reinterpret_cast<const void*>(FFilter), "Null KS filter")) return fail();
     if (!Check(FDriver->Filter_Instantiate(FFilter), "Unable to instantiate KS filter")) return fail();
     if (!Check(FDriver->Filter_EnumeratePins(FFilter), "Unable to EnumeratePins on KS filter")) return fail();
-    const int32_t rc = FDriver->FilterCapture_CreatePin(FFilter, Format, FPin);
-    if (rc != 0 || FPin == 0) {
-        SetError(rc != 0 ? rc : KS_NO_PIN, "Unable to create KS pin on filter");
+    // Only the pin counts, as for playback.
+    FDriver->FilterCapture_CreatePin(FFilter, Format, FPin);
+    if (FPin == 0) {
+        SetError(KS_NO_PIN, "Unable to create KS pin on filter");
         return fail();
     }
     FFormat = Format;
@@ -73,7 +78,10 @@ bool TRecorder_KS::OpenDevice(const std::string& Device, const TWaveFormatExtens
     FOverlapped.assign(static_cast<size_t>(PacketCount), TKSOverlapped{});
     FData.assign(static_cast<size_t>(PacketCount), std::vector<uint8_t>(FPacketBytes, 0));
     FCompleted.assign(static_cast<size_t>(PacketCount), false);
-    FNextPacket = 0;
+    FQueued.assign(static_cast<size_t>(PacketCount), false);
+    FOrder.assign(static_cast<size_t>(PacketCount), 0);
+    FOrderHead = 0;
+    FOrderCount = 0;
     for (int i = 0; i < PacketCount; ++i) {
         TKSStreamHeader& header = FHeaders[static_cast<size_t>(i)];
         header.FrameExtent = FPacketBytes;
@@ -90,8 +98,13 @@ bool TRecorder_KS::OpenDevice(const std::string& Device, const TWaveFormatExtens
 bool TRecorder_KS::Submit(int Index) {
     TKSStreamHeader& header = FHeaders[static_cast<size_t>(Index)];
     header.DataUsed = 0;
-    return Check(FDriver->Pin_ReadData(FPin, header, FOverlapped[static_cast<size_t>(Index)]),
-                 "Unable to write packet to KS pin");
+    if (!Check(FDriver->Pin_ReadData(FPin, header, FOverlapped[static_cast<size_t>(Index)]),
+               "Unable to write packet to KS pin"))
+        return false;
+    FQueued[static_cast<size_t>(Index)] = true;
+    FOrder[(FOrderHead + FOrderCount) % FOrder.size()] = Index;
+    ++FOrderCount;
+    return true;
 }
 
 void TRecorder_KS::Execute() {
@@ -115,8 +128,7 @@ void TRecorder_KS::Execute() {
         if (event == EvStop) {
             SetRunState(StateStopped);
             FDeferred.clear();
-            std::fill(FCompleted.begin(), FCompleted.end(), false);
-            FNextPacket = 0;
+            // The pin completes every header it holds; they come back as packet events.
             Check(FDriver->Pin_SetState(FPin, KSState::Stop), "Unable to stop KS pin");
         } else if (event == EvRun) {
             const int previous = FRunState;
@@ -124,22 +136,26 @@ void TRecorder_KS::Execute() {
             Check(FDriver->Pin_SetState(FPin, KSState::Run), "Unable to run KS pin");
             if (previous == StateStopped) {
                 ResetPace();
-                std::fill(FCompleted.begin(), FCompleted.end(), false);
-                FNextPacket = 0;
-                for (int i = 0; i < FPacketCount && go; ++i) go = Submit(i);
+                // Headers whose completion is still to be taken are queued again when it is.
+                for (int i = 0; i < FPacketCount && go; ++i) {
+                    if (!FQueued[static_cast<size_t>(i)]) go = Submit(i);
+                }
             }
-        } else if (event >= EvFirstPacket) {
-            FCompleted[static_cast<size_t>(event - EvFirstPacket)] = true;
-            while (go && FCompleted[static_cast<size_t>(FNextPacket)]) {
-                const int index = FNextPacket;
+        } else if (event >= EvFirstPacket && event < EvFirstPacket + FPacketCount) {
+            const auto completed = static_cast<size_t>(event - EvFirstPacket);
+            if (FQueued[completed]) FCompleted[completed] = true;
+            while (go && FOrderCount > 0 && FCompleted[static_cast<size_t>(FOrder[FOrderHead])]) {
+                const int index = FOrder[FOrderHead];
+                FOrderHead = (FOrderHead + 1) % FOrder.size();
+                --FOrderCount;
                 FCompleted[static_cast<size_t>(index)] = false;
-                FNextPacket = (FNextPacket + 1) % FPacketCount;
+                FQueued[static_cast<size_t>(index)] = false;
                 TKSStreamHeader& header = FHeaders[static_cast<size_t>(index)];
                 if (header.DataUsed > 0) {
                     CountCaptured(header.DataUsed);
                     DeliverData(header.Data, header.DataUsed);
                 }
-                // A stopped pin has dropped its queue; the next run queues every header again.
+                // Stopped: the next run queues it again.
                 if (FRunState != StateRunning) continue;
                 if (PaceDelayMs() > 0) {
                     FDeferred.push_back(index);

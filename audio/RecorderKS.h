@@ -33,9 +33,14 @@ private:
     // Headers held back while the device runs ahead of the clock.
     std::vector<int> FDeferred;
     // Packets come back in the order they were queued, but a late thread may find several
-    // signalled at once: they are handed out in queue order, not by event index.
+    // signalled at once: they are handed out in queue order (the ring of queued headers), not
+    // by event index. A header stays queued until its completion has been taken, also across
+    // a stop (the pin completes what it held), so it is never queued twice.
     std::vector<bool> FCompleted;
-    int FNextPacket = 0;
+    std::vector<bool> FQueued;
+    std::vector<int> FOrder;
+    size_t FOrderHead = 0;
+    size_t FOrderCount = 0;
 };
 
 }  // namespace kelvar

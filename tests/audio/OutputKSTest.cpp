@@ -99,6 +99,11 @@ public:
     int32_t Pin_SetState(TKSHandle, int32_t State) override {
         std::lock_guard<std::mutex> guard(Lock);
         States.push_back(State);
+        // A stop completes every queued packet before it returns.
+        if (State == KSState::Stop) {
+            for (auto* overlapped : Pending) overlapped->Signal();
+            Pending.clear();
+        }
         return 0;
     }
     void Pin_ClosePin(TKSHandle) override { ++PinsClosed; }
@@ -216,6 +221,12 @@ TEST_F(OutputKSTest, ResetWhileRunningRequeuesEveryPacket) {
     ASSERT_TRUE(WaitUntil([&] { return Driver->WrittenCount() == 10; }));
     EXPECT_EQ(Driver->StatesSeen(), (std::vector<int32_t>{KSState::Run, KSState::Stop, KSState::Run}));
     EXPECT_EQ(out.GetState(), OutputState::Running);
+    // The packets a stop hands back are refilled once by the run that follows, not twice.
+    out.Stop();
+    out.Run();
+    ASSERT_TRUE(WaitUntil([&] { return Driver->WrittenCount() == 15; }));
+    out.Shutdown();
+    EXPECT_EQ(Driver->WrittenCount(), 15u);
 }
 
 TEST_F(OutputKSTest, BlockMisalignedDeliveriesAreErrors) {
