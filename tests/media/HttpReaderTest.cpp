@@ -303,16 +303,20 @@ TEST(HttpMp3, IcyStreamGivesAudioAndStreamTitles) {
     const Bytes stream =
         WithIcyMetadata(mp3, 16000, {"StreamTitle='Artist - Song';StreamUrl='';", "", "StreamUrl='http://x';"});
     TLoopbackServer server([&](int fd, const std::string&, int) {
-        WaitRelease(server);
         SendAll(fd, "ICY 200 OK\r\nicy-name: Radio\r\nicy-br: 96\r\nicy-metaint: 16000\r\n\r\n");
+        WaitRelease(server);
         SendAll(fd, stream.data(), stream.size());
     });
     TDecoder_mp3PRO decoder;
     ASSERT_TRUE(decoder.Open(server.Url("/live")));
     EXPECT_FALSE(decoder.IsSeekable());
-    // A level goes out only once a read found nothing: the server holds back until one did.
+    // A level goes out only when a read finds the pre-buffer filling (it is off until the headers
+    // are in): the body is held back until one did, or a fast stream would never show one.
     std::vector<IMetaDataPtr> early;
-    decoder.Decode(nullptr, [&](const IMetaDataPtr& e) { early.push_back(e); });
+    ASSERT_TRUE(WaitFor([&] {
+        decoder.Decode(nullptr, [&](const IMetaDataPtr& e) { early.push_back(e); });
+        return !early.empty();
+    }));
     server.Release = true;
     TDecoded out = DecodeAll(decoder);
     out.Events.insert(out.Events.begin(), early.begin(), early.end());

@@ -90,7 +90,7 @@ std::vector<int16_t> Tone(int rate, int channels, int ms, double hz, double ampl
 
 Bytes ToBytes(const std::vector<int16_t>& samples) {
     Bytes b(samples.size() * 2);
-    std::memcpy(b.data(), samples.data(), b.size());
+    if (!b.empty()) std::memcpy(b.data(), samples.data(), b.size());  // empty vectors' data() may be null
     return b;
 }
 
