@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "audio/PacketLayout.h"
 #include "audio/AudioFormat.h"
 #include "audio/EventSet.h"
 
@@ -63,10 +64,10 @@ public:
     static constexpr int EvReset = 5;
     static constexpr int ControlEvents = 6;
 
-    static constexpr int MinPackets = 3;
-    static constexpr int MaxPackets = 20;
-    static constexpr int MinPacketMs = 5;
-    static constexpr int MaxPacketMs = 50;
+    static constexpr int MinPackets = MinDevicePackets;
+    static constexpr int MaxPackets = MaxDevicePackets;
+    static constexpr int MinPacketMs = MinDevicePacketMs;
+    static constexpr int MaxPacketMs = MaxDevicePacketMs;
     static constexpr int ErrorScoreLimit = 100;
 
     TOutput();

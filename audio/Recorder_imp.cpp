@@ -14,14 +14,7 @@ TRecorder::TRecorder() = default;
 TRecorder::~TRecorder() { Close(); }
 
 bool TRecorder::Open(const std::string& Device, const TWaveFormatExtensible& Format, int PacketMs, int PacketCount) {
-    char text[96];
-    if (PacketCount < MinPackets || PacketCount > MaxPackets) {
-        std::snprintf(text, sizeof(text), "Allowed packet count is %d - %d ", MinPackets, MaxPackets);
-        SetError(E_INVALIDARG, text);
-        return false;
-    }
-    if (PacketMs < MinPacketMs || PacketMs > MaxPacketMs) {
-        std::snprintf(text, sizeof(text), "Allowed packet duration is %d ms - %d ms", MinPacketMs, MaxPacketMs);
+    if (const std::string text = PacketLayoutError(PacketCount, PacketMs); !text.empty()) {
         SetError(E_INVALIDARG, text);
         return false;
     }

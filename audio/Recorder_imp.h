@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "audio/PacketLayout.h"
 #include "audio/AudioFormat.h"
 #include "audio/EventSet.h"
 #include "audio/Output_imp.h"
@@ -28,10 +29,10 @@ public:
     static constexpr int EvRun = 3;
     static constexpr int EvFirstPacket = 4;
 
-    static constexpr int MinPackets = 3;
-    static constexpr int MaxPackets = 20;
-    static constexpr int MinPacketMs = 5;
-    static constexpr int MaxPacketMs = 50;
+    static constexpr int MinPackets = MinDevicePackets;
+    static constexpr int MaxPackets = MaxDevicePackets;
+    static constexpr int MinPacketMs = MinDevicePacketMs;
+    static constexpr int MaxPacketMs = MaxDevicePacketMs;
 
     // Run states of the thread.
     static constexpr int StateStopped = 0;
