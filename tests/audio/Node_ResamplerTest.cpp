@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "audio/ACMConvert.h"
@@ -168,6 +170,27 @@ TEST(Resampler, ANewInputFormatReopensTheStream) {
     chain.Sink->Blocks.clear();
     chain.Push(stereo48, 0, 50);
     EXPECT_NEAR(double(chain.Sink->Bytes()), 88200.0, 200.0);
+}
+
+TEST(Resampler, SeekDropsWhatTheConverterHeld) {
+    TChain chain(std::make_unique<TNode_Resampler>(), MakePcmFormat(22050, 1, 16));
+    // A loud block ending in half a sample: the converter holds that byte and the tail of the
+    // tone in its filter.
+    auto loud = MonoTone(22050, 100, 20000, 441);
+    loud.push_back(0x7f);
+    chain.Filter->Push(loud.data(), static_cast<int>(loud.size()), 0);
+    ASSERT_GT(chain.Sink->Bytes(), 0u);
+
+    chain.Filter->Seek(5000);
+    chain.Sink->Blocks.clear();
+    std::vector<uint8_t> silence(2205 * 2, 0);  // 100 ms
+    chain.Filter->Push(silence.data(), static_cast<int>(silence.size()), 5000);
+    const auto out = chain.Sink->Joined();
+    ASSERT_FALSE(out.empty());
+    EXPECT_EQ(out.size() % 4, 0u);
+    EXPECT_EQ(std::count(out.begin(), out.end(), uint8_t{0}), static_cast<std::ptrdiff_t>(out.size()))
+        << "nothing from before the seek comes out after it";
+    EXPECT_EQ(chain.Sink->Blocks.front().Time, 5000);
 }
 
 }  // namespace
