@@ -146,6 +146,15 @@ bool TSQLDelayedQueryThread::WaitForAll() {
             std::lock_guard<std::mutex> lock(FLock);
             if (Idle()) return true;
             if (FWaitingForDatabase) return false;
+            if (onMain && FPendingSync && TSyncCall::IsRunning(FPendingSync)) {
+                // Called from this queue's own callback, which runs here: its statement has run,
+                // but the item ends only when we return, and nothing behind it can run before.
+                if (FQueue.empty()) return true;
+                LogMessage("Delayed queries: waiting for the queue from its own callback; " +
+                               std::to_string(FQueue.size()) + " item(s) still queued",
+                           LogSource, LogKind::Warning);
+                return false;
+            }
             if (onMain) pending = FPendingSync;
         }
         if (onMain) {

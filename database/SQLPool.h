@@ -152,7 +152,8 @@ public:
     virtual bool Cancel(int id) = 0;
     // On the main thread: waits until every queued item has run, running this queue's
     // synchronised callbacks meanwhile. False when the worker is waiting for a lost database
-    // to come back (the items stay queued).
+    // to come back (the items stay queued), or when called from one of this queue's own
+    // synchronised callbacks while items are still queued behind it.
     virtual bool WaitForAll() = 0;
     // Drops every queued item.
     virtual void Clear() = 0;

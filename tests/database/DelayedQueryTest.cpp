@@ -197,6 +197,27 @@ TEST_F(DelayedQueryTest, WaitForAllWaitsForTheRunningItem) {
     opener.join();
 }
 
+TEST_F(DelayedQueryTest, WaitForAllFromTheQueuesOwnCallbackDoesNotHang) {
+    IDelayedQueryPtr q = PoolNewDelayedQuery();
+    std::vector<int> answers;  // 1 true, 0 false
+    auto rec = std::make_shared<TExecRecorder>();
+    rec->Hook = [&](int) { answers.push_back(q->WaitForAll() ? 1 : 0); };
+    q->ExecSQL(InsertHistory(), {"1"}, rec, true);
+    EXPECT_TRUE(q->WaitForAll());
+    // With an item behind the callback's own, that item can't run before the callback returns.
+    TGate gate;
+    auto blocker = std::make_shared<TExecRecorder>();
+    blocker->Hook = [&](int) { gate.Pass(); };
+    q->ExecSQL(InsertHistory(), {"2"}, blocker, false);
+    gate.WaitEntered();
+    q->ExecSQL(InsertHistory(), {"3"}, rec, true);
+    q->ExecSQL(InsertHistory(), {"4"}, nullptr, false);
+    gate.Release();
+    EXPECT_TRUE(q->WaitForAll());
+    EXPECT_EQ(answers, (std::vector<int>{1, 0}));
+    EXPECT_EQ(History(), (std::vector<std::string>{"1", "2", "3", "4"}));
+}
+
 TEST_F(DelayedQueryTest, TheEndOfAQueueRunsItsQueuedStatements) {
     auto rec = std::make_shared<TExecRecorder>();
     std::atomic<bool> queryAnswered{false};
@@ -261,6 +282,34 @@ TEST_F(DelayedQueryTest, AQueueReleasedInItsOwnCallbackDoesNotBlockNorLoseItsSta
     waitForRows(6);
     EXPECT_EQ(History(), (std::vector<std::string>{"0", "1", "1b", "1c", "2", "2b"}));
     EXPECT_EQ(Log->Count("not run at shutdown"), 0);
+}
+
+TEST_F(DelayedQueryTest, AQueueWhoseCallbackWaitsForTheMainThreadGoesWithoutBlocking) {
+    // A main loop that tells when something was posted to it.
+    struct TCountingLoop : TPlainMainLoop {
+        std::atomic<int> Posted{0};
+        bool Post(std::function<void()> call) override {
+            bool posted = TPlainMainLoop::Post(std::move(call));
+            ++Posted;
+            return posted;
+        }
+    };
+    auto loop = std::make_shared<TCountingLoop>();
+    SetMainThreadDispatcher(loop);
+    auto rec = std::make_shared<TExecRecorder>();
+    {
+        IDelayedQueryPtr q = PoolNewDelayedQuery();
+        q->ExecSQL(InsertHistory(), {"1"}, rec, true);
+        q->ExecSQL(InsertHistory(), {"2"}, nullptr, false);
+        // The worker now waits for the main thread, which is here and runs nothing.
+        while (loop->Posted == 0) std::this_thread::yield();
+    }
+    EXPECT_EQ(History(), (std::vector<std::string>{"1", "2"}));
+    // The owner is gone: the posted callback is not delivered any more.
+    loop->ProcessPending();
+    EXPECT_TRUE(rec->Events.empty());
+    EXPECT_EQ(Log->Count("not run at shutdown"), 0);
+    SetMainThreadDispatcher(Loop);
 }
 
 TEST_F(DelayedQueryTest, QueuesOfSeveralThreadsKeepTheirOwnOrder) {

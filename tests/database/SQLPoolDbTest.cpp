@@ -100,8 +100,12 @@ TEST_F(SQLPoolDbTest, LiveResultsTakeNewIdsFromTheTableGenerator) {
 }
 
 TEST_F(SQLPoolDbTest, ReadOnlyAndGeneratorlessResultsRefuseNewRows) {
+    PoolExecSQL("INSERT INTO queuelist (ID, songID) VALUES (1, 5)");
     IDatasetPtr ro = PoolQuery("SELECT * FROM queuelist", {}, true);
     EXPECT_THROW(ro->Append(), EDatabaseError);
+    ASSERT_FALSE(ro->IsEmpty());
+    EXPECT_THROW(ro->Edit(), EDatabaseError);
+    EXPECT_EQ(ro->GetDataSet()->GetState(), dsBrowse);
 
     IDatasetPtr live = PoolQuery("SELECT * FROM nogen", {}, false);
     EXPECT_THROW(live->Append(), EDLEngineError);
@@ -146,6 +150,14 @@ TEST_F(SQLPoolDbTest, ResultsOfOtherThreadsAndAClosedPoolKeepWorking) {
     held->Next();
     EXPECT_EQ(held->GetFieldValue("ID").AsInteger(), 2);
     EXPECT_EQ(held->GetConnection()->ExecSQL("DELETE FROM songlist WHERE ID = 3", {}), 1);
+
+    // A result that alone holds its connection: letting it go closes the open cursor first,
+    // then the connection, without a complaint.
+    std::weak_ptr<ISQLConnection> connection = fromThread->GetConnection();
+    fromThread->First();
+    fromThread.reset();
+    EXPECT_TRUE(connection.expired());
+    EXPECT_EQ(Log->Count("failed"), 0) << ::testing::PrintToString(Log->Lines());
 }
 
 }  // namespace

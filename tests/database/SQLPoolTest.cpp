@@ -131,6 +131,16 @@ TEST(TableNameTest, TakesTheWordAfterFrom) {
     EXPECT_EQ(TableNameOfSQL("SELECT 1"), "");
 }
 
+TEST(DataSetWrapperTest, OpenSQLNeedsAQuery) {
+    TSQLDirDataSetWrapper wrapper(nullptr, std::make_unique<TDLStoredProc>());
+    try {
+        wrapper.OpenSQL("SELECT * FROM songlist", {}, true);
+        FAIL();
+    } catch (const ESQLPoolError& e) {
+        EXPECT_STREQ(e.what(), "DataSet does not support SQL queries");
+    }
+}
+
 class PoolManagerTest : public ::testing::Test {
 protected:
     void SetUp() override { Doc = TConfigDoc_XML::Create(""); }
@@ -214,6 +224,85 @@ TEST_F(PoolManagerTest, UnknownDriverLeavesThePoolWithoutDialect) {
         FAIL();
     } catch (const ESQLPoolError& e) {
         EXPECT_STREQ(e.what(), "Pool type not supported");
+    }
+}
+
+TEST_F(PoolManagerTest, DriversSelectDialectServerTypeAndWriteConnection) {
+    struct TCase {
+        std::string Driver;
+        TSQLDriverType Type;
+        int ServerType;  // -1: no server type for this dialect
+        bool Transactions;
+    };
+    const TCase cases[] = {
+        {"mysql", dtMySQL, stMySQL, false},
+        {"PostgreSQL", dtPostgreSQL, stPostgreSQL, true},
+        {"MSSQL", dtMSSQL, stSQLServer, false},
+        {"ado", dtADO, stSQLServer, false},
+        {"Firebird", dtFirebird, stFirebird, true},
+        {"SQLite", dtSQLite, -1, false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Driver);
+        TSQLDirPoolManager m;
+        m.Driver = c.Driver;
+        m.Host = "db1";
+        m.ServerMode = "SERVER";
+        m.Open();
+        EXPECT_EQ(SQLDriverType.load(), c.Type);
+        EXPECT_EQ(m.Driver, UpperCase(c.Driver));
+        ISQLPoolPtr pool = GetCurrentSQLPool();
+        if (c.ServerType < 0) {
+            try {
+                pool->NewConnection();
+                ADD_FAILURE();
+            } catch (const ESQLPoolError& e) {
+                EXPECT_STREQ(e.what(), "Pool type not supported");
+            }
+            continue;
+        }
+        auto conn = std::dynamic_pointer_cast<TSQLDirConnection>(pool->NewConnection());
+        ASSERT_NE(conn, nullptr);
+        TDLDatabase& db = conn->GetDatabase();
+        EXPECT_EQ(db.GetServerType(), c.ServerType);
+        EXPECT_EQ(db.GetRemoteDatabase(), "db1:KelvarDB");
+        EXPECT_EQ(db.Params.Values("AUTOCOMMIT"), c.Transactions ? "true" : "");
+        // Without transactions a batch of writes goes over the calling thread's connection,
+        // and the transaction calls touch nothing (no server is reached here).
+        if (!c.Transactions) {
+            ISQLConnectionPtr w = PoolGetWriteConnection();
+            EXPECT_EQ(w, PoolGetConnection());
+            w->StartTransaction();
+            w->Commit();
+            w->Rollback();
+            EXPECT_FALSE(std::dynamic_pointer_cast<TSQLDirConnection>(w)->GetDatabase().GetConnected());
+        }
+        m.Close();
+    }
+}
+
+TEST_F(PoolManagerTest, OnlyTheDialectsMarkerCountsAsALostConnection) {
+    TSQLDirPoolManager m;
+    m.Driver = "FIREBIRD";
+    m.Open();
+    auto conn = std::dynamic_pointer_cast<TSQLDirConnection>(GetCurrentSQLPool()->NewConnection());
+    ASSERT_NE(conn, nullptr);
+    struct TCase {
+        TSQLDriverType Type;
+        std::string Message;
+        bool Swallowed;
+    };
+    const TCase cases[] = {
+        {dtMySQL, "Lost connection to MySQL server during query", true},
+        {dtMySQL, "MySQL server has gone away", false},
+        {dtPostgreSQL, "server said: NO CONNECTION to the server", true},
+        {dtPostgreSQL, "lost connection", false},
+        {dtFirebird, "lost connection", false},
+        {dtMSSQL, "no connection", false},
+    };
+    for (const TCase& c : cases) {
+        SQLDriverType = c.Type;
+        EXPECT_EQ(conn->HandleError(std::runtime_error(c.Message)), c.Swallowed) << c.Message;
     }
 }
 
