@@ -27,6 +27,10 @@ std::string Lower(std::string Text) {
     return Text;
 }
 
+// A fade's level is a depth in percent; a song's settings may hold anything, and a depth
+// outside 0..100 would turn the gain negative or amplify.
+int FadeDepth(int32_t Level) { return std::clamp<int32_t>(Level, 0, 100); }
+
 // The 64-bit times travel as their low 32 bits.
 int32_t Low32(int64_t Value) { return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(Value))); }
 
@@ -267,7 +271,7 @@ bool TKelvarPlayer::LoadSong(const ISongInfoPtr& Song) {
     if (FSettings.Start > 0) Seek(Low32(FSettings.Start));
     if (FSettings.FadeIn.Enabled == 1) {
         FVolControl->SetCurve(FSettings.FadeIn.Curve);
-        FVolControl->StartFade(FadeKind::In, FSettings.FadeIn.Level, FSettings.FadeIn.Time);
+        FVolControl->StartFade(FadeKind::In, FadeDepth(FSettings.FadeIn.Level), FSettings.FadeIn.Time);
     }
     return result;
 }
@@ -335,7 +339,8 @@ void TKelvarPlayer::ApplySettings() {
     if (FGainControl) Channel->Volume->RemoveVolControl(FGainControl);
     if (FSettings.Gain != 0) {
         FGainControl = Channel->Volume->AddVolControl();
-        FGainControl->SetVolume(255 + FSettings.Gain);
+        // Never below silence (a negative volume would invert the signal).
+        FGainControl->SetVolume(static_cast<int>(std::clamp<int64_t>(int64_t{255} + FSettings.Gain, 0, INT32_MAX)));
     }
     Channel->FadeTrigger->FEnabled = FSettings.XFadeMode == XFadeModes::Detect;
     Channel->FadeTrigger->FTriggerLevel = -FSettings.XFadeLevel;
@@ -371,6 +376,9 @@ void TKelvarPlayer::Stop() {
 
 void TKelvarPlayer::QueueMarkers() {
     TGuard guard(FLock);
+    // The events were dropped (load, seek, new settings): a fade to the next song may be
+    // queued again.
+    FEndFadeQueued = false;
     TPlayer::QueueMarkers();
     // With level detection a fade point counted from the end is left to the fade trigger.
     if (FSettings.FadeOut.Enabled == 1 && (FSettings.Fade > 0 || FSettings.XFadeMode != XFadeModes::Detect)) {
@@ -412,7 +420,7 @@ void TKelvarPlayer::OnMeta(IMetaData& Meta) {
             case PlayerEvent::FadeOut:
                 if (FSettings.FadeOut.Enabled == 1 && FVolControl->GetFadeKind() != FadeKind::Out) {
                     FVolControl->SetCurve(FSettings.FadeOut.Curve);
-                    FVolControl->StartFade(FadeKind::Out, FSettings.FadeOut.Level, FSettings.FadeOut.Time);
+                    FVolControl->StartFade(FadeKind::Out, FadeDepth(FSettings.FadeOut.Level), FSettings.FadeOut.Time);
                     // The fade cuts the song; it never lengthens one already cut shorter.
                     const int64_t end = GetPosition() + FSettings.FadeOut.Time + 100;
                     if (FSettings.End <= 0 || end < FSettings.End) FSettings.End = end;
@@ -445,6 +453,10 @@ int64_t TKelvarPlayer::DoGetDuration() {
 void TKelvarPlayer::OnEnd() {
     TGuard guard(FLock);
     if (GetPosition() > 0 && GetDuration() > 0) {
+        // The gap killer reports a long gap after every block: queue one fade, not one
+        // start of the next song per block.
+        if (FEndFadeQueued) return;
+        FEndFadeQueued = true;
         FadeToNext();
     } else {
         TPlayer::OnEnd();

@@ -133,6 +133,7 @@ private:
     int FStartLatch = 0;
     TVolControl* FGainControl = nullptr;
     bool FLoadingSong = false;
+    bool FEndFadeQueued = false;  // OnEnd has queued its fade to the next song
 };
 
 }  // namespace kelvar

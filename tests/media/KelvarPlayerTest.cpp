@@ -204,6 +204,7 @@ public:
         return n;
     }
     using TKelvarPlayer::FVolControl;
+    using TKelvarPlayer::OnEnd;
 
 protected:
     void OnMeta(IMetaData& Meta) override {
@@ -429,6 +430,64 @@ TEST_F(KelvarPlayer, ManualFades) {
     deck.FadeOutAndPause();
     ASSERT_TRUE(PullUntil(deck.Channel->GetOutput(), [&] { return deck.GetState() == DeckState::Ready; }));
     EXPECT_NEAR(deck.GetPosition(), 3100, 30);
+}
+
+// A song's settings may hold any number: a gain or fade level out of range must neither invert
+// nor amplify the signal.
+TEST_F(KelvarPlayer, OutOfRangeGainAndFadeLevelsStayWithinSilenceAndFullLevel) {
+    struct Case {
+        const char* xfade;
+        int untilMs;  // the span looked at, from the start
+        int maxPeak;
+    };
+    const Case cases[] = {
+        {"&xf=0&ge=0&fie=0&gl=-1000", 500, 0},
+        {"&xf=0&ge=0&foe=0&fie=1&fit=2000&fil=1000", 50, 2000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.xfade);
+        TTestDeck deck;
+        deck.SetDefaultSettings(&DefaultSongSettings);
+        ASSERT_TRUE(deck.LoadSong(Song(Loud(1000), c.xfade)));
+        Decoded(deck);
+        deck.Play();
+        int peak = 0;
+        ASSERT_TRUE(PullUntil(deck.Channel->GetOutput(), [&] { return deck.GetPosition() >= c.untilMs; },
+                              [&](const int16_t* samples, int count, TStreamTime time) {
+                                  if (time >= c.untilMs) return;
+                                  for (int i = 0; i < count; ++i) peak = std::max(peak, std::abs(int{samples[i]}));
+                              }));
+        EXPECT_LE(peak, c.maxPeak);
+    }
+}
+
+// The gap killer reports a long gap after every block it processes; the song fades to the next
+// once, and a seek lets it do so again.
+TEST_F(KelvarPlayer, RepeatedGapReportsStartTheNextSongOnce) {
+    TTestDeck deck;
+    deck.SetDefaultSettings(&DefaultSongSettings);
+    ASSERT_TRUE(deck.LoadSong(Song(Loud(8000), "&xf=0&foe=0&fie=0")));
+    std::atomic<int> next{0};
+    deck.OnNextSong = [&](TKelvarPlayer&) { ++next; };
+    deck.Play();
+    ASSERT_TRUE(PullUntil(deck.Channel->GetOutput(), [&] { return deck.GetPosition() >= 200; }));
+    auto reportGaps = [&] {
+        std::lock_guard<std::recursive_mutex> guard(deck.GetLock());
+        for (int i = 0; i < 3; ++i) deck.OnEnd();
+    };
+    reportGaps();
+    ASSERT_TRUE(PullUntil(deck.Channel->GetOutput(), [&] { return next.load() > 0; }));
+    ASSERT_TRUE(PullUntil(deck.Channel->GetOutput(), [&] { return deck.GetPosition() >= 2500; }));
+    EXPECT_EQ(next.load(), 1);
+    EXPECT_EQ(deck.Count(PlayerEvent::StartNext), 1);
+
+    deck.Seek(0);
+    deck.Play();
+    ASSERT_TRUE(PullUntil(deck.Channel->GetOutput(), [&] { return deck.GetPosition() >= 200; }));
+    reportGaps();
+    ASSERT_TRUE(PullUntil(deck.Channel->GetOutput(), [&] { return next.load() > 1; }));
+    ASSERT_TRUE(PullUntil(deck.Channel->GetOutput(), [&] { return deck.GetPosition() >= 2500; }));
+    EXPECT_EQ(next.load(), 2);
 }
 
 // Two decks through the mixer: deck A's start-next event starts deck B, as the automation does.

@@ -64,6 +64,10 @@ TEST_F(Player, PlaysFileToItsEndEventAndStaysLoaded) {
     EXPECT_EQ(player.GetChannels(), 2);
     EXPECT_EQ(player.GetRate(), 44100);
     EXPECT_TRUE(player.IsSeekable());
+    // Decoded to its end while paused: still unfinished until the end event fires.
+    ASSERT_TRUE(WaitFor([&] { return player.IsEndOfStream(); }));
+    EXPECT_FALSE(player.IsFinished());
+    EXPECT_EQ(player.EndEvents.load(), 0);
     // Loading does not play.
     EXPECT_EQ(player.Channel->GetMixMode() & MixMode::Playing, 0);
     player.Play();
