@@ -156,6 +156,60 @@ std::string PictureToWrite(const IValueList& info, std::string& baseName) {
 
 bool OverlayValue(const IValueList& info) { return Upper(info.GetValue("Overlay")) == "YES"; }
 
+// The values every Kelvar tag format carries under the same names; BPM, song type, overlay and
+// pictures differ between the formats and stay with each provider.
+template <class TTag>
+TTagValues CommonTagValues(TTag& source) {
+    TTagValues tag;
+    tag.Artist = source.Artist();
+    tag.Title = source.Title();
+    tag.Album = source.Album();
+    tag.Year = source.Year();
+    tag.Genre = source.Genre();
+    tag.Info = source.Comment();
+    tag.TrackNo = source.TrackNo();
+    tag.Label = source.Publisher();
+    tag.PLine = source.PLine();
+    tag.Composer = source.Composer();
+    tag.ISRC = source.ISRC();
+    tag.Catalog = source.Catalog();
+    tag.UPC = source.UPC();
+    tag.FeeAgency = source.FeeAgency();
+    tag.Website = source.ArtistURL();
+    tag.BuyCD = source.BuyURL();
+    tag.Lyrics = source.Lyrics();
+    tag.XFade = source.XFade();
+    tag.Mood = source.Mood();
+    tag.Rating = source.Rating();
+    tag.SongRights = source.SongRights();
+    return tag;
+}
+
+template <class TTag>
+void SetCommonTagValues(TTag& tag, IValueList& info) {
+    tag.SetArtist(info.GetValue("artist"));
+    tag.SetTitle(info.GetValue("title"));
+    tag.SetAlbum(info.GetValue("album"));
+    tag.SetYear(info.GetValue("albumyear"));
+    tag.SetGenre(info.GetValue("genre"));
+    tag.SetComment(info.GetValue("info"));
+    tag.SetTrackNo(LenientInt(info.GetValue("trackno")));
+    tag.SetPublisher(info.GetValue("label"));
+    tag.SetPLine(info.GetValue("pline"));
+    tag.SetComposer(info.GetValue("composer"));
+    tag.SetISRC(info.GetValue("ISRC"));
+    tag.SetCatalog(info.GetValue("catalog"));
+    tag.SetUPC(info.GetValue("UPC"));
+    tag.SetFeeAgency(info.GetValue("feeagency"));
+    tag.SetArtistURL(info.GetValue("website"));
+    tag.SetBuyURL(info.GetValue("buycd"));
+    tag.SetLyrics(info.GetValue("lyrics"));
+    tag.SetXFade(info.GetValue("xfade"));
+    tag.SetMood(info.GetValue("Mood"));
+    tag.SetRating(LenientInt(info.GetValue("Rating")));
+    tag.SetSongRights(info.GetValue("SongRights"));
+}
+
 }  // namespace
 
 std::string SongInfoExtension(const std::string& fileName) {
@@ -205,29 +259,8 @@ bool TMP3InfoProvider::ReadInfo(const std::string& fileName, IValueList& info) {
 
     TID3v2KelvarTag& v2 = mpeg.ID3v2();
     if (v2.Exists) {
-        TTagValues tag;
-        tag.Artist = v2.Artist();
-        tag.Title = v2.Title();
-        tag.Album = v2.Album();
-        tag.Year = v2.Year();
-        tag.Genre = v2.Genre();
-        tag.Info = v2.Comment();
-        tag.TrackNo = v2.TrackNo();
-        tag.Label = v2.Publisher();
-        tag.PLine = v2.PLine();
-        tag.Composer = v2.Composer();
-        tag.ISRC = v2.ISRC();
-        tag.Catalog = v2.Catalog();
-        tag.UPC = v2.UPC();
-        tag.FeeAgency = v2.FeeAgency();
-        tag.Website = v2.ArtistURL();
-        tag.BuyCD = v2.BuyURL();
-        tag.Lyrics = v2.Lyrics();
-        tag.XFade = v2.XFade();
+        TTagValues tag = CommonTagValues(v2);
         tag.BPM = static_cast<double>(v2.BPM());
-        tag.Mood = v2.Mood();
-        tag.Rating = v2.Rating();
-        tag.SongRights = v2.SongRights();
         tag.SongType = v2.SongType();
         tag.Overlay = v2.Overlay();
         tag.PicFile = v2.PicFile();
@@ -248,28 +281,8 @@ bool TMP3InfoProvider::WriteInfo(const std::string& fileName, IValueList& info) 
     tag.WriteVersion = ID3v2WriteVersion.load();
     tag.LoadFromFile(fileName);
     tag.FileName = fileName;
-    tag.SetArtist(info.GetValue("artist"));
-    tag.SetTitle(info.GetValue("title"));
-    tag.SetAlbum(info.GetValue("album"));
-    tag.SetYear(info.GetValue("albumyear"));
-    tag.SetGenre(info.GetValue("genre"));
-    tag.SetComment(info.GetValue("info"));
-    tag.SetTrackNo(LenientInt(info.GetValue("trackno")));
-    tag.SetPublisher(info.GetValue("label"));
-    tag.SetPLine(info.GetValue("pline"));
-    tag.SetComposer(info.GetValue("composer"));
-    tag.SetISRC(info.GetValue("ISRC"));
-    tag.SetCatalog(info.GetValue("catalog"));
-    tag.SetUPC(info.GetValue("UPC"));
-    tag.SetFeeAgency(info.GetValue("feeagency"));
-    tag.SetArtistURL(info.GetValue("website"));
-    tag.SetBuyURL(info.GetValue("buycd"));
-    tag.SetLyrics(info.GetValue("lyrics"));
-    tag.SetXFade(info.GetValue("xfade"));
+    SetCommonTagValues(tag, info);
     tag.SetBPM(LenientWholeBPM(info.GetValue("BPM")));
-    tag.SetMood(info.GetValue("Mood"));
-    tag.SetRating(LenientInt(info.GetValue("Rating")));
-    tag.SetSongRights(info.GetValue("SongRights"));
     tag.SetSongType(info.GetValue("songtype"));
     tag.SetOverlay(OverlayValue(info));
     std::string baseName;
@@ -287,29 +300,8 @@ bool TOggInfoProvider::ReadInfo(const std::string& fileName, IValueList& info) {
     if (!FileExists(fileName)) return false;
     TOggKelvarTag ogg;
     if (!ogg.LoadFromFile(fileName)) return false;
-    TTagValues tag;
-    tag.Artist = ogg.Artist();
-    tag.Title = ogg.Title();
-    tag.Album = ogg.Album();
-    tag.Year = ogg.Year();
-    tag.Genre = ogg.Genre();
-    tag.Info = ogg.Comment();
-    tag.TrackNo = ogg.TrackNo();
-    tag.Label = ogg.Publisher();
-    tag.PLine = ogg.PLine();
-    tag.Composer = ogg.Composer();
-    tag.ISRC = ogg.ISRC();
-    tag.Catalog = ogg.Catalog();
-    tag.UPC = ogg.UPC();
-    tag.FeeAgency = ogg.FeeAgency();
-    tag.Website = ogg.ArtistURL();
-    tag.BuyCD = ogg.BuyURL();
-    tag.Lyrics = ogg.Lyrics();
-    tag.XFade = ogg.XFade();
+    TTagValues tag = CommonTagValues(ogg);
     tag.BPM = ogg.BPM();
-    tag.Mood = ogg.Mood();
-    tag.Rating = ogg.Rating();
-    tag.SongRights = ogg.SongRights();
     tag.SongType = ogg.SongType();
     tag.Overlay = ogg.Overlay();
     tag.PicFile = ogg.PicFile();
@@ -327,28 +319,8 @@ bool TOggInfoProvider::WriteInfo(const std::string& fileName, IValueList& info) 
     TOggKelvarTag tag;
     tag.LoadFromFile(fileName);
     tag.FileName = fileName;
-    tag.SetArtist(info.GetValue("artist"));
-    tag.SetTitle(info.GetValue("title"));
-    tag.SetAlbum(info.GetValue("album"));
-    tag.SetYear(info.GetValue("albumyear"));
-    tag.SetGenre(info.GetValue("genre"));
-    tag.SetComment(info.GetValue("info"));
-    tag.SetTrackNo(LenientInt(info.GetValue("trackno")));
-    tag.SetPublisher(info.GetValue("label"));
-    tag.SetPLine(info.GetValue("pline"));
-    tag.SetComposer(info.GetValue("composer"));
-    tag.SetISRC(info.GetValue("ISRC"));
-    tag.SetCatalog(info.GetValue("catalog"));
-    tag.SetUPC(info.GetValue("UPC"));
-    tag.SetFeeAgency(info.GetValue("feeagency"));
-    tag.SetArtistURL(info.GetValue("website"));
-    tag.SetBuyURL(info.GetValue("buycd"));
-    tag.SetLyrics(info.GetValue("lyrics"));
-    tag.SetXFade(info.GetValue("xfade"));
+    SetCommonTagValues(tag, info);
     tag.SetBPM(LenientBPM(info.GetValue("BPM")));
-    tag.SetMood(info.GetValue("Mood"));
-    tag.SetRating(LenientInt(info.GetValue("Rating")));
-    tag.SetSongRights(info.GetValue("SongRights"));
     tag.SetSongType(info.GetValue("songtype"));
     tag.SetOverlay(OverlayValue(info));
     std::string baseName;
@@ -372,29 +344,8 @@ bool TWMAInfoProvider::ReadInfo(const std::string& fileName, IValueList& info) {
     if (!FileExists(fileName)) return false;
     TWMFTagKelvar wm;
     if (!wm.Open(fileName)) return false;
-    TTagValues tag;
-    tag.Artist = wm.Artist();
-    tag.Title = wm.Title();
-    tag.Album = wm.Album();
-    tag.Year = wm.Year();
-    tag.Genre = wm.Genre();
-    tag.Info = wm.Comment();
-    tag.TrackNo = wm.TrackNo();
-    tag.Label = wm.Publisher();
-    tag.PLine = wm.PLine();
-    tag.Composer = wm.Composer();
-    tag.ISRC = wm.ISRC();
-    tag.Catalog = wm.Catalog();
-    tag.UPC = wm.UPC();
-    tag.FeeAgency = wm.FeeAgency();
-    tag.Website = wm.ArtistURL();
-    tag.BuyCD = wm.BuyURL();
-    tag.Lyrics = wm.Lyrics();
-    tag.XFade = wm.XFade();
+    TTagValues tag = CommonTagValues(wm);
     tag.BPM = static_cast<double>(wm.BPM());
-    tag.Mood = wm.Mood();
-    tag.Rating = wm.Rating();
-    tag.SongRights = wm.SongRights();
     tag.SongType = FirstCharacter(wm.GetString("kelvarSongType"));
     tag.Overlay = wm.Overlay();
     tag.PicFile = wm.PicFile();
@@ -411,28 +362,8 @@ bool TWMAInfoProvider::WriteInfo(const std::string& fileName, IValueList& info) 
     if (!FileExists(fileName)) return false;
     TWMFTagKelvar tag;
     if (!tag.Open(fileName)) return false;
-    tag.SetArtist(info.GetValue("artist"));
-    tag.SetTitle(info.GetValue("title"));
-    tag.SetAlbum(info.GetValue("album"));
-    tag.SetYear(info.GetValue("albumyear"));
-    tag.SetGenre(info.GetValue("genre"));
-    tag.SetComment(info.GetValue("info"));
-    tag.SetTrackNo(LenientInt(info.GetValue("trackno")));
-    tag.SetPublisher(info.GetValue("label"));
-    tag.SetPLine(info.GetValue("pline"));
-    tag.SetComposer(info.GetValue("composer"));
-    tag.SetISRC(info.GetValue("ISRC"));
-    tag.SetCatalog(info.GetValue("catalog"));
-    tag.SetUPC(info.GetValue("UPC"));
-    tag.SetFeeAgency(info.GetValue("feeagency"));
-    tag.SetArtistURL(info.GetValue("website"));
-    tag.SetBuyURL(info.GetValue("buycd"));
-    tag.SetLyrics(info.GetValue("lyrics"));
-    tag.SetXFade(info.GetValue("xfade"));
+    SetCommonTagValues(tag, info);
     tag.SetBPM(LenientWholeBPM(info.GetValue("BPM")));
-    tag.SetMood(info.GetValue("Mood"));
-    tag.SetRating(LenientInt(info.GetValue("Rating")));
-    tag.SetSongRights(info.GetValue("SongRights"));
     tag.SetString("kelvarSongType", FirstCharacter(info.GetValue("songtype")));
     tag.SetOverlay(OverlayValue(info));
     std::string baseName;
