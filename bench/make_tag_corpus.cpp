@@ -2,7 +2,7 @@
 // comparison (half of each).
 //
 //   kelvar-tag-corpus FOLDER COUNT
-#include <vorbis/vorbisenc.h>
+#include "tests/common/OggVorbisEncoder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -79,63 +79,7 @@ Bytes MakeMp3(int index) {
 
 // One second of a tone in a mono Ogg Vorbis stream with the given comments.
 Bytes MakeOgg(const std::vector<std::string>& comments) {
-    vorbis_info vi;
-    vorbis_info_init(&vi);
-    vorbis_encode_init_vbr(&vi, 1, 44100, 0.1f);
-    vorbis_comment vc;
-    vorbis_comment_init(&vc);
-    for (const auto& c : comments) vorbis_comment_add(&vc, c.c_str());
-    vorbis_dsp_state vd;
-    vorbis_block vb;
-    vorbis_analysis_init(&vd, &vi);
-    vorbis_block_init(&vd, &vb);
-    ogg_stream_state os;
-    ogg_stream_init(&os, 1);
-    ogg_packet h0, h1, h2;
-    vorbis_analysis_headerout(&vd, &vc, &h0, &h1, &h2);
-    ogg_stream_packetin(&os, &h0);
-    ogg_stream_packetin(&os, &h1);
-    ogg_stream_packetin(&os, &h2);
-    Bytes out;
-    ogg_page og;
-    auto emit = [&] {
-        out.insert(out.end(), og.header, og.header + og.header_len);
-        out.insert(out.end(), og.body, og.body + og.body_len);
-    };
-    while (ogg_stream_flush(&os, &og)) emit();
-    const long total = 44100;
-    long done = 0;
-    bool eos = false;
-    while (!eos) {
-        const long n = std::min<long>(1024, total - done);
-        if (n > 0) {
-            float** buffer = vorbis_analysis_buffer(&vd, static_cast<int>(n));
-            for (long i = 0; i < n; ++i)
-                buffer[0][i] = 0.3f * static_cast<float>(std::sin(2 * M_PI * 440 * double(done + i) / 44100));
-            vorbis_analysis_wrote(&vd, static_cast<int>(n));
-            done += n;
-        } else {
-            vorbis_analysis_wrote(&vd, 0);
-        }
-        while (vorbis_analysis_blockout(&vd, &vb) == 1) {
-            vorbis_analysis(&vb, nullptr);
-            vorbis_bitrate_addblock(&vb);
-            ogg_packet op;
-            while (vorbis_bitrate_flushpacket(&vd, &op)) {
-                ogg_stream_packetin(&os, &op);
-                while (ogg_stream_pageout(&os, &og)) {
-                    emit();
-                    if (ogg_page_eos(&og)) eos = true;
-                }
-            }
-        }
-    }
-    ogg_stream_clear(&os);
-    vorbis_block_clear(&vb);
-    vorbis_dsp_clear(&vd);
-    vorbis_comment_clear(&vc);
-    vorbis_info_clear(&vi);
-    return out;
+    return kelvar::test::EncodeOggVorbisStream(kelvar::test::TOggEncoding{}, comments);
 }
 
 bool Write(const std::filesystem::path& path, const Bytes& bytes) {

@@ -1,5 +1,7 @@
 #include "TagFixtures.h"
 
+#include "common/OggVorbisEncoder.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -111,62 +113,11 @@ Bytes Mp3FramesWithXing(int count, uint32_t frames, uint32_t bytes) {
 }
 
 Bytes OggVorbisFile(double seconds, const std::vector<std::string>& comments, int serial) {
-    vorbis_info vi;
-    vorbis_info_init(&vi);
-    if (vorbis_encode_init_vbr(&vi, 1, 44100, 0.1f) != 0) throw std::runtime_error("vorbis_encode_init_vbr");
-    vorbis_comment vc;
-    vorbis_comment_init(&vc);
-    for (const auto& c : comments) vorbis_comment_add(&vc, c.c_str());
-    vorbis_dsp_state vd;
-    vorbis_block vb;
-    vorbis_analysis_init(&vd, &vi);
-    vorbis_block_init(&vd, &vb);
-    ogg_stream_state os;
-    ogg_stream_init(&os, serial);
-    ogg_packet h0, h1, h2;
-    vorbis_analysis_headerout(&vd, &vc, &h0, &h1, &h2);
-    ogg_stream_packetin(&os, &h0);
-    ogg_stream_packetin(&os, &h1);
-    ogg_stream_packetin(&os, &h2);
-    Bytes out;
-    ogg_page og;
-    auto emit = [&] {
-        out.insert(out.end(), og.header, og.header + og.header_len);
-        out.insert(out.end(), og.body, og.body + og.body_len);
-    };
-    while (ogg_stream_flush(&os, &og)) emit();
-    const long total = static_cast<long>(seconds * 44100);
-    long done = 0;
-    bool eos = false;
-    while (!eos) {
-        const long n = std::min<long>(1024, total - done);
-        if (n > 0) {
-            float** buffer = vorbis_analysis_buffer(&vd, static_cast<int>(n));
-            for (long i = 0; i < n; ++i) buffer[0][i] = 0.3f * std::sin(2 * M_PI * 440 * double(done + i) / 44100);
-            vorbis_analysis_wrote(&vd, static_cast<int>(n));
-            done += n;
-        } else {
-            vorbis_analysis_wrote(&vd, 0);
-        }
-        while (vorbis_analysis_blockout(&vd, &vb) == 1) {
-            vorbis_analysis(&vb, nullptr);
-            vorbis_bitrate_addblock(&vb);
-            ogg_packet op;
-            while (vorbis_bitrate_flushpacket(&vd, &op)) {
-                ogg_stream_packetin(&os, &op);
-                while (ogg_stream_pageout(&os, &og)) {
-                    emit();
-                    if (ogg_page_eos(&og)) eos = true;
-                }
-            }
-        }
-    }
-    ogg_stream_clear(&os);
-    vorbis_block_clear(&vb);
-    vorbis_dsp_clear(&vd);
-    vorbis_comment_clear(&vc);
-    vorbis_info_clear(&vi);
-    return out;
+    TOggEncoding encoding;
+    encoding.Frames = static_cast<long>(seconds * 44100);
+    encoding.Serial = serial;
+    encoding.VbrQuality = 0.1f;
+    return EncodeOggVorbisStream(encoding, comments);
 }
 
 int64_t DecodeOggSamples(const std::string& path) {
