@@ -1,0 +1,80 @@
+#include "core/playlist/PlaylistUtils.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <ctime>
+#include <numeric>
+#include <random>
+#include <vector>
+
+namespace kelvar {
+
+std::string SongDisplayName(const std::string& artist, const std::string& title) {
+    return JoinArtistTitle(artist, title);
+}
+
+int64_t TimeOfDayToMs(TDateTime time) {
+    int hour = 0, minute = 0, second = 0, msec = 0;
+    DecodeTime(time, hour, minute, second, msec);
+    return static_cast<int64_t>(hour) * 3600000 + minute * 60000 + second * 1000 + msec;
+}
+
+bool IsPlainFile(const std::string& name) {
+    if (name.find("://") != std::string::npos) return false;
+    if (name.size() < 4) return true;
+    std::string ext = name.substr(name.size() - 4);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::toupper(c); });
+    return ext != ".CDA";
+}
+
+std::string IntegerListToStr(const TIntegerList& list) {
+    std::string text;
+    for (int32_t value : list.Values()) {
+        if (!text.empty()) text += ',';
+        text += std::to_string(value);
+    }
+    return text;
+}
+
+TDateTime NowDateTime() {
+    using namespace std::chrono;
+    const auto now = system_clock::now();
+    const std::time_t t = system_clock::to_time_t(now);
+    const int ms = static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
+    std::tm local{};
+    localtime_r(&t, &local);
+    return EncodeDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+                          std::min(local.tm_sec, 59), ms);
+}
+
+void SortIDRange(double& after, double& before, double& step, int count, double greatest) {
+    if (before == 0) {
+        after = greatest + 1000;
+        before = after + (count + 1) * 1000.0;
+    }
+    if (before <= after) before = after + (count + 1) * 1000.0;
+    step = (before - after) / (count + 1);
+}
+
+void ShuffleSortIDs(IDataset& rows, const TProgressCallback& callback) {
+    rows.Last();  // fetch every row, so the count is the whole result's
+    const int count = rows.RecordCount();
+    TProgressHandler progress(static_cast<uint32_t>(count), "Shuffle...", callback);
+    std::vector<int> numbers(count);
+    std::iota(numbers.begin(), numbers.end(), 1);
+    static thread_local std::mt19937 random{std::random_device{}()};
+    rows.First();
+    while (!rows.Eof() && !numbers.empty()) {
+        rows.Edit();
+        std::uniform_int_distribution<size_t> pick(0, numbers.size() - 1);
+        const size_t p = pick(random);
+        rows.SetFieldValue("sortID", static_cast<double>(numbers[p]) * 1000.0);
+        numbers.erase(numbers.begin() + static_cast<std::ptrdiff_t>(p));
+        progress.StepIt();
+        rows.Post();
+        rows.Next();
+    }
+}
+
+}  // namespace kelvar

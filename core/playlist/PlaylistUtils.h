@@ -1,0 +1,32 @@
+#pragma once
+// Helpers of the playlist model: display names, times of day, plain-file test, ID lists for IN
+// clauses, the sort-position arithmetic of ordered lists and their shuffle.
+#include <cstdint>
+#include <string>
+
+#include "core/playlist/IntegerList.h"
+#include "core/playlist/ProgressHandler.h"
+#include "database/SQLPool.h"
+#include "foundation/MiscFunc.h"
+
+namespace kelvar {
+
+// "Artist - Title", the title alone when the artist is empty; nothing trimmed.
+std::string SongDisplayName(const std::string& artist, const std::string& title);
+// The time-of-day part of a date-time in milliseconds.
+int64_t TimeOfDayToMs(TDateTime time);
+// False for addresses ("://") and CD tracks (".cda", any case).
+bool IsPlainFile(const std::string& name);
+// "4,17,9"; empty for an empty list.
+std::string IntegerListToStr(const TIntegerList& list);
+// The local wall-clock time as a date-time, for the dates the database stores.
+TDateTime NowDateTime();
+
+// Places Count new rows after the row with sort value After and before the row with Before (0:
+// none follows); Greatest is the list's greatest sort value (0 when empty). The new rows take
+// After + Step, After + 2 * Step, ...
+void SortIDRange(double& after, double& before, double& step, int count, double greatest);
+// Gives the rows of an editable result with a sortID column 1000, 2000, ... in random order.
+void ShuffleSortIDs(IDataset& rows, const TProgressCallback& callback);
+
+}  // namespace kelvar

@@ -1,0 +1,59 @@
+#pragma once
+// The play queue as stored in queuelist: songs play from the least sortID up. The object keeps
+// a cached row count and reports every change through its events.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "core/playlist/PlaylistErrors.h"
+#include "core/playlist/SQLPoolEnabled.h"
+#include "core/playlist/SongItem.h"
+#include "media/SongInfo.h"
+
+namespace kelvar {
+
+enum TInsertPos : uint8_t { ipTop = 0, ipBottom = 1, ipInsert = 2 };
+
+// Called by whatever deletes queue rows behind the queue's back (song deletion): every queue
+// counts its rows again on its next Count.
+void MarkQueueCountStale();
+
+class TQueueList : public TSQLPoolEnabled {
+public:
+    std::function<void(TQueueList& sender, int queueID)> OnPop;
+    std::function<void(TQueueList& sender, int percent, const std::string& text)> OnProgress;
+    std::function<void(TQueueList& sender, const ISongItemListPtr& songs)> OnAdd;
+    std::function<void(TQueueList& sender, int id)> OnDelete;
+    std::function<void(TQueueList& sender)> OnChange;
+
+    // The number of rows, or negative when it must be counted again.
+    int32_t CachedCount = -1;
+
+    // ipInsert raises "InsertPos not supported: ipInsert".
+    void AddSong(const ISongInfo& song, TInsertPos position);
+    // After/Before: sortID of the neighbours; Before 0 appends, Before -1 goes before the first.
+    void AddSongs(const ISongItemListPtr& songs, int32_t requestID, double after, double before);
+    void Clear();
+    // Queued on the delayed query; OnDelete fires at once.
+    void Delete(int32_t id);
+    int32_t Count();
+    // The first song taken out of the queue (its values include "queueID" and "requestID"), or
+    // empty when the queue has none.
+    ISongInfoPtr PopNext();
+    // Queued; answers the new sortID, the midpoint of SortA and SortB.
+    double MoveSong(int32_t id, double sortA, double sortB);
+    void Shuffle();
+    // Waits for queued statements, then answers the rows with artist, title and duration.
+    IDatasetPtr GetList();
+    // Answers the number of rows deleted.
+    int RemoveQueueDuplicates();
+
+private:
+    void Progress(int percent, const std::string& text);
+    void MarkForRecount() { CachedCount = -1; }
+
+    uint32_t FSeenStaleMark = 0;
+};
+
+}  // namespace kelvar

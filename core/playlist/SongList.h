@@ -1,0 +1,60 @@
+#pragma once
+// The media library as stored in songlist: adds files, folders and stream addresses with their
+// starting rotation values, deletes songs with their list rows, erases song files and checks
+// stored files against the disk.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/playlist/IntegerList.h"
+#include "core/playlist/ProgressHandler.h"
+#include "core/playlist/SQLPoolEnabled.h"
+#include "core/playlist/SongItem.h"
+
+namespace kelvar {
+
+// The weight newly added songs get ("Songlist"/"DefWeight" of the playlist control).
+extern std::atomic<int32_t> DefaultWeight;
+
+class TSongList : public TSQLPoolEnabled {
+public:
+    std::function<void(TSongList& sender, int percent, const std::string& text)> OnProgress;
+
+    // Masks of the files taken from folders, in order.
+    static const std::vector<std::string>& FolderMasks();
+
+    // The library's progress handler (made on first use: Total 1, "Busy...").
+    IProgressHandlerPtr Progress();
+
+    void FindFiles(std::vector<std::string>& list, const std::string& mask, bool recursive,
+                   const std::string& folder);
+    ISongItemListPtr AddFolder(const std::string& folder, bool recursive);
+    // A file already stored is answered from its row; a failed post propagates.
+    ISongItemListPtr AddFile(const std::string& fileName, const std::string& display);
+    // One item per stored file, in the order of Files; files that can't be stored are left out.
+    ISongItemListPtr AddFileList(const std::vector<std::string>& files);
+
+    // Remove the songs with their category, queue and request rows; history rows stay. True
+    // when a songlist row went.
+    bool DeleteSong(int32_t songID);
+    bool DeleteSongs(const TIntegerList& songIDs);
+    // Deletes the song's file (when it exists) and the song; true when a file was deleted.
+    bool EraseSong(int32_t songID);
+    // Status 6 for a missing file of status 0, status 0 for an existing file of status 6 or 1.
+    void VerifyFiles(IDataset& rows);
+
+    static void FillSongItem(IDataset& row, TSongItem& item);
+    // Starting values of a new row, then the file's tags; failures leave the values set so far.
+    static void InitNewSong(IDataset& row, const std::string& fileName, std::string display);
+
+private:
+    void FolderPass(const std::string& folder, const std::vector<std::string>& files, size_t first,
+                    size_t count, ISongItemList& items);
+    void DeleteBatch(const std::string& ids, bool& removed);
+
+    IProgressHandlerPtr FProgress;
+};
+
+}  // namespace kelvar

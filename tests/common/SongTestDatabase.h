@@ -1,0 +1,137 @@
+#pragma once
+// A temporary embedded song database made from the setup's own schema scripts, and a fixture
+// that opens the SQL pool on it with the test's thread as the main thread of a plain loop.
+//
+//   class TMyTest : public kelvar::songtest::TSongDbFixture {};
+//   TEST_F(TMyTest, Something) { kelvar::PoolExecSQL("..."); }
+//
+// Each suite gets one database; every test starts with the six tables empty.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "database/SQLPool.h"
+#include "database/SQLPool_SQLDir.h"
+#include "database/datalink/FbTestDatabase.h"
+#include "foundation/Logger.h"
+#include "foundation/MainThread.h"
+
+namespace kelvar::songtest {
+
+inline std::string SchemaFolder() { return std::string(KELVAR_TEST_SOURCE_DIR) + "/../setup/sql-firebird/"; }
+
+// The statements of a script as the setup's runner sees them: lines trimmed, a statement ends
+// with a ";" at the end of a line (the ";" itself left out).
+inline std::vector<std::string> SplitScript(const std::string& text) {
+    auto trim = [](const std::string& s) {
+        size_t b = 0, e = s.size();
+        while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+        while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+        return s.substr(b, e - b);
+    };
+    std::vector<std::string> statements;
+    std::string current;
+    bool hasText = false;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        line = trim(line);
+        if (!line.empty() && line.back() == ';') {
+            current += line.substr(0, line.size() - 1);
+            statements.push_back(current);
+            current.clear();
+            hasText = false;
+        } else {
+            current += line + "\n";
+            if (!line.empty()) hasText = true;
+        }
+    }
+    if (hasText) statements.push_back(current);
+    return statements;
+}
+
+inline std::string ReadTextFile(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    if (!f) throw std::runtime_error("cannot read " + path);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+// A new database with the tables of tables.sql and the data of data.sql.
+class TSongTestDatabase : public fbtest::TFbTestDatabase {
+public:
+    TSongTestDatabase() {
+        for (const char* script : {"tables.sql", "data.sql"}) RunScript(SchemaFolder() + script);
+    }
+
+    void RunScript(const std::string& path) const {
+        auto db = Connect();
+        for (const std::string& sql : SplitScript(ReadTextFile(path))) {
+            auto cmd = db->CreateSqlCommand();
+            cmd->Prepare(sql);
+            cmd->Execute();
+        }
+        db->Disconnect(false);
+    }
+};
+
+// The pool (the process's current one) open on the suite's song database.
+class TSongDbFixture : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { Db = new TSongTestDatabase(); }
+    static void TearDownTestSuite() {
+        delete Db;
+        Db = nullptr;
+    }
+
+    void SetUp() override {
+        Loop = std::make_shared<TPlainMainLoop>();
+        SetMainThreadDispatcher(Loop);
+        Manager = std::make_shared<TSQLDirPoolManager>();
+        Manager->Driver = "FIREBIRD";
+        Manager->ServerMode = "EMBEDDED";
+        Manager->Database = Db->Path;
+        Manager->Username = "SYSDBA";
+        Manager->Open();
+        for (const char* table : {"songlist", "category", "categorylist", "queuelist", "requestlist", "historylist"})
+            PoolExecSQL(std::string("DELETE FROM ") + table);
+    }
+
+    void TearDown() override {
+        Manager->Close();
+        Manager.reset();
+        Loop->ProcessPending();
+        SetMainThreadDispatcher(nullptr);
+    }
+
+    static int CountRows(const std::string& table, const std::string& where = "") {
+        return static_cast<int>(
+            PoolQuery("SELECT COUNT(*) AS N FROM " + table + (where.empty() ? "" : " WHERE " + where))
+                ->GetFieldValue("N")
+                .AsInteger());
+    }
+
+    // Adds a library row and answers its ID.
+    static int AddSongRow(const std::string& fileName, const std::string& artist = "", const std::string& title = "",
+                          int duration = 180000) {
+        auto rows = PoolQuery("SELECT * FROM songlist WHERE ID = 0", {}, false);
+        rows->Append();
+        rows->SetFieldValue("filename", fileName);
+        rows->SetFieldValue("artist", artist);
+        rows->SetFieldValue("title", title);
+        rows->SetFieldValue("duration", duration);
+        rows->Post();
+        return static_cast<int>(rows->GetFieldValue("ID").AsInteger());
+    }
+
+    inline static TSongTestDatabase* Db = nullptr;
+    std::shared_ptr<TPlainMainLoop> Loop;
+    std::shared_ptr<TSQLDirPoolManager> Manager;
+};
+
+}  // namespace kelvar::songtest
