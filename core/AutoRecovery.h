@@ -1,0 +1,58 @@
+#pragma once
+// The idle watchdog of the automation: when no deck has played for a while it announces a
+// recovery, counts down so that the operator can abort it, then asks the core to play again.
+// It also holds the DJ mode. Main thread only.
+#include <cstdint>
+#include <functional>
+
+#include "core/HeartBeat.h"
+#include "foundation/ConfigDoc.h"
+#include "foundation/Logger.h"
+
+namespace kelvar {
+
+namespace DJModes {
+constexpr uint8_t AutoDJ = 0;
+constexpr uint8_t Queue = 1;
+constexpr uint8_t Manual = 2;
+}  // namespace DJModes
+
+class TAutoRecovery {
+public:
+    using TNotifyEvent = std::function<void(TAutoRecovery& Sender)>;
+
+    explicit TAutoRecovery(TTickClock Clock = TickCount);
+
+    void LoadConfig(IConfigDoc& Node);
+    void SaveConfig(IConfigDoc& Node);
+    void SetEnabled(bool Value);
+    // Called every tick with whether a watched deck plays; true on the tick that triggered.
+    bool Tick(bool Playing);
+    void Trigger();
+    void Abort();
+    void Start();
+    // Whole seconds of the countdown left; 0 when not triggered, may go negative.
+    int32_t SecondsLeft() const;
+    bool IsTriggered() const { return TriggeredAt != 0; }
+
+    uint8_t Enabled = 0;
+    int32_t MaxWaitTime = 5;  // s
+    int32_t MaxIdleTime = 5;  // s
+    uint8_t Aborted = 0;
+    uint32_t IdleSince = 0;
+    uint32_t TriggeredAt = 0;  // 0: not triggered
+    uint8_t DJMode = DJModes::AutoDJ;
+    TNotifyEvent OnStarted;
+    TNotifyEvent OnAbort;
+    TNotifyEvent OnTrigger;
+    ILoggerPtr Logger;
+    TNotifyEvent OnStart;
+
+private:
+    uint32_t Now() const;
+    void Log(const char* Message, TLogKind Kind);
+
+    TTickClock FClock;
+};
+
+}  // namespace kelvar

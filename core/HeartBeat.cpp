@@ -1,0 +1,251 @@
+#include "core/HeartBeat.h"
+
+#include <algorithm>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include "foundation/MainThread.h"
+#include "foundation/MiscFunc.h"
+
+namespace kelvar {
+
+uint32_t TickCount() { return static_cast<uint32_t>(MsSinceStart()); }
+
+struct THeartBeat::TState {
+    TTickClock Clock;
+    THeartBeat* Owner = nullptr;  // null once the heartbeat object is gone
+
+    mutable std::mutex Lock;  // the entry list and the due list
+    std::vector<TEntry> Entries;
+    std::vector<TEntry> Due;
+
+    std::mutex ThreadLock;  // suspension, termination and the pending main-thread call
+    std::condition_variable Wake;
+    bool Suspended = true;
+    bool Terminated = false;
+    bool CallPending = false;
+    std::condition_variable CallDone;
+
+    std::atomic<int64_t> Calls{0};
+};
+
+namespace {
+// Marks the pending main-thread call done when the posted call is gone: run, or dropped by a
+// loop that closed.
+struct TCallGuard {
+    TCallGuard(std::shared_ptr<void> keep, std::mutex* lock, bool* pending, std::condition_variable* done)
+        : Keep(std::move(keep)), Lock(lock), Pending(pending), Done(done) {}
+    TCallGuard(const TCallGuard&) = delete;
+    TCallGuard& operator=(const TCallGuard&) = delete;
+    std::shared_ptr<void> Keep;
+    std::mutex* Lock;
+    bool* Pending;
+    std::condition_variable* Done;
+    ~TCallGuard() {
+        std::lock_guard<std::mutex> guard(*Lock);
+        *Pending = false;
+        Done->notify_all();
+    }
+};
+}  // namespace
+
+THeartBeat::THeartBeat(TTickClock Clock) : FState(std::make_shared<TState>()) {
+    FState->Clock = Clock ? std::move(Clock) : TTickClock(TickCount);
+    FState->Owner = this;
+}
+
+THeartBeat::~THeartBeat() {
+    Clear();
+    Stop();
+    std::lock_guard<std::mutex> lock(FState->Lock);
+    FState->Owner = nullptr;
+    FState->Due.clear();
+}
+
+void THeartBeat::Add(int32_t Interval, const void* Object, int Code, THeartBeatEvent Method) {
+    {
+        std::lock_guard<std::mutex> lock(FState->Lock);
+        FState->Entries.push_back(TEntry{Interval, FState->Clock(), Object, Code, std::move(Method)});
+    }
+    std::lock_guard<std::mutex> lock(FState->ThreadLock);
+    if (FState->Terminated || !FState->Suspended) return;
+    FState->Suspended = false;
+    if (!FThread.joinable()) {
+        FThread = std::thread(ThreadBody, FState);
+    } else {
+        FState->Wake.notify_all();
+    }
+}
+
+void THeartBeat::Remove(const void* Object, int Code) {
+    bool empty;
+    {
+        std::lock_guard<std::mutex> lock(FState->Lock);
+        auto same = [&](const TEntry& e) { return e.Object == Object && e.Code == Code; };
+        // Also from a pass under way, so a removed callback never runs afterwards.
+        if (auto it = std::find_if(FState->Due.begin(), FState->Due.end(), same); it != FState->Due.end()) {
+            FState->Due.erase(it);
+        }
+        if (auto it = std::find_if(FState->Entries.begin(), FState->Entries.end(), same); it != FState->Entries.end()) {
+            FState->Entries.erase(it);
+        }
+        empty = FState->Entries.empty();
+    }
+    if (empty) {
+        std::lock_guard<std::mutex> lock(FState->ThreadLock);
+        FState->Suspended = true;
+    }
+}
+
+void THeartBeat::Clear() {
+    std::lock_guard<std::mutex> lock(FState->Lock);
+    FState->Due.clear();
+    FState->Entries.clear();
+}
+
+void THeartBeat::Stop() {
+    bool runPending = false;
+    bool leave = false;
+    {
+        std::lock_guard<std::mutex> lock(FState->ThreadLock);
+        FState->Terminated = true;
+        FState->Suspended = false;
+        FState->Wake.notify_all();
+        if (FState->CallPending) {
+            auto dispatcher = GetMainThreadDispatcher();
+            if (dispatcher && dispatcher->IsMainThread()) {
+                runPending = true;
+            } else {
+                leave = true;
+            }
+        }
+    }
+    if (runPending) {
+        // The thread waits for this very call: run it here, so that it can return.
+        DoRunDue(*FState);
+        std::lock_guard<std::mutex> lock(FState->ThreadLock);
+        FState->CallPending = false;
+        FState->CallDone.notify_all();
+    }
+    if (!FThread.joinable()) return;
+    if (leave) {
+        // The thread holds the shared state and ends once the main thread has run its call.
+        FThread.detach();
+    } else {
+        FThread.join();
+    }
+}
+
+int32_t THeartBeat::CheckDue() { return DoCheckDue(*FState); }
+
+void THeartBeat::RunDue() { DoRunDue(*FState); }
+
+int THeartBeat::Count() const {
+    std::lock_guard<std::mutex> lock(FState->Lock);
+    return static_cast<int>(FState->Entries.size());
+}
+
+bool THeartBeat::IsSuspended() const {
+    std::lock_guard<std::mutex> lock(FState->ThreadLock);
+    return FState->Suspended;
+}
+
+int64_t THeartBeat::MainThreadCalls() const { return FState->Calls.load(); }
+
+int32_t THeartBeat::DoCheckDue(TState& State) {
+    int32_t sleep = 500;
+    {
+        std::lock_guard<std::mutex> lock(State.Lock);
+        State.Due.clear();
+        const uint32_t now = State.Clock();
+        for (auto& entry : State.Entries) {
+            // 32-bit signed difference: the counter's wrap does no harm.
+            const int32_t remaining = entry.Interval - static_cast<int32_t>(now - entry.LastTick);
+            if (remaining > 0) {
+                sleep = std::min(sleep, remaining);
+            } else {
+                // The next interval counts from now + 10, so a late pass does not pile runs up.
+                entry.LastTick = now + 10;
+                State.Due.push_back(entry);
+                sleep = std::min(sleep, entry.Interval);
+            }
+        }
+    }
+    return std::max<int32_t>(sleep, 50);
+}
+
+void THeartBeat::DoRunDue(TState& State) {
+    for (;;) {
+        TEntry entry;
+        THeartBeat* owner;
+        {
+            std::lock_guard<std::mutex> lock(State.Lock);
+            if (State.Due.empty() || !State.Owner) break;
+            entry = std::move(State.Due.front());
+            State.Due.erase(State.Due.begin());
+            owner = State.Owner;
+        }
+        if (!entry.Method) continue;
+        try {
+            entry.Method(*owner);
+        } catch (...) {
+            // A failing callback keeps its registration and runs again after its interval.
+        }
+    }
+    std::lock_guard<std::mutex> lock(State.Lock);
+    State.Due.clear();
+}
+
+void THeartBeat::HandToMainThread(const std::shared_ptr<TState>& State) {
+    State->Calls.fetch_add(1);
+    auto guard = std::make_shared<TCallGuard>(State, &State->ThreadLock, &State->CallPending, &State->CallDone);
+    std::weak_ptr<TState> weak = State;
+    PostToMainThread([guard, weak] {
+        if (auto state = weak.lock()) DoRunDue(*state);
+    });
+    guard.reset();  // a refused post has dropped its copy: the call counts as done
+    std::unique_lock<std::mutex> lock(State->ThreadLock);
+    State->CallDone.wait(lock, [&] { return !State->CallPending; });
+}
+
+void THeartBeat::ThreadBody(std::shared_ptr<TState> State) {
+    // One step below normal.
+    const auto tid = static_cast<id_t>(syscall(SYS_gettid));
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, tid);
+    if (errno == 0) setpriority(PRIO_PROCESS, tid, nice + 1);
+
+    int32_t sleep = 500;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(State->ThreadLock);
+            State->Wake.wait(lock, [&] { return State->Terminated || !State->Suspended; });
+            if (State->Terminated) break;
+        }
+        try {
+            sleep = DoCheckDue(*State);
+            bool due;
+            {
+                std::lock_guard<std::mutex> lock(State->Lock);
+                due = !State->Due.empty();
+            }
+            bool hand = false;
+            if (due) {
+                std::lock_guard<std::mutex> lock(State->ThreadLock);
+                if (!State->Terminated) {
+                    State->CallPending = true;
+                    hand = true;
+                }
+            }
+            if (hand) HandToMainThread(State);
+        } catch (...) {
+            // A failed pass ends quietly; the next one follows.
+        }
+        std::unique_lock<std::mutex> lock(State->ThreadLock);
+        if (State->Terminated) break;
+        if (sleep >= 0) State->Wake.wait_for(lock, std::chrono::milliseconds(sleep), [&] { return State->Terminated; });
+    }
+}
+
+}  // namespace kelvar
