@@ -1,0 +1,111 @@
+#include "core/rotation/Logic_weighted.h"
+
+#include <cmath>
+
+#include "core/playlist/PlaylistUtils.h"
+#include "core/rotation/SongFromRow.h"
+
+namespace kelvar {
+
+namespace {
+
+double ReadFinite(const IConfigDoc& node, const std::string& name, double current) {
+    const double value = node.ReadFloat(name, current);
+    return std::isfinite(value) ? value : current;
+}
+
+TDLVariant Now() { return TDLVariant::FromDateTime(NowDateTime()); }
+
+bool IsMusic(const ISongInfo& song) { return song.GetValue("songtype") == "S"; }
+
+}  // namespace
+
+TplWeightedRotation::TplWeightedRotation() : DelayedQuery(PoolNewDelayedQuery()), FRandom(std::random_device{}()) {}
+
+void TplWeightedRotation::LoadConfig(IConfigDoc& node) {
+    MinWeight = ReadFinite(node, "MinWeight", MinWeight);
+    ChooseInc = ReadFinite(node, "ChooseInc", ChooseInc);
+    PlayDec = ReadFinite(node, "PlayDec", PlayDec);
+    RequestInc = ReadFinite(node, "RequestInc", RequestInc);
+    EnforceRules = node.ReadBool("EnforceRules", EnforceRules);
+}
+
+void TplWeightedRotation::SaveConfig(IConfigDoc& node) {
+    node.WriteFloat("MinWeight", MinWeight);
+    node.WriteFloat("ChooseInc", ChooseInc);
+    node.WriteFloat("PlayDec", PlayDec);
+    node.WriteFloat("RequestInc", RequestInc);
+    node.WriteBool("EnforceRules", EnforceRules);
+}
+
+ISongInfoPtr TplWeightedRotation::ChooseSong() {
+    TVariantArray params{MinWeight};
+    std::string where = " WHERE (weight>:minweight) ";
+    if (Rules) {
+        if (EnforceRules) where += Rules->BuildRulesSQL(params);
+        where += Rules->StatusClause(0) + Rules->SongTypeClause('S');
+    } else {
+        where += " AND (status = 0)  AND (songtype = 'S') ";
+    }
+    IDatasetPtr rows = PoolQueryLimit("SELECT songlist.* FROM songlist " + where + " ORDER BY balance ASC, weight DESC",
+                                      params, false, 10, 0);
+    if (rows->IsEmpty()) return nullptr;
+
+    // 1 to 10 steps from the first row, staying on the last: with two rows or more the first is
+    // never taken.
+    rows->First();
+    const int steps = 1 + std::uniform_int_distribution<int>(0, 9)(FRandom);
+    for (int i = 0; i < steps; ++i) {
+        rows->Next();
+        if (rows->Eof()) {
+            rows->Last();
+            break;
+        }
+    }
+    ISongInfoPtr song = SongFromRow(*rows);
+    // The artist counts as played from the choice on, so the next choices keep away from it.
+    DelayedQuery->ExecSQL("UPDATE songlist SET date_artist_played=:now, balance=balance+:chooseinc WHERE ID = :ID",
+                          {Now(), ChooseInc, song->GetID()}, nullptr, false);
+    return song;
+}
+
+void TplWeightedRotation::OnPlay(const ISongInfoPtr& song) {
+    if (!song || !IsMusic(*song) || PlayDec == 0) return;
+    // Never below 10, whatever the minimum weight.
+    DelayedQuery->ExecSQL("UPDATE songlist SET weight=weight-:playinc WHERE (ID = :ID) AND (weight>=:minweight)",
+                          {PlayDec, song->GetID(), 10 + PlayDec}, nullptr, false);
+}
+
+void TplWeightedRotation::OnRequest(const ISongInfoPtr& song, const std::string&, std::string&, int&) {
+    if (!song || !IsMusic(*song) || RequestInc == 0) return;
+    DelayedQuery->ExecSQL("UPDATE songlist SET weight=weight+:reqinc  WHERE (ID = :ID) AND (weight<=:maxweight)",
+                          {RequestInc, song->GetID(), 100 - RequestInc}, nullptr, false);
+}
+
+void TplWeightedRotation::OnFail(const ISongInfoPtr& song) {
+    if (!song) return;
+    // A zero weight must not fail the statement and so lose the new weight and date.
+    DelayedQuery->ExecSQL(
+        "UPDATE songlist SET weight=:minweight, balance=balance+CASE WHEN weight > 0 THEN 1/weight ELSE 0 END, "
+        "date_played=:now WHERE ID = :ID",
+        {MinWeight / 2, Now(), song->GetID()}, nullptr, false);
+}
+
+}  // namespace kelvar
+
+namespace kelvar {
+
+namespace {
+
+void CreateWeightedLogic(IInterfacePtr* instance, const char*) { *instance = std::make_shared<TplWeightedRotation>(); }
+
+}  // namespace
+
+TPluginInfo* WeightedLogicInfo() {
+    static TPluginInfo info{"Weighted Playlist rotation logic module",
+                            "Playlist rotation logic module\nChooses among the least played songs by their weights.",
+                            0x0100, "{483DB887-EFB2-4380-819B-435E6D76A8A7}", CreateWeightedLogic};
+    return &info;
+}
+
+}  // namespace kelvar

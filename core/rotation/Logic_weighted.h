@@ -1,0 +1,45 @@
+#pragma once
+// The weighted rotation, the default logic: every song carries a weight (how much it should play)
+// and a balance (how much it was chosen and played relative to its weight). It picks among the
+// ten songs with the lowest balance that pass the rules; its updates run in order on a
+// delayed-query thread of its own.
+#include <cstdint>
+#include <random>
+
+#include "core/plugins/PluginList.h"
+#include "core/rotation/PlaylistLogic_imp.h"
+#include "database/SQLPool.h"
+
+namespace kelvar {
+
+class TplWeightedRotation : public TPlaylistLogic {
+public:
+    // Needs an open pool for its delayed query.
+    TplWeightedRotation();
+
+    void LoadConfig(IConfigDoc& node) override;
+    void SaveConfig(IConfigDoc& node) override;
+    ISongInfoPtr ChooseSong() override;
+    void OnPlay(const ISongInfoPtr& song) override;
+    void OnRequest(const ISongInfoPtr& song, const std::string& host, std::string& message, int& code) override;
+    void OnFail(const ISongInfoPtr& song) override;
+
+    // Makes the random part of the choice repeatable.
+    void SetRandomSeed(uint32_t seed) { FRandom.seed(seed); }
+    IDelayedQueryPtr GetDelayedQuery() const { return DelayedQuery; }
+
+    double MinWeight = 10.0;
+    double ChooseInc = 0.001;
+    double PlayDec = 0.5;
+    double RequestInc = 5.0;
+    bool EnforceRules = true;
+
+private:
+    IDelayedQueryPtr DelayedQuery;
+    std::mt19937 FRandom;
+};
+
+// The built-in plug-in record of the weighted logic.
+TPluginInfo* WeightedLogicInfo();
+
+}  // namespace kelvar

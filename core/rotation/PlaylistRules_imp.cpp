@@ -1,0 +1,190 @@
+#include "core/rotation/PlaylistRules_imp.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+#include "core/playlist/PlaylistUtils.h"
+#include "core/rotation/RotationErrors.h"
+#include "foundation/MiscFunc.h"
+
+namespace kelvar {
+
+namespace {
+
+int ReadInt32(const IConfigDoc& node, const std::string& name, int current) {
+    const int64_t value = node.ReadInteger(name, current);
+    return static_cast<int>(std::clamp<int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+// Now minus Minutes, kept inside the range the database can store whatever the configuration says.
+TDLVariant LimitDate(TDateTime now, int minutes) {
+    static const TDateTime earliest = EncodeDate(100, 1, 1);
+    static const TDateTime latest = EncodeDate(9999, 12, 31);
+    return TDLVariant::FromDateTime(std::clamp(now - minutes / 1440.0, earliest, latest));
+}
+
+}  // namespace
+
+int TPlaylistRules::GetMinQueueSize() {
+    std::lock_guard lock(FLock);
+    return FMinQueueSize;
+}
+bool TPlaylistRules::GetUseGhostQueue() {
+    std::lock_guard lock(FLock);
+    return FUseGhostQueue;
+}
+ISongInfoPtr TPlaylistRules::GetGhostSong() {
+    std::lock_guard lock(FLock);
+    return FGhostSong;
+}
+void TPlaylistRules::SetMinQueueSize(int value) {
+    std::lock_guard lock(FLock);
+    FMinQueueSize = value;
+}
+void TPlaylistRules::SetUseGhostQueue(bool value) {
+    std::lock_guard lock(FLock);
+    FUseGhostQueue = value;
+}
+void TPlaylistRules::SetGhostSong(ISongInfoPtr song) {
+    std::lock_guard lock(FLock);
+    FGhostSong = std::move(song);
+}
+void TPlaylistRules::SetNowPlaying(ISongInfoPtr song) {
+    std::lock_guard lock(FLock);
+    FNowPlaying = std::move(song);
+}
+void TPlaylistRules::SetMinArtistTime(int value) {
+    std::lock_guard lock(FLock);
+    FMinArtistTime = value;
+}
+void TPlaylistRules::SetMinSongTime(int value) {
+    std::lock_guard lock(FLock);
+    FMinSongTime = value;
+}
+int TPlaylistRules::GetMinArtistTime() {
+    std::lock_guard lock(FLock);
+    return FMinArtistTime;
+}
+int TPlaylistRules::GetMinSongTime() {
+    std::lock_guard lock(FLock);
+    return FMinSongTime;
+}
+int TPlaylistRules::GetMinAlbumTime() {
+    std::lock_guard lock(FLock);
+    return FMinAlbumTime;
+}
+void TPlaylistRules::SetMinAlbumTime(int value) {
+    std::lock_guard lock(FLock);
+    FMinAlbumTime = value;
+}
+void TPlaylistRules::SetMinSongIDTime(int value) {
+    std::lock_guard lock(FLock);
+    FMinSongIDTime = value;
+}
+int TPlaylistRules::GetMinSongIDTime() {
+    std::lock_guard lock(FLock);
+    return FMinSongIDTime;
+}
+
+void TPlaylistRules::LoadConfig(IConfigDoc& node) {
+    std::lock_guard lock(FLock);
+    FMinArtistTime = ReadInt32(node, "MinArtistTime", FMinArtistTime);
+    FMinSongTime = ReadInt32(node, "MinSongTime", FMinSongTime);
+    FMinSongIDTime = ReadInt32(node, "MinSongIDTime", FMinSongIDTime);
+    FMinAlbumTime = ReadInt32(node, "MinAlbumTime", FMinAlbumTime);
+    FMinQueueSize = ReadInt32(node, "MinQueueSize", FMinQueueSize);
+    FUseGhostQueue = node.ReadBool("UseGhostQueue", FUseGhostQueue);
+}
+
+void TPlaylistRules::SaveConfig(IConfigDoc& node) {
+    std::lock_guard lock(FLock);
+    node.WriteInteger("MinArtistTime", FMinArtistTime);
+    node.WriteInteger("MinSongTime", FMinSongTime);
+    node.WriteInteger("MinSongIDTime", FMinSongIDTime);
+    node.WriteInteger("MinAlbumTime", FMinAlbumTime);
+    node.WriteInteger("MinQueueSize", FMinQueueSize);
+    node.WriteBool("UseGhostQueue", FUseGhostQueue);
+}
+
+std::string TPlaylistRules::BuildRulesSQL(TVariantArray& params) {
+    int albumTime, artistTime, titleTime, songTime;
+    ISongInfoPtr nowPlaying;
+    {
+        std::lock_guard lock(FLock);
+        albumTime = FMinAlbumTime;
+        artistTime = FMinArtistTime;
+        titleTime = FMinSongTime;
+        songTime = FMinSongIDTime;
+        nowPlaying = FNowPlaying;
+    }
+    const TDateTime now = NowDateTime();
+    params.push_back(LimitDate(now, albumTime));
+    params.push_back(LimitDate(now, artistTime));
+    params.push_back(LimitDate(now, titleTime));
+    params.push_back(LimitDate(now, songTime));
+    std::string sql =
+        " AND ((playlimit_count<=0) OR (count_played<playlimit_count)) "
+        " AND (date_album_played < :albumplayed) "
+        " AND (date_artist_played < :artistplayed) "
+        " AND (date_title_played < :titleplayed) "
+        " AND (date_played < :songplayed) ";
+
+    if (nowPlaying) {
+        const std::string artist = nowPlaying->GetArtist();
+        if (!artist.empty()) {
+            params.emplace_back(artist);
+            sql += " AND (artist <> :artistNPS) ";
+        }
+        const std::string title = nowPlaying->GetTitle();
+        if (!title.empty()) {
+            params.emplace_back(title);
+            sql += " AND (title <> :titleNPS) ";
+        }
+        const std::string album = nowPlaying->GetAlbum();
+        if (!album.empty()) {
+            params.emplace_back(album);
+            sql += " AND (album <> :albumNPS) ";
+        }
+        const int id = nowPlaying->GetID();
+        if (id > 0) {
+            params.emplace_back(id);
+            sql += " AND (songlist.ID <> :NPSsongID) ";
+        }
+    }
+
+    IDatasetPtr queue =
+        PoolQuery("SELECT artist,title,album FROM queuelist, songlist WHERE (queuelist.songID = songlist.ID)", {}, true);
+    int n = 0;
+    for (queue->First(); !queue->Eof(); queue->Next()) {
+        ++n;
+        params.emplace_back(queue->GetFieldValue("artist").AsString());
+        sql += " AND (artist <> :artist" + std::to_string(n) + ") ";
+        std::string album = queue->GetFieldValue("album").AsString();
+        if (!TrimText(album).empty()) {
+            ++n;
+            params.emplace_back(std::move(album));
+            sql += " AND (album <> :album" + std::to_string(n) + ") ";
+        }
+        std::string title = queue->GetFieldValue("title").AsString();
+        if (!TrimText(title).empty()) {
+            ++n;
+            params.emplace_back(std::move(title));
+            sql += " AND (title <> :title" + std::to_string(n) + ") ";
+        }
+    }
+    return sql;
+}
+
+std::string TPlaylistRules::SongTypeClause(char songType) {
+    // The letter goes into the text, so nothing but a song-type letter may pass.
+    if (songType < 'A' || songType > 'Z')
+        throw ERotationError("Invalid song type: " + std::to_string(static_cast<int>(static_cast<unsigned char>(songType))));
+    return std::string(" AND (songtype = '") + songType + "') ";
+}
+
+std::string TPlaylistRules::StatusClause(uint8_t status) {
+    return " AND (status = " + std::to_string(status) + ") ";
+}
+
+}  // namespace kelvar

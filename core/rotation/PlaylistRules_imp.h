@@ -1,0 +1,47 @@
+#pragma once
+// The playlist control's rotation rules.
+#include <mutex>
+
+#include "core/rotation/PlaylistRules.h"
+
+namespace kelvar {
+
+class TPlaylistRules : public IPlaylistRules {
+public:
+    int GetMinQueueSize() override;
+    bool GetUseGhostQueue() override;
+    ISongInfoPtr GetGhostSong() override;
+    void SetMinQueueSize(int value) override;
+    void SetUseGhostQueue(bool value) override;
+    void SetGhostSong(ISongInfoPtr song) override;
+    void SetNowPlaying(ISongInfoPtr song) override;
+    void SetMinArtistTime(int value) override;
+    void SetMinSongTime(int value) override;
+    int GetMinArtistTime() override;
+    int GetMinSongTime() override;
+    int GetMinAlbumTime() override;
+    void SetMinAlbumTime(int value) override;
+    void SetMinSongIDTime(int value) override;
+    int GetMinSongIDTime() override;
+
+    void LoadConfig(IConfigDoc& node) override;
+    void SaveConfig(IConfigDoc& node) override;
+
+    std::string BuildRulesSQL(TVariantArray& params) override;
+    std::string SongTypeClause(char songType) override;
+    std::string StatusClause(uint8_t status) override;
+
+private:
+    // The automation runs on the main thread, but a window may read the rules meanwhile.
+    std::mutex FLock;
+    int FMinQueueSize = 0;
+    int FMinArtistTime = 120;
+    int FMinSongTime = 240;
+    int FMinSongIDTime = 240;
+    int FMinAlbumTime = 60;
+    bool FUseGhostQueue = true;
+    ISongInfoPtr FGhostSong;
+    ISongInfoPtr FNowPlaying;
+};
+
+}  // namespace kelvar
