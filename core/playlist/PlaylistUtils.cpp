@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <climits>
+#include <cstdint>
 #include <ctime>
 #include <numeric>
 #include <random>
 #include <vector>
+
+#include "database/datalink/DLEngine.h"
 
 namespace kelvar {
 
@@ -35,6 +39,48 @@ std::string IntegerListToStr(const TIntegerList& list) {
         text += std::to_string(value);
     }
     return text;
+}
+
+int32_t TextToIntDef0(const std::string& text) {
+    int64_t value = 0;
+    if (!TryParseInt64(text, value) || value < INT32_MIN || value > INT32_MAX) return 0;
+    return static_cast<int32_t>(value);
+}
+
+double TextToFloatDef0(const std::string& text) {
+    double value = 0;
+    return TryParseDouble(text, value) ? value : 0;
+}
+
+int32_t FieldInt(IDataset& row, const std::string& name) {
+    const TDLVariant v = row.GetFieldValue(name);
+    if (v.IsNull()) return 0;
+    return v.IsText() ? TextToIntDef0(v.AsString()) : static_cast<int32_t>(v.AsInteger());
+}
+
+double FieldFloat(IDataset& row, const std::string& name) {
+    const TDLVariant v = row.GetFieldValue(name);
+    if (v.IsNull()) return 0;
+    return v.IsText() ? TextToFloatDef0(v.AsString()) : v.AsFloat();
+}
+
+void SetTextField(IDataset& row, const std::string& name, const std::string& value) {
+    if (value.empty()) return;
+    TDLField& field = row.FieldByName(name);
+    // The database runs in UTF8: a text column of N characters reports 4 * N bytes.
+    const int size = field.IsBlob() ? 0 : field.GetSize();
+    if (size <= 0) {
+        field.SetAsString(value);
+        return;
+    }
+    const size_t maxChars = static_cast<size_t>(std::max(1, size / 4));
+    size_t chars = 0, end = 0;
+    while (end < value.size() && chars < maxChars) {
+        ++end;
+        while (end < value.size() && (static_cast<unsigned char>(value[end]) & 0xC0) == 0x80) ++end;
+        ++chars;
+    }
+    field.SetAsString(value.substr(0, end));
 }
 
 TDateTime NowDateTime() {

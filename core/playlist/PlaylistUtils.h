@@ -19,6 +19,15 @@ int64_t TimeOfDayToMs(TDateTime time);
 bool IsPlainFile(const std::string& name);
 // "4,17,9"; empty for an empty list.
 std::string IntegerListToStr(const TIntegerList& list);
+// A text value as a number; 0 when it is empty or not wholly a number.
+int32_t TextToIntDef0(const std::string& text);
+double TextToFloatDef0(const std::string& text);
+// A column of the current row as a number; 0 for NULL.
+int32_t FieldInt(IDataset& row, const std::string& name);
+double FieldFloat(IDataset& row, const std::string& name);
+// Stores a text in a text column, cut (at a character boundary) to what the column holds, so
+// that an over-long tag value never costs the row. An empty text leaves the column as it is.
+void SetTextField(IDataset& row, const std::string& name, const std::string& value);
 // The local wall-clock time as a date-time, for the dates the database stores.
 TDateTime NowDateTime();
 

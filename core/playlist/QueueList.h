@@ -21,6 +21,8 @@ void MarkQueueCountStale();
 
 class TQueueList : public TSQLPoolEnabled {
 public:
+    TQueueList();
+
     std::function<void(TQueueList& sender, int queueID)> OnPop;
     std::function<void(TQueueList& sender, int percent, const std::string& text)> OnProgress;
     std::function<void(TQueueList& sender, const ISongItemListPtr& songs)> OnAdd;
@@ -52,6 +54,8 @@ public:
 private:
     void Progress(int percent, const std::string& text);
     void MarkForRecount() { CachedCount = -1; }
+    // A deletion elsewhere since the last look makes the count stale.
+    void CheckStaleMark();
 
     uint32_t FSeenStaleMark = 0;
 };

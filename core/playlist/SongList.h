@@ -52,7 +52,9 @@ public:
 private:
     void FolderPass(const std::string& folder, const std::vector<std::string>& files, size_t first,
                     size_t count, ISongItemList& items);
-    void DeleteBatch(const std::string& ids, bool& removed);
+    // Runs a deletion's statements in one transaction; the queue counts its rows again.
+    void RunDeletion(const std::function<void(ISQLConnection&)>& statements);
+    TProgressCallback ProgressCallback();
 
     IProgressHandlerPtr FProgress;
 };
