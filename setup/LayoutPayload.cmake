@@ -1,0 +1,23 @@
+# Lays out what the setup installs from, beside the setup program (cmake -P).
+# SOURCE: the setup's source folder; DEST: the setup program's folder; PLAYER: the player program
+# (may be empty or missing); PLUGINS and SOUND: built folders copied when they exist.
+set(_kelvar ${DEST}/kelvar)
+file(REMOVE_RECURSE ${_kelvar} ${DEST}/sql-firebird ${DEST}/Sound)
+file(MAKE_DIRECTORY ${_kelvar})
+if(EXISTS ${SOURCE}/payload)
+  file(COPY ${SOURCE}/payload/ DESTINATION ${_kelvar})
+endif()
+if(EXISTS ${SOURCE}/sql-firebird)
+  file(COPY ${SOURCE}/sql-firebird DESTINATION ${DEST})
+endif()
+if(PLAYER AND EXISTS ${PLAYER})
+  file(COPY ${PLAYER} DESTINATION ${_kelvar})
+endif()
+if(PLUGINS AND IS_DIRECTORY ${PLUGINS})
+  file(COPY ${PLUGINS} DESTINATION ${_kelvar})
+endif()
+if(SOUND AND IS_DIRECTORY ${SOUND})
+  file(COPY ${SOUND} DESTINATION ${DEST})
+elseif(IS_DIRECTORY ${SOURCE}/Sound)
+  file(COPY ${SOURCE}/Sound DESTINATION ${DEST})
+endif()
