@@ -1,18 +1,13 @@
 #include "core/rotation/Logic_weighted.h"
 
-#include <cmath>
 
 #include "core/playlist/PlaylistUtils.h"
+#include "core/rotation/RotationConfig.h"
 #include "core/rotation/SongFromRow.h"
 
 namespace kelvar {
 
 namespace {
-
-double ReadFinite(const IConfigDoc& node, const std::string& name, double current) {
-    const double value = node.ReadFloat(name, current);
-    return std::isfinite(value) ? value : current;
-}
 
 TDLVariant Now() { return TDLVariant::FromDateTime(NowDateTime()); }
 
@@ -23,11 +18,11 @@ bool IsMusic(const ISongInfo& song) { return song.GetValue("songtype") == "S"; }
 TplWeightedRotation::TplWeightedRotation() : DelayedQuery(PoolNewDelayedQuery()), FRandom(std::random_device{}()) {}
 
 void TplWeightedRotation::LoadConfig(IConfigDoc& node) {
-    MinWeight = ReadFinite(node, "MinWeight", MinWeight);
-    ChooseInc = ReadFinite(node, "ChooseInc", ChooseInc);
-    PlayDec = ReadFinite(node, "PlayDec", PlayDec);
-    RequestInc = ReadFinite(node, "RequestInc", RequestInc);
-    EnforceRules = node.ReadBool("EnforceRules", EnforceRules);
+    MinWeight = ReadConfigFloat(node, "MinWeight", MinWeight);
+    ChooseInc = ReadConfigFloat(node, "ChooseInc", ChooseInc);
+    PlayDec = ReadConfigFloat(node, "PlayDec", PlayDec);
+    RequestInc = ReadConfigFloat(node, "RequestInc", RequestInc);
+    EnforceRules = ReadConfigBool(node, "EnforceRules", EnforceRules);
 }
 
 void TplWeightedRotation::SaveConfig(IConfigDoc& node) {

@@ -2,20 +2,15 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <limits>
 
 #include "core/playlist/PlaylistUtils.h"
+#include "core/rotation/RotationConfig.h"
 #include "core/rotation/RotationErrors.h"
 #include "foundation/MiscFunc.h"
 
 namespace kelvar {
 
 namespace {
-
-int ReadInt32(const IConfigDoc& node, const std::string& name, int current) {
-    const int64_t value = node.ReadInteger(name, current);
-    return static_cast<int>(std::clamp<int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
-}
 
 // Now minus Minutes, kept inside the range the database can store whatever the configuration says.
 TDLVariant LimitDate(TDateTime now, int minutes) {
@@ -89,12 +84,12 @@ int TPlaylistRules::GetMinSongIDTime() {
 
 void TPlaylistRules::LoadConfig(IConfigDoc& node) {
     std::lock_guard lock(FLock);
-    FMinArtistTime = ReadInt32(node, "MinArtistTime", FMinArtistTime);
-    FMinSongTime = ReadInt32(node, "MinSongTime", FMinSongTime);
-    FMinSongIDTime = ReadInt32(node, "MinSongIDTime", FMinSongIDTime);
-    FMinAlbumTime = ReadInt32(node, "MinAlbumTime", FMinAlbumTime);
-    FMinQueueSize = ReadInt32(node, "MinQueueSize", FMinQueueSize);
-    FUseGhostQueue = node.ReadBool("UseGhostQueue", FUseGhostQueue);
+    FMinArtistTime = ReadConfigInt(node, "MinArtistTime", FMinArtistTime);
+    FMinSongTime = ReadConfigInt(node, "MinSongTime", FMinSongTime);
+    FMinSongIDTime = ReadConfigInt(node, "MinSongIDTime", FMinSongIDTime);
+    FMinAlbumTime = ReadConfigInt(node, "MinAlbumTime", FMinAlbumTime);
+    FMinQueueSize = ReadConfigInt(node, "MinQueueSize", FMinQueueSize);
+    FUseGhostQueue = ReadConfigBool(node, "UseGhostQueue", FUseGhostQueue);
 }
 
 void TPlaylistRules::SaveConfig(IConfigDoc& node) {

@@ -1,0 +1,205 @@
+#include "core/rotation/PlaylistControl_imp.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <exception>
+#include <limits>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/playlist/CategoryTree.h"
+#include "core/playlist/PlaylistManager.h"
+#include "core/playlist/PlaylistUtils.h"
+#include "core/rotation/PlaylistRules_imp.h"
+#include "core/rotation/RotationConfig.h"
+#include "core/rotation/SongFromRow.h"
+#include "foundation/MiscFunc.h"
+
+namespace kelvar {
+
+namespace {
+
+struct TCurrentControl {
+    std::mutex Lock;
+    const TPlaylistControl* Owner = nullptr;
+    std::weak_ptr<TPlaylistManager> Manager;
+    std::weak_ptr<IPlaylistRules> Rules;
+};
+
+TCurrentControl& Current() {
+    static TCurrentControl current;
+    return current;
+}
+
+TDLVariant Now() { return TDLVariant::FromDateTime(NowDateTime()); }
+
+int IntValueOf(const ISongInfo& song, const std::string& name) {
+    int64_t value = 0;
+    if (!TryParseInt64(song.GetValue(name), value)) return 0;
+    return static_cast<int>(std::clamp<int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+}  // namespace
+
+std::shared_ptr<TPlaylistManager> CurrentPlaylistManager() {
+    std::lock_guard lock(Current().Lock);
+    return Current().Manager.lock();
+}
+
+IPlaylistRulesPtr CurrentPlaylistRules() {
+    std::lock_guard lock(Current().Lock);
+    return Current().Rules.lock();
+}
+
+TPlaylistControl::TPlaylistControl()
+    : DelayedQuery(PoolNewDelayedQuery()),
+      PlaylistManager(std::make_shared<TPlaylistManager>()),
+      Rules(std::make_shared<TPlaylistRules>()) {
+    PlaylistManager->Categories->SetRules(Rules);
+    std::lock_guard lock(Current().Lock);
+    Current().Owner = this;
+    Current().Manager = PlaylistManager;
+    Current().Rules = Rules;
+}
+
+TPlaylistControl::~TPlaylistControl() {
+    {
+        std::lock_guard lock(Current().Lock);
+        if (Current().Owner == this) {
+            Current().Owner = nullptr;
+            Current().Manager.reset();
+            Current().Rules.reset();
+        }
+    }
+    // The statistics still queued run before the model goes.
+    DelayedQuery.reset();
+    Logic.reset();
+    PlaylistManager.reset();
+}
+
+IPlaylistLogicPtr TPlaylistControl::GetLogic() { return Logic; }
+
+void TPlaylistControl::SetLogic(IPlaylistLogicPtr logic) {
+    Logic = std::move(logic);
+    if (Logic) Logic->SetRules(Rules);
+}
+
+std::shared_ptr<TPlaylistManager> TPlaylistControl::GetPlaylistManager() { return PlaylistManager; }
+IPlaylistRulesPtr TPlaylistControl::GetRules() { return Rules; }
+int TPlaylistControl::GetPlayCount() { return PlayCount; }
+
+void TPlaylistControl::LoadConfig(IConfigDoc& node) {
+    Rules->LoadConfig(*node.Section("PlaylistRules"));
+    if (Logic) Logic->LoadConfig(*node.Section("Logic"));
+    DefaultWeight = ReadConfigInt(*node.Section("Songlist"), "DefWeight", DefaultWeight.load());
+}
+
+void TPlaylistControl::SaveConfig(IConfigDoc& node) {
+    Rules->SaveConfig(*node.Section("PlaylistRules"));
+    if (Logic) Logic->SaveConfig(*node.Section("Logic"));
+    node.Section("Songlist")->WriteInteger("DefWeight", DefaultWeight.load());
+}
+
+void TPlaylistControl::SongEnded(const ISongInfoPtr& song) {
+    if (Logic) Logic->OnEndOfSong(song);
+}
+
+void TPlaylistControl::SongFailed(const ISongInfoPtr& song) {
+    if (Logic) Logic->OnFail(song);
+}
+
+ISongInfoPtr TPlaylistControl::GetNextSong() {
+    ISongInfoPtr song = PlaylistManager->Queue->PopNext();
+    if (song && song->GetID() > 0) {
+        Rules->SetGhostSong(nullptr);
+    } else {
+        song = Rules->GetGhostSong();
+        Rules->SetGhostSong(nullptr);
+        if (!song && Logic) song = Logic->ChooseSong();
+    }
+    Rules->SetNowPlaying(song);
+    return song;
+}
+
+ISongInfoPtr TPlaylistControl::GetFallbackSong() {
+    IDatasetPtr rows = PoolQueryLimit("SELECT songlist.* FROM songlist ORDER BY date_played ASC", {}, true, 1, 0);
+    if (rows->IsEmpty()) return nullptr;
+    ISongInfoPtr song = SongFromRow(*rows);
+    // So that the next fallback offers another song.
+    DelayedQuery->ExecSQL("UPDATE songlist SET date_played=:now WHERE ID = :ID", {Now(), song->GetID()}, nullptr,
+                          false);
+    return song;
+}
+
+void TPlaylistControl::SongPlayed(const ISongInfoPtr& song) {
+    if (!song) return;
+    std::exception_ptr error;
+    try {
+        ++PlayCount;
+        if (Logic) Logic->OnPlay(song);
+        if (PlayLimitClean && IntValueOf(*song, "playlimit_count") > 0) PlayLimitClean = false;
+    } catch (...) {
+        error = std::current_exception();
+    }
+
+    if (song->GetValue("requestID").empty()) song->SetValue("requestID", "0");
+    try {
+        PlaylistManager->History->Add(*song, 1);
+    } catch (...) {
+        // The statistics below keep the rules working even when the history row is lost.
+        if (!error) error = std::current_exception();
+    }
+
+    const TDLVariant now = Now();
+    // A weight of 0 must not fail the statement and so lose the play's date and counts.
+    DelayedQuery->ExecSQL(
+        "UPDATE songlist SET balance=balance+CASE WHEN weight > 0 THEN 1/weight ELSE 0 END, date_played=:now, "
+        "count_played=count_played+1, count_performances = count_performances + :performances WHERE ID = :ID",
+        {now, 1, song->GetID()}, nullptr, false);
+    DelayedQuery->ExecSQL("UPDATE songlist SET date_artist_played=:now WHERE artist = :artist",
+                          {now, song->GetArtist()}, nullptr, false);
+    const std::string title = song->GetTitle();
+    if (!title.empty())
+        DelayedQuery->ExecSQL("UPDATE songlist SET date_title_played=:now WHERE title = :title", {now, title}, nullptr,
+                              false);
+    const std::string album = song->GetAlbum();
+    if (!album.empty())
+        DelayedQuery->ExecSQL("UPDATE songlist SET date_album_played=:now WHERE album = :album", {now, album}, nullptr,
+                              false);
+    if (error) std::rethrow_exception(error);
+}
+
+void TPlaylistControl::PlayLimitMaintenance() {
+    if (PlayLimitClean) return;
+    struct TDue {
+        int ID;
+        std::string Action;
+        std::string FileName;
+    };
+    std::vector<TDue> due;
+    {
+        IDatasetPtr rows = PoolQuery(
+            "SELECT * FROM songlist WHERE (playlimit_count>0) AND (count_played>=playlimit_count) AND "
+            "(playlimit_action IN ('remove', 'erase')) ",
+            {}, true);
+        for (rows->First(); !rows->Eof(); rows->Next())
+            due.push_back({static_cast<int>(rows->GetFieldValue("ID").AsInteger()),
+                           TrimText(rows->GetFieldValue("playlimit_action").AsString()),
+                           rows->GetFieldValue("filename").AsString()});
+    }
+    if (due.empty()) {
+        PlayLimitClean = true;
+        return;
+    }
+    for (const TDue& song : due) {
+        if (song.Action == "remove") {
+            PlaylistManager->SongList->DeleteSong(song.ID);
+        } else if (song.Action == "erase") {
+            // A file that can't be deleted keeps its song; the next pass tries again.
+            if (ForceDeleteFile(song.FileName)) PlaylistManager->SongList->DeleteSong(song.ID);
+        }
+    }
+}
+
+}  // namespace kelvar

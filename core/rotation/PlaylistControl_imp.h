@@ -1,0 +1,50 @@
+#pragma once
+// The core's playlist control. It owns the playlist database model, the rules and a delayed
+// query for its statistics updates.
+#include <atomic>
+
+#include "core/rotation/PlaylistControl.h"
+#include "database/SQLPool.h"
+
+namespace kelvar {
+
+class TPlaylistControl : public IPlaylistControl {
+public:
+    // Needs an open pool: builds the playlist database model. The newest control is the one
+    // the clockwheel logic takes its playlist model from.
+    TPlaylistControl();
+    ~TPlaylistControl() override;
+    TPlaylistControl(const TPlaylistControl&) = delete;
+    TPlaylistControl& operator=(const TPlaylistControl&) = delete;
+
+    IPlaylistLogicPtr GetLogic() override;
+    void SetLogic(IPlaylistLogicPtr logic) override;
+    std::shared_ptr<TPlaylistManager> GetPlaylistManager() override;
+    IPlaylistRulesPtr GetRules() override;
+    int GetPlayCount() override;
+    void LoadConfig(IConfigDoc& node) override;
+    void SaveConfig(IConfigDoc& node) override;
+    void SongEnded(const ISongInfoPtr& song) override;
+    ISongInfoPtr GetNextSong() override;
+    ISongInfoPtr GetFallbackSong() override;
+    void SongPlayed(const ISongInfoPtr& song) override;
+    void SongFailed(const ISongInfoPtr& song) override;
+    void PlayLimitMaintenance() override;
+
+    IDelayedQueryPtr GetDelayedQuery() const { return DelayedQuery; }
+    bool GetPlayLimitClean() const { return PlayLimitClean; }
+
+private:
+    IDelayedQueryPtr DelayedQuery;
+    std::shared_ptr<TPlaylistManager> PlaylistManager;
+    IPlaylistRulesPtr Rules;
+    IPlaylistLogicPtr Logic;
+    std::atomic<int> PlayCount{0};
+    bool PlayLimitClean = false;
+};
+
+// The playlist model and rules of the newest playlist control still alive; empty when none.
+std::shared_ptr<TPlaylistManager> CurrentPlaylistManager();
+IPlaylistRulesPtr CurrentPlaylistRules();
+
+}  // namespace kelvar
