@@ -77,6 +77,10 @@ std::string DefaultDSPFile();
 // The name and GUID texts of both adaptor records (at most 252 characters are kept).
 void SetDSPAdaptorName(const std::string& Text);
 std::string GetDSPAdaptorName();
+// The shared buffer itself, for records that show the same texts.
+const char* DSPAdaptorNameBuffer();
+// The description of both records.
+extern const char* const DSPAdaptorDescription;
 
 // The configuration record, whose create procedure makes the adaptor's configuration object
 // (an IPluginConfig). The user interface registers it; null while none is registered.

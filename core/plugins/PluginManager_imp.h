@@ -57,6 +57,8 @@ class TMultiPlugin : public TCustomPlugin {
 public:
     // Raises EPluginError when the function answers no record or the record makes no filter.
     TMultiPlugin(TPluginInfoFunc InfoFunction, const std::string& FileName);
+    // Points the record back at its own texts, for an instance that outlives this plug-in.
+    ~TMultiPlugin() override;
 
     void SaveConfig(IConfigDoc& Node) override;
     void LoadConfig(IConfigDoc& Node) override;
@@ -68,6 +70,8 @@ private:
 
     TPluginInfoFunc FInfoFunction;
     IFilterPtr FInstance;
+    const char* FOriginalName = nullptr;
+    const char* FOriginalGUID = nullptr;
     char FNameBuffer[BufferSize] = {};
     char FGUIDBuffer[BufferSize] = {};
 };
