@@ -18,15 +18,15 @@ void THistoryList::Add(ISongInfo& song, int32_t listeners) {
     rows->Append();
     const TDateTime now = NowDateTime();
     rows->FieldByName("date_played").SetAsDateTime(now);
-    SetTextField(*rows, "filename", song.GetFilename());
+    SetTextField(*rows, "historylist", "filename", song.GetFilename());
     rows->SetFieldValue("songID", song.GetID());
     rows->SetFieldValue("duration", song.GetDuration());
-    SetTextField(*rows, "artist", song.GetArtist());
-    SetTextField(*rows, "title", song.GetTitle());
-    SetTextField(*rows, "album", song.GetAlbum());
+    SetTextField(*rows, "historylist", "artist", song.GetArtist());
+    SetTextField(*rows, "historylist", "title", song.GetTitle());
+    SetTextField(*rows, "historylist", "album", song.GetAlbum());
     for (const char* name : {"albumyear", "label", "website", "buycd", "picture", "songtype", "composer", "pline",
                              "ISRC", "catalog", "UPC", "feeagency", "overlay", "songrights"})
-        SetTextField(*rows, name, song.GetValue(name));
+        SetTextField(*rows, "historylist", name, song.GetValue(name));
     // Number columns take what the record holds as a number, 0 otherwise: a song that never
     // came from the library (a file or web song) must still be booked.
     rows->SetFieldValue("listeners", TextToIntDef0(song.GetValue("listeners")));

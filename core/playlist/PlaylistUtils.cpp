@@ -6,6 +6,8 @@
 #include <climits>
 #include <cstdint>
 #include <ctime>
+#include <map>
+#include <mutex>
 #include <numeric>
 #include <random>
 #include <vector>
@@ -64,23 +66,49 @@ double FieldFloat(IDataset& row, const std::string& name) {
     return v.IsText() ? TextToFloatDef0(v.AsString()) : v.AsFloat();
 }
 
-void SetTextField(IDataset& row, const std::string& name, const std::string& value) {
+int TextColumnLength(const std::string& table, const std::string& column) {
+    if (SQLDriverType != dtFirebird) return 0;
+    static std::mutex lock;
+    static std::map<std::string, std::map<std::string, int>> lengths;
+    auto upper = [](std::string s) {
+        std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
+        return s;
+    };
+    const std::string key = upper(table);
+    std::lock_guard<std::mutex> guard(lock);
+    auto found = lengths.find(key);
+    if (found == lengths.end()) {
+        std::map<std::string, int> columns;
+        try {
+            IDatasetPtr rows = PoolQuery(
+                "SELECT TRIM(rf.RDB$FIELD_NAME) AS name, f.RDB$CHARACTER_LENGTH AS len FROM RDB$RELATION_FIELDS rf "
+                "JOIN RDB$FIELDS f ON f.RDB$FIELD_NAME = rf.RDB$FIELD_SOURCE WHERE rf.RDB$RELATION_NAME = :name",
+                {key});
+            for (rows->First(); !rows->Eof(); rows->Next())
+                columns[upper(rows->GetFieldValue("name").AsString())] = FieldInt(*rows, "len");
+        } catch (const std::exception&) {
+            return 0;  // not known now; asked again next time
+        }
+        found = lengths.emplace(key, std::move(columns)).first;
+    }
+    auto col = found->second.find(upper(column));
+    return col == found->second.end() ? 0 : col->second;
+}
+
+void SetTextField(IDataset& row, const std::string& table, const std::string& name, const std::string& value) {
     if (value.empty()) return;
-    TDLField& field = row.FieldByName(name);
-    // The database runs in UTF8: a text column of N characters reports 4 * N bytes.
-    const int size = field.IsBlob() ? 0 : field.GetSize();
-    if (size <= 0) {
-        field.SetAsString(value);
+    const int length = TextColumnLength(table, name);
+    if (length <= 0) {
+        row.SetFieldValue(name, value);
         return;
     }
-    const size_t maxChars = static_cast<size_t>(std::max(1, size / 4));
     size_t chars = 0, end = 0;
-    while (end < value.size() && chars < maxChars) {
+    while (end < value.size() && chars < static_cast<size_t>(length)) {
         ++end;
         while (end < value.size() && (static_cast<unsigned char>(value[end]) & 0xC0) == 0x80) ++end;
         ++chars;
     }
-    field.SetAsString(value.substr(0, end));
+    row.SetFieldValue(name, value.substr(0, end));
 }
 
 TDateTime NowDateTime() {

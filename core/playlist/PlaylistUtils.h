@@ -25,9 +25,13 @@ double TextToFloatDef0(const std::string& text);
 // A column of the current row as a number; 0 for NULL.
 int32_t FieldInt(IDataset& row, const std::string& name);
 double FieldFloat(IDataset& row, const std::string& name);
-// Stores a text in a text column, cut (at a character boundary) to what the column holds, so
-// that an over-long tag value never costs the row. An empty text leaves the column as it is.
-void SetTextField(IDataset& row, const std::string& name, const std::string& value);
+// Stores a text in a text column of Table, cut (at a character boundary) to the characters the
+// column holds, so that an over-long tag value never costs the row. An empty text leaves the
+// column as it is.
+void SetTextField(IDataset& row, const std::string& table, const std::string& name, const std::string& value);
+// The declared length in characters of a text column of the open database; 0 when unknown or
+// not a text column. Looked up once per table.
+int TextColumnLength(const std::string& table, const std::string& column);
 // The local wall-clock time as a date-time, for the dates the database stores.
 TDateTime NowDateTime();
 

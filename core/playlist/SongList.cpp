@@ -54,7 +54,7 @@ void CopyTagValues(const TSongInfo& tags, IDataset& row) {
         TDLField& field = row.FieldByName(name);
         const TFieldType type = field.GetDataType();
         if (IsTextType(type) || field.IsBlob()) {
-            SetTextField(row, name, value);
+            SetTextField(row, "songlist", name, value);
         } else if (IsIntegerType(type)) {
             int64_t number = 0;
             if (TryParseInt64(value, number)) field.SetAsInteger(number);
@@ -316,8 +316,8 @@ void TSongList::InitNewSong(IDataset& row, const std::string& fileName, std::str
         row.SetFieldValue("status", IsPlainFile(fileName) ? 0 : 2);
         row.SetFieldValue("songtype", "S");
         row.SetFieldValue("filename", fileName);
-        SetTextField(row, "artist", artist);
-        SetTextField(row, "title", title);
+        SetTextField(row, "songlist", "artist", artist);
+        SetTextField(row, "songlist", "title", title);
         row.SetFieldValue("duration", -1);
         const TDateTime now = NowDateTime();
         row.FieldByName("date_added").SetAsDateTime(now);
