@@ -2,6 +2,7 @@
 // The idle watchdog of the automation: when no deck has played for a while it announces a
 // recovery, counts down so that the operator can abort it, then asks the core to play again.
 // It also holds the DJ mode. Main thread only.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 
@@ -41,7 +42,8 @@ public:
     uint8_t Aborted = 0;
     uint32_t IdleSince = 0;
     uint32_t TriggeredAt = 0;  // 0: not triggered
-    uint8_t DJMode = DJModes::AutoDJ;
+    // Also read by the start-next handler on the output thread.
+    std::atomic<uint8_t> DJMode{DJModes::AutoDJ};
     TNotifyEvent OnStarted;
     TNotifyEvent OnAbort;
     TNotifyEvent OnTrigger;

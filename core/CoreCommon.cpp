@@ -1,0 +1,9 @@
+#include "core/CoreCommon.h"
+
+namespace kelvar {
+
+TKelvar* CoreKelvar = nullptr;
+IConfigDocPtr CoreConfig;
+THeartBeat* CoreHeartbeat = nullptr;
+
+}  // namespace kelvar

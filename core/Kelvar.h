@@ -1,0 +1,131 @@
+#pragma once
+// The core object: owns the six players, the audio pipe, the talk-over voice, the plug-in
+// manager, the playlist control, the rotation logic list, the auto recovery and the metadata
+// configuration; loads and saves the node "Kelvar" of the core configuration; and, on the core
+// heartbeat, runs the deck automation (queue fill, loading the idle deck before the playing one
+// ends, ejecting finished decks, booking song starts, auto recovery).
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/AudioPipe_imp.h"
+#include "audio/VoiceFX_imp.h"
+#include "core/AutoRecovery.h"
+#include "core/CoreDeck.h"
+#include "core/HeartBeat.h"
+#include "core/MessageAPI.h"
+#include "core/plugins/PluginManager_imp.h"
+#include "core/rotation/PlaylistControl.h"
+#include "core/rotation/PlaylistLogic.h"
+#include "foundation/ConfigDoc.h"
+#include "foundation/Logger.h"
+#include "media/SongInfo.h"
+#include "media/tags/MetaDataConfig_imp.h"
+
+namespace kelvar {
+
+class TKelvar {
+public:
+    using TNotifyEvent = std::function<void(TKelvar& Sender)>;
+    using TStatusEvent = std::function<void(const std::string& Message)>;
+
+    TKelvar();
+    ~TKelvar();
+    TKelvar(const TKelvar&) = delete;
+    TKelvar& operator=(const TKelvar&) = delete;
+
+    // Life cycle (main thread): Init, LoadConfig on "Kelvar", DoAfterLoad ... DoQuit.
+    void Init();
+    void LoadConfig(IConfigDoc& Node);
+    void SaveConfig(IConfigDoc& Node);
+    void DoAfterLoad();
+    void DoQuit();
+
+    TKelvarPlayer* Players(int Index);
+    int PlayerCount() const { return static_cast<int>(PlayerList.size()); }
+    void EjectAll();
+    void StopAll();
+    void SetMuted(bool Value);
+    bool GetMuted();
+    void DoStatus(const std::string& Message);
+    void Log(const std::string& Message, const std::string& Source, TLogKind Kind);
+
+    // Deck commands (main thread).
+    void Play();
+    void PlayNext(bool Fade);
+    void QueueNext(TKelvarPlayer* Player);
+    void QueueNextAndPlay(TKelvarPlayer* Player);
+    // Pauses the playing deck, or plays the ready one when none plays.
+    void PauseOrPlay();
+    TKelvarPlayer* PlayingDeck();
+    TKelvarPlayer* ReadyDeck();
+    TKelvarPlayer* EmptyDeck();
+    TKelvarPlayer* CurrentDeck();
+    TKelvarPlayer* TargetDeck();
+    int64_t DecksRemainingTime();
+    bool AutoDJAllowed();
+    bool NoXFade(const ISongInfoPtr& Song) const;
+    // The commands of the remote-control message that the core carries out (the user interface
+    // adds Exit and Show).
+    TKelvarAPIHandlers APIHandlers();
+
+    // Heartbeat tasks (main thread).
+    void Tick();
+    void QueueFill();
+    void Maintenance();
+
+    // Parts of the tick, callable on their own.
+    void CheckSongChange();
+    void CheckQueueAhead();
+    void CheckFinishedPlayers();
+    void AutoRecoveryTick();
+    void UpdateMeters();
+
+    TNotifyEvent OnQueueFailed;
+    std::unique_ptr<TVoiceFX> VoiceFX;
+    std::atomic<uint8_t> NotifySongChange{0};
+    int32_t XFadeSkipTime = 45000;
+    // Read by the start-next handler on the output thread.
+    std::atomic<uint8_t> NoAutoStartOnFade{0};
+    int32_t LastMeterDelay = 0;
+    TStatusEvent StatusEvent;
+    THeartBeat* Heartbeat = nullptr;
+    std::unique_ptr<TMetaDataConfig> MetaDataConfig;
+    std::unique_ptr<TAutoRecovery> AutoRecovery;
+    std::vector<std::unique_ptr<TCoreDeck>> PlayerList;
+    std::unique_ptr<TPluginManager> PluginManager;
+    ISongInfoPtr CurrentSong;
+    ILogicListPtr LogicList;
+    ILoggerPtr Logger;
+    IPlaylistControlPtr PlaylistControl;
+    std::unique_ptr<TAudioPipe> AudioPipe;
+    TKelvarPlayer* DeckA = nullptr;
+    TKelvarPlayer* DeckB = nullptr;
+    TKelvarPlayer* SoundFXPlayer = nullptr;
+    TKelvarPlayer* Aux1 = nullptr;
+    TKelvarPlayer* Aux2 = nullptr;
+    TKelvarPlayer* Aux3 = nullptr;
+
+private:
+    TCoreDeck* NewPlayer();
+    TKelvarPlayer* FindDeck(int State);
+    void SongStarted(TKelvarPlayer& Deck, const std::string& Source);
+    void SongLoading(TKelvarPlayer& Deck, const ISongInfoPtr& Song);
+    // The start-next handler: on the output thread.
+    void DeckFadeStart(TKelvarPlayer& Fading, TKelvarPlayer& Other);
+    void AutoRecoveryStart();
+    std::string PlayerSource(TKelvarPlayer* Player);
+    void LogFailedSong(const ISongInfoPtr& Song, const std::string& Source);
+    void RemoveFromMixer();
+
+    std::vector<TVolControl*> FDuckControls;
+    bool FQuit = false;
+};
+
+// The log line of a song: "Artist - Title (m:ss)".
+std::string SongLogText(const ISongInfoPtr& Song);
+
+}  // namespace kelvar
