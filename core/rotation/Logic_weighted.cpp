@@ -3,7 +3,7 @@
 
 #include "core/playlist/PlaylistUtils.h"
 #include "core/rotation/RotationConfig.h"
-#include "core/rotation/SongFromRow.h"
+#include "core/playlist/CategorySelection.h"
 
 namespace kelvar {
 

@@ -13,7 +13,7 @@
 #include "core/playlist/PlaylistUtils.h"
 #include "core/rotation/PlaylistRules_imp.h"
 #include "core/rotation/RotationConfig.h"
-#include "core/rotation/SongFromRow.h"
+#include "core/playlist/CategorySelection.h"
 #include "foundation/MiscFunc.h"
 
 namespace kelvar {
