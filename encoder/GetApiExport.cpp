@@ -1,0 +1,1 @@
+extern "C" const void* GetAPI() { return nullptr; }

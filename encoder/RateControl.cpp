@@ -1,0 +1,203 @@
+#include "encoder/RateControl.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace brannoc {
+
+namespace {
+const double kLongMinSnr[22] = {0.004, 0.004, 0.006, 0.011, 0.02, 0.032, 0.05, 0.1, 0.2, 0.32, 0.44,
+                                0.63, 0.63, 0.63, 0.63, 0.63, 0.63, 0.63, 0.63, 0.63, 0.63, 0.63};
+const double kShortMinSnr[13] = {0.004, 0.004, 0.004, 0.006, 0.016, 0.05, 0.25, 0.5, 0.63, 0.63, 0.63, 0.63, 0.63};
+
+struct VbrRow {
+    double quality, value, bitrate;
+};
+const VbrRow kVbrRows[6] = {{0, 550.0, 40000}, {20, 625.0, 48000}, {40, 850.0, 56000},
+                            {60, 1200.0, 64000}, {80, 2100.0, 80000}, {100, 3500.0, 96000}};
+
+double Clamp(double v, double lo, double hi) { return std::min(std::max(v, lo), hi); }
+
+int EntryCount(const ChannelAnalysis& a, int bands) { return a.blockType == 2 ? bands * 3 : bands; }
+} // namespace
+
+void RateControl::Configure(int rate, float lowpassHz, int bitratePerChannel, bool vbr, int quality) {
+    rate_ = rate;
+    vbr_ = vbr;
+    if (vbr) {
+        int seg = 1;
+        while (seg < 5 && kVbrRows[seg].quality < quality) ++seg;
+        const VbrRow& a = kVbrRows[seg - 1];
+        const VbrRow& b = kVbrRows[seg];
+        const double x = (quality - a.quality) / (b.quality - a.quality);
+        vbrValue_ = (1 - x) * a.value + x * b.value;
+        bitratePerChannel_ = static_cast<int>((1 - x) * a.bitrate + x * b.bitrate);
+        if (rate < 32000) bitratePerChannel_ /= 2;
+    } else {
+        bitratePerChannel_ = bitratePerChannel;
+    }
+    const double w = lowpassHz * 5760.0 / (rate / 2.0);
+    peLow_ = 0.8 * w;
+    peHigh_ = 1.2 * w;
+    lastDesired_ = 0;
+    lastUsed_ = 0;
+    correction_ = 1.0;
+}
+
+double RateControl::MinSnr(bool shortBlock, int band) const {
+    const double b = bitratePerChannel_;
+    if (shortBlock) return std::max(kShortMinSnr[band], std::pow(10.0, -0.0000375 * b));
+    const double cap = b < 48000 ? 0.63 : 0.5;
+    return std::min(std::max(kLongMinSnr[band], std::pow(10.0, -0.00003125 * b)), cap);
+}
+
+void RateControl::Estimate(const ChannelAnalysis& a, const BandLayout& layout, int bands, BandEstimates& est) const {
+    const bool isShort = a.blockType == 2;
+    est.totalPe = isShort ? 125 : 0;
+    est.totalPe2 = 0;
+    est.totalLines = 0;
+    for (int b = 0; b < bands; ++b) {
+        const int width = layout.edges[b + 1] - layout.edges[b];
+        for (int w = 0; w < (isShort ? 3 : 1); ++w) {
+            const int index = isShort ? b * 3 + w : b;
+            const int start = isShort ? 3 * layout.edges[b] + w * width : layout.edges[b];
+            double form = 1e-10, largest = 0;
+            for (int i = start; i < start + width; ++i) {
+                const double x = std::fabs(a.lines[i]);
+                form += std::sqrt(x);
+                largest = std::max(largest, x);
+            }
+            est.form[index] = form;
+            est.largest[index] = largest;
+            const double e = a.energy[index], t = a.threshold[index];
+            est.pe[index] = est.pe2[index] = est.lines[index] = 0;
+            if (e > t && e > 0) {
+                const double n = std::round(form / std::pow(e / width, 0.25));
+                const double l = 0.5 * std::log2(e);
+                const double d = l - 0.5 * std::log2(t);
+                if (d >= 3) {
+                    est.pe[index] = n * d;
+                    est.pe2[index] = n * l;
+                    est.lines[index] = n;
+                } else {
+                    est.pe[index] = n * (1.3219281 + 0.5593573 * d);
+                    est.pe2[index] = n * (1.3219281 + 0.5593573 * l);
+                    est.lines[index] = std::round(0.5593573 * n);
+                }
+            }
+            est.totalPe += est.pe[index];
+            est.totalPe2 += est.pe2[index];
+            est.totalLines += est.lines[index];
+        }
+    }
+}
+
+double RateControl::DesiredCbr(double fill, double room, double meanGranule, double pe, bool shortBlocks) {
+    double factor = 1.0;
+    if (room > 0) {
+        const double e = meanGranule < room ? 1.0 : room / meanGranule;
+        const double r = fill / room;
+        const double p[8] = {0.2, 0.9, -0.05, 0.3, 0.2, 0.9, -0.03, 0.5};
+        const double q[8] = {0.2, 0.9, -0.05, 0.2, 0.2, 0.8, -0.03, 1.0};
+        const double* k = shortBlocks ? q : p;
+        const double r0 = k[0], r1 = k[1], s0 = k[2], s1 = k[3], u0 = k[4], u1 = k[5], t0 = k[6], t1 = k[7];
+        const double f = e * (s1 - (s1 - s0) / (r1 - r0) * (Clamp(r, r0, r1) - r0));
+        const double g = e * (t0 + (t1 - t0) / (u1 - u0) * (Clamp(r, u0, u1) - u0));
+        factor = (f + g) / (peHigh_ - peLow_) * (Clamp(pe, peLow_, peHigh_) - peLow_) + (1 - f);
+    }
+    // Move the entropy window towards this granule.
+    if (pe > peHigh_) {
+        peLow_ += (pe - peHigh_) * 0.3;
+        peHigh_ = pe;
+    } else if (pe < peLow_) {
+        const double oldLow = peLow_;
+        peLow_ -= (oldLow - pe) * 0.14;
+        peHigh_ -= (oldLow - pe) * 0.07;
+    } else {
+        peLow_ += (pe - peLow_) * 0.3;
+        peHigh_ -= (peHigh_ - pe) * 0.07;
+    }
+    if (0.25 * pe > peHigh_ - peLow_) {
+        const double a = std::max(0.0, pe - peLow_), c = std::max(0.0, peHigh_ - pe);
+        if (a + c > 0) {
+            peHigh_ = pe + 0.25 * pe * c / (a + c);
+            peLow_ = std::max(0.0, pe - 0.25 * pe * a / (a + c));
+        }
+    }
+
+    if (meanGranule > 0) factor = std::min(factor, fill * 0.95 / meanGranule + 0.9);
+    const double desired = factor * meanGranule * 1.18;
+
+    const double prev = lastDesired_;
+    const double used = lastUsed_;
+    const double m = std::min(desired, pe);
+    if (used > 0 && m > 0.7 * prev && m < 1.5 * prev && prev > 0.8 * 1.18 * used && prev < 1.2 * 1.18 * used) {
+        const double ratio = prev / (1.18 * used);
+        if ((ratio > 1) != (correction_ > 1)) correction_ = 1.0;
+        correction_ = Clamp(0.8 * correction_ + 0.2 * ratio, 0.85, 1.15);
+    } else {
+        correction_ = 1.0;
+    }
+    lastDesired_ = desired;
+    return desired * correction_;
+}
+
+double RateControl::DesiredVbr(const BandEstimates* est, const ChannelAnalysis* a, int channels, double cap) const {
+    double complexity = 0;
+    bool anyShort = false;
+    for (int ch = 0; ch < channels; ++ch) {
+        if (a[ch].blockType == 2) anyShort = true;
+        const int entries = a[ch].blockType == 2 ? 39 : 22;
+        double lmax = 0;
+        for (int i = 0; i < entries; ++i)
+            if (est[ch].lines[i] > 0) lmax = std::max(lmax, 0.5 * std::log2(a[ch].energy[i]));
+        for (int i = 0; i < entries; ++i) {
+            const double n = est[ch].lines[i];
+            if (n <= 0) continue;
+            const double l = 0.5 * std::log2(a[ch].energy[i]);
+            const double w = n <= 1 ? 1.0 : 1.0 / std::sqrt(n);
+            complexity += w * std::max(0.08, 1 - 0.066 * (lmax - l)) * n * std::max(0.5, 2 * est[ch].pe[i] / n - 10);
+        }
+    }
+    complexity *= 7.5;
+    double desired = vbrValue_ * std::log(1 + complexity / vbrValue_);
+    if (anyShort) desired *= 1.5;
+    return std::min(desired, cap * 1.0619999);
+}
+
+void RateControl::Adapt(ChannelAnalysis& a, const BandLayout& layout, int bands, double desired, BandEstimates& est) const {
+    const bool isShort = a.blockType == 2;
+    const int entries = EntryCount(a, bands);
+    double base[39], limit[39];
+    double top = 0;
+    for (int i = 0; i < entries; ++i) {
+        base[i] = a.threshold[i];
+        const int band = isShort ? i / 3 : i;
+        limit[i] = a.energy[i] * MinSnr(isShort, band);
+        top = std::max(top, std::pow(std::max(a.energy[i], 0.0), 0.25));
+    }
+    auto apply = [&](double red) {
+        for (int i = 0; i < entries; ++i) {
+            if (a.energy[i] <= base[i]) {
+                a.threshold[i] = base[i];
+                continue;
+            }
+            const double t4 = std::pow(base[i], 0.25) + red;
+            double t = t4 * t4 * t4 * t4;
+            if (t > limit[i]) t = std::max(base[i], limit[i]);
+            a.threshold[i] = t;
+        }
+        Estimate(a, layout, bands, est);
+        return est.totalPe;
+    };
+    // The entropy falls as the thresholds rise: bisect the common rise of their quarter powers.
+    double lo = 0, hi = top + 1;
+    if (apply(hi) > desired) return; // cannot reach it: keep the highest thresholds allowed
+    for (int it = 0; it < 24; ++it) {
+        const double mid = 0.5 * (lo + hi);
+        if (apply(mid) > desired) lo = mid; else hi = mid;
+    }
+    apply(hi);
+}
+
+} // namespace brannoc
