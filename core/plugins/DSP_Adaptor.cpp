@@ -91,7 +91,7 @@ std::string GetDSPAdaptorName() { return SharedName; }
 const char* DSPAdaptorNameBuffer() { return SharedName; }
 
 void SetDSPAdaptorConfigInfo(TPluginInfoFunc InfoFunction) { ConfigInfoFunction = InfoFunction; }
-TPluginInfo* DSPAdaptorConfigInfo() { return ConfigInfoFunction ? ConfigInfoFunction() : nullptr; }
+TPluginInfo* RegisteredDSPAdaptorConfigInfo() { return ConfigInfoFunction ? ConfigInfoFunction() : nullptr; }
 
 TDSPAdaptorHandOver& DSPAdaptorHandOver() { return HandOver; }
 
@@ -207,7 +207,7 @@ void TDSP_Adaptor::DoLoadConfig(IConfigDoc& Section) {
 void TDSP_Adaptor::DoSaveConfig(IConfigDoc& Section) { Section.WriteInteger("Module", Module); }
 
 bool TDSP_Adaptor::Configure(IConfigDoc& Section) {
-    TPluginInfo* configInfo = DSPAdaptorConfigInfo();
+    TPluginInfo* configInfo = RegisteredDSPAdaptorConfigInfo();
     if (!configInfo || !configInfo->CreateInstance) {
         LogMessage("DSP Adaptor: no configuration dialog available", LogSource, LogKind::Warning);
         return false;

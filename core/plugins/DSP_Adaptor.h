@@ -85,7 +85,7 @@ extern const char* const DSPAdaptorDescription;
 // The configuration record, whose create procedure makes the adaptor's configuration object
 // (an IPluginConfig). The user interface registers it; null while none is registered.
 void SetDSPAdaptorConfigInfo(TPluginInfoFunc InfoFunction);
-TPluginInfo* DSPAdaptorConfigInfo();
+TPluginInfo* RegisteredDSPAdaptorConfigInfo();
 
 // The library and module the adaptor hands to its configuration frame while the dialog runs
 // (main thread only). The frame must not quit or start the module.

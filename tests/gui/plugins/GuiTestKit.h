@@ -1,0 +1,39 @@
+#pragma once
+// One application object for the widget tests, and scripted steps for modal dialogs.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+#include <functional>
+
+namespace guitest {
+
+inline void EnsureApplication() {
+    static int argc = 1;
+    static char name[] = "gui_plugins_tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = QApplication::instance() ? nullptr : new QApplication(argc, argv);
+    (void)app;
+}
+
+// Runs Step on the modal dialog once it shows (from the dialog's own event loop).
+inline void WhenModal(std::function<void(QDialog&)> Step, int Tries = 1000) {
+    QTimer::singleShot(0, [Step, Tries] {
+        auto* dialog = dynamic_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dialog && dialog->isVisible()) {
+            Step(*dialog);
+        } else if (Tries > 0) {
+            WhenModal(Step, Tries - 1);
+        } else {
+            ADD_FAILURE() << "no modal dialog showed";
+        }
+    });
+}
+
+class GuiTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { EnsureApplication(); }
+};
+
+}  // namespace guitest
