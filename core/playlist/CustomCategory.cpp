@@ -227,10 +227,19 @@ void TCustomCategory::Sort(const std::string& field, bool ascending) {
     TProgressHandler progress(1, "Sorting...", ProgressTo(*this));
     ISQLConnectionPtr connection = PoolGetWriteConnection();
     try {
+        // The direction goes to every column of the field, so a descending sort is one.
+        std::string order;
+        for (size_t from = 0; from <= field.size();) {
+            size_t comma = field.find(',', from);
+            if (comma == std::string::npos) comma = field.size();
+            if (!order.empty()) order += ",";
+            order += field.substr(from, comma - from) + (ascending ? " ASC" : " DESC");
+            from = comma + 1;
+        }
         IDatasetPtr rows = connection->Query(
             "SELECT categorylist.* FROM songlist, categorylist WHERE (songlist.ID = categorylist.songID) AND "
             "(categoryID = :ID) ORDER BY " +
-                field + (ascending ? " ASC" : " DESC"),
+                order,
             {ID}, true);
         progress.SetCaption("Sorting...");
         progress.SetTotal(static_cast<uint32_t>(rows->RecordCount()));

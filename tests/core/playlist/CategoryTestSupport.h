@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "common/SongTestDatabase.h"
 #include "core/playlist/BuiltInCategoryTree.h"
@@ -110,6 +111,32 @@ protected:
         rows->SetFieldValue("itemindex", item);
         rows->Post();
         return static_cast<int>(rows->GetFieldValue("ID").AsInteger());
+    }
+
+    // Count library rows in one transaction; answers their IDs. Artists and titles cycle
+    // through small sets so that groups and orders have something to work on.
+    static std::vector<int32_t> AddSongRows(int count, const std::string& folder = "/music/") {
+        std::vector<int32_t> ids;
+        auto connection = PoolGetWriteConnection();
+        auto rows = connection->Query("SELECT * FROM songlist WHERE ID = 0", {}, false);
+        for (int i = 0; i < count; ++i) {
+            rows->Append();
+            rows->SetFieldValue("filename", folder + "song" + std::to_string(i) + ".mp3");
+            rows->SetFieldValue("artist", "Artist " + std::to_string(i % 7));
+            rows->SetFieldValue("title", "Title " + std::to_string(i));
+            rows->SetFieldValue("duration", 1000 * (i + 1));
+            rows->Post();
+            ids.push_back(static_cast<int32_t>(rows->GetFieldValue("ID").AsInteger()));
+        }
+        rows.reset();
+        connection->Commit();
+        return ids;
+    }
+
+    static ISongItemListPtr ItemsOf(const std::vector<int32_t>& songIDs) {
+        auto items = NewSongItemList();
+        for (int32_t id : songIDs) items->Add().SongID = id;
+        return items;
     }
 
     static double Number(const std::string& sql, const TVariantArray& params = {}) {

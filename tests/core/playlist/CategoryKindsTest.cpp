@@ -1,0 +1,195 @@
+// The built-in collections over songlist columns: song types, weight classes, play limits, the
+// recycle bin and the group categories.
+#include "CategoryTestSupport.h"
+#include "core/playlist/LevelCategories.h"
+#include "core/playlist/SongList.h"
+
+namespace kelvar {
+namespace {
+
+using categorytest::TCategoryFixture;
+
+class CategoryKindsTest : public TCategoryFixture {
+protected:
+    ISongItemListPtr Load(TCustomCategory& category) {
+        ISongItemListPtr result;
+        category.OnSongList = [&](TCustomCategory&, const ISongItemListPtr& songs) { result = songs; };
+        CategoryLoadSongs(category, true);
+        EXPECT_TRUE(PumpUntil([&] { return result != nullptr && category.Loader == nullptr; }));
+        category.OnSongList = nullptr;
+        return result;
+    }
+
+    ILevelItemListPtr LoadLevels(TLevelCategory& category) {
+        ILevelItemListPtr result;
+        category.OnLevelList = [&](TCustomCategory&, const ILevelItemListPtr& levels) { result = levels; };
+        category.RefreshLevels(true);
+        EXPECT_TRUE(PumpUntil([&] { return result != nullptr && category.LevelLoader == nullptr; }));
+        category.OnLevelList = nullptr;
+        return result;
+    }
+
+    static std::vector<std::string> Captions(const ISongItemListPtr& list) {
+        std::vector<std::string> result;
+        for (int i = 0; list && i < list->Count(); ++i) result.push_back(list->Items(i).Caption);
+        return result;
+    }
+};
+
+TEST_F(CategoryKindsTest, WeightClassesMakeMusicOfTheMiddleWeight) {
+    const auto ids = AddSongRows(4);
+    PoolExecSQL("UPDATE songlist SET songtype = 'J'");
+    auto items = ItemsOf({ids[0], ids[1], ids[2]});
+    Find("Heavy rotation")->AddSongs(*items, 0, 0);
+    EXPECT_EQ(items->Items(2).ListID, ids[2]);
+    WaitForTree();
+    EXPECT_EQ(CountRows("songlist", "weight = 70 AND songtype = 'S'"), 3);
+    EXPECT_EQ(CountRows("categorylist"), 0);
+    EXPECT_EQ(Load(*Find("Heavy rotation"))->Count(), 3);
+
+    // 90.5 stays a fraction, and 100 is a power hit.
+    auto power = ItemsOf({ids[3]});
+    Find("Power hit")->AddSongs(*power, 0, 0);
+    WaitForTree();
+    EXPECT_EQ(Number("SELECT weight FROM songlist WHERE ID = :ID", {ids[3]}), 90.5);
+    PoolExecSQL("UPDATE songlist SET weight = 100 WHERE ID = :ID", {ids[3]});
+    EXPECT_EQ(Load(*Find("Power hit"))->Count(), 1);
+}
+
+TEST_F(CategoryKindsTest, AllOfATypeListsEverySongOfItWhateverItsStatus) {
+    const auto ids = AddSongRows(3);
+    PoolExecSQL("UPDATE songlist SET status = 6 WHERE ID = :ID", {ids[0]});
+    PoolExecSQL("UPDATE songlist SET songtype = 'N' WHERE ID = :ID", {ids[1]});
+    EXPECT_EQ(Captions(Load(*Find("Music (All)"))), (std::vector<std::string>{"Artist 0 - Title 0", "Artist 2 - Title 2"}));
+
+    auto items = ItemsOf({ids[0]});
+    Find("News (All)")->AddSongs(*items, 0, 0);
+    WaitForTree();
+    EXPECT_EQ(Load(*Find("News (All)"))->Count(), 2);
+}
+
+TEST_F(CategoryKindsTest, PlayLimitClasses) {
+    const auto ids = AddSongRows(3);
+    auto once = ItemsOf({ids[0]});
+    Find("Play once and remove")->AddSongs(*once, 0, 0);
+    WaitForTree();
+    EXPECT_EQ(CountRows("songlist", "playlimit_count = 1 AND playlimit_action = 'remove'"), 1);
+    EXPECT_EQ(Load(*Find("Play once and remove"))->Count(), 1);
+    EXPECT_EQ(Load(*Find("Play once"))->Count(), 0);
+    EXPECT_EQ(Load(*Find("Play unlimited"))->Count(), 2);
+
+    PoolExecSQL("UPDATE songlist SET playlimit_count = 5 WHERE ID = :ID", {ids[1]});
+    EXPECT_EQ(Load(*Find("Play limit (Other)"))->Count(), 1);
+    EXPECT_FALSE(CategoryCanAddFiles(Find("Play limit (Other)")));
+}
+
+TEST_F(CategoryKindsTest, RecycleBinHoldsSongsOutOfRotationAndDeletesThemForGood) {
+    TSongList library;
+    auto* bin = dynamic_cast<TRecycleBinCategory*>(Find("Recycle Bin"));
+    ASSERT_NE(bin, nullptr);
+    bin->SongList = &library;
+
+    const auto ids = AddSongRows(3);
+    TCustomCategory* mine = Tree->CreateCategory(Find("Playlist"), "Mine");
+    auto all = ItemsOf(ids);
+    mine->AddSongs(*all, 0, 0);
+    PoolExecSQL("INSERT INTO queuelist (ID, songID, sortID) VALUES (GEN_ID(GEN_queuelist_ID, 1), :s, 1000)", {ids[0]});
+    PoolExecSQL("INSERT INTO requestlist (ID, songID) VALUES (GEN_ID(GEN_requestlist_ID, 1), :s)", {ids[1]});
+
+    auto binned = ItemsOf({ids[0], ids[1]});
+    bin->AddSongs(*binned, 0, 0);
+    WaitForTree();
+    EXPECT_EQ(CountRows("songlist", "status = 3"), 2);
+    EXPECT_EQ(CountRows("categorylist"), 3);  // still in their categories
+    EXPECT_EQ(Load(*bin)->Count(), 2);
+
+    bin->ClearSongs();
+    library.GetDelayedQuery()->WaitForAll();
+    EXPECT_EQ(CountRows("songlist"), 1);
+    EXPECT_EQ(CountRows("categorylist"), 1);
+    EXPECT_EQ(CountRows("queuelist"), 0);
+    EXPECT_EQ(CountRows("requestlist"), 0);
+    EXPECT_EQ(Load(*bin)->Count(), 0);
+    bin->SongList = nullptr;
+}
+
+TEST_F(CategoryKindsTest, FieldGroupsListDistinctValuesAndTheirSongs) {
+    const auto ids = AddSongRows(4);
+    PoolExecSQL("UPDATE songlist SET genre = 'Rock' WHERE ID IN (:a, :b)", {ids[0], ids[3]});
+    PoolExecSQL("UPDATE songlist SET genre = 'Jazz' WHERE ID = :a", {ids[1]});
+    auto* genre = dynamic_cast<TLevelCategory*>(Find("By Genre"));
+    ASSERT_NE(genre, nullptr);
+
+    // Before the groups are loaded there is nothing to list.
+    std::string sql;
+    TVariantArray params;
+    EXPECT_FALSE(genre->GetSongListSQL(sql, params, ""));
+
+    auto levels = LoadLevels(*genre);
+    ASSERT_NE(levels, nullptr);
+    ASSERT_EQ(levels->Count(), 3);
+    EXPECT_EQ(levels->Items(0).Caption, "<none>");
+    EXPECT_EQ(levels->Items(1).Caption, "Jazz");
+    EXPECT_EQ(levels->Items(2).Caption, "Rock");
+
+    genre->SetSelectedItem(0);
+    EXPECT_EQ(Captions(Load(*genre)), std::vector<std::string>{"Artist 2 - Title 2"});
+    genre->SetSelectedItem(2);
+    EXPECT_EQ(Load(*genre)->Count(), 2);
+    genre->SetSelectedItem(3);
+    EXPECT_FALSE(genre->GetSongListSQL(sql, params, ""));
+
+    // A group value is bound, never pasted into the statement.
+    PoolExecSQL("UPDATE songlist SET genre = 'x'') OR (1=1' WHERE ID = :a", {ids[2]});
+    levels = LoadLevels(*genre);
+    ASSERT_EQ(levels->Count(), 3);
+    genre->SetSelectedItem(2);
+    EXPECT_EQ(levels->Items(2).Caption, "x') OR (1=1");
+    EXPECT_EQ(Load(*genre)->Count(), 1);
+}
+
+TEST_F(CategoryKindsTest, AlphabetGroupsByFirstLetter) {
+    const auto ids = AddSongRows(3);
+    PoolExecSQL("UPDATE songlist SET artist = 'Cream' WHERE ID = :a", {ids[0]});
+    PoolExecSQL("UPDATE songlist SET artist = '10cc' WHERE ID = :a", {ids[1]});
+    PoolExecSQL("UPDATE songlist SET artist = 'Abba' WHERE ID = :a", {ids[2]});
+    auto* byArtist = dynamic_cast<TLevelCategory*>(Find("By Artist (A to Z)"));
+    ASSERT_NE(byArtist, nullptr);
+    ILevelItemListPtr levels;
+    byArtist->OnLevelList = [&](TCustomCategory&, const ILevelItemListPtr& l) { levels = l; };
+    byArtist->RefreshLevels(false);
+    ASSERT_NE(levels, nullptr);  // built at once
+    ASSERT_EQ(levels->Count(), 27);
+    EXPECT_EQ(levels->Items(0).Caption, "0..9");
+    EXPECT_EQ(levels->Items(3).Caption, "C");
+    EXPECT_EQ(levels->Items(3).ListID, 67);
+    byArtist->OnLevelList = nullptr;
+
+    byArtist->SetSelectedItem(3);
+    EXPECT_EQ(Captions(Load(*byArtist)), std::vector<std::string>{"Cream - Title 0"});
+    byArtist->SetSelectedItem(0);
+    EXPECT_EQ(Captions(Load(*byArtist)), std::vector<std::string>{"10cc - Title 1"});
+}
+
+TEST_F(CategoryKindsTest, LevelLoaderReportsAndRecoversFromFailure) {
+    EXPECT_EQ(TGetLevelList::ReportInterval(1000), 200);
+    EXPECT_EQ(TGetLevelList::ReportInterval(20000), 405);
+
+    auto* genre = dynamic_cast<TLevelCategory*>(Find("By Genre"));
+    std::vector<std::string> statuses;
+    genre->OnLevelStatus = [&](TCustomCategory&, int, const std::string& text) { statuses.push_back(text); };
+    genre->LoadLevelList(true, "SELECT nothing FROM nowhere", {});
+    ASSERT_TRUE(PumpUntil([&] { return genre->LevelLoader == nullptr; }));
+    ASSERT_FALSE(statuses.empty());
+    EXPECT_EQ(statuses.back().rfind("Failed to load the groups (", 0), 0u) << statuses.back();
+    genre->OnLevelStatus = nullptr;
+    EXPECT_NE(LoadLevels(*genre), nullptr);
+
+    // Only the fixed columns can be grouped by.
+    auto* field = dynamic_cast<TFieldLevelCategory*>(genre);
+    field->FieldName = "genre FROM songlist; --";
+    EXPECT_THROW(field->RefreshLevels(true), ECategoryError);
+}
+
+}  // namespace
+}  // namespace kelvar
