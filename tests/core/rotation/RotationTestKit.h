@@ -1,13 +1,60 @@
 #pragma once
 // Song rows and queue rows for the rotation tests, on the song database fixture.
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "common/SongTestDatabase.h"
 #include "core/playlist/PlaylistUtils.h"
 #include "database/SQLPool.h"
 #include "foundation/ConfigDoc_XML.h"
+#include "foundation/Logger.h"
 
 namespace kelvar::rotationtest {
+
+// Keeps the log lines of a test.
+class TCaptureLogger : public ILogger {
+public:
+    void Log(const std::string& message, const std::string& source, TLogKind kind) override {
+        std::lock_guard lock(FLock);
+        FLines.push_back(std::string(1, "XEWNIDT"[kind % 7]) + " [" + source + "] " + message);
+    }
+    // Lines that contain Text.
+    int Count(const std::string& text) const {
+        std::lock_guard lock(FLock);
+        return static_cast<int>(
+            std::count_if(FLines.begin(), FLines.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; }));
+    }
+
+private:
+    mutable std::mutex FLock;
+    std::vector<std::string> FLines;
+};
+
+// A short silent 16-bit stereo WAV file.
+inline void WriteSilentWav(const std::string& path, uint32_t frames = 4410) {
+    auto u32 = [](std::ofstream& f, uint32_t v) { f.write(reinterpret_cast<const char*>(&v), 4); };
+    auto u16 = [](std::ofstream& f, uint16_t v) { f.write(reinterpret_cast<const char*>(&v), 2); };
+    std::ofstream f(path, std::ios::binary);
+    const uint32_t bytes = frames * 4;
+    f.write("RIFF", 4);
+    u32(f, 36 + bytes);
+    f.write("WAVEfmt ", 8);
+    u32(f, 16);
+    u16(f, 1);
+    u16(f, 2);
+    u32(f, 44100);
+    u32(f, 44100 * 4);
+    u16(f, 4);
+    u16(f, 16);
+    f.write("data", 4);
+    u32(f, bytes);
+    const std::vector<char> silence(bytes, 0);
+    f.write(silence.data(), static_cast<std::streamsize>(silence.size()));
+}
 
 struct TSongRow {
     std::string Artist;
