@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
@@ -276,6 +277,46 @@ TEST(SetupProgram, SilentRunExitsWithTheInstallResult) {
     EXPECT_NE(output.find("Notice> Kelvar install complete.\n"), std::string::npos) << output;
     EXPECT_EQ(run({"--silent", "--mode", "nowhere"}, output), 2);
     EXPECT_EQ(run({}, output), 2) << "the wizard's pages are not part of this build";
+}
+
+}  // namespace
+}  // namespace kelvar
+
+namespace kelvar {
+namespace {
+
+// The schema scripts and program templates the build ships, installed as they stand.
+TEST(ShippedPayload, InstallsTheSongDatabaseAndAPlayableConfiguration) {
+    setuptest::TSetupFolders folders;
+    fs::path source = fs::path(KELVAR_TEST_SOURCE_DIR) / ".." / "setup";
+    if (!fs::exists(source / "sql-firebird" / "tables.sql")) GTEST_SKIP() << "no schema scripts in the tree";
+    fs::remove_all(folders.SetupFolder / "sql-firebird");
+    fs::remove_all(folders.SetupFolder / "kelvar");
+    fs::copy(source / "sql-firebird", folders.SetupFolder / "sql-firebird", fs::copy_options::recursive);
+    fs::copy(source / "payload", folders.SetupFolder / "kelvar", fs::copy_options::recursive);
+    folders.Payload("KelvarZorvik", "#!/bin/sh\n");
+
+    TSilentOptions options;
+    options.Silent = true;
+    options.Dir = folders.InstallFolder.string();
+    std::ostringstream out, err;
+    ASSERT_EQ(RunSilentInstall(options, folders.SetupFolder.string(), out, err), 0) << out.str();
+
+    auto tables = setuptest::QueryColumn(folders.DatabaseFile(),
+                                         "SELECT LOWER(TRIM(rdb$relation_name)) FROM rdb$relations WHERE "
+                                         "rdb$system_flag = 0");
+    for (const char* table : {"songlist", "category", "categorylist", "queuelist", "requestlist", "historylist"})
+        EXPECT_NE(std::find(tables.begin(), tables.end(), table), tables.end()) << table;
+    EXPECT_FALSE(setuptest::SchemaVersion(folders.DatabaseFile()).empty());
+
+    auto config = TConfigDoc_XML::Create(folders.ConfigFile());
+    auto db = config->Section("Database");
+    EXPECT_EQ(db->ReadString("Database", ""), folders.DatabaseFile());
+    EXPECT_EQ(db->ReadString("ServerMode", ""), "EMBEDDED");
+    auto recovery = config->Section("Kelvar")->Section("AutoRecovery");
+    EXPECT_EQ(recovery->ReadInteger("DJMode", -1), 0);
+    EXPECT_TRUE(recovery->ReadBool("AutoRecoveryEnabled", false));
+    EXPECT_TRUE(fs::exists(folders.InstalledFile("layout/default.kgl")));
 }
 
 }  // namespace
