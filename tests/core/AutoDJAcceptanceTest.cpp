@@ -14,6 +14,8 @@
 #include "core/playlist/PlaylistManager.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "media/SongInfo_imp.h"
+#include "platform/dbus/SessionBus.h"
+#include "platform/dbus/TestBusDaemon.h"
 
 namespace kelvar {
 namespace {
@@ -87,6 +89,20 @@ TEST_F(AutoDJAcceptance, TwentySongsCrossfadeAndAreBookedOnce) {
     core.LoadConfig(*node);
     ASSERT_TRUE(core.PlaylistControl && core.PlaylistControl->GetLogic());
 
+    // A controlling program switches the song-change notification on (any non-zero value).
+    test::TTestBusDaemon daemon;
+    ASSERT_TRUE(daemon.Running());
+    std::vector<int64_t> announced;
+    SetKelvarAPIReceiver([&](uint32_t code, int64_t value) {
+        if (code == KelvarAPI::SongChange) announced.push_back(value);
+        DispatchKelvarAPI(code, value, core.APIHandlers());
+    });
+    std::string error;
+    auto remote = platform::TSessionBus::Open(error);
+    ASSERT_TRUE(remote) << error;
+    ASSERT_TRUE(remote->Emit({KelvarAPIMessage, KelvarAPI::NotifySongChange, 256}, error)) << error;
+    ASSERT_TRUE(PumpUntil([&] { return core.NotifySongChange != 0; }, 30));
+
     core.AudioPipe->GetOutput().FSilentClockRate = 8;
     core.DoAfterLoad();
     auto tap = std::make_shared<TQuietTap>(core.AudioPipe->GetMixer().GetMasterOutput());
@@ -111,12 +127,22 @@ TEST_F(AutoDJAcceptance, TwentySongsCrossfadeAndAreBookedOnce) {
     core.DoQuit();
     beat.Stop();
     ASSERT_TRUE(PumpUntil([&] { return CountRows("historylist") >= starts; }, 60));
+    ASSERT_TRUE(PumpUntil([&] { return static_cast<int>(announced.size()) >= starts; }, 60));
+    SetKelvarAPIReceiver(nullptr);
+    CloseMessageBus();
 
     // Every start was booked once, each song at most once, the pulled one never.
     EXPECT_EQ(CountRows("historylist"), starts);
     EXPECT_EQ(static_cast<int>(PoolQuery("SELECT COUNT(DISTINCT songID) AS N FROM historylist")->GetFieldValue("N").AsInteger()),
               starts);
     EXPECT_EQ(CountRows("historylist", "songID = " + std::to_string(pulledID)), 0);
+    // Every start was announced on the bus with the song's ID.
+    std::set<int64_t> booked;
+    for (auto rows = PoolQuery("SELECT songID FROM historylist"); !rows->Eof(); rows->Next()) {
+        booked.insert(rows->GetFieldValue("songID").AsInteger());
+    }
+    EXPECT_EQ(std::set<int64_t>(announced.begin(), announced.end()), booked);
+    EXPECT_EQ(static_cast<int>(announced.size()), starts);
     // The artist rule held: no artist twice within the run.
     EXPECT_EQ(static_cast<int>(PoolQuery("SELECT COUNT(DISTINCT artist) AS N FROM historylist")->GetFieldValue("N").AsInteger()),
               starts);

@@ -63,6 +63,8 @@ protected:
         for (int i = 0; i < count; ++i) {
             ISongInfoPtr song = Logic->ChooseSong();
             artists.push_back(song ? song->GetArtist() : "-");
+            // The choice's artist date must be in before the rules look again.
+            Logic->GetDelayedQuery()->WaitForAll();
         }
         return artists;
     }
@@ -109,7 +111,7 @@ TEST_F(CategoryRotationTest, EmptyScriptChoosesNothing) {
 
 TEST_F(CategoryRotationTest, QuotedNamesAndMethodNumbers) {
     Category("Rock 'n' Roll", 3);
-    PoolExecSQL("UPDATE songlist SET date_played = '2010-01-01' WHERE artist = 'Rock ''n'' Roll1'");
+    PoolExecSQL("UPDATE songlist SET date_played = '1990-01-01' WHERE artist = 'Rock ''n'' Roll1'");
     Logic->RotationFormat = {"Cat['Rock ''n'' Roll'].QueueBottom(4, NoRules);"};
     ISongInfoPtr song = Logic->ChooseSong();
     ASSERT_TRUE(song);
