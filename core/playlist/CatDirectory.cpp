@@ -38,7 +38,8 @@ void TCatDirectory::FolderWhere(std::string& where, TVariantArray& values) const
         where = " WHERE (filename LIKE :filename ESCAPE '\\') ";
         values = {pattern + "%"};
         if (!Recursive) {
-            where += " AND (POSITION(:slash, filename, :len) = 0) ";
+            // Firebird can't tell the parameters' types inside POSITION by itself.
+            where += " AND (POSITION(CAST(:slash AS VARCHAR(1)), filename, CAST(:len AS INTEGER)) = 0) ";
             values.push_back(std::string(1, Delimiter));
             values.push_back(nextPosition);
         }
