@@ -1,6 +1,7 @@
 # Lays out what the setup installs from, beside the setup program (cmake -P).
 # SOURCE: the setup's source folder; DEST: the setup program's folder; PLAYER: the player program
-# (may be empty or missing); PLUGINS and SOUND: built folders copied when they exist.
+# (may be empty or missing); PLUGINS and SOUND: built folders copied when they exist; EXTRA: a
+# folder whose contents join the program files when it exists.
 set(_kelvar ${DEST}/kelvar)
 file(REMOVE_RECURSE ${_kelvar} ${DEST}/sql-firebird ${DEST}/Sound)
 file(MAKE_DIRECTORY ${_kelvar})
@@ -20,4 +21,7 @@ if(SOUND AND IS_DIRECTORY ${SOUND})
   file(COPY ${SOUND} DESTINATION ${DEST})
 elseif(IS_DIRECTORY ${SOURCE}/Sound)
   file(COPY ${SOURCE}/Sound DESTINATION ${DEST})
+endif()
+if(EXTRA AND IS_DIRECTORY ${EXTRA})
+  file(COPY ${EXTRA}/ DESTINATION ${_kelvar})
 endif()
