@@ -1,0 +1,17 @@
+#pragma once
+#include "WavFile.h"
+#include "encoder/BrannocApi.h"
+
+#include <string>
+#include <vector>
+
+// Drives one stream through the library's entry points: configure, feed the whole input block by
+// block, flush, and put the VBRI frame first for VBR streams.
+struct EncodeResult {
+    std::vector<uint8_t> mp3;
+    double seconds = 0;      // time spent in the encode calls
+    StreamConfig config{};
+    std::string error;
+};
+
+bool EncodeWav(const EncoderApi& api, const WavFile& wav, const StreamConfig& requested, EncodeResult& result);
