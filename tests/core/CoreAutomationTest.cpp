@@ -1,0 +1,246 @@
+// The core object on the test song database with real decks, driven tick by tick (no output
+// device: a deck's playing flag is enough for the automation's decisions).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "common/SongTestDatabase.h"
+#include "core/CoreCommon.h"
+#include "core/CoreTestKit.h"
+#include "core/Kelvar.h"
+#include "core/ProcessPriority.h"
+#include "core/rotation/Logic_weighted.h"
+#include "core/unKelvar.h"
+#include "foundation/ConfigDoc_XML.h"
+#include "media/SongInfo_imp.h"
+
+namespace kelvar {
+namespace {
+
+namespace fs = std::filesystem;
+
+class CoreAutomation : public songtest::TSongDbFixture {
+protected:
+    void SetUp() override {
+        TSongDbFixture::SetUp();
+        Folder = fs::temp_directory_path() / ("kelvar-core-" + std::to_string(getpid()));
+        fs::create_directories(Folder);
+        SetCoreLogger(Log);
+        InitSongSettings(DefaultSongSettings);
+    }
+    void TearDown() override {
+        Core.reset();
+        SetCoreLogger(nullptr);
+        InitSongSettings(DefaultSongSettings);
+        std::error_code ec;
+        fs::remove_all(Folder, ec);
+        TSongDbFixture::TearDown();
+    }
+
+    // The core, initialised and configured from Kelvar (an empty node when none is given).
+    void StartCore(IConfigDocPtr Kelvar = nullptr) {
+        Core = std::make_unique<TKelvar>();
+        Core->Logger = Log;
+        Core->Init();
+        if (!Kelvar) {
+            Doc = TConfigDoc_XML::Create("");
+            Kelvar = Doc->Section("Kelvar");
+            Kelvar->WriteInteger("ProcessPriority", PriorityClass::Normal);
+        }
+        Core->LoadConfig(*Kelvar);
+    }
+
+    // A library row; Ms > 0 writes a real file of that length, otherwise the file is missing.
+    std::pair<int, std::string> AddSong(int n, int ms, bool real = true) {
+        const std::string file = (Folder / ("song" + std::to_string(n) + ".wav")).string();
+        if (real) coretest::WriteToneWav(file, ms, 300);
+        const int id = AddSongRow(file, "Artist " + std::to_string(n), "Title " + std::to_string(n), ms);
+        return {id, file};
+    }
+
+    ISongInfoPtr Song(const std::pair<int, std::string>& row, int ms) {
+        auto song = TSongInfo::Create(row.first, row.second);
+        song->SetDuration(ms);
+        return song;
+    }
+
+    fs::path Folder;
+    std::shared_ptr<coretest::TMemoryLogger> Log = std::make_shared<coretest::TMemoryLogger>();
+    IConfigDocPtr Doc;
+    std::unique_ptr<TKelvar> Core;
+};
+
+TEST_F(CoreAutomation, TwentyFailedSongsThenTheFallbackAndOneQueueFailure) {
+    for (int n = 0; n < 25; ++n) AddSong(n, 4000, false);
+    // Never chosen by the rotation (not playable status) but played longest ago.
+    auto fallback = AddSong(99, 4000);
+    PoolExecSQL("UPDATE songlist SET status = 1, date_played = '1990-01-01' WHERE ID = " + std::to_string(fallback.first));
+    StartCore();
+    int queueFailed = 0;
+    Core->OnQueueFailed = [&](TKelvar& sender) {
+        EXPECT_EQ(&sender, Core.get());
+        ++queueFailed;
+    };
+    Core->QueueNext(Core->DeckA);
+    EXPECT_EQ(Log->Count("Failed to play Artist", "DECK A"), 20);
+    EXPECT_EQ(queueFailed, 1);
+    ASSERT_EQ(Core->DeckA->GetState(), DeckState::Ready);
+    EXPECT_EQ(Core->DeckA->GetSong()->GetID(), fallback.first);
+}
+
+TEST_F(CoreAutomation, QueueModeWithNothingQueuedAbortsOnEveryTick) {
+    auto playing = AddSong(0, 4000);
+    for (int n = 1; n < 5; ++n) AddSong(n, 4000);
+    StartCore();
+    ASSERT_TRUE(Core->DeckA->LoadSong(Song(playing, 4000)));
+    Core->DeckA->Play();
+    Core->AutoRecovery->DJMode = DJModes::Queue;
+    for (int i = 0; i < 3; ++i) Core->Tick();
+    EXPECT_EQ(Log->Count("Auto recovery was aborted"), 3);
+    EXPECT_EQ(Core->DeckB->GetState(), DeckState::Empty);
+
+    // In Auto DJ the other deck is loaded once, 10 s or less before the end.
+    Core->AutoRecovery->DJMode = DJModes::AutoDJ;
+    Core->Tick();
+    ASSERT_EQ(Core->DeckB->GetState(), DeckState::Ready);
+    const ISongInfoPtr next = Core->DeckB->GetSong();
+    Core->Tick();
+    EXPECT_EQ(Core->DeckB->GetSong(), next);
+    EXPECT_EQ(Core->CurrentSong ? Core->CurrentSong->GetID() : 0, playing.first);
+}
+
+TEST_F(CoreAutomation, ManualModeQueuesNothing) {
+    auto playing = AddSong(0, 4000);
+    AddSong(1, 4000);
+    StartCore();
+    Core->AutoRecovery->DJMode = DJModes::Manual;
+    ASSERT_TRUE(Core->DeckA->LoadSong(Song(playing, 4000)));
+    Core->DeckA->Play();
+    Core->Tick();
+    EXPECT_EQ(Core->DeckB->GetState(), DeckState::Empty);
+}
+
+TEST_F(CoreAutomation, PlayNextCutsOrFades) {
+    auto first = AddSong(0, 4000);
+    for (int n = 1; n < 4; ++n) AddSong(n, 4000);
+    StartCore();
+    ASSERT_TRUE(Core->DeckA->LoadSong(Song(first, 4000)));
+    Core->DeckA->Play();
+    // Without a fade: the playing deck goes, the other is loaded and starts at once.
+    Core->PlayNext(false);
+    EXPECT_EQ(Core->DeckA->GetState(), DeckState::Empty);
+    EXPECT_EQ(Core->DeckB->GetState(), DeckState::Playing);
+    // With a fade only the fade starts.
+    Core->PlayNext(true);
+    EXPECT_EQ(Core->DeckB->GetState(), DeckState::Playing);
+    EXPECT_EQ(Core->DeckA->GetState(), DeckState::Empty);
+}
+
+TEST_F(CoreAutomation, ShortAndOverlaySongsDoNotCrossfade) {
+    StartCore();
+    auto song = [](int ms, const char* overlay) {
+        auto s = TSongInfo::Create(1, "x.wav");
+        s->SetDuration(ms);
+        if (overlay) s->SetValue("overlay", std::string(overlay));
+        return s;
+    };
+    const struct {
+        int SkipTime, Ms;
+        const char* Overlay;
+        bool NoXFade;
+    } cases[] = {{45000, 30000, nullptr, true},  {45000, 45000, nullptr, true}, {45000, 45001, nullptr, false},
+                 {45000, 0, nullptr, false},     {0, 30000, nullptr, false},    {-1, 30000, nullptr, false},
+                 {45000, 200000, "yEs", true},   {45000, 200000, "no", false}};
+    for (const auto& c : cases) {
+        Core->XFadeSkipTime = c.SkipTime;
+        EXPECT_EQ(Core->NoXFade(song(c.Ms, c.Overlay)), c.NoXFade) << c.SkipTime << " " << c.Ms;
+    }
+
+    // Loading one takes the no-fade defaults and keeps the playing deck's fade from starting it.
+    auto row = AddSong(0, 4000);
+    Core->XFadeSkipTime = 45000;
+    ASSERT_TRUE(Core->DeckB->LoadSong(Song(row, 4000)));
+    EXPECT_EQ(Core->NoAutoStartOnFade, 1);
+    EXPECT_EQ(Core->DeckB->GetEffectiveSettings().XFadeMode, XFadeModes::None);
+    EXPECT_EQ(Core->DeckB->GetEffectiveSettings().FadeOut.Enabled, 0);
+}
+
+TEST_F(CoreAutomation, ConfigurationDefaultsAndSave) {
+    // A document without a "Kelvar" node.
+    Doc = TConfigDoc_XML::Create("");
+    auto kelvar = Doc->Section("Kelvar");
+    TSongSettings noGapKiller;
+    InitSongSettings(noGapKiller);
+    noGapKiller.GapKiller = 0;
+    kelvar->Section("DefSongSettings")->WriteString("FadeSettings", SongSettingsToString(noGapKiller));
+    kelvar->Section("DefSongSettings")->WriteInteger("GapKillerOn", 1);
+    StartCore(kelvar);
+    EXPECT_EQ(Core->XFadeSkipTime, 45000);
+    EXPECT_EQ(DefaultSongSettings.GapKiller, 1);  // the switch wins over the text
+    EXPECT_EQ(NoFadeSongSettings.XFadeMode, XFadeModes::None);
+    EXPECT_TRUE(std::dynamic_pointer_cast<TplWeightedRotation>(Core->PlaylistControl->GetLogic()));
+    EXPECT_EQ(GetPriorityClass(), PriorityClass::High);
+
+    auto root = TConfigDoc_XML::Create("");
+    auto saved = root->Section("Kelvar");
+    Core->SaveConfig(*saved);
+    EXPECT_EQ(saved->ReadInteger("ProcessPriority", 0), PriorityClass::High);
+    EXPECT_EQ(saved->Section("DefSongSettings")->ReadInteger("XFadeSkipTime", 0), 45000);
+    auto players = saved->Section("Players");
+    for (int n = 0; n < 6; ++n) EXPECT_EQ(players->Section("Player" + std::to_string(n))->ReadInteger("Volume", -1), 255) << n;
+    EXPECT_NE(root->GetXML().find("od_Selected"), std::string::npos);
+    SetPriorityClass(PriorityClass::Normal);
+
+    Core->DoQuit();
+    EXPECT_EQ(Core->DeckA, nullptr);
+    Core->DoQuit();  // a second time does nothing
+}
+
+TEST_F(CoreAutomation, DataModuleRunsStartUpAndShutdownSteps) {
+    const std::string file = (Folder / "KelvarZorvik.core.xml").string();
+    {
+        auto doc = TConfigDoc_XML::Create(file);
+        doc->Section("Kelvar")->WriteInteger("ProcessPriority", PriorityClass::Normal);
+        doc->Section("Kelvar")->Section("AudioPipe")->Section("Output")->WriteInteger("OutputType1", 0);
+        doc->Save();
+    }
+    {
+        TfoKelvar module(file);
+        std::vector<std::string> status;
+        module.OnStatus = [&](const std::string& text) { status.push_back(text); };
+        module.DoInit();
+        ASSERT_NE(CoreKelvar, nullptr);
+        EXPECT_EQ(CoreKelvar->PlayerCount(), 6);
+        EXPECT_FALSE(status.empty());
+        EXPECT_EQ(CoreHeartbeat->Count(), 3);
+        module.DoQuit();
+        EXPECT_EQ(CoreHeartbeat->Count(), 0);
+        module.DoQuit();
+    }
+    EXPECT_EQ(CoreKelvar, nullptr);
+    EXPECT_EQ(CoreHeartbeat, nullptr);
+    auto written = TConfigDoc_XML::Create(file);
+    EXPECT_EQ(written->Section("Kelvar")->Section("Players")->Section("Player5")->ReadInteger("Volume", -1), 255);
+    EXPECT_EQ(Log->Count("Error"), 0);
+}
+
+// The deck as the core uses it: a gap seen while decoding ahead of a deck never played does
+// not finish its song.
+struct TDeckProbe : TCoreDeck {
+    using TCoreDeck::OnEnd;
+};
+
+TEST_F(CoreAutomation, GapBeforeTheFirstPlayDoesNotFinishTheSong) {
+    auto row = AddSong(0, 4000);
+    TDeckProbe deck;
+    ASSERT_TRUE(deck.LoadSong(Song(row, 4000)));
+    deck.OnEnd();
+    EXPECT_FALSE(deck.IsFinished());
+    deck.Play();
+    deck.OnEnd();  // once it plays, the gap report counts
+    EXPECT_TRUE(deck.IsFinished());
+}
+
+}  // namespace
+}  // namespace kelvar
