@@ -1,0 +1,74 @@
+// The library import of 10,000 small generated WAV files in 500 folders into an empty library,
+// counted in files per second (a whole folder tree per iteration).
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <fstream>
+
+#include "BenchSongDatabase.h"
+#include "core/playlist/SongList.h"
+
+namespace {
+
+using namespace kelvar;
+
+constexpr int FolderCount = 500;
+constexpr int FilesPerFolder = 20;
+
+// A tenth of a second of 16-bit stereo silence.
+void WriteWav(const std::filesystem::path& path) {
+    const uint32_t dataSize = 4410 * 4;
+    auto put32 = [](std::ofstream& out, uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+    auto put16 = [](std::ofstream& out, uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+    std::ofstream out(path, std::ios::binary);
+    out.write("RIFF", 4);
+    put32(out, 36 + dataSize);
+    out.write("WAVEfmt ", 8);
+    put32(out, 16);
+    put16(out, 1);
+    put16(out, 2);
+    put32(out, 44100);
+    put32(out, 44100 * 4);
+    put16(out, 4);
+    put16(out, 16);
+    out.write("data", 4);
+    put32(out, dataSize);
+    const std::string silence(dataSize, '\0');
+    out.write(silence.data(), dataSize);
+}
+
+bench::TBenchSongDatabase& Database() {
+    static bench::TBenchSongDatabase db;
+    static bool filled = false;
+    if (!filled) {
+        for (int f = 0; f < FolderCount; ++f) {
+            const auto folder = db.Folder / "music" / ("Folder " + std::to_string(f));
+            std::filesystem::create_directories(folder);
+            for (int i = 0; i < FilesPerFolder; ++i)
+                WriteWav(folder / ("Artist " + std::to_string(f) + " - Song " + std::to_string(i) + ".wav"));
+        }
+        filled = true;
+    }
+    return db;
+}
+
+void BM_ImportFolderTree(benchmark::State& state) {
+    auto& db = Database();
+    const std::string root = (db.Folder / "music").string();
+    for (auto _ : state) {
+        state.PauseTiming();
+        PoolExecSQL("DELETE FROM songlist");
+        TSongList library;
+        state.ResumeTiming();
+        ISongItemListPtr items = library.AddFolder(root, true);
+        if (!items || items->Count() != FolderCount * FilesPerFolder) state.SkipWithError("not every file imported");
+        state.PauseTiming();
+        library.GetDelayedQuery()->WaitForAll();
+        state.ResumeTiming();
+    }
+    state.counters["files/s"] = benchmark::Counter(static_cast<double>(state.iterations()) * FolderCount * FilesPerFolder,
+                                                   benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ImportFolderTree)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+}  // namespace
