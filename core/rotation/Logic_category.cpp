@@ -118,7 +118,8 @@ ISongInfoPtr TplCategoryRotation::RunLine(int index) {
     }
     if (command == "DIR" || command == "SUBDIR") return RunFolderLine(index, tokens);
     if (command == "REQ" || command == "REQUEST" || command == "FILE") return nullptr;
-    if (!TrimText(RotationFormat[static_cast<size_t>(index)]).empty()) LogBadLine(index, "unknown command");
+    // Lines without a command (blank lines, comments) pass quietly.
+    if (!command.empty()) LogBadLine(index, "unknown command");
     return nullptr;
 }
 
