@@ -250,6 +250,29 @@ TEST_F(InstallSequenceTest, OldConfigurationIsMigratedAndCountsAsAnUpdate) {
     EXPECT_EQ(config->Section("Database")->ReadString("Driver", ""), "FIREBIRD");
 }
 
+TEST_F(InstallSequenceTest, CorruptConfigurationIsReportedAndLeftAsItIs) {
+    fs::create_directories(Folders.InstallFolder);
+    const std::string corrupt = "<CONFIG><Kelvar><Operator>half written";
+    test::WriteWholeFile(Folders.ConfigFile(), corrupt);
+    EXPECT_EQ(Run(), 1) << ::testing::PrintToString(Log.Lines);
+    EXPECT_TRUE(Log.Has("Error> Unable to save database login details in Kelvar configuration file"));
+    EXPECT_EQ(test::ReadWholeFile(Folders.ConfigFile()), corrupt);
+    EXPECT_EQ(setuptest::SchemaVersion(Folders.DatabaseFile()), "1") << "the database phase is not held up";
+}
+
+TEST_F(InstallSequenceTest, FailureInsideTheDatabasePhaseIsFatalNotThrown) {
+    TInstallSequence install(Folders.SetupFolder.string());
+    install.OnLogLine = [this](const std::string& line, int) { Log.Lines.push_back(line); };
+    install.Init();
+    install.InstallPath = Folders.InstallFolder.string();
+    // No database system chosen: the phase cannot even begin.
+    int result = -1;
+    EXPECT_NO_THROW(result = install.RunInstall());
+    EXPECT_EQ(result, 2);
+    EXPECT_EQ(install.FatalCount, 1);
+    EXPECT_FALSE(Log.Mentions("Starting Kelvar installer."));
+}
+
 // The program itself, copied beside a setup folder of the test's own.
 TEST(SetupProgram, SilentRunExitsWithTheInstallResult) {
     setuptest::TSetupFolders folders;
