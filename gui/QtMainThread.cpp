@@ -1,0 +1,32 @@
+#include "gui/QtMainThread.h"
+
+#include <QMetaObject>
+
+#include "foundation/Logger.h"
+
+namespace kelvar {
+
+TQtMainThread::TQtMainThread() : FReceiver(new QObject()), FMainThread(std::this_thread::get_id()) {}
+
+TQtMainThread::~TQtMainThread() { delete FReceiver; }
+
+bool TQtMainThread::Post(std::function<void()> call) {
+    if (FClosed) return false;
+    return QMetaObject::invokeMethod(
+        FReceiver,
+        [call = std::move(call)] {
+            // No exception crosses the event loop.
+            try {
+                call();
+            } catch (const std::exception& e) {
+                LogMessage(std::string("Unhandled exception (") + e.what() + ")", "GUI", LogKind::Exception);
+            } catch (...) {
+                LogMessage("Unhandled exception (unknown)", "GUI", LogKind::Exception);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+bool TQtMainThread::IsMainThread() const { return std::this_thread::get_id() == FMainThread; }
+
+}  // namespace kelvar

@@ -1,0 +1,24 @@
+#pragma once
+// What the player does without its main window: the "KelvarAPI" commands other programs send,
+// a second instance's "ShowKelvar", and the switch from Auto DJ to Queue when the core could
+// not queue a song.
+#include <functional>
+
+namespace kelvar {
+
+class IStartupUi;
+
+struct TRemoteCommandHooks {
+    std::function<void()> Exit;                // command 100
+    std::function<void(bool visible)> Show;    // command 101 and "ShowKelvar"; empty: no window
+};
+
+// Installs the receivers and the core's OnQueueFailed; Dialogs shows the queue warning.
+void InstallRemoteCommands(TRemoteCommandHooks hooks, IStartupUi& dialogs);
+// Takes them away again (shutdown, before the core goes).
+void RemoveRemoteCommands();
+
+// The core's OnQueueFailed: in Auto DJ mode switch to Queue mode and warn.
+void QueueFailed(IStartupUi& dialogs);
+
+}  // namespace kelvar

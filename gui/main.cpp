@@ -1,0 +1,116 @@
+// KelvarZorvik: the player. With a display it runs with its windows; with "/SERVICE",
+// "-SERVICE" or no display it runs the core alone, as a service would.
+#include <QApplication>
+
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/MessageAPI.h"
+#include "foundation/Logger_imp.h"
+#include "foundation/MainThread.h"
+#include "foundation/MiscFunc.h"
+#include "gui/FirstRunImport.h"
+#include "gui/QtMainThread.h"
+#include "gui/RemoteCommands.h"
+#include "gui/RunOnce.h"
+#include "gui/ShutdownSignals.h"
+#include "gui/StartupUi.h"
+#include "gui/TeeLogger.h"
+#include "gui/unMain.h"
+#include "gui/unSplash.h"
+
+using namespace kelvar;
+
+namespace {
+
+bool HasDisplay() {
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    return (x11 && *x11) || (wayland && *wayland) || (platform && *platform);
+}
+
+int RunService(std::vector<std::string> args) {
+    auto loop = std::make_shared<TPlainMainLoop>();
+    SetMainThreadDispatcher(loop);
+    TCommandLine commandLine = TCommandLine::Parse(args);
+    auto file = std::make_shared<TLogger>();
+    file->SetLogToFile(!commandLine.NoLog);
+    auto logger = std::make_shared<TTeeLogger>(file);
+    SetCoreLogger(logger);
+
+    TServiceStartupUi ui;
+    args.push_back("/SERVICE");
+    TfoMain main(ui, args, [loop] { loop->Quit(); });
+    main.RunFirstRun = [] { RunFirstRunImports(); };
+    StartShutdownSignalThread([loop](int signal) {
+        LogMessage("Signal " + std::to_string(signal) + " received: shutting down", "CORE", LogKind::Init);
+        loop->Quit();
+    });
+
+    int exitCode = 0;
+    if (main.DoInit()) {
+        InstallRemoteCommands({[loop] { loop->Quit(); }, nullptr}, ui);
+        loop->Run();
+        RemoveRemoteCommands();
+    } else {
+        exitCode = 1;
+    }
+    main.DoQuit();
+    CloseMessageBus();
+    loop->Close();
+    return exitCode;
+}
+
+int RunWindows(int argc, char** argv, std::vector<std::string> args) {
+    QApplication app(argc, argv);
+    app.setApplicationName("Kelvar Zorvik");
+    app.setQuitOnLastWindowClosed(false);
+    auto dispatcher = std::make_shared<TQtMainThread>();
+    SetMainThreadDispatcher(dispatcher);
+    TCommandLine commandLine = TCommandLine::Parse(args);
+    auto logger = std::make_shared<TLogger>();
+    logger->SetLogToFile(!commandLine.NoLog);
+    SetCoreLogger(logger);
+
+    TQtStartupUi ui;
+    TfoMain main(ui, args, [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); });
+    // The first-run wizard's window comes with the windows; until then the imports run with
+    // its defaults.
+    main.RunFirstRun = [] { RunFirstRunImports(); };
+    StartShutdownSignalThread([](int) {
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    });
+    int exitCode = 0;
+    if (main.DoInit()) {
+        InstallRemoteCommands({[] { QCoreApplication::quit(); }, nullptr}, ui);
+        app.exec();
+        RemoveRemoteCommands();
+    } else {
+        app.exec();  // runs the requested close
+        exitCode = 1;
+    }
+    main.DoQuit();
+    CloseMessageBus();
+    dispatcher->Close();
+    return exitCode;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    BlockShutdownSignals();
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (!CheckSingleInstance("")) {
+        BroadcastShowKelvar(static_cast<uint32_t>(NameChecksum(SingleInstanceMutexName())));
+        std::cerr << "Kelvar is already running from " << ProgramPath() << "." << std::endl;
+        return 0;
+    }
+    TCommandLine commandLine = TCommandLine::Parse(args);
+    int exitCode = (commandLine.Service || !HasDisplay()) ? RunService(args) : RunWindows(argc, argv, args);
+    ReleaseSingleInstance();
+    return exitCode;
+}

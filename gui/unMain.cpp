@@ -1,0 +1,179 @@
+#include "gui/unMain.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <ctime>
+
+#include "core/CoreCommon.h"
+#include "core/HeartBeat.h"
+#include "core/Kelvar.h"
+#include "core/unKelvar.h"
+#include "database/SQLPool.h"
+#include "foundation/Logger_imp.h"
+#include "foundation/MiscFunc.h"
+#include "gui/StartupUi.h"
+
+namespace kelvar {
+
+namespace {
+
+std::string Upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+}  // namespace
+
+TCommandLine TCommandLine::Parse(const std::vector<std::string>& args) {
+    TCommandLine result;
+    for (const std::string& arg : args) {
+        std::string upper = Upper(arg);
+        if (upper == "/NOLOG")
+            result.NoLog = true;
+        else if (upper == "/SERVICE" || TrimText(upper) == "-SERVICE")
+            result.Service = true;
+        else if (upper == "/NOSPLASH")
+            result.NoSplash = true;
+    }
+    return result;
+}
+
+TfoMain::TfoMain(IStartupUi& ui, std::vector<std::string> args, std::function<void()> requestClose)
+    : FUi(ui), FArgs(std::move(args)), FRequestClose(std::move(requestClose)) {}
+
+TfoMain::~TfoMain() = default;
+
+void TfoMain::SetStatus(const std::string& text) { FUi.SetStatus(text); }
+void TfoMain::SetGroup(int index) { FUi.SetGroup(index); }
+
+void TfoMain::Log(const std::string& message, TLogKind kind) {
+    try {
+        LogMessage(message, "CORE", kind);
+    } catch (...) {
+    }
+}
+
+void TfoMain::LogError(const std::string& stepText, const std::exception& e) {
+    Log(stepText + " (" + e.what() + ")", LogKind::Exception);
+}
+
+void TfoMain::Guarded(const std::string& stepText, const std::function<void()>& step) {
+    try {
+        step();
+    } catch (const std::exception& e) {
+        LogError(stepText, e);
+    } catch (...) {
+        LogError(stepText, std::runtime_error("unknown exception"));
+    }
+}
+
+bool TfoMain::DoInit() {
+    FServiceMode = false;
+    FCommandLine = TCommandLine::Parse(FArgs);
+    FServiceMode = FCommandLine.Service;
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    if (!FCommandLine.NoSplash) FUi.ShowSplash(Version);
+
+    if (!GetCoreLogger()) {
+        auto logger = std::make_shared<TLogger>();
+        logger->SetLogToFile(!FCommandLine.NoLog);
+        SetCoreLogger(logger);
+    }
+    Log("Logger created", LogKind::Init);
+
+    SetGroup(0);
+    SetStatus("Creating general objects");
+    Guarded("Error in FfoKelvar.Create", [&] {
+        FfoKelvar = std::make_unique<TfoKelvar>();
+        FfoKelvar->OnStatus = [this](const std::string& message) { SetStatus(message); };
+    });
+
+    SetGroup(1);
+    SetStatus("Connecting to database");
+    if (!ConnectDatabase()) {
+        FRequestClose();
+        return false;
+    }
+
+    SetStatus("Database ready...");
+    Guarded("Error in FfoKelvar.DoInit", [&] {
+        if (!FfoKelvar) throw std::runtime_error("The core data module does not exist");
+        FfoKelvar->DoInit();
+        Log("Kelvar ready", LogKind::Init);
+    });
+
+    if (CoreConfig && CoreConfig->Section("Kelvar")->ReadBool("FirstRun", true)) {
+        // INTEGRATE: if (CoreHeartbeat) CoreHeartbeat->Suspend();
+        try {
+            if (RunFirstRun) RunFirstRun();
+        } catch (const std::exception& e) {
+            LogError("Error during FirstRun", e);
+        }
+        // INTEGRATE: if (CoreHeartbeat) CoreHeartbeat->Resume();
+    }
+
+    // The windows of the user interface (images, GUI engine, main window) join here once they
+    // exist; service mode never creates them.
+    SetGroup(4);
+    if (!FServiceMode) Log("GUI ready", LogKind::Init);
+    FUi.CloseSplash();
+    return true;
+}
+
+bool TfoMain::ConnectDatabase() {
+    for (;;) {
+        try {
+            std::string driver = "MYSQL";
+            if (CoreConfig) driver = CoreConfig->Section("Database")->ReadString("Driver", "MYSQL");
+            driver = Upper(driver);
+            ISQLPoolManagerPtr manager = CreatePoolManager(driver);
+            if (!manager) {
+                FUi.ErrorDialog("No valid database driver found (" + driver + "). Kelvar will be closed.");
+                return false;
+            }
+            if (CoreConfig) manager->LoadConfig(*CoreConfig->Section("Database"));
+            manager->Open();
+        } catch (const std::exception& e) {
+            LogError("Error in SQLPoolManager.LoadConfig/Open", e);
+        }
+        SetStatus("Checking database connection");
+        try {
+            PoolQuery("SELECT * FROM category", {}, true);
+            return true;
+        } catch (const std::exception& e) {
+            SetStatus("Connection to database failed!");
+            LogError("Connection to database failed", e);
+            if (!FUi.RetryDialog("Unable to connect or query database. Please make sure the database server is "
+                                 "running and configured properly."))
+                return false;
+        }
+    }
+}
+
+void TfoMain::DoQuit() {
+    if (FQuitDone) return;
+    FQuitDone = true;
+    try {
+        FUi.ShowSplash(Version);
+        Guarded("Error ejecting players or in CoreHeartBeat.Clear", [&] {
+            if (!CoreKelvar) return;
+            CoreKelvar->EjectAll();
+            if (CoreKelvar->AudioPipe) CoreKelvar->AudioPipe->Close();
+            if (CoreHeartbeat) CoreHeartbeat->Clear();
+        });
+        SetStatus("Closing user interface");
+        SetStatus("Unloading Kelvar object");
+        Guarded("Error in FfoKelvar.DoQuit", [&] {
+            if (FfoKelvar) FfoKelvar->DoQuit();
+        });
+        Guarded("Error in FfoKelvar.Free", [&] { FfoKelvar.reset(); });
+        Log("Shutdown complete.", LogKind::Notice);
+        SetCoreLogger(nullptr);
+        FUi.CloseSplash();
+    } catch (const std::exception& e) {
+        LogError("Error in foMain.DoQuit", e);
+    }
+}
+
+}  // namespace kelvar
