@@ -194,7 +194,12 @@ void TDLLPlugin::Unload() {
 
 void TDLLPlugin::LoadConfig(IConfigDoc& Node) {
     TCustomPlugin::LoadConfig(Node);
-    if (MustReadInfo) Load();
+    if (!MustReadInfo) return;
+    // A configuration that asks again while the module is loaded reads the loaded record.
+    if (IsLoaded())
+        ReadInfo();
+    else
+        Load();
 }
 
 IInterfacePtr TDLLPlugin::CreateInstance() {

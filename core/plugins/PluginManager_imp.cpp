@@ -42,7 +42,7 @@ void StoreText(char* buffer, size_t maxText, const std::string& text) {
 
 // TPluginManager
 
-TPluginManager::TPluginManager(const std::string& Folder) : FFolder(Folder.empty() ? ProgramFolder() : Folder) {
+TPluginManager::TPluginManager(const std::string& Folder) : FFolder(Folder.empty() ? PluginDir() : Folder) {
     if (FFolder.back() != '/') FFolder += '/';
     Readers = std::make_shared<TPluginList>(FFolder, "kelvar_reader_*");
     Decoders = std::make_shared<TPluginList>(FFolder, "kelvar_decoder_*");

@@ -13,7 +13,7 @@ using TPluginListPtr = std::shared_ptr<TPluginList>;
 
 class TPluginManager {
 public:
-    // The ten lists on Folder; an empty Folder means the program's folder.
+    // The ten lists on Folder; an empty Folder means PluginDir().
     explicit TPluginManager(const std::string& Folder);
     ~TPluginManager();
     TPluginManager(const TPluginManager&) = delete;

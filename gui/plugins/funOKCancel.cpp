@@ -54,9 +54,7 @@ TfrmOKCancel::TfrmOKCancel(QWidget* Owner) : QFrame(Owner) {
     }
 }
 
-TfrmOKCancel::~TfrmOKCancel() {
-    if (FForm) qApp->removeEventFilter(this);
-}
+TfrmOKCancel::~TfrmOKCancel() { qApp->removeEventFilter(this); }
 
 void TfrmOKCancel::CloseForm(int Tag) {
     if (!FForm) return;

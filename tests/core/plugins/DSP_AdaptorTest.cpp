@@ -1,6 +1,8 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
 #include <vector>
 
 #include "core/plugins/DSP_Adaptor.h"
@@ -132,6 +134,28 @@ TEST_F(DSPAdaptor, AModuleWhoseInitFailsStillRunsAndCannotOverrunTheBlock) {
     EXPECT_TRUE(adaptor.HasModule());
     std::vector<int16_t> samples(10, 1);
     EXPECT_EQ(Feed(adaptor, samples, 20), 20);
+    EXPECT_EQ(samples[9], 7);
+}
+
+TEST_F(DSPAdaptor, ModuleSwitchesAndProcessingNeverOverlap) {
+    TDSP_Adaptor adaptor(Install("dsp_test.so"));
+    ASSERT_TRUE(adaptor.Open(Format(44100, 16, 2)));
+    std::atomic<bool> stop{false};
+    std::thread audio([&] {
+        std::vector<int16_t> samples(512, 100);
+        while (!stop) {
+            EXPECT_EQ(Feed(adaptor, samples, 1024), 1024);
+        }
+    });
+    auto doc = TConfigDoc_XML::Create("");
+    for (int i = 0; i < 200; ++i) {
+        doc->WriteInteger("Module", i % 2);
+        adaptor.LoadConfig(*doc);
+    }
+    stop = true;
+    audio.join();
+    adaptor.Close();
+    EXPECT_FALSE(adaptor.GetActive());
 }
 
 TEST_F(DSPAdaptor, UnusableLibrariesAndFormats) {

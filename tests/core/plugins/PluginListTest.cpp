@@ -77,6 +77,9 @@ TEST_F(PluginFolder, ModuleRecordIsReadOnceAndCachedInTheConfiguration) {
         EXPECT_EQ(plugin.GetName(), "Test logic 00000000000A");
         EXPECT_EQ(plugin.GetDescription(), "A logic\nfor the tests");
         EXPECT_EQ(PluginVersionToStr(plugin.GetVersion()), "1.2.3");
+        auto again = TConfigDoc_XML::Create("");
+        again->WriteBool("MustReadInfo", true);  // asked again while loaded: no "already open"
+        EXPECT_NO_THROW(plugin.LoadConfig(*again));
         plugin.SaveConfig(*doc);
     }
     EXPECT_FALSE(doc->ReadBool("MustReadInfo", true));

@@ -129,8 +129,9 @@ TEST_F(PluginManager, ScansEveryKindIntoItsListAndKeepsTheirState) {
     EXPECT_EQ(node->Section("DSP")->Section("dsp_b")->ReadString("Name", ""), "Test logic 00000000000B");
 }
 
-TEST(PluginManagerFolder, DefaultsToTheProgramFolder) {
+TEST(PluginManagerFolder, DefaultsToThePluginFolderBesideTheProgram) {
     TPluginManager manager("");
-    EXPECT_EQ(manager.GetFolder(), ProgramFolder());
     EXPECT_EQ(PluginDir(), ProgramFolder() + "plugins/");
+    EXPECT_EQ(manager.GetFolder(), PluginDir());
+    EXPECT_EQ(TPluginList("", "x").GetFolder(), ProgramFolder());
 }

@@ -1,5 +1,5 @@
 // A Winamp DSP library for the tests: module 0 halves the samples, module 1 inverts them and
-// throws from its Config, module 2 fails its Init and claims twice the frames it got.
+// throws from its Config, module 2 fails its Init, sets every sample to 7 and claims twice the frames it got.
 // TEST_NO_ENTRY builds it without its entry point.
 #include <stdexcept>
 
@@ -41,7 +41,10 @@ int Invert(TWinampDSPModule*, short int* samples, int frames, int, int nch, int)
     for (int i = 0; i < frames * nch; ++i) samples[i] = static_cast<short int>(-samples[i]);
     return frames;
 }
-int Greedy(TWinampDSPModule*, short int*, int frames, int, int, int) { return frames * 2; }
+int Greedy(TWinampDSPModule*, short int* samples, int frames, int, int nch, int) {
+    for (int i = 0; i < frames * nch; ++i) samples[i] = 7;
+    return frames * 2;
+}
 
 char HalveName[] = "Halve";
 char InvertName[] = "Invert";
