@@ -8,13 +8,11 @@
 // Each suite gets one database; every test starts with the six tables empty.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <memory>
-#include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "common/SongSchemaScript.h"
 #include "database/SQLPool.h"
 #include "database/SQLPool_SQLDir.h"
 #include "database/datalink/FbTestDatabase.h"
@@ -25,53 +23,12 @@ namespace kelvar::songtest {
 
 inline std::string SchemaFolder() { return std::string(KELVAR_TEST_SOURCE_DIR) + "/../setup/sql-firebird/"; }
 
-// The statements of a script as the setup's runner sees them: lines trimmed, a statement ends
-// with a ";" at the end of a line (the ";" itself left out).
-inline std::vector<std::string> SplitScript(const std::string& text) {
-    auto trim = [](const std::string& s) {
-        size_t b = 0, e = s.size();
-        while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-        while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-        return s.substr(b, e - b);
-    };
-    std::vector<std::string> statements;
-    std::string current;
-    bool hasText = false;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        line = trim(line);
-        if (!line.empty() && line.back() == ';') {
-            current += line.substr(0, line.size() - 1);
-            statements.push_back(current);
-            current.clear();
-            hasText = false;
-        } else {
-            current += line + "\n";
-            if (!line.empty()) hasText = true;
-        }
-    }
-    if (hasText) statements.push_back(current);
-    return statements;
-}
-
-inline std::string ReadTextFile(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) throw std::runtime_error("cannot read " + path);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
 // A new database with the tables of tables.sql and the data of data.sql.
 class TSongTestDatabase : public fbtest::TFbTestDatabase {
 public:
     TSongTestDatabase() {
-        for (const char* script : {"tables.sql", "data.sql"}) RunScript(SchemaFolder() + script);
-    }
-
-    void RunScript(const std::string& path) const {
         auto db = Connect();
-        for (const std::string& sql : SplitScript(ReadTextFile(path))) {
+        for (const std::string& sql : SchemaStatements(SchemaFolder())) {
             auto cmd = db->CreateSqlCommand();
             cmd->Prepare(sql);
             cmd->Execute();
