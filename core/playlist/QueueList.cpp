@@ -52,8 +52,33 @@ void TQueueList::AddSong(const ISongInfo& song, TInsertPos position) {
     AddSongs(list, request, 0, position == ipTop ? -1 : 0);
 }
 
-void TQueueList::AddSongs(const ISongItemListPtr& songs, int32_t requestID, double after, double before) {
+ISQLConnectionPtr TQueueList::BeginWrite() {
+    const TSQLDriverType type = SQLDriverType.load();
+    if (type != dtFirebird && type != dtPostgreSQL) return PoolGetWriteConnection();
+    ISQLPoolPtr pool = GetCurrentSQLPool();
+    if (FWriteConnection && (!pool || pool != FWritePool.lock() || pool->GetClosed())) FWriteConnection.reset();
+    if (FWriteConnection) {
+        try {
+            FWriteConnection->StartTransaction();
+            return FWriteConnection;
+        } catch (const std::exception&) {
+            FWriteConnection.reset();  // gone with its database: attach again
+        }
+    }
     ISQLConnectionPtr connection = PoolGetWriteConnection();
+    FWriteConnection = connection;
+    FWritePool = pool;
+    return connection;
+}
+
+void TQueueList::EndWrite(bool failed) {
+    const TSQLDriverType type = SQLDriverType.load();
+    if (type != dtFirebird && type != dtPostgreSQL) return;
+    if (failed) FWriteConnection.reset();
+}
+
+void TQueueList::AddSongs(const ISongItemListPtr& songs, int32_t requestID, double after, double before) {
+    ISQLConnectionPtr connection = BeginWrite();
     try {
         if (before == -1) {
             IDatasetPtr first = connection->Query("SELECT MIN(sortID) as sortID FROM queuelist", {}, true);
@@ -87,9 +112,16 @@ void TQueueList::AddSongs(const ISongItemListPtr& songs, int32_t requestID, doub
             connection->Commit();
         } catch (...) {
         }
+        EndWrite(true);
         throw;
     }
-    connection->Commit();
+    try {
+        connection->Commit();
+    } catch (...) {
+        EndWrite(true);
+        throw;
+    }
+    EndWrite(false);
     if (songs && songs->Count() > 0 && OnAdd) OnAdd(*this, songs);
 }
 

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "core/playlist/PlaylistErrors.h"
@@ -57,7 +58,14 @@ private:
     // A deletion elsewhere since the last look makes the count stale.
     void CheckStaleMark();
 
+    // A connection in a new transaction for a batch of appends. Attaching costs more than the
+    // appends of a song or two, so the queue keeps its connection while the pool stays the same.
+    ISQLConnectionPtr BeginWrite();
+    void EndWrite(bool failed);
+
     uint32_t FSeenStaleMark = 0;
+    ISQLConnectionPtr FWriteConnection;
+    std::weak_ptr<ISQLPool> FWritePool;
 };
 
 }  // namespace kelvar
