@@ -155,8 +155,6 @@ TEST_F(SongListTest, FileListImportKeepsOrderAndFindsStoredRows) {
     std::vector<std::string> files;
     for (int i = 0; i < 12; ++i) files.push_back(MakeFile(std::string(i % 2 ? "A" : "B") + "/song" + std::to_string(i) + ".mp3"));
     const int storedID = AddSongRow(files[5], "Stored", "Row");
-    std::vector<std::pair<int, std::string>> progress;
-    Library.OnProgress = [&](TSongList&, int p, const std::string& t) { progress.emplace_back(p, t); };
 
     ISongItemListPtr items = Library.AddFileList(files);
     ASSERT_EQ(items->Count(), 12);
