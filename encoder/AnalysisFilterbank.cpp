@@ -93,7 +93,7 @@ struct Tables {
                 longCos[k][n] = static_cast<float>(kSpectrumScale * std::cos(kPi / 72.0 * (2 * n + 1 + 18) * (2 * k + 1)));
         for (int k = 0; k < 6; ++k)
             for (int n = 0; n < 12; ++n)
-                shortCos[k][n] = static_cast<float>(kSpectrumScale * std::cos(kPi / 24.0 * (2 * n + 1 + 6) * (2 * k + 1)));
+                shortCos[k][n] = static_cast<float>(3.0 * kSpectrumScale * std::cos(kPi / 24.0 * (2 * n + 1 + 6) * (2 * k + 1)));
         for (int n = 0; n < 12; ++n) shortWindow[n] = static_cast<float>(std::sin(kPi / 12.0 * (n + 0.5)));
         const double c[8] = {-0.6, -0.535, -0.33, -0.185, -0.095, -0.041, -0.0142, -0.0037};
         for (int i = 0; i < 8; ++i) {

@@ -62,12 +62,16 @@ void HuffmanCoding::BuildCumulative(int pairs) {
 }
 
 int HuffmanCoding::BestTable(int startPair, int endPair, int& table) const {
+    int largest = 0;
+    for (int i = 2 * startPair; i < 2 * endPair; ++i) largest = std::max(largest, abs_[i]);
+    return BestTableOf(startPair, endPair, largest, table);
+}
+
+int HuffmanCoding::BestTableOf(int startPair, int endPair, int largest, int& table) const {
     if (endPair <= startPair) {
         table = 0;
         return 0;
     }
-    int largest = 0;
-    for (int i = 2 * startPair; i < 2 * endPair; ++i) largest = std::max(largest, abs_[i]);
     const TableGroup& g = GroupFor(largest);
     int best = -1;
     table = g.tables[0];
@@ -134,32 +138,41 @@ int HuffmanCoding::CountBits(GranuleChannel& gc) {
 
     int bands = 0;
     while (bands < kLongBands && longEdges_[bands] < big) ++bands;
-
-    auto costOf = [&](int r0, int r1, int tables[3], int ends[3]) {
-        ends[0] = std::min(longEdges_[r0], big);
-        ends[1] = std::min(longEdges_[std::min(r0 + r1, kLongBands)], big);
-        ends[2] = big;
-        int bits = BestTable(0, ends[0] / 2, tables[0]);
-        bits += BestTable(ends[0] / 2, ends[1] / 2, tables[1]);
-        bits += BestTable(ends[1] / 2, pairs, tables[2]);
-        return bits;
+    // Regions start and end on band edges: the band maxima give each region's largest value.
+    int bandMax[kLongBands + 1] = {};
+    for (int b = 0; b < bands; ++b) {
+        const int end = std::min(longEdges_[b + 1], big);
+        for (int i = longEdges_[b]; i < end; ++i) bandMax[b] = std::max(bandMax[b], abs_[i]);
+    }
+    auto edge = [&](int band) { return std::min(longEdges_[std::min(band, kLongBands)], big) / 2; };
+    auto rangeMax = [&](int b0, int b1) {
+        int m = 0;
+        for (int b = b0; b < b1 && b < bands; ++b) m = std::max(m, bandMax[b]);
+        return m;
+    };
+    auto regionCost = [&](int b0, int b1, int& table) {
+        return BestTableOf(edge(b0), b1 >= bands ? pairs : edge(b1), rangeMax(b0, b1), table);
     };
 
     int bestR0 = 1, bestR1 = 1;
-    int bestTables[3] = {0, 0, 0}, bestEnds[3] = {0, 0, 0};
+    int bestTables[3] = {0, 0, 0};
     int bestBits = -1;
     if (exhaustive_ && bands >= 3) {
+        int cost0[17], table0[17], cost2[kLongBands + 2], table2[kLongBands + 2];
+        for (int r0 = 1; r0 <= 16 && r0 < bands; ++r0) cost0[r0] = regionCost(0, r0, table0[r0]);
+        for (int start = 2; start < bands; ++start) cost2[start] = regionCost(start, kLongBands + 1, table2[start]);
         for (int r0 = 1; r0 <= 16; ++r0)
             for (int r1 = 1; r1 <= 8; ++r1) {
                 if (r0 + r1 >= bands) continue;
-                int tables[3], ends[3];
-                const int bits = costOf(r0, r1, tables, ends);
+                int table1;
+                const int bits = cost0[r0] + regionCost(r0, r0 + r1, table1) + cost2[r0 + r1];
                 if (bestBits < 0 || bits < bestBits) {
                     bestBits = bits;
                     bestR0 = r0;
                     bestR1 = r1;
-                    std::copy(tables, tables + 3, bestTables);
-                    std::copy(ends, ends + 3, bestEnds);
+                    bestTables[0] = table0[r0];
+                    bestTables[1] = table1;
+                    bestTables[2] = table2[r0 + r1];
                 }
             }
     }
@@ -172,8 +185,10 @@ int HuffmanCoding::CountBits(GranuleChannel& gc) {
         if (r0 + r1 > kLongBands) r1 = std::max(1, kLongBands - r0);
         bestR0 = r0;
         bestR1 = r1;
-        bestBits = costOf(r0, r1, bestTables, bestEnds);
+        bestBits = regionCost(0, r0, bestTables[0]) + regionCost(r0, r0 + r1, bestTables[1]) +
+                   regionCost(r0 + r1, kLongBands + 1, bestTables[2]);
     }
+    int bestEnds[3] = {edge(bestR0) * 2, edge(bestR0 + bestR1) * 2, big};
     gc.region0_count = bestR0 - 1;
     gc.region1_count = bestR1 - 1;
     std::copy(bestTables, bestTables + 3, gc.table_select);

@@ -20,6 +20,7 @@ public:
 private:
     void BuildCumulative(int pairs);
     int BestTable(int startPair, int endPair, int& table) const;
+    int BestTableOf(int startPair, int endPair, int largest, int& table) const;
 
     const int* longEdges_;
     const int* shortEdges_;

@@ -298,8 +298,7 @@ void Quantizer::CodeChannel(const ChannelAnalysis& a, const BandLayout& layout, 
         out = shape;
         for (int e = 0; e < 39; ++e)
             if (out.scalefac[e] == kMarkNotCoded) out.scalefac[e] = 0;
-        GranuleChannel probe = shape;
-        const bool fits = QuantizeAll(layout, isShort, probe, g, out);
+        const bool fits = QuantizeAll(layout, isShort, shape, g, out);
         if (!fits) return -1;
         // Bands left without values need no scalefactor.
         for (int e = 0; e < (isShort ? 36 : 21); ++e) {

@@ -36,6 +36,10 @@ void RateControl::Configure(int rate, float lowpassHz, int bitratePerChannel, bo
     } else {
         bitratePerChannel_ = bitratePerChannel;
     }
+    const double b = bitratePerChannel_;
+    const double cap = b < 48000 ? 0.63 : 0.5;
+    for (int i = 0; i < 22; ++i) minSnrLong_[i] = std::min(std::max(kLongMinSnr[i], std::pow(10.0, -0.00003125 * b)), cap);
+    for (int i = 0; i < 13; ++i) minSnrShort_[i] = std::max(kShortMinSnr[i], std::pow(10.0, -0.0000375 * b));
     const double w = lowpassHz * 5760.0 / (rate / 2.0);
     peLow_ = 0.8 * w;
     peHigh_ = 1.2 * w;
@@ -45,17 +49,13 @@ void RateControl::Configure(int rate, float lowpassHz, int bitratePerChannel, bo
 }
 
 double RateControl::MinSnr(bool shortBlock, int band) const {
-    const double b = bitratePerChannel_;
-    if (shortBlock) return std::max(kShortMinSnr[band], std::pow(10.0, -0.0000375 * b));
-    const double cap = b < 48000 ? 0.63 : 0.5;
-    return std::min(std::max(kLongMinSnr[band], std::pow(10.0, -0.00003125 * b)), cap);
+    return shortBlock ? minSnrShort_[band] : minSnrLong_[band];
 }
 
 void RateControl::Estimate(const ChannelAnalysis& a, const BandLayout& layout, int bands, BandEstimates& est) const {
     const bool isShort = a.blockType == 2;
-    est.totalPe = isShort ? 125 : 0;
-    est.totalPe2 = 0;
-    est.totalLines = 0;
+    est.isShort = isShort;
+    est.entries = isShort ? bands * 3 : bands;
     for (int b = 0; b < bands; ++b) {
         const int width = layout.edges[b + 1] - layout.edges[b];
         for (int w = 0; w < (isShort ? 3 : 1); ++w) {
@@ -69,26 +69,38 @@ void RateControl::Estimate(const ChannelAnalysis& a, const BandLayout& layout, i
             }
             est.form[index] = form;
             est.largest[index] = largest;
-            const double e = a.energy[index], t = a.threshold[index];
-            est.pe[index] = est.pe2[index] = est.lines[index] = 0;
-            if (e > t && e > 0) {
-                const double n = std::round(form / std::pow(e / width, 0.25));
-                const double l = 0.5 * std::log2(e);
-                const double d = l - 0.5 * std::log2(t);
-                if (d >= 3) {
-                    est.pe[index] = n * d;
-                    est.pe2[index] = n * l;
-                    est.lines[index] = n;
-                } else {
-                    est.pe[index] = n * (1.3219281 + 0.5593573 * d);
-                    est.pe2[index] = n * (1.3219281 + 0.5593573 * l);
-                    est.lines[index] = std::round(0.5593573 * n);
-                }
-            }
-            est.totalPe += est.pe[index];
-            est.totalPe2 += est.pe2[index];
-            est.totalLines += est.lines[index];
+            const double e = a.energy[index];
+            est.active[index] = e > 0 ? std::round(form / std::sqrt(std::sqrt(e / width))) : 0;
+            est.level[index] = e > 0 ? 0.5 * std::log2(e) : 0;
         }
+    }
+    Entropy(a, est);
+}
+
+void RateControl::Entropy(const ChannelAnalysis& a, BandEstimates& est) {
+    est.totalPe = est.isShort ? 125 : 0;
+    est.totalPe2 = 0;
+    est.totalLines = 0;
+    for (int index = 0; index < est.entries; ++index) {
+        const double e = a.energy[index], t = a.threshold[index];
+        est.pe[index] = est.pe2[index] = est.lines[index] = 0;
+        if (e > t && e > 0) {
+            const double n = est.active[index];
+            const double l = est.level[index];
+            const double d = l - 0.5 * std::log2(t);
+            if (d >= 3) {
+                est.pe[index] = n * d;
+                est.pe2[index] = n * l;
+                est.lines[index] = n;
+            } else {
+                est.pe[index] = n * (1.3219281 + 0.5593573 * d);
+                est.pe2[index] = n * (1.3219281 + 0.5593573 * l);
+                est.lines[index] = std::round(0.5593573 * n);
+            }
+        }
+        est.totalPe += est.pe[index];
+        est.totalPe2 += est.pe2[index];
+        est.totalLines += est.lines[index];
     }
 }
 
@@ -165,7 +177,7 @@ double RateControl::DesiredVbr(const BandEstimates* est, const ChannelAnalysis* 
     return std::min(desired, cap * 1.0619999);
 }
 
-void RateControl::Adapt(ChannelAnalysis& a, const BandLayout& layout, int bands, double desired, BandEstimates& est) const {
+void RateControl::Adapt(ChannelAnalysis& a, const BandLayout&, int bands, double desired, BandEstimates& est) const {
     const bool isShort = a.blockType == 2;
     const int entries = EntryCount(a, bands);
     double base[39], limit[39];
@@ -174,26 +186,28 @@ void RateControl::Adapt(ChannelAnalysis& a, const BandLayout& layout, int bands,
         base[i] = a.threshold[i];
         const int band = isShort ? i / 3 : i;
         limit[i] = a.energy[i] * MinSnr(isShort, band);
-        top = std::max(top, std::pow(std::max(a.energy[i], 0.0), 0.25));
+        top = std::max(top, std::sqrt(std::sqrt(std::max(a.energy[i], 0.0))));
     }
+    double quarter[39];
+    for (int i = 0; i < entries; ++i) quarter[i] = std::sqrt(std::sqrt(base[i]));
     auto apply = [&](double red) {
         for (int i = 0; i < entries; ++i) {
             if (a.energy[i] <= base[i]) {
                 a.threshold[i] = base[i];
                 continue;
             }
-            const double t4 = std::pow(base[i], 0.25) + red;
-            double t = t4 * t4 * t4 * t4;
+            const double t4 = quarter[i] + red;
+            double t = (t4 * t4) * (t4 * t4);
             if (t > limit[i]) t = std::max(base[i], limit[i]);
             a.threshold[i] = t;
         }
-        Estimate(a, layout, bands, est);
+        Entropy(a, est);
         return est.totalPe;
     };
     // The entropy falls as the thresholds rise: bisect the common rise of their quarter powers.
     double lo = 0, hi = top + 1;
     if (apply(hi) > desired) return; // cannot reach it: keep the highest thresholds allowed
-    for (int it = 0; it < 24; ++it) {
+    for (int it = 0; it < 16; ++it) {
         const double mid = 0.5 * (lo + hi);
         if (apply(mid) > desired) lo = mid; else hi = mid;
     }

@@ -10,6 +10,10 @@ struct BandEstimates {
     double pe[39];
     double pe2[39];
     double lines[39];     // counted active lines
+    double active[39];    // active line estimate n of the band
+    double level[39];     // L = 0.5 log2(energy)
+    int entries = 0;
+    bool isShort = false;
     double totalPe = 0, totalPe2 = 0, totalLines = 0;
 };
 
@@ -24,6 +28,8 @@ public:
     int BitratePerChannel() const { return bitratePerChannel_; }
 
     void Estimate(const ChannelAnalysis& a, const BandLayout& layout, int bands, BandEstimates& est) const;
+    // Entropy figures from the current thresholds (after Estimate on the same lines).
+    static void Entropy(const ChannelAnalysis& a, BandEstimates& est);
 
     // Constant bit rate: desired bits of a granule (fill and room in bits, mean per granule).
     double DesiredCbr(double fill, double room, double meanGranule, double pe, bool shortBlocks);
@@ -47,6 +53,8 @@ private:
     double lastDesired_ = 0;
     int lastUsed_ = 0;
     double correction_ = 1.0;
+    double minSnrLong_[22] = {};
+    double minSnrShort_[13] = {};
 };
 
 } // namespace brannoc

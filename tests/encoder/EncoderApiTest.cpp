@@ -203,7 +203,7 @@ TEST(EncoderApi, HostAncillaryDataTravelsInTheFrames) {
     ASSERT_TRUE(info.error.empty()) << info.error;
     bool found = false;
     for (const FrameInfo& f : info.frames) {
-        for (int off = 0; off + 22 * 8 <= static_cast<int>(f.ancillary.size()) * 8 && !found; ++off) {
+        for (int off = 0; off + 22 * 8 <= f.ancillaryBits && !found; ++off) {
             std::vector<uint8_t> b(22);
             for (int k = 0; k < 22; ++k) {
                 int v = 0;

@@ -126,12 +126,13 @@ StreamInfo ReadStream(const std::vector<uint8_t>& mp3) {
             f.ancillaryBits = static_cast<int>(endBits - granuleEnd);
             Bits a{reservoir.data(), granuleEnd};
             for (int i = 0; i < f.ancillaryBits / 8; ++i) f.ancillary.push_back(static_cast<uint8_t>(a.Get(8)));
+            if (f.ancillaryBits % 8) f.ancillary.push_back(static_cast<uint8_t>(a.Get(f.ancillaryBits % 8) << (8 - f.ancillaryBits % 8)));
             if (!s.frames.empty() && !s.frames.back().vbri) {
                 FrameInfo& prev = s.frames.back();
                 // Whatever the new frame takes from the reservoir was not the previous frame's.
                 const int taken = f.mainDataBegin * 8;
                 prev.ancillaryBits = std::max(0, prev.ancillaryBits - taken);
-                prev.ancillary.resize(static_cast<size_t>(prev.ancillaryBits / 8));
+                prev.ancillary.resize(static_cast<size_t>((prev.ancillaryBits + 7) / 8));
             }
         }
         s.frames.push_back(f);
@@ -145,7 +146,7 @@ bool FindInfoBlock(const StreamInfo& stream, int& delay, uint32_t& value) {
     for (const FrameInfo& f : stream.frames) {
         // The block is not byte aligned: look at every bit offset.
         const std::vector<uint8_t>& a = f.ancillary;
-        const int bits = static_cast<int>(a.size()) * 8;
+        const int bits = f.ancillaryBits;
         for (int off = 0; off + 64 <= bits; ++off) {
             uint8_t block[8];
             Bits r{a.data(), static_cast<size_t>(off)};

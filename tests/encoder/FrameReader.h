@@ -21,7 +21,7 @@ struct FrameInfo {
     int part23[2][2] = {};
     int blockType[2][2] = {};
     bool vbri = false;
-    std::vector<uint8_t> ancillary; // bits after the granules, as they stand (not byte aligned)
+    std::vector<uint8_t> ancillary; // the ancillaryBits after the granules, from the first one on
     int ancillaryBits = 0;
 };
 
