@@ -31,6 +31,11 @@ const float* DelayLine::ReadPointer(int offset, int channel) const {
     return storage_.data() + 2 * frame + channel;
 }
 
+float* DelayLine::WritablePointer(int offset, int channel) {
+    const int frame = (read_ + offset) % size_;
+    return storage_.data() + 2 * frame + channel;
+}
+
 void DelayLine::Advance(int frames) { read_ = (read_ + frames) % size_; }
 
 } // namespace brannoc

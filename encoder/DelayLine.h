@@ -12,6 +12,7 @@ public:
     void Init(int writePosition);     // clears everything; the delay becomes writePosition frames
     void Write(const float* pairs, int frames);
     const float* ReadPointer(int offset, int channel) const; // frame (read + offset) modulo size
+    float* WritablePointer(int offset, int channel);
     void Advance(int frames);
 
 private:

@@ -103,6 +103,7 @@ bool Mp3Core::Setup() {
         meanGranule_ = meanFrame_ / granules_;
         rate_.Configure(c.rate, lowpass, c.bitrate / channels_, false, 0);
     }
+    if (c.stereoWidth && channels_ == 2 && !c.vbr) width_ = std::make_unique<StereoWidthControl>(c.rate, c.bitrate);
     input_.Init(144);
     for (int ch = 0; ch < 2; ++ch) {
         filterbank_[ch].Reset();
@@ -176,6 +177,7 @@ int Mp3Core::EncodeOne(Mp3BlockState& state, int delay, const float* samples, in
             reservoirBits_ = 8.0 * writer_.ReservoirBytes() + frameBits_ - headerBits_;
         }
     }
+    if (width_) width_->Apply(input_.WritablePointer(0, 0));
     Analyse(index);
     CodeGranule(index, state, delay, ancillary, ancillaryLength, hostOffset);
     int result = 0;
@@ -214,9 +216,15 @@ void Mp3Core::Analyse(int index) {
     }
     const bool msAllowed = channels_ == 2 && !config_.msOff && !config_.dualChannel &&
                            (config_.vbr || config_.bitrate < 160000);
+    if (msAllowed || width_) psycho_.MidSideEnergies(analysis_[0], analysis_[1]);
+    if (width_) {
+        pairTotals_[0] = analysis_[0].totalEnergy;
+        pairTotals_[1] = analysis_[1].totalEnergy;
+        pairTotals_[2] = analysis_[1].msTotal[0];
+        pairTotals_[3] = analysis_[1].msTotal[1];
+    }
     if (msAllowed) {
         const BandLayout& layout = type == 2 ? psycho_.Short() : psycho_.Long();
-        psycho_.MidSideEnergies(analysis_[0], analysis_[1]);
         if (index == 0) msFrame_ = stereo_.Decide(analysis_[0], analysis_[1], layout, type == 2);
         if (msFrame_) {
             StereoDecision::Apply(analysis_[0], analysis_[1], layout);
@@ -243,6 +251,7 @@ void Mp3Core::CodeGranule(int index, Mp3BlockState& state, int delay, const uint
         pe += channelPe[ch];
         anyShort = anyShort || a.blockType == 2;
     }
+    if (width_) width_->Learn(pairTotals_[0], pairTotals_[1], pairTotals_[2], pairTotals_[3], channelPe[0], channelPe[1]);
 
     const int hostLeft = ancillaryLength && ancillary ? std::max(0, *ancillaryLength) : 0;
     int reserve = 0;

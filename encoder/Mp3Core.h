@@ -8,6 +8,7 @@
 #include "encoder/Quantizer.h"
 #include "encoder/RateControl.h"
 #include "encoder/StereoDecision.h"
+#include "encoder/StereoWidthControl.h"
 #include "encoder/TransientDetector.h"
 
 #include <cstdint>
@@ -110,6 +111,7 @@ private:
     RateControl rate_;
     StereoDecision stereo_;
     std::unique_ptr<Quantizer> quantizer_;
+    std::unique_ptr<StereoWidthControl> width_;
     DelayLine input_;
     AnalysisFilterbank filterbank_[2];
     TransientDetector transient_[2];
@@ -117,6 +119,7 @@ private:
     BandEstimates estimates_[2];
     GranuleRecord records_[2];
     float work_[2 * 576];
+    double pairTotals_[4] = {0, 0, 0, 0}; // left, right, mid, side of the last granule
 };
 
 } // namespace brannoc

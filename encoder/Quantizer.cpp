@@ -169,8 +169,10 @@ int Quantizer::Amplification(const GranuleChannel& gc, bool isShort, int entry) 
         const int sf = entry < 36 ? gc.scalefac[entry] : 0;
         return 8 * gc.subblock_gain[entry % 3] + (sf << shift);
     }
-    if (entry >= 21) return 0;
-    return (gc.scalefac[entry] + (gc.preflag ? kPretab[entry] : 0)) << shift;
+    if (entry < 0 || entry >= 21) return 0;
+    int amount = gc.scalefac[entry];
+    if (gc.preflag) amount += kPretab[entry];
+    return amount << shift;
 }
 
 bool Quantizer::QuantizeAll(const BandLayout& layout, bool isShort, const GranuleChannel& plan, int gain,

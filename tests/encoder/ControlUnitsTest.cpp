@@ -137,3 +137,24 @@ TEST(Resampler, KeepsAToneAndRemovesWhatCannotBeRepresented) {
         EXPECT_NEAR(energy / static_cast<double>(y.size()), 0.5, 0.02) << "the folded tone is gone";
     }
 }
+
+#include "encoder/StereoWidthControl.h"
+
+TEST(StereoWidthControl, NarrowsAWideLoadedSignalWithinItsLimits) {
+    StereoWidthControl w(44100, 48000);
+    std::vector<float> pairs(2 * 576);
+    for (int g = 0; g < 200; ++g) {
+        for (int i = 0; i < 576; ++i) {
+            pairs[static_cast<size_t>(2 * i)] = 1000.0f * std::sin(0.05f * static_cast<float>(i));
+            pairs[static_cast<size_t>(2 * i + 1)] = 1000.0f * std::cos(0.031f * static_cast<float>(i));
+        }
+        w.Apply(pairs.data());
+        // Side as strong as mid, balanced levels, and a coding load well above the granule's bits.
+        w.Learn(1e9, 1e9, 1e9, 1e9, 900, 900);
+        ASSERT_GE(w.Width(), 0.0);
+        ASSERT_LE(w.Width(), 15.0);
+    }
+    EXPECT_GT(w.Width(), 3.0) << "the narrowing grows from its start of 1.5 dB";
+    EXPECT_NEAR(w.Mix(), std::pow(10.0, -w.Width() * 0.025), 1e-9);
+    EXPECT_NEAR(std::pow(10.0, -15.0 * 0.025), 0.4217, 1e-4);
+}
