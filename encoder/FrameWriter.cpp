@@ -18,7 +18,7 @@ const int kFillBitOrder[8] = {7, 6, 2, 3, 4, 5, 1, 0};
 constexpr int kFillBits = 400;
 } // namespace
 
-FrameWriter::FrameWriter() : head_(78128), main_(65536) {}
+FrameWriter::FrameWriter() : head_(78128), main_(65536) { frameSizes_.reserve(kQueueSize); }
 
 bool FrameWriter::Configure(const FrameHeaderSettings& settings) {
     if (!IsMpegRate(settings.rate) || settings.mode < 1 || settings.mode > 3) return false;
@@ -185,14 +185,22 @@ int FrameWriter::WriteFrame(GranuleRecord* granules, int bitrateIndex, int paddi
 }
 
 int FrameWriter::EmitReady(uint8_t* out, int outSize, int& written, bool flush) {
+    // All frames that are ready leave together or none does, so that a refusal loses nothing.
+    int need = 0;
+    int have = main_.BitCount() / 8;
+    for (int q = queueRead_; q != queueWrite_; q = (q + 1) % kQueueSize) {
+        if (!flush && have < queue_[q].slotBytes) break;
+        have -= std::min(have, queue_[q].slotBytes);
+        need += queue_[q].headBytes + queue_[q].slotBytes;
+    }
+    if (written + need > outSize) return 4;
     while (queueRead_ != queueWrite_) {
         PendingFrame& f = queue_[queueRead_];
-        const int have = main_.BitCount() / 8;
-        if (!flush && have < f.slotBytes) break;
+        const int available = main_.BitCount() / 8;
+        if (!flush && available < f.slotBytes) break;
         const int size = f.headBytes + f.slotBytes;
-        if (written + size > outSize) return 4;
         std::memcpy(out + written, f.head, static_cast<size_t>(f.headBytes));
-        const int fromBuffer = std::min(have, f.slotBytes);
+        const int fromBuffer = std::min(available, f.slotBytes);
         main_.ReadBytes(out + written + f.headBytes, fromBuffer);
         std::memset(out + written + f.headBytes + fromBuffer, 0, static_cast<size_t>(f.slotBytes - fromBuffer));
         written += size;

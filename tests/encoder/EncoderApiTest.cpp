@@ -240,3 +240,57 @@ TEST(EncoderApi, VbrStreamLeadsWithItsVbriFrame) {
     EXPECT_GT(indexes.size(), 1u) << "frames follow the material";
 }
 } // namespace
+
+namespace {
+TEST(EncoderApi, FloatInputInTheIntegerScaleEncodesLikeSixteenBit) {
+    const std::vector<int16_t> pcm = MakeMusic(48000, 1, 1.0);
+    std::vector<float> f(pcm.begin(), pcm.end());
+    Handle e(48000, 1, 1);
+    ASSERT_NE(e.h, nullptr);
+    StreamConfig cfg{48000, 1, 2, 96000, 0};
+    ASSERT_EQ(Api().EncoderSetConfig(e.h, &cfg), 1);
+    int32_t wanted = 0;
+    Api().EncoderGetBlockSize(e.h, &wanted);
+    EXPECT_EQ(wanted, 576 * 4);
+    std::vector<uint8_t> out(1 << 16), stream;
+    size_t pos = 0;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(f.data());
+    while (pos < f.size() * 4) {
+        int32_t consumed = 0;
+        const int32_t n = Api().EncoderEncode(e.h, bytes + pos, static_cast<int32_t>(f.size() * 4 - pos), &consumed,
+                                              out.data(), static_cast<int32_t>(out.size()), nullptr, nullptr);
+        ASSERT_GE(n, 0);
+        stream.insert(stream.end(), out.begin(), out.begin() + n);
+        pos += static_cast<size_t>(consumed);
+    }
+    int32_t consumed = 0;
+    for (int32_t n; (n = Api().EncoderEncode(e.h, nullptr, 0, &consumed, out.data(), static_cast<int32_t>(out.size()), nullptr, nullptr)) > 0;)
+        stream.insert(stream.end(), out.begin(), out.begin() + n);
+    const StreamInfo info = ReadStream(stream);
+    EXPECT_TRUE(info.error.empty()) << info.error;
+    EXPECT_GT(info.frames.size(), 40u);
+    // Two mono float samples are 8 bytes: 6 bytes are not a whole sample frame.
+    Handle g(48000, 2, 1);
+    EXPECT_EQ(Api().EncoderEncode(g.h, f.data(), 12, &consumed, out.data(), static_cast<int32_t>(out.size()), nullptr, nullptr), -1);
+}
+
+TEST(EncoderApi, EncodeAfterAFailedRebuildIsRefused) {
+    Handle e(44100, 2);
+    StreamConfig sbr{44100, 2, 1, 64000, 0}; // the SBR encoder is not part of this build
+    EXPECT_EQ(Api().EncoderSetConfig(e.h, &sbr), 0);
+    StreamConfig vbrSbr{44100, 2, 0, 0, 50};
+    EXPECT_EQ(Api().EncoderSetConfig(e.h, &vbrSbr), 1) << "VBR without a codec falls back to plain MP3";
+    StreamConfig refused{44100, 3, 2, 64000, 0};
+    EXPECT_EQ(Api().EncoderSetConfig(e.h, &refused), 0) << "refused before the rebuild: the chain keeps running";
+    int16_t silence[4] = {};
+    int32_t taken = 0;
+    uint8_t buffer[8192];
+    EXPECT_EQ(Api().EncoderEncode(e.h, silence, 8, &taken, buffer, sizeof buffer, nullptr, nullptr), 0);
+    StreamConfig unbuildable{44100, 2, 2, 8000, 0}; // 4000 bit/s per channel: the core refuses
+    EXPECT_EQ(Api().EncoderSetConfig(e.h, &unbuildable), 0);
+    int16_t pcm[4] = {};
+    int32_t consumed = 0;
+    uint8_t out[8192];
+    EXPECT_EQ(Api().EncoderEncode(e.h, pcm, 8, &consumed, out, sizeof out, nullptr, nullptr), -1);
+}
+} // namespace
