@@ -27,7 +27,7 @@ double BesselI0(double x) {
 // taps centred on delay 256, its cutoff chosen so that neighbouring bands are power complementary.
 struct Tables {
     float window[512];      // prototype with the sign of every odd 64-sample segment turned
-    float matrix[32][64];
+    float matrix[32][32]; // cos((2i + 1) n pi / 64): the 64-point matrixing folded by its symmetries
     float longWindow[4][36];
     float longCos[18][36];
     float shortCos[6][12];
@@ -69,8 +69,7 @@ struct Tables {
         design(0.5 * (lo + hi));
         for (int n = 0; n < 512; ++n) window[n] = static_cast<float>(h[n] * (((n / 64) & 1) ? -1.0 : 1.0));
         for (int i = 0; i < 32; ++i)
-            for (int k = 0; k < 64; ++k)
-                matrix[i][k] = static_cast<float>(std::cos((2 * i + 1) * (k - 16) * kPi / 64.0));
+            for (int n = 0; n < 32; ++n) matrix[i][n] = static_cast<float>(std::cos((2 * i + 1) * n * kPi / 64.0));
 
         for (int i = 0; i < 36; ++i) {
             const double normal = std::sin(kPi / 36.0 * (i + 0.5));
@@ -138,11 +137,15 @@ void AnalysisFilterbank::FilterGranule(const float* pcm, int stride) {
             }
             y[k] = acc;
         }
+        // cos((2i + 1)(k - 16) pi / 64) is even around k = 16, changes sign around k = 48 and is 0 there.
+        float c[32];
+        c[0] = y[16];
+        for (int n = 1; n <= 16; ++n) c[n] = y[16 + n] + y[16 - n];
+        for (int n = 17; n < 32; ++n) c[n] = y[16 + n] - y[80 - n];
         for (int i = 0; i < 32; ++i) {
             float acc = 0;
             const float* m = t.matrix[i];
-            for (int k = 0; k < 64; ++k) acc += m[k] * y[k];
-            // Odd subbands of odd slots are negated so that the MDCT needs no frequency inversion.
+            for (int n = 0; n < 32; ++n) acc += m[n] * c[n];
             subband_[i][18 + slot] = ((slot & 1) && (i & 1)) ? -acc : acc;
         }
     }

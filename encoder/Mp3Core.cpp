@@ -104,6 +104,8 @@ bool Mp3Core::Setup() {
         rate_.Configure(c.rate, lowpass, c.bitrate / channels_, false, 0);
     }
     if (c.stereoWidth && channels_ == 2 && !c.vbr) width_ = std::make_unique<StereoWidthControl>(c.rate, c.bitrate);
+    intensityAllowed_ = channels_ == 2 && !c.intensityOff && !c.dualChannel && !c.vbr && c.bitrate <= 96000;
+    intensity_.Configure(c.rate);
     input_.Init(144);
     for (int ch = 0; ch < 2; ++ch) {
         filterbank_[ch].Reset();
@@ -216,6 +218,10 @@ void Mp3Core::Analyse(int index) {
     }
     const bool msAllowed = channels_ == 2 && !config_.msOff && !config_.dualChannel &&
                            (config_.vbr || config_.bitrate < 160000);
+    if (intensityAllowed_) {
+        original_[0] = analysis_[0];
+        original_[1] = analysis_[1];
+    }
     if (msAllowed || width_) psycho_.MidSideEnergies(analysis_[0], analysis_[1]);
     if (width_) {
         pairTotals_[0] = analysis_[0].totalEnergy;
@@ -229,6 +235,19 @@ void Mp3Core::Analyse(int index) {
         if (msFrame_) {
             StereoDecision::Apply(analysis_[0], analysis_[1], layout);
             modeExtension_ |= 2;
+        }
+    }
+    intensityInfo_ = IntensityInfo();
+    if (intensityAllowed_) {
+        const BandLayout& layout = type == 2 ? psycho_.Short() : psycho_.Long();
+        if (index == 0 || intensityFrame_) {
+            intensity_.Decide(original_[0], original_[1], layout, type == 2, intensityInfo_);
+            if (index == 0) intensityFrame_ = intensityInfo_.active;
+        }
+        if (intensityFrame_) {
+            modeExtension_ |= 1;
+            if (intensityInfo_.active)
+                intensity_.Apply(original_[0], original_[1], layout, type == 2, intensityInfo_, analysis_[0], analysis_[1]);
         }
     }
     input_.Advance(576);
@@ -292,12 +311,17 @@ void Mp3Core::CodeGranule(int index, Mp3BlockState& state, int delay, const uint
         if (pe > 0) share = 0.15 + (1.0 - 0.15 * channels_) * channelPe[ch] / pe;
         if (channels_ == 1) share = 1.0;
         int budget = static_cast<int>(share * 8.0 * std::floor(total / 8.0));
+        const bool intensity = ch == 1 && intensityFrame_;
+        // The right channel's intensity positions need room of their own.
+        if (ch == 0 && intensityFrame_)
+            budget = std::min(budget, static_cast<int>(total) - (anyShort ? 108 : 63));
         if (ch == 1) budget = config_.vbr ? std::min(budget, static_cast<int>(total) - used)
                                           : static_cast<int>(total) - used;
         budget = std::clamp(budget, 0, 4095);
         const ChannelAnalysis& a = analysis_[ch];
         const BandLayout& layout = a.blockType == 2 ? psycho_.Short() : psycho_.Long();
-        quantizer_->CodeChannel(a, layout, estimates_[ch], budget, rec.ch[ch]);
+        quantizer_->CodeChannel(a, layout, estimates_[ch], budget, rec.ch[ch],
+                                intensity ? &intensityInfo_ : nullptr, intensity ? rec.ch[0].ix : nullptr);
         used += rec.ch[ch].part2_3_length;
     }
 

@@ -3,6 +3,7 @@
 #include "encoder/DelayLine.h"
 #include "encoder/FrameSizeControl.h"
 #include "encoder/FrameWriter.h"
+#include "encoder/IntensityStereo.h"
 #include "encoder/GranuleRecord.h"
 #include "encoder/PsychoModel.h"
 #include "encoder/Quantizer.h"
@@ -110,6 +111,11 @@ private:
     PsychoModel psycho_;
     RateControl rate_;
     StereoDecision stereo_;
+    IntensityStereo intensity_;
+    bool intensityAllowed_ = false;
+    bool intensityFrame_ = false;
+    IntensityInfo intensityInfo_;
+    ChannelAnalysis original_[2];  // the granule's L/R analysis before stereo coding
     std::unique_ptr<Quantizer> quantizer_;
     std::unique_ptr<StereoWidthControl> width_;
     DelayLine input_;

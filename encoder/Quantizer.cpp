@@ -93,7 +93,8 @@ void Quantizer::InitialSteps(const ChannelAnalysis& a, const BandLayout& layout,
     }
 }
 
-bool Quantizer::Scalefactors(const Plan& plan, bool isShort, int scale, GranuleChannel& gc, int& gain) const {
+bool Quantizer::Scalefactors(const Plan& plan, bool isShort, int scale, bool allowPreflag, GranuleChannel& gc,
+                             int& gain) const {
     const int unit = 1 << (scale + 1);
     int g = kMinGain;
     for (int e = 0; e < plan.entries; ++e)
@@ -127,7 +128,7 @@ bool Quantizer::Scalefactors(const Plan& plan, bool isShort, int scale, GranuleC
             gc.subblock_gain[w] = std::clamp((need + 7) / 8, 0, 7);
             for (int b = 0; b < 13; ++b) u[b * 3 + w] = std::max(0, u[b * 3 + w] - 8 * gc.subblock_gain[w]);
         }
-    } else if (version_ == MpegVersion::Mpeg1) {
+    } else if (version_ == MpegVersion::Mpeg1 && allowPreflag) {
         bool all = coded > 0;
         for (int b = 0; b < 21 && all; ++b)
             if (plan.steps[b] != kMarkNotCoded && u[b] < (kPretab[b] << (scale + 1))) all = false;
@@ -192,41 +193,146 @@ bool Quantizer::QuantizeAll(const BandLayout& layout, bool isShort, const Granul
     return ok;
 }
 
-void Quantizer::ChooseCompress(GranuleChannel& gc, bool isShort) const {
+namespace {
+constexpr int kIllegalPosition = -1; // resolved to the partition's largest value once its width is known
+constexpr int kPositionBase = 64;    // an intensity field v is held as kPositionBase + v until then
+
+int FieldValue(int v) { return v == kIllegalPosition ? 7 : (v >= kPositionBase ? v - kPositionBase : v); }
+bool IsField(int v) { return v == kIllegalPosition || v >= kPositionBase; }
+
+struct Partitioning {
+    int counts[2][4];   // long, short
+    int limit[4];       // largest slen per partition
+};
+
+// The partitions of scalefactors for the right channel of intensity frames at the MPEG-2 rates.
+const Partitioning kIntensityRows[3] = {
+    {{{7, 7, 7, 0}, {12, 12, 12, 0}}, {5, 5, 5, 0}},
+    {{{6, 6, 6, 3}, {12, 9, 9, 6}}, {3, 3, 3, 0}},
+    {{{8, 8, 5, 0}, {15, 12, 9, 0}}, {3, 2, 0, 0}},
+};
+} // namespace
+
+void Quantizer::ChooseCompress(GranuleChannel& gc, bool isShort, bool intensity) const {
     const int counts[4] = {isShort ? 9 : 6, isShort ? 9 : 5, isShort ? 9 : 5, isShort ? 9 : 5};
-    int maxima[4] = {0, 0, 0, 0};
-    int index = 0;
-    for (int p = 0; p < 4; ++p)
-        for (int i = 0; i < counts[p]; ++i, ++index) maxima[p] = std::max(maxima[p], gc.scalefac[index]);
-    for (int p = 0; p < 4; ++p) gc.partitionBands[p] = counts[p];
-    if (version_ == MpegVersion::Mpeg1) {
-        const int w1 = Width(std::max(maxima[0], maxima[1]));
-        const int w2 = Width(std::max(maxima[2], maxima[3]));
-        int best = -1, bestCost = 1 << 20;
-        for (int k = 0; k < 16; ++k) {
-            if (kSlen1[k] < w1 || kSlen2[k] < w2) continue;
-            const int cost = (counts[0] + counts[1]) * kSlen1[k] + (counts[2] + counts[3]) * kSlen2[k];
-            if (cost < bestCost) {
+    if (version_ == MpegVersion::Mpeg1 || !intensity) {
+        int maxima[4] = {0, 0, 0, 0};
+        int index = 0;
+        for (int p = 0; p < 4; ++p)
+            for (int i = 0; i < counts[p]; ++i, ++index)
+                maxima[p] = std::max(maxima[p], FieldValue(gc.scalefac[index]));
+        for (int p = 0; p < 4; ++p) gc.partitionBands[p] = counts[p];
+        if (version_ == MpegVersion::Mpeg1) {
+            const int w1 = Width(std::max(maxima[0], maxima[1]));
+            const int w2 = Width(std::max(maxima[2], maxima[3]));
+            int best = -1, bestCost = 1 << 20;
+            for (int k = 0; k < 16; ++k) {
+                if (kSlen1[k] < w1 || kSlen2[k] < w2) continue;
+                const int cost = (counts[0] + counts[1]) * kSlen1[k] + (counts[2] + counts[3]) * kSlen2[k];
+                if (cost < bestCost) {
+                    bestCost = cost;
+                    best = k;
+                }
+            }
+            if (best < 0) best = 15;
+            gc.scalefac_compress = best;
+            gc.slen[0] = gc.slen[1] = kSlen1[best];
+            gc.slen[2] = gc.slen[3] = kSlen2[best];
+        } else {
+            int sl[4];
+            for (int p = 0; p < 4; ++p) sl[p] = std::min(Width(maxima[p]), p < 2 ? 4 : 3);
+            gc.scalefac_compress = (sl[0] * 5 + sl[1]) * 16 + sl[2] * 4 + sl[3];
+            for (int p = 0; p < 4; ++p) gc.slen[p] = sl[p];
+        }
+    } else {
+        // Partitions holding intensity fields need three bits at least, so that the field values up to
+        // 6 stay below the largest value, which marks a band without intensity.
+        int best = -1, bestCost = 1 << 20, bestSlen[4] = {0, 0, 0, 0};
+        for (int row = 0; row < 3; ++row) {
+            const Partitioning& part = kIntensityRows[row];
+            int sl[4], cost = 0, index = 0;
+            bool fits = true;
+            for (int p = 0; p < 4; ++p) {
+                int maximum = 0;
+                bool positions = false;
+                for (int i = 0; i < part.counts[isShort][p]; ++i, ++index) {
+                    const int v = gc.scalefac[index];
+                    if (IsField(v)) positions = true;
+                    if (v != kIllegalPosition) maximum = std::max(maximum, FieldValue(v));
+                }
+                sl[p] = Width(maximum);
+                if (positions) sl[p] = std::max(sl[p], 3);
+                if (sl[p] > part.limit[p]) fits = false;
+                cost += sl[p] * part.counts[isShort][p];
+            }
+            if (fits && cost < bestCost) {
+                best = row;
                 bestCost = cost;
-                best = k;
+                std::copy(sl, sl + 4, bestSlen);
             }
         }
-        if (best < 0) best = 15;
-        gc.scalefac_compress = best;
-        gc.slen[0] = gc.slen[1] = kSlen1[best];
-        gc.slen[2] = gc.slen[3] = kSlen2[best];
-    } else {
-        int s[4];
-        for (int p = 0; p < 4; ++p) s[p] = std::min(Width(maxima[p]), p < 2 ? 4 : 3);
-        gc.scalefac_compress = (s[0] * 5 + s[1]) * 16 + s[2] * 4 + s[3];
-        for (int p = 0; p < 4; ++p) gc.slen[p] = s[p];
+        if (best < 0) {
+            best = 0;
+            for (int& v : bestSlen) v = 3; // out of range values are clamped below
+            bestSlen[3] = 0;
+        }
+        const Partitioning& part = kIntensityRows[best];
+        for (int p = 0; p < 4; ++p) {
+            gc.partitionBands[p] = part.counts[isShort][p];
+            gc.slen[p] = bestSlen[p];
+        }
+        const int* s = bestSlen;
+        if (best == 0) gc.scalefac_compress = (s[0] * 36 + s[1] * 6 + s[2]) * 2;
+        else if (best == 1) gc.scalefac_compress = (180 + s[0] * 16 + s[1] * 4 + s[2]) * 2;
+        else gc.scalefac_compress = (244 + s[0] * 3 + s[1]) * 2;
+    }
+    // Resolve the marks of bands without intensity and keep every value within its width.
+    int index = 0;
+    for (int p = 0; p < 4; ++p) {
+        const int largest = (1 << gc.slen[p]) - 1;
+        for (int i = 0; i < gc.partitionBands[p]; ++i, ++index) {
+            int& v = gc.scalefac[index];
+            if (v == kIllegalPosition) v = version_ == MpegVersion::Mpeg1 ? IntensityStereo::kIllegalMpeg1 : largest;
+            else if (v >= kPositionBase) v -= kPositionBase;
+            v = std::clamp(v, 0, largest);
+        }
     }
     gc.part2Length = 0;
-    for (int p = 0; p < 4; ++p) gc.part2Length += counts[p] * gc.slen[p];
+    for (int p = 0; p < 4; ++p) gc.part2Length += gc.partitionBands[p] * gc.slen[p];
 }
 
-int Quantizer::CountBits(GranuleChannel& gc, bool isShort) {
-    ChooseCompress(gc, isShort);
+void Quantizer::PlacePositions(const BandLayout& layout, bool isShort, const IntensityInfo& info, const int* leftIx,
+                               GranuleChannel& gc) const {
+    const int windows = isShort ? 3 : 1;
+    const int bands = isShort ? kShortBands : kLongBands;
+    const int sfBands = bands - 1;
+    for (int w = 0; w < windows; ++w) {
+        // A decoder takes intensity from one band past the last one with a right-channel value.
+        int decoderStart = 0;
+        for (int b = 0; b < bands; ++b) {
+            const Range r = EntryRange(layout, isShort, isShort ? b * 3 + w : b);
+            for (int i = r.start; i < r.end; ++i)
+                if (gc.ix[i] != 0) {
+                    decoderStart = b + 1;
+                    break;
+                }
+        }
+        for (int b = decoderStart; b < sfBands; ++b) {
+            const int e = isShort ? b * 3 + w : b;
+            if (info.active && b >= info.start[w]) {
+                gc.scalefac[e] = kPositionBase + info.position[e];
+                continue;
+            }
+            const Range r = EntryRange(layout, isShort, e);
+            bool left = false;
+            for (int i = r.start; i < r.end && !left; ++i) left = leftIx && leftIx[i] != 0;
+            gc.scalefac[e] = left ? kIllegalPosition : 0;
+        }
+    }
+}
+
+int Quantizer::CountBits(GranuleChannel& gc, bool isShort, bool intensity) {
+    ChooseCompress(gc, isShort, intensity);
     return gc.part2Length + huffman_.CountBits(gc);
 }
 
@@ -265,7 +371,7 @@ void Quantizer::Refine(const ChannelAnalysis& a, const BandLayout& layout, const
 }
 
 void Quantizer::CodeChannel(const ChannelAnalysis& a, const BandLayout& layout, const BandEstimates& est, int budget,
-                            GranuleChannel& gc) {
+                            GranuleChannel& gc, const IntensityInfo* intensity, const int* leftIx) {
     const bool isShort = a.blockType == 2;
     lines_ = a.lines;
     for (int i = 0; i < 576; ++i) xr34_[i] = std::pow(std::fabs(a.lines[i]), 0.75f);
@@ -278,16 +384,16 @@ void Quantizer::CodeChannel(const ChannelAnalysis& a, const BandLayout& layout, 
     InitialSteps(a, layout, est, plan);
     bool any = false;
     for (int e = 0; e < plan.entries; ++e) any = any || plan.steps[e] != kMarkNotCoded;
+    const bool withIntensity = intensity != nullptr;
     if (!any) {
-        ChooseCompress(gc, isShort);
+        if (withIntensity) PlacePositions(layout, isShort, *intensity, leftIx, gc);
         gc.global_gain = 0;
-        huffman_.CountBits(gc);
-        gc.part2_3_length = 0;
+        gc.part2_3_length = CountBits(gc, isShort, withIntensity);
         return;
     }
 
     int gain = 0;
-    if (!Scalefactors(plan, isShort, 0, gc, gain)) Scalefactors(plan, isShort, 1, gc, gain);
+    if (!Scalefactors(plan, isShort, 0, !withIntensity, gc, gain)) Scalefactors(plan, isShort, 1, !withIntensity, gc, gain);
     if (refinement_ > 0) Refine(a, layout, plan, gc, gain);
 
     // The plan keeps the scalefactors and marks bands that carry no values.
@@ -309,7 +415,8 @@ void Quantizer::CodeChannel(const ChannelAnalysis& a, const BandLayout& layout, 
             for (int i = r.start; i < r.end && zero; ++i) zero = out.ix[i] == 0;
             if (zero) out.scalefac[e] = 0;
         }
-        return CountBits(out, isShort);
+        if (withIntensity) PlacePositions(layout, isShort, *intensity, leftIx, out);
+        return CountBits(out, isShort, withIntensity);
     };
 
     GranuleChannel trial;
@@ -342,7 +449,8 @@ void Quantizer::CodeChannel(const ChannelAnalysis& a, const BandLayout& layout, 
         std::fill(gc.scalefac, gc.scalefac + 39, 0);
         gc.preflag = 0;
         gc.subblock_gain[0] = gc.subblock_gain[1] = gc.subblock_gain[2] = 0;
-        bits = CountBits(gc, isShort);
+        if (withIntensity) PlacePositions(layout, isShort, *intensity, leftIx, gc);
+        bits = CountBits(gc, isShort, withIntensity);
         g = kMinGain;
     }
     gc.global_gain = std::clamp(g + 150, 0, 255);

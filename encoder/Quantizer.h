@@ -1,6 +1,7 @@
 #pragma once
 #include "encoder/GranuleRecord.h"
 #include "encoder/HuffmanCoding.h"
+#include "encoder/IntensityStereo.h"
 #include "encoder/Mp3Tables.h"
 #include "encoder/PsychoModel.h"
 #include "encoder/RateControl.h"
@@ -16,8 +17,10 @@ public:
     Quantizer(int rate, int refinementLevel);
 
     // Codes the channel into gc; part2_3_length ends at most at budget (when any value can fit).
+    // intensity: the right channel of a frame coded with intensity stereo (leftIx: the left channel's
+    // values of the granule), else null.
     void CodeChannel(const ChannelAnalysis& a, const BandLayout& layout, const BandEstimates& est, int budget,
-                     GranuleChannel& gc);
+                     GranuleChannel& gc, const IntensityInfo* intensity = nullptr, const int* leftIx = nullptr);
 
     // Quantizes at step exponent (quarter steps) of every line of [start, end); false when a value
     // exceeds the largest codable magnitude.
@@ -30,12 +33,14 @@ private:
         int entries;
     };
     void InitialSteps(const ChannelAnalysis& a, const BandLayout& layout, const BandEstimates& est, Plan& plan) const;
-    bool Scalefactors(const Plan& plan, bool isShort, int scale, GranuleChannel& gc, int& gain) const;
+    bool Scalefactors(const Plan& plan, bool isShort, int scale, bool allowPreflag, GranuleChannel& gc, int& gain) const;
+    void PlacePositions(const BandLayout& layout, bool isShort, const IntensityInfo& info, const int* leftIx,
+                        GranuleChannel& gc) const;
     void Refine(const ChannelAnalysis& a, const BandLayout& layout, const Plan& plan, GranuleChannel& gc, int gain) const;
-    void ChooseCompress(GranuleChannel& gc, bool isShort) const;
+    void ChooseCompress(GranuleChannel& gc, bool isShort, bool intensity) const;
     int Amplification(const GranuleChannel& gc, bool isShort, int entry) const;
     bool QuantizeAll(const BandLayout& layout, bool isShort, const GranuleChannel& gcIn, int gain, GranuleChannel& gc) const;
-    int CountBits(GranuleChannel& gc, bool isShort);
+    int CountBits(GranuleChannel& gc, bool isShort, bool intensity);
 
     int rate_;
     MpegVersion version_;

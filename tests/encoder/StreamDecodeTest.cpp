@@ -129,3 +129,34 @@ TEST(StreamQuality, InputConversionKeepsTheStreamDecodable) {
     EXPECT_NEAR(static_cast<double>(mpg.samples.size()) / 2, 44100.0, 44100.0 * 0.1);
 }
 } // namespace
+
+namespace {
+TEST(StreamStereo, IntensityOnlyWhereAllowed) {
+    // Intensity stereo: two coded channels at 96000 bit/s or less, allowed by the settings, never for
+    // dual channel; every such stream still decodes cleanly.
+    struct Row {
+        uint32_t bitrate;
+        int mode;
+        bool allow;
+        bool expectIntensity;
+    };
+    const std::vector<int16_t> pcm = MakeMusic(44100, 2, 1.5);
+    for (const Row& r : {Row{96000, 2, true, true}, Row{128000, 2, true, false}, Row{96000, 2, false, false},
+                         Row{96000, 4, true, false}}) {
+        StreamSettings s;
+        s.config = StreamConfig{44100, r.mode, 2, r.bitrate, 0};
+        s.allowIntensity = r.allow;
+        const EncodedStream enc = EncodeStream(pcm, 44100, 2, s);
+        ASSERT_TRUE(enc.ok) << enc.error;
+        const StreamInfo info = ReadStream(enc.bytes);
+        ASSERT_TRUE(info.error.empty()) << info.error;
+        int intensityFrames = 0;
+        for (const FrameInfo& f : info.frames) intensityFrames += f.modeExtension & 1;
+        EXPECT_EQ(intensityFrames > 0, r.expectIntensity) << r.bitrate << " mode " << r.mode << " allow " << r.allow;
+        const DecodedAudio mpg = DecodeWithMpg123(enc.bytes);
+        EXPECT_EQ(mpg.errors, 0) << mpg.firstError;
+        EXPECT_EQ(DecodeWithLibav(enc.bytes).errors, 0);
+        EXPECT_GT(AlignedSnr(pcm, mpg.samples, 2, enc.delay), 4.0);
+    }
+}
+} // namespace

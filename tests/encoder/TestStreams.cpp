@@ -60,6 +60,7 @@ EncodedStream EncodeStream(const std::vector<int16_t>& pcm, int rate, int channe
     adv.Crc = s.crc;
     adv.TotalLength = s.totalLength;
     adv.PaddingMode = s.paddingMode;
+    adv.Option1 = s.allowIntensity ? 1 : 0;
     if (!api.EncoderSetAdvanced(h, &adv)) {
         r.error = "advanced settings refused";
         api.EncoderClose(h);

@@ -16,6 +16,7 @@ struct StreamSettings {
     bool crc = false;
     uint32_t totalLength = 0;
     int paddingMode = 0;
+    bool allowIntensity = true;
 };
 
 struct EncodedStream {
