@@ -51,6 +51,9 @@ public:
         Manager.reset();
         Loop->ProcessPending();
         SetMainThreadDispatcher(nullptr);
+        // KELVAR_BENCH_KEEP=1 keeps the database for a look at its plans.
+        const char* keep = std::getenv("KELVAR_BENCH_KEEP");
+        if (keep && std::string(keep) == "1") return;
         std::error_code ec;
         std::filesystem::remove_all(Folder, ec);
     }
@@ -75,6 +78,16 @@ private:
         std::string sql = "CREATE DATABASE '" + Path + "' USER 'SYSDBA' DEFAULT CHARACTER SET UTF8";
         ISC_STATUS r = f.isc_dsql_execute_immediate(status, &db, &tr, 0, sql.c_str(), 3, nullptr);
         if (r == 0) f.isc_detach_database(status, &db);
+        // KELVAR_BENCH_ASYNC_WRITES=1 switches forced writes off, to tell the disk's share of a
+        // figure from the program's.
+        const char* async = std::getenv("KELVAR_BENCH_ASYNC_WRITES");
+        if (r == 0 && async && std::string(async) == "1") {
+            const char dpb[] = {isc_dpb_version1, isc_dpb_user_name, 6, 'S', 'Y', 'S', 'D', 'B', 'A',
+                                isc_dpb_force_write, 1, 0};
+            db = 0;
+            if (f.isc_attach_database(status, 0, Path.c_str(), &db, sizeof dpb, dpb) == 0)
+                f.isc_detach_database(status, &db);
+        }
         FibClientLibrary().Release();
         if (r != 0) throw std::runtime_error("could not create the benchmark database " + Path);
     }

@@ -60,9 +60,11 @@ ISongInfoPtr RunSelection(TSelection selection) {
         const size_t comma = selection.OrderBy.find(',');
         if (comma != std::string::npos) selection.OrderBy.erase(comma);
     }
-    const std::string text =
-        "SELECT " + selection.Fields + " FROM " + selection.From + selection.Where + selection.OrderBy;
-    IDatasetPtr rows;
+    // The candidates are ordered by their IDs alone and the chosen row is read afterwards:
+    // Firebird sorts whole rows at their declared widths, which for every column of a large
+    // library is gigabytes.
+    const std::string text = "SELECT songlist.ID as pickedID FROM " + selection.From + selection.Where + selection.OrderBy;
+    IDatasetPtr picked;
     if (selection.Method == smRandom) {
         IDatasetPtr counted =
             PoolQuery("SELECT count(*) as cnt FROM " + selection.From + selection.Where, selection.Values, true);
@@ -73,23 +75,28 @@ ISongInfoPtr RunSelection(TSelection selection) {
         switch (driver) {
             case dtMSSQL:
             case dtADO:
-                rows = PoolQuery(text, selection.Values, true);
-                for (int i = 0; i < skip && !rows->Eof(); ++i) rows->Next();
+                picked = PoolQuery(text, selection.Values, true);
+                for (int i = 0; i < skip && !picked->Eof(); ++i) picked->Next();
                 break;
             case dtMySQL:
             case dtFirebird:
             case dtPostgreSQL:
             case dtSQLite:
-                rows = PoolQueryLimit(text, selection.Values, true, 1, skip);
+                picked = PoolQueryLimit(text, selection.Values, true, 1, skip);
                 break;
             default:
                 throw ECategoryError("Random Selection not available for this database!");
         }
     } else {
-        rows = PoolQueryLimit(text, selection.Values, true, 1, 0);
+        picked = PoolQueryLimit(text, selection.Values, true, 1, 0);
     }
-    if (!rows || rows->IsEmpty() || rows->Eof()) return nullptr;
-    return SongFromRow(*rows);
+    if (!picked || picked->IsEmpty() || picked->Eof()) return nullptr;
+    const TDLVariant id = picked->GetFieldValue("pickedID");
+    picked.reset();
+    IDatasetPtr row =
+        PoolQuery("SELECT " + selection.Fields + " FROM songlist WHERE songlist.ID = :pickedID", {id}, true);
+    if (row->IsEmpty()) return nullptr;  // deleted in between
+    return SongFromRow(*row);
 }
 
 }  // namespace kelvar
