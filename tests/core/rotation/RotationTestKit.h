@@ -69,6 +69,20 @@ struct TSongRow {
 
 class TRotationFixture : public songtest::TSongDbFixture {
 protected:
+    // The tests write a lot and need no durability: forced writes off, so that every commit
+    // doesn't wait for the disk.
+    static void SetUpTestSuite() {
+        songtest::TSongDbFixture::SetUpTestSuite();
+        TIntFunctions& f = FibClientLibrary().Acquire();
+        ISC_STATUS_ARRAY status{};
+        isc_db_handle db = 0;
+        const char dpb[] = {isc_dpb_version1, isc_dpb_user_name, 6, 'S', 'Y', 'S', 'D', 'B', 'A',
+                            isc_dpb_force_write, 1, 0};
+        if (f.isc_attach_database(status, 0, Db->Path.c_str(), &db, sizeof dpb, dpb) == 0)
+            f.isc_detach_database(status, &db);
+        FibClientLibrary().Release();
+    }
+
     // Adds a library row and answers its ID.
     static int AddSong(const TSongRow& song) {
         static int counter = 0;
