@@ -13,6 +13,7 @@ namespace {
 constexpr char kBuildDate[] = "Dec 10 2026";
 constexpr char kCoreVersion[] = "1.0.0";
 constexpr char kSbrVersion[] = "1.0";
+constexpr float kLargestSample = 32768.0f * 31.6227766f;
 
 uint32_t DefaultBitrate(uint32_t rate, int channels) {
     switch (rate) {
@@ -142,7 +143,11 @@ bool EncoderInstance::ConvertInputBlock(const uint8_t* src, int bytes, int& cons
                 std::memcpy(&v[k], p + k * 4, 4);
             }
         }
-        dst[stageFill_ + i] = downmix_ ? (v[0] + v[1]) * 0.5f : v[0];
+        float value = downmix_ ? (v[0] + v[1]) * 0.5f : v[0];
+        // Float input is taken as it stands, except what no stream can carry: NaN and infinities
+        // become silence, and levels are held to 30 dB above full scale.
+        if (!std::isfinite(value)) value = 0.0f;
+        dst[stageFill_ + i] = std::clamp(value, -kLargestSample, kLargestSample);
     }
     stageFill_ += take;
     consumed = take * perValue;

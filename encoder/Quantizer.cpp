@@ -52,7 +52,7 @@ bool Quantizer::QuantizeRange(const float* xr34, int start, int end, int exponen
     for (int i = start; i < end; ++i) {
         // Explicit truncation: the rounding offset 0.4054 places the decision points of the 3/4 law.
         const float y = xr34[i] * scale + 0.4054f;
-        if (y > static_cast<float>(kMaxQuantized)) {
+        if (!(y <= static_cast<float>(kMaxQuantized))) {
             ok = false;
             ix[i] = kMaxQuantized;
         } else {

@@ -1,5 +1,6 @@
 // The entry points as a host sees them through dlopen: refusals, the encode protocol, the records.
 #include "FrameReader.h"
+#include "Mp3Decode.h"
 #include "TestStreams.h"
 
 #include <gtest/gtest.h>
@@ -292,5 +293,34 @@ TEST(EncoderApi, EncodeAfterAFailedRebuildIsRefused) {
     int32_t consumed = 0;
     uint8_t out[8192];
     EXPECT_EQ(Api().EncoderEncode(e.h, pcm, 8, &consumed, out, sizeof out, nullptr, nullptr), -1);
+}
+} // namespace
+
+namespace {
+TEST(EncoderApi, FloatInputWithNonFiniteOrHugeSamplesStillMakesAValidStream) {
+    Handle e(44100, 2, 1);
+    StreamConfig cfg{44100, 2, 2, 128000, 0};
+    ASSERT_EQ(Api().EncoderSetConfig(e.h, &cfg), 1);
+    std::vector<float> pcm(2 * 44100);
+    for (size_t i = 0; i < pcm.size(); ++i) {
+        pcm[i] = static_cast<float>(20000.0 * std::sin(0.01 * static_cast<double>(i)));
+        if (i % 1000 == 0) pcm[i] = std::numeric_limits<float>::quiet_NaN();
+        if (i % 1777 == 0) pcm[i] = std::numeric_limits<float>::infinity();
+        if (i % 2999 == 0) pcm[i] = 3e30f;
+    }
+    std::vector<uint8_t> out(1 << 16), stream;
+    size_t pos = 0;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(pcm.data());
+    while (pos < pcm.size() * 4) {
+        int32_t consumed = 0;
+        const int32_t n = Api().EncoderEncode(e.h, bytes + pos, static_cast<int32_t>(pcm.size() * 4 - pos), &consumed,
+                                              out.data(), static_cast<int32_t>(out.size()), nullptr, nullptr);
+        ASSERT_GE(n, 0);
+        stream.insert(stream.end(), out.begin(), out.begin() + n);
+        pos += static_cast<size_t>(consumed);
+    }
+    const StreamInfo info = ReadStream(stream);
+    EXPECT_TRUE(info.error.empty()) << info.error;
+    EXPECT_EQ(DecodeWithMpg123(stream).errors, 0);
 }
 } // namespace
