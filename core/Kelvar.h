@@ -83,6 +83,9 @@ public:
     void CheckFinishedPlayers();
     void AutoRecoveryTick();
     void UpdateMeters();
+    // The start-next handler of decks A and B, on the output thread: starts Other when it is
+    // ready, unless the next song must not start on a fade or the mode is Manual.
+    void DeckFadeStart(TKelvarPlayer& Fading, TKelvarPlayer& Other);
 
     TNotifyEvent OnQueueFailed;
     std::unique_ptr<TVoiceFX> VoiceFX;
@@ -114,8 +117,6 @@ private:
     TKelvarPlayer* FindDeck(int State);
     void SongStarted(TKelvarPlayer& Deck, const std::string& Source);
     void SongLoading(TKelvarPlayer& Deck, const ISongInfoPtr& Song);
-    // The start-next handler: on the output thread.
-    void DeckFadeStart(TKelvarPlayer& Fading, TKelvarPlayer& Other);
     void AutoRecoveryStart();
     std::string PlayerSource(TKelvarPlayer* Player);
     void LogFailedSong(const ISongInfoPtr& Song, const std::string& Source);

@@ -1,0 +1,87 @@
+// The two roads that start a deck: the start-next event on the output thread (with the output
+// pair's and the mixer's locks held) and the main thread's check of finished decks. Run under
+// ThreadSanitizer with its deadlock detector this keeps the lock order honest; it touches no
+// database (the embedded engine's own locking overwhelms that detector).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/CoreTestKit.h"
+#include "core/Kelvar.h"
+#include "media/SongInfo_imp.h"
+
+namespace kelvar {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(DeckLockOrder, CrossfadeOnTheOutputThreadWhileTheMainThreadChecksDecks) {
+    const fs::path folder = fs::temp_directory_path() / ("kelvar-lockorder-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    constexpr int Songs = 6;
+    std::vector<std::string> files;
+    for (int i = 0; i < Songs; ++i) {
+        files.push_back((folder / ("s" + std::to_string(i) + ".wav")).string());
+        coretest::WriteToneWav(files.back(), 1500, 300 + 50 * i);
+    }
+    InitSongSettings(DefaultSongSettings);
+    {
+        // The core's decks and audio pipe without the database: only its deck handling runs.
+        TKelvar core;
+        core.AutoRecovery = std::make_unique<TAutoRecovery>();
+        core.AudioPipe = std::make_unique<TAudioPipe>();
+        TDualOutput_Combo& output = core.AudioPipe->GetOutput();
+        output.FOutputType1 = OutputType::Silent;
+        output.FOutputType2 = OutputType::Silent;
+        output.FPreviewStyle = PreviewStyle::None;
+        output.FSilentClockRate = 20;
+        for (int i = 0; i < 2; ++i) {
+            auto deck = std::make_unique<TCoreDeck>();
+            deck->SetDefaultSettings(&DefaultSongSettings);
+            core.AudioPipe->GetMixer().AddSource(deck->Channel->GetOutput());
+            core.PlayerList.push_back(std::move(deck));
+        }
+        core.DeckA = core.PlayerList[0].get();
+        core.DeckB = core.PlayerList[1].get();
+        core.DeckA->OnNextSong = [&](TKelvarPlayer&) { core.DeckFadeStart(*core.DeckA, *core.DeckB); };
+        core.DeckB->OnNextSong = [&](TKelvarPlayer&) { core.DeckFadeStart(*core.DeckB, *core.DeckA); };
+        ASSERT_TRUE(core.AudioPipe->Open());
+        output.Play();
+
+        size_t next = 0;
+        auto load = [&](TKelvarPlayer* deck) {
+            ASSERT_TRUE(deck->LoadSong(TSongInfo::Create(static_cast<int>(next), files[next])));
+            ++next;
+        };
+        load(core.DeckA);
+        core.DeckA->Play();
+        std::vector<TKelvarPlayer*> started;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        while (std::chrono::steady_clock::now() < until) {
+            for (TKelvarPlayer* deck : {core.DeckA, core.DeckB}) {
+                if (deck->SongStarted()) started.push_back(deck);
+            }
+            // What the tick does meanwhile: eject finished decks (and start a ready one when
+            // nothing plays), look at both decks' positions.
+            core.CheckFinishedPlayers();
+            core.CurrentDeck();
+            core.DecksRemainingTime();
+            if (core.PlayingDeck() && next < files.size()) {
+                if (TKelvarPlayer* empty = core.EmptyDeck()) load(empty);
+            }
+            if (next == files.size() && !core.PlayingDeck() && !core.ReadyDeck()) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_EQ(static_cast<int>(started.size()), Songs);
+        for (size_t i = 1; i < started.size(); ++i) EXPECT_NE(started[i], started[i - 1]) << i;
+    }
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+}
+
+}  // namespace
+}  // namespace kelvar
