@@ -336,8 +336,8 @@ int Quantizer::CountBits(GranuleChannel& gc, bool isShort, bool intensity) {
     return gc.part2Length + huffman_.CountBits(gc);
 }
 
-void Quantizer::Refine(const ChannelAnalysis& a, const BandLayout& layout, const Plan& plan, GranuleChannel& gc,
-                       int gain) const {
+int Quantizer::Refine(const ChannelAnalysis& a, const BandLayout& layout, const Plan& plan, GranuleChannel& gc,
+                      int gain) const {
     const bool isShort = a.blockType == 2;
     const int unit = 1 << (gc.scalefac_scale + 1);
     const int sfEntries = isShort ? 36 : 21;
@@ -368,6 +368,40 @@ void Quantizer::Refine(const ChannelAnalysis& a, const BandLayout& layout, const
         }
         gc.scalefac[e] -= (bestStep - d) / unit;
     }
+    // The smallest scalefactor moves into the global gain.
+    int least = 1 << 20;
+    for (int e = 0; e < sfEntries; ++e)
+        if (plan.steps[e] != kMarkNotCoded) least = std::min(least, gc.scalefac[e]);
+    int shift = 0;
+    if (least != 1 << 20 && least > 0) {
+        for (int e = 0; e < sfEntries; ++e)
+            if (plan.steps[e] != kMarkNotCoded) gc.scalefac[e] -= least;
+        shift -= least * unit;
+        gain -= least * unit;
+    }
+    if (refinement_ < 2) return shift;
+    // One band alone at scalefactor 0 keeps the others one unit above the width they would need:
+    // a coarser step for it lets every other scalefactor drop by one. Kept only when that band's
+    // distortion falls.
+    int zeroBand = -1, zeros = 0, lowMax = 0, highMax = 0;
+    const int lowEntries = isShort ? 18 : 11;
+    for (int e = 0; e < sfEntries; ++e) {
+        if (plan.steps[e] == kMarkNotCoded) continue;
+        if (gc.scalefac[e] == 0) {
+            zeroBand = e;
+            ++zeros;
+        }
+        if (e < lowEntries) lowMax = std::max(lowMax, gc.scalefac[e]);
+        else highMax = std::max(highMax, gc.scalefac[e]);
+    }
+    const bool narrower = lowMax == 2 || lowMax == 4 || lowMax == 8 || highMax == 2 || highMax == 4;
+    if (zeros != 1 || !narrower) return shift;
+    const Range r = EntryRange(layout, isShort, zeroBand);
+    const int d = gain - Amplification(gc, isShort, zeroBand);
+    if (Distortion(a.lines, xr34_, r.start, r.end, d + unit) >= Distortion(a.lines, xr34_, r.start, r.end, d)) return shift;
+    for (int e = 0; e < sfEntries; ++e)
+        if (plan.steps[e] != kMarkNotCoded && e != zeroBand) gc.scalefac[e] -= 1;
+    return shift + unit;
 }
 
 void Quantizer::CodeChannel(const ChannelAnalysis& a, const BandLayout& layout, const BandEstimates& est, int budget,
@@ -394,7 +428,7 @@ void Quantizer::CodeChannel(const ChannelAnalysis& a, const BandLayout& layout, 
 
     int gain = 0;
     if (!Scalefactors(plan, isShort, 0, !withIntensity, gc, gain)) Scalefactors(plan, isShort, 1, !withIntensity, gc, gain);
-    if (refinement_ > 0) Refine(a, layout, plan, gc, gain);
+    if (refinement_ > 0) gain = std::clamp(gain + Refine(a, layout, plan, gc, gain), kMinGain, kMaxGain);
 
     // The plan keeps the scalefactors and marks bands that carry no values.
     GranuleChannel shape = gc;

@@ -36,7 +36,8 @@ private:
     bool Scalefactors(const Plan& plan, bool isShort, int scale, bool allowPreflag, GranuleChannel& gc, int& gain) const;
     void PlacePositions(const BandLayout& layout, bool isShort, const IntensityInfo& info, const int* leftIx,
                         GranuleChannel& gc) const;
-    void Refine(const ChannelAnalysis& a, const BandLayout& layout, const Plan& plan, GranuleChannel& gc, int gain) const;
+    // Returns the change of the global gain (quarter steps).
+    int Refine(const ChannelAnalysis& a, const BandLayout& layout, const Plan& plan, GranuleChannel& gc, int gain) const;
     void ChooseCompress(GranuleChannel& gc, bool isShort, bool intensity) const;
     int Amplification(const GranuleChannel& gc, bool isShort, int entry) const;
     bool QuantizeAll(const BandLayout& layout, bool isShort, const GranuleChannel& gcIn, int gain, GranuleChannel& gc) const;

@@ -160,3 +160,23 @@ TEST(StreamStereo, IntensityOnlyWhereAllowed) {
     }
 }
 } // namespace
+
+namespace {
+TEST(StreamQuality, EveryRefinementLevelMakesADecodableStream) {
+    // Level 0 skips the distortion-driven steps and the full region search, level 2 adds its pass and
+    // converts the input even at equal rates, cutting at the core's lowpass.
+    const std::vector<int16_t> pcm = MakeMusic(44100, 2, 1.5);
+    for (int level : {0, 1, 2}) {
+        StreamSettings s;
+        s.config = StreamConfig{44100, 2, 2, 128000, 0};
+        s.option0 = level;
+        const EncodedStream enc = EncodeStream(pcm, 44100, 2, s);
+        ASSERT_TRUE(enc.ok) << enc.error;
+        EXPECT_EQ(enc.delay > 1201, level == 2) << "only level 2 adds the converter's delay";
+        const DecodedAudio mpg = DecodeWithMpg123(enc.bytes);
+        EXPECT_EQ(mpg.errors, 0) << level;
+        EXPECT_EQ(DecodeWithLibav(enc.bytes).errors, 0) << level;
+        EXPECT_GT(AlignedSnr(pcm, mpg.samples, 2, enc.delay), 6.0) << level;
+    }
+}
+} // namespace

@@ -61,6 +61,7 @@ EncodedStream EncodeStream(const std::vector<int16_t>& pcm, int rate, int channe
     adv.TotalLength = s.totalLength;
     adv.PaddingMode = s.paddingMode;
     adv.Option1 = s.allowIntensity ? 1 : 0;
+    adv.Option0 = s.option0;
     if (!api.EncoderSetAdvanced(h, &adv)) {
         r.error = "advanced settings refused";
         api.EncoderClose(h);
