@@ -236,6 +236,13 @@ TEST(EncoderApi, VbrStreamLeadsWithItsVbriFrame) {
     EXPECT_EQ(total, enc.bytes.size());
     EXPECT_EQ(frames, info.frames.size());
     EXPECT_EQ((v[44] << 8) | v[45], 60);
+    Handle again(44100, 2);
+    StreamConfig vbr{44100, 2, 2, 0, 60};
+    ASSERT_EQ(Api().EncoderSetConfig(again.h, &vbr), 1);
+    uint8_t small[16];
+    std::memset(small, 0x5A, sizeof small);
+    EXPECT_EQ(Api().EncoderGetVbriHeader(again.h, small, sizeof small), 522) << "the size, whatever the buffer";
+    for (uint8_t b : small) EXPECT_EQ(b, 0x5A);
     std::set<int> indexes;
     for (size_t i = 1; i < info.frames.size(); ++i) indexes.insert(info.frames[i].bitrateIndex);
     EXPECT_GT(indexes.size(), 1u) << "frames follow the material";
