@@ -61,6 +61,13 @@ bool ParseSilentOptions(const std::vector<std::string>& args, TSilentOptions& op
             return false;
         }
     }
+    if (!options.Port.empty()) {
+        int64_t port = 0;
+        if (!TryParseInt64(options.Port, port) || port < 1 || port > 65535) {
+            error = "Invalid port " + options.Port;
+            return false;
+        }
+    }
     return true;
 }
 

@@ -161,7 +161,8 @@ TEST(SilentOptions, ParsesAndRefuses) {
     EXPECT_EQ(o.Port, "3051");
     for (const std::vector<std::string>& bad : {std::vector<std::string>{"--silent", "--dir"},
                                                 std::vector<std::string>{"--bogus"},
-                                                std::vector<std::string>{"--mode", "cloud"}}) {
+                                                std::vector<std::string>{"--mode", "cloud"},
+                                                std::vector<std::string>{"--port", "70000"}}) {
         TSilentOptions x;
         EXPECT_FALSE(ParseSilentOptions(bad, x, error)) << bad.back();
         EXPECT_FALSE(error.empty());
