@@ -5,6 +5,7 @@
 // delayed-query thread of its own.
 #include <cstdint>
 #include <random>
+#include <string>
 
 #include "core/plugins/PluginList.h"
 #include "core/rotation/PlaylistLogic_imp.h"
@@ -35,7 +36,11 @@ public:
     bool EnforceRules = true;
 
 private:
+    // False when the caller must run the plain statement.
+    bool ChooseByBalanceIndex(const std::string& where, const TVariantArray& params, int steps, ISongInfoPtr& song);
+
     IDelayedQueryPtr DelayedQuery;
+    bool FIndexPathFailed = false;
     std::mt19937 FRandom;
 };
 

@@ -66,6 +66,27 @@ TEST_F(WeightedRotationTest, LowestBalanceRowIsSkippedAndTheLastRowTakesTheRest)
     EXPECT_NEAR(seen.at(third), 900, 40);
 }
 
+// Equal balances fall to the heavier songs, whether few songs share the balance or so many that
+// the whole order has to be sorted.
+TEST_F(WeightedRotationTest, EqualBalancesGoByWeight) {
+    Logic->EnforceRules = false;
+    for (int songs : {12, 60}) {
+        PoolExecSQL("DELETE FROM songlist");
+        std::map<int, double> weightOf;
+        for (int i = 0; i < songs; ++i) weightOf[AddWeighted("artist" + std::to_string(i), 11 + i, 7)] = 11 + i;
+        const double heaviest = 10 + songs;
+        for (int i = 0; i < 30; ++i) {
+            ISongInfoPtr song = Logic->ChooseSong();
+            ASSERT_TRUE(song);
+            const double weight = weightOf.at(song->GetID());
+            EXPECT_LT(weight, heaviest) << songs << " songs: the first candidate is never taken";
+            EXPECT_GE(weight, heaviest - 9) << songs << " songs: only the ten heaviest are candidates";
+            Logic->GetDelayedQuery()->Clear();  // keep the balances equal
+        }
+        Logic->GetDelayedQuery()->WaitForAll();
+    }
+}
+
 TEST_F(WeightedRotationTest, OnlyAvailableMusicAboveTheMinimumWeightIsChosen) {
     Logic->EnforceRules = false;
     AddWeighted("at minimum", 10, 0);
