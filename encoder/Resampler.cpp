@@ -137,6 +137,19 @@ std::unique_ptr<Resampler> Resampler::Create(int channels, int outBlock, int inR
     }
     r->state_.assign(static_cast<size_t>(channels), Channel());
     for (Channel& c : r->state_) c.ring.assign(static_cast<size_t>(r->taps_ + (r->mode_ == 2 ? 1 : 0)), 0.0f);
+    if (r->mode_ == 1 && r->phases_ == 1 && r->taps_ < RealFft1024::kSize && r->kind_ == 1) {
+        // Integer decimation with a short filter: overlap-add block convolution. The spectrum holds the
+        // taps scaled by 1/1024, so that the unnormalised inverse gives the plain convolution.
+        r->fft_ = true;
+        r->hop_ = RealFft1024::kSize - r->taps_;
+        r->transform_ = std::make_unique<RealFft1024>();
+        std::vector<float> padded(RealFft1024::kSize, 0.0f);
+        const std::vector<float>& taps = r->branches_[0];
+        for (size_t i = 0; i < taps.size(); ++i) padded[i] = taps[i] / RealFft1024::kSize;
+        r->spectrum_.assign(RealFft1024::kSize / 2 + 1, {});
+        r->transform_->Forward(padded.data(), r->spectrum_.data());
+        for (Channel& c : r->state_) c.block.assign(RealFft1024::kSize, 0.0f);
+    }
     return r;
 }
 
@@ -191,6 +204,36 @@ void Resampler::RunPolyphase(Channel& c, const float* in, int inCount, float* ou
     }
 }
 
+void Resampler::FftConvolve(Channel& c, int n, float* out, int& produced) const {
+    std::fill(c.block.begin() + n, c.block.end(), 0.0f);
+    std::complex<float> bins[RealFft1024::kSize / 2 + 1];
+    transform_->Forward(c.block.data(), bins);
+    for (int i = 0; i <= RealFft1024::kSize / 2; ++i) bins[i] *= spectrum_[static_cast<size_t>(i)];
+    float result[RealFft1024::kSize];
+    transform_->Inverse(bins, result);
+    const int k = taps_;
+    for (int i = 0; i < k; ++i) result[i] += c.ring[static_cast<size_t>(i)];
+    for (int i = 0; i < k; ++i) c.ring[static_cast<size_t>(i)] = result[n + i];
+    int offset = c.readOffset;
+    int last = offset - m_;
+    for (; offset < n; offset += m_) {
+        out[produced * channels_] = result[offset];
+        ++produced;
+        last = offset;
+    }
+    c.readOffset = last + m_ - n;
+    c.blockFill = 0;
+}
+
+void Resampler::RunFftBlocks(Channel& c, const float* in, int inCount, float* out, int& consumed, int& produced) const {
+    while (consumed < inCount) {
+        c.block[static_cast<size_t>(c.blockFill++)] = in[consumed * channels_];
+        ++consumed;
+        if (c.blockFill == hop_) FftConvolve(c, hop_, out, produced);
+    }
+    if (c.blockFill > 0) FftConvolve(c, c.blockFill, out, produced);
+}
+
 void Resampler::RunFractional(Channel& c, const float* in, int inCount, float* out, int limit, int& consumed,
                               int& produced) const {
     const int size = static_cast<int>(c.ring.size());
@@ -236,7 +279,8 @@ void Resampler::Process(float* in, float* out, int& inCount, int& outCount) {
     for (int ch = 0; ch < channels_; ++ch) {
         int consumed = 0, produced = 0;
         Channel& c = state_[static_cast<size_t>(ch)];
-        if (mode_ == 1) RunPolyphase(c, in + ch, perChannel, out + ch, limit, consumed, produced);
+        if (fft_) RunFftBlocks(c, in + ch, perChannel, out + ch, consumed, produced);
+        else if (mode_ == 1) RunPolyphase(c, in + ch, perChannel, out + ch, limit, consumed, produced);
         else RunFractional(c, in + ch, perChannel, out + ch, limit, consumed, produced);
         totalIn += consumed;
         totalOut += produced;

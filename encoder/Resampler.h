@@ -1,4 +1,7 @@
 #pragma once
+#include "encoder/RealFft1024.h"
+
+#include <complex>
 #include <memory>
 #include <vector>
 
@@ -22,6 +25,7 @@ public:
     int Mode() const { return mode_; }
     int FilterLength() const { return length_; }
     bool UsesHalfBand() const { return kind_ == 0; }
+    bool UsesFft() const { return fft_; }
 
 private:
     Resampler() = default;
@@ -35,10 +39,15 @@ private:
         float iirIn[16] = {}, iirOut[16] = {};
         int iirIndex = 0;
         float lastIir = 0;
+        std::vector<float> block;   // FFT path: inputs waiting for the next convolution
+        int blockFill = 0;
+        int readOffset = 0;         // FFT path: where the next output lies in the convolved block
     };
     float RingFir(const Channel& c, int branch, int position) const;
     float HalfBand(Channel& c, float x) const;
     void RunPolyphase(Channel& c, const float* in, int inCount, float* out, int limit, int& consumed, int& produced) const;
+    void RunFftBlocks(Channel& c, const float* in, int inCount, float* out, int& consumed, int& produced) const;
+    void FftConvolve(Channel& c, int n, float* out, int& produced) const;
     void RunFractional(Channel& c, const float* in, int inCount, float* out, int limit, int& consumed, int& produced) const;
 
     int channels_ = 1;
@@ -52,6 +61,10 @@ private:
     int length_ = 0;
     std::vector<std::vector<float>> branches_;
     std::vector<Channel> state_;
+    bool fft_ = false;              // one phase and a short filter: block convolution by FFT
+    int hop_ = 0;
+    std::unique_ptr<RealFft1024> transform_;
+    std::vector<std::complex<float>> spectrum_;
 };
 
 } // namespace brannoc

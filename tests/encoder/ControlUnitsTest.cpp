@@ -158,3 +158,31 @@ TEST(StereoWidthControl, NarrowsAWideLoadedSignalWithinItsLimits) {
     EXPECT_NEAR(w.Mix(), std::pow(10.0, -w.Width() * 0.025), 1e-9);
     EXPECT_NEAR(std::pow(10.0, -15.0 * 0.025), 0.4217, 1e-4);
 }
+
+TEST(Resampler, BlockConvolutionEqualsDirectConvolution) {
+    // Equal rates with a lower cutoff: one phase and a short filter, convolved block by block.
+    auto probe = Resampler::Create(1, 576, 44100, 44100, 8000.0f, 0.1f, false);
+    ASSERT_TRUE(probe);
+    ASSERT_TRUE(probe->UsesFft());
+    std::vector<float> impulse(576 * 2, 0.0f);
+    impulse[0] = 1.0f;
+    const std::vector<float> h = Convert(*probe, impulse, 1);
+    ASSERT_GE(h.size(), static_cast<size_t>(probe->FilterLength()));
+
+    auto r = Resampler::Create(1, 576, 44100, 44100, 8000.0f, 0.1f, false);
+    std::vector<float> x(576 * 9);
+    uint32_t seed = 7;
+    for (float& v : x) {
+        seed = seed * 1664525u + 1013904223u;
+        v = static_cast<float>(static_cast<int32_t>(seed >> 8) % 20000) / 10000.0f;
+    }
+    const std::vector<float> y = Convert(*r, x, 1);
+    ASSERT_EQ(y.size(), x.size());
+    double worst = 0;
+    for (size_t i = 0; i < y.size(); ++i) {
+        double expected = 0;
+        for (size_t j = 0; j < static_cast<size_t>(probe->FilterLength()) && j <= i; ++j) expected += h[j] * x[i - j];
+        worst = std::max(worst, std::fabs(expected - y[i]));
+    }
+    EXPECT_LT(worst, 1e-4);
+}
