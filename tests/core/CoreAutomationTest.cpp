@@ -197,6 +197,30 @@ TEST_F(CoreAutomation, ConfigurationDefaultsAndSave) {
     Core->DoQuit();  // a second time does nothing
 }
 
+TEST_F(CoreAutomation, LiveReloadKeepsDevicesAndPlayersAndRefusedPriorityFallsBack) {
+    StartCore();
+    auto root = TConfigDoc_XML::Create("");
+    auto kelvar = root->Section("Kelvar");
+    kelvar->WriteInteger("ProcessPriority", 12345);  // no such class
+    kelvar->Section("AudioPipe")->Section("Output")->WriteInteger("OutputType1", OutputType::KernelStreaming);
+    kelvar->Section("Players")->Section("Player0")->WriteInteger("Volume", 100);
+    kelvar->Section("AutoRecovery")->WriteInteger("MaxIdleTime", 42);
+    kelvar->Section("PlaylistRules")->WriteInteger("MinQueueSize", 3);
+    kelvar->Section("DefSongSettings")->WriteInteger("XFadeSkipTime", 1234);
+    const TOutputType before = Core->AudioPipe->GetOutput().FOutputType1;
+    root->SetLiveApply(true);
+    Core->LoadConfig(*root->Section("Kelvar"));
+    root->SetLiveApply(false);
+    EXPECT_EQ(Core->AudioPipe->GetOutput().FOutputType1, before);
+    EXPECT_EQ(Core->DeckA->GetVolume(), 255);
+    EXPECT_EQ(Core->AutoRecovery->MaxIdleTime, 42);
+    EXPECT_EQ(Core->PlaylistControl->GetRules()->GetMinQueueSize(), 3);
+    EXPECT_EQ(Core->XFadeSkipTime, 1234);
+    EXPECT_EQ(Log->Count("Error setting priority class.", "Kelvar"), 1);
+    EXPECT_EQ(GetPriorityClass(), PriorityClass::High);
+    SetPriorityClass(PriorityClass::Normal);
+}
+
 TEST_F(CoreAutomation, DataModuleRunsStartUpAndShutdownSteps) {
     const std::string file = (Folder / "KelvarZorvik.core.xml").string();
     {
