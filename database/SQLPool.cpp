@@ -3,6 +3,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "database/SQLPool_SQLDir.h"
 #include "foundation/Errors.h"
@@ -77,9 +78,14 @@ ISQLPoolManagerPtr CreatePoolManager(const std::string& name) {
         factory = it->second;
     }
     ISQLPoolManagerPtr manager = factory();
-    TPoolState& s = State();
-    std::lock_guard<std::mutex> lock(s.Lock);
-    s.Manager = manager;
+    ISQLPoolManagerPtr previous;
+    {
+        TPoolState& s = State();
+        std::lock_guard<std::mutex> lock(s.Lock);
+        previous = std::exchange(s.Manager, manager);
+    }
+    // A replaced manager closes its pool as it goes, which takes the lock again.
+    previous.reset();
     return manager;
 }
 
