@@ -181,15 +181,15 @@ int FrameWriter::WriteFrame(GranuleRecord* granules, int bitrateIndex, int paddi
     f.slotBytes = (c - headerBits_) / 8;
     queueWrite_ = (queueWrite_ + 1) % kQueueSize;
     if (queueWrite_ == queueRead_) queueRead_ = (queueRead_ + 1) % kQueueSize; // never in use
-    return EmitReady(out, outSize, written, false);
+    return EmitReady(out, outSize, written);
 }
 
-int FrameWriter::EmitReady(uint8_t* out, int outSize, int& written, bool flush) {
+int FrameWriter::EmitReady(uint8_t* out, int outSize, int& written) {
     // All frames that are ready leave together or none does, so that a refusal loses nothing.
     int need = 0;
     int have = main_.BitCount() / 8;
     for (int q = queueRead_; q != queueWrite_; q = (q + 1) % kQueueSize) {
-        if (!flush && have < queue_[q].slotBytes) break;
+        if (have < queue_[q].slotBytes) break;
         have -= std::min(have, queue_[q].slotBytes);
         need += queue_[q].headBytes + queue_[q].slotBytes;
     }
@@ -197,7 +197,7 @@ int FrameWriter::EmitReady(uint8_t* out, int outSize, int& written, bool flush) 
     while (queueRead_ != queueWrite_) {
         PendingFrame& f = queue_[queueRead_];
         const int available = main_.BitCount() / 8;
-        if (!flush && available < f.slotBytes) break;
+        if (available < f.slotBytes) break;
         const int size = f.headBytes + f.slotBytes;
         std::memcpy(out + written, f.head, static_cast<size_t>(f.headBytes));
         const int fromBuffer = std::min(available, f.slotBytes);
@@ -211,12 +211,23 @@ int FrameWriter::EmitReady(uint8_t* out, int outSize, int& written, bool flush) 
 }
 
 int FrameWriter::Flush(uint8_t* out, int outSize, int& written) {
-    const int result = EmitReady(out, outSize, written, true);
-    if (result == 0) {
-        main_.Clear();
-        reservoir_ = 0;
+    // Whole frames as far as the output holds them; the rest waits for the next call.
+    while (queueRead_ != queueWrite_) {
+        PendingFrame& f = queue_[queueRead_];
+        const int size = f.headBytes + f.slotBytes;
+        if (written + size > outSize) return written > 0 ? 0 : 4;
+        const int available = main_.BitCount() / 8;
+        std::memcpy(out + written, f.head, static_cast<size_t>(f.headBytes));
+        const int fromBuffer = std::min(available, f.slotBytes);
+        main_.ReadBytes(out + written + f.headBytes, fromBuffer);
+        std::memset(out + written + f.headBytes + fromBuffer, 0, static_cast<size_t>(f.slotBytes - fromBuffer));
+        written += size;
+        frameSizes_.push_back(size);
+        queueRead_ = (queueRead_ + 1) % kQueueSize;
     }
-    return result;
+    main_.Clear();
+    reservoir_ = 0;
+    return 0;
 }
 
 } // namespace brannoc

@@ -34,7 +34,8 @@ public:
     // when a completed frame does not fit (it stays queued and nothing is written past outSize).
     int WriteFrame(GranuleRecord* granules, int bitrateIndex, int padding, int modeExtension,
                    uint8_t* out, int outSize, int& written);
-    // Emits every queued frame, completing missing main data with zero bytes; 4 when out is full.
+    // Emits the queued frames that fit, completing missing main data with zero bytes; 4 when not even
+    // one fits. HasPendingFrames tells whether more remain.
     int Flush(uint8_t* out, int outSize, int& written);
 
     bool HasPendingFrames() const { return queueRead_ != queueWrite_; }
@@ -48,7 +49,7 @@ private:
         int slotBytes;
     };
 
-    int EmitReady(uint8_t* out, int outSize, int& written, bool flush);
+    int EmitReady(uint8_t* out, int outSize, int& written);
     void WriteFillBits(int n);
 
     FrameHeaderSettings settings_;

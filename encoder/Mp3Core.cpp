@@ -131,7 +131,7 @@ int Mp3Core::EncodeFrame(Mp3BlockState& state, int delay, const float* samples, 
         while (result == 0) {
             if (silentSamples_ >= kDelay && granule_ % std::max(1, info_.paddingPeriod) == 0) {
                 result = writer_.Flush(out, outSize, written);
-                if (result == 0) flushed_ = true;
+                if (result == 0 && !writer_.HasPendingFrames()) flushed_ = true;
                 break;
             }
             result = EncodeOne(state, delay, nullptr, 0, out, outSize, written, ancillary, ancillaryLength, hostOffset);
