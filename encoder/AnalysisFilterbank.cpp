@@ -36,7 +36,7 @@ struct Tables {
 
     Tables() {
         double h[512];
-        const double beta = 9.0;
+        const double beta = 11.0; // the shape that best matches the decoders' synthesis window (measured)
         auto design = [&](double cutoff) {
             double sum = 0;
             for (int n = 0; n < 512; ++n) {
