@@ -22,25 +22,31 @@ struct TLibrary {
     TCustomCategory* Everything = nullptr;
 
     TLibrary() {
+        // Numbers 0 .. 99999 from a table of digits (statement text carries no parameters).
+        PoolExecSQL("CREATE TABLE bench_digit (x INTEGER)");
+        for (int d = 0; d < 10; ++d) PoolExecSQL("INSERT INTO bench_digit (x) VALUES (" + std::to_string(d) + ")");
+        const std::string numbers =
+            "(SELECT a.x + 10 * b.x + 100 * c.x + 1000 * d.x + 10000 * e.x AS n FROM bench_digit a, bench_digit b, "
+            "bench_digit c, bench_digit d, bench_digit e) s";
         // Songs with varied artists, weights, balances and last plays (all long enough ago for
         // the rules to let most of them through).
         PoolExecSQL(
-            "EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < " + std::to_string(SongCount) +
-            ") DO BEGIN INSERT INTO songlist (ID, filename, artist, title, album, genre, duration, weight, balance, "
-            "date_played, date_artist_played, date_album_played, date_title_played) VALUES (GEN_ID(GEN_songlist_ID, "
-            "1), '/music/' || MOD(i, 500) || '/' || i || '.mp3', 'Artist ' || MOD(i * 7, 5000), 'Title ' || i, "
-            "'Album ' || MOD(i, 9000), 'Genre ' || MOD(i, 40), 180000, 1 + MOD(i * 13, 99), RAND() * 10, "
-            "DATEADD(-(2000 + MOD(i * 7919, 500000)) MINUTE TO CURRENT_TIMESTAMP), "
-            "DATEADD(-(2000 + MOD(i * 104729, 500000)) MINUTE TO CURRENT_TIMESTAMP), "
-            "DATEADD(-(2000 + MOD(i * 3571, 500000)) MINUTE TO CURRENT_TIMESTAMP), "
-            "DATEADD(-(2000 + MOD(i * 1299709, 500000)) MINUTE TO CURRENT_TIMESTAMP)); i = i + 1; END END");
+            "INSERT INTO songlist (ID, filename, artist, title, album, genre, duration, weight, balance, date_played, "
+            "date_artist_played, date_album_played, date_title_played) SELECT NEXT VALUE FOR GEN_songlist_ID, "
+            "'/music/' || MOD(n, 500) || '/' || n || '.mp3', 'Artist ' || MOD(n * 7, 5000), 'Title ' || n, "
+            "'Album ' || MOD(n, 9000), 'Genre ' || MOD(n, 40), 180000, 1 + MOD(n * 13, 99), RAND() * 10, "
+            "DATEADD(-(2000 + MOD(n * 7919, 500000)) MINUTE TO CURRENT_TIMESTAMP), "
+            "DATEADD(-(2000 + MOD(n * 1049, 500000)) MINUTE TO CURRENT_TIMESTAMP), "
+            "DATEADD(-(2000 + MOD(n * 3571, 500000)) MINUTE TO CURRENT_TIMESTAMP), "
+            "DATEADD(-(2000 + MOD(n * 1297, 500000)) MINUTE TO CURRENT_TIMESTAMP) FROM " +
+            numbers + " WHERE n < " + std::to_string(SongCount));
         // 100 folders of 29 categories below "Playlist", plus the one that lists every song.
-        PoolExecSQL("EXECUTE BLOCK AS DECLARE f INTEGER = 0; DECLARE c INTEGER; DECLARE p INTEGER; BEGIN "
-                    "WHILE (f < 100) DO BEGIN p = GEN_ID(GEN_category_ID, 1); "
-                    "INSERT INTO category (ID, parentID, name, levelindex, itemindex) VALUES (p, 0, 'Folder ' || f, 1, f); "
-                    "c = 0; WHILE (c < " + std::to_string(StoredCategories / 100 - 1) + ") DO BEGIN "
-                    "INSERT INTO category (ID, parentID, name, levelindex, itemindex) VALUES (GEN_ID(GEN_category_ID, 1), "
-                    "p, 'Category ' || f || '.' || c, 2, c); c = c + 1; END f = f + 1; END END");
+        PoolExecSQL("INSERT INTO category (ID, parentID, name, levelindex, itemindex) SELECT 100000 + n, 0, "
+                    "'Folder ' || n, 1, n FROM " + numbers + " WHERE n < 100");
+        PoolExecSQL("INSERT INTO category (ID, parentID, name, levelindex, itemindex) SELECT 200000 + n, "
+                    "100000 + n / 100, 'Category ' || n, 2, MOD(n, 100) FROM " + numbers +
+                    " WHERE n < 10000 AND MOD(n, 100) < " + std::to_string(StoredCategories / 100 - 1));
+        PoolExecSQL("ALTER SEQUENCE GEN_category_ID RESTART WITH 300000");
         Tree = std::make_unique<TCategoryTree>();
         Tree->SetRules(std::make_shared<TPlaylistRules>());
         Tree->Fill();
