@@ -50,7 +50,7 @@ struct TCallGuard {
 };
 }  // namespace
 
-THeartBeat::THeartBeat(TTickClock Clock) : FState(std::make_shared<TState>()) {
+THeartBeat::THeartBeat(TTickClock Clock, bool OwnThread) : FState(std::make_shared<TState>()), FOwnThread(OwnThread) {
     FState->Clock = Clock ? std::move(Clock) : TTickClock(TickCount);
     FState->Owner = this;
 }
@@ -71,6 +71,7 @@ void THeartBeat::Add(int32_t Interval, const void* Object, int Code, THeartBeatE
     std::lock_guard<std::mutex> lock(FState->ThreadLock);
     if (FState->Terminated || !FState->Suspended) return;
     FState->Suspended = false;
+    if (!FOwnThread) return;
     if (!FThread.joinable()) {
         FThread = std::thread(ThreadBody, FState);
     } else {

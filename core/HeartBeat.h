@@ -23,8 +23,9 @@ uint32_t TickCount();
 
 class THeartBeat {
 public:
-    // Created suspended: the thread starts with the first Add.
-    explicit THeartBeat(TTickClock Clock = TickCount);
+    // Created suspended: the thread starts with the first Add. Without OwnThread no thread
+    // ever runs and passes are driven by hand (CheckDue, RunDue).
+    explicit THeartBeat(TTickClock Clock = TickCount, bool OwnThread = true);
     ~THeartBeat();
     THeartBeat(const THeartBeat&) = delete;
     THeartBeat& operator=(const THeartBeat&) = delete;
@@ -71,6 +72,7 @@ private:
 
     std::shared_ptr<TState> FState;
     std::thread FThread;
+    bool FOwnThread = true;
 };
 
 }  // namespace kelvar

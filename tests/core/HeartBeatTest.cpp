@@ -24,7 +24,7 @@ struct TFakeClock {
 struct HeartBeatPass : ::testing::Test {
     TFakeClock Time;
     std::vector<std::string> Runs;
-    THeartBeat Beat{Time.Clock()};
+    THeartBeat Beat{Time.Clock(), false};
 
     THeartBeatEvent Record(const std::string& name) {
         return [this, name](THeartBeat&) { Runs.push_back(name); };
@@ -61,7 +61,7 @@ TEST_F(HeartBeatPass, SleepIsBoundedBetween50And500) {
     };
     const TCase cases[] = {{{10}, 50}, {{100, 4000, 30000}, 100}, {{30000}, 500}};
     for (const auto& c : cases) {
-        THeartBeat beat(Time.Clock());
+        THeartBeat beat(Time.Clock(), false);
         for (size_t i = 0; i < c.Intervals.size(); ++i) beat.Add(c.Intervals[i], this, static_cast<int>(i), Record("x"));
         EXPECT_EQ(beat.CheckDue(), c.Sleep);
         beat.Clear();
