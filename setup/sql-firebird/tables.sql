@@ -59,6 +59,10 @@ CREATE INDEX IDX_songlist_date_played ON songlist (date_played);
 CREATE INDEX IDX_songlist_date_artist ON songlist (date_artist_played);
 CREATE INDEX IDX_songlist_date_album ON songlist (date_album_played);
 CREATE INDEX IDX_songlist_date_title ON songlist (date_title_played);
+-- Category song selection orders by these the other way round.
+CREATE DESCENDING INDEX IDX_songlist_weight_desc ON songlist (weight);
+CREATE DESCENDING INDEX IDX_songlist_date_desc ON songlist (date_played);
+CREATE DESCENDING INDEX IDX_songlist_date_artist_desc ON songlist (date_artist_played);
 
 -- User categories of the category tree (built-in ones are not stored)
 CREATE TABLE category (
@@ -82,7 +86,7 @@ CREATE TABLE categorylist (
 );
 CREATE SEQUENCE GEN_categorylist_ID;
 CREATE INDEX IDX_categorylist_category ON categorylist (categoryID, sortID);
-CREATE INDEX IDX_categorylist_song ON categorylist (songID);
+CREATE INDEX IDX_categorylist_song ON categorylist (songID, categoryID);
 
 -- The play queue, played from the least sortID up
 CREATE TABLE queuelist (
