@@ -301,7 +301,9 @@ void Mp3Core::CodeGranule(int index, Mp3BlockState& state, int delay, const uint
         for (int ch = 0; ch < channels_; ++ch) {
             ChannelAnalysis& a = analysis_[ch];
             const BandLayout& layout = a.blockType == 2 ? psycho_.Short() : psycho_.Long();
-            rate_.Adapt(a, layout, layout.lowpassBand, desired * channelPe[ch] / pe, estimates_[ch]);
+            const bool side = ch == 1 && (modeExtension_ & 2) != 0;
+            rate_.Adapt(a, layout, layout.lowpassBand, desired * channelPe[ch] / pe, estimates_[ch],
+                        side ? &analysis_[0] : nullptr);
         }
     }
 

@@ -177,15 +177,54 @@ double RateControl::DesiredVbr(const BandEstimates* est, const ChannelAnalysis* 
     return std::min(desired, cap * 1.0619999);
 }
 
-void RateControl::Adapt(ChannelAnalysis& a, const BandLayout&, int bands, double desired, BandEstimates& est) const {
+void RateControl::Adapt(ChannelAnalysis& a, const BandLayout&, int bands, double desired, BandEstimates& est,
+                        const ChannelAnalysis* midOfSide) const {
     const bool isShort = a.blockType == 2;
     const int entries = EntryCount(a, bands);
     double base[39], limit[39];
     double top = 0;
+    // Bands that keep at least their minimum signal-to-noise ratio (no holes), unless they are weak
+    // beside their neighbours, or (side channel) beside the mid channel.
+    bool flagged[39];
+    for (int i = 0; i < entries; ++i) {
+        flagged[i] = true;
+        if (midOfSide && a.energy[i] * 10 < midOfSide->energy[i]) flagged[i] = false;
+        if (!isShort && ((i >= 1 && a.energy[i] < 0.05 * a.energy[i - 1]) || (i >= 2 && a.energy[i] < 0.005 * a.energy[i - 2])))
+            flagged[i] = false;
+    }
+    double emin = 1e300, esum = 0, active = 0;
+    int count = 0;
+    for (int i = 0; i < entries; ++i) {
+        if (!flagged[i] || !(a.energy[i] > a.threshold[i])) continue;
+        emin = std::min(emin, a.energy[i]);
+        esum += a.energy[i];
+        active += est.active[i];
+        ++count;
+    }
+    const double p0 = 1.5 * active + 100;
+    if (count > 0 && desired < p0 && emin > 0) {
+        // Too few bits for every flagged band: drop the weakest ones from the flags.
+        const double emean = esum / count;
+        const double lmin = std::log10(emin), lmean = std::log10(emean);
+        const int first = isShort ? 9 : 5;
+        double cut = 1e10 * emean;
+        for (int level = 3; level >= 0; --level) {
+            const double l = std::pow(10.0, (7.0 - 2 * level) / 7.0 * (lmean - lmin) + lmin);
+            double below = 0;
+            for (int i = first; i < entries; ++i)
+                if (flagged[i] && a.energy[i] > a.threshold[i] && a.energy[i] < l) below += 1.5 * est.active[i];
+            if (desired > p0 - below) {
+                cut = l;
+                break;
+            }
+        }
+        for (int i = first; i < entries; ++i)
+            if (flagged[i] && a.energy[i] < cut) flagged[i] = false;
+    }
     for (int i = 0; i < entries; ++i) {
         base[i] = a.threshold[i];
         const int band = isShort ? i / 3 : i;
-        limit[i] = a.energy[i] * MinSnr(isShort, band);
+        limit[i] = flagged[i] ? a.energy[i] * MinSnr(isShort, band) : 1e300;
         top = std::max(top, std::sqrt(std::sqrt(std::max(a.energy[i], 0.0))));
     }
     double quarter[39];

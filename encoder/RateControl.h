@@ -40,7 +40,9 @@ public:
     double DesiredVbr(const BandEstimates* est, const ChannelAnalysis* a, int channels, double cap) const;
 
     // Raises the thresholds of bands below the lowpass until the estimated entropy reaches desired.
-    void Adapt(ChannelAnalysis& a, const BandLayout& layout, int bands, double desired, BandEstimates& est) const;
+    // midOfSide: the first channel when a is the side channel of a mid/side granule.
+    void Adapt(ChannelAnalysis& a, const BandLayout& layout, int bands, double desired, BandEstimates& est,
+               const ChannelAnalysis* midOfSide = nullptr) const;
 
 private:
     double MinSnr(bool shortBlock, int band) const;
