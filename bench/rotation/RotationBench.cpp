@@ -120,4 +120,16 @@ void BM_WeightedChooseSong(benchmark::State& state) {
 }
 BENCHMARK(BM_WeightedChooseSong)->Arg(0)->Arg(50)->Arg(500)->Unit(benchmark::kMillisecond);
 
+// The rules' share of a choice: reading the queue and building the fragment.
+void BM_BuildRulesSQL(benchmark::State& state) {
+    TBenchDatabase::Get();
+    TBenchDatabase::FillQueue(static_cast<int>(state.range(0)));
+    TPlaylistRules rules;
+    for (auto _ : state) {
+        TVariantArray params;
+        benchmark::DoNotOptimize(rules.BuildRulesSQL(params));
+    }
+}
+BENCHMARK(BM_BuildRulesSQL)->Arg(0)->Arg(50)->Arg(500)->Unit(benchmark::kMillisecond);
+
 }  // namespace

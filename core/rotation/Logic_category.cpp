@@ -37,7 +37,7 @@ bool IsFolder(const std::string& path) {
 TplCategoryRotation::TplCategoryRotation() : TplCategoryRotation(CurrentPlaylistManager(), CurrentPlaylistRules()) {}
 
 TplCategoryRotation::TplCategoryRotation(std::shared_ptr<TPlaylistManager> manager, IPlaylistRulesPtr controlRules)
-    : DelayedQuery(PoolNewDelayedQuery()), PlaylistManager(std::move(manager)), ControlRules(std::move(controlRules)) {
+    : DelayedQuery(RotationStatisticsQuery()), PlaylistManager(std::move(manager)), ControlRules(std::move(controlRules)) {
     if (!PlaylistManager) throw ERotationError("Clockwheel logic: no playlist control");
 }
 

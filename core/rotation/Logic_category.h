@@ -18,7 +18,8 @@ class TPlaylistManager;
 
 class TplCategoryRotation : public TPlaylistLogic, public IRotationFormatFile {
 public:
-    // The playlist model and rules of the current playlist control; raises without one.
+    // The playlist model, rules and statistics queue of the current playlist control; raises
+    // without one.
     TplCategoryRotation();
     TplCategoryRotation(std::shared_ptr<TPlaylistManager> manager, IPlaylistRulesPtr controlRules);
 

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <vector>
 
-
-#include "core/playlist/PlaylistUtils.h"
-#include "foundation/Logger.h"
-#include "core/rotation/RotationConfig.h"
 #include "core/playlist/CategorySelection.h"
+#include "core/playlist/PlaylistUtils.h"
+#include "core/rotation/PlaylistControl_imp.h"
+#include "core/rotation/RotationConfig.h"
+#include "foundation/Logger.h"
 
 namespace kelvar {
 
@@ -19,7 +19,7 @@ bool IsMusic(const ISongInfo& song) { return song.GetValue("songtype") == "S"; }
 
 }  // namespace
 
-TplWeightedRotation::TplWeightedRotation() : DelayedQuery(PoolNewDelayedQuery()), FRandom(std::random_device{}()) {}
+TplWeightedRotation::TplWeightedRotation() : DelayedQuery(RotationStatisticsQuery()), FRandom(std::random_device{}()) {}
 
 void TplWeightedRotation::LoadConfig(IConfigDoc& node) {
     MinWeight = ReadConfigFloat(node, "MinWeight", MinWeight);

@@ -15,7 +15,8 @@ namespace kelvar {
 
 class TplWeightedRotation : public TPlaylistLogic {
 public:
-    // Needs an open pool for its delayed query.
+    // Its updates go to the playlist control's statistics queue (a queue of its own without a
+    // control): needs an open pool.
     TplWeightedRotation();
 
     void LoadConfig(IConfigDoc& node) override;

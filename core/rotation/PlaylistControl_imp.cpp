@@ -25,6 +25,7 @@ struct TCurrentControl {
     const TPlaylistControl* Owner = nullptr;
     std::weak_ptr<TPlaylistManager> Manager;
     std::weak_ptr<IPlaylistRules> Rules;
+    std::weak_ptr<IDelayedQuery> Query;
 };
 
 TCurrentControl& Current() {
@@ -52,6 +53,14 @@ IPlaylistRulesPtr CurrentPlaylistRules() {
     return Current().Rules.lock();
 }
 
+IDelayedQueryPtr RotationStatisticsQuery() {
+    {
+        std::lock_guard lock(Current().Lock);
+        if (IDelayedQueryPtr query = Current().Query.lock()) return query;
+    }
+    return PoolNewDelayedQuery();
+}
+
 TPlaylistControl::TPlaylistControl()
     : DelayedQuery(PoolNewDelayedQuery()),
       PlaylistManager(std::make_shared<TPlaylistManager>()),
@@ -61,6 +70,7 @@ TPlaylistControl::TPlaylistControl()
     Current().Owner = this;
     Current().Manager = PlaylistManager;
     Current().Rules = Rules;
+    Current().Query = DelayedQuery;
 }
 
 TPlaylistControl::~TPlaylistControl() {
@@ -70,6 +80,7 @@ TPlaylistControl::~TPlaylistControl() {
             Current().Owner = nullptr;
             Current().Manager.reset();
             Current().Rules.reset();
+            Current().Query.reset();
         }
     }
     // The statistics still queued run before the model goes.

@@ -46,5 +46,9 @@ private:
 // The playlist model and rules of the newest playlist control still alive; empty when none.
 std::shared_ptr<TPlaylistManager> CurrentPlaylistManager();
 IPlaylistRulesPtr CurrentPlaylistRules();
+// The statistics queue of that control, else a new queue of the current pool. The logics write
+// the same song rows as the control: on two workers Firebird would refuse one of two updates of
+// a row made at the same time (an update conflict) and the play's statistics would be lost.
+IDelayedQueryPtr RotationStatisticsQuery();
 
 }  // namespace kelvar

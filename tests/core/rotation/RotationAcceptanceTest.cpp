@@ -42,10 +42,14 @@ TEST_F(RotationAcceptanceTest, RulesHoldAndPlaysFollowTheWeights) {
         }
     }
 
+    auto log = std::make_shared<rotationtest::TCaptureLogger>();
+    SetCoreLogger(log);
     auto control = std::make_unique<TPlaylistControl>();
     auto logic = std::make_shared<TplWeightedRotation>();
     logic->SetRandomSeed(17);
     control->SetLogic(logic);
+    // One queue for the statistics of plays and choices: two would refuse each other's updates.
+    EXPECT_EQ(logic->GetDelayedQuery(), control->GetDelayedQuery());
     IPlaylistRulesPtr rules = control->GetRules();
     const int artistSongs = static_cast<int>(rules->GetMinArtistTime() / SongMinutes);
     const int albumSongs = static_cast<int>(rules->GetMinAlbumTime() / SongMinutes);
@@ -90,6 +94,8 @@ TEST_F(RotationAcceptanceTest, RulesHoldAndPlaysFollowTheWeights) {
     std::map<double, double> playsPerSong;
     for (const auto& [id, weight] : weightOf) playsPerSong[weight] += plays[id] / static_cast<double>(Artists);
     EXPECT_EQ(CountRows("historylist"), Plays);
+    EXPECT_EQ(log->Count("failed"), 0) << log->Dump();
+    SetCoreLogger(nullptr);
     // Heavier songs play more often. A thousand plays over 300 songs don't reach the long-run
     // 1 : 2 : 4 (every song starts at the same balance, and the rules keep an artist's songs
     // back together), so the bounds are loose.

@@ -29,6 +29,13 @@ public:
             std::count_if(FLines.begin(), FLines.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; }));
     }
 
+    std::string Dump() const {
+        std::lock_guard lock(FLock);
+        std::string text;
+        for (const auto& line : FLines) text += line + "\n";
+        return text;
+    }
+
 private:
     mutable std::mutex FLock;
     std::vector<std::string> FLines;
