@@ -1,11 +1,14 @@
 #include "core/rotation/Logic_weighted.h"
 
 #include <algorithm>
+#include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "core/playlist/CategorySelection.h"
 #include "core/playlist/PlaylistUtils.h"
 #include "core/rotation/PlaylistControl_imp.h"
+#include "core/rotation/PlaylistRules_imp.h"
 #include "core/rotation/RotationConfig.h"
 #include "foundation/Logger.h"
 
@@ -14,6 +17,22 @@ namespace kelvar {
 namespace {
 
 TDLVariant Now() { return TDLVariant::FromDateTime(NowDateTime()); }
+
+// Texts compared as the database compares them: trailing blanks don't count.
+class TValueSet {
+public:
+    explicit TValueSet(const std::vector<std::string>& values) {
+        for (const std::string& v : values) FValues.insert(Key(v));
+    }
+    bool Has(const std::string& value) const { return !FValues.empty() && FValues.count(Key(value)) > 0; }
+
+private:
+    static std::string Key(const std::string& value) {
+        const size_t end = value.find_last_not_of(' ');
+        return end == std::string::npos ? std::string() : value.substr(0, end + 1);
+    }
+    std::unordered_set<std::string> FValues;
+};
 
 bool IsMusic(const ISongInfo& song) { return song.GetValue("songtype") == "S"; }
 
@@ -38,20 +57,15 @@ void TplWeightedRotation::SaveConfig(IConfigDoc& node) {
 }
 
 ISongInfoPtr TplWeightedRotation::ChooseSong() {
-    TVariantArray params{MinWeight};
-    std::string where = " WHERE (weight>:minweight) ";
-    if (Rules) {
-        if (EnforceRules) where += Rules->BuildRulesSQL(params);
-        where += Rules->StatusClause(0) + Rules->SongTypeClause('S');
-    } else {
-        where += " AND (status = 0)  AND (songtype = 'S') ";
-    }
-
     // 1 to 10 steps from the first candidate, staying on the last: with two candidates or more
     // the first is never taken.
     const int steps = 1 + std::uniform_int_distribution<int>(0, 9)(FRandom);
     ISongInfoPtr song;
-    if (!ChooseByBalanceIndex(where, params, steps, song)) {
+    if (!ChooseByBalanceIndex(steps, song)) {
+        TVariantArray params{MinWeight};
+        std::string where = " WHERE (weight>:minweight) ";
+        if (Rules && EnforceRules) where += Rules->BuildRulesSQL(params);
+        where += AvailableMusicClauses();
         IDatasetPtr rows = PoolQueryLimit(
             "SELECT songlist.* FROM songlist " + where + " ORDER BY balance ASC, weight DESC", params, false, 10, 0);
         if (rows->IsEmpty()) return nullptr;
@@ -72,42 +86,76 @@ ISongInfoPtr TplWeightedRotation::ChooseSong() {
     return song;
 }
 
-// Sorting every candidate of a large library by balance and weight takes the database seconds.
-// Walking the balance index to the first candidates finds the same ten rows in milliseconds as
-// long as the tenth balance is not shared beyond the rows read; otherwise the caller sorts.
-bool TplWeightedRotation::ChooseByBalanceIndex(const std::string& where, const TVariantArray& params, int steps,
-                                               ISongInfoPtr& song) {
-    constexpr int ReadAhead = 50;
+std::string TplWeightedRotation::AvailableMusicClauses() const {
+    return Rules ? Rules->StatusClause(0) + Rules->SongTypeClause('S') : " AND (status = 0)  AND (songtype = 'S') ";
+}
+
+// Sorting every candidate of a large library by balance and weight takes Firebird seconds, and so
+// does preparing a statement with a clause for each value of a long queue. Walking the balance
+// index to the first candidates and checking them against the queue here finds the same ten rows
+// in milliseconds, as long as the tenth balance is not shared beyond the rows read; otherwise the
+// caller runs the plain statement.
+bool TplWeightedRotation::ChooseByBalanceIndex(int steps, ISongInfoPtr& song) {
+    constexpr int ReadAhead = 64;
     if (SQLDriverType.load() != dtFirebird) return false;
+
+    TVariantArray params{MinWeight};
+    std::string where = " WHERE (weight>:minweight) ";
+    TQueueExclusions queue;
+    if (Rules && EnforceRules) {
+        if (auto* rules = dynamic_cast<TPlaylistRules*>(Rules.get()))
+            where += rules->BuildRulesSQLExceptQueue(params, queue);
+        else
+            where += Rules->BuildRulesSQL(params);
+    }
+    where += AvailableMusicClauses();
+    // A NULL never passes "<>", so the queue's clauses keep such songs out too.
+    if (!queue.QueueEmpty) where += " AND (artist IS NOT NULL) ";
+    if (!queue.Albums.empty()) where += " AND (album IS NOT NULL) ";
+    if (!queue.Titles.empty()) where += " AND (title IS NOT NULL) ";
+
     struct TCandidate {
         int ID;
         double Balance;
         double Weight;
     };
     std::vector<TCandidate> candidates;
+    int read = 0;
+    double lastBalance = 0;
     try {
-        IDatasetPtr rows = PoolQueryLimit("SELECT ID, balance, weight FROM songlist " + where +
+        IDatasetPtr rows = PoolQueryLimit("SELECT ID, balance, weight, artist, album, title FROM songlist " + where +
                                               " PLAN (SONGLIST ORDER IDX_SONGLIST_BALANCE) ORDER BY balance ASC",
                                           params, true, ReadAhead, 0);
-        for (rows->First(); !rows->Eof(); rows->Next())
-            candidates.push_back({static_cast<int>(rows->GetFieldValue("ID").AsInteger()),
-                                  rows->GetFieldValue("balance").AsFloat(), rows->GetFieldValue("weight").AsFloat()});
+        const TValueSet artists(queue.Artists), albums(queue.Albums), titles(queue.Titles);
+        for (rows->First(); !rows->Eof(); rows->Next()) {
+            ++read;
+            lastBalance = rows->GetFieldValue("balance").AsFloat();
+            if (artists.Has(rows->GetFieldValue("artist").AsString()) ||
+                albums.Has(rows->GetFieldValue("album").AsString()) ||
+                titles.Has(rows->GetFieldValue("title").AsString()))
+                continue;
+            candidates.push_back(
+                {static_cast<int>(rows->GetFieldValue("ID").AsInteger()), lastBalance, rows->GetFieldValue("weight").AsFloat()});
+        }
     } catch (const EDatabaseError& e) {
         // An older database without the balance index: the plain statement still works.
         if (!FIndexPathFailed) LogMessage("Weighted logic: " + std::string(e.what()), "CORE", LogKind::Debug);
         FIndexPathFailed = true;
         return false;
     }
-    if (candidates.empty()) {
-        song = nullptr;
-        return true;
-    }
     // The same order as the plain statement: balance ascending, then weight descending.
     std::stable_sort(candidates.begin(), candidates.end(), [](const TCandidate& a, const TCandidate& b) {
         return a.Balance != b.Balance ? a.Balance < b.Balance : a.Weight > b.Weight;
     });
+    if (read == ReadAhead) {
+        // Rows not read may belong among the first ten.
+        if (candidates.size() < 10 || candidates[9].Balance == lastBalance) return false;
+    }
+    if (candidates.empty()) {
+        song = nullptr;
+        return true;
+    }
     const size_t count = std::min<size_t>(candidates.size(), 10);
-    if (candidates.size() == ReadAhead && candidates.back().Balance == candidates[count - 1].Balance) return false;
     const int chosen = candidates[std::min<size_t>(static_cast<size_t>(steps), count - 1)].ID;
     IDatasetPtr row = PoolQuery("SELECT songlist.* FROM songlist WHERE ID = :ID", {chosen}, true);
     // Gone since the first read: the next choice finds another.

@@ -38,7 +38,8 @@ public:
 
 private:
     // False when the caller must run the plain statement.
-    bool ChooseByBalanceIndex(const std::string& where, const TVariantArray& params, int steps, ISongInfoPtr& song);
+    bool ChooseByBalanceIndex(int steps, ISongInfoPtr& song);
+    std::string AvailableMusicClauses() const;
 
     IDelayedQueryPtr DelayedQuery;
     bool FIndexPathFailed = false;

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "core/playlist/PlaylistUtils.h"
 #include "core/rotation/RotationConfig.h"
@@ -17,6 +20,29 @@ TDLVariant LimitDate(TDateTime now, int minutes) {
     static const TDateTime earliest = EncodeDate(100, 1, 1);
     static const TDateTime latest = EncodeDate(9999, 12, 31);
     return TDLVariant::FromDateTime(std::clamp(now - minutes / 1440.0, earliest, latest));
+}
+
+// The artist, album and title of each queued song; a blank album or title stays empty.
+struct TQueueRow {
+    std::string Artist;
+    std::string Album;
+    std::string Title;
+};
+
+std::vector<TQueueRow> ReadQueueRows() {
+    std::vector<TQueueRow> rows;
+    IDatasetPtr queue =
+        PoolQuery("SELECT artist,title,album FROM queuelist, songlist WHERE (queuelist.songID = songlist.ID)", {}, true);
+    for (queue->First(); !queue->Eof(); queue->Next()) {
+        TQueueRow row;
+        row.Artist = queue->GetFieldValue("artist").AsString();
+        std::string album = queue->GetFieldValue("album").AsString();
+        if (!TrimText(album).empty()) row.Album = std::move(album);
+        std::string title = queue->GetFieldValue("title").AsString();
+        if (!TrimText(title).empty()) row.Title = std::move(title);
+        rows.push_back(std::move(row));
+    }
+    return rows;
 }
 
 }  // namespace
@@ -102,7 +128,7 @@ void TPlaylistRules::SaveConfig(IConfigDoc& node) {
     node.WriteBool("UseGhostQueue", FUseGhostQueue);
 }
 
-std::string TPlaylistRules::BuildRulesSQL(TVariantArray& params) {
+std::string TPlaylistRules::BaseRulesSQL(TVariantArray& params) {
     int albumTime, artistTime, titleTime, songTime;
     ISongInfoPtr nowPlaying;
     {
@@ -148,25 +174,36 @@ std::string TPlaylistRules::BuildRulesSQL(TVariantArray& params) {
         }
     }
 
-    IDatasetPtr queue =
-        PoolQuery("SELECT artist,title,album FROM queuelist, songlist WHERE (queuelist.songID = songlist.ID)", {}, true);
+    return sql;
+}
+
+std::string TPlaylistRules::BuildRulesSQL(TVariantArray& params) {
+    std::string sql = BaseRulesSQL(params);
+    // One counter numbers all three kinds, so every placeholder name is unique.
     int n = 0;
-    for (queue->First(); !queue->Eof(); queue->Next()) {
-        ++n;
-        params.emplace_back(queue->GetFieldValue("artist").AsString());
-        sql += " AND (artist <> :artist" + std::to_string(n) + ") ";
-        std::string album = queue->GetFieldValue("album").AsString();
-        if (!TrimText(album).empty()) {
-            ++n;
-            params.emplace_back(std::move(album));
-            sql += " AND (album <> :album" + std::to_string(n) + ") ";
+    for (TQueueRow& row : ReadQueueRows()) {
+        params.emplace_back(std::move(row.Artist));
+        sql += " AND (artist <> :artist" + std::to_string(++n) + ") ";
+        if (!row.Album.empty()) {
+            params.emplace_back(std::move(row.Album));
+            sql += " AND (album <> :album" + std::to_string(++n) + ") ";
         }
-        std::string title = queue->GetFieldValue("title").AsString();
-        if (!TrimText(title).empty()) {
-            ++n;
-            params.emplace_back(std::move(title));
-            sql += " AND (title <> :title" + std::to_string(n) + ") ";
+        if (!row.Title.empty()) {
+            params.emplace_back(std::move(row.Title));
+            sql += " AND (title <> :title" + std::to_string(++n) + ") ";
         }
+    }
+    return sql;
+}
+
+std::string TPlaylistRules::BuildRulesSQLExceptQueue(TVariantArray& params, TQueueExclusions& queue) {
+    std::string sql = BaseRulesSQL(params);
+    queue = TQueueExclusions();
+    for (TQueueRow& row : ReadQueueRows()) {
+        queue.QueueEmpty = false;
+        queue.Artists.push_back(std::move(row.Artist));
+        if (!row.Album.empty()) queue.Albums.push_back(std::move(row.Album));
+        if (!row.Title.empty()) queue.Titles.push_back(std::move(row.Title));
     }
     return sql;
 }

@@ -1,10 +1,21 @@
 #pragma once
 // The playlist control's rotation rules.
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "core/rotation/PlaylistRules.h"
 
 namespace kelvar {
+
+// The values by which the queue keeps songs out: every queued artist, and the albums and titles
+// that are not blank.
+struct TQueueExclusions {
+    bool QueueEmpty = true;
+    std::vector<std::string> Artists;
+    std::vector<std::string> Albums;
+    std::vector<std::string> Titles;
+};
 
 class TPlaylistRules : public IPlaylistRules {
 public:
@@ -28,10 +39,16 @@ public:
     void SaveConfig(IConfigDoc& node) override;
 
     std::string BuildRulesSQL(TVariantArray& params) override;
+    // The same fragment without the queue's clauses, whose values go to Queue instead, for a
+    // caller that reads few candidates and checks them itself: a statement with a clause per
+    // queued value takes Firebird long to prepare.
+    std::string BuildRulesSQLExceptQueue(TVariantArray& params, TQueueExclusions& queue);
     std::string SongTypeClause(char songType) override;
     std::string StatusClause(uint8_t status) override;
 
 private:
+    std::string BaseRulesSQL(TVariantArray& params);
+
     // The automation runs on the main thread, but a window may read the rules meanwhile.
     std::mutex FLock;
     int FMinQueueSize = 0;

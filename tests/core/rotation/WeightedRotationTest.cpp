@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "RotationTestKit.h"
 #include "core/rotation/Logic_weighted.h"
@@ -85,6 +86,33 @@ TEST_F(WeightedRotationTest, EqualBalancesGoByWeight) {
             PoolExecSQL("UPDATE songlist SET balance = 7");  // the choice raised one
         }
     }
+}
+
+// The queue's artists, albums and titles are kept out the way the database compares texts:
+// trailing blanks don't count and a NULL never passes.
+TEST_F(WeightedRotationTest, QueuedArtistsAlbumsAndTitlesAreKeptOut) {
+    Enqueue(AddSong("Q", "QT", "QA"));
+    Enqueue(AddSong("R", " ", ""));
+    AddSong("Q  ", "x1", "x1");
+    AddSong("y", "y", "QA");
+    AddSong("z", "QT ", "z");
+    AddSong("R", "w", "w");
+    const int nullArtist = AddSong("n", "n", "n");
+    PoolExecSQL("UPDATE songlist SET artist = NULL WHERE ID = :ID", {nullArtist});
+    const int free = AddSong("F", "FT", "FA");
+    for (int i = 0; i < 5; ++i) {
+        ISongInfoPtr song = Logic->ChooseSong();
+        ASSERT_TRUE(song);
+        EXPECT_EQ(song->GetID(), free);
+        Logic->GetDelayedQuery()->WaitForAll();
+        PoolExecSQL("UPDATE songlist SET date_artist_played = '2000-01-01'");
+    }
+    // The database's own reading of the rules agrees.
+    TVariantArray params{0};
+    auto rows = PoolQuery("SELECT ID FROM songlist WHERE (ID > :zero) " + Rules->BuildRulesSQL(params), params);
+    std::vector<int> passing;
+    for (rows->First(); !rows->Eof(); rows->Next()) passing.push_back(static_cast<int>(rows->GetFieldValue("ID").AsInteger()));
+    EXPECT_EQ(passing, std::vector<int>{free});
 }
 
 TEST_F(WeightedRotationTest, OnlyAvailableMusicAboveTheMinimumWeightIsChosen) {
