@@ -24,7 +24,7 @@ public:
 // number of times, waiting a little longer before each try.
 class TServiceStartupUi : public IStartupUi {
 public:
-    explicit TServiceStartupUi(int maxRetries = 5, int firstWaitMs = 1000);
+    explicit TServiceStartupUi(int maxRetries = 3, int firstWaitMs = 1000);
     void ShowSplash(const std::string&) override {}
     void SetStatus(const std::string&) override {}
     void SetGroup(int) override {}

@@ -17,6 +17,7 @@
 #include "gui/RemoteCommands.h"
 #include "gui/RunOnce.h"
 #include "gui/ShutdownSignals.h"
+#include "gui/plugins/funDSP_Adaptor.h"
 #include "gui/StartupUi.h"
 #include "gui/TeeLogger.h"
 #include "gui/unMain.h"
@@ -76,6 +77,7 @@ int RunWindows(int argc, char** argv, std::vector<std::string> args) {
     logger->SetLogToFile(!commandLine.NoLog);
     SetCoreLogger(logger);
 
+    RegisterDSPAdaptorConfig();
     TQtStartupUi ui;
     TfoMain main(ui, args, [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); });
     // The first-run wizard's window comes with the windows; until then the imports run with

@@ -2,13 +2,18 @@
 // two promos, a couple of sound effects and "FirstRun.m3u" listing the songs. Everything is
 // synthesised here, so the content is ours and the same on every build.
 //
-//   kelvar-make-demo OUTPUT_FOLDER
+//   kelvar-make-demo OUTPUT_FOLDER [--songs N] [--seconds S] [--playlist N]
+//
+// The options make a library of N songs of S seconds (the play list lists the first N of them)
+// for tests of the automation; without them the demo's eight 48-second songs are made.
 #include <lame/lame.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <iterator>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -207,9 +212,24 @@ void Tag(const fs::path& path, const std::string& artist, const std::string& tit
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: kelvar-make-demo OUTPUT_FOLDER\n");
+    if (argc < 2 || argc % 2 != 0) {
+        std::fprintf(stderr, "usage: kelvar-make-demo OUTPUT_FOLDER [--songs N] [--seconds S] [--playlist N]\n");
         return 2;
+    }
+    int songCount = 0, playlistCount = -1;
+    double seconds = 48.0;
+    for (int i = 2; i + 1 < argc; i += 2) {
+        std::string option = argv[i];
+        if (option == "--songs")
+            songCount = std::max(1, std::atoi(argv[i + 1]));
+        else if (option == "--seconds")
+            seconds = std::clamp(std::atof(argv[i + 1]), 3.0, 600.0);
+        else if (option == "--playlist")
+            playlistCount = std::max(0, std::atoi(argv[i + 1]));
+        else {
+            std::fprintf(stderr, "kelvar-make-demo: unknown option %s\n", option.c_str());
+            return 2;
+        }
     }
     try {
         fs::path out = argv[1];
@@ -228,13 +248,22 @@ int main(int argc, char** argv) {
         };
         std::ofstream m3u(out / "FirstRun.m3u", std::ios::binary);
         m3u << "#EXTM3U\r\n";
-        int seed = 1;
-        for (const TSong& s : songs) {
-            std::string name = std::string(s.artist) + " - " + s.title + ".mp3";
+        const int count = songCount > 0 ? songCount : static_cast<int>(std::size(songs));
+        for (int i = 0; i < count; ++i) {
+            const TSong& s = songs[i % std::size(songs)];
+            // Beyond the demo's own songs each one gets an artist and title of its own.
+            std::string artist = s.artist, title = s.title;
+            if (i >= static_cast<int>(std::size(songs))) {
+                artist += " " + std::to_string(i);
+                title += " " + std::to_string(i);
+            }
+            std::string name = artist + " - " + title + ".mp3";
             fs::path file = out / "music" / name;
-            WriteMp3(file, MakeSong(seed++, 48.0, s.bpm, s.key), 128);
-            Tag(file, s.artist, s.title, "Kelvar Demo Tracks", "Pop");
-            m3u << "#EXTINF:48," << s.artist << " - " << s.title << "\r\nmusic/" << name << "\r\n";
+            WriteMp3(file, MakeSong(i + 1, seconds, s.bpm, s.key), 128);
+            Tag(file, artist, title, "Kelvar Demo Tracks", "Pop");
+            if (playlistCount < 0 || i < playlistCount)
+                m3u << "#EXTINF:" << static_cast<int>(seconds) << "," << artist << " - " << title << "\r\nmusic/" << name
+                    << "\r\n";
         }
         WriteMp3(out / "promos" / "Station ID.mp3", MakeChime(6.0, 0), 128);
         Tag(out / "promos" / "Station ID.mp3", "Kelvar Radio", "Station ID", "Promos", "Other");

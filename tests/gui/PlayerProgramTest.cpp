@@ -1,0 +1,202 @@
+// The installed player in service mode: it imports its first-run library, plays song after
+// song by itself, refuses a second start, and shuts down in order on SIGTERM.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "database/SQLPool.h"
+#include "database/SQLPool_SQLDir.h"
+#include "foundation/MainThread.h"
+#include "gui/unMain.h"
+
+namespace kelvar {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// A child process with its standard output and error in a file.
+class TProcess {
+public:
+    TProcess(const std::vector<std::string>& argv, const fs::path& output) {
+        FPid = fork();
+        if (FPid == 0) {
+            FILE* out = std::freopen(output.c_str(), "w", stdout);
+            if (out) dup2(fileno(stdout), fileno(stderr));
+            unsetenv("DISPLAY");
+            unsetenv("WAYLAND_DISPLAY");
+            unsetenv("QT_QPA_PLATFORM");
+            std::vector<char*> args;
+            for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+            args.push_back(nullptr);
+            execv(args[0], args.data());
+            _exit(127);
+        }
+    }
+    ~TProcess() {
+        if (FPid > 0 && !FExited) {
+            kill(FPid, SIGKILL);
+            waitpid(FPid, nullptr, 0);
+        }
+    }
+    void Signal(int signal) { kill(FPid, signal); }
+    // The exit code, or -1 when it did not end in time.
+    int Wait(std::chrono::seconds limit) {
+        auto end = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < end) {
+            int status = 0;
+            if (waitpid(FPid, &status, WNOHANG) == FPid) {
+                FExited = true;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(50ms);
+        }
+        return -1;
+    }
+
+private:
+    pid_t FPid = -1;
+    bool FExited = false;
+};
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+int RunProgram(const std::vector<std::string>& argv, const fs::path& output) {
+    TProcess process(argv, output);
+    return process.Wait(300s);
+}
+
+// The songs the decks started, in order, as the log names them ("[DECK A] Artist - Title").
+std::vector<std::string> DeckStarts(const std::string& log) {
+    std::vector<std::string> songs;
+    std::regex line(R"(\[DECK [AB]\] (.*) \(\d+:\d\d\))");
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), line); it != std::sregex_iterator(); ++it)
+        songs.push_back((*it)[1]);
+    return songs;
+}
+
+class PlayerProgram : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        Folder = new fs::path(fs::temp_directory_path() / ("kelvar-player-" + std::to_string(getpid())));
+        fs::remove_all(*Folder);
+        fs::create_directories(*Folder);
+        Install = new fs::path(*Folder / "inst");
+        ASSERT_EQ(RunProgram({KELVAR_SETUP_PROGRAM, "--silent", "--dir", Install->string()}, *Folder / "setup.log"), 0)
+            << ReadFile(*Folder / "setup.log");
+        // A library of short songs in place of the demo: four on the first-run play list, the
+        // rest for the rotation to choose from.
+        fs::remove_all(*Install / "Sound");
+        ASSERT_EQ(RunProgram({KELVAR_MAKE_DEMO, (*Install / "Sound").string(), "--songs", "14", "--seconds", "10",
+                       "--playlist", "4"},
+                      *Folder / "demo.log"),
+                  0);
+    }
+    static void TearDownTestSuite() {
+        fs::remove_all(*Folder);
+        delete Folder;
+        delete Install;
+    }
+
+    static std::string Player() { return (*Install / "KelvarZorvik").string(); }
+
+    static fs::path* Folder;
+    static fs::path* Install;
+};
+
+fs::path* PlayerProgram::Folder = nullptr;
+fs::path* PlayerProgram::Install = nullptr;
+
+TEST_F(PlayerProgram, PlaysSongAfterSongAloneRefusesASecondStartAndShutsDownInOrder) {
+    fs::path log = *Folder / "player.log";
+    TProcess player({Player(), "/SERVICE", "/NOLOG"}, log);
+    auto deadline = std::chrono::steady_clock::now() + 240s;
+    while (DeckStarts(ReadFile(log)).size() < 8 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(250ms);
+
+    // A second start from the same program file ends at once.
+    EXPECT_EQ(RunProgram({Player(), "/SERVICE"}, *Folder / "second.log"), 0);
+    EXPECT_NE(ReadFile(*Folder / "second.log").find("already running"), std::string::npos);
+
+    // A copy of the program elsewhere is an instance of its own, but the database is taken.
+    fs::create_directories(*Folder / "copy");
+    fs::copy_file(Player(), *Folder / "copy" / "KelvarZorvik");
+    fs::copy_file(*Install / "KelvarZorvik.core.xml", *Folder / "copy" / "KelvarZorvik.core.xml");
+    fs::path copyLog = *Folder / "copy.log";
+    EXPECT_EQ(RunProgram({(*Folder / "copy" / "KelvarZorvik").string(), "/SERVICE", "/NOLOG"}, copyLog), 1);
+    EXPECT_NE(ReadFile(copyLog).find("Connection to database failed"), std::string::npos) << ReadFile(copyLog);
+
+    player.Signal(SIGTERM);
+    ASSERT_EQ(player.Wait(60s), 0);
+    std::string text = ReadFile(log);
+    EXPECT_NE(text.find("Shutdown complete."), std::string::npos) << text;
+    std::vector<std::string> started = DeckStarts(text);
+    ASSERT_GE(started.size(), 8u) << text;
+
+    // Every song that went on air is in the history once, in order; no song came twice and no
+    // artist twice (the rules keep them apart for hours).
+    auto loop = std::make_shared<TPlainMainLoop>();
+    SetMainThreadDispatcher(loop);
+    auto manager = std::make_shared<TSQLDirPoolManager>();
+    manager->Driver = "FIREBIRD";
+    manager->ServerMode = "EMBEDDED";
+    manager->Database = (*Install / "KelvarDB" / "KelvarDB.fdb").string();
+    manager->Username = "SYSDBA";
+    manager->Open();
+    IDatasetPtr rows = PoolQuery("SELECT songID, artist, title FROM historylist ORDER BY ID", {}, true);
+    std::vector<std::string> history;
+    std::set<std::string> ids, artists;
+    for (rows->First(); !rows->Eof(); rows->Next()) {
+        history.push_back(rows->GetValue("artist") + " - " + rows->GetValue("title"));
+        EXPECT_TRUE(ids.insert(rows->GetValue("songID")).second) << history.back();
+        EXPECT_TRUE(artists.insert(rows->GetValue("artist")).second) << history.back();
+    }
+    rows.reset();
+    manager->Close();
+    SetMainThreadDispatcher(nullptr);
+    EXPECT_EQ(history, started);
+}
+
+TEST_F(PlayerProgram, AMissingDatabaseEndsWithAClearError) {
+    fs::path folder = *Folder / "nodb";
+    fs::create_directories(folder);
+    fs::copy_file(Player(), folder / "KelvarZorvik");
+    std::string config = ReadFile(*Install / "KelvarZorvik.core.xml");
+    config = std::regex_replace(config, std::regex("<Database>[^<]*KelvarDB.fdb</Database>"),
+                                "<Database>" + (folder / "missing.fdb").string() + "</Database>");
+    std::ofstream(folder / "KelvarZorvik.core.xml") << config;
+    fs::path log = *Folder / "nodb.log";
+    EXPECT_EQ(RunProgram({(folder / "KelvarZorvik").string(), "-SERVICE ", "/NOLOG"}, log), 1);
+    std::string text = ReadFile(log);
+    EXPECT_NE(text.find("Connection to database failed"), std::string::npos) << text;
+    EXPECT_NE(text.find("Shutdown complete."), std::string::npos) << text;
+    EXPECT_FALSE(fs::exists(folder / "missing.fdb"));
+}
+
+TEST(CommandLine, SwitchesInAnyCaseAndTheTrimmedServiceSwitch) {
+    TCommandLine c = TCommandLine::Parse({"/nolog", " -Service ", "/NoSplash", "/other"});
+    EXPECT_TRUE(c.NoLog);
+    EXPECT_TRUE(c.Service);
+    EXPECT_TRUE(c.NoSplash);
+    EXPECT_FALSE(TCommandLine::Parse({"/SERVICEX", "SERVICE"}).Service);
+}
+
+}  // namespace
+}  // namespace kelvar
