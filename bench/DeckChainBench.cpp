@@ -5,12 +5,12 @@
 #include <memory>
 #include <vector>
 
-#include "audio/Node_FadeTrigger.h"
-#include "audio/Node_GapKiller.h"
-#include "audio/Node_Resampler.h"
-#include "audio/Node_VUMeter.h"
-#include "audio/Node_Volume.h"
-#include "audio/Pins_imp.h"
+#include "audio/nodes/Node_FadeTrigger.h"
+#include "audio/nodes/Node_GapKiller.h"
+#include "audio/nodes/Node_Resampler.h"
+#include "audio/nodes/Node_VUMeter.h"
+#include "audio/nodes/Node_Volume.h"
+#include "audio/graph/Pins_imp.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <random>
 #include <vector>
 
-#include "audio/Node_AGC.h"
-#include "audio/Node_DSPEffects.h"
-#include "audio/Node_WinampDSPList.h"
+#include "audio/nodes/Node_AGC.h"
+#include "audio/nodes/Node_DSPEffects.h"
+#include "audio/nodes/Node_WinampDSPList.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "audio/Channel_imp.h"
-#include "audio/Mixer_imp.h"
+#include "audio/mix/Channel_imp.h"
+#include "audio/mix/Mixer_imp.h"
 
 namespace {
 

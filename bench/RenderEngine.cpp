@@ -14,9 +14,9 @@
 #include <mutex>
 #include <thread>
 
-#include "audio/AudioPipe_imp.h"
-#include "audio/Node_GapKiller.h"
-#include "audio/SampleScan.h"
+#include "audio/mix/AudioPipe_imp.h"
+#include "audio/nodes/Node_GapKiller.h"
+#include "audio/nodes/SampleScan.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "foundation/Logger.h"
 #include "media/KelvarPlayer_imp.h"

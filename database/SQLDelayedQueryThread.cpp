@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "database/SQLPool_SQLDir.h"
+#include "database/SQLPool_DataLink.h"
 #include "foundation/Logger.h"
 #include "foundation/MainThread.h"
 

@@ -4,7 +4,7 @@
 #include <mutex>
 #include <thread>
 
-#include "database/SQLPool_SQLDir.h"
+#include "database/SQLPool_DataLink.h"
 #include "foundation/Errors.h"
 #include "foundation/MainThread.h"
 
@@ -45,7 +45,7 @@ void AddFactory(const std::string& name, TPoolManagerFactory factory) {
 
 void EnsureBuiltInFactories() {
     static std::once_flag once;
-    std::call_once(once, [] { AddFactory("FIREBIRD", [] { return ISQLPoolManagerPtr(std::make_shared<TSQLDirPoolManager>()); }); });
+    std::call_once(once, [] { AddFactory("FIREBIRD", [] { return ISQLPoolManagerPtr(std::make_shared<TDataLinkPoolManager>()); }); });
 }
 
 // Trimmed of blanks and control characters.

@@ -5,7 +5,7 @@
 #include <charconv>
 #include <limits>
 
-#include "audio/AMixer.h"
+#include "audio/live/AMixer.h"
 #include "foundation/Logger.h"
 #include "foundation/MiscFunc.h"
 #include "foundation/UrlCoding.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "audio/Buffer_imp.h"
+#include "audio/graph/Buffer_imp.h"
 #include "foundation/Logger.h"
 #include "media/DecoderFactory.h"
 #include "media/WMFDecoder.h"

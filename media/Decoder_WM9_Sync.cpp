@@ -6,7 +6,7 @@
 
 #include "foundation/Logger.h"
 #include "media/DecoderFactory.h"
-#include "media/WMReader.h"
+#include "platform/ffmpeg/WMReader.h"
 
 namespace kelvar::Decoder_WM9_Sync {
 

@@ -6,8 +6,8 @@
 #include <map>
 #include <vector>
 
-#include "audio/Node_FadeTrigger.h"
-#include "audio/Node_GapKiller.h"
+#include "audio/nodes/Node_FadeTrigger.h"
+#include "audio/nodes/Node_GapKiller.h"
 #include "foundation/MiscFunc.h"
 
 namespace kelvar {

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "audio/FiltersEx.h"
+#include "audio/graph/FiltersEx.h"
 #include "media/Player_imp.h"
 #include "media/SongInfo.h"
 

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "audio/Node_DSPEffects.h"
-#include "audio/Node_GapKiller.h"
+#include "audio/nodes/Node_DSPEffects.h"
+#include "audio/nodes/Node_GapKiller.h"
 #include "foundation/Logger.h"
 #include "media/DecoderFactory.h"
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "media/ValueList.h"
+#include "foundation/ValueList.h"
 
 namespace kelvar {
 

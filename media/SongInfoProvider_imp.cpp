@@ -9,7 +9,7 @@
 #include "foundation/MiscFunc.h"
 #include "media/WAVTag.h"
 #include "media/WMFTag.h"
-#include "media/WMReader.h"
+#include "platform/ffmpeg/WMReader.h"
 #include "media/tags/AtomicFile.h"
 #include "media/tags/ID3v2Ex.h"
 #include "media/tags/MPEGaudioEx.h"

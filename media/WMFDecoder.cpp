@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "foundation/Logger.h"
-#include "media/WMReader.h"
+#include "platform/ffmpeg/WMReader.h"
 
 namespace kelvar {
 

@@ -5,8 +5,8 @@
 
 #include "AllocCount.h"
 #include "OutputTestKit.h"
-#include "audio/AudioPipe_imp.h"
-#include "audio/OutputSilent.h"
+#include "audio/mix/AudioPipe_imp.h"
+#include "audio/outputs/OutputSilent.h"
 #include "foundation/ConfigDoc_XML.h"
 
 namespace kelvar {

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "AllocCount.h"
-#include "audio/AudioErrors.h"
-#include "audio/Buffer2_imp.h"
-#include "audio/Buffer_imp.h"
+#include "audio/graph/AudioErrors.h"
+#include "audio/graph/Buffer2_imp.h"
+#include "audio/graph/Buffer_imp.h"
 
 namespace kelvar {
 namespace {

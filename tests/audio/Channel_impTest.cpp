@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "OutputTestKit.h"
-#include "audio/Channel_imp.h"
-#include "audio/Node_Volume.h"
+#include "audio/mix/Channel_imp.h"
+#include "audio/nodes/Node_Volume.h"
 #include "foundation/ConfigDoc_XML.h"
 
 namespace kelvar {

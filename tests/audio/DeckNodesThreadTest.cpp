@@ -3,10 +3,10 @@
 #include <atomic>
 #include <thread>
 
-#include "audio/Node_FadeTrigger.h"
-#include "audio/Node_GapKiller.h"
-#include "audio/Node_Metronome.h"
-#include "audio/Node_Resampler.h"
+#include "audio/nodes/Node_FadeTrigger.h"
+#include "audio/nodes/Node_GapKiller.h"
+#include "audio/nodes/Node_Metronome.h"
+#include "audio/nodes/Node_Resampler.h"
 #include "foundation/TempFolder.h"
 #include "NodeChainKit.h"
 

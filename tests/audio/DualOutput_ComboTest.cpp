@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "OutputTestKit.h"
-#include "audio/AudioErrors.h"
-#include "audio/DualOutput_Combo.h"
-#include "audio/Pins_imp.h"
+#include "audio/graph/AudioErrors.h"
+#include "audio/mix/DualOutput_Combo.h"
+#include "audio/graph/Pins_imp.h"
 #include "foundation/MixUtils.h"
 #include "foundation/ConfigDoc_XML.h"
 

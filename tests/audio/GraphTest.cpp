@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "GraphHelpers.h"
-#include "audio/Pins_imp.h"
+#include "audio/graph/Pins_imp.h"
 #include "foundation/ConfigDoc_XML.h"
 
 namespace kelvar {

@@ -12,7 +12,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "audio/KSDriver.h"
+#include "audio/outputs/KSDriver.h"
 
 namespace kelvar::testkit {
 

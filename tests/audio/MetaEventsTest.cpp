@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "GraphHelpers.h"
-#include "audio/FiltersEx.h"
-#include "audio/Pins_imp.h"
+#include "audio/graph/FiltersEx.h"
+#include "audio/graph/Pins_imp.h"
 
 namespace kelvar {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "audio/Node_FadeTrigger.h"
+#include "audio/nodes/Node_FadeTrigger.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "NodeChainKit.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "audio/Node_Metronome.h"
+#include "audio/nodes/Node_Metronome.h"
 #include "foundation/MainThread.h"
 #include "foundation/TempFolder.h"
 #include "NodeChainKit.h"

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "audio/ACMConvert.h"
-#include "audio/Node_Resampler.h"
+#include "audio/nodes/ACMConvert.h"
+#include "audio/nodes/Node_Resampler.h"
 #include "NodeChainKit.h"
 
 namespace kelvar {

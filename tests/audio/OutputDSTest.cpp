@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "OutputTestKit.h"
-#include "audio/OutputDS.h"
+#include "audio/outputs/OutputDS.h"
 
 namespace kelvar {
 namespace {

@@ -8,8 +8,8 @@
 #include <random>
 #include <vector>
 
-#include "audio/SampleScan.h"
-#include "audio/VUMeter_imp.h"
+#include "audio/nodes/SampleScan.h"
+#include "audio/nodes/VUMeter_imp.h"
 
 namespace kelvar {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "audio/Node_Volume.h"
+#include "audio/nodes/Node_Volume.h"
 
 namespace kelvar {
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "database/SQLPool.h"
-#include "database/SQLPool_SQLDir.h"
+#include "database/SQLPool_DataLink.h"
 #include "database/datalink/FbTestDatabase.h"
 #include "foundation/Logger.h"
 #include "foundation/MainThread.h"
@@ -70,7 +70,7 @@ protected:
         SetMainThreadDispatcher(Loop);
         Log = std::make_shared<TCaptureLogger>();
         SetCoreLogger(Log);
-        Manager = std::make_shared<TSQLDirPoolManager>();
+        Manager = std::make_shared<TDataLinkPoolManager>();
         Manager->Driver = "FIREBIRD";
         Manager->ServerMode = "EMBEDDED";
         Manager->Database = Db->Path;
@@ -95,7 +95,7 @@ protected:
     inline static fbtest::TFbTestDatabase* Db = nullptr;
     std::shared_ptr<TPlainMainLoop> Loop;
     std::shared_ptr<TCaptureLogger> Log;
-    std::shared_ptr<TSQLDirPoolManager> Manager;
+    std::shared_ptr<TDataLinkPoolManager> Manager;
 };
 
 }  // namespace kelvar::pooltest

@@ -176,7 +176,7 @@ protected:
         SetMainThreadDispatcher(Loop);
         Log = std::make_shared<pooltest::TCaptureLogger>();
         SetCoreLogger(Log);
-        Manager = std::make_shared<TSQLDirPoolManager>();
+        Manager = std::make_shared<TDataLinkPoolManager>();
         Manager->Driver = "FIREBIRD";
         Manager->Host = "localhost";
         Manager->Port = std::to_string(Server->Port);
@@ -220,11 +220,11 @@ protected:
     fs::path DbFile;
     std::shared_ptr<TPlainMainLoop> Loop;
     std::shared_ptr<pooltest::TCaptureLogger> Log;
-    std::shared_ptr<TSQLDirPoolManager> Manager;
+    std::shared_ptr<TDataLinkPoolManager> Manager;
 };
 
 TEST_F(ServerModeTest, QueuedStatementsSurviveAServerRestart) {
-    auto probe = std::dynamic_pointer_cast<TSQLDirConnection>(GetCurrentSQLPool()->NewConnection());
+    auto probe = std::dynamic_pointer_cast<TDataLinkConnection>(GetCurrentSQLPool()->NewConnection());
     EXPECT_EQ(probe->GetDatabase().GetRemoteDatabase(), Server->RemoteName(DbFile));
     probe.reset();
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "MediaTestUtil.h"
-#include "audio/Pins.h"
+#include "audio/graph/Pins.h"
 
 namespace kelvar::test {
 

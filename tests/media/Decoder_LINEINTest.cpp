@@ -6,9 +6,9 @@
 #include <cstring>
 #include <thread>
 
-#include "audio/AMixer.h"
-#include "audio/Channel_imp.h"
-#include "audio/DirectKS_API.h"
+#include "audio/live/AMixer.h"
+#include "audio/mix/Channel_imp.h"
+#include "audio/outputs/DirectKS_API.h"
 #include "audio/LiveInputKit.h"
 #include "audio/OutputTestKit.h"
 #include "DeckTestUtil.h"

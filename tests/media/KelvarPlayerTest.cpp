@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "DeckTestUtil.h"
-#include "audio/AudioPipe_imp.h"
-#include "audio/Mixer_imp.h"
+#include "audio/mix/AudioPipe_imp.h"
+#include "audio/mix/Mixer_imp.h"
 #include "media/KelvarPlayer_imp.h"
 #include "media/SongInfo_imp.h"
 

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "DeckTestUtil.h"
-#include "audio/Node_Volume.h"
+#include "audio/nodes/Node_Volume.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "media/Player_imp.h"
 

@@ -6,9 +6,9 @@
 #include <thread>
 
 #include "TestSignals.h"
-#include "audio/Node_AGC.h"
-#include "audio/Node_DSPEffects.h"
-#include "audio/Pins_imp.h"
+#include "audio/nodes/Node_AGC.h"
+#include "audio/nodes/Node_DSPEffects.h"
+#include "audio/graph/Pins_imp.h"
 
 namespace kelvar {
 namespace {

@@ -1,4 +1,4 @@
-#include "audio/Node_AGC.h"
+#include "audio/nodes/Node_AGC.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "TestSignals.h"
-#include "audio/AudioErrors.h"
+#include "audio/graph/AudioErrors.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "foundation/TempFolder.h"
 

@@ -1,4 +1,4 @@
-#include "audio/Node_DSPEffects.h"
+#include "audio/nodes/Node_DSPEffects.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "TestSignals.h"
-#include "audio/AudioErrors.h"
+#include "audio/graph/AudioErrors.h"
 #include "foundation/ConfigDoc_XML.h"
 
 namespace kelvar {

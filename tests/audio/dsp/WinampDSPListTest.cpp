@@ -1,4 +1,4 @@
-#include "audio/WinampDSPList.h"
+#include "audio/nodes/WinampDSPList.h"
 
 #include <gtest/gtest.h>
 

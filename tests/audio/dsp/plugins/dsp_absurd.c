@@ -1,5 +1,5 @@
 /* Test plug-in: answers an absurd frame count; a second file variant has no header at all. */
-#include "audio/WinampDSPApi.h"
+#include "audio/nodes/WinampDSPApi.h"
 
 #ifdef NO_HEADER
 __attribute__((visibility("default"))) TWinampDSPHeader* winampDSPGetHeader2(void) { return 0; }

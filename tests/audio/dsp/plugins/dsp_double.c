@@ -1,7 +1,7 @@
 /* Test plug-in: one module that repeats every frame, answering twice the frames it got. */
 #include <string.h>
 
-#include "audio/WinampDSPApi.h"
+#include "audio/nodes/WinampDSPApi.h"
 
 static int Init(TWinampDSPModule* m) { (void)m; return 0; }
 static void Quit(TWinampDSPModule* m) { (void)m; }

@@ -1,5 +1,5 @@
 /* Test plug-in: one module that halves every sample. */
-#include "audio/WinampDSPApi.h"
+#include "audio/nodes/WinampDSPApi.h"
 
 static int Init(TWinampDSPModule* m) { (void)m; return 0; }
 static void Quit(TWinampDSPModule* m) { (void)m; }

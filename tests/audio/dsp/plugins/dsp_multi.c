@@ -1,6 +1,6 @@
 /* Test plug-in with four modules: 0 negates, 1 silences, 2 adds 7, 3 fails its Init. It counts
  * Init, Quit and Config calls and keeps the parent window Config saw, for the tests to read. */
-#include "audio/WinampDSPApi.h"
+#include "audio/nodes/WinampDSPApi.h"
 
 static int Inits, Quits, Configs;
 static uintptr_t ConfigParent;
