@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "RenderEngine.h"
+#include "common/RenderEngine.h"
 #include "media/Decoder_mp3PRO2.h"
 
 namespace {

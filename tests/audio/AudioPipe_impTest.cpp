@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "AllocCount.h"
+#include "common/AllocCount.h"
 #include "OutputTestKit.h"
 #include "audio/mix/AudioPipe_imp.h"
 #include "audio/outputs/OutputSilent.h"

@@ -3,7 +3,7 @@
 #include <numeric>
 #include <vector>
 
-#include "AllocCount.h"
+#include "common/AllocCount.h"
 #include "audio/graph/AudioErrors.h"
 #include "audio/graph/Buffer2_imp.h"
 #include "audio/graph/Buffer_imp.h"

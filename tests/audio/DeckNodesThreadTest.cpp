@@ -7,7 +7,7 @@
 #include "audio/nodes/Node_GapKiller.h"
 #include "audio/nodes/Node_Metronome.h"
 #include "audio/nodes/Node_Resampler.h"
-#include "foundation/TempFolder.h"
+#include "common/TempFolder.h"
 #include "NodeChainKit.h"
 
 namespace kelvar {

@@ -2,7 +2,7 @@
 
 #include "audio/nodes/Node_Metronome.h"
 #include "foundation/MainThread.h"
-#include "foundation/TempFolder.h"
+#include "common/TempFolder.h"
 #include "NodeChainKit.h"
 
 namespace kelvar {

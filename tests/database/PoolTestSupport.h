@@ -11,7 +11,7 @@
 
 #include "database/SQLPool.h"
 #include "database/SQLPool_DataLink.h"
-#include "database/datalink/FbTestDatabase.h"
+#include "common/FbTestDatabase.h"
 #include "foundation/Logger.h"
 #include "foundation/MainThread.h"
 

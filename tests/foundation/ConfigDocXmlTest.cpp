@@ -11,7 +11,7 @@
 
 #include "foundation/ConfigDoc_XML.h"
 #include "foundation/Errors.h"
-#include "foundation/TempFolder.h"
+#include "common/TempFolder.h"
 
 namespace kelvar {
 namespace {
@@ -381,7 +381,7 @@ TEST(ConfigDocXml, SaveReplacesTheFileKeepingItsModeAndLeavesNoTemporaryFile) {
     struct stat st {};
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.Path), std::filesystem::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.Path()), std::filesystem::directory_iterator()), 1);
 }
 
 TEST(ConfigDocXml, SaveThroughASymbolicLinkReplacesItsTarget) {
@@ -416,7 +416,7 @@ TEST(ConfigDocXml, FailedSaveLeavesTheOldFileIntactAndRaises) {
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
 
     EXPECT_EQ(ReadWholeFile(file), old);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.Path), std::filesystem::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.Path()), std::filesystem::directory_iterator()), 1);
     doc->Save();  // and works once the disk takes it
     EXPECT_EQ(TConfigDoc_XML::Create(file)->ReadString("Big", "").size(), 4096u);
 }

@@ -4,7 +4,7 @@
 
 #include "foundation/Errors.h"
 #include "foundation/FileFind.h"
-#include "foundation/TempFolder.h"
+#include "common/TempFolder.h"
 
 namespace kelvar {
 namespace {
@@ -29,11 +29,11 @@ struct FileFindTree : ::testing::Test {
     std::string Root;
     void SetUp() override {
         namespace fs = std::filesystem;
-        Root = Tmp.Path.string();
-        fs::create_directories(Tmp.Path / "b" / "inner");
-        fs::create_directories(Tmp.Path / "a.MP3");
+        Root = Tmp.Path().string();
+        fs::create_directories(Tmp.Path() / "b" / "inner");
+        fs::create_directories(Tmp.Path() / "a.MP3");
         for (const char* f : {"z.mp3", "one.MP3", "notes.txt", "b/two.mp3", "b/inner/three.Mp3", "a.MP3/four.mp3"})
-            test::WriteWholeFile((Tmp.Path / f).string(), "x");
+            test::WriteWholeFile((Tmp.Path() / f).string(), "x");
     }
 };
 

@@ -11,7 +11,7 @@
 #include "foundation/Errors.h"
 #include "foundation/Logger_imp.h"
 #include "foundation/MiscFunc.h"
-#include "foundation/TempFolder.h"
+#include "common/TempFolder.h"
 
 namespace kelvar {
 namespace {

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "foundation/MiscFunc.h"
-#include "foundation/TempFolder.h"
+#include "common/TempFolder.h"
 #include "foundation/UrlCoding.h"
 #include "foundation/dButils.h"
 
@@ -134,7 +134,7 @@ TEST(MiscFunc, FileAttributes) {
     EXPECT_TRUE(ForceDeleteFile(file));
     EXPECT_FALSE(std::filesystem::exists(file));
     EXPECT_TRUE(ForceDeleteFile(file));  // already gone
-    EXPECT_FALSE(ForceDeleteFile(tmp.Path.string()));  // a folder is not deleted
+    EXPECT_FALSE(ForceDeleteFile(tmp.Path().string()));  // a folder is not deleted
 }
 
 TEST(MiscFunc, ClockAndProgramLocation) {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "DeckTestUtil.h"
-#include "RenderEngine.h"
+#include "common/RenderEngine.h"
 #include "media/KelvarPlayer_imp.h"
 
 namespace kelvar {

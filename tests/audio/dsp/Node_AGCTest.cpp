@@ -10,7 +10,7 @@
 #include "TestSignals.h"
 #include "audio/graph/AudioErrors.h"
 #include "foundation/ConfigDoc_XML.h"
-#include "foundation/TempFolder.h"
+#include "common/TempFolder.h"
 
 namespace kelvar {
 namespace {

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <thread>
 
-#include "FbTestDatabase.h"
+#include "common/FbTestDatabase.h"
 
 namespace kelvar {
 namespace {

@@ -6,22 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "common/TempFolder.h"
+
 namespace kelvar::test {
 
 using Bytes = std::vector<uint8_t>;
-
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    const std::filesystem::path& Path() const { return FPath; }
-    std::string File(const std::string& name) const { return (FPath / name).string(); }
-    // Names of the folder's entries, sorted.
-    std::vector<std::string> Entries() const;
-
-private:
-    std::filesystem::path FPath;
-};
+using TempDir = TTempFolder;
 
 void WriteFile(const std::string& path, const Bytes& bytes);
 Bytes ReadFile(const std::string& path);

@@ -1,7 +1,7 @@
 // Replaces the global operator new of this test program (every form, so that each allocation
 // and its release meet) with one that also counts per thread; it still allocates through
 // malloc, so nothing else changes.
-#include "AllocCount.h"
+#include "common/AllocCount.h"
 
 #include <cstddef>
 #include <cstdlib>

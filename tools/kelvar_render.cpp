@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "RenderEngine.h"
+#include "common/RenderEngine.h"
 #include "foundation/Logger.h"
 #include "foundation/MiscFunc.h"
 

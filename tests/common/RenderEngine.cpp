@@ -1,4 +1,4 @@
-#include "RenderEngine.h"
+#include "common/RenderEngine.h"
 
 #include <algorithm>
 #include <atomic>

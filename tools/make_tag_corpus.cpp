@@ -2,7 +2,7 @@
 // comparison (half of each).
 //
 //   kelvar-tag-corpus FOLDER COUNT
-#include "tests/common/OggVorbisEncoder.h"
+#include "common/OggVorbisEncoder.h"
 
 #include <algorithm>
 #include <cmath>

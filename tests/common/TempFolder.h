@@ -1,30 +1,29 @@
 #pragma once
-// A fresh folder under the system's temporary folder, removed with everything in it.
-#include <cstdlib>
+// Temporary folders and whole-file reads and writes for the tests.
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace kelvar::test {
 
-struct TTempFolder {
-    std::filesystem::path Path;
-
-    TTempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kelvar-test-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        Path = pattern;
-    }
-    ~TTempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(Path, ec);
-    }
+// A fresh folder under the system's temporary folder, removed with everything in it (also when
+// a test took its permissions away).
+class TTempFolder {
+public:
+    TTempFolder();
+    ~TTempFolder();
     TTempFolder(const TTempFolder&) = delete;
     TTempFolder& operator=(const TTempFolder&) = delete;
 
-    std::string File(const std::string& name) const { return (Path / name).string(); }
+    const std::filesystem::path& Path() const { return FPath; }
+    std::string File(const std::string& name) const { return (FPath / name).string(); }
+    // Names of the folder's entries, sorted.
+    std::vector<std::string> Entries() const;
+
+private:
+    std::filesystem::path FPath;
 };
 
 inline std::string ReadWholeFile(const std::string& name) {
