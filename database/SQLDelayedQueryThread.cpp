@@ -5,6 +5,7 @@
 #include "database/SQLPool_DataLink.h"
 #include "foundation/Logger.h"
 #include "foundation/MainThread.h"
+#include "foundation/ThreadName.h"
 
 namespace kelvar {
 
@@ -134,8 +135,7 @@ int TSQLDelayedQueryThread::SyncCount() const {
 }
 
 void TSQLDelayedQueryThread::PumpMainThread() {
-    // The plain loop can be pumped from here; other loops run our calls through the claim below.
-    if (auto loop = std::dynamic_pointer_cast<TPlainMainLoop>(GetMainThreadDispatcher())) loop->ProcessPending();
+    if (auto dispatcher = GetMainThreadDispatcher()) dispatcher->ProcessPending();
 }
 
 bool TSQLDelayedQueryThread::WaitForAll() {
@@ -209,6 +209,7 @@ void TSQLDelayedQueryThread::Shutdown() {
 }
 
 void TSQLDelayedQueryThread::Execute() {
+    SetCurrentThreadName("kelvar-sqldelay");
     for (;;) {
         std::unique_ptr<TQueryData> item;
         {

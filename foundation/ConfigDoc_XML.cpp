@@ -16,6 +16,8 @@
 
 #include "foundation/Errors.h"
 #include "foundation/MiscFunc.h"
+#include "foundation/TextUtil.h"
+#include "foundation/Version.h"
 
 namespace fs = std::filesystem;
 
@@ -145,7 +147,7 @@ bool WriteAll(int fd, const std::string& data) {
 }
 
 [[noreturn]] void RaiseFileError(const std::string& what, const std::string& file, int err) {
-    throw EFileError(what + " \"" + file + "\": " + std::strerror(err));
+    throw EFileError(what + " \"" + file + "\": " + ErrnoText(err));
 }
 
 // Writes data over target whole or not at all: a temporary file in the same folder, synced,
@@ -310,7 +312,7 @@ void TConfigDoc_XML::Save() {
         a.set_value(value);
     };
     setAttribute("application", "Kelvar");
-    setAttribute("version", "3.4.2");
+    setAttribute("version", KelvarVersion);
     WriteFileAtomically(FFileName, GetXML());
 }
 

@@ -1,5 +1,8 @@
 #include "foundation/MiscFunc.h"
 
+#include "foundation/Clock.h"
+#include "foundation/TextUtil.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,21 +18,6 @@
 namespace kelvar {
 
 namespace {
-
-using SteadyClock = std::chrono::steady_clock;
-
-SteadyClock::time_point StartTime() {
-    static const SteadyClock::time_point start = SteadyClock::now();
-    return start;
-}
-
-// Takes the start time while the program initialises, before any component runs.
-const SteadyClock::time_point gStartAtInit = StartTime();
-
-std::string UpperAscii(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
 
 // The index where the extension of path's file name starts, or npos. A leading dot of the
 // name (a hidden file) is no extension.
@@ -48,9 +36,7 @@ int64_t IntOrZero(const std::string& text) {
 
 }  // namespace
 
-int64_t MsSinceStart() {
-    return MsBetween(SteadyClock::now(), StartTime());
-}
+int64_t MsSinceStart() { return GetClock().MsSinceStart(); }
 
 bool TryParseInt64(const std::string& text, int64_t& value) {
     const std::string t = TrimText(text);

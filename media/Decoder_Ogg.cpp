@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "foundation/MiscFunc.h"
+#include "foundation/TextUtil.h"
 #include "media/DecoderFactory.h"
 #include "media/Reader_File.h"
 #include "media/Reader_HTTP.h"
@@ -21,12 +22,6 @@ struct TDecoder_Ogg::TVorbisFile {
 };
 
 namespace {
-
-std::string Upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
 
 std::string SeekErrorText(int code) {
     switch (code) {
@@ -93,7 +88,7 @@ bool TDecoder_Ogg::Open(const std::string& name) {
     FMinAvailable = MinAvailableBytes;
     FOpened = false;
     FName = name;
-    FStream = Upper(name).rfind("HTTP://", 0) == 0;
+    FStream = UpperAscii(name).rfind("HTTP://", 0) == 0;
     if (FStream) FReader = std::make_shared<TReader_mp3HTTP>();
     else FReader = std::make_shared<TReader_File>();
 
@@ -154,7 +149,7 @@ void TDecoder_Ogg::SendCaption(const TOnMeta& onMeta) {
     for (const std::string& line : FComments) {
         const size_t eq = line.find('=');
         if (eq == std::string::npos) continue;
-        const std::string key = Upper(line.substr(0, eq));
+        const std::string key = UpperAscii(line.substr(0, eq));
         if (key == "ARTIST" && !haveArtist) {
             artist = line.substr(eq + 1);
             haveArtist = true;

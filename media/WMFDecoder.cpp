@@ -6,6 +6,7 @@
 
 #include "foundation/Logger.h"
 #include "platform/ffmpeg/WMReader.h"
+#include "foundation/ThreadName.h"
 
 namespace kelvar {
 
@@ -93,6 +94,7 @@ void TWMFDecoder::Start(int64_t ms) {
 }
 
 void TWMFDecoder::Run() {
+    SetCurrentThreadName("kelvar-wmdecode");
     const platform::TWMReader::TOnPCM deliver = [this](const uint8_t* buffer, int bytes) {
         FPosition = FPosition.load() + FilterBytesToMs(FFilterFormat, bytes);
         if (OnData) OnData(*this, buffer, bytes);

@@ -4,17 +4,11 @@
 #include <algorithm>
 
 #include "foundation/Logger.h"
+#include "foundation/TextUtil.h"
 
 namespace kelvar {
 
 namespace {
-
-std::string Trim(const std::string& Text) {
-    const auto first = Text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return {};
-    const auto last = Text.find_last_not_of(" \t\r\n");
-    return Text.substr(first, last - first + 1);
-}
 
 }  // namespace
 
@@ -29,7 +23,7 @@ bool TRecorder_DS::OpenPcm(const std::string& Name, const TWaveFormatExtensible&
 
 bool TRecorder_DS::OpenDevice(const std::string& Device, const TWaveFormatExtensible& Format, int PacketMs,
                               int PacketCount) {
-    std::string name = Trim(Device);
+    std::string name = TrimSpace(Device);
     if (name.empty()) name = "default";
     SetupPackets(Format.Format, PacketCount, PacketMs);
     TWaveFormatExtensible format = Format;

@@ -6,6 +6,7 @@
 
 #include "foundation/Logger.h"
 #include "foundation/MiscFunc.h"
+#include "foundation/ThreadName.h"
 
 namespace kelvar {
 
@@ -90,6 +91,7 @@ void TRecorder::StartThread() {
 }
 
 void TRecorder::ThreadMain() {
+    SetCurrentThreadName("kelvar-capture");
     RaiseThreadPriority(FName.c_str());
     try {
         Execute();

@@ -11,23 +11,13 @@
 #include "foundation/FileFind.h"
 #include "foundation/Logger.h"
 #include "foundation/MiscFunc.h"
+#include "foundation/TextUtil.h"
 
 namespace kelvar {
 
 using TGuard = std::lock_guard<std::recursive_mutex>;
 
 namespace {
-
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::string Trim(const std::string& s) {
-    const auto first = s.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return "";
-    return s.substr(first, s.find_last_not_of(" \t\r\n") - first + 1);
-}
 
 // A small INI file; sections and keys match without regard to case.
 class TIniFile {
@@ -36,25 +26,25 @@ public:
         std::ifstream in(path);
         std::string line, section;
         while (std::getline(in, line)) {
-            line = Trim(line);
+            line = TrimSpace(line);
             if (line.empty() || line[0] == ';' || line[0] == '#') continue;
             if (line.front() == '[' && line.back() == ']') {
-                section = Lower(Trim(line.substr(1, line.size() - 2)));
+                section = LowerAscii(TrimSpace(line.substr(1, line.size() - 2)));
                 continue;
             }
             const auto eq = line.find('=');
             if (eq == std::string::npos) continue;
             auto& values = FSections[section];
-            const std::string key = Trim(line.substr(0, eq));
-            if (!values.count(Lower(key))) FOrder[section].push_back(Lower(key));
-            values[Lower(key)] = {key, Trim(line.substr(eq + 1))};
+            const std::string key = TrimSpace(line.substr(0, eq));
+            if (!values.count(LowerAscii(key))) FOrder[section].push_back(LowerAscii(key));
+            values[LowerAscii(key)] = {key, TrimSpace(line.substr(eq + 1))};
         }
     }
 
     std::string Read(const std::string& section, const std::string& key, const std::string& def) const {
-        const auto s = FSections.find(Lower(section));
+        const auto s = FSections.find(LowerAscii(section));
         if (s == FSections.end()) return def;
-        const auto v = s->second.find(Lower(key));
+        const auto v = s->second.find(LowerAscii(key));
         return v == s->second.end() ? def : v->second.second;
     }
 
@@ -65,12 +55,12 @@ public:
     }
 
     void EraseSection(const std::string& section) {
-        FSections.erase(Lower(section));
-        FOrder.erase(Lower(section));
+        FSections.erase(LowerAscii(section));
+        FOrder.erase(LowerAscii(section));
     }
 
     void Write(const std::string& section, const std::string& key, const std::string& value) {
-        const std::string s = Lower(section), k = Lower(key);
+        const std::string s = LowerAscii(section), k = LowerAscii(key);
         if (!FSectionNames.count(s)) FSectionNames[s] = section;
         auto& values = FSections[s];
         if (!values.count(k)) FOrder[s].push_back(k);
@@ -160,9 +150,9 @@ void TWinampDSPList::Refresh() {
         FindFiles(found, "dsp_*.so", folder, false);
     }
     // Sorted without regard to case, each path once.
-    std::sort(found.begin(), found.end(), [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
+    std::sort(found.begin(), found.end(), [](const std::string& a, const std::string& b) { return LowerAscii(a) < LowerAscii(b); });
     found.erase(std::unique(found.begin(), found.end(),
-                            [](const std::string& a, const std::string& b) { return Lower(a) == Lower(b); }),
+                            [](const std::string& a, const std::string& b) { return LowerAscii(a) == LowerAscii(b); }),
                 found.end());
     for (const std::string& path : found) {
         if (FindByFile(path)) continue;
@@ -229,9 +219,9 @@ void TWinampDSPList::Exchange(int I, int J) {
 
 TWinampDSPPtr TWinampDSPList::FindByFile(const std::string& Path) {
     TGuard guard(FLock);
-    const std::string want = Lower(Path);
+    const std::string want = LowerAscii(Path);
     for (auto& item : FItems)
-        if (Lower(item->GetFileName()) == want) return item;
+        if (LowerAscii(item->GetFileName()) == want) return item;
     return nullptr;
 }
 

@@ -13,6 +13,7 @@
 
 #include "platform/alsa/AlsaPcm.h"
 #include "foundation/Logger.h"
+#include "foundation/ThreadName.h"
 
 namespace kelvar {
 
@@ -106,6 +107,7 @@ private:
     };
 
     void Loop() {
+        SetCurrentThreadName("kelvar-ks-pin");
         RaiseThreadPriority("KS pin");
         std::unique_lock<std::mutex> lock(FLock);
         for (;;) {

@@ -7,6 +7,7 @@
 
 #include "foundation/Logger.h"
 #include "foundation/MixUtils.h"
+#include "foundation/ThreadName.h"
 
 namespace kelvar {
 
@@ -136,6 +137,7 @@ void TOutput::StartThread() {
 }
 
 void TOutput::ThreadMain() {
+    SetCurrentThreadName("kelvar-output");
     RaiseThreadPriority(FName.c_str());
     try {
         Execute();

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "foundation/Errors.h"
+#include "foundation/TextUtil.h"
 #include "media/tags/AtomicFile.h"
 #include "media/tags/MetaDataConfig_imp.h"
 
@@ -16,15 +17,6 @@ namespace kelvar {
 namespace {
 
 std::atomic<int> gPictureCounter{0};
-
-std::string UpperAscii(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
-bool StartsWithNoCase(const std::string& s, const std::string& prefix) {
-    return s.size() >= prefix.size() && UpperAscii(s.substr(0, prefix.size())) == UpperAscii(prefix);
-}
 
 // The part of an extension a file name may carry: letters, digits, "_" and "-", at most 10.
 std::string CleanExtension(const std::string& text) {
@@ -74,7 +66,7 @@ bool TPictureInfo::SaveToFile(const std::string& fileName) const {
 
 std::string TPictureInfo::GetFileExt() const {
     std::string rest = FMimeType;
-    if (StartsWithNoCase(rest, "image/")) rest.erase(0, 6);
+    if (StartsWithText(rest, "image/")) rest.erase(0, 6);
     if (rest.empty()) return ".na";
     std::string upper = UpperAscii(rest);
     if (upper == "JPEG" || upper == "JPG") return ".jpg";

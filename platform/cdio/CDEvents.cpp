@@ -10,6 +10,7 @@
 
 #include "foundation/Logger.h"
 #include "foundation/MainThread.h"
+#include "foundation/ThreadName.h"
 
 namespace kelvar {
 
@@ -56,6 +57,7 @@ void TCDEvents::Stop() {
 }
 
 void TCDEvents::Run(void* handle) {
+    SetCurrentThreadName("kelvar-cdevents");
     auto* monitor = static_cast<udev_monitor*>(handle);
     pollfd fds[2] = {{udev_monitor_get_fd(monitor), POLLIN, 0}, {FStopFd, POLLIN, 0}};
     while (true) {

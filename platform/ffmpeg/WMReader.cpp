@@ -1,4 +1,5 @@
 #include "platform/ffmpeg/WMReader.h"
+#include "foundation/TextUtil.h"
 
 #include <algorithm>
 #include <cctype>
@@ -24,12 +25,6 @@ constexpr const char* NetworkTimeoutUs = "15000000";
 int InterruptRequested(void* opaque) {
     const auto* flag = static_cast<const std::atomic<bool>*>(opaque);
     return flag != nullptr && flag->load() ? 1 : 0;
-}
-
-std::string Upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
 }
 
 }  // namespace
@@ -71,7 +66,7 @@ int TWMReader::Open(const std::string& name, const std::atomic<bool>* interrupt)
     FLastError.clear();
 
     int result = 0;
-    if (Upper(name.substr(0, 6)) == "MMS://") {
+    if (UpperAscii(name.substr(0, 6)) == "MMS://") {
         // MMS servers answer either protocol; most of those still running speak HTTP.
         const std::string rest = name.substr(6);
         result = OpenInput("mmsh://" + rest);

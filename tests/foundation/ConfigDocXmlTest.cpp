@@ -12,6 +12,7 @@
 #include "foundation/ConfigDoc_XML.h"
 #include "foundation/Errors.h"
 #include "common/TempFolder.h"
+#include "foundation/Version.h"
 
 namespace kelvar {
 namespace {
@@ -365,7 +366,7 @@ TEST(ConfigDocXml, SaveSetsTheRootAttributesEveryTime) {
     doc->Save();
     doc->Save();
     const std::string text = ReadWholeFile(file);
-    EXPECT_NE(text.find("<CONFIG application=\"Kelvar\" version=\"3.4.2\">"), std::string::npos) << text;
+    EXPECT_NE(text.find("<CONFIG application=\"Kelvar\" version=\"" + std::string(KelvarVersion) + "\">"), std::string::npos) << text;
     EXPECT_EQ(text.find("Other"), std::string::npos);
     EXPECT_EQ(doc->ReadInteger("A", 0), 1);
 }

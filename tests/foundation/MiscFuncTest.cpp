@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "foundation/Clock.h"
 #include "foundation/MiscFunc.h"
 #include "common/TempFolder.h"
 #include "foundation/UrlCoding.h"
@@ -135,6 +136,23 @@ TEST(MiscFunc, FileAttributes) {
     EXPECT_FALSE(std::filesystem::exists(file));
     EXPECT_TRUE(ForceDeleteFile(file));  // already gone
     EXPECT_FALSE(ForceDeleteFile(tmp.Path().string()));  // a folder is not deleted
+}
+
+TEST(MiscFunc, AnInstalledClockDrivesMsSinceStart) {
+    struct TFakeClock : IClock {
+        int64_t Ms = 0;
+        int64_t MsSinceStart() const override { return Ms; }
+        std::chrono::system_clock::time_point Now() const override {
+            return std::chrono::system_clock::time_point(std::chrono::milliseconds(Ms));
+        }
+    } fake;
+    fake.Ms = 123456;
+    SetClock(&fake);
+    EXPECT_EQ(MsSinceStart(), 123456);
+    EXPECT_EQ(ClockNow().time_since_epoch(), std::chrono::milliseconds(123456));
+    SetClock(nullptr);
+    EXPECT_LT(MsSinceStart(), 123456 * 1000);  // the system's again: this process is younger
+    EXPECT_GT(ClockNow().time_since_epoch(), std::chrono::hours(24 * 365));
 }
 
 TEST(MiscFunc, ClockAndProgramLocation) {

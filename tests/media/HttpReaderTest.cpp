@@ -10,6 +10,7 @@
 #include "media/Decoder_mp3PRO2.h"
 #include "media/HTTPStream.h"
 #include "media/Reader_HTTP.h"
+#include "foundation/Version.h"
 
 namespace kelvar {
 namespace {
@@ -103,7 +104,7 @@ TEST(HttpReader, SendsTheRequestAndDeliversTheBody) {
     EXPECT_EQ(seen.Seen(), 1);
     EXPECT_EQ(seen.Last.Values("icy-name"), "Radio");
     const std::string request = server.Requests().at(0);
-    const std::string expected = "GET / HTTP/1.0\r\nAccept: */*\r\nUser-Agent: Kelvar_Zorvik/3.4.2\r\nHost: 127.0.0.1:" +
+    const std::string expected = "GET / HTTP/1.0\r\nAccept: */*\r\nUser-Agent: Kelvar_Zorvik/" + std::string(KelvarVersion) + "\r\nHost: 127.0.0.1:" +
                                  std::to_string(server.Port()) +
                                  "\r\nIcy-MetaData: 1\r\nPragma: no-cache,rate=1.000000,stream-time=0,stream-offset=0:0,"
                                  "request-context=123517064,max-duration=0\r\n\r\n";
