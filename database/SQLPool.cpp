@@ -39,13 +39,14 @@ void EnsureBuiltInFactories();
 void AddFactory(const std::string& name, TPoolManagerFactory factory) {
     TPoolState& s = State();
     std::lock_guard<std::mutex> lock(s.Lock);
-    if (!s.Registry.emplace(name, std::move(factory)).second)
-        throw EListError("String list does not allow duplicates");
+    if (!s.Registry.emplace(name, std::move(factory)).second) throw EListError("String list does not allow duplicates");
 }
 
 void EnsureBuiltInFactories() {
     static std::once_flag once;
-    std::call_once(once, [] { AddFactory("FIREBIRD", [] { return ISQLPoolManagerPtr(std::make_shared<TDataLinkPoolManager>()); }); });
+    std::call_once(once, [] {
+        AddFactory("FIREBIRD", [] { return ISQLPoolManagerPtr(std::make_shared<TDataLinkPoolManager>()); });
+    });
 }
 
 // Trimmed of blanks and control characters.

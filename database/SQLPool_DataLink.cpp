@@ -72,7 +72,8 @@ TDataLinkPoolManager::~TDataLinkPoolManager() {
     try {
         Close();
     } catch (const std::exception& e) {
-        LogMessage(std::string("Closing the database pool failed (") + Trim(e.what()) + ")", LogSource, LogKind::Warning);
+        LogMessage(std::string("Closing the database pool failed (") + Trim(e.what()) + ")", LogSource,
+                   LogKind::Warning);
     }
 }
 
@@ -102,13 +103,20 @@ void TDataLinkPoolManager::Open() {
     SetCurrentSQLPool(pool);
     Driver = UpperCase(Driver);
     TSQLDriverType type;
-    if (Driver == "MYSQL") type = dtMySQL;
-    else if (Driver == "SQLITE") type = dtSQLite;
-    else if (Driver == "POSTGRESQL") type = dtPostgreSQL;
-    else if (Driver == "MSSQL") type = dtMSSQL;
-    else if (Driver == "ADO") type = dtADO;
-    else if (Driver == "FIREBIRD" || Driver == "INTERBASE") type = dtFirebird;
-    else throw ESQLPoolError("Unknown driver type: " + Driver);
+    if (Driver == "MYSQL")
+        type = dtMySQL;
+    else if (Driver == "SQLITE")
+        type = dtSQLite;
+    else if (Driver == "POSTGRESQL")
+        type = dtPostgreSQL;
+    else if (Driver == "MSSQL")
+        type = dtMSSQL;
+    else if (Driver == "ADO")
+        type = dtADO;
+    else if (Driver == "FIREBIRD" || Driver == "INTERBASE")
+        type = dtFirebird;
+    else
+        throw ESQLPoolError("Unknown driver type: " + Driver);
     SQLDriverType = type;
     pool->SetParam("Driver", Driver);
     pool->SetParam("Host", Host);
@@ -143,8 +151,8 @@ ISQLConnectionPtr TDataLinkPool::CreateConnection() {
         case dtADO: db.SetServerType(stSQLServer); break;
         default: throw ESQLPoolError("Pool type not supported");
     }
-    db.SetRemoteDatabase(RemoteDatabaseName(type, GetParam("Host"), GetParam("ServerMode"), GetParam("Database"),
-                                            GetParam("Port")));
+    db.SetRemoteDatabase(
+        RemoteDatabaseName(type, GetParam("Host"), GetParam("ServerMode"), GetParam("Database"), GetParam("Port")));
     db.Params.Clear();
     db.Params.SetValues("USER NAME", GetParam("Username"));
     db.Params.SetValues("PASSWORD", GetParam("Password"));
@@ -293,8 +301,7 @@ IDatasetPtr TDataLinkDataSetWrapper::OpenSQL(const std::string& sql, const TVari
         if (!swallowed) throw;
         try {
             query->Close();
-        } catch (...) {
-        }
+        } catch (...) {}
     }
     return shared_from_this();
 }

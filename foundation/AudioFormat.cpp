@@ -29,8 +29,6 @@ double FilterBytesToMs(const TFilterFormat& format, int32_t bytes) {
     return static_cast<double>(bytes / frame) / format.SampleRate * 1000.0;
 }
 
-bool SameFormat(const TWaveFormat& a, const TWaveFormat& b) {
-    return std::memcmp(&a, &b, sizeof(TWaveFormat)) == 0;
-}
+bool SameFormat(const TWaveFormat& a, const TWaveFormat& b) { return std::memcmp(&a, &b, sizeof(TWaveFormat)) == 0; }
 
 }  // namespace kelvar

@@ -50,7 +50,7 @@ char TLogger::KindLetter(TLogKind kind) {
 
 std::string TLogger::FormatLine(const TLogRec& entry) {
     const std::time_t t = std::chrono::system_clock::to_time_t(entry.Time);
-    std::tm tm {};
+    std::tm tm{};
     localtime_r(&t, &tm);
     char head[64];
     std::snprintf(head, sizeof head, "%c %04d-%02d-%02d %02d:%02d:%02d [", KindLetter(entry.Kind), tm.tm_year + 1900,
@@ -167,7 +167,8 @@ void TLogger::FlushLocked(std::unique_lock<std::mutex>& lock) {
     if (!ok) return;
     // Lines trimmed meanwhile were the oldest of this batch: they are in the file already.
     const size_t written = count - std::min(count, FTrimmedWhileWriting);
-    FPending.erase(FPending.begin(), FPending.begin() + static_cast<std::ptrdiff_t>(std::min(written, FPending.size())));
+    FPending.erase(FPending.begin(),
+                   FPending.begin() + static_cast<std::ptrdiff_t>(std::min(written, FPending.size())));
 }
 
 bool TLogger::WriteBatch(const std::string& name, const std::string& lines) {
@@ -189,8 +190,10 @@ bool TLogger::WriteBatch(const std::string& name, const std::string& lines) {
     while (ok && done < batch.size()) {
         const ssize_t n = ::write(fd, batch.data() + done, batch.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
-        else done += static_cast<size_t>(n);
+        if (n <= 0)
+            ok = false;
+        else
+            done += static_cast<size_t>(n);
     }
     if (::close(fd) != 0) ok = false;
     if (ok) return true;

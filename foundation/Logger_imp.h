@@ -94,19 +94,19 @@ private:
     int FMaxCount = DefaultMaxCount;
     std::atomic<bool> FLogToFile{true};
     std::string FFileName;
-    bool FWriting = false;        // a batch is on its way to the file
+    bool FWriting = false;  // a batch is on its way to the file
     size_t FTrimmedWhileWriting = 0;
 
     mutable std::mutex FQueueLock;
-    std::vector<TSlot> FQueue;    // ring of QueueCapacity slots
+    std::vector<TSlot> FQueue;  // ring of QueueCapacity slots
     size_t FQueueHead = 0;
     size_t FQueueCount = 0;
-    uint64_t FQueued = 0;         // entries ever queued
+    uint64_t FQueued = 0;  // entries ever queued
     std::condition_variable FWake;
 
-    uint64_t FHandled = 0;        // under FLock: entries the writer has dealt with
+    uint64_t FHandled = 0;  // under FLock: entries the writer has dealt with
     std::condition_variable FHandledChanged;
-    bool FStop = false;           // under FQueueLock
+    bool FStop = false;  // under FQueueLock
     std::thread FWriter;
 };
 

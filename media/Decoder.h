@@ -5,17 +5,17 @@
 #include <memory>
 #include <string>
 
-#include "foundation/AudioFormat.h"
 #include "audio/graph/FiltersEx.h"
+#include "foundation/AudioFormat.h"
 #include "foundation/Errors.h"
 
 namespace kelvar {
 
 // What a decoder knows of its source; the defaults hold until the source tells otherwise.
 struct TStreamInfo {
-    int32_t Size = -1;        // bytes of the source; -1 for streams and devices
-    int32_t Duration = -1;    // ms
-    int32_t Bitrate = 128;    // kbit/s
+    int32_t Size = -1;      // bytes of the source; -1 for streams and devices
+    int32_t Duration = -1;  // ms
+    int32_t Bitrate = 128;  // kbit/s
     int32_t Channels = 2;
     int32_t SampleRate = 44100;
     int32_t Bits = 16;

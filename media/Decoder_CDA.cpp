@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "platform/cdio/AKRIP_API.h"
 #include "media/DecoderFactory.h"
+#include "platform/cdio/AKRIP_API.h"
 #include "platform/cdio/DriveManager.h"
 
 namespace kelvar {

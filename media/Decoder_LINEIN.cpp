@@ -8,8 +8,8 @@
 #include "audio/live/AMixer.h"
 #include "foundation/Logger.h"
 #include "foundation/MiscFunc.h"
-#include "foundation/UrlCoding.h"
 #include "foundation/TextUtil.h"
+#include "foundation/UrlCoding.h"
 
 namespace kelvar {
 
@@ -68,8 +68,7 @@ TDecoder_LineIn::TDecoder_LineIn() = default;
 TDecoder_LineIn::~TDecoder_LineIn() { Close(); }
 
 bool TDecoder_LineIn::CanDecode(const std::string& name, int) {
-    return StartsWithText(name, "MIC://") || StartsWithText(name, "LINEIN://") ||
-           StartsWithText(name, "RECORD://");
+    return StartsWithText(name, "MIC://") || StartsWithText(name, "LINEIN://") || StartsWithText(name, "RECORD://");
 }
 
 void TDecoder_LineIn::SelectRecordingLine(const std::map<std::string, std::string>& Params) {
@@ -153,8 +152,7 @@ void TDecoder_LineIn::OnCapture(const void* Buffer, uint32_t Bytes) {
     buffer.Lock();
     try {
         // Capture never waits for the deck: the oldest audio makes room.
-        while (buffer.FreeSpace() < static_cast<int>(Bytes) && buffer.GetChunk()) {
-        }
+        while (buffer.FreeSpace() < static_cast<int>(Bytes) && buffer.GetChunk()) {}
         buffer.Write(Buffer, static_cast<int>(Bytes));
     } catch (...) {
         buffer.Unlock();

@@ -328,8 +328,7 @@ void TDecoder_mp3PRO::Decode(const TOnPCM& onPCM, const TOnMeta& onMeta) {
             long rate = 0;
             int channels = 0, encoding = 0;
             mpg123_getformat(FHandle, &rate, &channels, &encoding);
-            const TWaveFormat format =
-                MakePcmFormat(static_cast<uint32_t>(rate), static_cast<uint16_t>(channels), 16);
+            const TWaveFormat format = MakePcmFormat(static_cast<uint32_t>(rate), static_cast<uint16_t>(channels), 16);
             if (onPCM) onPCM(FOutput.data(), static_cast<int32_t>(done), format);
             FDecodedPosition += static_cast<double>(BytesToMsRounded(format, static_cast<int32_t>(done)));
             produced = true;

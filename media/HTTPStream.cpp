@@ -17,8 +17,8 @@
 
 #include "foundation/Logger.h"
 #include "foundation/MiscFunc.h"
-#include "foundation/ThreadName.h"
 #include "foundation/TextUtil.h"
+#include "foundation/ThreadName.h"
 #include "foundation/Version.h"
 
 namespace kelvar {
@@ -141,7 +141,8 @@ std::string THeaderList::Values(std::string_view name) const {
     for (const auto& line : FLines) {
         const auto colon = line.find(':');
         if (colon == std::string::npos) continue;
-        if (SameText(TrimSpace(std::string_view(line).substr(0, colon)), name)) return TrimSpace(line.substr(colon + 1));
+        if (SameText(TrimSpace(std::string_view(line).substr(0, colon)), name))
+            return TrimSpace(line.substr(colon + 1));
     }
     return {};
 }
@@ -173,9 +174,7 @@ void THTTPStream::Stop() {
     FState = StateClosed;
 }
 
-bool THTTPStream::IsTimedOut() const {
-    return FState == StateClosed || MsSinceStart() - FLastData > NoDataLimitMs;
-}
+bool THTTPStream::IsTimedOut() const { return FState == StateClosed || MsSinceStart() - FLastData > NoDataLimitMs; }
 
 void THTTPStream::Fail(const std::string& message) {
     LogMessage(message, LogSource, LogKind::Error);
@@ -310,10 +309,15 @@ void THTTPStream::SendRequest(const TURLParts& target) {
     const bool v6 = target.Host.find(':') != std::string::npos;
     const std::string host = v6 ? "[" + target.Host + "]" : target.Host;
     const std::string request =
-        "GET " + target.Path + " HTTP/1.0\r\n"
+        "GET " + target.Path +
+        " HTTP/1.0\r\n"
         "Accept: */*\r\n"
-        "User-Agent: " + std::string(UserAgent) + "\r\n"
-        "Host: " + host + ":" + target.Port + "\r\n"
+        "User-Agent: " +
+        std::string(UserAgent) +
+        "\r\n"
+        "Host: " +
+        host + ":" + target.Port +
+        "\r\n"
         "Icy-MetaData: 1\r\n"
         "Pragma: no-cache,rate=1.000000,stream-time=0,stream-offset=0:0,request-context=123517064,max-duration=0\r\n"
         "\r\n"

@@ -27,9 +27,7 @@ int FadeDepth(int32_t Level) { return std::clamp<int32_t>(Level, 0, 100); }
 
 TKelvarPlayer::TKelvarPlayer() : FOwnSettings(DefaultSongSettings), FSettings(DefaultSongSettings) {}
 
-TKelvarPlayer::~TKelvarPlayer() {
-    TKelvarPlayer::Unload();
-}
+TKelvarPlayer::~TKelvarPlayer() { TKelvarPlayer::Unload(); }
 
 void TKelvarPlayer::ReadSongSettings(const ISongInfoPtr& Song, TSongSettings& Settings) {
     std::string text;
@@ -218,25 +216,21 @@ void TKelvarPlayer::OnMeta(IMetaData& Meta) {
         auto* event = dynamic_cast<IMetaEvent*>(&Meta);
         if (event && Meta.GetKind() == MetaKind::Event) {
             switch (event->GetCode()) {
-            case PlayerEvent::FadeOut:
-                if (FSettings.FadeOut.Enabled == 1 && FVolControl->GetFadeKind() != FadeKind::Out) {
-                    FVolControl->SetCurve(FSettings.FadeOut.Curve);
-                    FVolControl->StartFade(FadeKind::Out, FadeDepth(FSettings.FadeOut.Level), FSettings.FadeOut.Time);
-                    // The fade cuts the song; it never lengthens one already cut shorter.
-                    const int64_t end = GetPosition() + FSettings.FadeOut.Time + 100;
-                    if (FSettings.End <= 0 || end < FSettings.End) FSettings.End = end;
-                    // Publish the cut length now, so the end event falls due there.
-                    GetDuration();
-                }
-                break;
-            case PlayerEvent::StartNext:
-                next = true;
-                break;
-            case PlayerEvent::PauseAfterFade:
-                Pause();
-                break;
-            default:
-                break;
+                case PlayerEvent::FadeOut:
+                    if (FSettings.FadeOut.Enabled == 1 && FVolControl->GetFadeKind() != FadeKind::Out) {
+                        FVolControl->SetCurve(FSettings.FadeOut.Curve);
+                        FVolControl->StartFade(FadeKind::Out, FadeDepth(FSettings.FadeOut.Level),
+                                               FSettings.FadeOut.Time);
+                        // The fade cuts the song; it never lengthens one already cut shorter.
+                        const int64_t end = GetPosition() + FSettings.FadeOut.Time + 100;
+                        if (FSettings.End <= 0 || end < FSettings.End) FSettings.End = end;
+                        // Publish the cut length now, so the end event falls due there.
+                        GetDuration();
+                    }
+                    break;
+                case PlayerEvent::StartNext: next = true; break;
+                case PlayerEvent::PauseAfterFade: Pause(); break;
+                default: break;
             }
         }
         TPlayer::OnMeta(Meta);

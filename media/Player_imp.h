@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "audio/mix/Channel_imp.h"
 #include "audio/graph/FiltersEx.h"
+#include "audio/mix/Channel_imp.h"
 #include "audio/nodes/Node_Volume.h"
 #include "foundation/ConfigDoc.h"
 #include "media/Decoder.h"

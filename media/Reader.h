@@ -17,8 +17,8 @@ public:
     virtual int64_t Seek(int64_t position) = 0;  // from the start; the new position, -1 when not possible
     virtual int64_t GetSize() = 0;
     virtual int64_t GetPosition() = 0;
-    virtual int64_t GetAvailable() = 0;           // readable now without waiting
-    virtual int32_t GetBufferPercent() = 0;       // 0..100
+    virtual int64_t GetAvailable() = 0;      // readable now without waiting
+    virtual int32_t GetBufferPercent() = 0;  // 0..100
 };
 
 using IReaderPtr = std::shared_ptr<IReader>;

@@ -10,13 +10,13 @@
 #include "foundation/TextUtil.h"
 #include "media/WAVTag.h"
 #include "media/WMFTag.h"
-#include "platform/ffmpeg/WMReader.h"
 #include "media/tags/AtomicFile.h"
 #include "media/tags/ID3v2Ex.h"
 #include "media/tags/MPEGaudioEx.h"
 #include "media/tags/MetaDataConfig_imp.h"
 #include "media/tags/OggTag.h"
 #include "media/tags/PictureInfo_imp.h"
+#include "platform/ffmpeg/WMReader.h"
 
 namespace kelvar {
 
@@ -60,8 +60,8 @@ bool WritableSong(const std::string& fileName) {
 
 // What every tag format gives, in the song record's terms.
 struct TTagValues {
-    std::string Artist, Title, Album, Year, Genre, Info, Label, PLine, Composer, ISRC, Catalog, UPC, FeeAgency,
-        Website, BuyCD, Lyrics, XFade, Mood, SongRights, SongType, PicFile;
+    std::string Artist, Title, Album, Year, Genre, Info, Label, PLine, Composer, ISRC, Catalog, UPC, FeeAgency, Website,
+        BuyCD, Lyrics, XFade, Mood, SongRights, SongType, PicFile;
     int64_t TrackNo = 0;
     double BPM = 0;
     int64_t Rating = 0;

@@ -57,8 +57,7 @@ std::string TSongInfo::GetValue(std::string_view name) const {
 }
 
 std::string TSongInfo::GetValue(int index) const {
-    if (index < 0 || index >= GetCount())
-        throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    if (index < 0 || index >= GetCount()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
     return FEntries[static_cast<size_t>(index)].first;
 }
 

@@ -35,7 +35,8 @@ public:
             items.push_back(text.substr(from, at - from));
             from = at + 1;
         }
-        std::stable_sort(items.begin(), items.end(), [](const std::string& a, const std::string& b) { return LowerAscii(a) < LowerAscii(b); });
+        std::stable_sort(items.begin(), items.end(),
+                         [](const std::string& a, const std::string& b) { return LowerAscii(a) < LowerAscii(b); });
         for (const auto& item : items) {
             const size_t eq = item.find('=');
             if (eq == std::string::npos || eq == 0) continue;
@@ -109,13 +110,14 @@ void InitSongSettings(TSongSettings& Settings) {
 
 void MergeSongSettings(const TSongSettings& Defaults, const TSongSettings& Own, TSongSettings& Result) {
     TSongSettings r = Defaults;
-    for (auto [own, res] : {std::pair{&Own.Start, &r.Start}, std::pair{&Own.End, &r.End}, std::pair{&Own.Intro, &r.Intro},
-                            std::pair{&Own.Outro, &r.Outro}, std::pair{&Own.Fade, &r.Fade}, std::pair{&Own.XFade, &r.XFade}}) {
+    for (auto [own, res] :
+         {std::pair{&Own.Start, &r.Start}, std::pair{&Own.End, &r.End}, std::pair{&Own.Intro, &r.Intro},
+          std::pair{&Own.Outro, &r.Outro}, std::pair{&Own.Fade, &r.Fade}, std::pair{&Own.XFade, &r.XFade}}) {
         if (*own != -1) *res = *own;
     }
     for (auto [own, res] : {std::pair{&Own.XFadeMode, &r.XFadeMode}, std::pair{&Own.XFadeLevel, &r.XFadeLevel},
-                            std::pair{&Own.XFadeMinTime, &r.XFadeMinTime}, std::pair{&Own.XFadeMaxTime, &r.XFadeMaxTime},
-                            std::pair{&Own.GapKiller, &r.GapKiller}}) {
+                            std::pair{&Own.XFadeMinTime, &r.XFadeMinTime},
+                            std::pair{&Own.XFadeMaxTime, &r.XFadeMaxTime}, std::pair{&Own.GapKiller, &r.GapKiller}}) {
         if (*own != -1) *res = *own;
     }
     MergeFade(Own.FadeIn, r.FadeIn);

@@ -34,7 +34,7 @@ struct TSongSettings {
     int64_t XFade = -3000;
     TFadeParams FadeIn{1, 500, 80, 2};
     TFadeParams FadeOut{1, 5000, 90, 2};
-    int32_t XFadeMode = 2;  // 0 none, 1 start the next song at XFade, 2 detect by level
+    int32_t XFadeMode = 2;   // 0 none, 1 start the next song at XFade, 2 detect by level
     int32_t XFadeLevel = 7;  // dB below full scale
     int32_t XFadeMinTime = 100;
     int32_t XFadeMaxTime = 6000;
@@ -63,6 +63,8 @@ extern TSongSettings DefaultSongSettings;
 extern TSongSettings NoFadeSongSettings;
 
 // The 64-bit times travel as their low 32 bits.
-inline int32_t Low32(int64_t Value) { return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(Value))); }
+inline int32_t Low32(int64_t Value) {
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(Value)));
+}
 
 }  // namespace kelvar

@@ -60,8 +60,16 @@ Bytes MakeMp3(int index) {
     AppendFrame(frames, "COMM", comment);
     frames.resize(frames.size() + 512, 0);
     const auto size = static_cast<uint32_t>(frames.size());
-    Bytes file{'I', 'D', '3', 3, 0, 0, uint8_t((size >> 21) & 0x7F), uint8_t((size >> 14) & 0x7F),
-               uint8_t((size >> 7) & 0x7F), uint8_t(size & 0x7F)};
+    Bytes file{'I',
+               'D',
+               '3',
+               3,
+               0,
+               0,
+               uint8_t((size >> 21) & 0x7F),
+               uint8_t((size >> 14) & 0x7F),
+               uint8_t((size >> 7) & 0x7F),
+               uint8_t(size & 0x7F)};
     file.insert(file.end(), frames.begin(), frames.end());
     for (int i = 0; i < 40; ++i) {
         Bytes frame(417, 0);
@@ -102,8 +110,8 @@ int main(int argc, char** argv) {
     // Encoding is slow, so a few Ogg variants are made and written under many names.
     std::vector<Bytes> oggs;
     for (int v = 0; v < 8; ++v)
-        oggs.push_back(MakeOgg({"ARTIST=Artist " + std::to_string(v), "TITLE=Title " + std::to_string(v),
-                                "ALBUM=Album", "DATE=2001", "TRACKNUMBER=" + std::to_string(v + 1), "BPM=120.000",
+        oggs.push_back(MakeOgg({"ARTIST=Artist " + std::to_string(v), "TITLE=Title " + std::to_string(v), "ALBUM=Album",
+                                "DATE=2001", "TRACKNUMBER=" + std::to_string(v + 1), "BPM=120.000",
                                 "XFade=fadeout=2000", "RATING=3", "SongType=S"}));
     for (int i = 0; i < count; ++i) {
         char name[32];

@@ -38,9 +38,7 @@ private:
     IBuffer& FBuffer;
 };
 
-int ClampToInt(int64_t Value) {
-    return static_cast<int>(std::clamp<int64_t>(Value, 0, INT_MAX));
-}
+int ClampToInt(int64_t Value) { return static_cast<int>(std::clamp<int64_t>(Value, 0, INT_MAX)); }
 
 }  // namespace
 

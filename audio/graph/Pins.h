@@ -8,9 +8,9 @@
 #include <mutex>
 #include <string>
 
-#include "foundation/AudioFormat.h"
 #include "audio/graph/Buffer.h"
 #include "audio/graph/FiltersEx.h"
+#include "foundation/AudioFormat.h"
 #include "foundation/ConfigDoc.h"
 
 namespace kelvar {

@@ -574,7 +574,9 @@ void TPinSource::SetSink(IPinSinkPtr Sink) {
     if (FOnSetSink) FOnSetSink(std::move(Sink));
 }
 
-int TPinSource::Pull(void* Buffer, int Length, TStreamTime& Time) { return FOnPull ? FOnPull(Buffer, Length, Time) : 0; }
+int TPinSource::Pull(void* Buffer, int Length, TStreamTime& Time) {
+    return FOnPull ? FOnPull(Buffer, Length, Time) : 0;
+}
 
 TWaveFormat TPinSource::GetFormat() { return FOnGetFormat ? FOnGetFormat() : TWaveFormat{}; }
 

@@ -8,9 +8,7 @@
 
 namespace kelvar {
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 TRecorder_DS::TRecorder_DS() { FName = "DS Capture"; }
 

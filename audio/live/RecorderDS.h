@@ -5,8 +5,8 @@
 // (or after a stop) hands out every slot as it stands before live packets follow.
 #include <vector>
 
-#include "platform/alsa/AlsaPcm.h"
 #include "audio/live/Recorder_imp.h"
+#include "platform/alsa/AlsaPcm.h"
 
 namespace kelvar {
 

@@ -4,8 +4,8 @@
 // event. An empty device text takes the first capture device the driver lists.
 #include <vector>
 
-#include "audio/outputs/KSDriver.h"
 #include "audio/live/Recorder_imp.h"
+#include "audio/outputs/KSDriver.h"
 
 namespace kelvar {
 

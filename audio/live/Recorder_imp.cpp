@@ -1,8 +1,8 @@
 #include "audio/live/Recorder_imp.h"
 
-#include <cstdio>
 #include <pthread.h>
 #include <sched.h>
+#include <cstdio>
 
 #include "foundation/Logger.h"
 #include "foundation/MiscFunc.h"

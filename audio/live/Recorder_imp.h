@@ -10,10 +10,10 @@
 #include <string>
 #include <thread>
 
-#include "audio/outputs/PacketLayout.h"
-#include "foundation/AudioFormat.h"
 #include "audio/outputs/EventSet.h"
 #include "audio/outputs/Output_imp.h"
+#include "audio/outputs/PacketLayout.h"
+#include "foundation/AudioFormat.h"
 
 namespace kelvar {
 

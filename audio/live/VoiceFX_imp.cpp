@@ -152,8 +152,7 @@ void TRecordControl::PushData(const void* Buffer, uint32_t Bytes) {
     try {
         // Nothing may be pulling (another mix point, or no output): the oldest audio goes, so
         // memory and latency stay bounded.
-        while (buffer->FreeSpace() < static_cast<int>(Bytes) && buffer->GetChunk()) {
-        }
+        while (buffer->FreeSpace() < static_cast<int>(Bytes) && buffer->GetChunk()) {}
         FChannel->GetInput()->Push(const_cast<void*>(Buffer), static_cast<int>(Bytes), 0);
     } catch (...) {
         buffer->Unlock();

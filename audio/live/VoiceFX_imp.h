@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "audio/live/AMixer.h"
+#include "audio/live/Recorder_combo.h"
 #include "audio/mix/Channel_imp.h"
 #include "audio/mix/Mixer_imp.h"
 #include "audio/nodes/Node_Volume.h"
-#include "audio/live/Recorder_combo.h"
 #include "foundation/ConfigDoc.h"
 
 namespace kelvar {

@@ -45,8 +45,8 @@ void TChannel::Create() {
 
 void TChannel::AddElement(const TElement& Element) {
     if (FPrevious) Connect(FPrevious, Element.Sink);
-    const bool listed = std::any_of(FElements.begin(), FElements.end(),
-                                    [&](const TElement& e) { return e.Source == Element.Source; });
+    const bool listed =
+        std::any_of(FElements.begin(), FElements.end(), [&](const TElement& e) { return e.Source == Element.Source; });
     if (!listed) FElements.push_back(Element);
     FPrevious = Element.Source;
 }

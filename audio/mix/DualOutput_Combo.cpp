@@ -57,17 +57,14 @@ TWaveFormatExtensible TDualOutput_Combo::GetDeviceFormat() {
 
 std::unique_ptr<TOutput> TDualOutput_Combo::CreateOutput(TOutputType Type) {
     switch (Type) {
-    case OutputType::Silent: {
-        auto silent = std::make_unique<TOutput_Silence>();
-        silent->SetClockRate(FSilentClockRate);
-        return silent;
-    }
-    case OutputType::DirectSound:
-        return std::make_unique<TOutput_DS>();
-    case OutputType::KernelStreaming:
-        return std::make_unique<TOutput_KS>();
-    default:
-        return nullptr;
+        case OutputType::Silent: {
+            auto silent = std::make_unique<TOutput_Silence>();
+            silent->SetClockRate(FSilentClockRate);
+            return silent;
+        }
+        case OutputType::DirectSound: return std::make_unique<TOutput_DS>();
+        case OutputType::KernelStreaming: return std::make_unique<TOutput_KS>();
+        default: return nullptr;
     }
 }
 

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <string>
 
-#include "foundation/AudioFormat.h"
 #include "audio/graph/Pins.h"
+#include "foundation/AudioFormat.h"
 #include "foundation/ConfigDoc.h"
 
 namespace kelvar {

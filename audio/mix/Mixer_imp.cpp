@@ -11,8 +11,9 @@ using TGuard = std::lock_guard<std::recursive_mutex>;
 
 TMixer::TMixer() {
     FInputs.reserve(16);
-    FMainPin = std::make_shared<TPinSource>([this](void* Buffer, int Length, TStreamTime& Time) { return Mix(Buffer, Length, Time); },
-                                            [] { return DefaultAudioFormat; }, nullptr);
+    FMainPin = std::make_shared<TPinSource>(
+        [this](void* Buffer, int Length, TStreamTime& Time) { return Mix(Buffer, Length, Time); },
+        [] { return DefaultAudioFormat; }, nullptr);
     FPreviewPin = std::make_shared<TPinSource>(
         [this](void* Buffer, int Length, TStreamTime& Time) { return ReadPreview(Buffer, Length, Time); },
         [] { return DefaultAudioFormat; }, nullptr);

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "audio/graph/Buffer_imp.h"
-#include "audio/mix/Channel_imp.h"
 #include "audio/graph/Pins.h"
 #include "audio/graph/Pins_imp.h"
+#include "audio/mix/Channel_imp.h"
 
 namespace kelvar {
 

@@ -27,8 +27,7 @@ public:
 
     // Opens the stream; SourceExtra are the codec bytes that follow the format record in a
     // file's format chunk (block sizes, coefficients). A failed open leaves it closed.
-    void Open(const TWaveFormat& Source, const TWaveFormat& Destination,
-              std::span<const uint8_t> SourceExtra = {});
+    void Open(const TWaveFormat& Source, const TWaveFormat& Destination, std::span<const uint8_t> SourceExtra = {});
     void Close();
     // Converts Bytes at Buffer; answers the bytes now in GetOutput. Input short of a whole
     // block waits inside the stream for the next call.

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "audio/dsp/DspFX.h"
 #include "audio/graph/AudioErrors.h"
 #include "audio/graph/Buffer_imp.h"
-#include "audio/dsp/DspFX.h"
 
 namespace kelvar {
 
@@ -81,7 +81,8 @@ int TDSPObj::Process(void* Buffer, int Bytes, IChunkPtr& Chunk) {
         if (!FOutChunk || FOutChunk.use_count() > 1 || FOutChunk->GetCapacity() < ready)
             FOutChunk = std::make_shared<TChunk>(static_cast<int>(ready));
         FOutChunk->SetSize(0);  // a reused chunk starts unread
-        const int got = dspfx::FX_receiveSamples(FFXHandle, reinterpret_cast<int16_t*>(FOutChunk->GetData()), readyFrames);
+        const int got =
+            dspfx::FX_receiveSamples(FFXHandle, reinterpret_cast<int16_t*>(FOutChunk->GetData()), readyFrames);
         FOutChunk->SetSize(got * frameSize);
         Chunk = FOutChunk;
         return 0;

@@ -5,9 +5,9 @@
 #include <memory>
 #include <mutex>
 
-#include "foundation/AudioFormat.h"
-#include "audio/graph/Buffer.h"
 #include "audio/dsp/DSPProc2.h"
+#include "audio/graph/Buffer.h"
+#include "foundation/AudioFormat.h"
 
 namespace kelvar {
 

@@ -4,8 +4,8 @@
 // held back so that songs follow each other without gaps.
 #include <cstdint>
 
-#include "foundation/AudioFormat.h"
 #include "audio/graph/Buffer2_imp.h"
+#include "foundation/AudioFormat.h"
 
 namespace kelvar {
 

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <string>
 
-#include "audio/graph/Pins.h"
 #include "audio/dsp/ProcAGC.h"
+#include "audio/graph/Pins.h"
 
 namespace kelvar {
 

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "audio/nodes/DSPObj.h"
 #include "audio/graph/Pins.h"
+#include "audio/nodes/DSPObj.h"
 
 namespace kelvar {
 

@@ -19,8 +19,8 @@ int TNode_FadeTrigger::Process(void* Buffer, int Length, TStreamTime& Time, IChu
     const int threshold = static_cast<int>(std::nearbyint(DbToLinear32768(FTriggerLevel)));
     if (AnySampleAbove16(Buffer, static_cast<size_t>(Length / 2), threshold)) {
         // 32-bit stream milliseconds, as the deck keeps them
-        const uint32_t end = static_cast<uint32_t>(Time) +
-                             static_cast<uint32_t>(BytesToMsRounded(DefaultAudioFormat, Length));
+        const uint32_t end =
+            static_cast<uint32_t>(Time) + static_cast<uint32_t>(BytesToMsRounded(DefaultAudioFormat, Length));
         FRunningPoint = static_cast<int32_t>(end);
     }
     return Length;

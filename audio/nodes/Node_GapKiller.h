@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "audio/nodes/GapKiller2.h"
 #include "audio/graph/Pins.h"
+#include "audio/nodes/GapKiller2.h"
 
 namespace kelvar {
 

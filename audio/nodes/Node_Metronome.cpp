@@ -1,9 +1,9 @@
 #include "audio/nodes/Node_Metronome.h"
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <system_error>
-#include <filesystem>
 
 #include "audio/graph/Buffer_imp.h"
 #include "foundation/Logger.h"

@@ -53,8 +53,8 @@ private:
     IChunkPtr FClick;
     int32_t FPhase = 0;
     bool FFirstPending = false;  // the first click after the offset has not started yet
-    bool FFileMissing = true;   // only a missing file is tried again by itself
-    int64_t FSinceRetry = -1;   // audio bytes since the last retry; -1: none asked yet
+    bool FFileMissing = true;    // only a missing file is tried again by itself
+    int64_t FSinceRetry = -1;    // audio bytes since the last retry; -1: none asked yet
     std::shared_ptr<TLoaderLink> FLoader;
 };
 

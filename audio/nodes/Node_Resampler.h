@@ -3,8 +3,8 @@
 // output format (the engine's default), so that everything after it runs at one format.
 #include <string>
 
-#include "audio/nodes/ACMConvert.h"
 #include "audio/graph/Pins.h"
+#include "audio/nodes/ACMConvert.h"
 
 namespace kelvar {
 

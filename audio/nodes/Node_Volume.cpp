@@ -24,9 +24,7 @@ double FadeCurveValue(TFadeCurve Curve, int Elapsed, int Duration, int Depth, bo
     const double t = static_cast<double>(Elapsed) / Duration;
     double shape;
     switch (Curve) {
-        case FadeCurve::Linear:
-            shape = FadeIn ? 100.0 * t : 100.0 - 100.0 * t;
-            break;
+        case FadeCurve::Linear: shape = FadeIn ? 100.0 * t : 100.0 - 100.0 * t; break;
         case FadeCurve::FourthPower: {
             const double power = 100.0 * t * t * t * t;
             shape = FadeIn ? power : 100.0 - power;

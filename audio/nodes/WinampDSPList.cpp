@@ -50,8 +50,9 @@ public:
 
     int ReadInt(const std::string& section, const std::string& key, int def) const {
         int64_t value = 0;
-        return TryParseInt64(Read(section, key, ""), value) ? static_cast<int>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX))
-                                                            : def;
+        return TryParseInt64(Read(section, key, ""), value)
+                   ? static_cast<int>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX))
+                   : def;
     }
 
     void EraseSection(const std::string& section) {
@@ -150,7 +151,8 @@ void TWinampDSPList::Refresh() {
         FindFiles(found, "dsp_*.so", folder, false);
     }
     // Sorted without regard to case, each path once.
-    std::sort(found.begin(), found.end(), [](const std::string& a, const std::string& b) { return LowerAscii(a) < LowerAscii(b); });
+    std::sort(found.begin(), found.end(),
+              [](const std::string& a, const std::string& b) { return LowerAscii(a) < LowerAscii(b); });
     found.erase(std::unique(found.begin(), found.end(),
                             [](const std::string& a, const std::string& b) { return LowerAscii(a) == LowerAscii(b); }),
                 found.end());

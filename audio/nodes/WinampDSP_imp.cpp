@@ -47,8 +47,8 @@ void TWinampDSP::LoadLocked() {
     }
     if (!header) {
         const char* why = library ? "no plug-in header" : dlerror();
-        LogMessage("DSP plugin " + FFileName + " not loaded (" + std::string(why ? why : "unknown error") + ")",
-                   "DSP", LogKind::Warning);
+        LogMessage("DSP plugin " + FFileName + " not loaded (" + std::string(why ? why : "unknown error") + ")", "DSP",
+                   LogKind::Warning);
         if (library) dlclose(library);
         FDescription = "Error loading plugin";
         FLoaded = false;

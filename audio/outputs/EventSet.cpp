@@ -1,10 +1,10 @@
 #include "audio/outputs/EventSet.h"
 
-#include <cerrno>
-#include <ctime>
-#include <chrono>
 #include <sys/eventfd.h>
 #include <unistd.h>
+#include <cerrno>
+#include <chrono>
+#include <ctime>
 
 #include "audio/graph/AudioErrors.h"
 
@@ -54,8 +54,7 @@ int TEventSet::TakeLowest() {
 
 void TEventSet::Drain() {
     uint64_t value = 0;
-    while (read(FFd, &value, sizeof(value)) > 0) {
-    }
+    while (read(FFd, &value, sizeof(value)) > 0) {}
 }
 
 int TEventSet::Wait(int TimeoutMs, pollfd* Extra, int ExtraCount) {
@@ -83,7 +82,9 @@ int TEventSet::WaitUs(int64_t TimeoutUs, pollfd* Extra, int ExtraCount) {
         timespec wait{};
         timespec* waitPtr = nullptr;
         if (TimeoutUs >= 0) {
-            auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - std::chrono::steady_clock::now()).count();
+            auto left =
+                std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - std::chrono::steady_clock::now())
+                    .count();
             if (left < 0) left = 0;
             wait.tv_sec = static_cast<time_t>(left / 1000000000);
             wait.tv_nsec = static_cast<long>(left % 1000000000);

@@ -3,9 +3,9 @@
 // several events: the lowest signalled index wins. Behind it is one eventfd, so a device
 // thread can wait on its events and on a device's file descriptors at once. Setting and
 // waiting never allocate or take a lock.
+#include <poll.h>
 #include <atomic>
 #include <cstdint>
-#include <poll.h>
 
 namespace kelvar {
 

@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/alsa/AlsaPcm.h"
 #include "foundation/Logger.h"
 #include "foundation/ThreadName.h"
+#include "platform/alsa/AlsaPcm.h"
 
 namespace kelvar {
 
@@ -210,8 +210,8 @@ public:
         ++Position;
         return true;
     }
-    int32_t Filters_Enumerate(TKSHandle List, int32_t, const TGuid* Categories, int32_t CategoryCount, int32_t,
-                              int32_t, int32_t) override {
+    int32_t Filters_Enumerate(TKSHandle List, int32_t, const TGuid* Categories, int32_t CategoryCount, int32_t, int32_t,
+                              int32_t) override {
         auto* list = FromHandle<TFilterList>(List);
         if (!list || !Categories || CategoryCount < 1) return E_INVALIDARG;
         bool capture = false;
@@ -247,8 +247,12 @@ public:
     int32_t Filter_Instantiate(TKSHandle Filter) override { return Filter ? S_OK : E_POINTER; }
     int32_t Filter_EnumerateNodes(TKSHandle Filter) override { return Filter ? S_OK : E_POINTER; }
     int32_t Filter_EnumeratePins(TKSHandle Filter) override { return Filter ? S_OK : E_POINTER; }
-    int32_t FilterRender_Create(TKSHandle& Filter, const char* Path) override { return CreateFilter(Filter, Path, false); }
-    int32_t FilterCapture_Create(TKSHandle& Filter, const char* Path) override { return CreateFilter(Filter, Path, true); }
+    int32_t FilterRender_Create(TKSHandle& Filter, const char* Path) override {
+        return CreateFilter(Filter, Path, false);
+    }
+    int32_t FilterCapture_Create(TKSHandle& Filter, const char* Path) override {
+        return CreateFilter(Filter, Path, true);
+    }
     int32_t FilterRender_CreatePin(TKSHandle Filter, TWaveFormatExtensible Format, TKSHandle& Pin) override {
         return CreatePin(Filter, Format, Pin, false);
     }

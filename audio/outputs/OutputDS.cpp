@@ -30,7 +30,8 @@ bool IsGuidText(const std::string& Text) {
     static const char kPattern[] = "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}";
     if (Text.size() != sizeof(kPattern) - 1) return false;
     for (size_t i = 0; i < Text.size(); ++i) {
-        if (kPattern[i] == 'X' ? !std::isxdigit(static_cast<unsigned char>(Text[i])) : Text[i] != kPattern[i]) return false;
+        if (kPattern[i] == 'X' ? !std::isxdigit(static_cast<unsigned char>(Text[i])) : Text[i] != kPattern[i])
+            return false;
     }
     return true;
 }
@@ -54,7 +55,8 @@ bool TOutput_DS::DoOpen(const std::string& Device, const TWaveFormatExtensible& 
     const int frames = FPacketBytes / FBlockAlign;
     if (!FPcm.Open(AlsaDeviceName(Device), false, Format.Format, frames, PacketCount, false, reason)) {
         LogMessage(FName + ": " + reason, "AUDIO", LogKind::Error);
-        SetError(E_FAIL, FPcm.DeviceOpened() ? "Unable to create secondary buffer" : "Unable to create DirectSound object");
+        SetError(E_FAIL,
+                 FPcm.DeviceOpened() ? "Unable to create secondary buffer" : "Unable to create DirectSound object");
         return false;
     }
     // The device may round the period; a packet is whatever one period holds.
@@ -135,60 +137,55 @@ void TOutput_DS::Execute() {
 
 bool TOutput_DS::Pass(int Event) {
     switch (Event) {
-    case EvTerminate:
-        return false;
-    case EvStop:
-        FState = OutputState::Stopped;
-        StopDevice("Unable to stop DS buffer");
-        break;
-    case EvPause:
-        if (FState == OutputState::Stopped) {
+        case EvTerminate: return false;
+        case EvStop:
+            FState = OutputState::Stopped;
             StopDevice("Unable to stop DS buffer");
-            if (!FillAvailable()) return false;
-        } else if (FState == OutputState::Running) {
-            const bool paused = FPcm.CanPause() && FPcm.Pause(true) >= 0;
-            // A device that cannot pause drops its queue; run refills it.
-            if (!paused) StopDevice("Unable to pause DS buffer");
+            break;
+        case EvPause:
+            if (FState == OutputState::Stopped) {
+                StopDevice("Unable to stop DS buffer");
+                if (!FillAvailable()) return false;
+            } else if (FState == OutputState::Running) {
+                const bool paused = FPcm.CanPause() && FPcm.Pause(true) >= 0;
+                // A device that cannot pause drops its queue; run refills it.
+                if (!paused) StopDevice("Unable to pause DS buffer");
+            }
+            FState = OutputState::Paused;
+            break;
+        case EvRun: {
+            const int device = FPcm.State();
+            if (FState == OutputState::Stopped ||
+                (device != SND_PCM_STATE_PAUSED && device != SND_PCM_STATE_PREPARED)) {
+                StopDevice("Unable to stop DS buffer");
+                if (!FillAvailable()) return false;
+            }
+            FState = OutputState::Running;
+            int rc = 0;
+            if (FPcm.State() == SND_PCM_STATE_PAUSED) {
+                rc = FPcm.Pause(false);
+            } else if (FPcm.State() == SND_PCM_STATE_PREPARED) {
+                // A paused device that lost its queue is filled again first (which starts it).
+                if (FPcm.Avail() >= FPcm.BufferFrames() && !FillAvailable()) return false;
+                if (FPcm.State() == SND_PCM_STATE_PREPARED) rc = FPcm.Start();
+            }
+            CheckResult(rc < 0 ? E_FAIL : S_OK, "Unable to run DS buffer");
+            break;
         }
-        FState = OutputState::Paused;
-        break;
-    case EvRun: {
-        const int device = FPcm.State();
-        if (FState == OutputState::Stopped || (device != SND_PCM_STATE_PAUSED && device != SND_PCM_STATE_PREPARED)) {
-            StopDevice("Unable to stop DS buffer");
-            if (!FillAvailable()) return false;
+        case EvVolume: ApplyVolume(); break;
+        case EvReset: {
+            const int previous = FState;
+            if (FState != OutputState::Stopped) StopDevice("Unable to stop DS buffer");
+            if (previous == OutputState::Paused) FEvents->Set(EvPause);
+            if (previous == OutputState::Running) FEvents->Set(EvRun);
+            FState = OutputState::Stopped;
+            break;
         }
-        FState = OutputState::Running;
-        int rc = 0;
-        if (FPcm.State() == SND_PCM_STATE_PAUSED) {
-            rc = FPcm.Pause(false);
-        } else if (FPcm.State() == SND_PCM_STATE_PREPARED) {
-            // A paused device that lost its queue is filled again first (which starts it).
-            if (FPcm.Avail() >= FPcm.BufferFrames() && !FillAvailable()) return false;
-            if (FPcm.State() == SND_PCM_STATE_PREPARED) rc = FPcm.Start();
-        }
-        CheckResult(rc < 0 ? E_FAIL : S_OK, "Unable to run DS buffer");
-        break;
-    }
-    case EvVolume:
-        ApplyVolume();
-        break;
-    case EvReset: {
-        const int previous = FState;
-        if (FState != OutputState::Stopped) StopDevice("Unable to stop DS buffer");
-        if (previous == OutputState::Paused) FEvents->Set(EvPause);
-        if (previous == OutputState::Running) FEvents->Set(EvRun);
-        FState = OutputState::Stopped;
-        break;
-    }
-    case TEventSet::DeviceReady:
-        if (FState == OutputState::Running && FPcm.PollReady() && !FillAvailable()) return false;
-        break;
-    case TEventSet::Timeout:
-        break;
-    default:
-        SetError(E_FAIL, "DS Thread: Wait failed");
-        return false;
+        case TEventSet::DeviceReady:
+            if (FState == OutputState::Running && FPcm.PollReady() && !FillAvailable()) return false;
+            break;
+        case TEventSet::Timeout: break;
+        default: SetError(E_FAIL, "DS Thread: Wait failed"); return false;
     }
     FStateShown = FState;
     return true;

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/alsa/AlsaPcm.h"
 #include "audio/outputs/Output_imp.h"
+#include "platform/alsa/AlsaPcm.h"
 
 namespace kelvar {
 

@@ -131,38 +131,35 @@ void TOutput_KS::Execute() {
 
 bool TOutput_KS::Pass(int Event) {
     switch (Event) {
-    case EvTerminate:
-        return false;
-    case EvStop:
-        FState = OutputState::Stopped;
-        SetPinState(KSState::Stop, "Unable to stop KS pin");
-        break;
-    case EvPause:
-        if (FState == OutputState::Stopped) SignalAllPackets();
-        FState = OutputState::Paused;
-        SetPinState(KSState::Pause, "Unable to pause KS pin");
-        break;
-    case EvRun:
-        if (FState == OutputState::Stopped) SignalAllPackets();
-        FState = OutputState::Running;
-        SetPinState(KSState::Run, "Unable to run KS pin");
-        break;
-    case EvVolume:
-        SetFactor();
-        break;
-    case EvReset:
-        if (FState != OutputState::Stopped) SetPinState(KSState::Stop, "Unable to stop KS pin");
-        if (FState == OutputState::Paused) FEvents->Set(EvPause);
-        if (FState == OutputState::Running) FEvents->Set(EvRun);
-        FState = OutputState::Stopped;
-        break;
-    default:
-        if (Event >= ControlEvents && Event < ControlEvents + FPacketCount) {
-            if (FState != OutputState::Stopped) FillPacket(Event - ControlEvents);
+        case EvTerminate: return false;
+        case EvStop:
+            FState = OutputState::Stopped;
+            SetPinState(KSState::Stop, "Unable to stop KS pin");
             break;
-        }
-        SetError(E_FAIL, "KS Thread: Wait failed");
-        return false;
+        case EvPause:
+            if (FState == OutputState::Stopped) SignalAllPackets();
+            FState = OutputState::Paused;
+            SetPinState(KSState::Pause, "Unable to pause KS pin");
+            break;
+        case EvRun:
+            if (FState == OutputState::Stopped) SignalAllPackets();
+            FState = OutputState::Running;
+            SetPinState(KSState::Run, "Unable to run KS pin");
+            break;
+        case EvVolume: SetFactor(); break;
+        case EvReset:
+            if (FState != OutputState::Stopped) SetPinState(KSState::Stop, "Unable to stop KS pin");
+            if (FState == OutputState::Paused) FEvents->Set(EvPause);
+            if (FState == OutputState::Running) FEvents->Set(EvRun);
+            FState = OutputState::Stopped;
+            break;
+        default:
+            if (Event >= ControlEvents && Event < ControlEvents + FPacketCount) {
+                if (FState != OutputState::Stopped) FillPacket(Event - ControlEvents);
+                break;
+            }
+            SetError(E_FAIL, "KS Thread: Wait failed");
+            return false;
     }
     FStateShown = FState;
     return true;

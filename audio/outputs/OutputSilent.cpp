@@ -32,8 +32,7 @@ bool TOutput_Silence::DoOpen(const std::string&, const TWaveFormatExtensible& Fo
 }
 
 void TOutput_Silence::Execute() {
-    while (Pass()) {
-    }
+    while (Pass()) {}
 }
 
 bool TOutput_Silence::Pass() {
@@ -67,34 +66,28 @@ bool TOutput_Silence::Pass() {
     }
     const int event = FEvents->WaitUs(waitUs);
     switch (event) {
-    case TEventSet::Timeout:
-    case EvVolume:
-    case EvReset:
-        return true;
-    case EvTerminate:
-        return false;
-    case EvStop:
-        FState = OutputState::Stopped;
-        FStartTime = -1;
-        FDelivered = 0;
-        return true;
-    case EvPause:
-        FState = OutputState::Paused;
-        FStartTime = -1;
-        FDelivered = 0;
-        return true;
-    case EvRun:
-        FState = OutputState::Running;
-        FStartTime = ClockUs();
-        FDelivered = 0;
-        FDeliveredTotal = 0;
-        return true;
-    case TEventSet::Failed:
-        SetError(E_FAIL, "SilentOutput: Wait failed");
-        return false;
-    default:
-        SetError(E_FAIL, "SilentOutput: Event index unexpected!");
-        return false;
+        case TEventSet::Timeout:
+        case EvVolume:
+        case EvReset: return true;
+        case EvTerminate: return false;
+        case EvStop:
+            FState = OutputState::Stopped;
+            FStartTime = -1;
+            FDelivered = 0;
+            return true;
+        case EvPause:
+            FState = OutputState::Paused;
+            FStartTime = -1;
+            FDelivered = 0;
+            return true;
+        case EvRun:
+            FState = OutputState::Running;
+            FStartTime = ClockUs();
+            FDelivered = 0;
+            FDeliveredTotal = 0;
+            return true;
+        case TEventSet::Failed: SetError(E_FAIL, "SilentOutput: Wait failed"); return false;
+        default: SetError(E_FAIL, "SilentOutput: Event index unexpected!"); return false;
     }
 }
 

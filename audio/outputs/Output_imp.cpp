@@ -1,9 +1,9 @@
 #include "audio/outputs/Output_imp.h"
 
-#include <cmath>
-#include <cstdio>
 #include <pthread.h>
 #include <sched.h>
+#include <cmath>
+#include <cstdio>
 
 #include "foundation/Logger.h"
 #include "foundation/MixUtils.h"

@@ -10,9 +10,9 @@
 #include <string>
 #include <thread>
 
+#include "audio/outputs/EventSet.h"
 #include "audio/outputs/PacketLayout.h"
 #include "foundation/AudioFormat.h"
-#include "audio/outputs/EventSet.h"
 
 namespace kelvar {
 
@@ -103,7 +103,8 @@ public:
 protected:
     // The device's own preparation: keep the format, create the events, prepare the device,
     // then StartThread. Failures are recorded with SetError and answer false.
-    virtual bool DoOpen(const std::string& Device, const TWaveFormatExtensible& Format, int PacketMs, int PacketCount) = 0;
+    virtual bool DoOpen(const std::string& Device, const TWaveFormatExtensible& Format, int PacketMs,
+                        int PacketCount) = 0;
     // The thread body; it ends when the thread should end.
     virtual void Execute() = 0;
 

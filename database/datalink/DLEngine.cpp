@@ -14,7 +14,6 @@ namespace kelvar {
 
 using namespace dlengine;
 
-
 // --- Components ---------------------------------------------------------------------------
 
 TDLComponent::TDLComponent(TDLComponent* owner) : FOwner(owner) {
@@ -186,8 +185,9 @@ TDLSession::TDLSession(TDLComponent* owner) : TDLComponent(owner) {
         for (TDLComponent* c : owner->GetComponents()) {
             auto* s = dynamic_cast<TDLSession*>(c);
             if (s && s != this && s->GetAutoSessionName())
-                DBError(Fmt("Cannot add a session to the form or data-module while session '%s' has AutoSessionName enabled",
-                            s->GetSessionName()));
+                DBError(Fmt(
+                    "Cannot add a session to the form or data-module while session '%s' has AutoSessionName enabled",
+                    s->GetSessionName()));
         }
     List().Add(this);
 }
@@ -517,8 +517,7 @@ void TDLDatabase::DoConnect() {
     } catch (...) {
         try {
             driver->Disconnect(true);
-        } catch (...) {
-        }
+        } catch (...) {}
         throw;
     }
     FDriver = std::move(driver);

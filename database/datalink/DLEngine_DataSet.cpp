@@ -117,8 +117,7 @@ bool TDLResultSet::FetchRow() {
 void TDLResultSet::FetchAll() {
     if (AllFetched) return;
     THourGlass hg;
-    while (FetchRow()) {
-    }
+    while (FetchRow()) {}
 }
 
 void TDLResultSet::PostEdit(int index, const TDLRecordBuffer& values) {
@@ -487,8 +486,7 @@ void TDLDataSet::Open() {
                 CloseResultSet();
                 if (!KeepCommandOnClose()) ReleaseCommand();
                 SetConnectReason(crOpenCursor, false);
-            } catch (...) {
-            }
+            } catch (...) {}
             throw;
         }
     }
@@ -585,7 +583,8 @@ void TDLDataSet::WriteField(TDLField& field, const TDLVariant& value) {
     bool allowed = FState == dsEdit || FState == dsInsert || FState == dsFilter || FState == dsNewValue ||
                    FState == dsInternalCalc || (calc && FState == dsCalcFields);
     if (!allowed) DBError(SNotEditing);
-    if (field.ReadOnly && !calc && FState != dsFilter) DBError(Fmt("Field '%s' cannot be modified", field.GetFieldName()));
+    if (field.ReadOnly && !calc && FState != dsFilter)
+        DBError(Fmt("Field '%s' cannot be modified", field.GetFieldName()));
     TDLRecordBuffer* b = (FState == dsCalcFields) ? FCalcBuffer : (FState == dsFilter ? FFilterBuffer : FActive.get());
     if (!b) DBError(SNotEditing);
     if (b->Values.size() < FFields.size()) b->Values.resize(FFields.size());
@@ -899,7 +898,8 @@ void TDLDataSet::BeginInsertAppend(bool append) {
     CheckBrowseMode();
     if (!CanModify()) DBError(SDataSetReadOnly);
     if (BeforeScroll) BeforeScroll(*this);
-    if (FActive) FEditSave = *FActive;
+    if (FActive)
+        FEditSave = *FActive;
     else
         FEditSave = TDLRecordBuffer();
     auto b = std::make_unique<TDLRecordBuffer>(NewRecordBuffer());
@@ -954,7 +954,8 @@ void TDLDataSet::Post() {
         TDLResultSet::TEntry& e = rs.Entry(index);
         // The cached row before the post, given back when the write-back fails.
         TDLRecordBuffer savedRow = *e.Buffer;
-        std::unique_ptr<TDLRecordBuffer> savedOld = e.OldBuffer ? std::make_unique<TDLRecordBuffer>(*e.OldBuffer) : nullptr;
+        std::unique_ptr<TDLRecordBuffer> savedOld =
+            e.OldBuffer ? std::make_unique<TDLRecordBuffer>(*e.OldBuffer) : nullptr;
         uint8_t savedApplied = e.Applied;
         rs.PostEdit(index, *FActive);
         try {
@@ -1069,8 +1070,7 @@ void TDLDataSet::Refresh() {
         }
         ExecuteCommand();
         FCommandOpen = true;
-        while (FResultSet->Count() <= remembered && FResultSet->FetchRow()) {
-        }
+        while (FResultSet->Count() <= remembered && FResultSet->FetchRow()) {}
     }
     int count = FResultSet->Count();
     FResultSet->CurrentIndex = std::min(remembered, count - 1);
@@ -1094,9 +1094,7 @@ int TDLDataSet::FindFieldIndex(const std::string& name) {
     return f ? f->GetIndex() : -1;
 }
 
-TDLVariant TDLDataSet::GetFieldValue(int fieldIndex) {
-    return Fields(fieldIndex)->GetValue();
-}
+TDLVariant TDLDataSet::GetFieldValue(int fieldIndex) { return Fields(fieldIndex)->GetValue(); }
 
 void TDLDataSet::ParseFilter() {
     FFilterParser.reset();
@@ -1184,7 +1182,8 @@ int TDLDataSet::SearchRecord(const std::string& keyFields, const TDLVariant& key
             values = OutsideValue(fields[0]->GetDataType(), row.Values[static_cast<size_t>(fields[0]->GetIndex())]);
         } else {
             TDLVariant::TArray a;
-            for (TDLField* f : fields) a.push_back(OutsideValue(f->GetDataType(), row.Values[static_cast<size_t>(f->GetIndex())]));
+            for (TDLField* f : fields)
+                a.push_back(OutsideValue(f->GetDataType(), row.Values[static_cast<size_t>(f->GetIndex())]));
             values = a;
         }
         if (VarEqualValues(values, keyValues, caseInsensitive, true, partial)) {
@@ -1206,7 +1205,8 @@ bool TDLDataSet::Locate(const std::string& keyFields, const TDLVariant& keyValue
     return true;
 }
 
-TDLVariant TDLDataSet::Lookup(const std::string& keyFields, const TDLVariant& keyValues, const std::string& resultFields) {
+TDLVariant TDLDataSet::Lookup(const std::string& keyFields, const TDLVariant& keyValues,
+                              const std::string& resultFields) {
     int index = SearchRecord(keyFields, keyValues, 0);
     if (index < 0) return TDLVariant();
     TDLRecordBuffer row = FResultSet->Row(index);
@@ -1216,7 +1216,8 @@ TDLVariant TDLDataSet::Lookup(const std::string& keyFields, const TDLVariant& ke
     if (fields.size() == 1)
         return OutsideValue(fields[0]->GetDataType(), row.Values[static_cast<size_t>(fields[0]->GetIndex())]);
     TDLVariant::TArray a;
-    for (TDLField* f : fields) a.push_back(OutsideValue(f->GetDataType(), row.Values[static_cast<size_t>(f->GetIndex())]));
+    for (TDLField* f : fields)
+        a.push_back(OutsideValue(f->GetDataType(), row.Values[static_cast<size_t>(f->GetIndex())]));
     return a;
 }
 
@@ -1270,13 +1271,15 @@ void TDLDataSet::SortCachedRows(const std::vector<int>& fieldIndices, const std:
             if (!b || static_cast<size_t>(fi) >= b->Values.size()) return TDLVariant();
             return OutsideValue(Fields(fi)->GetDataType(), b->Values[static_cast<size_t>(fi)]);
         };
-        std::stable_sort(rs.Rows.begin(), rs.Rows.end(), [&](const TDLResultSet::TEntry& a, const TDLResultSet::TEntry& b) {
-            for (size_t k = 0; k < fieldIndices.size(); ++k) {
-                int c = VarCompareValues(value(a, fieldIndices[k]), value(b, fieldIndices[k]), flag(caseInsensitive, k, false));
-                if (c != 0) return flag(ascending, k, true) ? c < 0 : c > 0;
-            }
-            return false;
-        });
+        std::stable_sort(rs.Rows.begin(), rs.Rows.end(),
+                         [&](const TDLResultSet::TEntry& a, const TDLResultSet::TEntry& b) {
+                             for (size_t k = 0; k < fieldIndices.size(); ++k) {
+                                 int c = VarCompareValues(value(a, fieldIndices[k]), value(b, fieldIndices[k]),
+                                                          flag(caseInsensitive, k, false));
+                                 if (c != 0) return flag(ascending, k, true) ? c < 0 : c > 0;
+                             }
+                             return false;
+                         });
         // Record numbers and bookmarks stay in positional order.
         int recNo = 0;
         for (int i = 0; i < rs.Count(); ++i) {

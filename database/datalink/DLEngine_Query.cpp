@@ -195,9 +195,9 @@ void TDLQuery::PrepareCursor() {
         } else {
             writable = !FKeyFields.empty();
             for (const std::string& k : FKeyFields) {
-                bool present = std::any_of(FCommand->FieldDescs.begin(), FCommand->FieldDescs.end(), [&](const TDLFieldDesc& d) {
-                    return UpperCase(StripQualifier(d.FieldName)) == UpperCase(k);
-                });
+                bool present = std::any_of(
+                    FCommand->FieldDescs.begin(), FCommand->FieldDescs.end(),
+                    [&](const TDLFieldDesc& d) { return UpperCase(StripQualifier(d.FieldName)) == UpperCase(k); });
                 if (!present) writable = false;
             }
         }
@@ -247,8 +247,7 @@ void TDLQuery::ExecSQL() {
     } catch (...) {
         try {
             SetConnectReason(crExecuting, false);
-        } catch (...) {
-        }
+        } catch (...) {}
         throw;
     }
     SetConnectReason(crExecuting, false);
@@ -327,7 +326,8 @@ void TDLQuery::ApplyRowStatement(int index, TDLUpdateKind kind) {
                 if (ai->FetchNextRow()) {
                     if (ai->FieldDescs.empty()) ai->InitFieldDescs();
                     for (auto& f : FFields)
-                        if (f->GetDataType() == ftAutoInc && e.Buffer->Values[static_cast<size_t>(f->GetIndex())].IsNull()) {
+                        if (f->GetDataType() == ftAutoInc &&
+                            e.Buffer->Values[static_cast<size_t>(f->GetIndex())].IsNull()) {
                             ReadColumn(*ai, ai->FieldDescs.at(0), *f, *e.Buffer);
                             break;
                         }
@@ -559,8 +559,7 @@ void TDLStoredProc::RunProcedure() {
         db->Busy = false;
         try {
             SetConnectReason(crSPExecuting, false);
-        } catch (...) {
-        }
+        } catch (...) {}
         throw;
     }
     db->Busy = false;
@@ -636,7 +635,8 @@ int64_t TDLBlobStream::Write(const void* buffer, int64_t count) {
     if (count <= 0) return 0;
     if (FCurrentPos < 0) FCurrentPos = 0;
     TBytes data = GetBlob();
-    if (static_cast<int64_t>(data.size()) < FCurrentPos + count) data.resize(static_cast<size_t>(FCurrentPos + count), 0);
+    if (static_cast<int64_t>(data.size()) < FCurrentPos + count)
+        data.resize(static_cast<size_t>(FCurrentPos + count), 0);
     std::memcpy(data.data() + FCurrentPos, buffer, static_cast<size_t>(count));
     StoreBlob(std::move(data));
     FCurrentPos += count;

@@ -1,10 +1,10 @@
 #include "media/tags/AtomicFile.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 #include "foundation/Errors.h"
 #include "foundation/TextUtil.h"
@@ -68,8 +68,7 @@ void TAtomicFile::Commit() {
     int fd = FFd;
     FFd = -1;
     if (::close(fd) != 0) throw EFileError(FileErrorText("Cannot close", FTempPath));
-    if (::rename(FTempPath.c_str(), FTarget.c_str()) != 0)
-        throw EFileError(FileErrorText("Cannot replace", FTarget));
+    if (::rename(FTempPath.c_str(), FTarget.c_str()) != 0) throw EFileError(FileErrorText("Cannot replace", FTarget));
     FTempPath.clear();
 }
 

@@ -132,8 +132,10 @@ void TID3v2Tag::ReadFrames23(const uint8_t* body, size_t length, uint8_t tagFlag
             }
         }
         std::unique_ptr<TBaseFrame> frame;
-        if (raw) frame = std::make_unique<TDataFrame>(id);
-        else frame = CreateFrame(id);
+        if (raw)
+            frame = std::make_unique<TDataFrame>(id);
+        else
+            frame = CreateFrame(id);
         frame->Init();
         frame->Version = Version;
         frame->ReadFrom(flags, data, dataLength);
@@ -284,8 +286,8 @@ bool TID3v2Tag::SaveToFile() {
         uint8_t version = WriteVersion == 3 || WriteVersion < 3 ? 3 : 4;
         // A raw frame whose layout depends on its version is kept in that version.
         for (const auto& f : FFrames)
-            if (auto* data = dynamic_cast<TDataFrame*>(f.get()); data && data->HasFormatFlags() &&
-                                                                  (data->FlagsVersion == 3 || data->FlagsVersion == 4))
+            if (auto* data = dynamic_cast<TDataFrame*>(f.get());
+                data && data->HasFormatFlags() && (data->FlagsVersion == 3 || data->FlagsVersion == 4))
                 version = data->FlagsVersion;
         TBytes tag(10, 0);
         for (const auto& f : FFrames) {

@@ -72,11 +72,16 @@ TOggPictureInfo::TOggPictureInfo(const std::string& raw) {
         const size_t eq = part.find('=');
         if (eq != std::string::npos) {
             const std::string name = part.substr(0, eq), value = part.substr(eq + 1);
-            if (name == "MIMETYPE") mime = value;
-            else if (name == "DESCRIPTION") description = value;
-            else if (name == "PICTYPE") pictype = value;
-            else if (name == "DATASIZE") datasize = value;
-            else if (name == "PICTURE") picture = value;
+            if (name == "MIMETYPE")
+                mime = value;
+            else if (name == "DESCRIPTION")
+                description = value;
+            else if (name == "PICTYPE")
+                pictype = value;
+            else if (name == "DATASIZE")
+                datasize = value;
+            else if (name == "PICTURE")
+                picture = value;
         }
         start = bar + 1;
     }
@@ -202,8 +207,10 @@ void TOggTag::SetValue(const std::string& name, const std::string& value) {
     const std::string upper = UpperAscii(name);
     for (auto it = Lines.begin(); it != Lines.end(); ++it) {
         if (!LineHasName(*it, upper)) continue;
-        if (value.empty()) Lines.erase(it);
-        else *it = name + "=" + value;
+        if (value.empty())
+            Lines.erase(it);
+        else
+            *it = name + "=" + value;
         return;
     }
     if (!value.empty()) Lines.push_back(name + "=" + value);

@@ -81,8 +81,8 @@ std::string SafeFileNamePart(const std::string& text) {
     std::string out;
     for (char c : text) {
         unsigned char u = static_cast<unsigned char>(c);
-        bool keep = (u < 0x80 && std::isalnum(u)) || c == ' ' || c == '&' || c == '\'' || c == '(' ||
-                    c == ')' || c == ',' || c == '-' || c == '.' || c == '[' || c == ']' || c == '_';
+        bool keep = (u < 0x80 && std::isalnum(u)) || c == ' ' || c == '&' || c == '\'' || c == '(' || c == ')' ||
+                    c == ',' || c == '-' || c == '.' || c == '[' || c == ']' || c == '_';
         if (keep) out += c;
     }
     return out;
@@ -100,7 +100,7 @@ std::string MakePictureFileName(int64_t id, const std::string& artist, const std
     } else {
         int counter = NextPictureCounter();
         std::time_t now = std::time(nullptr);
-        std::tm local {};
+        std::tm local{};
         localtime_r(&now, &local);
         idPart = "B" + std::to_string(local.tm_mon + 1) + std::to_string(local.tm_mday) + std::to_string(counter);
     }

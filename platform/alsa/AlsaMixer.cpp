@@ -1,9 +1,9 @@
 #include "platform/alsa/AlsaMixer.h"
 
 #include <alsa/asoundlib.h>
+#include <strings.h>
 #include <algorithm>
 #include <cmath>
-#include <strings.h>
 
 namespace kelvar::platform {
 

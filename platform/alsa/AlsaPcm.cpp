@@ -116,7 +116,8 @@ long TAlsaPcm::Write(const void* Buffer, long Frames) {
     int retries = 0;
     while (done < Frames) {
         const snd_pcm_state_t before = snd_pcm_state(FPcm);
-        snd_pcm_sframes_t n = snd_pcm_writei(FPcm, data + done * FFrameBytes, static_cast<snd_pcm_uframes_t>(Frames - done));
+        snd_pcm_sframes_t n =
+            snd_pcm_writei(FPcm, data + done * FFrameBytes, static_cast<snd_pcm_uframes_t>(Frames - done));
         if (n == -EAGAIN) {
             // The caller asked for what Avail offered; only a racing device gets here.
             if (++retries > 100) return done;

@@ -113,7 +113,8 @@ int64_t TCDRipper::SeekMs(int64_t ms) {
     const int64_t trackBytes = GetTrackBytes();
     int64_t bytes = 0;
     // A track too short to last a millisecond has nowhere to seek to.
-    if (trackMs > 0) bytes = std::llround(static_cast<double>(ms) / static_cast<double>(trackMs) * static_cast<double>(trackBytes));
+    if (trackMs > 0)
+        bytes = std::llround(static_cast<double>(ms) / static_cast<double>(trackMs) * static_cast<double>(trackBytes));
     SeekBytes(std::clamp<int64_t>(bytes, 0, std::max<int64_t>(trackBytes, 0)));
     return ms;
 }

@@ -47,7 +47,8 @@ bool TCDEvents::Start() {
 void TCDEvents::Stop() {
     if (FThread.joinable()) {
         const uint64_t one = 1;
-        if (write(FStopFd, &one, sizeof(one)) < 0) LogMessage("CD media events: stop signal failed", "CD", LogKind::Warning);
+        if (write(FStopFd, &one, sizeof(one)) < 0)
+            LogMessage("CD media events: stop signal failed", "CD", LogKind::Warning);
         FThread.join();
     }
     if (FStopFd >= 0) close(FStopFd);
@@ -72,8 +73,8 @@ void TCDEvents::Run(void* handle) {
         const char* action = udev_device_get_action(device);
         const char* cdrom = udev_device_get_property_value(device, "ID_CDROM");
         const char* node = udev_device_get_devnode(device);
-        if (action != nullptr && std::strcmp(action, "change") == 0 && cdrom != nullptr && std::strcmp(cdrom, "1") == 0 &&
-            node != nullptr) {
+        if (action != nullptr && std::strcmp(action, "change") == 0 && cdrom != nullptr &&
+            std::strcmp(cdrom, "1") == 0 && node != nullptr) {
             const char* media = udev_device_get_property_value(device, "ID_CDROM_MEDIA");
             const bool present = media != nullptr && std::strcmp(media, "1") == 0;
             std::string devNode = node;

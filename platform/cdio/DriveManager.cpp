@@ -2,10 +2,10 @@
 
 #include <cctype>
 
+#include "foundation/Errors.h"
 #include "foundation/Logger.h"
 #include "platform/cdio/AKRIP_API.h"
 #include "platform/cdio/CDEvents.h"
-#include "foundation/Errors.h"
 
 namespace kelvar {
 

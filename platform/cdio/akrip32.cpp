@@ -90,8 +90,8 @@ bool ReadCDAudioLBA(TCDHandle handle, TTrackBuffer& buffer) {
     if (bytes > buffer.MaxLen || buffer.StartOffset < 0 ||
         static_cast<int64_t>(buffer.Data.size()) < buffer.StartOffset + bytes)
         return false;
-    const driver_return_code_t result = cdio_read_audio_sectors(handle, buffer.Data.data() + buffer.StartOffset,
-                                                                buffer.StartFrame, static_cast<uint32_t>(buffer.NumFrames));
+    const driver_return_code_t result = cdio_read_audio_sectors(
+        handle, buffer.Data.data() + buffer.StartOffset, buffer.StartFrame, static_cast<uint32_t>(buffer.NumFrames));
     buffer.Status = result;
     if (result != DRIVER_OP_SUCCESS) return false;
     buffer.Len = static_cast<int32_t>(bytes);

@@ -95,14 +95,14 @@ private:
     int FeedLinear(const uint8_t* data, size_t length);
     int FeedCompressed(const uint8_t* data, size_t length);
     int DecodePacket(const uint8_t* data, int size);
-    int Resample(const uint8_t* const* planes, int samples, AVSampleFormat format,
-                 const AVChannelLayout& layout, int rate);
+    int Resample(const uint8_t* const* planes, int samples, AVSampleFormat format, const AVChannelLayout& layout,
+                 int rate);
     int ConfigureResampler(AVSampleFormat format, const AVChannelLayout& layout, int rate);
     void Release();
 
     bool FOpen = false;
     TConvertFormat FSource;
-    TSampleLayout FIn;   // linear sources only
+    TSampleLayout FIn;  // linear sources only
     TSampleLayout FOut;
     int FOutChannels = 0;
     int FOutRate = 0;
@@ -326,8 +326,7 @@ int TAudioConverter::FeedCompressed(const uint8_t* data, size_t length) {
             uint8_t* out = nullptr;
             int outSize = 0;
             const int eaten = av_parser_parse2(FParser, FCodec, &out, &outSize, FPending.data() + used,
-                                               static_cast<int>(total - used), AV_NOPTS_VALUE,
-                                               AV_NOPTS_VALUE, 0);
+                                               static_cast<int>(total - used), AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
             if (eaten < 0) return ConvertResult::NotPossible;
             used += static_cast<size_t>(eaten);
             if (outSize > 0) result = DecodePacket(out, outSize);
@@ -364,8 +363,8 @@ int TAudioConverter::DecodePacket(const uint8_t* data, int size) {
         if (ret < 0) return ConvertResult::NotPossible;
         AVChannelLayout layout{};
         if (FFrame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || FFrame->ch_layout.nb_channels == 0) {
-            av_channel_layout_default(&layout, FFrame->ch_layout.nb_channels > 0 ? FFrame->ch_layout.nb_channels
-                                                                                 : FSource.Channels);
+            av_channel_layout_default(
+                &layout, FFrame->ch_layout.nb_channels > 0 ? FFrame->ch_layout.nb_channels : FSource.Channels);
         } else {
             av_channel_layout_copy(&layout, &FFrame->ch_layout);
         }
@@ -386,8 +385,8 @@ int TAudioConverter::ConfigureResampler(AVSampleFormat format, const AVChannelLa
     if (av_channel_layout_copy(&inLayout, &layout) < 0) return ConvertResult::NoMemory;
     swr_free(&FSwr);
     av_channel_layout_uninit(&FSwrLayout);
-    const int allocated = swr_alloc_set_opts2(&FSwr, &FOutLayout, FOut.SampleFormat, FOutRate, &inLayout, format,
-                                              rate, 0, nullptr);
+    const int allocated =
+        swr_alloc_set_opts2(&FSwr, &FOutLayout, FOut.SampleFormat, FOutRate, &inLayout, format, rate, 0, nullptr);
     FSwrLayout = inLayout;  // owns the copy from here on
     if (allocated < 0) return ConvertResult::NoMemory;
     // Mono spreads to both sides at full level and stereo folds to mono as the average, so a
@@ -426,7 +425,8 @@ int TAudioConverter::Resample(const uint8_t* const* planes, int samples, AVSampl
         FHeld.resize(at + values * 3);
         for (size_t i = 0; i < values; ++i) std::memcpy(FHeld.data() + at + i * 3, FScratch.data() + i * 4 + 1, 3);
     } else {
-        FHeld.insert(FHeld.end(), FScratch.begin(), FScratch.begin() + static_cast<std::ptrdiff_t>(values * sampleBytes));
+        FHeld.insert(FHeld.end(), FScratch.begin(),
+                     FScratch.begin() + static_cast<std::ptrdiff_t>(values * sampleBytes));
     }
     return ConvertResult::Ok;
 }

@@ -86,7 +86,6 @@ using IAudioConverterPtr = std::shared_ptr<IAudioConverter>;
 // Opens a synchronous conversion stream from Source to Destination (PCM or float). On failure
 // Stream is left empty and the result says why: NoDriver when nothing converts the pair,
 // InvalidParam for a malformed format record.
-int OpenAudioConverter(const TConvertFormat& source, const TConvertFormat& destination,
-                       IAudioConverterPtr& stream);
+int OpenAudioConverter(const TConvertFormat& source, const TConvertFormat& destination, IAudioConverterPtr& stream);
 
 }  // namespace kelvar::platform

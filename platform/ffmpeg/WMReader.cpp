@@ -103,7 +103,8 @@ int TWMReader::Open(const std::string& name, const std::atomic<bool>* interrupt)
 
     const AVCodecParameters* par = FFormat->streams[FStream]->codecpar;
     const int channels = std::clamp(par->ch_layout.nb_channels, 1, 2);
-    FOutFormat = MakePcmFormat(static_cast<uint32_t>(std::max(par->sample_rate, 1)), static_cast<uint16_t>(channels), 16);
+    FOutFormat =
+        MakePcmFormat(static_cast<uint32_t>(std::max(par->sample_rate, 1)), static_cast<uint16_t>(channels), 16);
     FPacket = av_packet_alloc();
     FFrame = av_frame_alloc();
     if (FPacket == nullptr || FFrame == nullptr) {
@@ -115,7 +116,8 @@ int TWMReader::Open(const std::string& name, const std::atomic<bool>* interrupt)
     // A stream whose codec can't be set up opens, but holds no audio.
     const AVCodec* codec = avcodec_find_decoder(par->codec_id);
     FCodec = codec != nullptr ? avcodec_alloc_context3(codec) : nullptr;
-    if (FCodec == nullptr || avcodec_parameters_to_context(FCodec, par) < 0 || avcodec_open2(FCodec, codec, nullptr) < 0) {
+    if (FCodec == nullptr || avcodec_parameters_to_context(FCodec, par) < 0 ||
+        avcodec_open2(FCodec, codec, nullptr) < 0) {
         avcodec_free_context(&FCodec);
         FCodecMissing = true;
         FLastError = std::string("no decoder for ") + avcodec_get_name(par->codec_id);
@@ -175,9 +177,9 @@ void TWMReader::Convert(const TOnPCM& onPCM) {
             av_channel_layout_default(&inLayout, std::max(FFrame->ch_layout.nb_channels, 1));
         else
             av_channel_layout_copy(&inLayout, &FFrame->ch_layout);
-        const int result =
-            swr_alloc_set_opts2(&FSwr, &outLayout, AV_SAMPLE_FMT_S16, static_cast<int>(FOutFormat.SamplesPerSec), &inLayout,
-                                static_cast<AVSampleFormat>(FFrame->format), FFrame->sample_rate, 0, nullptr);
+        const int result = swr_alloc_set_opts2(
+            &FSwr, &outLayout, AV_SAMPLE_FMT_S16, static_cast<int>(FOutFormat.SamplesPerSec), &inLayout,
+            static_cast<AVSampleFormat>(FFrame->format), FFrame->sample_rate, 0, nullptr);
         av_channel_layout_uninit(&inLayout);
         av_channel_layout_uninit(&outLayout);
         if (result < 0 || swr_init(FSwr) < 0) {
@@ -196,7 +198,8 @@ void TWMReader::Convert(const TOnPCM& onPCM) {
         }
         FOutSamples = want;
     }
-    const int got = swr_convert(FSwr, &FOut, FOutSamples, const_cast<const uint8_t**>(FFrame->extended_data), FFrame->nb_samples);
+    const int got =
+        swr_convert(FSwr, &FOut, FOutSamples, const_cast<const uint8_t**>(FFrame->extended_data), FFrame->nb_samples);
     if (got > 0 && onPCM) onPCM(FOut, got * FOutFormat.BlockAlign);
 }
 

@@ -3,10 +3,10 @@
 
 #include <cmath>
 
-#include "common/AllocCount.h"
 #include "OutputTestKit.h"
 #include "audio/mix/AudioPipe_imp.h"
 #include "audio/outputs/OutputSilent.h"
+#include "common/AllocCount.h"
 #include "foundation/ConfigDoc_XML.h"
 
 namespace kelvar {

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "GraphHelpers.h"
+#include "audio/graph/Pins_imp.h"
 #include "audio/nodes/Node_VUMeter.h"
 #include "audio/nodes/Node_Volume.h"
-#include "audio/graph/Pins_imp.h"
 
 namespace kelvar {
 namespace {

@@ -3,10 +3,10 @@
 
 #include "OutputTestKit.h"
 #include "audio/graph/AudioErrors.h"
-#include "audio/mix/DualOutput_Combo.h"
 #include "audio/graph/Pins_imp.h"
-#include "foundation/MixUtils.h"
+#include "audio/mix/DualOutput_Combo.h"
 #include "foundation/ConfigDoc_XML.h"
+#include "foundation/MixUtils.h"
 
 namespace kelvar {
 namespace {
@@ -100,7 +100,8 @@ TEST(DualOutput, MonoFoldsToOneChannel) {
     EXPECT_EQ(pair.GetDeviceFormat().Format.Channels, 1);
     EXPECT_EQ(pair.GetDeviceFormat().ChannelMask, 4u);
     ASSERT_GE(captured.size(), tone.size() / 2);
-    for (size_t f = 0; f < tone.size() / 2; f += 31) EXPECT_EQ(captured[f], Clip16(static_cast<int>(tone[2 * f] * 1.8)));
+    for (size_t f = 0; f < tone.size() / 2; f += 31)
+        EXPECT_EQ(captured[f], Clip16(static_cast<int>(tone[2 * f] * 1.8)));
 }
 
 TEST(DualOutput, FailingSecondDeviceLeavesNothingRunning) {

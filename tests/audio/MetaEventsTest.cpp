@@ -128,8 +128,7 @@ TEST(MixModeEvents, EndOfStreamFiresEveryRemainingEvent) {
     tail.Input->AddMeta(MakeEvent(0, -1, fired));
     tail.PushMs(100, 0);
     tail.Bridge->EndOfStream();
-    while (tail.Pull10() > 0) {
-    }
+    while (tail.Pull10() > 0) {}
     EXPECT_EQ(fired, (std::vector<int>{4, 0}));
     EXPECT_TRUE(tail.Input->IsStarved());
 }

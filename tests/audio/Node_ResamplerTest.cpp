@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "NodeChainKit.h"
 #include "audio/nodes/ACMConvert.h"
 #include "audio/nodes/Node_Resampler.h"
-#include "NodeChainKit.h"
 
 namespace kelvar {
 namespace {

@@ -8,9 +8,9 @@
 #include "LiveInputKit.h"
 #include "OutputTestKit.h"
 #include "audio/graph/AudioErrors.h"
-#include "audio/outputs/DirectKS_API.h"
 #include "audio/live/RecorderDS.h"
 #include "audio/live/Recorder_combo.h"
+#include "audio/outputs/DirectKS_API.h"
 
 namespace kelvar {
 namespace {

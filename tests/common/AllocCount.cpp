@@ -32,8 +32,12 @@ void* operator new(std::size_t Size) { return AllocateOrThrow(Size); }
 void* operator new[](std::size_t Size) { return AllocateOrThrow(Size); }
 void* operator new(std::size_t Size, const std::nothrow_t&) noexcept { return Allocate(Size); }
 void* operator new[](std::size_t Size, const std::nothrow_t&) noexcept { return Allocate(Size); }
-void* operator new(std::size_t Size, std::align_val_t Align) { return AllocateOrThrow(Size, static_cast<std::size_t>(Align)); }
-void* operator new[](std::size_t Size, std::align_val_t Align) { return AllocateOrThrow(Size, static_cast<std::size_t>(Align)); }
+void* operator new(std::size_t Size, std::align_val_t Align) {
+    return AllocateOrThrow(Size, static_cast<std::size_t>(Align));
+}
+void* operator new[](std::size_t Size, std::align_val_t Align) {
+    return AllocateOrThrow(Size, static_cast<std::size_t>(Align));
+}
 void* operator new(std::size_t Size, std::align_val_t Align, const std::nothrow_t&) noexcept {
     return Allocate(Size, static_cast<std::size_t>(Align));
 }

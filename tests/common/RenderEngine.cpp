@@ -58,7 +58,9 @@ public:
         const TWaveFormat f = DefaultAudioFormat;
         uint8_t h[44];
         auto le16 = [&](int at, uint16_t v) { h[at] = v & 0xFF, h[at + 1] = v >> 8; };
-        auto le32 = [&](int at, uint32_t v) { for (int i = 0; i < 4; ++i) h[at + i] = (v >> (8 * i)) & 0xFF; };
+        auto le32 = [&](int at, uint32_t v) {
+            for (int i = 0; i < 4; ++i) h[at + i] = (v >> (8 * i)) & 0xFF;
+        };
         std::memcpy(h, "RIFF", 4);
         le32(4, static_cast<uint32_t>(36 + FBytes));
         std::memcpy(h + 8, "WAVEfmt ", 8);
@@ -129,7 +131,10 @@ public:
     // OnEnd: called once on the output thread when the end has been captured.
     TCaptureTap(IPinSourcePtr Master, TRing& Ring, TKelvarPlayer* Decks[2], std::atomic<bool>& NoMoreFiles,
                 std::function<void()> OnEnd)
-        : FMaster(std::move(Master)), FRing(Ring), FDecks{Decks[0], Decks[1]}, FNoMoreFiles(NoMoreFiles),
+        : FMaster(std::move(Master)),
+          FRing(Ring),
+          FDecks{Decks[0], Decks[1]},
+          FNoMoreFiles(NoMoreFiles),
           FOnEnd(std::move(OnEnd)) {}
 
     void SetSink(IPinSinkPtr) override {}
@@ -147,7 +152,8 @@ public:
         }
         Pace();
         const int n = FMaster->Pull(Buffer, Length, Time);
-        if (n > 0 && FRing.Put(static_cast<const uint8_t*>(Buffer), static_cast<size_t>(n)) >= FRing.Limit() / 2) Wake();
+        if (n > 0 && FRing.Put(static_cast<const uint8_t*>(Buffer), static_cast<size_t>(n)) >= FRing.Limit() / 2)
+            Wake();
         // A deck loaded, ejected or finished: the automation has work.
         const int decks = DeckStates();
         if (decks != FDeckStates) {
@@ -193,7 +199,8 @@ private:
 
     int DeckStates() const {
         int states = 0;
-        for (int i = 0; i < 2; ++i) states |= (FDecks[i]->IsLoaded() ? 1 : 0) << (2 * i) | (FDecks[i]->IsFinished() ? 2 : 0) << (2 * i);
+        for (int i = 0; i < 2; ++i)
+            states |= (FDecks[i]->IsLoaded() ? 1 : 0) << (2 * i) | (FDecks[i]->IsFinished() ? 2 : 0) << (2 * i);
         return states;
     }
 
@@ -244,7 +251,8 @@ private:
             }
             // About the time the worker takes to decode what is missing, so that a refill
             // costs the output thread a few wake-ups rather than one per millisecond.
-            std::this_thread::sleep_for(std::chrono::microseconds(std::clamp(FMissing / RefillBytesPerMs, 1, 8) * 1000));
+            std::this_thread::sleep_for(
+                std::chrono::microseconds(std::clamp(FMissing / RefillBytesPerMs, 1, 8) * 1000));
         }
     }
 
@@ -390,7 +398,8 @@ TRenderResult Render(const TRenderOptions& Options) {
                     if (state == DeckState::Ready && deck->IsFinished()) {
                         // Finished before it was played: nothing in it could be decoded.
                         ++result.Failed;
-                        LogMessage("Nothing to play in " + Options.Files[loadedFile[i]], DeckSources[i], LogKind::Warning);
+                        LogMessage("Nothing to play in " + Options.Files[loadedFile[i]], DeckSources[i],
+                                   LogKind::Warning);
                         deck->Unload();
                     }
                 }
@@ -421,7 +430,8 @@ TRenderResult Render(const TRenderOptions& Options) {
             result.WallSeconds = tap->WallSeconds();
             result.CpuSeconds = tap->CpuSeconds();
             if (tap->Stalls() > 0) {
-                LogMessage("The decks fell behind the output " + std::to_string(tap->Stalls()) + " times", "RENDER", LogKind::Warning);
+                LogMessage("The decks fell behind the output " + std::to_string(tap->Stalls()) + " times", "RENDER",
+                           LogKind::Warning);
             }
         }
     }

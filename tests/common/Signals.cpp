@@ -8,7 +8,8 @@ std::vector<int16_t> Sine(double freq, double amplitude, int frames, int rate, i
     std::vector<int16_t> out(static_cast<size_t>(frames) * channels);
     for (int i = 0; i < frames; ++i) {
         const double v = amplitude * std::sin(2 * M_PI * freq * i / rate) * 32767.0;
-        for (int c = 0; c < channels; ++c) out[static_cast<size_t>(i) * channels + c] = static_cast<int16_t>(std::lround(v));
+        for (int c = 0; c < channels; ++c)
+            out[static_cast<size_t>(i) * channels + c] = static_cast<int16_t>(std::lround(v));
     }
     return out;
 }

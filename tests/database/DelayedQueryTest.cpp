@@ -364,8 +364,10 @@ TEST_F(DelayedQueryTest, QueuesOfSeveralThreadsKeepTheirOwnOrder) {
     ASSERT_EQ(rows.size(), 40u);
     int nextA = 0, nextB = 0;
     for (const std::string& r : rows) {
-        if (r[0] == 'a') EXPECT_EQ(r, "a" + std::to_string(nextA++));
-        else EXPECT_EQ(r, "b" + std::to_string(nextB++));
+        if (r[0] == 'a')
+            EXPECT_EQ(r, "a" + std::to_string(nextA++));
+        else
+            EXPECT_EQ(r, "b" + std::to_string(nextB++));
     }
 }
 

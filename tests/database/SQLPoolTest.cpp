@@ -144,7 +144,10 @@ TEST(DataSetWrapperTest, OpenSQLNeedsAQuery) {
 class PoolManagerTest : public ::testing::Test {
 protected:
     void SetUp() override { Doc = TConfigDoc_XML::Create(""); }
-    void TearDown() override { SQLDriverType = dtNone; SetCurrentSQLPool(nullptr); }
+    void TearDown() override {
+        SQLDriverType = dtNone;
+        SetCurrentSQLPool(nullptr);
+    }
     std::shared_ptr<TConfigDoc_XML> Doc;
 };
 
@@ -235,12 +238,9 @@ TEST_F(PoolManagerTest, DriversSelectDialectServerTypeAndWriteConnection) {
         bool Transactions;
     };
     const TCase cases[] = {
-        {"mysql", dtMySQL, stMySQL, false},
-        {"PostgreSQL", dtPostgreSQL, stPostgreSQL, true},
-        {"MSSQL", dtMSSQL, stSQLServer, false},
-        {"ado", dtADO, stSQLServer, false},
-        {"Firebird", dtFirebird, stFirebird, true},
-        {"SQLite", dtSQLite, -1, false},
+        {"mysql", dtMySQL, stMySQL, false},         {"PostgreSQL", dtPostgreSQL, stPostgreSQL, true},
+        {"MSSQL", dtMSSQL, stSQLServer, false},     {"ado", dtADO, stSQLServer, false},
+        {"Firebird", dtFirebird, stFirebird, true}, {"SQLite", dtSQLite, -1, false},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Driver);

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,11 +12,11 @@
 #include <thread>
 #include <vector>
 
+#include "common/AllocCount.h"
+#include "common/TempFolder.h"
 #include "foundation/Errors.h"
 #include "foundation/Logger_imp.h"
 #include "foundation/MiscFunc.h"
-#include "common/AllocCount.h"
-#include "common/TempFolder.h"
 
 namespace kelvar {
 namespace {
@@ -33,7 +33,7 @@ std::vector<std::string> Lines(const std::string& file) {
 }
 
 TEST(Logger, LineFormatUsesLocalTimeAndTheKindLetter) {
-    std::tm tm {};
+    std::tm tm{};
     tm.tm_year = 2026 - 1900;
     tm.tm_mon = 2;
     tm.tm_mday = 1;
@@ -179,7 +179,7 @@ TEST(Logger, FailedBatchIsTakenBackAndWrittenOnceLater) {
         TLogger logger(file);
 
         std::signal(SIGXFSZ, SIG_IGN);
-        rlimit saved {};
+        rlimit saved{};
         ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
         rlimit small = saved;
         small.rlim_cur = 200;
@@ -189,8 +189,10 @@ TEST(Logger, FailedBatchIsTakenBackAndWrittenOnceLater) {
         ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
 
         EXPECT_EQ(logger.PendingCount(), 50u) << existing;
-        if (existing) EXPECT_EQ(ReadWholeFile(file), "earlier\n");
-        else EXPECT_FALSE(std::filesystem::exists(file));
+        if (existing)
+            EXPECT_EQ(ReadWholeFile(file), "earlier\n");
+        else
+            EXPECT_FALSE(std::filesystem::exists(file));
 
         logger.Log("m50", "S", LogKind::Notice);
         logger.Sync();
@@ -272,7 +274,8 @@ TEST(Logger, ABurstFromAnOutputThreadNeverWaitsOnTheFile) {
                 const int fd = ::open(fifo.c_str(), O_RDONLY | O_CLOEXEC);
                 if (fd < 0) return;
                 char buffer[4096];
-                for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) received.append(buffer, static_cast<size_t>(n));
+                for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+                    received.append(buffer, static_cast<size_t>(n));
                 ::close(fd);
             }
         });

@@ -43,8 +43,8 @@ void AppendChunk(Bytes& out, const char* id, const Bytes& body, bool pad) {
     if (pad && (body.size() & 1)) out.push_back(0);
 }
 
-Bytes FormatBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint16_t blockAlign,
-                 uint32_t avgBytes, bool shortForm) {
+Bytes FormatBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint16_t blockAlign, uint32_t avgBytes,
+                 bool shortForm) {
     Bytes b;
     AppendLE16(b, tag);
     AppendLE16(b, channels);

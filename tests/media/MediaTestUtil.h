@@ -30,8 +30,8 @@ void AppendText(Bytes& out, const char* text);  // without its NUL
 void AppendChunk(Bytes& out, const char* id, const Bytes& body, bool pad = true);
 
 // An 18-byte format record as a chunk body (16 bytes when short is set).
-Bytes FormatBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint16_t blockAlign,
-                 uint32_t avgBytes, bool shortForm = false);
+Bytes FormatBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint16_t blockAlign, uint32_t avgBytes,
+                 bool shortForm = false);
 // "RIFF" size "WAVE" followed by the chunks given.
 Bytes RiffWave(const Bytes& chunks);
 

@@ -30,8 +30,8 @@ Bytes Id3Frame22(const std::string& id, const Bytes& payload);
 // "ID3", version, 0, flags, sync-safe size of Body (plus Padding zero bytes).
 Bytes Id3Tag(int version, uint8_t flags, const Bytes& body, size_t padding = 0);
 // The 128-byte ID3v1 block.
-Bytes Id3v1Block(const std::string& title, const std::string& artist, const std::string& album,
-                 const std::string& year, const Bytes& comment30, uint8_t genre);
+Bytes Id3v1Block(const std::string& title, const std::string& artist, const std::string& album, const std::string& year,
+                 const Bytes& comment30, uint8_t genre);
 
 // Count MPEG-1 Layer III frames at 128 kbit/s, 44100 Hz, stereo (417 bytes each).
 Bytes Mp3Frames(int count);

@@ -30,7 +30,8 @@ TConvertFormat Pcm(uint32_t rate, uint16_t channels, uint16_t bits) {
 
 Samples Tone(uint32_t rate, double seconds, double hz, double amplitude) {
     Samples s(static_cast<size_t>(rate * seconds));
-    for (size_t i = 0; i < s.size(); ++i) s[i] = static_cast<int16_t>(std::lround(amplitude * std::sin(2 * M_PI * hz * i / rate)));
+    for (size_t i = 0; i < s.size(); ++i)
+        s[i] = static_cast<int16_t>(std::lround(amplitude * std::sin(2 * M_PI * hz * i / rate)));
     return s;
 }
 
@@ -67,7 +68,8 @@ Samples AsSamples(const std::vector<uint8_t>& bytes) {
 double Rms(const Samples& s, size_t from, size_t to, size_t stride = 1, size_t offset = 0) {
     double sum = 0;
     size_t n = 0;
-    for (size_t i = from * stride + offset; i < to * stride && i < s.size(); i += stride, ++n) sum += double(s[i]) * s[i];
+    for (size_t i = from * stride + offset; i < to * stride && i < s.size(); i += stride, ++n)
+        sum += double(s[i]) * s[i];
     return n ? std::sqrt(sum / n) : 0.0;
 }
 
@@ -205,8 +207,8 @@ TEST(AudioConverter, CallsOutOfTurnAnswerTheirCodes) {
 TEST(AudioConverter, ExtensibleFormatNamesItsSubFormat) {
     TConvertFormat ext = Pcm(44100, 2, 16);
     ext.FormatTag = FormatTag::Extensible;
-    ext.Extra = {16, 0, 3, 0, 0, 0, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-                 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    ext.Extra = {16,   0,    3,    0,    0,    0,    0x01, 0x00, 0x00, 0x00, 0x00,
+                 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
     IAudioConverterPtr c;
     EXPECT_EQ(OpenAudioConverter(ext, Pcm(44100, 2, 16), c), ConvertResult::Ok);
     ext.Extra[8] = 0x55;  // not the base GUID
@@ -268,8 +270,8 @@ bool Encode(const char* encoderName, uint16_t tag, uint32_t rate, int bitRate, c
     f.SamplesPerSec = rate;
     f.BlockAlign = static_cast<uint16_t>(ctx->block_align > 0 ? ctx->block_align : 1);
     f.BitsPerSample = static_cast<uint16_t>(ctx->bits_per_coded_sample);
-    f.AvgBytesPerSec = bitRate ? static_cast<uint32_t>(bitRate / 8)
-                               : static_cast<uint32_t>(uint64_t(rate) * f.BlockAlign / frameSize);
+    f.AvgBytesPerSec =
+        bitRate ? static_cast<uint32_t>(bitRate / 8) : static_cast<uint32_t>(uint64_t(rate) * f.BlockAlign / frameSize);
     if (tag == FormatTag::ALaw || tag == FormatTag::MuLaw) {
         f.BitsPerSample = 8;
         f.AvgBytesPerSec = rate;

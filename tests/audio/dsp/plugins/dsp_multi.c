@@ -5,25 +5,44 @@
 static int Inits, Quits, Configs;
 static uintptr_t ConfigParent;
 
-static int Init(TWinampDSPModule* m) { (void)m; ++Inits; return 0; }
-static int FailInit(TWinampDSPModule* m) { (void)m; return 1; }
-static void Quit(TWinampDSPModule* m) { (void)m; ++Quits; }
-static void Config(TWinampDSPModule* m) { ++Configs; ConfigParent = m->hwndParent; }
+static int Init(TWinampDSPModule* m) {
+    (void)m;
+    ++Inits;
+    return 0;
+}
+static int FailInit(TWinampDSPModule* m) {
+    (void)m;
+    return 1;
+}
+static void Quit(TWinampDSPModule* m) {
+    (void)m;
+    ++Quits;
+}
+static void Config(TWinampDSPModule* m) {
+    ++Configs;
+    ConfigParent = m->hwndParent;
+}
 
 static int Negate(TWinampDSPModule* m, short int* s, int frames, int bps, int nch, int srate) {
-    (void)m; (void)bps; (void)srate;
+    (void)m;
+    (void)bps;
+    (void)srate;
     for (int i = 0; i < frames * nch; ++i) s[i] = (short int)-s[i];
     return frames;
 }
 
 static int Silence(TWinampDSPModule* m, short int* s, int frames, int bps, int nch, int srate) {
-    (void)m; (void)bps; (void)srate;
+    (void)m;
+    (void)bps;
+    (void)srate;
     for (int i = 0; i < frames * nch; ++i) s[i] = 0;
     return frames;
 }
 
 static int AddSeven(TWinampDSPModule* m, short int* s, int frames, int bps, int nch, int srate) {
-    (void)m; (void)bps; (void)srate;
+    (void)m;
+    (void)bps;
+    (void)srate;
     for (int i = 0; i < frames * nch; ++i) s[i] = (short int)(s[i] + 7);
     return frames;
 }
