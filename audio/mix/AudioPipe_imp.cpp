@@ -22,7 +22,7 @@ void TAudioPipe::Close() { FOutput->Close(); }
 void TAudioPipe::LoadConfig(IConfigDoc& Section) {
     if (auto output = Section.Section("Output")) FOutput->LoadConfig(*output);
     if (auto mixer = Section.Section("Mixer")) FMixer->LoadConfig(*mixer);
-    FMixer->SetPreviewEnabled(FOutput->FPreviewStyle != PreviewStyle::None);
+    FMixer->SetPreviewEnabled(FOutput->GetSettings().PreviewStyle != PreviewStyle::None);
 }
 
 void TAudioPipe::SaveConfig(IConfigDoc& Section) {

@@ -50,6 +50,26 @@ void TDualOutput_Combo::SetPreviewMute(bool Value) {
     if (FPreviewOutput) FPreviewOutput->SetMute(Value);
 }
 
+TDualOutputSettings TDualOutput_Combo::GetSettings() {
+    TGuard guard(FLock);
+    return FSettings;
+}
+
+void TDualOutput_Combo::SetSettings(const TDualOutputSettings& Settings) {
+    TGuard guard(FLock);
+    FSettings = Settings;
+}
+
+uint8_t TDualOutput_Combo::GetMainVolume() {
+    TGuard guard(FLock);
+    return FMainVolume;
+}
+
+uint8_t TDualOutput_Combo::GetPreviewVolume() {
+    TGuard guard(FLock);
+    return FPreviewVolume;
+}
+
 TWaveFormatExtensible TDualOutput_Combo::GetDeviceFormat() {
     TGuard guard(FLock);
     return FDeviceFormatEx;
@@ -59,7 +79,7 @@ std::unique_ptr<TOutput> TDualOutput_Combo::CreateOutput(TOutputType Type) {
     switch (Type) {
         case OutputType::Silent: {
             auto silent = std::make_unique<TOutput_Silence>();
-            silent->SetClockRate(FSilentClockRate);
+            silent->SetClockRate(FSettings.SilentClockRate);
             return silent;
         }
         case OutputType::DirectSound: return std::make_unique<TOutput_DS>();
@@ -78,24 +98,25 @@ void TDualOutput_Combo::TakeError(TOutput& Output, const char* Prefix) {
 
 bool TDualOutput_Combo::DoOpen(const TWaveFormat& Format) {
     if (!SameFormat(Format, DefaultAudioFormat)) throw EAudioError("Can currently only handle 44.1kHz, 16bit, Stereo");
-    if (FPreviewStyle > PreviewStyle::SecondDevice) {
+    if (FSettings.PreviewStyle > PreviewStyle::SecondDevice) {
         FErrorCode = E_INVALIDARG;
-        FErrorText = "Unknown preview style " + std::to_string(FPreviewStyle);
+        FErrorText = "Unknown preview style " + std::to_string(FSettings.PreviewStyle);
         return false;
     }
-    if (FPreviewStyle == PreviewStyle::Split || FPreviewStyle == PreviewStyle::FourChannels) FMono = false;
+    if (FSettings.PreviewStyle == PreviewStyle::Split || FSettings.PreviewStyle == PreviewStyle::FourChannels)
+        FSettings.Mono = false;
 
     TWaveFormatExtensible device;
     device.Format = Format;
     device.ValidBitsPerSample = Format.BitsPerSample;
     std::memcpy(device.SubFormat, KSDATAFORMAT_SUBTYPE_PCM, sizeof(device.SubFormat));
     const uint16_t sampleBytes = Format.BitsPerSample / 8;
-    if (FPreviewStyle == PreviewStyle::FourChannels) {
+    if (FSettings.PreviewStyle == PreviewStyle::FourChannels) {
         device.Format.FormatTag = WAVE_FORMAT_EXTENSIBLE;
         device.Format.Channels = 4;
         device.Format.ExtraSize = 22;
         device.ChannelMask = 0x33;
-    } else if (FMono) {
+    } else if (FSettings.Mono) {
         device.Format.Channels = 1;
         device.ChannelMask = 4;
     } else {
@@ -108,18 +129,18 @@ bool TDualOutput_Combo::DoOpen(const TWaveFormat& Format) {
     FDeviceFormat = device.Format;
 
     // Work blocks for the largest packet, so the pulls do not allocate.
-    const int packet = static_cast<int>(MsToBytes(Format, std::max(FPacketTime, 1))) + 16;
+    const int packet = static_cast<int>(MsToBytes(Format, std::max(FSettings.PacketTime, 1))) + 16;
     Room(FScratch, packet * 2);
     Room(FPreview, packet * 2);
 
-    auto main = CreateOutput(FOutputType1);
+    auto main = CreateOutput(FSettings.OutputType1);
     if (!main) {
         FErrorCode = E_INVALIDARG;
-        FErrorText = "[Main] Unknown output type " + std::to_string(FOutputType1);
+        FErrorText = "[Main] Unknown output type " + std::to_string(FSettings.OutputType1);
         return false;
     }
     main->SetOnGetData([this](void* Buffer, int Length) { return MainPull(Buffer, Length); });
-    if (!main->Open(FSoundDevice1, device, FPacketTime, FPackets)) {
+    if (!main->Open(FSettings.SoundDevice1, device, FSettings.PacketTime, FSettings.Packets)) {
         TakeError(*main, "[Main] ");
         FClosing.push_back(std::move(main));
         return false;
@@ -127,16 +148,16 @@ bool TDualOutput_Combo::DoOpen(const TWaveFormat& Format) {
     main->SetVolume(FMainVolume);
     main->SetMute(FMainMute);
     FMainOutput = std::move(main);
-    if (FPreviewStyle != PreviewStyle::SecondDevice) return true;
+    if (FSettings.PreviewStyle != PreviewStyle::SecondDevice) return true;
 
-    auto preview = CreateOutput(FOutputType2);
+    auto preview = CreateOutput(FSettings.OutputType2);
     bool opened = false;
     if (!preview) {
         FErrorCode = E_INVALIDARG;
-        FErrorText = "[Preview] Unknown output type " + std::to_string(FOutputType2);
+        FErrorText = "[Preview] Unknown output type " + std::to_string(FSettings.OutputType2);
     } else {
         preview->SetOnGetData([this](void* Buffer, int Length) { return PreviewPull(Buffer, Length); });
-        opened = preview->Open(FSoundDevice2, device, FPacketTime, FPackets);
+        opened = preview->Open(FSettings.SoundDevice2, device, FSettings.PacketTime, FSettings.Packets);
         if (!opened) TakeError(*preview, "[Preview] ");
     }
     if (!opened) {
@@ -190,9 +211,9 @@ int TDualOutput_Combo::MainPull(void* Buffer, int Length) {
     TGuard guard(FLock);
     if (FClosed || !FMainSource || Length <= 0) return 0;
     int want = Length;
-    if (FPreviewStyle == PreviewStyle::FourChannels) {
+    if (FSettings.PreviewStyle == PreviewStyle::FourChannels) {
         want = Length / 2;
-    } else if (FMono) {
+    } else if (FSettings.Mono) {
         want = Length * 2;
     }
     want -= want % 4;  // whole stereo frames
@@ -203,7 +224,7 @@ int TDualOutput_Combo::MainPull(void* Buffer, int Length) {
     if (n <= 0) return 0;
 
     int answer = n;
-    if (FPreviewStyle == PreviewStyle::Split || FPreviewStyle == PreviewStyle::FourChannels) {
+    if (FSettings.PreviewStyle == PreviewStyle::Split || FSettings.PreviewStyle == PreviewStyle::FourChannels) {
         uint8_t* preview = Room(FPreview, n);
         int got = 0;
         if (FPreviewSource) {
@@ -211,7 +232,7 @@ int TDualOutput_Combo::MainPull(void* Buffer, int Length) {
             got = std::max(FPreviewSource->Pull(preview, n, previewTime), 0);
         }
         ZeroFill(preview, static_cast<size_t>(got), static_cast<size_t>(n));
-        if (FPreviewStyle == PreviewStyle::Split) {
+        if (FSettings.PreviewStyle == PreviewStyle::Split) {
             StereoToMono(out, out, static_cast<size_t>(n));
             StereoToMono(preview, preview, static_cast<size_t>(n));
             Interleave(out, preview, out, 1, static_cast<size_t>(n / 2));
@@ -220,7 +241,7 @@ int TDualOutput_Combo::MainPull(void* Buffer, int Length) {
             Interleave(out, preview, out, 2, static_cast<size_t>(n));
             answer = 2 * n;
         }
-    } else if (FMono) {
+    } else if (FSettings.Mono) {
         StereoToMono(target, out, static_cast<size_t>(n));
         answer = n / 2;
     }
@@ -233,7 +254,7 @@ int TDualOutput_Combo::PreviewPull(void* Buffer, int Length) {
     TGuard guard(FLock);
     if (FClosed || !FPreviewSource || Length <= 0) return 0;
     TStreamTime time = 0;
-    if (FMono) {
+    if (FSettings.Mono) {
         uint8_t* scratch = Room(FScratch, Length * 2);
         const int n = std::min(FPreviewSource->Pull(scratch, Length * 2, time), Length * 2);
         if (n <= 0) return 0;
@@ -246,32 +267,33 @@ int TDualOutput_Combo::PreviewPull(void* Buffer, int Length) {
 void TDualOutput_Combo::DoLoadConfig(IConfigDoc& Section) {
     // Running devices keep their settings when the configuration dialog applies changes.
     if (FActive || Section.GetLiveApply()) return;
-    FOutputType1 = ClampByte(Section.ReadInteger("OutputType1", FOutputType1));
-    FOutputType2 = ClampByte(Section.ReadInteger("OutputType2", FOutputType2));
-    FPreviewStyle = ClampByte(Section.ReadInteger("PreviewStyle", FPreviewStyle));
-    FSoundDevice1 = Section.ReadString("SoundDevice1", FSoundDevice1);
-    FSoundDevice2 = Section.ReadString("SoundDevice2", FSoundDevice2);
-    FDeviceName1 = Section.ReadString("DeviceName1", FDeviceName1);
-    FDeviceName2 = Section.ReadString("DeviceName2", FDeviceName2);
-    FPackets = static_cast<int>(std::clamp<int64_t>(Section.ReadInteger("Packets", FPackets), INT32_MIN, INT32_MAX));
-    FPacketTime =
-        static_cast<int>(std::clamp<int64_t>(Section.ReadInteger("PacketTime", FPacketTime), INT32_MIN, INT32_MAX));
-    FMono = Section.ReadBool("Mono", FMono);
+    FSettings.OutputType1 = ClampByte(Section.ReadInteger("OutputType1", FSettings.OutputType1));
+    FSettings.OutputType2 = ClampByte(Section.ReadInteger("OutputType2", FSettings.OutputType2));
+    FSettings.PreviewStyle = ClampByte(Section.ReadInteger("PreviewStyle", FSettings.PreviewStyle));
+    FSettings.SoundDevice1 = Section.ReadString("SoundDevice1", FSettings.SoundDevice1);
+    FSettings.SoundDevice2 = Section.ReadString("SoundDevice2", FSettings.SoundDevice2);
+    FSettings.DeviceName1 = Section.ReadString("DeviceName1", FSettings.DeviceName1);
+    FSettings.DeviceName2 = Section.ReadString("DeviceName2", FSettings.DeviceName2);
+    FSettings.Packets =
+        static_cast<int>(std::clamp<int64_t>(Section.ReadInteger("Packets", FSettings.Packets), INT32_MIN, INT32_MAX));
+    FSettings.PacketTime = static_cast<int>(
+        std::clamp<int64_t>(Section.ReadInteger("PacketTime", FSettings.PacketTime), INT32_MIN, INT32_MAX));
+    FSettings.Mono = Section.ReadBool("Mono", FSettings.Mono);
     SetMainVolume(ClampByte(Section.ReadInteger("Volume1", FMainVolume)));
     SetPreviewVolume(ClampByte(Section.ReadInteger("Volume2", FPreviewVolume)));
 }
 
 void TDualOutput_Combo::DoSaveConfig(IConfigDoc& Section) {
-    Section.WriteInteger("OutputType1", FOutputType1);
-    Section.WriteInteger("OutputType2", FOutputType2);
-    Section.WriteInteger("PreviewStyle", FPreviewStyle);
-    Section.WriteString("SoundDevice1", FSoundDevice1);
-    Section.WriteString("SoundDevice2", FSoundDevice2);
-    Section.WriteString("DeviceName1", FDeviceName1);
-    Section.WriteString("DeviceName2", FDeviceName2);
-    Section.WriteInteger("Packets", FPackets);
-    Section.WriteInteger("PacketTime", FPacketTime);
-    Section.WriteBool("Mono", FMono);
+    Section.WriteInteger("OutputType1", FSettings.OutputType1);
+    Section.WriteInteger("OutputType2", FSettings.OutputType2);
+    Section.WriteInteger("PreviewStyle", FSettings.PreviewStyle);
+    Section.WriteString("SoundDevice1", FSettings.SoundDevice1);
+    Section.WriteString("SoundDevice2", FSettings.SoundDevice2);
+    Section.WriteString("DeviceName1", FSettings.DeviceName1);
+    Section.WriteString("DeviceName2", FSettings.DeviceName2);
+    Section.WriteInteger("Packets", FSettings.Packets);
+    Section.WriteInteger("PacketTime", FSettings.PacketTime);
+    Section.WriteBool("Mono", FSettings.Mono);
     Section.WriteInteger("Volume1", FMainVolume);
     Section.WriteInteger("Volume2", FPreviewVolume);
 }

@@ -28,6 +28,22 @@ constexpr uint8_t FourChannels = 2;
 constexpr uint8_t SecondDevice = 3;
 }  // namespace PreviewStyle
 
+// What the pair opens with: set between a Close and an Open.
+struct TDualOutputSettings {
+    TOutputType OutputType1 = OutputType::DirectSound;
+    TOutputType OutputType2 = OutputType::DirectSound;
+    uint8_t PreviewStyle = kelvar::PreviewStyle::None;
+    std::string SoundDevice1;
+    std::string SoundDevice2;
+    std::string DeviceName1 = "Primary Sound Driver";
+    std::string DeviceName2 = "Primary Sound Driver";
+    int Packets = 10;
+    int PacketTime = 10;
+    bool Mono = false;  // switched off by the preview styles that need both channels
+    // Clock rate of silent outputs (1 = real time; tests and benchmarks).
+    double SilentClockRate = 1.0;
+};
+
 class TDualOutput_Combo : public TDualOutput {
 public:
     TDualOutput_Combo();
@@ -44,23 +60,11 @@ public:
     TOutput* GetMainOutput() { return FMainOutput.get(); }
     TOutput* GetPreviewOutput() { return FPreviewOutput.get(); }
 
-    // Set between a Close and an Open (the configuration window and the core read them).
-    TOutputType FOutputType1 = OutputType::DirectSound;
-    TOutputType FOutputType2 = OutputType::DirectSound;
-    uint8_t FPreviewStyle = PreviewStyle::None;
-    std::string FSoundDevice1;
-    std::string FSoundDevice2;
-    std::string FDeviceName1 = "Primary Sound Driver";
-    std::string FDeviceName2 = "Primary Sound Driver";
-    int FPackets = 10;
-    int FPacketTime = 10;
-    bool FMono = false;
-    bool FPreviewMute = false;
-    bool FMainMute = false;
-    uint8_t FMainVolume = 255;
-    uint8_t FPreviewVolume = 255;
-    // Clock rate of silent outputs made from now on (1 = real time; tests and benchmarks).
-    double FSilentClockRate = 1.0;
+    // The device settings (the configuration window and the core read them); Open applies them.
+    TDualOutputSettings GetSettings();
+    void SetSettings(const TDualOutputSettings& Settings);
+    uint8_t GetMainVolume();
+    uint8_t GetPreviewVolume();
 
 protected:
     bool DoOpen(const TWaveFormat& Format) override;
@@ -82,6 +86,11 @@ private:
     // Grows a work block (only when a longer block than ever before is asked for).
     static uint8_t* Room(std::vector<uint8_t>& Block, int Length);
 
+    TDualOutputSettings FSettings;
+    bool FPreviewMute = false;
+    bool FMainMute = false;
+    uint8_t FMainVolume = 255;
+    uint8_t FPreviewVolume = 255;
     TWaveFormat FDeviceFormat{};
     TWaveFormatExtensible FDeviceFormatEx{};
     std::vector<uint8_t> FScratch;

@@ -319,10 +319,14 @@ TRenderResult Render(const TRenderOptions& Options) {
     if (Options.HasSettings) ApplySettingsText(Options.Settings);
 
     TDualOutput_Combo& output = pipe.GetOutput();
-    output.FOutputType1 = OutputType::Silent;
-    output.FOutputType2 = OutputType::Silent;
-    output.FPreviewStyle = PreviewStyle::None;
-    output.FSilentClockRate = Options.ClockRate > 0 ? Options.ClockRate : 1e6;
+    output.SetSettings([&] {
+        auto settings = output.GetSettings();
+        settings.OutputType1 = OutputType::Silent;
+        settings.OutputType2 = OutputType::Silent;
+        settings.PreviewStyle = PreviewStyle::None;
+        settings.SilentClockRate = Options.ClockRate > 0 ? Options.ClockRate : 1e6;
+        return settings;
+    }());
     pipe.GetMixer().SetPreviewEnabled(false);
 
     std::atomic<bool> noMoreFiles{false};

@@ -547,9 +547,13 @@ TEST(DeckAutomation, TickRacesEndOfSongEventsThroughTheRealPipe) {
         songs.push_back(TSongInfo::Create(i, WriteWav(dir, "r" + std::to_string(i) + ".wav", samples)));
     }
     TAudioPipe pipe;
-    pipe.GetOutput().FOutputType1 = OutputType::Silent;
-    pipe.GetOutput().FOutputType2 = OutputType::Silent;
-    pipe.GetOutput().FSilentClockRate = 10;
+    pipe.GetOutput().SetSettings([&] {
+        auto settings = pipe.GetOutput().GetSettings();
+        settings.OutputType1 = OutputType::Silent;
+        settings.OutputType2 = OutputType::Silent;
+        settings.SilentClockRate = 10;
+        return settings;
+    }());
     {
         TKelvarPlayer a, b;
         pipe.GetMixer().AddSource(a.Channel->GetOutput());
