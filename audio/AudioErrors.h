@@ -1,13 +1,3 @@
 #pragma once
-// Exception class of the audio engine: buffers, graph, nodes, outputs and devices raise it
-// with their message text.
-#include "foundation/Errors.h"
-
-namespace kelvar {
-
-class EAudioError : public EKelvarError {
-public:
-    using EKelvarError::EKelvarError;
-};
-
-}  // namespace kelvar
+// FORWARDER (integration only): moved to audio/graph/AudioErrors.h
+#include "audio/graph/AudioErrors.h"

@@ -1,6 +1,6 @@
 #include <benchmark/benchmark.h>
 
-#include "audio/AudioFormat.h"
+#include "foundation/AudioFormat.h"
 
 namespace {
 

@@ -5,12 +5,12 @@
 #include <memory>
 #include <vector>
 
-#include "audio/Node_FadeTrigger.h"
-#include "audio/Node_GapKiller.h"
-#include "audio/Node_Resampler.h"
-#include "audio/Node_VUMeter.h"
-#include "audio/Node_Volume.h"
-#include "audio/Pins_imp.h"
+#include "audio/graph/Pins_imp.h"
+#include "audio/nodes/Node_FadeTrigger.h"
+#include "audio/nodes/Node_GapKiller.h"
+#include "audio/nodes/Node_Resampler.h"
+#include "audio/nodes/Node_VUMeter.h"
+#include "audio/nodes/Node_Volume.h"
 
 namespace {
 
@@ -91,8 +91,8 @@ void BM_DeckChainSecond(benchmark::State& state) {
     // Seconds of audio per second of work: how many times faster than real time.
     state.counters["x_realtime"] = benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate);
     // Audio that came out per second pushed (about 1000 ms: the chain delivers it all).
-    state.counters["out_ms"] =
-        benchmark::Counter(pulledBytes / (DefaultAudioFormat.AvgBytesPerSec / 1000.0), benchmark::Counter::kAvgIterations);
+    state.counters["out_ms"] = benchmark::Counter(pulledBytes / (DefaultAudioFormat.AvgBytesPerSec / 1000.0),
+                                                  benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_DeckChainSecond)->Arg(48000)->Arg(44100)->Unit(benchmark::kMillisecond);
 

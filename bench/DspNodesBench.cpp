@@ -7,9 +7,9 @@
 #include <random>
 #include <vector>
 
-#include "audio/Node_AGC.h"
-#include "audio/Node_DSPEffects.h"
-#include "audio/Node_WinampDSPList.h"
+#include "audio/nodes/Node_AGC.h"
+#include "audio/nodes/Node_DSPEffects.h"
+#include "audio/nodes/Node_WinampDSPList.h"
 
 namespace {
 
@@ -40,7 +40,8 @@ void RunSecond(benchmark::State& state, TNode& node) {
             benchmark::DoNotOptimize(node.LockedProcess(block.data(), static_cast<int>(block.size() * 2), time, chunk));
         }
     }
-    state.counters["x_realtime"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void BM_Equaliser(benchmark::State& state) {

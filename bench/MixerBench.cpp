@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "audio/Channel_imp.h"
-#include "audio/Mixer_imp.h"
+#include "audio/mix/Channel_imp.h"
+#include "audio/mix/Mixer_imp.h"
 
 namespace {
 
@@ -22,7 +22,8 @@ const uint8_t kFlags[6] = {3, 5, 7, 3, 3, 7};
 
 std::vector<int16_t> Tone(int Frames, double Hz) {
     std::vector<int16_t> s(static_cast<size_t>(Frames) * 2);
-    for (int i = 0; i < Frames; ++i) s[2 * i] = s[2 * i + 1] = static_cast<int16_t>(8000 * std::sin(2 * M_PI * Hz * i / 44100));
+    for (int i = 0; i < Frames; ++i)
+        s[2 * i] = s[2 * i + 1] = static_cast<int16_t>(8000 * std::sin(2 * M_PI * Hz * i / 44100));
     return s;
 }
 
@@ -78,8 +79,7 @@ void BM_Mix6PlayerChannels(benchmark::State& State) {
     for (auto _ : State) {
         State.PauseTiming();
         for (auto& deck : decks) {
-            for (size_t i = 0; i < second.size(); i += 4410)
-                deck->GetInput()->Push(second.data() + i, 4410 * 2, 0);
+            for (size_t i = 0; i < second.size(); i += 4410) deck->GetInput()->Push(second.data() + i, 4410 * 2, 0);
         }
         State.ResumeTiming();
         for (int b = 0; b < kBlocksPerSecond; ++b) {

@@ -5,15 +5,15 @@
 #include <lame/lame.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include "RenderEngine.h"
+#include "common/RenderEngine.h"
 #include "media/Decoder_mp3PRO2.h"
 
 namespace {
@@ -28,9 +28,11 @@ std::vector<int16_t> Material(int seconds, double baseHz, uint32_t seed) {
     for (size_t i = 0; i < frames; ++i) {
         const double t = static_cast<double>(i) / rate;
         double edge = 1.0;
-        if (t < 0.7) edge = 0;                     // leading silence
-        if (t > seconds - 2.0) edge = 0;           // trailing silence
-        else if (t > seconds - 5.0) edge = 0.15;   // quiet outro
+        if (t < 0.7) edge = 0;  // leading silence
+        if (t > seconds - 2.0)
+            edge = 0;  // trailing silence
+        else if (t > seconds - 5.0)
+            edge = 0.15;  // quiet outro
         seed = seed * 1664525u + 1013904223u;
         const double noise = (static_cast<double>(seed >> 8) / 16777216.0 - 0.5) * 0.1;
         const double beat = 0.6 + 0.4 * std::fabs(std::sin(M_PI * 2 * t));
@@ -52,7 +54,8 @@ Bytes EncodeMp3(const std::vector<int16_t>& samples) {
     lame_init_params(lame);
     const int frames = static_cast<int>(samples.size() / 2);
     Bytes out(static_cast<size_t>(1.25 * frames + 7200));
-    int n = lame_encode_buffer_interleaved(lame, const_cast<short*>(samples.data()), frames, out.data(), static_cast<int>(out.size()));
+    int n = lame_encode_buffer_interleaved(lame, const_cast<short*>(samples.data()), frames, out.data(),
+                                           static_cast<int>(out.size()));
     n += lame_encode_flush(lame, out.data() + n, static_cast<int>(out.size()) - n);
     lame_close(lame);
     out.resize(static_cast<size_t>(std::max(n, 0)));
@@ -66,7 +69,8 @@ struct TFixture {
         for (int i = 0; i < 2; ++i) {
             const std::string path = (Folder / ("song" + std::to_string(i) + ".mp3")).string();
             const Bytes mp3 = EncodeMp3(Material(60, i == 0 ? 220 : 330, 7u + static_cast<uint32_t>(i)));
-            std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(mp3.data()), static_cast<std::streamsize>(mp3.size()));
+            std::ofstream(path, std::ios::binary)
+                .write(reinterpret_cast<const char*>(mp3.data()), static_cast<std::streamsize>(mp3.size()));
             Files.push_back(path);
         }
     }

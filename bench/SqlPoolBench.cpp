@@ -11,7 +11,7 @@
 #include <string>
 
 #include "database/SQLPool.h"
-#include "database/SQLPool_SQLDir.h"
+#include "database/SQLPool_DataLink.h"
 #include "database/datalink/DLFib.h"
 #include "foundation/MainThread.h"
 
@@ -35,14 +35,15 @@ public:
 
         Loop = std::make_shared<TPlainMainLoop>();
         SetMainThreadDispatcher(Loop);
-        Manager = std::make_shared<TSQLDirPoolManager>();
+        Manager = std::make_shared<TDataLinkPoolManager>();
         Manager->Driver = "FIREBIRD";
         Manager->ServerMode = "EMBEDDED";
         Manager->Database = Path;
         Manager->Username = "SYSDBA";
         Manager->Open();
-        PoolExecSQL("CREATE TABLE songlist (ID INTEGER NOT NULL PRIMARY KEY, title VARCHAR(100), "
-                    "weight INTEGER, count_played INTEGER DEFAULT 0)");
+        PoolExecSQL(
+            "CREATE TABLE songlist (ID INTEGER NOT NULL PRIMARY KEY, title VARCHAR(100), "
+            "weight INTEGER, count_played INTEGER DEFAULT 0)");
         PoolExecSQL("CREATE GENERATOR GEN_songlist_ID");
         PoolExecSQL("EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < " + std::to_string(RowCount) +
                     ") DO BEGIN INSERT INTO songlist (ID, title, weight) VALUES (GEN_ID(GEN_songlist_ID, 1), "
@@ -79,7 +80,7 @@ private:
     fs::path Folder;
     std::string Path;
     std::shared_ptr<TPlainMainLoop> Loop;
-    std::shared_ptr<TSQLDirPoolManager> Manager;
+    std::shared_ptr<TDataLinkPoolManager> Manager;
 };
 
 // The rotation's kind of query: the first rows by an indexed column, on the main connection.
@@ -104,7 +105,8 @@ void BM_DelayedSingleRowUpdates(benchmark::State& state) {
     const int batch = static_cast<int>(state.range(0));
     for (auto _ : state) {
         for (int i = 0; i < batch; ++i)
-            q->ExecSQL("UPDATE songlist SET count_played = count_played + 1 WHERE ID = :ID", {id(random)}, nullptr, false);
+            q->ExecSQL("UPDATE songlist SET count_played = count_played + 1 WHERE ID = :ID", {id(random)}, nullptr,
+                       false);
         if (!q->WaitForAll()) state.SkipWithError("database unreachable");
     }
     state.SetItemsProcessed(state.iterations() * batch);

@@ -25,7 +25,7 @@ void AppendFrame(Bytes& out, const std::string& id, const Bytes& payload) {
 }
 
 Bytes TextPayload(const std::string& s) {
-    Bytes p {0};
+    Bytes p{0};
     Append(p, s);
     return p;
 }
@@ -39,21 +39,29 @@ std::string MakeMp3(const std::filesystem::path& folder, size_t pictureBytes) {
     AppendFrame(frames, "TRCK", TextPayload("3/12"));
     AppendFrame(frames, "TYER", TextPayload("1999"));
     for (const char* d : {"XFade", "Rating", "SongType", "Overlay"}) {
-        Bytes p {0};
+        Bytes p{0};
         Append(p, d);
         p.push_back(0);
         Append(p, "value");
         AppendFrame(frames, "TXXX", p);
     }
-    Bytes apic {0};
+    Bytes apic{0};
     Append(apic, "image/jpeg");
     apic.insert(apic.end(), {0, 3, 0});
     apic.resize(apic.size() + pictureBytes, 0x5A);
     AppendFrame(frames, "APIC", apic);
     frames.resize(frames.size() + 1024, 0);
     const auto n = static_cast<uint32_t>(frames.size());
-    Bytes file {'I', 'D', '3', 3, 0, 0, uint8_t((n >> 21) & 0x7F), uint8_t((n >> 14) & 0x7F), uint8_t((n >> 7) & 0x7F),
-                uint8_t(n & 0x7F)};
+    Bytes file{'I',
+               'D',
+               '3',
+               3,
+               0,
+               0,
+               uint8_t((n >> 21) & 0x7F),
+               uint8_t((n >> 14) & 0x7F),
+               uint8_t((n >> 7) & 0x7F),
+               uint8_t(n & 0x7F)};
     file.insert(file.end(), frames.begin(), frames.end());
     for (int i = 0; i < 1000; ++i) {
         Bytes frame(417, 0);
@@ -68,7 +76,8 @@ std::string MakeMp3(const std::filesystem::path& folder, size_t pictureBytes) {
     v1[2] = 'G';
     file.insert(file.end(), v1.begin(), v1.end());
     const std::string path = (folder / ("bench-" + std::to_string(pictureBytes) + ".mp3")).string();
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
     return path;
 }
 

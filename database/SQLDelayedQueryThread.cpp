@@ -2,9 +2,10 @@
 
 #include <algorithm>
 
-#include "database/SQLPool_SQLDir.h"
+#include "database/SQLPool_DataLink.h"
 #include "foundation/Logger.h"
 #include "foundation/MainThread.h"
+#include "foundation/ThreadName.h"
 
 namespace kelvar {
 
@@ -134,8 +135,7 @@ int TSQLDelayedQueryThread::SyncCount() const {
 }
 
 void TSQLDelayedQueryThread::PumpMainThread() {
-    // The plain loop can be pumped from here; other loops run our calls through the claim below.
-    if (auto loop = std::dynamic_pointer_cast<TPlainMainLoop>(GetMainThreadDispatcher())) loop->ProcessPending();
+    if (auto dispatcher = GetMainThreadDispatcher()) dispatcher->ProcessPending();
 }
 
 bool TSQLDelayedQueryThread::WaitForAll() {
@@ -194,8 +194,9 @@ void TSQLDelayedQueryThread::Shutdown() {
     if (!FChanged.wait_for(lock, DrainTime, [&] { return Idle(); }))
         LogMessage("Delayed statements did not finish in time at shutdown", LogSource, LogKind::Error);
     for (const auto& item : FQueue)
-        LogMessage("Delayed statement " + std::to_string(item->Id) + " not run at shutdown (" + Shorten(item->SQL) + ")",
-                   LogSource, LogKind::Error);
+        LogMessage(
+            "Delayed statement " + std::to_string(item->Id) + " not run at shutdown (" + Shorten(item->SQL) + ")",
+            LogSource, LogKind::Error);
     FQueue.clear();
     FTerminated = true;
     FWake.notify_all();
@@ -209,6 +210,7 @@ void TSQLDelayedQueryThread::Shutdown() {
 }
 
 void TSQLDelayedQueryThread::Execute() {
+    SetCurrentThreadName("kelvar-sqldelay");
     for (;;) {
         std::unique_ptr<TQueryData> item;
         {
@@ -301,8 +303,8 @@ bool TSQLDelayedQueryThread::RunItem(TQueryData& item, std::exception_ptr& error
             // fresh connection.
             FOwnConnection.reset();
             if (!reported)
-                LogMessage("Database unreachable; delayed statement " + std::to_string(item.Id) +
-                               " waits for it (" + Shorten(e.what()) + ")",
+                LogMessage("Database unreachable; delayed statement " + std::to_string(item.Id) + " waits for it (" +
+                               Shorten(e.what()) + ")",
                            LogSource, LogKind::Error);
             reported = true;
         }
@@ -330,8 +332,8 @@ void TSQLDelayedQueryThread::Deliver(TQueryData& item, const std::exception_ptr&
     if (!item.HasCallback() || skip) {
         // Nobody hears of this failure otherwise.
         if (error)
-            LogMessage("Delayed statement " + std::to_string(item.Id) + " failed (" + Shorten(Describe(error)) + "): " +
-                           Shorten(item.SQL),
+            LogMessage("Delayed statement " + std::to_string(item.Id) + " failed (" + Shorten(Describe(error)) +
+                           "): " + Shorten(item.SQL),
                        LogSource, LogKind::Error);
         return;
     }
@@ -377,8 +379,8 @@ void TSQLDelayedQueryThread::DeliverOnMainThread(TQueryData& item, const std::ex
         if (FTerminated || FDraining) {
             // The queue is going: its owner hears nothing more.
             if (error)
-                LogMessage("Delayed statement " + std::to_string(item.Id) + " failed (" + Shorten(Describe(error)) + "): " +
-                               Shorten(item.SQL),
+                LogMessage("Delayed statement " + std::to_string(item.Id) + " failed (" + Shorten(Describe(error)) +
+                               "): " + Shorten(item.SQL),
                            LogSource, LogKind::Error);
             return;
         }
@@ -399,8 +401,8 @@ void TSQLDelayedQueryThread::DeliverOnMainThread(TQueryData& item, const std::ex
         std::unique_lock<std::mutex> lock(call->Lock);
         call->Changed.wait(lock, [&] { return call->State == TSyncCall::Done || call->State == TSyncCall::Cancelled; });
         if (call->State == TSyncCall::Cancelled && posted && error)
-            LogMessage("Delayed statement " + std::to_string(item.Id) + " failed (" + Shorten(Describe(error)) + "): " +
-                           Shorten(item.SQL),
+            LogMessage("Delayed statement " + std::to_string(item.Id) + " failed (" + Shorten(Describe(error)) +
+                           "): " + Shorten(item.SQL),
                        LogSource, LogKind::Error);
     }
     std::lock_guard<std::mutex> lock(FLock);

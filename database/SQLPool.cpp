@@ -5,7 +5,7 @@
 #include <thread>
 #include <utility>
 
-#include "database/SQLPool_SQLDir.h"
+#include "database/SQLPool_DataLink.h"
 #include "foundation/Errors.h"
 #include "foundation/MainThread.h"
 
@@ -40,13 +40,14 @@ void EnsureBuiltInFactories();
 void AddFactory(const std::string& name, TPoolManagerFactory factory) {
     TPoolState& s = State();
     std::lock_guard<std::mutex> lock(s.Lock);
-    if (!s.Registry.emplace(name, std::move(factory)).second)
-        throw EListError("String list does not allow duplicates");
+    if (!s.Registry.emplace(name, std::move(factory)).second) throw EListError("String list does not allow duplicates");
 }
 
 void EnsureBuiltInFactories() {
     static std::once_flag once;
-    std::call_once(once, [] { AddFactory("FIREBIRD", [] { return ISQLPoolManagerPtr(std::make_shared<TSQLDirPoolManager>()); }); });
+    std::call_once(once, [] {
+        AddFactory("FIREBIRD", [] { return ISQLPoolManagerPtr(std::make_shared<TDataLinkPoolManager>()); });
+    });
 }
 
 // Trimmed of blanks and control characters.

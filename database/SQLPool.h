@@ -13,7 +13,7 @@
 
 #include "database/datalink/DLDataTypes.h"
 #include "foundation/ConfigDoc.h"
-#include "media/ValueList.h"
+#include "foundation/ValueList.h"
 
 namespace kelvar {
 

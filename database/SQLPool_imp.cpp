@@ -181,8 +181,8 @@ TDelayedQuery::TDelayedQuery() : FThread(std::make_shared<TSQLDelayedQueryThread
 
 TDelayedQuery::~TDelayedQuery() { FThread->Shutdown(); }
 
-int TDelayedQuery::ExecSQL(const std::string& sql, const TVariantArray& params,
-                           std::shared_ptr<IExecCallback> callback, bool synchronize) {
+int TDelayedQuery::ExecSQL(const std::string& sql, const TVariantArray& params, std::shared_ptr<IExecCallback> callback,
+                           bool synchronize) {
     auto item = std::make_unique<TQueryData>();
     item->SQL = sql;
     item->Params = params;

@@ -16,6 +16,8 @@
 
 #include "foundation/Errors.h"
 #include "foundation/MiscFunc.h"
+#include "foundation/TextUtil.h"
+#include "foundation/Version.h"
 
 namespace fs = std::filesystem;
 
@@ -34,8 +36,7 @@ struct TConfigDocState {
 namespace {
 
 const char* const kRootName = "CONFIG";
-const char* const kSubSectionSave =
-    "Can not save a sub-section. You need to save the complete configuration file.";
+const char* const kSubSectionSave = "Can not save a sub-section. You need to save the complete configuration file.";
 const char* const kSubSectionXML =
     "Can not work with the raw text within a sub-section. You need to work with the root configuration file.";
 const char* const kBinaryLength = "ConfigDoc: Binary string invalid length";
@@ -92,11 +93,24 @@ size_t DecodeUtf8(const std::string& text, size_t i, char32_t& cp) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     size_t len = 0;
     char32_t min = 0;
-    if (c < 0x80) { cp = c; return 1; }
-    if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; min = 0x80; }
-    else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; min = 0x800; }
-    else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; min = 0x10000; }
-    else return 0;
+    if (c < 0x80) {
+        cp = c;
+        return 1;
+    }
+    if ((c & 0xE0) == 0xC0) {
+        len = 2;
+        cp = c & 0x1F;
+        min = 0x80;
+    } else if ((c & 0xF0) == 0xE0) {
+        len = 3;
+        cp = c & 0x0F;
+        min = 0x800;
+    } else if ((c & 0xF8) == 0xF0) {
+        len = 4;
+        cp = c & 0x07;
+        min = 0x10000;
+    } else
+        return 0;
     if (i + len > text.size()) return 0;
     for (size_t k = 1; k < len; ++k) {
         const unsigned char cc = static_cast<unsigned char>(text[i + k]);
@@ -145,7 +159,7 @@ bool WriteAll(int fd, const std::string& data) {
 }
 
 [[noreturn]] void RaiseFileError(const std::string& what, const std::string& file, int err) {
-    throw EFileError(what + " \"" + file + "\": " + std::strerror(err));
+    throw EFileError(what + " \"" + file + "\": " + ErrnoText(err));
 }
 
 // Writes data over target whole or not at all: a temporary file in the same folder, synced,
@@ -243,8 +257,10 @@ std::string TConfigDoc_XML::EncodeName(const std::string& name) {
         }
         const bool allowed = i == 0 ? IsNameStartCodePoint(cp) : IsNameCodePoint(cp);
         for (size_t k = 0; k < len; ++k) {
-            if (allowed) out.push_back(name[i + k]);
-            else AppendEscape(out, static_cast<unsigned char>(name[i + k]));
+            if (allowed)
+                out.push_back(name[i + k]);
+            else
+                AppendEscape(out, static_cast<unsigned char>(name[i + k]));
         }
         i += len;
     }
@@ -310,7 +326,7 @@ void TConfigDoc_XML::Save() {
         a.set_value(value);
     };
     setAttribute("application", "Kelvar");
-    setAttribute("version", "3.4.2");
+    setAttribute("version", KelvarVersion);
     WriteFileAtomically(FFileName, GetXML());
 }
 
@@ -370,9 +386,7 @@ void TConfigDoc_XML::WriteWideString(const std::string& name, const std::wstring
     WriteString(name, WideToUtf8(value));
 }
 
-void TConfigDoc_XML::WriteInteger(const std::string& name, int64_t value) {
-    WriteString(name, std::to_string(value));
-}
+void TConfigDoc_XML::WriteInteger(const std::string& name, int64_t value) { WriteString(name, std::to_string(value)); }
 
 void TConfigDoc_XML::WriteFloat(const std::string& name, double value) {
     // Shortest text that reads back to the same double, always with ".".
@@ -381,9 +395,7 @@ void TConfigDoc_XML::WriteFloat(const std::string& name, double value) {
     WriteString(name, std::string(buf, result.ptr));
 }
 
-void TConfigDoc_XML::WriteBool(const std::string& name, bool value) {
-    WriteString(name, value ? "-1" : "0");
-}
+void TConfigDoc_XML::WriteBool(const std::string& name, bool value) { WriteString(name, value ? "-1" : "0"); }
 
 void TConfigDoc_XML::WriteBinary(const std::string& name, const void* buffer, size_t length) {
     static const char kHex[] = "0123456789ABCDEF";

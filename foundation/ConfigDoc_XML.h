@@ -75,7 +75,7 @@ private:
     bool FLiveApply = false;
     bool FIsRoot = false;
     std::string FFileName;
-    bool FHoldsElement = false;  // a section object, counted in its document's holds
+    bool FHoldsElement = false;                  // a section object, counted in its document's holds
     std::shared_ptr<TConfigDocState> FDocument;  // shared by a root and its sections
     pugi::xml_node_struct* FElement = nullptr;
 };

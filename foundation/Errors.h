@@ -36,4 +36,10 @@ public:
     using EKelvarError::EKelvarError;
 };
 
+// Failures of the media sources (readers, decoders); the message is the text the deck logs.
+class EMediaError : public EKelvarError {
+public:
+    using EKelvarError::EKelvarError;
+};
+
 }  // namespace kelvar

@@ -74,8 +74,7 @@ bool MatchesMask(const std::string& name, const std::string& maskText) {
     return m == mask.size();
 }
 
-void FindFiles(std::vector<std::string>& list, const std::string& mask, const std::string& folder,
-               bool recursive) {
+void FindFiles(std::vector<std::string>& list, const std::string& mask, const std::string& folder, bool recursive) {
     const std::string base = WithDelimiter(folder);
     const std::vector<TEntry> entries = ReadFolder(base);
     for (const TEntry& e : entries)

@@ -17,6 +17,9 @@ public:
     // Queues a call to run on the main thread. Answers false when the loop is closed.
     virtual bool Post(std::function<void()> call) = 0;
     virtual bool IsMainThread() const = 0;
+    // On the main thread: runs the calls queued so far (not those they queue in turn); answers
+    // how many ran. Code that waits on the main thread for another thread pumps the loop with it.
+    virtual int ProcessPending() = 0;
 };
 
 using IMainThreadDispatcherPtr = std::shared_ptr<IMainThreadDispatcher>;
@@ -42,8 +45,7 @@ public:
     bool Post(std::function<void()> call) override;
     bool IsMainThread() const override;
 
-    // Runs the calls queued so far (not those they queue in turn); answers how many ran.
-    int ProcessPending();
+    int ProcessPending() override;
     // Runs calls until Quit; waits while there are none.
     void Run();
     // Ends Run (from any thread).

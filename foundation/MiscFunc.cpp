@@ -1,5 +1,8 @@
 #include "foundation/MiscFunc.h"
 
+#include "foundation/Clock.h"
+#include "foundation/TextUtil.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,21 +18,6 @@
 namespace kelvar {
 
 namespace {
-
-using SteadyClock = std::chrono::steady_clock;
-
-SteadyClock::time_point StartTime() {
-    static const SteadyClock::time_point start = SteadyClock::now();
-    return start;
-}
-
-// Takes the start time while the program initialises, before any component runs.
-const SteadyClock::time_point gStartAtInit = StartTime();
-
-std::string UpperAscii(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
 
 // The index where the extension of path's file name starts, or npos. A leading dot of the
 // name (a hidden file) is no extension.
@@ -48,9 +36,7 @@ int64_t IntOrZero(const std::string& text) {
 
 }  // namespace
 
-int64_t MsSinceStart() {
-    return MsBetween(SteadyClock::now(), StartTime());
-}
+int64_t MsSinceStart() { return GetClock().MsSinceStart(); }
 
 bool TryParseInt64(const std::string& text, int64_t& value) {
     const std::string t = TrimText(text);
@@ -117,7 +103,9 @@ int64_t TimeTextToMs(const std::string& text) {
     for (size_t i = 0; i < 4 && i < fields.size(); ++i) parts[i] = IntOrZero(fields[fields.size() - 1 - i]);
     // Wrapping arithmetic keeps absurd inputs defined; real time texts are far from the limits.
     const uint64_t total = (static_cast<uint64_t>(parts[3]) * 3600u + static_cast<uint64_t>(parts[2]) * 60u +
-                            static_cast<uint64_t>(parts[1])) * 1000u + static_cast<uint64_t>(parts[0]);
+                            static_cast<uint64_t>(parts[1])) *
+                               1000u +
+                           static_cast<uint64_t>(parts[0]);
     return static_cast<int64_t>(total);
 }
 
@@ -161,9 +149,7 @@ bool ForceDeleteFile(const std::string& name) {
     return ::unlink(name.c_str()) == 0;
 }
 
-int FirstCharOf(const std::string& text, int def) {
-    return text.empty() ? def : static_cast<unsigned char>(text[0]);
-}
+int FirstCharOf(const std::string& text, int def) { return text.empty() ? def : static_cast<unsigned char>(text[0]); }
 
 bool IsFileReadOnly(const std::string& name) {
     struct stat st {};
@@ -187,9 +173,7 @@ std::string ExtractFileNameNoExt(const std::string& path) {
     return path.substr(nameStart, ext == std::string::npos ? std::string::npos : ext - nameStart);
 }
 
-std::string RemoveFileExt(const std::string& path) {
-    return path.substr(0, ExtensionStart(path));
-}
+std::string RemoveFileExt(const std::string& path) { return path.substr(0, ExtensionStart(path)); }
 
 std::string ExtractFilePathEx(const std::string& path) {
     const size_t sep = path.find_last_of("\\/");
@@ -253,14 +237,26 @@ std::wstring Utf8ToWide(const std::string& text) {
         int len = 0;
         char32_t cp = 0;
         char32_t min = 0;
-        if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; min = 0x80; }
-        else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; min = 0x800; }
-        else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; min = 0x10000; }
+        if ((c & 0xE0) == 0xC0) {
+            len = 2;
+            cp = c & 0x1F;
+            min = 0x80;
+        } else if ((c & 0xF0) == 0xE0) {
+            len = 3;
+            cp = c & 0x0F;
+            min = 0x800;
+        } else if ((c & 0xF8) == 0xF0) {
+            len = 4;
+            cp = c & 0x07;
+            min = 0x10000;
+        }
         bool ok = len > 0 && i + len <= n;
         for (int k = 1; ok && k < len; ++k) {
             const unsigned char cc = static_cast<unsigned char>(text[i + k]);
-            if ((cc & 0xC0) != 0x80) ok = false;
-            else cp = (cp << 6) | (cc & 0x3F);
+            if ((cc & 0xC0) != 0x80)
+                ok = false;
+            else
+                cp = (cp << 6) | (cc & 0x3F);
         }
         if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
         if (ok) {

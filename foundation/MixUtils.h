@@ -8,9 +8,7 @@
 namespace kelvar {
 
 // Clamps to -32768..32767.
-inline int Clip16(int value) {
-    return value < -32768 ? -32768 : (value > 32767 ? 32767 : value);
-}
+inline int Clip16(int value) { return value < -32768 ? -32768 : (value > 32767 ? 32767 : value); }
 
 // Zeroes the bytes from .. length-1 of buffer when from < length.
 void ZeroFill(void* buffer, size_t from, size_t length);

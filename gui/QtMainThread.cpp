@@ -1,5 +1,6 @@
 #include "gui/QtMainThread.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 
 #include "foundation/Logger.h"
@@ -14,7 +15,8 @@ bool TQtMainThread::Post(std::function<void()> call) {
     if (FClosed) return false;
     return QMetaObject::invokeMethod(
         FReceiver,
-        [call = std::move(call)] {
+        [this, call = std::move(call)] {
+            ++FRun;
             // No exception crosses the event loop.
             try {
                 call();
@@ -25,6 +27,13 @@ bool TQtMainThread::Post(std::function<void()> call) {
             }
         },
         Qt::QueuedConnection);
+}
+
+int TQtMainThread::ProcessPending() {
+    if (!IsMainThread()) return 0;
+    int before = FRun;
+    QCoreApplication::sendPostedEvents(FReceiver);
+    return FRun - before;
 }
 
 bool TQtMainThread::IsMainThread() const { return std::this_thread::get_id() == FMainThread; }

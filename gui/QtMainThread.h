@@ -16,6 +16,8 @@ public:
     ~TQtMainThread() override;
     bool Post(std::function<void()> call) override;
     bool IsMainThread() const override;
+    // Runs the posted calls waiting in Qt's queue (main thread only).
+    int ProcessPending() override;
     // Refuses further posts (shutdown).
     void Close() { FClosed = true; }
 
@@ -23,6 +25,7 @@ private:
     QObject* FReceiver;
     std::thread::id FMainThread;
     std::atomic<bool> FClosed{false};
+    std::atomic<int> FRun{0};  // calls run so far
 };
 
 }  // namespace kelvar

@@ -2,8 +2,7 @@
 
 namespace kelvar {
 
-// Anchor the interfaces' vtables here.
-IReader::~IReader() = default;
+// Anchors the interface's vtable here.
 IDecoder::~IDecoder() = default;
 
 }  // namespace kelvar

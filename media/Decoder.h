@@ -1,49 +1,25 @@
 #pragma once
-// What a deck plays through: IDecoder delivers PCM blocks and stream events from a source name;
-// IReader is the byte source of the decoders that parse a byte stream themselves.
+// What a deck plays through: IDecoder delivers PCM blocks and stream events from a source name.
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "audio/AudioFormat.h"
-#include "audio/FiltersEx.h"
+#include "audio/graph/FiltersEx.h"
+#include "foundation/AudioFormat.h"
 #include "foundation/Errors.h"
 
 namespace kelvar {
 
-// Failures of the media sources (readers, decoders); the message is the text the deck logs.
-class EMediaError : public EKelvarError {
-public:
-    using EKelvarError::EKelvarError;
-};
-
 // What a decoder knows of its source; the defaults hold until the source tells otherwise.
 struct TStreamInfo {
-    int32_t Size = -1;        // bytes of the source; -1 for streams and devices
-    int32_t Duration = -1;    // ms
-    int32_t Bitrate = 128;    // kbit/s
+    int32_t Size = -1;      // bytes of the source; -1 for streams and devices
+    int32_t Duration = -1;  // ms
+    int32_t Bitrate = 128;  // kbit/s
     int32_t Channels = 2;
     int32_t SampleRate = 44100;
     int32_t Bits = 16;
 };
-
-class IReader {
-public:
-    virtual ~IReader();
-    virtual void Open(const std::string& name) = 0;
-    virtual void Close() = 0;
-    virtual int32_t Read(void* buffer, int32_t count) = 0;
-    virtual bool IsEOF() = 0;
-    virtual bool IsSeekable() = 0;
-    virtual int64_t Seek(int64_t position) = 0;  // from the start; the new position, -1 when not possible
-    virtual int64_t GetSize() = 0;
-    virtual int64_t GetPosition() = 0;
-    virtual int64_t GetAvailable() = 0;           // readable now without waiting
-    virtual int32_t GetBufferPercent() = 0;       // 0..100
-};
-
-using IReaderPtr = std::shared_ptr<IReader>;
 
 // One PCM block: interleaved little-endian integer samples of Format; valid during the call.
 using TOnPCM = std::function<void(const void* buffer, int32_t bytes, const TWaveFormat& format)>;

@@ -5,6 +5,7 @@
 
 #include "foundation/Logger.h"
 #include "foundation/MiscFunc.h"
+#include "foundation/TextUtil.h"
 #include "media/Decoder_CDA.h"
 #include "media/Decoder_LINEIN.h"
 #include "media/Decoder_Ogg.h"
@@ -16,12 +17,6 @@
 namespace kelvar {
 
 namespace {
-
-std::string Upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
 
 bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
@@ -65,7 +60,7 @@ const char* ClassName(TDecoderClass cls) {
 }  // namespace
 
 bool DecoderClassAccepts(TDecoderClass cls, const std::string& name, int pass) {
-    const std::string n = Upper(name);
+    const std::string n = UpperAscii(name);
     const std::string ext = Extension(n);
     const bool http = StartsWith(n, "HTTP://");
     switch (cls) {

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "media/AKRIP_API.h"
 #include "media/DecoderFactory.h"
-#include "media/DriveManager.h"
+#include "platform/cdio/AKRIP_API.h"
+#include "platform/cdio/DriveManager.h"
 
 namespace kelvar {
 

@@ -5,9 +5,10 @@
 #include <charconv>
 #include <limits>
 
-#include "audio/AMixer.h"
+#include "audio/live/AMixer.h"
 #include "foundation/Logger.h"
 #include "foundation/MiscFunc.h"
+#include "foundation/TextUtil.h"
 #include "foundation/UrlCoding.h"
 
 namespace kelvar {
@@ -16,17 +17,6 @@ namespace {
 
 constexpr int BufferChunks = 10;
 constexpr int ChunkMs = 50;
-
-std::string Lower(std::string Text) {
-    std::transform(Text.begin(), Text.end(), Text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return Text;
-}
-
-bool StartsWithNoCase(const std::string& Text, const char* Prefix) {
-    const std::string prefix(Prefix);
-    return Text.size() >= prefix.size() && Lower(Text.substr(0, prefix.size())) == Lower(prefix);
-}
 
 bool IsBlank(const std::string& Text) {
     return std::all_of(Text.begin(), Text.end(), [](unsigned char c) { return std::isspace(c) != 0; });
@@ -60,7 +50,7 @@ std::map<std::string, std::string> ParseLiveSourceAddress(const std::string& Nam
         const size_t end = Name.find('&', start);
         const std::string piece = Name.substr(start, end == std::string::npos ? std::string::npos : end - start);
         const size_t eq = piece.find('=');
-        const std::string key = Lower(piece.substr(0, eq));
+        const std::string key = LowerAscii(piece.substr(0, eq));
         const std::string value = eq == std::string::npos ? std::string() : URLDecode(piece.substr(eq + 1));
         if (value.empty()) {
             params.erase(key);
@@ -78,8 +68,7 @@ TDecoder_LineIn::TDecoder_LineIn() = default;
 TDecoder_LineIn::~TDecoder_LineIn() { Close(); }
 
 bool TDecoder_LineIn::CanDecode(const std::string& name, int) {
-    return StartsWithNoCase(name, "MIC://") || StartsWithNoCase(name, "LINEIN://") ||
-           StartsWithNoCase(name, "RECORD://");
+    return StartsWithText(name, "MIC://") || StartsWithText(name, "LINEIN://") || StartsWithText(name, "RECORD://");
 }
 
 void TDecoder_LineIn::SelectRecordingLine(const std::map<std::string, std::string>& Params) {
@@ -163,8 +152,7 @@ void TDecoder_LineIn::OnCapture(const void* Buffer, uint32_t Bytes) {
     buffer.Lock();
     try {
         // Capture never waits for the deck: the oldest audio makes room.
-        while (buffer.FreeSpace() < static_cast<int>(Bytes) && buffer.GetChunk()) {
-        }
+        while (buffer.FreeSpace() < static_cast<int>(Bytes) && buffer.GetChunk()) {}
         buffer.Write(Buffer, static_cast<int>(Bytes));
     } catch (...) {
         buffer.Unlock();

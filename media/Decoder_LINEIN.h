@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "audio/Buffer_imp.h"
-#include "audio/Recorder_combo.h"
+#include "audio/graph/Buffer_imp.h"
+#include "audio/live/Recorder_combo.h"
 #include "media/Decoder.h"
 
 namespace kelvar {

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "foundation/MiscFunc.h"
+#include "foundation/TextUtil.h"
 #include "media/DecoderFactory.h"
 #include "media/Reader_File.h"
 #include "media/Reader_HTTP.h"
@@ -21,12 +22,6 @@ struct TDecoder_Ogg::TVorbisFile {
 };
 
 namespace {
-
-std::string Upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
 
 std::string SeekErrorText(int code) {
     switch (code) {
@@ -74,8 +69,10 @@ int TDecoder_Ogg::CbSeek(void* source, int64_t offset, int whence) {
     auto* self = static_cast<TDecoder_Ogg*>(source);
     if (!self->FReader || !self->FReader->IsSeekable()) return -1;
     int64_t target = offset;
-    if (whence == SEEK_CUR) target = self->FReader->GetPosition() + offset;
-    else if (whence == SEEK_END) target = self->FReader->GetSize() + offset;
+    if (whence == SEEK_CUR)
+        target = self->FReader->GetPosition() + offset;
+    else if (whence == SEEK_END)
+        target = self->FReader->GetSize() + offset;
     if (target < 0) return -1;
     return self->FReader->Seek(target) < 0 ? -1 : 0;
 }
@@ -93,9 +90,11 @@ bool TDecoder_Ogg::Open(const std::string& name) {
     FMinAvailable = MinAvailableBytes;
     FOpened = false;
     FName = name;
-    FStream = Upper(name).rfind("HTTP://", 0) == 0;
-    if (FStream) FReader = std::make_shared<TReader_mp3HTTP>();
-    else FReader = std::make_shared<TReader_File>();
+    FStream = UpperAscii(name).rfind("HTTP://", 0) == 0;
+    if (FStream)
+        FReader = std::make_shared<TReader_mp3HTTP>();
+    else
+        FReader = std::make_shared<TReader_File>();
 
     FComments.clear();
     FInfo = TStreamInfo();
@@ -109,7 +108,8 @@ bool TDecoder_Ogg::Open(const std::string& name) {
             if (code < 0) throw EMediaError("Cannot open Ogg Vorbis file " + name + ": " + OpenErrorText(code));
             FInfo.Size = static_cast<int32_t>(std::clamp<int64_t>(FReader->GetSize(), -1, INT32_MAX));
             const double total = ov_time_total(&FVorbis->File, -1);
-            if (total >= 0) FInfo.Duration = static_cast<int32_t>(std::min<long long>(std::llround(total * 1000.0), INT32_MAX));
+            if (total >= 0)
+                FInfo.Duration = static_cast<int32_t>(std::min<long long>(std::llround(total * 1000.0), INT32_MAX));
             ReadComments();
             TakeStreamInfo();
         }
@@ -154,7 +154,7 @@ void TDecoder_Ogg::SendCaption(const TOnMeta& onMeta) {
     for (const std::string& line : FComments) {
         const size_t eq = line.find('=');
         if (eq == std::string::npos) continue;
-        const std::string key = Upper(line.substr(0, eq));
+        const std::string key = UpperAscii(line.substr(0, eq));
         if (key == "ARTIST" && !haveArtist) {
             artist = line.substr(eq + 1);
             haveArtist = true;
@@ -165,7 +165,8 @@ void TDecoder_Ogg::SendCaption(const TOnMeta& onMeta) {
     }
     const std::string caption = artist.empty() ? title : artist + " - " + title;
     if (TrimText(caption).empty() || !onMeta) return;
-    onMeta(std::make_shared<TMetaCaption>(MetaKind::Caption, caption, static_cast<TStreamTime>(std::llround(FPosition))));
+    onMeta(
+        std::make_shared<TMetaCaption>(MetaKind::Caption, caption, static_cast<TStreamTime>(std::llround(FPosition))));
 }
 
 void TDecoder_Ogg::Decode(const TOnPCM& onPCM, const TOnMeta& onMeta) {
@@ -199,12 +200,12 @@ void TDecoder_Ogg::Decode(const TOnPCM& onPCM, const TOnMeta& onMeta) {
     }
 
     int stream = 0;
-    const long n = ov_read(&FVorbis->File, reinterpret_cast<char*>(FOutput.data()), static_cast<int>(FOutput.size()),
-                           0, 2, 1, &stream);
+    const long n = ov_read(&FVorbis->File, reinterpret_cast<char*>(FOutput.data()), static_cast<int>(FOutput.size()), 0,
+                           2, 1, &stream);
     if (n > 0) {
         TakeStreamInfo();
-        const TWaveFormat format = MakePcmFormat(static_cast<uint32_t>(FInfo.SampleRate),
-                                                 static_cast<uint16_t>(FInfo.Channels), 16);
+        const TWaveFormat format =
+            MakePcmFormat(static_cast<uint32_t>(FInfo.SampleRate), static_cast<uint16_t>(FInfo.Channels), 16);
         if (onPCM) onPCM(FOutput.data(), static_cast<int32_t>(n), format);
         if (stream != FCurrentStream) {
             FCurrentStream = stream;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "media/Decoder.h"
+#include "media/Reader.h"
 
 namespace kelvar {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "audio/ACMConvert.h"
+#include "audio/nodes/ACMConvert.h"
 #include "foundation/Logger.h"
 #include "media/DecoderFactory.h"
 #include "media/Reader_File.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "audio/Buffer_imp.h"
+#include "audio/graph/Buffer_imp.h"
 #include "foundation/Logger.h"
 #include "media/DecoderFactory.h"
 #include "media/WMFDecoder.h"
@@ -22,7 +22,9 @@ bool TDecoder_WMA::Open(const std::string& name) {
     FInfo = TStreamInfo();
     try {
         auto wrapper = std::make_unique<TWMFDecoder>();
-        wrapper->OnData = [this](TWMFDecoder& sender, const uint8_t* buffer, int bytes) { OnSample(sender, buffer, bytes); };
+        wrapper->OnData = [this](TWMFDecoder& sender, const uint8_t* buffer, int bytes) {
+            OnSample(sender, buffer, bytes);
+        };
         wrapper->SetDecodeSpeed(1.0f);
         wrapper->CreateReader();
         wrapper->Open(name, false);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/Buffer.h"
+#include "audio/graph/Buffer.h"
 #include "media/Decoder.h"
 
 namespace kelvar {

@@ -6,7 +6,7 @@
 
 #include "foundation/Logger.h"
 #include "media/DecoderFactory.h"
-#include "media/WMReader.h"
+#include "platform/ffmpeg/WMReader.h"
 
 namespace kelvar::Decoder_WM9_Sync {
 
@@ -22,7 +22,8 @@ constexpr uint32_t E_INVALIDARG_CODE = 0x80070057;
 
 bool StartsWithUpper(const std::string& name, const char* prefix) {
     std::string head = name.substr(0, std::char_traits<char>::length(prefix));
-    std::transform(head.begin(), head.end(), head.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::transform(head.begin(), head.end(), head.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return head == prefix;
 }
 

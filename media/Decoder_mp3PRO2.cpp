@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "foundation/MiscFunc.h"
+#include "foundation/TextUtil.h"
 #include "media/DecoderFactory.h"
 #include "media/Reader_File.h"
 #include "media/Reader_HTTP.h"
@@ -56,12 +57,6 @@ int32_t ToInt(const std::string& text) {
     return ec == std::errc() && end == text.data() + text.size() ? value : 0;
 }
 
-std::string Upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
-
 }  // namespace
 
 TDecoder_mp3PRO::TDecoder_mp3PRO() {
@@ -96,7 +91,7 @@ bool TDecoder_mp3PRO::Open(const std::string& name) {
     FLastPercent = 100;
     FLastRebuffer = MsSinceStart();
 
-    FStream = Upper(name).rfind("HTTP://", 0) == 0;
+    FStream = UpperAscii(name).rfind("HTTP://", 0) == 0;
     if (FStream) {
         auto reader = std::make_shared<TReader_mp3HTTP>();
         reader->OnHeaders = [this](TReader_mp3HTTP&, const THeaderList& headers) { IcyHeaders(headers); };
@@ -277,7 +272,7 @@ void TDecoder_mp3PRO::CompleteMeta(const TOnMeta& onMeta) {
     FIcyFill = 0;
     FIcyCounter = 0;
     // A block without a stream title (only a StreamUrl, say) gives no caption.
-    const auto key = Upper(text).find("STREAMTITLE=");
+    const auto key = UpperAscii(text).find("STREAMTITLE=");
     if (key == std::string::npos) return;
     std::string title = text.substr(std::min(text.size(), key + 13));
     const auto end = title.find("';");
@@ -333,8 +328,7 @@ void TDecoder_mp3PRO::Decode(const TOnPCM& onPCM, const TOnMeta& onMeta) {
             long rate = 0;
             int channels = 0, encoding = 0;
             mpg123_getformat(FHandle, &rate, &channels, &encoding);
-            const TWaveFormat format =
-                MakePcmFormat(static_cast<uint32_t>(rate), static_cast<uint16_t>(channels), 16);
+            const TWaveFormat format = MakePcmFormat(static_cast<uint32_t>(rate), static_cast<uint16_t>(channels), 16);
             if (onPCM) onPCM(FOutput.data(), static_cast<int32_t>(done), format);
             FDecodedPosition += static_cast<double>(BytesToMsRounded(format, static_cast<int32_t>(done)));
             produced = true;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "media/Decoder.h"
+#include "media/Reader.h"
 
 struct mpg123_handle_struct;
 
@@ -70,7 +71,7 @@ private:
     int32_t FDurationMs = 0;
     bool FHasID3v1 = false;
     bool FHasID3v2 = false;
-    bool FScanned = false;     // duration and format known, so the file can seek
+    bool FScanned = false;      // duration and format known, so the file can seek
     std::vector<uint8_t> FToc;  // the 100 seek points of a Xing/Info frame, when it has them
     int64_t FTocBytes = 0;
     TStreamInfo FInfo;

@@ -17,35 +17,21 @@
 
 #include "foundation/Logger.h"
 #include "foundation/MiscFunc.h"
+#include "foundation/TextUtil.h"
+#include "foundation/ThreadName.h"
+#include "foundation/Version.h"
 
 namespace kelvar {
 
 namespace {
 
 constexpr const char* LogSource = "HTTPStream";
-constexpr const char* UserAgent = "Kelvar_Zorvik/3.4.2";
+const std::string UserAgent = std::string("Kelvar_Zorvik/") + KelvarVersion;
 constexpr int HeaderLineTimeoutMs = 15000;
 constexpr int ConnectTimeoutMs = 15000;
 constexpr int BodyWaitMs = 10;
 constexpr int SliceMs = 10;  // the longest wait before the stop request is looked at
 constexpr size_t BodyChunk = 4096;
-
-std::string Trim(std::string_view s) {
-    size_t a = 0, b = s.size();
-    while (a < b && std::isspace(static_cast<unsigned char>(s[a]))) ++a;
-    while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1]))) --b;
-    return std::string(s.substr(a, b - a));
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-bool StartsWithText(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() && SameText(s.substr(0, prefix.size()), prefix);
-}
 
 // A name look-up in progress on a helper thread; the side that finishes last frees it, and a
 // look-up given up on frees its own answer.
@@ -70,6 +56,7 @@ int LookUp(const std::string& host, const std::string& port, addrinfo hints, add
     auto lookup = std::make_shared<TLookup>();
     try {
         std::thread([lookup, host, port, hints] {
+            SetCurrentThreadName("kelvar-dns");
             addrinfo* result = nullptr;
             const int rc = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &result);
             std::lock_guard<std::mutex> lock(lookup->Lock);
@@ -135,7 +122,7 @@ TURLParts SplitURL(const std::string& address) {
 }
 
 std::string ResolveLocation(const std::string& base, const std::string& location) {
-    const std::string loc = Trim(location);
+    const std::string loc = TrimSpace(location);
     if (loc.empty()) return {};
     if (StartsWithText(loc, "http://")) return loc;
     if (loc.find("://") != std::string::npos) return {};  // another scheme (https, …) we don't speak
@@ -154,7 +141,8 @@ std::string THeaderList::Values(std::string_view name) const {
     for (const auto& line : FLines) {
         const auto colon = line.find(':');
         if (colon == std::string::npos) continue;
-        if (SameText(Trim(std::string_view(line).substr(0, colon)), name)) return Trim(line.substr(colon + 1));
+        if (SameText(TrimSpace(std::string_view(line).substr(0, colon)), name))
+            return TrimSpace(line.substr(colon + 1));
     }
     return {};
 }
@@ -186,9 +174,7 @@ void THTTPStream::Stop() {
     FState = StateClosed;
 }
 
-bool THTTPStream::IsTimedOut() const {
-    return FState == StateClosed || MsSinceStart() - FLastData > NoDataLimitMs;
-}
+bool THTTPStream::IsTimedOut() const { return FState == StateClosed || MsSinceStart() - FLastData > NoDataLimitMs; }
 
 void THTTPStream::Fail(const std::string& message) {
     LogMessage(message, LogSource, LogKind::Error);
@@ -206,6 +192,7 @@ void THTTPStream::CloseSocket() {
 }
 
 void THTTPStream::Execute() {
+    SetCurrentThreadName("kelvar-http");
     while (!FTerminated && FRestart) {
         FRestart = false;
         try {
@@ -309,7 +296,7 @@ bool THTTPStream::Connect(const TURLParts& target) {
             FSocket = fd;
             return true;
         }
-        error = std::strerror(errno);
+        error = ErrnoText(errno);
         ::close(fd);
     }
     ::freeaddrinfo(found);
@@ -322,10 +309,15 @@ void THTTPStream::SendRequest(const TURLParts& target) {
     const bool v6 = target.Host.find(':') != std::string::npos;
     const std::string host = v6 ? "[" + target.Host + "]" : target.Host;
     const std::string request =
-        "GET " + target.Path + " HTTP/1.0\r\n"
+        "GET " + target.Path +
+        " HTTP/1.0\r\n"
         "Accept: */*\r\n"
-        "User-Agent: " + std::string(UserAgent) + "\r\n"
-        "Host: " + host + ":" + target.Port + "\r\n"
+        "User-Agent: " +
+        std::string(UserAgent) +
+        "\r\n"
+        "Host: " +
+        host + ":" + target.Port +
+        "\r\n"
         "Icy-MetaData: 1\r\n"
         "Pragma: no-cache,rate=1.000000,stream-time=0,stream-offset=0:0,request-context=123517064,max-duration=0\r\n"
         "\r\n"
@@ -344,7 +336,7 @@ void THTTPStream::SendRequest(const TURLParts& target) {
             waited += SliceMs;
             continue;
         }
-        Fail(std::string("Cannot send the request: ") + std::strerror(errno));
+        Fail(std::string("Cannot send the request: ") + ErrnoText(errno));
         return;
     }
 }
@@ -416,7 +408,7 @@ void THTTPStream::HandleHeaderLine(const std::string& line) {
             code = std::stoi(codeText);
         FStatusCode = code;
     } else {
-        const bool last = Trim(line).empty();  // the blank line that ends them is no header
+        const bool last = TrimSpace(line).empty();  // the blank line that ends them is no header
         if (!last && (FHeaders.Count() >= MaxHeaderLines || FHeaderBytes > MaxHeaderBytes)) {
             Fail("Too many response headers: " + Address());
             FState = StateClosed;
@@ -424,7 +416,7 @@ void THTTPStream::HandleHeaderLine(const std::string& line) {
         }
         FHeaders.Add(line);
     }
-    if (!Trim(line).empty()) return;
+    if (!TrimSpace(line).empty()) return;
 
     // A blank line ends the headers.
     const int code = FStatusCode;

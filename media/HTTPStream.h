@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "audio/Buffer.h"
+#include "audio/graph/Buffer.h"
 
 namespace kelvar {
 

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "audio/Node_DSPEffects.h"
-#include "audio/Node_GapKiller.h"
+#include "audio/nodes/Node_DSPEffects.h"
+#include "audio/nodes/Node_GapKiller.h"
 #include "foundation/Logger.h"
 #include "media/DecoderFactory.h"
 
@@ -212,8 +212,9 @@ void TPlayer::DecodeStep(TWorkerThread* Worker) {
     if (!decoder) return;
     try {
         if (!FFinished && !decoder->IsEOF()) {
-            decoder->Decode([this](const void* Buffer, int32_t Bytes, const TWaveFormat& Format) { OnPCM(Buffer, Bytes, Format); },
-                            [this](const IMetaDataPtr& Meta) { OnDecoderMeta(Meta); });
+            decoder->Decode(
+                [this](const void* Buffer, int32_t Bytes, const TWaveFormat& Format) { OnPCM(Buffer, Bytes, Format); },
+                [this](const IMetaDataPtr& Meta) { OnDecoderMeta(Meta); });
         }
         if (!FEndOfStream && !FFinished) {
             FEndOfStream = decoder->IsEOF();
@@ -240,7 +241,8 @@ void TPlayer::OnPCM(const void* Buffer, int32_t Bytes, const TWaveFormat& Format
         Channel->GetInput()->SetFormat(Format);
     }
     // The chain may work in place on the decoder's own output block.
-    Channel->GetInput()->Push(const_cast<void*>(Buffer), Bytes, static_cast<TStreamTime>(std::llround(FDecodedPosition)));
+    Channel->GetInput()->Push(const_cast<void*>(Buffer), Bytes,
+                              static_cast<TStreamTime>(std::llround(FDecodedPosition)));
     FDecodedPosition += BytesToMs(Format, Bytes);
 }
 
@@ -265,7 +267,8 @@ void TPlayer::Play() {
 void TPlayer::Pause() {
     TGuard guard(FLock);
     const uint8_t flags = Channel->GetOutput()->GetMixMode();
-    if ((flags & MixMode::Playing) != 0) Channel->GetOutput()->SetMixMode(flags & static_cast<uint8_t>(~MixMode::Playing));
+    if ((flags & MixMode::Playing) != 0)
+        Channel->GetOutput()->SetMixMode(flags & static_cast<uint8_t>(~MixMode::Playing));
 }
 
 void TPlayer::SetPaused(bool Paused) {

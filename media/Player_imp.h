@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "audio/Channel_imp.h"
-#include "audio/FiltersEx.h"
-#include "audio/Node_Volume.h"
+#include "audio/graph/FiltersEx.h"
+#include "audio/mix/Channel_imp.h"
+#include "audio/nodes/Node_Volume.h"
 #include "foundation/ConfigDoc.h"
 #include "media/Decoder.h"
 #include "media/WorkerThread.h"

@@ -1,4 +1,5 @@
 #include "media/Reader_File.h"
+#include "foundation/TextUtil.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,7 +17,7 @@ void TReader_File::Open(const std::string& name) {
     struct stat st {};
     if (::stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) throw EMediaError("File does not exist: " + name);
     const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw EMediaError("Cannot open file " + name + ": " + std::strerror(errno));
+    if (fd < 0) throw EMediaError("Cannot open file " + name + ": " + ErrnoText(errno));
     FFile = fd;
     FPosition = 0;
 }

@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "media/Decoder.h"
+#include "foundation/Errors.h"
+#include "media/Reader.h"
 
 namespace kelvar {
 

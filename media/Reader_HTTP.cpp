@@ -1,6 +1,6 @@
 #include "media/Reader_HTTP.h"
 
-#include "audio/Buffer_imp.h"
+#include "audio/graph/Buffer_imp.h"
 
 namespace kelvar {
 

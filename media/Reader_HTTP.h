@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "audio/Buffer.h"
-#include "media/Decoder.h"
+#include "audio/graph/Buffer.h"
 #include "media/HTTPStream.h"
+#include "media/Reader.h"
 
 namespace kelvar {
 

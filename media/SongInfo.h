@@ -4,18 +4,18 @@
 #include <memory>
 #include <string>
 
-#include "media/ValueList.h"
+#include "foundation/ValueList.h"
 
 namespace kelvar {
 
 class ISongInfo : public IValueListEx {
 public:
-    virtual int GetID() const = 0;              // -1 when missing or not a number
+    virtual int GetID() const = 0;  // -1 when missing or not a number
     virtual std::string GetFilename() const = 0;
     virtual std::string GetArtist() const = 0;
     virtual std::string GetTitle() const = 0;
     virtual std::string GetAlbum() const = 0;
-    virtual int GetDuration() const = 0;        // ms; 0 when missing or not a number
+    virtual int GetDuration() const = 0;  // ms; 0 when missing or not a number
     virtual std::string GetDisplayName() const = 0;
     virtual void SetID(int value) = 0;
     virtual void SetFilename(const std::string& value) = 0;

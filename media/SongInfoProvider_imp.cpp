@@ -7,15 +7,16 @@
 
 #include "foundation/Logger.h"
 #include "foundation/MiscFunc.h"
+#include "foundation/TextUtil.h"
 #include "media/WAVTag.h"
 #include "media/WMFTag.h"
-#include "media/WMReader.h"
 #include "media/tags/AtomicFile.h"
 #include "media/tags/ID3v2Ex.h"
 #include "media/tags/MPEGaudioEx.h"
 #include "media/tags/MetaDataConfig_imp.h"
 #include "media/tags/OggTag.h"
 #include "media/tags/PictureInfo_imp.h"
+#include "platform/ffmpeg/WMReader.h"
 
 namespace kelvar {
 
@@ -24,11 +25,6 @@ ISongInfoProvider::~ISongInfoProvider() = default;
 namespace {
 
 constexpr const char* LogSource = "SongInfo";
-
-std::string Upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
 
 bool FileExists(const std::string& fileName) {
     std::error_code ec;
@@ -64,8 +60,8 @@ bool WritableSong(const std::string& fileName) {
 
 // What every tag format gives, in the song record's terms.
 struct TTagValues {
-    std::string Artist, Title, Album, Year, Genre, Info, Label, PLine, Composer, ISRC, Catalog, UPC, FeeAgency,
-        Website, BuyCD, Lyrics, XFade, Mood, SongRights, SongType, PicFile;
+    std::string Artist, Title, Album, Year, Genre, Info, Label, PLine, Composer, ISRC, Catalog, UPC, FeeAgency, Website,
+        BuyCD, Lyrics, XFade, Mood, SongRights, SongType, PicFile;
     int64_t TrackNo = 0;
     double BPM = 0;
     int64_t Rating = 0;
@@ -154,7 +150,7 @@ std::string PictureToWrite(const IValueList& info, std::string& baseName) {
     return FileExists(path) ? path : std::string();
 }
 
-bool OverlayValue(const IValueList& info) { return Upper(info.GetValue("Overlay")) == "YES"; }
+bool OverlayValue(const IValueList& info) { return UpperAscii(info.GetValue("Overlay")) == "YES"; }
 
 // The values every Kelvar tag format carries under the same names; BPM, song type, overlay and
 // pictures differ between the formats and stay with each provider.
@@ -216,7 +212,7 @@ std::string SongInfoExtension(const std::string& fileName) {
     const size_t slash = fileName.find_last_of("/\\");
     const size_t dot = fileName.rfind('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    return Upper(fileName.substr(dot + 1, 100));
+    return UpperAscii(fileName.substr(dot + 1, 100));
 }
 
 bool ExtensionListHas(const char* list, const std::string& extension) {

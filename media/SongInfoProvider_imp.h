@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "media/ValueList.h"
+#include "foundation/ValueList.h"
 
 namespace kelvar {
 

@@ -4,19 +4,11 @@
 #include <charconv>
 
 #include "foundation/Errors.h"
+#include "foundation/TextUtil.h"
 
 namespace kelvar {
 
 namespace {
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
 
 // The part after the last path delimiter or drive colon.
 std::string WithoutFolder(const std::string& path) {
@@ -43,7 +35,7 @@ std::shared_ptr<TSongInfo> TSongInfo::CreateFromDataset(const IValueList& data,
 
 int TSongInfo::Find(std::string_view name) const {
     for (size_t i = 0; i < FEntries.size(); ++i) {
-        if (SameName(FEntries[i].first, name)) return static_cast<int>(i);
+        if (SameText(FEntries[i].first, name)) return static_cast<int>(i);
     }
     return -1;
 }
@@ -65,8 +57,7 @@ std::string TSongInfo::GetValue(std::string_view name) const {
 }
 
 std::string TSongInfo::GetValue(int index) const {
-    if (index < 0 || index >= GetCount())
-        throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    if (index < 0 || index >= GetCount()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
     return FEntries[static_cast<size_t>(index)].first;
 }
 

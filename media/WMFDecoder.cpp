@@ -5,7 +5,8 @@
 #include <cstdio>
 
 #include "foundation/Logger.h"
-#include "media/WMReader.h"
+#include "foundation/ThreadName.h"
+#include "platform/ffmpeg/WMReader.h"
 
 namespace kelvar {
 
@@ -38,7 +39,8 @@ int TWMFDecoder::Open(const std::string& name, bool start) {
     CloseReader();
 
     std::string head = name.substr(0, 7);
-    std::transform(head.begin(), head.end(), head.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::transform(head.begin(), head.end(), head.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     FNetwork = head.rfind("HTTP", 0) == 0 || (name.find("://") != std::string::npos && head != "FILE://");
 
     FTerminate = false;
@@ -93,6 +95,7 @@ void TWMFDecoder::Start(int64_t ms) {
 }
 
 void TWMFDecoder::Run() {
+    SetCurrentThreadName("kelvar-wmdecode");
     const platform::TWMReader::TOnPCM deliver = [this](const uint8_t* buffer, int bytes) {
         FPosition = FPosition.load() + FilterBytesToMs(FFilterFormat, bytes);
         if (OnData) OnData(*this, buffer, bytes);
@@ -121,9 +124,7 @@ void TWMFDecoder::Run() {
     }
 }
 
-void TWMFDecoder::Pause() {
-    FPaused = true;
-}
+void TWMFDecoder::Pause() { FPaused = true; }
 
 void TWMFDecoder::Resume() {
     {

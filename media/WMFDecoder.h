@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "audio/AudioFormat.h"
+#include "foundation/AudioFormat.h"
 #include "media/Decoder.h"
 
 namespace kelvar {

@@ -60,8 +60,8 @@ std::string GuidText(const TagLib::ByteVector& bytes) {
     if (bytes.size() != 16) return {};
     const auto* b = reinterpret_cast<const uint8_t*>(bytes.data());
     char text[40];
-    std::snprintf(text, sizeof(text), "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", b[3], b[2],
-                  b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
+    std::snprintf(text, sizeof(text), "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", b[3],
+                  b[2], b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
     return text;
 }
 
@@ -112,7 +112,8 @@ TWMPictureInfo::TWMPictureInfo(const TagLib::ASF::Picture& picture) {
     FDescription = FromTagString(picture.description());
     FPictureType = static_cast<uint8_t>(picture.type());
     const TagLib::ByteVector data = picture.picture();
-    FData.assign(reinterpret_cast<const uint8_t*>(data.data()), reinterpret_cast<const uint8_t*>(data.data()) + data.size());
+    FData.assign(reinterpret_cast<const uint8_t*>(data.data()),
+                 reinterpret_cast<const uint8_t*>(data.data()) + data.size());
 }
 
 TWMFTagBase::TWMFTagBase() = default;
@@ -355,7 +356,7 @@ void TWMFTag::SetPicture(const IPictureInfo& picture) {
     value.setDescription(ToTagString(picture.GetDescription()));
     const uint8_t type = picture.GetPictureType();
     value.setType(type <= TagLib::ASF::Picture::PublisherLogo ? static_cast<TagLib::ASF::Picture::Type>(type)
-                                                               : TagLib::ASF::Picture::Other);
+                                                              : TagLib::ASF::Picture::Other);
     value.setPicture(TagLib::ByteVector(reinterpret_cast<const char*>(picture.GetData()), picture.GetSize()));
     Change([value](TagLib::ASF::Tag* tag) { ReplaceFirst(tag, "WM/Picture", Attribute(value)); });
 }

@@ -1,4 +1,5 @@
 #include "media/WorkerThread.h"
+#include "foundation/ThreadName.h"
 
 #include <chrono>
 
@@ -51,6 +52,7 @@ void TWorkerThread::Join() {
 }
 
 void TWorkerThread::Execute() {
+    SetCurrentThreadName("kelvar-deck");
     while (!FTerminated) {
         // Decode in steps at most every millisecond so a deck never monopolises a processor.
         std::this_thread::sleep_for(std::chrono::milliseconds(1));

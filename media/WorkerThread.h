@@ -7,7 +7,7 @@
 #include <mutex>
 #include <thread>
 
-#include "audio/SyncEvent.h"
+#include "audio/graph/SyncEvent.h"
 
 namespace kelvar {
 

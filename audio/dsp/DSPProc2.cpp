@@ -68,8 +68,7 @@ TEQState::TEQState(int channels) : FChannels(std::max(channels, 10)) {
     }
     FTails.assign(static_cast<size_t>(FChannels) * EQTailLength, 0.0f);
     FWindow.resize(EQFFTSize);
-    for (int t = 0; t < EQFFTSize; ++t)
-        FWindow[t] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * M_PI * t / 66.0));
+    for (int t = 0; t < EQFFTSize; ++t) FWindow[t] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * M_PI * t / 66.0));
     // A flat kernel until the first build.
     const float flat[EQBandCount] = {EQFlatGain, EQFlatGain, EQFlatGain, EQFlatGain, EQFlatGain,
                                      EQFlatGain, EQFlatGain, EQFlatGain, EQFlatGain, EQFlatGain};
@@ -155,9 +154,12 @@ void TEQState::Process(void* buffer, int32_t bytes, int channels, int bitsPerSam
             for (int i = 0; i < n; ++i) {
                 const size_t idx = static_cast<size_t>(start + i) * channels + c;
                 float v;
-                if (sampleBytes == 2) v = s16[idx];
-                else if (sampleBytes == 1) v = static_cast<float>(bytes8[idx]) - 128.0f;
-                else v = std::isfinite(f32[idx]) ? f32[idx] : 0.0f;
+                if (sampleBytes == 2)
+                    v = s16[idx];
+                else if (sampleBytes == 1)
+                    v = static_cast<float>(bytes8[idx]) - 128.0f;
+                else
+                    v = std::isfinite(f32[idx]) ? f32[idx] : 0.0f;
                 w[2 * i] = v;
             }
             Forward(w);

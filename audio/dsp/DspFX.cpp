@@ -151,11 +151,16 @@ void FX_Close(int32_t* handle) {
     *handle = 0;
 }
 
-#define KELVAR_FX_CALL(handle, body)                      \
-    do {                                                  \
-        TFXStream* s = FXTable().Get(handle);             \
-        if (!s) break;                                    \
-        Guard([&] { body; return 0; }, 0);                \
+#define KELVAR_FX_CALL(handle, body)          \
+    do {                                      \
+        TFXStream* s = FXTable().Get(handle); \
+        if (!s) break;                        \
+        Guard(                                \
+            [&] {                             \
+                body;                         \
+                return 0;                     \
+            },                                \
+            0);                               \
     } while (0)
 
 void FX_setRate(int32_t handle, float rate) {
@@ -203,9 +208,7 @@ void FX_setSampleRate(int32_t handle, int32_t sampleRate) {
     KELVAR_FX_CALL(handle, s->Touch.setSampleRate(static_cast<unsigned>(sampleRate)); s->SampleRate = sampleRate);
 }
 
-void FX_flush(int32_t handle) {
-    KELVAR_FX_CALL(handle, if (s->Channels > 0 && s->SampleRate > 0) s->Touch.flush());
-}
+void FX_flush(int32_t handle) { KELVAR_FX_CALL(handle, if (s->Channels > 0 && s->SampleRate > 0) s->Touch.flush()); }
 
 void FX_putSamples(int32_t handle, const int16_t* samples, int32_t frames) {
     if (!samples || frames <= 0) return;

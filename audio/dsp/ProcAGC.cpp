@@ -122,8 +122,8 @@ TBiquadCoef LowShelf(double f, double gainDb, double rate) {
     const double al = std::sin(w) / 2 * std::sqrt(2.0);  // shelf slope 1
     const double sa = 2 * std::sqrt(A) * al;
     return Normalise(A * ((A + 1) - (A - 1) * cs + sa), 2 * A * ((A - 1) - (A + 1) * cs),
-                     A * ((A + 1) - (A - 1) * cs - sa), (A + 1) + (A - 1) * cs + sa,
-                     -2 * ((A - 1) + (A + 1) * cs), (A + 1) + (A - 1) * cs - sa);
+                     A * ((A + 1) - (A - 1) * cs - sa), (A + 1) + (A - 1) * cs + sa, -2 * ((A - 1) + (A + 1) * cs),
+                     (A + 1) + (A - 1) * cs - sa);
 }
 
 TBiquadCoef Peak(double f, double gainDb, double q, double rate) {
@@ -173,16 +173,22 @@ struct TProcSetting {
 struct TProcState {
     float Env = 0, Slow = 0;
     int Hold = 0;
-    void Reset() { Env = Slow = 0; Hold = 0; }
+    void Reset() {
+        Env = Slow = 0;
+        Hold = 0;
+    }
 };
 
 TProcSetting TakeProcessor(const TAGCBandProcessor& p, double rate) {
     TProcSetting s;
     s.On = IsOn(p.Enabled);
     const double ratio = p.Ratio;
-    if (std::isnan(ratio) || ratio <= 1.0) s.Slope = 0;
-    else if (ratio >= 100.0) s.Slope = 1;  // a limiter
-    else s.Slope = static_cast<float>(1.0 - 1.0 / ratio);
+    if (std::isnan(ratio) || ratio <= 1.0)
+        s.Slope = 0;
+    else if (ratio >= 100.0)
+        s.Slope = 1;  // a limiter
+    else
+        s.Slope = static_cast<float>(1.0 - 1.0 / ratio);
     s.Threshold = static_cast<float>(Sanitize(p.Threshold, -60.0, 6.0, 0.0));
     const auto ms = [](int32_t v) { return std::clamp<double>(v, 0.0, 60000.0); };
     s.Attack = Coef(ms(p.Attack), rate);
@@ -228,7 +234,12 @@ TSplitCoef MakeSplit(double f, double rate) {
 
 struct TSplitState {
     TBiquad L1, L2, H1, H2;
-    void Reset() { L1.Reset(); L2.Reset(); H1.Reset(); H2.Reset(); }
+    void Reset() {
+        L1.Reset();
+        L2.Reset();
+        H1.Reset();
+        H2.Reset();
+    }
     inline void Run(const TSplitCoef& c, float x, float& low, float& high) {
         low = L2.Run(c.Low, L1.Run(c.Low, x));
         high = H2.Run(c.High, H1.Run(c.High, x));
@@ -240,9 +251,9 @@ template <int Bands>
 struct TBandSection {
     TSplitCoef Split[Bands - 1];
     TProcSetting Proc[Bands][AGCBandProcessors];
-    float Drive = 1.0f;    // linear
+    float Drive = 1.0f;  // linear
     float DriveDb = 0.0f;
-    float Detect = 1.0f;   // RMS detector coefficient
+    float Detect = 1.0f;  // RMS detector coefficient
 
     TSplitState SplitState[MaxChannels][Bands - 1];
     // Phase matching: band b passes the all-pass of every later split.
@@ -411,8 +422,7 @@ struct TEngine {
             Multi.Take(MultiBandSplits, p.MultiBandProc, Sanitize(p.MultiBandDrive, -20.0, 20.0, 0.0), rate);
         if (flags & AGCApply::DualBand)
             Dual.Take(&DualBandSplit, p.DualBandProc, Sanitize(p.DualBandDrive, -20.0, 20.0, 0.0), rate);
-        if (flags & AGCApply::Clipper)
-            Ceiling = static_cast<float>(DbToLin(Sanitize(p.ClipperLevel, -20.0, 6.0, 0.0)));
+        if (flags & AGCApply::Clipper) Ceiling = static_cast<float>(DbToLin(Sanitize(p.ClipperLevel, -20.0, 6.0, 0.0)));
     }
 
     void Process(const TAGCParams& p, int frames);
@@ -444,8 +454,7 @@ void TEngine::Process(const TAGCParams& p, int n) {
             const double level = -0.691 + 10.0 * std::log10(Short + 1e-20);
             const double err = AGCTarget - (level + GainDb);
             if (std::fabs(err) > AGCWindow) {
-                const double rate =
-                    std::clamp(AGCRate * (err - std::copysign(AGCWindow, err)), -AGCMaxDown, AGCMaxUp);
+                const double rate = std::clamp(AGCRate * (err - std::copysign(AGCWindow, err)), -AGCMaxDown, AGCMaxUp);
                 GainDb += rate * n / Rate;
             }
         }
@@ -506,8 +515,7 @@ void TEngine::Process(const TAGCParams& p, int n) {
             link(2, 3, l23);
             link(3, 4, l34);
             float g[AGCMultiBands];
-            for (int b = 0; b < AGCMultiBands; ++b)
-                g[b] = Multi.Drive * std::exp((gains[b] - gr[b]) * 0.11512925f);
+            for (int b = 0; b < AGCMultiBands; ++b) g[b] = Multi.Drive * std::exp((gains[b] - gr[b]) * 0.11512925f);
             for (int c = 0; c < ch; ++c) {
                 float sum = 0;
                 for (int b = 0; b < AGCMultiBands; ++b) sum += band[c][b] * g[b];
@@ -675,9 +683,10 @@ inline float Sample(const uint8_t* src, int bytes) {
             return v * (1.0f / 32768.0f);
         }
         case 3: {
-            const int32_t v = static_cast<int32_t>(static_cast<uint32_t>(src[0]) << 8 |
-                                                   static_cast<uint32_t>(src[1]) << 16 |
-                                                   static_cast<uint32_t>(src[2]) << 24) >> 8;
+            const int32_t v =
+                static_cast<int32_t>(static_cast<uint32_t>(src[0]) << 8 | static_cast<uint32_t>(src[1]) << 16 |
+                                     static_cast<uint32_t>(src[2]) << 24) >>
+                8;
             return v * (1.0f / 8388608.0f);
         }
         default: {
@@ -704,7 +713,8 @@ inline void Store(uint8_t* dst, int bytes, float v) {
             break;
         }
         default: {
-            const double d = std::clamp(std::nearbyint(static_cast<double>(v) * 2147483648.0), -2147483648.0, 2147483647.0);
+            const double d =
+                std::clamp(std::nearbyint(static_cast<double>(v) * 2147483648.0), -2147483648.0, 2147483647.0);
             const int32_t s = static_cast<int32_t>(d);
             std::memcpy(dst, &s, 4);
         }

@@ -10,13 +10,13 @@ namespace kelvar {
 // One dynamics processor of a band (88 bytes). Switch fields count as on only when exactly 1.
 struct TAGCBandProcessor {
     int32_t Enabled;
-    float Ratio;      // n:1; below 1 or not a number: no gain change
-    float Threshold;  // dB relative to a full-scale sine in the band
-    int32_t Attack;   // ms
-    int32_t Attack2;  // ms, slow detector (0: slow detector off)
-    int32_t Release;  // ms
-    int32_t Release2; // ms, slow detector (0: slow detector off)
-    uint32_t Hold;    // ms before the release starts
+    float Ratio;       // n:1; below 1 or not a number: no gain change
+    float Threshold;   // dB relative to a full-scale sine in the band
+    int32_t Attack;    // ms
+    int32_t Attack2;   // ms, slow detector (0: slow detector off)
+    int32_t Release;   // ms
+    int32_t Release2;  // ms, slow detector (0: slow detector off)
+    uint32_t Hold;     // ms before the release starts
     uint8_t Private[56];
 };
 static_assert(sizeof(TAGCBandProcessor) == 88);
@@ -28,34 +28,34 @@ constexpr int AGCBandProcessors = 3;
 // The processor's parameter block (1996 bytes), created and released by the library.
 struct TAGCParams {
     int32_t Private0;
-    int32_t HostFlag;            // set to 1 by the node that owns the block
+    int32_t HostFlag;  // set to 1 by the node that owns the block
     int32_t GatedAGC;
-    int32_t GateLevel;           // dB
-    int32_t MaxGain;             // dB
+    int32_t GateLevel;  // dB
+    int32_t MaxGain;    // dB
     int32_t StereoExpander;
     int32_t StereoExpanderDepth;
-    float StereoExpanderLevel;   // percent
+    float StereoExpanderLevel;      // percent
     float StereoExpanderThreshold;  // dB
     int32_t BassEQ;
-    int32_t BassEQFreq;          // Hz
-    int32_t BassEQGain;          // dB
-    int32_t BassEqType;          // 0 shelving, 1 peak
+    int32_t BassEQFreq;  // Hz
+    int32_t BassEQGain;  // dB
+    int32_t BassEqType;  // 0 shelving, 1 peak
     int32_t PreEmphasis;
-    int32_t PreEmpType;          // 0 = 50 us, 1 = 75 us
+    int32_t PreEmpType;  // 0 = 50 us, 1 = 75 us
     int32_t MultiBand;
-    float MultiBandDrive;        // dB
+    float MultiBandDrive;  // dB
     int32_t Private68;
-    int32_t Link01;              // percent
+    int32_t Link01;  // percent
     int32_t Link23;
     int32_t Link34;
     TAGCBandProcessor MultiBandProc[AGCMultiBands][AGCBandProcessors];
     float MultiBandGain[AGCMultiBands];  // dB
     int32_t DualBand;
     TAGCBandProcessor DualBandProc[AGCDualBands][AGCBandProcessors];
-    float DualBandDrive;         // dB
+    float DualBandDrive;  // dB
     int32_t Clipper;
-    float ClipperLevel;          // dB relative to full scale: the ceiling
-    float OutputLevel;           // percent
+    float ClipperLevel;  // dB relative to full scale: the ceiling
+    float OutputLevel;   // percent
     uint8_t Private1972[24];
 };
 static_assert(sizeof(TAGCParams) == 1996);
@@ -96,8 +96,8 @@ void API_AGC_Apply(TAGCParams* block, int32_t flags);
 void API_AGC_Flush(TAGCParams* block);
 // Processes interleaved PCM in place (8 bit unsigned, 16, 24 or 32 bit signed); answers the
 // frames processed. Formats it cannot serve pass unchanged and still count as processed.
-int32_t API_AGC_Process(TAGCParams* block, void* samples, int32_t frames, int32_t bitsPerSample,
-                        int32_t channels, int32_t sampleRate);
+int32_t API_AGC_Process(TAGCParams* block, void* samples, int32_t frames, int32_t bitsPerSample, int32_t channels,
+                        int32_t sampleRate);
 
 // The entry points as one table, so that a host can be given another processor (tests do).
 struct TAGCLibrary {
@@ -105,8 +105,8 @@ struct TAGCLibrary {
     void (*Quit)(TAGCParams** block) = nullptr;
     void (*Apply)(TAGCParams* block, int32_t flags) = nullptr;
     void (*Flush)(TAGCParams* block) = nullptr;
-    int32_t (*Process)(TAGCParams* block, void* samples, int32_t frames, int32_t bitsPerSample,
-                       int32_t channels, int32_t sampleRate) = nullptr;
+    int32_t (*Process)(TAGCParams* block, void* samples, int32_t frames, int32_t bitsPerSample, int32_t channels,
+                       int32_t sampleRate) = nullptr;
 };
 
 // Our own processor's entry points.

@@ -2,7 +2,7 @@
 
 #include "core/playlist/CustomCategory.h"
 #include "core/playlist/SongList.h"
-#include "core/rotation/PlaylistRules.h"
+#include "core/playlist/PlaylistRules.h"
 
 namespace kelvar {
 

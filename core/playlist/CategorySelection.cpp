@@ -4,7 +4,7 @@
 #include <random>
 
 #include "core/playlist/CustomCategory.h"
-#include "core/rotation/PlaylistRules.h"
+#include "core/playlist/PlaylistRules.h"
 #include "database/datalink/DLEngine.h"
 #include "media/SongInfo_imp.h"
 

@@ -9,7 +9,7 @@
 
 #include "core/playlist/CustomCategory.h"
 #include "core/playlist/SQLPoolEnabled.h"
-#include "core/rotation/PlaylistRules.h"
+#include "core/playlist/PlaylistRules.h"
 
 namespace kelvar {
 

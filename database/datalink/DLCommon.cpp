@@ -11,8 +11,8 @@
 
 namespace kelvar {
 
-const char* const ServerNames[11] = {"SQLBase",  "Oracle",   "SQLServer", "Sybase", "DB2",       "Informix",
-                                     "ODBC",     "Interbase", "Firebird", "MySQL",  "PostgreSQL"};
+const char* const ServerNames[11] = {"SQLBase", "Oracle",    "SQLServer", "Sybase", "DB2",       "Informix",
+                                     "ODBC",    "Interbase", "Firebird",  "MySQL",  "PostgreSQL"};
 
 namespace {
 const char* const TrueText = "TRUE";
@@ -32,16 +32,27 @@ void DLAssertionFailure(const char* where) {
 
 bool IsBlobType(TFieldType t) {
     switch (t) {
-        case ftBlob: case ftMemo: case ftGraphic: case ftFmtMemo: case ftParadoxOle: case ftDBaseOle:
-        case ftTypedBinary: case ftOraBlob: case ftOraClob: return true;
+        case ftBlob:
+        case ftMemo:
+        case ftGraphic:
+        case ftFmtMemo:
+        case ftParadoxOle:
+        case ftDBaseOle:
+        case ftTypedBinary:
+        case ftOraBlob:
+        case ftOraClob: return true;
         default: return false;
     }
 }
 
 bool IsSizedType(TFieldType t) {
     switch (t) {
-        case ftString: case ftBytes: case ftVarBytes: case ftParadoxOle: case ftDBaseOle: case ftTypedBinary:
-            return true;
+        case ftString:
+        case ftBytes:
+        case ftVarBytes:
+        case ftParadoxOle:
+        case ftDBaseOle:
+        case ftTypedBinary: return true;
         default: return false;
     }
 }
@@ -154,7 +165,10 @@ void TISqlCommand::AllocFieldsBuffer() {
 
 void TISqlCommand::BindParamsBuffer() { NotImplemented("BindParamsBuffer"); }
 
-void TISqlCommand::FreeParamsBuffer() { ParamsBuffer.clear(); ParamsBuffer.shrink_to_fit(); }
+void TISqlCommand::FreeParamsBuffer() {
+    ParamsBuffer.clear();
+    ParamsBuffer.shrink_to_fit();
+}
 
 void TISqlCommand::FreeFieldsBuffer() {
     FieldsBuffer.clear();
@@ -389,7 +403,8 @@ bool IsWordSeparator(char c) {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-const char* const ClauseKeywords[] = {"SELECT", "ALL", "DISTINCT", "FROM", "WHERE", "ORDER", "GROUP", "HAVING", "UNION"};
+const char* const ClauseKeywords[] = {"SELECT", "ALL",   "DISTINCT", "FROM", "WHERE",
+                                      "ORDER",  "GROUP", "HAVING",   "UNION"};
 const char* const JoinKeywords[] = {"JOIN", "ON", "LEFT", "RIGHT", "INNER", "OUTER", "FULL"};
 const char* const AggregatePrefixes[] = {"AVG", "COUNT", "MAX", "STDDEV", "SUM"};
 
@@ -405,8 +420,23 @@ bool IsJoinKeyword(const std::string& w) { return InList(w, JoinKeywords, std::s
 
 // --- the SQL tokenizer of GetTableNameFromSQL ---
 
-enum TSQLToken { stUnknown, stTableName, stFieldName, stValue, stSelect, stFrom, stWhere, stGroupBy, stHaving,
-                 stUnion, stPlan, stOrderBy, stForUpdate, stEnd, stOther };
+enum TSQLToken {
+    stUnknown,
+    stTableName,
+    stFieldName,
+    stValue,
+    stSelect,
+    stFrom,
+    stWhere,
+    stGroupBy,
+    stHaving,
+    stUnion,
+    stPlan,
+    stOrderBy,
+    stForUpdate,
+    stEnd,
+    stOther
+};
 
 bool IsIdentChar(char c) {
     unsigned char u = static_cast<unsigned char>(c);
@@ -427,7 +457,7 @@ struct TSQLTokenizer {
         SkipBlanks();
         if (Pos >= S.size()) return stEnd;
         char c = S[Pos];
-        if (c == '\'' ) {
+        if (c == '\'') {
             size_t end = S.find('\'', Pos + 1);
             if (end == std::string::npos) end = S.size() - 1;
             text = S.substr(Pos + 1, end - Pos - 1);
@@ -470,8 +500,12 @@ struct TSQLTokenizer {
                 int depth = 0;
                 size_t p = Pos;
                 for (; p < S.size(); ++p) {
-                    if (S[p] == '(') ++depth;
-                    else if (S[p] == ')' && --depth == 0) { ++p; break; }
+                    if (S[p] == '(')
+                        ++depth;
+                    else if (S[p] == ')' && --depth == 0) {
+                        ++p;
+                        break;
+                    }
                 }
                 text = S.substr(start, p - start);
                 Pos = p;
@@ -540,8 +574,8 @@ std::string GetTableNameFromSQL(const std::string& sql) {
                     }
                     std::string rest = sql.substr(tok.Pos);
                     std::string restTrimmed = TrimLeft(rest);
-                    if ((!restTrimmed.empty() && restTrimmed[0] == ',') || rest.find("INNER JOIN ") != std::string::npos ||
-                        rest.find("OUTER JOIN ") != std::string::npos)
+                    if ((!restTrimmed.empty() && restTrimmed[0] == ',') ||
+                        rest.find("INNER JOIN ") != std::string::npos || rest.find("OUTER JOIN ") != std::string::npos)
                         single = false;
                 }
                 break;
@@ -635,8 +669,10 @@ std::string QuoteIdentifier(const std::string& name, bool quote) {
     if (!quote) return name;
     std::string out = "\"";
     for (char c : name) {
-        if (c == '.') out += "\".\"";
-        else out += c;
+        if (c == '.')
+            out += "\".\"";
+        else
+            out += c;
     }
     return out + "\"";
 }
@@ -696,8 +732,8 @@ std::string GenerateUpdateSQL(int kind, int updateMode, const std::string& table
                 break;
             case ukModify:
                 if (changed)
-                    join(setList, f.NewValue.IsNull() ? "  " + column + " = NULL" : "  " + column + " = :" + f.FieldName,
-                         ", ");
+                    join(setList,
+                         f.NewValue.IsNull() ? "  " + column + " = NULL" : "  " + column + " = :" + f.FieldName, ", ");
                 break;
             case ukInsert:
                 if (changed) {
@@ -717,7 +753,8 @@ std::string GenerateUpdateSQL(int kind, int updateMode, const std::string& table
     std::string whereClause = where.empty() ? std::string() : "where " + where;
     switch (kind) {
         case ukRefresh:
-            return whereClause.empty() ? std::string() : "select " + selectList + " from " + quotedTable + " " + whereClause;
+            return whereClause.empty() ? std::string()
+                                       : "select " + selectList + " from " + quotedTable + " " + whereClause;
         case ukModify:
             return setList.empty() ? std::string() : "update " + quotedTable + " set " + setList + " " + whereClause;
         case ukInsert: return "insert into " + quotedTable + " (" + columnList + ") values(" + valueList + ")";
@@ -856,8 +893,10 @@ void GetFieldOrigins(const std::string& sql, const std::vector<std::string>& fie
                 std::string uw = UpperCase(word);
                 if (IsClauseKeyword(word) && uw != "ALL" && uw != "DISTINCT") break;
                 if (uw != "ALL" && uw != "DISTINCT" && !word.empty()) {
-                    if (item.empty() || word == "." || item.back() == '.') item += word;
-                    else item += " " + word;
+                    if (item.empty() || word == "." || item.back() == '.')
+                        item += word;
+                    else
+                        item += " " + word;
                 }
                 bool comma = reader.CommaAfter;
                 word = reader.Next();
@@ -1244,7 +1283,12 @@ TDLVariant TDLExprParser::EvalFunction(const TDLExprNode& node) {
         int y, m, d, h, n, s, ms;
         DecodeDate(arg.AsDateTime(), y, m, d);
         DecodeTime(arg.AsDateTime(), h, n, s, ms);
-        int v = name == "DAY" ? d : name == "MONTH" ? m : name == "YEAR" ? y : name == "HOUR" ? h : name == "MINUTE" ? n : s;
+        int v = name == "DAY"      ? d
+                : name == "MONTH"  ? m
+                : name == "YEAR"   ? y
+                : name == "HOUR"   ? h
+                : name == "MINUTE" ? n
+                                   : s;
         return TDLVariant(v);
     }
     throw EDatabaseError("Expression expected but " + node.Name + " found");

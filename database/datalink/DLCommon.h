@@ -16,8 +16,18 @@ namespace kelvar {
 
 // Server kinds a database component can name.
 enum TDLServerType : uint8_t {
-    stSQLBase, stOracle, stSQLServer, stSybase, stDB2, stInformix, stODBC, stInterbase, stFirebird,
-    stMySQL, stPostgreSQL, stOLEDB
+    stSQLBase,
+    stOracle,
+    stSQLServer,
+    stSybase,
+    stDB2,
+    stInformix,
+    stODBC,
+    stInterbase,
+    stFirebird,
+    stMySQL,
+    stPostgreSQL,
+    stOLEDB
 };
 
 // Names of the server types 0 to 10, used in parameter names.
@@ -140,8 +150,7 @@ public:
     // A prepared catalog query (not executed) owned by the caller, or none.
     virtual std::unique_ptr<TISqlCommand> GetSchemaInfo(int kind, const std::string& objectName);
     // DoConnect; on failure DoDisconnect(false), and the failure goes on.
-    virtual void Connect(const std::string& remoteDatabase, const std::string& userName,
-                         const std::string& password);
+    virtual void Connect(const std::string& remoteDatabase, const std::string& userName, const std::string& password);
     virtual void Disconnect(bool force);
     virtual void Commit();
     virtual void Rollback();
@@ -301,8 +310,8 @@ enum TDLUpdateMode { upWhereAll = 0, upWhereChanged = 1, upWhereKeyOnly = 2 };
 std::string GenerateUpdateSQL(int kind, int updateMode, const std::string& table, bool quote,
                               const std::vector<TDLUpdateField>& fields, const TDLStrings& origins);
 // Origins: field name = table.column; Tables: upper-cased alias = table.
-void GetFieldOrigins(const std::string& sql, const std::vector<std::string>& fieldNames,
-                     TDLStrings& origins, TDLStrings& tables);
+void GetFieldOrigins(const std::string& sql, const std::vector<std::string>& fieldNames, TDLStrings& origins,
+                     TDLStrings& tables);
 
 int VarCompareValues(const TDLVariant& a, const TDLVariant& b, bool caseInsensitive);
 bool VarEqualValues(const TDLVariant& a, const TDLVariant& b, bool caseInsensitive, bool partial, bool asText);

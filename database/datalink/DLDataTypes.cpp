@@ -24,11 +24,10 @@ void WriteBufRaw(uint8_t* p, T v) {
 }
 
 const char* const FieldTypeNames[] = {
-    "Unknown", "String", "SmallInt", "Integer", "Word", "Boolean", "Float", "Currency", "BCD",
-    "Date", "Time", "DateTime", "Bytes", "VarBytes", "AutoInc", "Blob", "Memo", "Graphic",
-    "FmtMemo", "ParadoxOle", "DBaseOle", "TypedBinary", "Cursor", "FixedChar", "WideString",
-    "LargeInt", "ADT", "Array", "Reference", "DataSet", "OraBlob", "OraClob", "Variant",
-    "Interface", "IDispatch", "Guid"};
+    "Unknown", "String",     "SmallInt", "Integer",     "Word",     "Boolean",   "Float",      "Currency",  "BCD",
+    "Date",    "Time",       "DateTime", "Bytes",       "VarBytes", "AutoInc",   "Blob",       "Memo",      "Graphic",
+    "FmtMemo", "ParadoxOle", "DBaseOle", "TypedBinary", "Cursor",   "FixedChar", "WideString", "LargeInt",  "ADT",
+    "Array",   "Reference",  "DataSet",  "OraBlob",     "OraClob",  "Variant",   "Interface",  "IDispatch", "Guid"};
 
 bool IsLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
@@ -104,8 +103,8 @@ std::string DateTimeToText(TDateTime v) {
 }
 
 const char* KindName(TDLVariant::Kind k) {
-    static const char* const names[] = {"Null", "Boolean", "Int64", "Double", "Currency", "Date", "String",
-                                        "Bytes", "Array"};
+    static const char* const names[] = {"Null", "Boolean", "Int64", "Double", "Currency",
+                                        "Date", "String",  "Bytes", "Array"};
     return names[k];
 }
 
@@ -134,9 +133,7 @@ TDateTime TimeStampToDateTime(const TDLTimeStamp& ts) {
     return days < 0 ? days - frac : days + frac;
 }
 
-double TimeStampToMSecs(const TDLTimeStamp& ts) {
-    return static_cast<double>(ts.Date) * MSecsPerDay + ts.Time;
-}
+double TimeStampToMSecs(const TDLTimeStamp& ts) { return static_cast<double>(ts.Date) * MSecsPerDay + ts.Time; }
 
 TDLTimeStamp MSecsToTimeStamp(double msecs) {
     int64_t whole = static_cast<int64_t>(std::llround(msecs));
@@ -147,8 +144,7 @@ TDLTimeStamp MSecsToTimeStamp(double msecs) {
 }
 
 bool TryEncodeDate(int year, int month, int day, TDateTime& result) {
-    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
-        return false;
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) return false;
     result = static_cast<double>(DayNumber(year, month, day) - DateDelta);
     return true;
 }
@@ -160,8 +156,7 @@ TDateTime EncodeDate(int year, int month, int day) {
 }
 
 TDateTime EncodeTime(int hour, int minute, int second, int msec) {
-    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || msec < 0 ||
-        msec > 999)
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || msec < 0 || msec > 999)
         throw EConvertError("Invalid argument to time encode");
     return (((hour * 60.0 + minute) * 60.0 + second) * 1000.0 + msec) / MSecsPerDay;
 }
@@ -205,8 +200,10 @@ TDLBcd CurrToBcd(TDLCurrency value, int precision, int scale) {
     // Round to Scale places, halves away from zero.
     int64_t q = value.Scaled / unit;
     int64_t r = value.Scaled % unit;
-    if (r * 2 >= unit) ++q;
-    else if (r * 2 <= -unit) --q;
+    if (r * 2 >= unit)
+        ++q;
+    else if (r * 2 <= -unit)
+        --q;
     b.Scaled = q * unit;
     return b;
 }
@@ -475,16 +472,43 @@ void TParam::SetData(const void* buffer, int size) {
             Value = std::string(c, n);
             break;
         }
-        case ftSmallint: need(2); Value = static_cast<int>(ReadBufRaw<int16_t>(p)); break;
-        case ftWord: need(2); Value = static_cast<int>(ReadBufRaw<uint16_t>(p)); break;
-        case ftBoolean: need(2); Value = ReadBufRaw<int16_t>(p) != 0; break;
+        case ftSmallint:
+            need(2);
+            Value = static_cast<int>(ReadBufRaw<int16_t>(p));
+            break;
+        case ftWord:
+            need(2);
+            Value = static_cast<int>(ReadBufRaw<uint16_t>(p));
+            break;
+        case ftBoolean:
+            need(2);
+            Value = ReadBufRaw<int16_t>(p) != 0;
+            break;
         case ftInteger:
-        case ftAutoInc: need(4); Value = static_cast<int>(ReadBufRaw<int32_t>(p)); break;
-        case ftLargeint: need(8); Value = static_cast<int64_t>(ReadBufRaw<int64_t>(p)); break;
-        case ftFloat: need(8); Value = ReadBufRaw<double>(p); break;
-        case ftCurrency: need(8); Value = TDLCurrency::FromDouble(ReadBufRaw<double>(p)); break;
-        case ftBCD: need(static_cast<int>(sizeof(TDLBcd))); Value = BcdToCurr(ReadBufRaw<TDLBcd>(p)); break;
-        case ftDate: need(4); Value = TDLVariant::FromDateTime(TimeStampToDateTime({0, ReadBufRaw<int32_t>(p)})); break;
+        case ftAutoInc:
+            need(4);
+            Value = static_cast<int>(ReadBufRaw<int32_t>(p));
+            break;
+        case ftLargeint:
+            need(8);
+            Value = static_cast<int64_t>(ReadBufRaw<int64_t>(p));
+            break;
+        case ftFloat:
+            need(8);
+            Value = ReadBufRaw<double>(p);
+            break;
+        case ftCurrency:
+            need(8);
+            Value = TDLCurrency::FromDouble(ReadBufRaw<double>(p));
+            break;
+        case ftBCD:
+            need(static_cast<int>(sizeof(TDLBcd)));
+            Value = BcdToCurr(ReadBufRaw<TDLBcd>(p));
+            break;
+        case ftDate:
+            need(4);
+            Value = TDLVariant::FromDateTime(TimeStampToDateTime({0, ReadBufRaw<int32_t>(p)}));
+            break;
         case ftTime:
             need(4);
             Value = TDLVariant::FromDateTime(TimeStampToDateTime({ReadBufRaw<int32_t>(p), DateDelta}));

@@ -61,7 +61,8 @@ struct TDLScreenCursorHooks {
 void SetDLScreenCursorHooks(TDLScreenCursorHooks hooks);
 
 // The "Database Login" dialog: fills user name and password, false when cancelled.
-using TDLLoginDialog = std::function<bool(const std::string& databaseName, std::string& userName, std::string& password)>;
+using TDLLoginDialog =
+    std::function<bool(const std::string& databaseName, std::string& userName, std::string& password)>;
 void SetDLLoginDialog(TDLLoginDialog dialog);
 
 // Wait cursor while statements run on the main thread (nesting).
@@ -372,13 +373,29 @@ public:
 // --- Datasets -----------------------------------------------------------------------------
 
 enum TDataSetState : uint8_t {
-    dsInactive, dsBrowse, dsEdit, dsInsert, dsSetKey, dsCalcFields, dsFilter, dsNewValue,
-    dsOldValue, dsCurValue, dsBlockRead, dsInternalCalc, dsOpening
+    dsInactive,
+    dsBrowse,
+    dsEdit,
+    dsInsert,
+    dsSetKey,
+    dsCalcFields,
+    dsFilter,
+    dsNewValue,
+    dsOldValue,
+    dsCurValue,
+    dsBlockRead,
+    dsInternalCalc,
+    dsOpening
 };
 
 // Connect reasons of a dataset.
 enum TDLConnectReason : uint8_t {
-    crOpenCursor = 0, crPrepared = 1, crExecuting = 2, crReadKeyFields = 5, crSPPrepared = 6, crSPExecuting = 7
+    crOpenCursor = 0,
+    crPrepared = 1,
+    crExecuting = 2,
+    crReadKeyFields = 5,
+    crSPPrepared = 6,
+    crSPExecuting = 7
 };
 
 // Locate options.

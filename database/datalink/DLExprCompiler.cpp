@@ -181,7 +181,8 @@ private:
     // Text comparisons of a field with a constant honour the filter's case and partial options.
     std::unique_ptr<TDLExprNode> CompareNode(TDLCanOp op, std::unique_ptr<TDLExprNode> a,
                                              std::unique_ptr<TDLExprNode> b) {
-        const TDLExprNode* field = a->NodeClass == nodeFIELD ? a.get() : (b->NodeClass == nodeFIELD ? b.get() : nullptr);
+        const TDLExprNode* field =
+            a->NodeClass == nodeFIELD ? a.get() : (b->NodeClass == nodeFIELD ? b.get() : nullptr);
         const TDLExprNode* constant =
             a->NodeClass == nodeCONST ? a.get() : (b->NodeClass == nodeCONST ? b.get() : nullptr);
         if ((op == coEQ || op == coNE) && field && constant && constant->ConstType == ftString) {
@@ -263,11 +264,16 @@ private:
         auto left = ParseUnary();
         for (;;) {
             TDLCanOp op;
-            if (IsSym("*")) op = coMUL;
-            else if (IsSym("/")) op = coDIV;
-            else if (IsSym("%")) op = coMOD;
-            else if (IsWord("MOD")) op = coREM;
-            else break;
+            if (IsSym("*"))
+                op = coMUL;
+            else if (IsSym("/"))
+                op = coDIV;
+            else if (IsSym("%"))
+                op = coMOD;
+            else if (IsWord("MOD"))
+                op = coREM;
+            else
+                break;
             Deeper();
             Advance();
             left = Binary(op, std::move(left), ParseUnary());

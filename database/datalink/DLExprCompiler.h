@@ -13,8 +13,32 @@ namespace kelvar {
 enum TDLNodeClass : uint8_t { nodeNULL, nodeUNARY, nodeBINARY, nodeCOMPARE, nodeFIELD, nodeCONST, nodeFUNC, nodeLIST };
 
 enum TDLCanOp : uint8_t {
-    coNOTDEFINED, coISBLANK, coNOTBLANK, coEQ, coNE, coGT, coLT, coGE, coLE, coNOT, coAND, coOR, coMINUS,
-    coADD, coSUB, coMUL, coDIV, coMOD, coREM, coLIKE, coIN, coLIST, coUPPER, coLOWER, coFUNC2, coASSIGN
+    coNOTDEFINED,
+    coISBLANK,
+    coNOTBLANK,
+    coEQ,
+    coNE,
+    coGT,
+    coLT,
+    coGE,
+    coLE,
+    coNOT,
+    coAND,
+    coOR,
+    coMINUS,
+    coADD,
+    coSUB,
+    coMUL,
+    coDIV,
+    coMOD,
+    coREM,
+    coLIKE,
+    coIN,
+    coLIST,
+    coUPPER,
+    coLOWER,
+    coFUNC2,
+    coASSIGN
 };
 
 struct TDLExprNode {

@@ -10,8 +10,7 @@ TIntClientLibrary& FibClientLibrary() {
 TIFibDatabase::~TIFibDatabase() {
     try {
         DoDisconnect(true);
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 std::unique_ptr<TISqlCommand> TIFibDatabase::CreateSqlCommand() { return std::make_unique<TIFibCommand>(this); }

@@ -15,7 +15,7 @@ static_assert(sizeof(ISC_STATUS_ARRAY) == 20 * sizeof(ISC_STATUS), "status vecto
 
 namespace {
 
-constexpr ISC_STATUS SegmentStatus = 335544366;  // isc_segment: buffer smaller than the segment
+constexpr ISC_STATUS SegmentStatus = 335544366;    // isc_segment: buffer smaller than the segment
 constexpr ISC_STATUS SegStrEofStatus = 335544367;  // isc_segstr_eof: end of blob
 constexpr int BlobSegmentSize = 16384;
 constexpr size_t MaxVariableLength = 32765;  // the longest text the server takes in one variable
@@ -64,8 +64,8 @@ std::string DoubleQuotes(const std::string& s, char quote) {
 
 void TIntFunctions::Load(void* module) {
     Module = module;
-#define KELVAR_REQUIRED(name)                                                                   \
-    name = reinterpret_cast<decltype(name)>(dlsym(module, #name));                              \
+#define KELVAR_REQUIRED(name)                                      \
+    name = reinterpret_cast<decltype(name)>(dlsym(module, #name)); \
     if (!name) throw EDLSqlLibError("Function '" #name "' not found in Interbase Client library");
 #define KELVAR_OPTIONAL(name) name = reinterpret_cast<decltype(name)>(dlsym(module, #name));
     KELVAR_REQUIRED(isc_create_database)
@@ -461,9 +461,18 @@ bool TICustomIntDatabase::BuildTPB() {
     uint8_t cur2 = TPBLength > TPBIsolationPos + 1 ? TPB[TPBIsolationPos + 1] : 0;
     uint8_t want1 = 0, want2 = 0;
     switch (TransIsolation) {
-        case tiDirtyRead: want1 = isc_tpb_read_committed; want2 = isc_tpb_rec_version; break;
-        case tiReadCommitted: want1 = isc_tpb_read_committed; want2 = isc_tpb_no_rec_version; break;
-        case tiRepeatableRead: want1 = isc_tpb_concurrency; want2 = 0; break;
+        case tiDirtyRead:
+            want1 = isc_tpb_read_committed;
+            want2 = isc_tpb_rec_version;
+            break;
+        case tiReadCommitted:
+            want1 = isc_tpb_read_committed;
+            want2 = isc_tpb_no_rec_version;
+            break;
+        case tiRepeatableRead:
+            want1 = isc_tpb_concurrency;
+            want2 = 0;
+            break;
         default: DLAssertionFailure("BuildTPB");
     }
     if (cur1 == want1 && cur2 == want2) {
@@ -565,8 +574,7 @@ void TICustomIntDatabase::DoStartTransaction() {
 TIIntDatabase::~TIIntDatabase() {
     try {
         DoDisconnect(true);
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 std::unique_ptr<TISqlCommand> TIIntDatabase::CreateSqlCommand() { return std::make_unique<TIIntCommand>(this); }
@@ -610,8 +618,7 @@ TICustomIntCommand::TICustomIntCommand(TISqlDatabase* sqlDatabase) : TISqlComman
 TICustomIntCommand::~TICustomIntCommand() {
     try {
         Disconnect(true);
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void TICustomIntCommand::CheckCommandStatus(ISC_STATUS result) {
@@ -1027,7 +1034,8 @@ void TICustomIntCommand::BindParamsBuffer() {
                     if (!isNull) CnvtDateTime2DBDateTime(dataType, data, size, p.Value.AsDateTime());
                     break;
                 default:
-                    if (nativeType != SQL_BLOB) throw EDatabaseError("Unknown data type for parameter '" + p.Name + "'");
+                    if (nativeType != SQL_BLOB)
+                        throw EDatabaseError("Unknown data type for parameter '" + p.Name + "'");
                     {
                         DLAssert(size == 0, "blob parameter size");
                         DLAssert(static_cast<size_t>(blobOffset) + 8 <= ParamsBuffer.size(), "blob parameter");
@@ -1093,8 +1101,8 @@ void TICustomIntCommand::DoExecute() {
     } else {
         // A cursor needs its rows' landing place before it opens.
         if (ResultSetExists() && !FieldsBound) SetFieldsBuffer();
-        CheckCommandStatus(Fn().isc_dsql_execute(StatusVector, Db().GetTRHandle(), StatementHandle.get(), dialect,
-                                                 InputSqlda.get()));
+        CheckCommandStatus(
+            Fn().isc_dsql_execute(StatusVector, Db().GetTRHandle(), StatementHandle.get(), dialect, InputSqlda.get()));
     }
     Executed = true;
     EndOfRows = false;
@@ -1187,7 +1195,9 @@ void TICustomIntCommand::Unprepare() {
     FreeFieldsBuffer();
 }
 
-void* TICustomIntCommand::GetHandle() { return StatementHandle ? reinterpret_cast<void*>(StatementHandle.get()) : nullptr; }
+void* TICustomIntCommand::GetHandle() {
+    return StatementHandle ? reinterpret_cast<void*>(StatementHandle.get()) : nullptr;
+}
 
 // --- values ------------------------------------------------------------------------------
 
@@ -1417,8 +1427,10 @@ void TICustomIntCommand::WriteBlobData(ISC_QUAD& blobId, const void* data, size_
         ~Canceller() {
             if (blob) {
                 ISC_STATUS_ARRAY sv{};
-                if (fn.isc_cancel_blob) fn.isc_cancel_blob(sv, &blob);
-                else fn.isc_close_blob(sv, &blob);
+                if (fn.isc_cancel_blob)
+                    fn.isc_cancel_blob(sv, &blob);
+                else
+                    fn.isc_close_blob(sv, &blob);
             }
         }
     } canceller{fn, blob};
@@ -1476,7 +1488,8 @@ void TICustomIntCommand::CopyOutputParams() {
                 std::string s;
                 if (type == SQL_VARYING) {
                     int len = Load<uint16_t>(data);
-                    s.assign(reinterpret_cast<const char*>(data + 2), static_cast<size_t>(std::min<int>(len, var.sqllen)));
+                    s.assign(reinterpret_cast<const char*>(data + 2),
+                             static_cast<size_t>(std::min<int>(len, var.sqllen)));
                 } else {
                     const char* c = reinterpret_cast<const char*>(data);
                     s.assign(c, strnlen(c, static_cast<size_t>(var.sqllen)));

@@ -251,7 +251,7 @@ public:
     int BlobIdEnd = 0;
     int ParamsDataSize = 0;
     bool Executed = false;
-    bool EndOfRows = false;  // the server said there are no more; it must not be asked again
+    bool EndOfRows = false;    // the server said there are no more; it must not be asked again
     bool FieldsBound = false;  // the output area points into the current fields buffer
 
     void BindParamsBuffer() override;

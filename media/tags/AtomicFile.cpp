@@ -1,19 +1,20 @@
 #include "media/tags/AtomicFile.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 #include "foundation/Errors.h"
+#include "foundation/TextUtil.h"
 
 namespace kelvar {
 
 namespace {
 
-std::string ErrnoText(const std::string& what, const std::filesystem::path& path) {
-    return what + " " + path.string() + ": " + std::strerror(errno);
+std::string FileErrorText(const std::string& what, const std::filesystem::path& path) {
+    return what + " " + path.string() + ": " + ErrnoText(errno);
 }
 
 }  // namespace
@@ -29,7 +30,7 @@ TAtomicFile::TAtomicFile(const std::filesystem::path& target) : FTarget(target) 
     if (folder.empty()) folder = ".";
     std::string pattern = (folder / ("." + FTarget.filename().string() + ".XXXXXX")).string();
     FFd = ::mkstemp(pattern.data());
-    if (FFd < 0) throw EFileError(ErrnoText("Cannot create a temporary file beside", target));
+    if (FFd < 0) throw EFileError(FileErrorText("Cannot create a temporary file beside", target));
     FTempPath = pattern;
 }
 
@@ -41,7 +42,7 @@ void TAtomicFile::Write(const void* data, size_t length) {
     while (length > 0) {
         ssize_t n = ::write(FFd, p, length);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throw EFileError(ErrnoText("Cannot write", FTempPath));
+        if (n <= 0) throw EFileError(FileErrorText("Cannot write", FTempPath));
         p += n;
         length -= static_cast<size_t>(n);
     }
@@ -59,16 +60,15 @@ void TAtomicFile::Commit() {
         ::umask(mask);
         mode = 0666 & ~mask;
     }
-    if (::fchmod(FFd, mode) != 0 || ::fsync(FFd) != 0) throw EFileError(ErrnoText("Cannot finish", FTempPath));
+    if (::fchmod(FFd, mode) != 0 || ::fsync(FFd) != 0) throw EFileError(FileErrorText("Cannot finish", FTempPath));
     if (st.st_ino != 0) {
         // Keep the owner where we may (root editing someone's file); not being able to is no failure.
         [[maybe_unused]] int ignored = ::fchown(FFd, st.st_uid, st.st_gid);
     }
     int fd = FFd;
     FFd = -1;
-    if (::close(fd) != 0) throw EFileError(ErrnoText("Cannot close", FTempPath));
-    if (::rename(FTempPath.c_str(), FTarget.c_str()) != 0)
-        throw EFileError(ErrnoText("Cannot replace", FTarget));
+    if (::close(fd) != 0) throw EFileError(FileErrorText("Cannot close", FTempPath));
+    if (::rename(FTempPath.c_str(), FTarget.c_str()) != 0) throw EFileError(FileErrorText("Cannot replace", FTarget));
     FTempPath.clear();
 }
 

@@ -7,16 +7,12 @@
 #include <fstream>
 
 #include "foundation/MiscFunc.h"
+#include "foundation/TextUtil.h"
 #include "media/tags/TagErrors.h"
 
 namespace kelvar {
 
 namespace {
-
-std::string Upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 bool IsFrameIDChar(uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
@@ -52,9 +48,9 @@ void TID3v2Tag::Clear() {
 }
 
 TBaseFrame* TID3v2Tag::AddFrame(std::unique_ptr<TBaseFrame> frame) {
-    const std::string key = Upper(frame->ID);
+    const std::string key = UpperAscii(frame->ID);
     auto it = std::find_if(FFrames.begin(), FFrames.end(),
-                           [&](const std::unique_ptr<TBaseFrame>& f) { return Upper(f->ID) >= key; });
+                           [&](const std::unique_ptr<TBaseFrame>& f) { return UpperAscii(f->ID) >= key; });
     return FFrames.insert(it, std::move(frame))->get();
 }
 
@@ -136,8 +132,10 @@ void TID3v2Tag::ReadFrames23(const uint8_t* body, size_t length, uint8_t tagFlag
             }
         }
         std::unique_ptr<TBaseFrame> frame;
-        if (raw) frame = std::make_unique<TDataFrame>(id);
-        else frame = CreateFrame(id);
+        if (raw)
+            frame = std::make_unique<TDataFrame>(id);
+        else
+            frame = CreateFrame(id);
         frame->Init();
         frame->Version = Version;
         frame->ReadFrom(flags, data, dataLength);
@@ -214,7 +212,7 @@ void TID3v2Tag::SetFrameValue(const std::string& id, const std::string& value) {
 }
 
 TBaseFrame* TID3v2Tag::FindFrame(const std::string& id) const {
-    const std::string key = Upper(id);
+    const std::string key = UpperAscii(id);
     for (const auto& f : FFrames)
         if (f->ID == key) return f.get();
     return nullptr;
@@ -288,8 +286,8 @@ bool TID3v2Tag::SaveToFile() {
         uint8_t version = WriteVersion == 3 || WriteVersion < 3 ? 3 : 4;
         // A raw frame whose layout depends on its version is kept in that version.
         for (const auto& f : FFrames)
-            if (auto* data = dynamic_cast<TDataFrame*>(f.get()); data && data->HasFormatFlags() &&
-                                                                  (data->FlagsVersion == 3 || data->FlagsVersion == 4))
+            if (auto* data = dynamic_cast<TDataFrame*>(f.get());
+                data && data->HasFormatFlags() && (data->FlagsVersion == 3 || data->FlagsVersion == 4))
                 version = data->FlagsVersion;
         TBytes tag(10, 0);
         for (const auto& f : FFrames) {
@@ -312,7 +310,7 @@ bool TID3v2Tag::SaveToFile() {
     }
 }
 
-bool TID3v2KelvarTag::Overlay() const { return Upper(GetUserText("Overlay")) == "YES"; }
+bool TID3v2KelvarTag::Overlay() const { return UpperAscii(GetUserText("Overlay")) == "YES"; }
 
 int64_t TID3v2KelvarTag::Rating() const {
     int64_t v = 0;

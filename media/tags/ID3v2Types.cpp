@@ -35,8 +35,8 @@ std::string DecodeUtf16(const uint8_t* p, size_t length, bool bigEndian) {
     for (size_t i = 0; i + 1 < length; i += 2) {
         char16_t u = bigEndian ? char16_t((p[i] << 8) | p[i + 1]) : char16_t(p[i] | (p[i + 1] << 8));
         if (u == 0) break;
-        if (u == 0xFEFF) continue;        // a byte-order mark in our order
-        if (u == 0xFFFE) {                // one in the other order: switch
+        if (u == 0xFEFF) continue;  // a byte-order mark in our order
+        if (u == 0xFFFE) {          // one in the other order: switch
             bigEndian = !bigEndian;
             continue;
         }
@@ -66,25 +66,23 @@ size_t TerminatedLength(const uint8_t* p, size_t length, uint8_t encoding) {
 std::string DecodeBody(uint8_t encoding, const uint8_t* p, size_t length) {
     std::string text;
     switch (encoding) {
-    case 1: {
-        bool bigEndian = length >= 2 && p[0] == 0xFE && p[1] == 0xFF;
-        text = DecodeUtf16(p, length, bigEndian);
-        break;
-    }
-    case 2: {
-        bool littleEndian = length >= 2 && p[0] == 0xFF && p[1] == 0xFE;
-        text = DecodeUtf16(p, length, !littleEndian);
-        break;
-    }
-    case 3: {
-        std::string s = CutAtZero(p, length);
-        if (s.size() >= 3 && s.compare(0, 3, "\xEF\xBB\xBF") == 0) s.erase(0, 3);
-        text = AnsiToUtf8(s);
-        break;
-    }
-    default:
-        text = AnsiToUtf8(CutAtZero(p, length));
-        break;
+        case 1: {
+            bool bigEndian = length >= 2 && p[0] == 0xFE && p[1] == 0xFF;
+            text = DecodeUtf16(p, length, bigEndian);
+            break;
+        }
+        case 2: {
+            bool littleEndian = length >= 2 && p[0] == 0xFF && p[1] == 0xFE;
+            text = DecodeUtf16(p, length, !littleEndian);
+            break;
+        }
+        case 3: {
+            std::string s = CutAtZero(p, length);
+            if (s.size() >= 3 && s.compare(0, 3, "\xEF\xBB\xBF") == 0) s.erase(0, 3);
+            text = AnsiToUtf8(s);
+            break;
+        }
+        default: text = AnsiToUtf8(CutAtZero(p, length)); break;
     }
     return TrimBlanks(text);
 }
@@ -195,7 +193,7 @@ int64_t GetTagSize(const TID3v2Header& h) {
 }
 
 bool ReadTagHeader(std::istream& stream, TID3v2Header& header) {
-    header = TID3v2Header {};
+    header = TID3v2Header{};
     stream.seekg(0, std::ios::end);
     const std::streamoff size = stream.tellg();
     if (size < 0) return false;
@@ -211,7 +209,7 @@ bool ReadTagHeader(std::istream& stream, TID3v2Header& header) {
 bool ReadTagHeaderFromFile(const std::string& fileName, TID3v2Header& header) {
     std::ifstream in(fileName, std::ios::binary);
     if (!in) {
-        header = TID3v2Header {};
+        header = TID3v2Header{};
         return false;
     }
     return ReadTagHeader(in, header);

@@ -48,7 +48,7 @@ void AppendTerminator(TBytes& out, uint8_t encoding);
 TBytes RemoveUnsync(const uint8_t* data, size_t length);
 
 struct TID3v2Header {
-    std::array<uint8_t, 10> Bytes {};
+    std::array<uint8_t, 10> Bytes{};
     int64_t FileSize = 0;
     bool HasID3() const { return Bytes[0] == 'I' && Bytes[1] == 'D' && Bytes[2] == '3'; }
     uint8_t Version() const { return Bytes[3]; }

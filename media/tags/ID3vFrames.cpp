@@ -66,8 +66,10 @@ int TDataFrame::WriteTo(TBytes& stream) {
         // Only the status flags remain; they sit one bit apart in 2.3 and 2.4.
         const uint8_t status = Flags >> 8;
         uint8_t converted = 0;
-        if (FlagsVersion == 3 && Version == 4) converted = (status >> 1) & 0x70;
-        else if (FlagsVersion == 4 && Version == 3) converted = (status << 1) & 0xE0;
+        if (FlagsVersion == 3 && Version == 4)
+            converted = (status >> 1) & 0x70;
+        else if (FlagsVersion == 4 && Version == 3)
+            converted = (status << 1) & 0xE0;
         flags = uint16_t(converted) << 8;
     }
     return WriteFrame(stream, flags, Data);
@@ -76,8 +78,10 @@ int TDataFrame::WriteTo(TBytes& stream) {
 void TDataFrame::ReadFrom(uint16_t flags, const uint8_t* data, size_t length) {
     Flags = flags;
     FlagsVersion = Version;
-    if (data) Data.assign(data, data + length);
-    else Data.clear();
+    if (data)
+        Data.assign(data, data + length);
+    else
+        Data.clear();
 }
 
 bool TDataFrame::HasFormatFlags() const {
@@ -158,8 +162,10 @@ void TPictureFrame::Assign(const IPictureInfo& picture) {
     PictureType = picture.GetPictureType();
     Description = picture.GetDescription();
     const uint8_t* bytes = picture.GetData();
-    if (bytes) Picture.assign(bytes, bytes + picture.GetSize());
-    else Picture.clear();
+    if (bytes)
+        Picture.assign(bytes, bytes + picture.GetSize());
+    else
+        Picture.clear();
 }
 
 namespace {
@@ -173,9 +179,9 @@ std::unique_ptr<TBaseFrame> Make(const std::string& id) {
 
 const std::map<std::string, TFrameMaker>& Registry() {
     static const std::map<std::string, TFrameMaker> registry = {
-        {"TRCK", &Make<TfrmTrack>},       {"TYER", &Make<TfrmYear>},        {"TCON", &Make<TfrmGenre>},
-        {"TBPM", &Make<TNumberFrame>},    {"TLEN", &Make<TNumberFrame>},    {"TXXX", &Make<TTextDescFrame2>},
-        {"WXXX", &Make<TTextDescFrame2>}, {"COMM", &Make<TfrmComment>},     {"USLT", &Make<TfrmLyrics>},
+        {"TRCK", &Make<TfrmTrack>},       {"TYER", &Make<TfrmYear>},      {"TCON", &Make<TfrmGenre>},
+        {"TBPM", &Make<TNumberFrame>},    {"TLEN", &Make<TNumberFrame>},  {"TXXX", &Make<TTextDescFrame2>},
+        {"WXXX", &Make<TTextDescFrame2>}, {"COMM", &Make<TfrmComment>},   {"USLT", &Make<TfrmLyrics>},
         {"PRIV", &Make<TPrivateFrame>},   {"APIC", &Make<TPictureFrame>},
     };
     return registry;

@@ -60,10 +60,10 @@ int GetSampleRate(const TMPEGFrame& f) {
     if (f.SampleRateID > 2) return 0;
     const int rate = kRates[f.SampleRateID];
     switch (f.VersionID) {
-    case 3: return rate;
-    case 2: return rate / 2;
-    case 0: return rate / 4;
-    default: return 0;
+        case 3: return rate;
+        case 2: return rate / 2;
+        case 0: return rate / 4;
+        default: return 0;
     }
 }
 
@@ -91,16 +91,16 @@ int GetFrameLength(const TMPEGFrame& f) {
 
 void TMPEGaudioEx::Reset() {
     FFileLength = 0;
-    FVBR = TVBRData {};
-    FFrame = TMPEGFrame {};
+    FVBR = TVBRData{};
+    FFrame = TMPEGFrame{};
     FID3v1.Reset();
     FID3v2.Clear();
     FID3v2.TagSize = 0;
 }
 
 void TMPEGaudioEx::FindFrame(const uint8_t* block, int length) {
-    FFrame = TMPEGFrame {};
-    FVBR = TVBRData {};
+    FFrame = TMPEGFrame{};
+    FVBR = TVBRData{};
     for (int p = 0; p + 8 <= length; ++p) {
         if (!IsFrameHeader(block + p)) continue;
         TMPEGFrame f = DecodeHeader(block + p);

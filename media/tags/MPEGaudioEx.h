@@ -14,14 +14,14 @@ struct TMPEGFrame {
     int Position = 0;  // in the block it was found in
     int Size = 0;
     uint8_t Data[4] = {0, 0, 0, 0};
-    uint8_t VersionID = 1;     // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5, 1 reserved
-    uint8_t LayerID = 0;       // 3 Layer I, 2 Layer II, 1 Layer III
+    uint8_t VersionID = 1;  // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5, 1 reserved
+    uint8_t LayerID = 0;    // 3 Layer I, 2 Layer II, 1 Layer III
     bool ProtectionBit = false;
     uint8_t BitRateID = 0;
     uint8_t SampleRateID = 3;
     bool PaddingBit = false;
     bool PrivateBit = false;
-    uint8_t ModeID = 4;        // 3 mono
+    uint8_t ModeID = 4;  // 3 mono
     uint8_t ModeExtensionID = 4;
     bool CopyrightBit = false;
     bool OriginalBit = false;
@@ -45,8 +45,8 @@ public:
     // Looks for two consecutive frame headers in Block; fills Frame and VBR.
     void FindFrame(const uint8_t* block, int length);
 
-    int GetBitRate() const;     // kbit/s
-    double GetDuration() const; // seconds
+    int GetBitRate() const;      // kbit/s
+    double GetDuration() const;  // seconds
     bool IsValid() const;
 
     TID3v1& ID3v1() { return FID3v1; }

@@ -9,6 +9,7 @@
 #include <vorbis/vorbisfile.h>
 
 #include "foundation/MiscFunc.h"
+#include "foundation/TextUtil.h"
 #include "media/tags/AtomicFile.h"
 #include "media/tags/ID3v2Ex.h"
 #include "media/tags/OggTagUtils.h"
@@ -18,15 +19,10 @@ namespace kelvar {
 
 namespace {
 
-std::string Upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 // The name part of a line (before its first "="); empty without one.
 bool LineHasName(const std::string& line, const std::string& upperName) {
     const size_t eq = line.find('=');
-    return eq != std::string::npos && eq == upperName.size() && Upper(line.substr(0, eq)) == upperName;
+    return eq != std::string::npos && eq == upperName.size() && UpperAscii(line.substr(0, eq)) == upperName;
 }
 
 struct TFileCloser {
@@ -76,11 +72,16 @@ TOggPictureInfo::TOggPictureInfo(const std::string& raw) {
         const size_t eq = part.find('=');
         if (eq != std::string::npos) {
             const std::string name = part.substr(0, eq), value = part.substr(eq + 1);
-            if (name == "MIMETYPE") mime = value;
-            else if (name == "DESCRIPTION") description = value;
-            else if (name == "PICTYPE") pictype = value;
-            else if (name == "DATASIZE") datasize = value;
-            else if (name == "PICTURE") picture = value;
+            if (name == "MIMETYPE")
+                mime = value;
+            else if (name == "DESCRIPTION")
+                description = value;
+            else if (name == "PICTYPE")
+                pictype = value;
+            else if (name == "DATASIZE")
+                datasize = value;
+            else if (name == "PICTURE")
+                picture = value;
         }
         start = bar + 1;
     }
@@ -195,7 +196,7 @@ bool TOggTag::SaveToFile() {
 }
 
 std::string TOggTag::GetValue(const std::string& name) const {
-    const std::string upper = Upper(name);
+    const std::string upper = UpperAscii(name);
     for (const auto& line : Lines)
         if (LineHasName(line, upper)) return line.substr(line.find('=') + 1);
     return {};
@@ -203,11 +204,13 @@ std::string TOggTag::GetValue(const std::string& name) const {
 
 void TOggTag::SetValue(const std::string& name, const std::string& value) {
     if (name.empty()) return;
-    const std::string upper = Upper(name);
+    const std::string upper = UpperAscii(name);
     for (auto it = Lines.begin(); it != Lines.end(); ++it) {
         if (!LineHasName(*it, upper)) continue;
-        if (value.empty()) Lines.erase(it);
-        else *it = name + "=" + value;
+        if (value.empty())
+            Lines.erase(it);
+        else
+            *it = name + "=" + value;
         return;
     }
     if (!value.empty()) Lines.push_back(name + "=" + value);
@@ -241,7 +244,7 @@ void TOggKelvarTag::Clear() {
     FPicture.reset();
 }
 
-bool TOggKelvarTag::Overlay() const { return Upper(GetValue("OVERLAY")) == "YES"; }
+bool TOggKelvarTag::Overlay() const { return UpperAscii(GetValue("OVERLAY")) == "YES"; }
 
 int64_t TOggKelvarTag::Rating() const {
     int64_t v = 0;

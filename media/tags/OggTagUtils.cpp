@@ -17,11 +17,17 @@ bool NextCodePoint(const std::string& s, size_t& i, char32_t& cp) {
     int extra;
     char32_t min;
     if ((b0 & 0xE0) == 0xC0) {
-        extra = 1; cp = b0 & 0x1F; min = 0x80;
+        extra = 1;
+        cp = b0 & 0x1F;
+        min = 0x80;
     } else if ((b0 & 0xF0) == 0xE0) {
-        extra = 2; cp = b0 & 0x0F; min = 0x800;
+        extra = 2;
+        cp = b0 & 0x0F;
+        min = 0x800;
     } else if ((b0 & 0xF8) == 0xF0) {
-        extra = 3; cp = b0 & 0x07; min = 0x10000;
+        extra = 3;
+        cp = b0 & 0x07;
+        min = 0x10000;
     } else {
         ++i;
         return false;
@@ -65,10 +71,10 @@ void AppendUtf8(std::string& out, char32_t cp) {
 }
 
 // Windows-1252 at 0x80..0x9F; the rest of the code page equals Latin-1.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+constexpr char16_t kCp1252High[32] = {0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
+                                      0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
 
 }  // namespace
 
@@ -176,7 +182,8 @@ TStrComments ParseComments(const vorbis_comment& comments, TCommentMode mode, bo
     if (comments.user_comments && comments.comment_lengths)
         for (int i = 0; i < comments.comments; ++i)
             if (comments.user_comments[i] && comments.comment_lengths[i] >= 0)
-                list.push_back(ParseOne(comments.user_comments[i], static_cast<size_t>(comments.comment_lengths[i]), mode, any));
+                list.push_back(
+                    ParseOne(comments.user_comments[i], static_cast<size_t>(comments.comment_lengths[i]), mode, any));
     if (nonASCII) *nonASCII = any;
     return list;
 }

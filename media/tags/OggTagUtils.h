@@ -14,9 +14,9 @@ namespace kelvar {
 enum TCommentMode : int { cmASCII = 0, cmANSI = 1, cmOEM = 2, cmUnicode = 3 };
 
 struct TStrComment {
-    std::string Name;   // empty when the comment has no usable name
+    std::string Name;  // empty when the comment has no usable name
     std::string Value;
-    std::string Full;   // Name "=" Value, or Value alone without a name
+    std::string Full;  // Name "=" Value, or Value alone without a name
 };
 using TStrComments = std::vector<TStrComment>;
 

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "foundation/Errors.h"
+#include "foundation/TextUtil.h"
 #include "media/tags/AtomicFile.h"
 #include "media/tags/MetaDataConfig_imp.h"
 
@@ -16,15 +17,6 @@ namespace kelvar {
 namespace {
 
 std::atomic<int> gPictureCounter{0};
-
-std::string UpperAscii(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
-bool StartsWithNoCase(const std::string& s, const std::string& prefix) {
-    return s.size() >= prefix.size() && UpperAscii(s.substr(0, prefix.size())) == UpperAscii(prefix);
-}
 
 // The part of an extension a file name may carry: letters, digits, "_" and "-", at most 10.
 std::string CleanExtension(const std::string& text) {
@@ -74,7 +66,7 @@ bool TPictureInfo::SaveToFile(const std::string& fileName) const {
 
 std::string TPictureInfo::GetFileExt() const {
     std::string rest = FMimeType;
-    if (StartsWithNoCase(rest, "image/")) rest.erase(0, 6);
+    if (StartsWithText(rest, "image/")) rest.erase(0, 6);
     if (rest.empty()) return ".na";
     std::string upper = UpperAscii(rest);
     if (upper == "JPEG" || upper == "JPG") return ".jpg";
@@ -89,8 +81,8 @@ std::string SafeFileNamePart(const std::string& text) {
     std::string out;
     for (char c : text) {
         unsigned char u = static_cast<unsigned char>(c);
-        bool keep = (u < 0x80 && std::isalnum(u)) || c == ' ' || c == '&' || c == '\'' || c == '(' ||
-                    c == ')' || c == ',' || c == '-' || c == '.' || c == '[' || c == ']' || c == '_';
+        bool keep = (u < 0x80 && std::isalnum(u)) || c == ' ' || c == '&' || c == '\'' || c == '(' || c == ')' ||
+                    c == ',' || c == '-' || c == '.' || c == '[' || c == ']' || c == '_';
         if (keep) out += c;
     }
     return out;
@@ -108,7 +100,7 @@ std::string MakePictureFileName(int64_t id, const std::string& artist, const std
     } else {
         int counter = NextPictureCounter();
         std::time_t now = std::time(nullptr);
-        std::tm local {};
+        std::tm local{};
         localtime_r(&now, &local);
         idPart = "B" + std::to_string(local.tm_mon + 1) + std::to_string(local.tm_mday) + std::to_string(counter);
     }

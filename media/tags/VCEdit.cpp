@@ -158,13 +158,11 @@ bool TVCEditState::Open(TReadFunc read) {
         ++FHeaderPages;
         if (ogg_page_eos(&page)) FHeaderEndsStream = true;
     }
-    if (!ParseCommentPacket(comment.data(), comment.size(), Vendor, Comments))
-        return Fail("Corrupt comment header");
+    if (!ParseCommentPacket(comment.data(), comment.size(), Vendor, Comments)) return Fail("Corrupt comment header");
     if (!IsHeader(FSetupHeader, 0x05)) return Fail("Corrupt codebook header");
     // Audio packets begin on a fresh page; a stream that packs them after the headers can't be
     // re-paged without touching the audio.
-    if (ogg_stream_packetpeek(&FStream, nullptr) == 1)
-        return Fail("Audio data shares a page with the Vorbis headers");
+    if (ogg_stream_packetpeek(&FStream, nullptr) == 1) return Fail("Audio data shares a page with the Vorbis headers");
     FOpen = true;
     return true;
 }
@@ -179,7 +177,7 @@ bool TVCEditState::Write(const TWriteFunc& output) {
     ogg_stream_init(&out, static_cast<int>(FSerial));
     std::vector<unsigned char> comment = BuildCommentPacket(Vendor, Comments);
     auto packetIn = [&](std::vector<unsigned char>& data, int64_t number, bool last) {
-        ogg_packet p {};
+        ogg_packet p{};
         p.packet = data.data();
         p.bytes = static_cast<long>(data.size());
         p.b_o_s = number == 0;

@@ -2,7 +2,7 @@
 // backend's "no device" road.
 #include <gtest/gtest.h>
 
-#include "audio/AMixer.h"
+#include "audio/live/AMixer.h"
 
 namespace kelvar {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "audio/AudioFormat.h"
+#include "foundation/AudioFormat.h"
 
 namespace kelvar {
 namespace {

@@ -3,10 +3,10 @@
 
 #include <cmath>
 
-#include "AllocCount.h"
 #include "OutputTestKit.h"
-#include "audio/AudioPipe_imp.h"
-#include "audio/OutputSilent.h"
+#include "audio/mix/AudioPipe_imp.h"
+#include "audio/outputs/OutputSilent.h"
+#include "common/AllocCount.h"
 #include "foundation/ConfigDoc_XML.h"
 
 namespace kelvar {
@@ -77,7 +77,11 @@ TEST(AudioPipe, OpensAndClosesFromItsConfiguration) {
     TAudioPipe pipe;
     pipe.LoadConfig(*doc);
     EXPECT_TRUE(pipe.GetMixer().GetPreviewEnabled());
-    pipe.GetOutput().FSilentClockRate = 20;
+    pipe.GetOutput().SetSettings([&] {
+        auto settings = pipe.GetOutput().GetSettings();
+        settings.SilentClockRate = 20;
+        return settings;
+    }());
 
     TChannel_player a, b;
     pipe.GetMixer().AddSource(a.GetOutput());
@@ -110,8 +114,12 @@ TEST(AudioPipe, OpensAndClosesFromItsConfiguration) {
 // walk the chain from opposite ends, and must neither deadlock nor lose the mix flags.
 TEST(AudioPipe, SeekingWhileTheOutputThreadMixes) {
     TAudioPipe pipe;
-    pipe.GetOutput().FOutputType1 = OutputType::Silent;
-    pipe.GetOutput().FSilentClockRate = 50;
+    pipe.GetOutput().SetSettings([&] {
+        auto settings = pipe.GetOutput().GetSettings();
+        settings.OutputType1 = OutputType::Silent;
+        settings.SilentClockRate = 50;
+        return settings;
+    }());
     TChannel_player deck;
     pipe.GetMixer().AddSource(deck.GetOutput());
     deck.SetMixMode(MixMode::Playing | MixMode::OnAir);
@@ -151,9 +159,13 @@ TEST(AudioPipe, OutputThreadAllocatesNothingPerPacketOnceRunning) {
     ASSERT_EQ(testkit::ThreadAllocations() - before, 1) << "the allocation counter is not in place";
     TAudioPipe pipe;
     auto& out = pipe.GetOutput();
-    out.FOutputType1 = OutputType::Silent;
-    out.FPreviewStyle = PreviewStyle::Split;  // on-air and a separately built preview
-    out.FSilentClockRate = 20;
+    out.SetSettings([&] {
+        auto settings = out.GetSettings();
+        settings.OutputType1 = OutputType::Silent;
+        settings.PreviewStyle = PreviewStyle::Split;  // on-air and a separately built preview
+        settings.SilentClockRate = 20;
+        return settings;
+    }());
     pipe.GetMixer().SetPreviewEnabled(true);
     std::vector<std::unique_ptr<TChannel_player>> decks;
     for (int i = 0; i < 6; ++i) {

@@ -3,10 +3,10 @@
 #include <numeric>
 #include <vector>
 
-#include "AllocCount.h"
-#include "audio/AudioErrors.h"
-#include "audio/Buffer2_imp.h"
-#include "audio/Buffer_imp.h"
+#include "audio/graph/AudioErrors.h"
+#include "audio/graph/Buffer2_imp.h"
+#include "audio/graph/Buffer_imp.h"
+#include "common/AllocCount.h"
 
 namespace kelvar {
 namespace {
@@ -51,7 +51,7 @@ TEST(Buffer, FreeSpaceAndAvailableFollowWrites) {
     EXPECT_EQ(buffer.FreeSpace(), 176300);
     EXPECT_EQ(buffer.DataAvailable(), 0);  // the open chunk is not readable
     uint8_t out[100];
-    EXPECT_EQ(buffer.Read(out, 100), 0);   // reads stop at the chunk being written
+    EXPECT_EQ(buffer.Read(out, 100), 0);  // reads stop at the chunk being written
     buffer.Flush();
     EXPECT_EQ(buffer.DataAvailable(), 100);
     EXPECT_EQ(buffer.Read(out, 100), 100);

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "GraphHelpers.h"
-#include "audio/Node_VUMeter.h"
-#include "audio/Node_Volume.h"
-#include "audio/Pins_imp.h"
+#include "audio/graph/Pins_imp.h"
+#include "audio/nodes/Node_VUMeter.h"
+#include "audio/nodes/Node_Volume.h"
 
 namespace kelvar {
 namespace {

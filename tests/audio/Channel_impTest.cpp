@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "OutputTestKit.h"
-#include "audio/Channel_imp.h"
-#include "audio/Node_Volume.h"
+#include "audio/mix/Channel_imp.h"
+#include "audio/nodes/Node_Volume.h"
 #include "foundation/ConfigDoc_XML.h"
 
 namespace kelvar {
@@ -19,7 +19,8 @@ TEST(Channel, ChainsHoldTheirElementsInOrder) {
     EXPECT_EQ(voice.ElementCount(), 7u);
     EXPECT_EQ(voice.GetPushPull()->GetMaxChunks(), 3);
     EXPECT_EQ(voice.GetPushPull()->GetChunkMs(), 10);
-    auto silence = std::make_shared<TPinSource>(nullptr, [] { return DefaultAudioFormat; }, nullptr);
+    auto silence = std::make_shared<TPinSource>(
+        nullptr, [] { return DefaultAudioFormat; }, nullptr);
     TChannel_mixer master(silence);
     EXPECT_EQ(master.ElementCount(), 5u);
     EXPECT_EQ(master.Volume, nullptr);

@@ -3,12 +3,12 @@
 #include <atomic>
 #include <thread>
 
-#include "audio/Node_FadeTrigger.h"
-#include "audio/Node_GapKiller.h"
-#include "audio/Node_Metronome.h"
-#include "audio/Node_Resampler.h"
-#include "foundation/TempFolder.h"
 #include "NodeChainKit.h"
+#include "audio/nodes/Node_FadeTrigger.h"
+#include "audio/nodes/Node_GapKiller.h"
+#include "audio/nodes/Node_Metronome.h"
+#include "audio/nodes/Node_Resampler.h"
+#include "common/TempFolder.h"
 
 namespace kelvar {
 namespace {
@@ -74,7 +74,8 @@ TEST(DeckNodesThreads, PushPullAndControlCallsTogether) {
             if (n == 0) std::this_thread::yield();
         }
     });
-    test::WriteWholeFile(clickFile, std::string("RIFF\x14\0\0\0WAVEdata\x08\0\0\0\x10\x27\x10\x27\x10\x27\x10\x27", 28));
+    test::WriteWholeFile(clickFile,
+                         std::string("RIFF\x14\0\0\0WAVEdata\x08\0\0\0\x10\x27\x10\x27\x10\x27\x10\x27", 28));
     while (!pushed) {
         gapKiller.GetInfo();
         gapKiller.SetMaxGap(20000);

@@ -2,11 +2,11 @@
 #include <gtest/gtest.h>
 
 #include "OutputTestKit.h"
-#include "audio/AudioErrors.h"
-#include "audio/DualOutput_Combo.h"
-#include "audio/Pins_imp.h"
-#include "foundation/MixUtils.h"
+#include "audio/graph/AudioErrors.h"
+#include "audio/graph/Pins_imp.h"
+#include "audio/mix/DualOutput_Combo.h"
 #include "foundation/ConfigDoc_XML.h"
+#include "foundation/MixUtils.h"
 
 namespace kelvar {
 namespace {
@@ -28,8 +28,12 @@ std::vector<int16_t> PlayPair(TAlsaCaptureConf& Conf, TDualOutput_Combo& Pair, c
     auto previewFeed = std::make_shared<testkit::TToneFeed>(Preview);
     Pair.SetMainSource(FeedSource(mainFeed));
     Pair.SetPreviewSource(FeedSource(previewFeed));
-    Pair.FOutputType1 = OutputType::DirectSound;
-    Pair.FSoundDevice1 = "kelvar_capture";
+    Pair.SetSettings([&] {
+        auto settings = Pair.GetSettings();
+        settings.OutputType1 = OutputType::DirectSound;
+        settings.SoundDevice1 = "kelvar_capture";
+        return settings;
+    }());
     EXPECT_TRUE(Pair.Open(DefaultAudioFormat));
     Pair.Play();
     EXPECT_TRUE(WaitUntil([&] { return mainFeed->Done(); }));
@@ -53,12 +57,16 @@ TEST(DualOutput, StyleNoneSendsTheOnAirMixUnchanged) {
 TEST(DualOutput, SplitStylePutsMonoOnAirLeftAndPreviewRight) {
     TAlsaCaptureConf conf;
     TDualOutput_Combo pair;
-    pair.FPreviewStyle = PreviewStyle::Split;
-    pair.FMono = true;  // switched off by the style
+    pair.SetSettings([&] {
+        auto settings = pair.GetSettings();
+        settings.PreviewStyle = PreviewStyle::Split;
+        settings.Mono = true;  // switched off by the style
+        return settings;
+    }());
     const auto onAir = testkit::MakeTone(4410, 440, 10000, true, false);
     const auto preview = testkit::MakeTone(4410, 660, 20000, false, true);
     const auto captured = PlayPair(conf, pair, onAir, preview);
-    EXPECT_FALSE(pair.FMono);
+    EXPECT_FALSE(pair.GetSettings().Mono);
     ASSERT_GE(captured.size(), onAir.size());
     for (size_t f = 0; f < onAir.size() / 2; f += 37) {
         EXPECT_EQ(captured[2 * f], static_cast<int16_t>(onAir[2 * f] * 0.9)) << f;
@@ -72,7 +80,11 @@ TEST(DualOutput, SplitStylePutsMonoOnAirLeftAndPreviewRight) {
 TEST(DualOutput, FourChannelStyleDoublesEachBlock) {
     TAlsaCaptureConf conf;
     TDualOutput_Combo pair;
-    pair.FPreviewStyle = PreviewStyle::FourChannels;
+    pair.SetSettings([&] {
+        auto settings = pair.GetSettings();
+        settings.PreviewStyle = PreviewStyle::FourChannels;
+        return settings;
+    }());
     const auto onAir = testkit::MakeTone(4410, 440, 10000);
     const auto preview = testkit::MakeTone(4410, 660, 5000);
     const auto captured = PlayPair(conf, pair, onAir, preview);
@@ -94,13 +106,18 @@ TEST(DualOutput, FourChannelStyleDoublesEachBlock) {
 TEST(DualOutput, MonoFoldsToOneChannel) {
     TAlsaCaptureConf conf;
     TDualOutput_Combo pair;
-    pair.FMono = true;
+    pair.SetSettings([&] {
+        auto settings = pair.GetSettings();
+        settings.Mono = true;
+        return settings;
+    }());
     const auto tone = testkit::MakeTone(4410, 440, 10000);
     const auto captured = PlayPair(conf, pair, tone, {});
     EXPECT_EQ(pair.GetDeviceFormat().Format.Channels, 1);
     EXPECT_EQ(pair.GetDeviceFormat().ChannelMask, 4u);
     ASSERT_GE(captured.size(), tone.size() / 2);
-    for (size_t f = 0; f < tone.size() / 2; f += 31) EXPECT_EQ(captured[f], Clip16(static_cast<int>(tone[2 * f] * 1.8)));
+    for (size_t f = 0; f < tone.size() / 2; f += 31)
+        EXPECT_EQ(captured[f], Clip16(static_cast<int>(tone[2 * f] * 1.8)));
 }
 
 TEST(DualOutput, FailingSecondDeviceLeavesNothingRunning) {
@@ -112,10 +129,14 @@ TEST(DualOutput, FailingSecondDeviceLeavesNothingRunning) {
             return Length;
         },
         [] { return DefaultAudioFormat; }, nullptr));
-    pair.FOutputType1 = OutputType::Silent;
-    pair.FOutputType2 = OutputType::DirectSound;
-    pair.FSoundDevice2 = "no_such_kelvar_pcm";
-    pair.FPreviewStyle = PreviewStyle::SecondDevice;
+    pair.SetSettings([&] {
+        auto settings = pair.GetSettings();
+        settings.OutputType1 = OutputType::Silent;
+        settings.OutputType2 = OutputType::DirectSound;
+        settings.SoundDevice2 = "no_such_kelvar_pcm";
+        settings.PreviewStyle = PreviewStyle::SecondDevice;
+        return settings;
+    }());
     EXPECT_FALSE(pair.Open(DefaultAudioFormat));
     int32_t code = 0;
     std::string text;
@@ -126,8 +147,12 @@ TEST(DualOutput, FailingSecondDeviceLeavesNothingRunning) {
     EXPECT_EQ(pair.GetMainOutput(), nullptr);
 
     // Both devices silent: the pair opens, plays and closes.
-    pair.FOutputType2 = OutputType::Silent;
-    pair.FSilentClockRate = 20;
+    pair.SetSettings([&] {
+        auto settings = pair.GetSettings();
+        settings.OutputType2 = OutputType::Silent;
+        settings.SilentClockRate = 20;
+        return settings;
+    }());
     ASSERT_TRUE(pair.Open(DefaultAudioFormat));
     ASSERT_NE(pair.GetPreviewOutput(), nullptr);
     pair.Play();
@@ -147,14 +172,22 @@ TEST(DualOutput, OpenErrors) {
     } catch (const EAudioError& e) {
         EXPECT_STREQ(e.what(), "Can currently only handle 44.1kHz, 16bit, Stereo");
     }
-    pair.FOutputType1 = 7;
+    pair.SetSettings([&] {
+        auto settings = pair.GetSettings();
+        settings.OutputType1 = 7;
+        return settings;
+    }());
     EXPECT_FALSE(pair.Open(DefaultAudioFormat));
     int32_t code = 0;
     std::string text;
     pair.GetLastError(code, text);
     EXPECT_EQ(text, "[Main] Unknown output type 7");
-    pair.FOutputType1 = OutputType::Silent;
-    pair.FPackets = 2;
+    pair.SetSettings([&] {
+        auto settings = pair.GetSettings();
+        settings.OutputType1 = OutputType::Silent;
+        settings.Packets = 2;
+        return settings;
+    }());
     EXPECT_FALSE(pair.Open(DefaultAudioFormat));
     pair.GetLastError(code, text);
     EXPECT_EQ(text, "[Main] Allowed packet count is 3 - 20 ");
@@ -177,19 +210,19 @@ TEST(DualOutput, ConfigurationIsReadOnlyWhileClosedAndNotLive) {
     doc->WriteInteger("PacketTime", 20);
     doc->SetLiveApply(true);
     pair.LoadConfig(*doc);
-    EXPECT_EQ(pair.FOutputType1, OutputType::DirectSound);
+    EXPECT_EQ(pair.GetSettings().OutputType1, OutputType::DirectSound);
     doc->SetLiveApply(false);
     pair.LoadConfig(*doc);
-    EXPECT_EQ(pair.FOutputType1, OutputType::Silent);
-    EXPECT_EQ(pair.FPreviewStyle, PreviewStyle::SecondDevice);
-    EXPECT_EQ(pair.FMainVolume, 255);
-    EXPECT_EQ(pair.FPreviewVolume, 0);
-    EXPECT_EQ(pair.FPacketTime, 20);
+    EXPECT_EQ(pair.GetSettings().OutputType1, OutputType::Silent);
+    EXPECT_EQ(pair.GetSettings().PreviewStyle, PreviewStyle::SecondDevice);
+    EXPECT_EQ(pair.GetMainVolume(), 255);
+    EXPECT_EQ(pair.GetPreviewVolume(), 0);
+    EXPECT_EQ(pair.GetSettings().PacketTime, 20);
 
     ASSERT_TRUE(pair.Open(DefaultAudioFormat));
     doc->WriteInteger("PacketTime", 30);
     pair.LoadConfig(*doc);
-    EXPECT_EQ(pair.FPacketTime, 20);
+    EXPECT_EQ(pair.GetSettings().PacketTime, 20);
     EXPECT_EQ(pair.GetPreviewOutput()->GetVolume(), 0);
     pair.SetMainVolume(100);
     EXPECT_EQ(pair.GetMainOutput()->GetVolume(), 100);

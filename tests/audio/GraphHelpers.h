@@ -6,7 +6,7 @@
 #include <numbers>
 #include <vector>
 
-#include "audio/Pins_imp.h"
+#include "audio/graph/Pins_imp.h"
 
 namespace kelvar::testing {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "GraphHelpers.h"
-#include "audio/Pins_imp.h"
+#include "audio/graph/Pins_imp.h"
 #include "foundation/ConfigDoc_XML.h"
 
 namespace kelvar {
@@ -39,7 +39,8 @@ TEST(Filter, ShrinkingNodeStillAnswersFullPulls) {
         ++pulls;
     }
     std::vector<uint8_t> expected;
-    for (size_t at = 0; at < data.size(); at += 400) expected.insert(expected.end(), data.begin() + at, data.begin() + at + 200);
+    for (size_t at = 0; at < data.size(); at += 400)
+        expected.insert(expected.end(), data.begin() + at, data.begin() + at + 200);
     EXPECT_EQ(pulls, 10);
     EXPECT_EQ(out, expected);
     Disconnect(source, filter);
@@ -55,8 +56,7 @@ public:
         auto* bytes = static_cast<uint8_t*>(Buffer);
         switch (FMode) {
             case InPlace:
-            case TailAtEnd:
-                return Length;
+            case TailAtEnd: return Length;
             case AsChunk:  // every byte twice
                 Chunk = std::make_shared<TChunk>(Length * 2);
                 for (int i = 0; i < Length; ++i) {
@@ -68,9 +68,7 @@ public:
                 DoOutput(bytes, Length / 2, Time);
                 DoOutput(bytes + Length / 2, Length - Length / 2, Time + 1);
                 return 0;
-            case HeldToEnd:
-                FHeld.insert(FHeld.end(), bytes, bytes + Length);
-                return 0;
+            case HeldToEnd: FHeld.insert(FHeld.end(), bytes, bytes + Length); return 0;
         }
         return 0;
     }
@@ -138,7 +136,8 @@ TEST(Filter, PulledNodeOutputIsKeptInOrder) {
         std::vector<uint8_t> out;
         std::vector<uint8_t> block(700);
         TStreamTime time = 0;
-        while (const int n = filter->Pull(block.data(), 700, time)) out.insert(out.end(), block.begin(), block.begin() + n);
+        while (const int n = filter->Pull(block.data(), 700, time))
+            out.insert(out.end(), block.begin(), block.begin() + n);
         std::vector<uint8_t> expected;
         for (uint8_t b : data) {
             expected.push_back(b);

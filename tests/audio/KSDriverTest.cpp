@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "LiveInputKit.h"
-#include "audio/EventSet.h"
-#include "audio/KSDriver.h"
+#include "audio/outputs/EventSet.h"
+#include "audio/outputs/KSDriver.h"
 
 namespace kelvar {
 namespace {

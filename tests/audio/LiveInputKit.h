@@ -2,6 +2,7 @@
 // Helpers of the capture tests: an ALSA configuration of the test's own with a capture PCM
 // "kelvar_in" that reads a raw file (a "file" PCM with an input file over "null"), and a
 // direct-hardware driver that refuses packets after a given number.
+#include <unistd.h>
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -9,10 +10,9 @@
 #include <fstream>
 #include <mutex>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
-#include "audio/KSDriver.h"
+#include "audio/outputs/KSDriver.h"
 
 namespace kelvar::testkit {
 

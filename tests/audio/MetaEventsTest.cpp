@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "GraphHelpers.h"
-#include "audio/FiltersEx.h"
-#include "audio/Pins_imp.h"
+#include "audio/graph/FiltersEx.h"
+#include "audio/graph/Pins_imp.h"
 
 namespace kelvar {
 namespace {
@@ -128,8 +128,7 @@ TEST(MixModeEvents, EndOfStreamFiresEveryRemainingEvent) {
     tail.Input->AddMeta(MakeEvent(0, -1, fired));
     tail.PushMs(100, 0);
     tail.Bridge->EndOfStream();
-    while (tail.Pull10() > 0) {
-    }
+    while (tail.Pull10() > 0) {}
     EXPECT_EQ(fired, (std::vector<int>{4, 0}));
     EXPECT_TRUE(tail.Input->IsStarved());
 }

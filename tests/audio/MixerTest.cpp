@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "OutputTestKit.h"
-#include "audio/Mixer_imp.h"
+#include "audio/mix/Mixer_imp.h"
 
 namespace kelvar {
 namespace {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "audio/Pins_imp.h"
+#include "audio/graph/Pins_imp.h"
 
 namespace kelvar::test {
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "audio/Node_FadeTrigger.h"
-#include "foundation/ConfigDoc_XML.h"
 #include "NodeChainKit.h"
+#include "audio/nodes/Node_FadeTrigger.h"
+#include "foundation/ConfigDoc_XML.h"
 
 namespace kelvar {
 namespace {

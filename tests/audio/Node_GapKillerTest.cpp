@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "audio/AudioErrors.h"
-#include "audio/Node_GapKiller.h"
-#include "foundation/ConfigDoc_XML.h"
 #include "NodeChainKit.h"
+#include "audio/graph/AudioErrors.h"
+#include "audio/nodes/Node_GapKiller.h"
+#include "foundation/ConfigDoc_XML.h"
 
 namespace kelvar {
 namespace {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "audio/Node_Metronome.h"
-#include "foundation/MainThread.h"
-#include "foundation/TempFolder.h"
 #include "NodeChainKit.h"
+#include "audio/nodes/Node_Metronome.h"
+#include "common/TempFolder.h"
+#include "foundation/MainThread.h"
 
 namespace kelvar {
 namespace {

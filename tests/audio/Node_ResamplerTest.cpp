@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "audio/ACMConvert.h"
-#include "audio/Node_Resampler.h"
 #include "NodeChainKit.h"
+#include "audio/nodes/ACMConvert.h"
+#include "audio/nodes/Node_Resampler.h"
 
 namespace kelvar {
 namespace {

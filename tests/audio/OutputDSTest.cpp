@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "OutputTestKit.h"
-#include "audio/OutputDS.h"
+#include "audio/outputs/OutputDS.h"
 
 namespace kelvar {
 namespace {
@@ -32,11 +32,12 @@ TEST(DSVolume, AttenuationInHundredthsOfADecibel) {
 }
 
 // Plays Tone through the capture PCM at the given volume and answers what was captured.
-std::vector<int16_t> PlayAndCapture(TAlsaCaptureConf& Conf, const std::vector<int16_t>& Tone, uint8_t Volume,
-                                    bool Mute, int Step = 0) {
+std::vector<int16_t> PlayAndCapture(TAlsaCaptureConf& Conf, const std::vector<int16_t>& Tone, uint8_t Volume, bool Mute,
+                                    int Step = 0) {
     TToneFeed feed(Tone);
     TOutput_DS out;
-    out.SetOnGetData([&](void* Buffer, int Length) { return feed(Buffer, Step > 0 ? std::min(Step, Length) : Length); });
+    out.SetOnGetData(
+        [&](void* Buffer, int Length) { return feed(Buffer, Step > 0 ? std::min(Step, Length) : Length); });
     EXPECT_TRUE(out.Open("kelvar_capture", StereoDevice(), 10, 4));
     out.SetVolume(Volume);
     out.SetMute(Mute);

@@ -6,9 +6,9 @@
 #include <mutex>
 
 #include "OutputTestKit.h"
-#include "audio/AudioErrors.h"
-#include "audio/DirectKS_API.h"
-#include "audio/OutputKS.h"
+#include "audio/graph/AudioErrors.h"
+#include "audio/outputs/DirectKS_API.h"
+#include "audio/outputs/OutputKS.h"
 
 namespace kelvar {
 namespace {

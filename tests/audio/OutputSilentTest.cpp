@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "OutputTestKit.h"
-#include "audio/OutputSilent.h"
+#include "audio/outputs/OutputSilent.h"
 
 namespace kelvar {
 namespace {

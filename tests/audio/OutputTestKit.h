@@ -1,6 +1,7 @@
 #pragma once
 // Helpers of the output tests: a test tone source, waiting for a condition, and ALSA PCMs of
 // the test's own (a "file" PCM over "null" captures exactly the bytes played).
+#include <unistd.h>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -13,7 +14,6 @@
 #include <iterator>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace kelvar::testkit {

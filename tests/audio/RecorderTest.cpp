@@ -7,10 +7,10 @@
 
 #include "LiveInputKit.h"
 #include "OutputTestKit.h"
-#include "audio/AudioErrors.h"
-#include "audio/DirectKS_API.h"
-#include "audio/RecorderDS.h"
-#include "audio/Recorder_combo.h"
+#include "audio/graph/AudioErrors.h"
+#include "audio/live/RecorderDS.h"
+#include "audio/live/Recorder_combo.h"
+#include "audio/outputs/DirectKS_API.h"
 
 namespace kelvar {
 namespace {

@@ -8,8 +8,8 @@
 #include <random>
 #include <vector>
 
-#include "audio/SampleScan.h"
-#include "audio/VUMeter_imp.h"
+#include "audio/nodes/SampleScan.h"
+#include "audio/nodes/VUMeter_imp.h"
 
 namespace kelvar {
 namespace {
@@ -20,7 +20,8 @@ struct TSamples {
         std::mt19937 random(Seed);
         std::uniform_int_distribution<int> any(INT16_MIN, INT16_MAX);
         const int16_t extremes[] = {INT16_MIN, INT16_MAX, -32767, 0, 1, -1};
-        for (auto& v : Values) v = random() % 5 == 0 ? extremes[random() % 6] : static_cast<int16_t>(any(random) / (1 + random() % 64));
+        for (auto& v : Values)
+            v = random() % 5 == 0 ? extremes[random() % 6] : static_cast<int16_t>(any(random) / (1 + random() % 64));
         Data = Bytes.data() + (Odd ? 1 : 0);
         if (Count > 0) std::memcpy(Data, Values.data(), Count * 2);  // Values.data() may be null
     }
@@ -75,7 +76,8 @@ TEST(SampleScan, MeterLevelsIndependentOfBlockSizes) {
     // A level that changes from window to window, below full scale.
     std::vector<int16_t> samples(44100 * 2);
     for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] = static_cast<int16_t>((static_cast<int>(i * 37 % 2001) - 1000) * static_cast<int>(1 + i / 3001 % 29));
+        samples[i] =
+            static_cast<int16_t>((static_cast<int>(i * 37 % 2001) - 1000) * static_cast<int>(1 + i / 3001 % 29));
     auto levelsAfter = [&](std::vector<int> Cuts, size_t Bytes) {
         TVUMeter meter;
         meter.SetFormat(DefaultAudioFormat);

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "GraphHelpers.h"
-#include "audio/Node_VUMeter.h"
+#include "audio/nodes/Node_VUMeter.h"
 
 namespace kelvar {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "LiveInputKit.h"
 #include "OutputTestKit.h"
-#include "audio/VoiceFX_imp.h"
+#include "audio/live/VoiceFX_imp.h"
 #include "foundation/ConfigDoc_XML.h"
 
 namespace kelvar {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "audio/Node_Volume.h"
+#include "audio/nodes/Node_Volume.h"
 
 namespace kelvar {
 namespace {
@@ -25,8 +25,8 @@ TEST(FadeCurve, ShapesAndDepths) {
         {FadeCurve::FourthPower, 500, 1000, 100, false, 93.75},
         {FadeCurve::Linear, 1000, 1000, 30, false, 70.0},
         {FadeCurve::Linear, 0, 1000, 30, true, 70.0},
-        {9, 500, 1000, 100, false, 50.0},                  // unknown curve acts as cosine
-        {FadeCurve::Linear, 0, 0, 100, false, 0.0},        // no duration: at its end at once
+        {9, 500, 1000, 100, false, 50.0},            // unknown curve acts as cosine
+        {FadeCurve::Linear, 0, 0, 100, false, 0.0},  // no duration: at its end at once
         {FadeCurve::Linear, 0, 0, 100, true, 100.0},
     };
     for (const TCase& c : cases) {

@@ -64,7 +64,8 @@ inline std::vector<uint8_t> EncodeOggVorbisStream(const TOggEncoding& e, const s
                         noise = noise * 1664525u + 1013904223u;
                         hiss = e.Noise * (static_cast<float>(noise >> 8) / 16777216.0f - 0.5f);
                     }
-                    buffer[ch][i] = 0.3f * static_cast<float>(std::sin(2 * M_PI * 440 * double(done + i) / 44100)) + hiss;
+                    buffer[ch][i] =
+                        0.3f * static_cast<float>(std::sin(2 * M_PI * 440 * double(done + i) / 44100)) + hiss;
                 }
             vorbis_analysis_wrote(&vd, static_cast<int>(n));
             done += n;

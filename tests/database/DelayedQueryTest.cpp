@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <thread>
 
 #include "PoolTestSupport.h"
@@ -312,6 +313,44 @@ TEST_F(DelayedQueryTest, AQueueWhoseCallbackWaitsForTheMainThreadGoesWithoutBloc
     SetMainThreadDispatcher(Loop);
 }
 
+// Waiting on the main thread pumps whatever dispatcher the process has, not only the plain loop:
+// a worker's callback that needs the main thread gets it while the main thread waits.
+TEST_F(DelayedQueryTest, WaitingOnTheMainThreadPumpsAnyDispatcher) {
+    struct TFakeDispatcher : IMainThreadDispatcher {
+        std::thread::id Main = std::this_thread::get_id();
+        std::mutex Lock;
+        std::deque<std::function<void()>> Calls;
+        bool Post(std::function<void()> call) override {
+            std::lock_guard<std::mutex> l(Lock);
+            Calls.push_back(std::move(call));
+            return true;
+        }
+        bool IsMainThread() const override { return std::this_thread::get_id() == Main; }
+        int ProcessPending() override {
+            std::deque<std::function<void()>> taken;
+            {
+                std::lock_guard<std::mutex> l(Lock);
+                taken.swap(Calls);
+            }
+            for (auto& call : taken) call();
+            return static_cast<int>(taken.size());
+        }
+    };
+    auto fake = std::make_shared<TFakeDispatcher>();
+    SetMainThreadDispatcher(fake);
+    auto rec = std::make_shared<TExecRecorder>();
+    std::atomic<bool> ranOnMain{false};
+    rec->Hook = [&](int) { RunOnMainThread([&] { ranOnMain = fake->IsMainThread(); }); };
+    {
+        IDelayedQueryPtr q = PoolNewDelayedQuery();
+        q->ExecSQL(InsertHistory(), {"1"}, rec, false);
+        EXPECT_TRUE(q->WaitForAll());
+    }
+    EXPECT_TRUE(ranOnMain);
+    EXPECT_EQ(History(), (std::vector<std::string>{"1"}));
+    SetMainThreadDispatcher(Loop);
+}
+
 TEST_F(DelayedQueryTest, QueuesOfSeveralThreadsKeepTheirOwnOrder) {
     IDelayedQueryPtr a = PoolNewDelayedQuery(), b = PoolNewDelayedQuery();
     std::thread producer([&] {
@@ -325,8 +364,10 @@ TEST_F(DelayedQueryTest, QueuesOfSeveralThreadsKeepTheirOwnOrder) {
     ASSERT_EQ(rows.size(), 40u);
     int nextA = 0, nextB = 0;
     for (const std::string& r : rows) {
-        if (r[0] == 'a') EXPECT_EQ(r, "a" + std::to_string(nextA++));
-        else EXPECT_EQ(r, "b" + std::to_string(nextB++));
+        if (r[0] == 'a')
+            EXPECT_EQ(r, "a" + std::to_string(nextA++));
+        else
+            EXPECT_EQ(r, "b" + std::to_string(nextB++));
     }
 }
 

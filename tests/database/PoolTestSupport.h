@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "common/FbTestDatabase.h"
 #include "database/SQLPool.h"
-#include "database/SQLPool_SQLDir.h"
-#include "database/datalink/FbTestDatabase.h"
+#include "database/SQLPool_DataLink.h"
 #include "foundation/Logger.h"
 #include "foundation/MainThread.h"
 
@@ -30,8 +30,8 @@ public:
     // Lines that contain Text.
     int Count(const std::string& text) const {
         auto lines = Lines();
-        return static_cast<int>(
-            std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; }));
+        return static_cast<int>(std::count_if(lines.begin(), lines.end(),
+                                              [&](const std::string& l) { return l.find(text) != std::string::npos; }));
     }
 
 private:
@@ -41,15 +41,15 @@ private:
 
 // The song schema the tests use: tables with their ID generators.
 inline void CreateSchema(const fbtest::TFbTestDatabase& db) {
-    db.Exec({"CREATE TABLE songlist (ID INTEGER NOT NULL PRIMARY KEY, title VARCHAR(100), artist VARCHAR(100), "
-             "album VARCHAR(100), count_played INTEGER DEFAULT 0, \"lower\" INTEGER)",
-             "CREATE GENERATOR GEN_songlist_ID",
-             "CREATE TABLE queuelist (ID INTEGER NOT NULL PRIMARY KEY, songID INTEGER, sortID DOUBLE PRECISION)",
-             "CREATE GENERATOR GEN_queuelist_ID",
-             "CREATE TABLE historylist (ID INTEGER NOT NULL PRIMARY KEY, songID INTEGER, info VARCHAR(200))",
-             "CREATE GENERATOR GEN_historylist_ID",
-             "CREATE TABLE nogen (ID INTEGER NOT NULL PRIMARY KEY, A INTEGER)",
-             "CREATE TABLE nokey (ID INTEGER, A INTEGER)"});
+    db.Exec(
+        {"CREATE TABLE songlist (ID INTEGER NOT NULL PRIMARY KEY, title VARCHAR(100), artist VARCHAR(100), "
+         "album VARCHAR(100), count_played INTEGER DEFAULT 0, \"lower\" INTEGER)",
+         "CREATE GENERATOR GEN_songlist_ID",
+         "CREATE TABLE queuelist (ID INTEGER NOT NULL PRIMARY KEY, songID INTEGER, sortID DOUBLE PRECISION)",
+         "CREATE GENERATOR GEN_queuelist_ID",
+         "CREATE TABLE historylist (ID INTEGER NOT NULL PRIMARY KEY, songID INTEGER, info VARCHAR(200))",
+         "CREATE GENERATOR GEN_historylist_ID", "CREATE TABLE nogen (ID INTEGER NOT NULL PRIMARY KEY, A INTEGER)",
+         "CREATE TABLE nokey (ID INTEGER, A INTEGER)"});
 }
 
 // An open pool (the process's current one) over the suite's database; the fixture's thread is
@@ -70,7 +70,7 @@ protected:
         SetMainThreadDispatcher(Loop);
         Log = std::make_shared<TCaptureLogger>();
         SetCoreLogger(Log);
-        Manager = std::make_shared<TSQLDirPoolManager>();
+        Manager = std::make_shared<TDataLinkPoolManager>();
         Manager->Driver = "FIREBIRD";
         Manager->ServerMode = "EMBEDDED";
         Manager->Database = Db->Path;
@@ -95,7 +95,7 @@ protected:
     inline static fbtest::TFbTestDatabase* Db = nullptr;
     std::shared_ptr<TPlainMainLoop> Loop;
     std::shared_ptr<TCaptureLogger> Log;
-    std::shared_ptr<TSQLDirPoolManager> Manager;
+    std::shared_ptr<TDataLinkPoolManager> Manager;
 };
 
 }  // namespace kelvar::pooltest

@@ -70,17 +70,17 @@ TEST(PoolRegistryTest, FindsFactoriesWithoutRegardToCase) {
 
     ISQLPoolManagerPtr m = CreatePoolManager("firebird");
     ASSERT_NE(m, nullptr);
-    EXPECT_NE(std::dynamic_pointer_cast<TSQLDirPoolManager>(m), nullptr);
+    EXPECT_NE(std::dynamic_pointer_cast<TDataLinkPoolManager>(m), nullptr);
     EXPECT_EQ(GetSQLPoolManager(), m);
 
     EXPECT_THROW(RegisterPoolFactory("Firebird", [] { return ISQLPoolManagerPtr(); }), EListError);
-    RegisterPoolFactory(" \t\r\n", [] { return ISQLPoolManagerPtr(std::make_shared<TSQLDirPoolManager>()); });
+    RegisterPoolFactory(" \t\r\n", [] { return ISQLPoolManagerPtr(std::make_shared<TDataLinkPoolManager>()); });
     EXPECT_EQ(CreatePoolManager(" \t\r\n"), nullptr);
 
     int made = 0;
     RegisterPoolFactory("TestDriver", [&made] {
         ++made;
-        return ISQLPoolManagerPtr(std::make_shared<TSQLDirPoolManager>());
+        return ISQLPoolManagerPtr(std::make_shared<TDataLinkPoolManager>());
     });
     EXPECT_NE(CreatePoolManager("TESTDRIVER"), nullptr);
     EXPECT_EQ(made, 1);
@@ -132,7 +132,7 @@ TEST(TableNameTest, TakesTheWordAfterFrom) {
 }
 
 TEST(DataSetWrapperTest, OpenSQLNeedsAQuery) {
-    TSQLDirDataSetWrapper wrapper(nullptr, std::make_unique<TDLStoredProc>());
+    TDataLinkDataSetWrapper wrapper(nullptr, std::make_unique<TDLStoredProc>());
     try {
         wrapper.OpenSQL("SELECT * FROM songlist", {}, true);
         FAIL();
@@ -144,14 +144,17 @@ TEST(DataSetWrapperTest, OpenSQLNeedsAQuery) {
 class PoolManagerTest : public ::testing::Test {
 protected:
     void SetUp() override { Doc = TConfigDoc_XML::Create(""); }
-    void TearDown() override { SQLDriverType = dtNone; SetCurrentSQLPool(nullptr); }
+    void TearDown() override {
+        SQLDriverType = dtNone;
+        SetCurrentSQLPool(nullptr);
+    }
     std::shared_ptr<TConfigDoc_XML> Doc;
 };
 
 TEST_F(PoolManagerTest, MissingKeysKeepTheDefaults) {
     auto section = Doc->Section("Database");
     section->WriteString("Driver", "FIREBIRD");
-    TSQLDirPoolManager m;
+    TDataLinkPoolManager m;
     m.LoadConfig(*section);
     EXPECT_EQ(m.Host, "localhost");
     EXPECT_EQ(m.Database, "KelvarDB");
@@ -161,7 +164,7 @@ TEST_F(PoolManagerTest, MissingKeysKeepTheDefaults) {
     m.Open();
     EXPECT_EQ(SQLDriverType.load(), dtFirebird);
     ASSERT_NE(GetCurrentSQLPool(), nullptr);
-    auto c = std::dynamic_pointer_cast<TSQLDirConnection>(GetCurrentSQLPool()->NewConnection());
+    auto c = std::dynamic_pointer_cast<TDataLinkConnection>(GetCurrentSQLPool()->NewConnection());
     ASSERT_NE(c, nullptr);
     TDLDatabase& db = c->GetDatabase();
     EXPECT_EQ(db.GetRemoteDatabase(), "KelvarDB");
@@ -188,11 +191,11 @@ TEST_F(PoolManagerTest, SavesEveryKeyAndUpperCasesTheDriver) {
     section->WriteString("Database", "/srv/k.fdb");
     section->WriteString("Password", "secret");
     section->WriteString("ServerMode", "SERVER");
-    TSQLDirPoolManager m;
+    TDataLinkPoolManager m;
     m.LoadConfig(*section);
     m.Open();
     EXPECT_EQ(SQLDriverType.load(), dtFirebird);
-    auto c = std::dynamic_pointer_cast<TSQLDirConnection>(GetCurrentSQLPool()->NewConnection());
+    auto c = std::dynamic_pointer_cast<TDataLinkConnection>(GetCurrentSQLPool()->NewConnection());
     EXPECT_EQ(c->GetDatabase().GetRemoteDatabase(), "db1/3051:/srv/k.fdb");
     EXPECT_EQ(c->GetDatabase().Params.Values("SERVER PORT"), "3051");
     EXPECT_EQ(c->GetDatabase().Params.Values("PASSWORD"), "secret");
@@ -209,7 +212,7 @@ TEST_F(PoolManagerTest, SavesEveryKeyAndUpperCasesTheDriver) {
 }
 
 TEST_F(PoolManagerTest, UnknownDriverLeavesThePoolWithoutDialect) {
-    TSQLDirPoolManager m;
+    TDataLinkPoolManager m;
     m.Driver = "Oracle";
     try {
         m.Open();
@@ -235,16 +238,13 @@ TEST_F(PoolManagerTest, DriversSelectDialectServerTypeAndWriteConnection) {
         bool Transactions;
     };
     const TCase cases[] = {
-        {"mysql", dtMySQL, stMySQL, false},
-        {"PostgreSQL", dtPostgreSQL, stPostgreSQL, true},
-        {"MSSQL", dtMSSQL, stSQLServer, false},
-        {"ado", dtADO, stSQLServer, false},
-        {"Firebird", dtFirebird, stFirebird, true},
-        {"SQLite", dtSQLite, -1, false},
+        {"mysql", dtMySQL, stMySQL, false},         {"PostgreSQL", dtPostgreSQL, stPostgreSQL, true},
+        {"MSSQL", dtMSSQL, stSQLServer, false},     {"ado", dtADO, stSQLServer, false},
+        {"Firebird", dtFirebird, stFirebird, true}, {"SQLite", dtSQLite, -1, false},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Driver);
-        TSQLDirPoolManager m;
+        TDataLinkPoolManager m;
         m.Driver = c.Driver;
         m.Host = "db1";
         m.ServerMode = "SERVER";
@@ -261,7 +261,7 @@ TEST_F(PoolManagerTest, DriversSelectDialectServerTypeAndWriteConnection) {
             }
             continue;
         }
-        auto conn = std::dynamic_pointer_cast<TSQLDirConnection>(pool->NewConnection());
+        auto conn = std::dynamic_pointer_cast<TDataLinkConnection>(pool->NewConnection());
         ASSERT_NE(conn, nullptr);
         TDLDatabase& db = conn->GetDatabase();
         EXPECT_EQ(db.GetServerType(), c.ServerType);
@@ -275,17 +275,17 @@ TEST_F(PoolManagerTest, DriversSelectDialectServerTypeAndWriteConnection) {
             w->StartTransaction();
             w->Commit();
             w->Rollback();
-            EXPECT_FALSE(std::dynamic_pointer_cast<TSQLDirConnection>(w)->GetDatabase().GetConnected());
+            EXPECT_FALSE(std::dynamic_pointer_cast<TDataLinkConnection>(w)->GetDatabase().GetConnected());
         }
         m.Close();
     }
 }
 
 TEST_F(PoolManagerTest, OnlyTheDialectsMarkerCountsAsALostConnection) {
-    TSQLDirPoolManager m;
+    TDataLinkPoolManager m;
     m.Driver = "FIREBIRD";
     m.Open();
-    auto conn = std::dynamic_pointer_cast<TSQLDirConnection>(GetCurrentSQLPool()->NewConnection());
+    auto conn = std::dynamic_pointer_cast<TDataLinkConnection>(GetCurrentSQLPool()->NewConnection());
     ASSERT_NE(conn, nullptr);
     struct TCase {
         TSQLDriverType Type;
@@ -309,7 +309,7 @@ TEST_F(PoolManagerTest, OnlyTheDialectsMarkerCountsAsALostConnection) {
 TEST_F(PoolManagerTest, PoolHandsOutConnectionsByThread) {
     auto loop = std::make_shared<TPlainMainLoop>();
     SetMainThreadDispatcher(loop);
-    TSQLDirPoolManager m;
+    TDataLinkPoolManager m;
     m.Driver = "FIREBIRD";
     m.Open();
     ISQLPoolPtr pool = GetCurrentSQLPool();
@@ -325,8 +325,8 @@ TEST_F(PoolManagerTest, PoolHandsOutConnectionsByThread) {
     EXPECT_NE(other1, main1);
 
     // Names never repeat: datasets find their database by it.
-    auto a = std::dynamic_pointer_cast<TSQLDirConnection>(pool->NewConnection());
-    auto b = std::dynamic_pointer_cast<TSQLDirConnection>(pool->NewConnection());
+    auto a = std::dynamic_pointer_cast<TDataLinkConnection>(pool->NewConnection());
+    auto b = std::dynamic_pointer_cast<TDataLinkConnection>(pool->NewConnection());
     const std::string na = a->GetDatabase().GetDatabaseName(), nb = b->GetDatabase().GetDatabaseName();
     ASSERT_EQ(na.rfind("DB", 0), 0u);
     EXPECT_EQ(std::stoi(nb.substr(2)), std::stoi(na.substr(2)) + 1);

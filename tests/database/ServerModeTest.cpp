@@ -1,8 +1,8 @@
 // The pool against a Firebird server on loopback, started by the test on a port of its own with
 // its own configuration, security database and lock folder; the server is stopped under a
 // running delayed-query queue and brought back.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
@@ -39,7 +39,8 @@ int FreePort() {
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof a;
     int port = 0;
-    if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+    if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) == 0)
         port = ntohs(a.sin_port);
     close(s);
     return port;
@@ -92,8 +93,8 @@ public:
             std::ofstream out(script);
             for (const std::string& s : statements) out << s << "\n";
         }
-        pid_t pid = Spawn({IsqlBinary, "-q", "-user", "SYSDBA", "-password", Password, "-i", script.string()}, ownConfig,
-                          Root / "isql.out");
+        pid_t pid = Spawn({IsqlBinary, "-q", "-user", "SYSDBA", "-password", Password, "-i", script.string()},
+                          ownConfig, Root / "isql.out");
         int status = 0;
         waitpid(pid, &status, 0);
         std::ifstream in(Root / "isql.out");
@@ -106,7 +107,8 @@ public:
         ServerPid = Spawn({ServerBinary}, true, Root / "server.out");
         auto deadline = std::chrono::steady_clock::now() + 20s;
         while (!PortAccepts(Port)) {
-            if (std::chrono::steady_clock::now() > deadline) throw std::runtime_error("the server did not start listening");
+            if (std::chrono::steady_clock::now() > deadline)
+                throw std::runtime_error("the server did not start listening");
             std::this_thread::sleep_for(20ms);
         }
     }
@@ -123,7 +125,9 @@ public:
         ServerPid = -1;
     }
 
-    std::string RemoteName(const fs::path& file) const { return "localhost/" + std::to_string(Port) + ":" + file.string(); }
+    std::string RemoteName(const fs::path& file) const {
+        return "localhost/" + std::to_string(Port) + ":" + file.string();
+    }
 
     fs::path Root;
     int Port = 0;
@@ -176,7 +180,7 @@ protected:
         SetMainThreadDispatcher(Loop);
         Log = std::make_shared<pooltest::TCaptureLogger>();
         SetCoreLogger(Log);
-        Manager = std::make_shared<TSQLDirPoolManager>();
+        Manager = std::make_shared<TDataLinkPoolManager>();
         Manager->Driver = "FIREBIRD";
         Manager->Host = "localhost";
         Manager->Port = std::to_string(Server->Port);
@@ -197,7 +201,9 @@ protected:
         Server.reset();
     }
 
-    static std::string Insert() { return "INSERT INTO historylist (ID, info) VALUES (GEN_ID(GEN_historylist_ID, 1), :info)"; }
+    static std::string Insert() {
+        return "INSERT INTO historylist (ID, info) VALUES (GEN_ID(GEN_historylist_ID, 1), :info)";
+    }
 
     static std::vector<std::string> History() {
         std::vector<std::string> rows;
@@ -220,11 +226,11 @@ protected:
     fs::path DbFile;
     std::shared_ptr<TPlainMainLoop> Loop;
     std::shared_ptr<pooltest::TCaptureLogger> Log;
-    std::shared_ptr<TSQLDirPoolManager> Manager;
+    std::shared_ptr<TDataLinkPoolManager> Manager;
 };
 
 TEST_F(ServerModeTest, QueuedStatementsSurviveAServerRestart) {
-    auto probe = std::dynamic_pointer_cast<TSQLDirConnection>(GetCurrentSQLPool()->NewConnection());
+    auto probe = std::dynamic_pointer_cast<TDataLinkConnection>(GetCurrentSQLPool()->NewConnection());
     EXPECT_EQ(probe->GetDatabase().GetRemoteDatabase(), Server->RemoteName(DbFile));
     probe.reset();
 

@@ -9,9 +9,10 @@
 #include <cstring>
 #include <limits>
 
+#include "common/TempFolder.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "foundation/Errors.h"
-#include "foundation/TempFolder.h"
+#include "foundation/Version.h"
 
 namespace kelvar {
 namespace {
@@ -47,15 +48,21 @@ TEST(ConfigDocXml, WritesTheDocumentedTextForms) {
 
     const std::string xml = doc->GetXML();
     EXPECT_NE(xml.find("<CONFIG>"), std::string::npos) << xml;
-    for (const char* form : {"<T>-1</T>", "<F>0</F>", "<I>-9223372036854775808</I>", "<D>1.5</D>",
-                             "<B>0AFF</B>", "<Empty />", "<S>a&lt;b &amp; c&gt;</S>"})
+    for (const char* form : {"<T>-1</T>", "<F>0</F>", "<I>-9223372036854775808</I>", "<D>1.5</D>", "<B>0AFF</B>",
+                             "<Empty />", "<S>a&lt;b &amp; c&gt;</S>"})
         EXPECT_NE(xml.find(form), std::string::npos) << form << "\n" << xml;
 }
 
 TEST(ConfigDocXml, FloatsUseAPointAndReadBackExactly) {
     auto doc = MemoryDoc();
-    const double values[] = {0.1, -123.456, 1.0 / 3.0, 1e-300, 6.02214076e23,
-                             std::numeric_limits<double>::max(), std::numeric_limits<double>::denorm_min(), 0.0};
+    const double values[] = {0.1,
+                             -123.456,
+                             1.0 / 3.0,
+                             1e-300,
+                             6.02214076e23,
+                             std::numeric_limits<double>::max(),
+                             std::numeric_limits<double>::denorm_min(),
+                             0.0};
     for (double v : values) {
         doc->WriteFloat("V", v);
         EXPECT_EQ(doc->ReadString("V", "").find(','), std::string::npos);
@@ -89,8 +96,9 @@ TEST(ConfigDocXml, FirstElementOfANameIsTheValue) {
     doc->WriteString("C", "c");
     EXPECT_EQ(doc->ReadInteger("a", 7), 7);  // names are case-sensitive
     std::string xml = doc->GetXML();
-    xml.erase(std::remove_if(xml.begin(), xml.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)); }),
-              xml.end());
+    xml.erase(
+        std::remove_if(xml.begin(), xml.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)); }),
+        xml.end());
     EXPECT_NE(xml.find("<CONFIG><A>3</A><B>b</B><A>2</A><C>c</C></CONFIG>"), std::string::npos) << xml;
 }
 
@@ -98,8 +106,8 @@ TEST(ConfigDocXml, ConvertsTextsOnRead) {
     struct {
         const char* Text;
         bool Bool;
-    } bools[] = {{"-1", true}, {"0", false}, {"True", true}, {"FALSE", false}, {"5", true}, {" 1 ", true},
-                 {"0.0", false}, {"0,5", true}};
+    } bools[] = {{"-1", true}, {"0", false},  {"True", true}, {"FALSE", false},
+                 {"5", true},  {" 1 ", true}, {"0.0", false}, {"0,5", true}};
     auto doc = MemoryDoc();
     for (const auto& c : bools) {
         doc->WriteString("B", c.Text);
@@ -278,9 +286,9 @@ TEST(ConfigDocXml, ValidNamesAreWrittenUnchanged) {
 
 // Every name, however odd, must survive a save and a fresh load of the file.
 TEST(ConfigDocXml, AnyNameReadsBackFromTheFile) {
-    const std::string names[] = {"My Song.mp3", "1abc", "-lead", ".lead", "a:b", "_x41_", "_x", "a_x", "_",
-                                 "x", "Über Straße", "tab\tname", "\xff\xfe", "a/b\\c", "<&>\"'", "_x5F_",
-                                 "__x20_", "x\xc3", "\xe2\x82\xac", "CONFIG"};
+    const std::string names[] = {"My Song.mp3", "1abc",  "-lead",  ".lead",       "a:b",          "_x41_",    "_x",
+                                 "a_x",         "_",     "x",      "Über Straße", "tab\tname",    "\xff\xfe", "a/b\\c",
+                                 "<&>\"'",      "_x5F_", "__x20_", "x\xc3",       "\xe2\x82\xac", "CONFIG"};
     TTempFolder tmp;
     const std::string file = tmp.File("names.xml");
     {
@@ -365,7 +373,9 @@ TEST(ConfigDocXml, SaveSetsTheRootAttributesEveryTime) {
     doc->Save();
     doc->Save();
     const std::string text = ReadWholeFile(file);
-    EXPECT_NE(text.find("<CONFIG application=\"Kelvar\" version=\"3.4.2\">"), std::string::npos) << text;
+    EXPECT_NE(text.find("<CONFIG application=\"Kelvar\" version=\"" + std::string(KelvarVersion) + "\">"),
+              std::string::npos)
+        << text;
     EXPECT_EQ(text.find("Other"), std::string::npos);
     EXPECT_EQ(doc->ReadInteger("A", 0), 1);
 }
@@ -381,7 +391,7 @@ TEST(ConfigDocXml, SaveReplacesTheFileKeepingItsModeAndLeavesNoTemporaryFile) {
     struct stat st {};
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.Path), std::filesystem::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.Path()), std::filesystem::directory_iterator()), 1);
 }
 
 TEST(ConfigDocXml, SaveThroughASymbolicLinkReplacesItsTarget) {
@@ -407,7 +417,7 @@ TEST(ConfigDocXml, FailedSaveLeavesTheOldFileIntactAndRaises) {
     doc->WriteString("Big", std::string(4096, 'x'));
 
     std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved {};
+    rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
     rlimit small = saved;
     small.rlim_cur = 1024;
@@ -416,7 +426,7 @@ TEST(ConfigDocXml, FailedSaveLeavesTheOldFileIntactAndRaises) {
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
 
     EXPECT_EQ(ReadWholeFile(file), old);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.Path), std::filesystem::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.Path()), std::filesystem::directory_iterator()), 1);
     doc->Save();  // and works once the disk takes it
     EXPECT_EQ(TConfigDoc_XML::Create(file)->ReadString("Big", "").size(), 4096u);
 }

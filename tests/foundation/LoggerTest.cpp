@@ -1,6 +1,10 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <ctime>
 #include <filesystem>
@@ -8,10 +12,11 @@
 #include <thread>
 #include <vector>
 
+#include "common/AllocCount.h"
+#include "common/TempFolder.h"
 #include "foundation/Errors.h"
 #include "foundation/Logger_imp.h"
 #include "foundation/MiscFunc.h"
-#include "foundation/TempFolder.h"
 
 namespace kelvar {
 namespace {
@@ -28,7 +33,7 @@ std::vector<std::string> Lines(const std::string& file) {
 }
 
 TEST(Logger, LineFormatUsesLocalTimeAndTheKindLetter) {
-    std::tm tm {};
+    std::tm tm{};
     tm.tm_year = 2026 - 1900;
     tm.tm_mon = 2;
     tm.tm_mday = 1;
@@ -50,8 +55,10 @@ TEST(Logger, WritesInBatchesOfFifty) {
     const std::string file = tmp.File("EventLog.log");
     TLogger logger(file);
     for (int i = 0; i < 49; ++i) logger.Log("m" + std::to_string(i), "TEST", LogKind::Warning);
+    logger.Sync();
     EXPECT_FALSE(std::filesystem::exists(file));
     logger.Log("m49", "TEST", LogKind::Warning);
+    logger.Sync();
     auto lines = Lines(file);
     ASSERT_EQ(lines.size(), 51u);
     EXPECT_EQ(lines[0], "~ Event Log created");
@@ -68,6 +75,7 @@ TEST(Logger, AppendsToAnExistingFileAndFlushesTheRestWhenDestroyed) {
     {
         TLogger logger(file);
         for (int i = 0; i < 3; ++i) logger.Log("m", "S", LogKind::Notice);
+        logger.Sync();
         EXPECT_EQ(ReadWholeFile(file), "earlier\n");
     }
     auto lines = Lines(file);
@@ -148,10 +156,12 @@ TEST(Logger, PendingLinesAreBoundedWhileTheFileCannotBeWritten) {
     const std::string file = folder + "/EventLog.log";
     TLogger logger(file);
     for (int i = 0; i < 6000; ++i) logger.Log(std::to_string(i), "S", LogKind::Trace);
+    logger.Sync();  // the writer's attempts at the burst are over
     EXPECT_EQ(logger.PendingCount(), TLogger::MaxPendingLines);
 
     std::filesystem::create_directory(folder);
     logger.Log("6000", "S", LogKind::Trace);
+    logger.Sync();
     EXPECT_EQ(logger.PendingCount(), 0u);
     auto lines = Lines(file);
     ASSERT_EQ(lines.size(), 1u + TLogger::MaxPendingLines);
@@ -169,19 +179,23 @@ TEST(Logger, FailedBatchIsTakenBackAndWrittenOnceLater) {
         TLogger logger(file);
 
         std::signal(SIGXFSZ, SIG_IGN);
-        rlimit saved {};
+        rlimit saved{};
         ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
         rlimit small = saved;
         small.rlim_cur = 200;
         ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
         for (int i = 0; i < 50; ++i) logger.Log("m" + std::to_string(i), "S", LogKind::Notice);
+        logger.Sync();
         ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
 
         EXPECT_EQ(logger.PendingCount(), 50u) << existing;
-        if (existing) EXPECT_EQ(ReadWholeFile(file), "earlier\n");
-        else EXPECT_FALSE(std::filesystem::exists(file));
+        if (existing)
+            EXPECT_EQ(ReadWholeFile(file), "earlier\n");
+        else
+            EXPECT_FALSE(std::filesystem::exists(file));
 
         logger.Log("m50", "S", LogKind::Notice);
+        logger.Sync();
         EXPECT_EQ(logger.PendingCount(), 0u);
         const auto lines = Lines(file);
         ASSERT_EQ(lines.size(), 52u) << existing;
@@ -222,6 +236,60 @@ TEST(Logger, ManyThreadsLoseNoLine) {
         for (auto& th : threads) th.join();
     }
     EXPECT_EQ(Lines(file).size(), 1u + 4 * 120);
+}
+
+// An output thread that reports a burst of errors while the file can't take them (a FIFO nobody
+// reads: the writer waits in open) neither waits nor allocates; every line still reaches the file,
+// in order, once the file can be written.
+TEST(Logger, ABurstFromAnOutputThreadNeverWaitsOnTheFile) {
+    TTempFolder tmp;
+    const std::string fifo = tmp.File("EventLog.log");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    constexpr int Early = 50, Burst = 200;
+    std::vector<std::string> messages;
+    for (int i = 0; i < Early + Burst; ++i) messages.push_back("ALSA error " + std::to_string(i));
+    const std::string source = "OUTPUT";
+
+    std::string received;
+    std::thread reader;
+    {
+        auto logger = std::make_shared<TLogger>(fifo);
+        SetCoreLogger(logger);
+        // A full batch: the writer now opens the FIFO and stays there until a reader comes.
+        for (int i = 0; i < Early; ++i) LogMessage(messages[i], source, LogKind::Error);
+
+        int64_t allocations = -1;
+        std::thread output([&] {
+            const int64_t before = testkit::ThreadAllocations();
+            for (int i = Early; i < Early + Burst; ++i) LogMessage(messages[i], source, LogKind::Error);
+            allocations = testkit::ThreadAllocations() - before;
+        });
+        output.join();
+        EXPECT_EQ(allocations, 0);
+        SetCoreLogger(nullptr);
+
+        // The writer opens the FIFO once per batch: read each batch to its end.
+        reader = std::thread([&] {
+            while (std::count(received.begin(), received.end(), '\n') < Early + Burst) {
+                const int fd = ::open(fifo.c_str(), O_RDONLY | O_CLOEXEC);
+                if (fd < 0) return;
+                char buffer[4096];
+                for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+                    received.append(buffer, static_cast<size_t>(n));
+                ::close(fd);
+            }
+        });
+    }  // the logger writes what is left when it goes
+    reader.join();
+
+    std::vector<std::string> lines;
+    std::istringstream in(received);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), static_cast<size_t>(Early + Burst));
+    for (int i = 0; i < Early + Burst; ++i) {
+        const std::string tail = "[OUTPUT] " + messages[i];
+        EXPECT_EQ(lines[i].substr(lines[i].size() - tail.size()), tail) << i;
+    }
 }
 
 TEST(Logger, DefaultFileIsInTheProgramFolder) {

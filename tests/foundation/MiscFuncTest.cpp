@@ -3,8 +3,9 @@
 
 #include <filesystem>
 
+#include "common/TempFolder.h"
+#include "foundation/Clock.h"
 #include "foundation/MiscFunc.h"
-#include "foundation/TempFolder.h"
 #include "foundation/UrlCoding.h"
 #include "foundation/dButils.h"
 
@@ -16,10 +17,22 @@ TEST(MiscFunc, TimeTextToMs) {
         const char* Text;
         int64_t Ms;
     } cases[] = {
-        {"1500", 1500},       {"1000", 1000},     {"999", 999000},       {"90", 90000},
-        {"-5", -5000},        {"2.5", 2500},      {"0.0005", 0},         {"abc", 0},
-        {"x.5", 0},           {"", 0},            {"1:30", 90000},       {"1:00:00", 3600000},
-        {"1:02.500", 62500},  {"1:02.5", 62005},  {"2:1:00:00.250", 3600250}, {"a:30", 30000},
+        {"1500", 1500},
+        {"1000", 1000},
+        {"999", 999000},
+        {"90", 90000},
+        {"-5", -5000},
+        {"2.5", 2500},
+        {"0.0005", 0},
+        {"abc", 0},
+        {"x.5", 0},
+        {"", 0},
+        {"1:30", 90000},
+        {"1:00:00", 3600000},
+        {"1:02.500", 62500},
+        {"1:02.5", 62005},
+        {"2:1:00:00.250", 3600250},
+        {"a:30", 30000},
         {":", 0},
     };
     for (const auto& c : cases) EXPECT_EQ(TimeTextToMs(c.Text), c.Ms) << c.Text;
@@ -31,9 +44,16 @@ TEST(MiscFunc, FormatTimeMs) {
         int64_t Ms;
         const char* Text;
     } cases[] = {
-        {2, 83500, "1:23"},      {3, 83500, "1:23.5"},     {0, 3725000, "1:02"},   {1, 3725000, "1:02:05"},
-        {4, -1500, "-1"},        {2, 3725000, "62:05"},    {3, -83500, "-1:23.5"}, {7, 1000, "Unknown time format"},
-        {-1, 0, "Unknown time format"},                    {1, 0, "0:00:00"},
+        {2, 83500, "1:23"},
+        {3, 83500, "1:23.5"},
+        {0, 3725000, "1:02"},
+        {1, 3725000, "1:02:05"},
+        {4, -1500, "-1"},
+        {2, 3725000, "62:05"},
+        {3, -83500, "-1:23.5"},
+        {7, 1000, "Unknown time format"},
+        {-1, 0, "Unknown time format"},
+        {1, 0, "0:00:00"},
         {4, INT64_MIN, "-9223372036854775"},
     };
     for (const auto& c : cases) EXPECT_EQ(FormatTimeMs(c.Style, c.Ms), c.Text) << c.Style << " " << c.Ms;
@@ -94,10 +114,8 @@ TEST(MiscFunc, ArtistAndTitle) {
         const char* NewArtist;
         const char* NewTitle;
     } cases[] = {
-        {"", "Abba - Waterloo", "Abba", "Waterloo"},
-        {"", "A-ha - Take On Me", "A", "ha - Take On Me"},
-        {"", "-Intro - Song", "", "-Intro - Song"},
-        {"", "No dash", "", "No dash"},
+        {"", "Abba - Waterloo", "Abba", "Waterloo"}, {"", "A-ha - Take On Me", "A", "ha - Take On Me"},
+        {"", "-Intro - Song", "", "-Intro - Song"},  {"", "No dash", "", "No dash"},
         {"Known", "X - Y", "Known", "X - Y"},
     };
     for (const auto& c : cases) {
@@ -133,8 +151,25 @@ TEST(MiscFunc, FileAttributes) {
     SetFileReadOnly(file, true);
     EXPECT_TRUE(ForceDeleteFile(file));
     EXPECT_FALSE(std::filesystem::exists(file));
-    EXPECT_TRUE(ForceDeleteFile(file));  // already gone
-    EXPECT_FALSE(ForceDeleteFile(tmp.Path.string()));  // a folder is not deleted
+    EXPECT_TRUE(ForceDeleteFile(file));                  // already gone
+    EXPECT_FALSE(ForceDeleteFile(tmp.Path().string()));  // a folder is not deleted
+}
+
+TEST(MiscFunc, AnInstalledClockDrivesMsSinceStart) {
+    struct TFakeClock : IClock {
+        int64_t Ms = 0;
+        int64_t MsSinceStart() const override { return Ms; }
+        std::chrono::system_clock::time_point Now() const override {
+            return std::chrono::system_clock::time_point(std::chrono::milliseconds(Ms));
+        }
+    } fake;
+    fake.Ms = 123456;
+    SetClock(&fake);
+    EXPECT_EQ(MsSinceStart(), 123456);
+    EXPECT_EQ(ClockNow().time_since_epoch(), std::chrono::milliseconds(123456));
+    SetClock(nullptr);
+    EXPECT_LT(MsSinceStart(), 123456 * 1000);  // the system's again: this process is younger
+    EXPECT_GT(ClockNow().time_since_epoch(), std::chrono::hours(24 * 365));
 }
 
 TEST(MiscFunc, ClockAndProgramLocation) {
@@ -155,7 +190,9 @@ TEST(MiscFunc, WideTextConversion) {
     const std::wstring wide = L"a\u00e9\u20ac\U0001F600";
     EXPECT_EQ(WideToUtf8(wide), "a\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80");
     EXPECT_EQ(Utf8ToWide(WideToUtf8(wide)), wide);
-    EXPECT_EQ(Utf8ToWide("a\xff" "b\xc3"), L"a\ufffdb\ufffd");
+    EXPECT_EQ(Utf8ToWide("a\xff"
+                         "b\xc3"),
+              L"a\ufffdb\ufffd");
     EXPECT_EQ(Utf8ToWide("\xed\xa0\x80"), L"\ufffd\ufffd\ufffd");  // an encoded surrogate
 }
 
@@ -167,9 +204,9 @@ TEST(UrlCoding, EncodeAndDecode) {
         const char* Text;
         const char* Decoded;
     } cases[] = {
-        {"100%", "100%"}, {"a%4", "a%4"},      {"%41%42", "AB"},  {"%4a%4A", "JJ"},
-        {"a+b", "a+b"},   {"%GG", "%GG"},      {"%ZZ!", "%ZZ!"},  {"%%41", "%A"},
-        {"%e2%82%ac", "\xe2\x82\xac"},
+        {"100%", "100%"}, {"a%4", "a%4"}, {"%41%42", "AB"},
+        {"%4a%4A", "JJ"}, {"a+b", "a+b"}, {"%GG", "%GG"},
+        {"%ZZ!", "%ZZ!"}, {"%%41", "%A"}, {"%e2%82%ac", "\xe2\x82\xac"},
     };
     for (const auto& c : cases) EXPECT_EQ(URLDecode(c.Text), c.Decoded) << c.Text;
     std::string all;

@@ -35,11 +35,8 @@ TEST(MixUtils, MixAddNeverWritesPastTheDestination) {
         size_t DestBytes, SrcBytes, Capacity, Valid;
         std::vector<int16_t> Expect;
     } cases[] = {
-        {4, 8, 8, 8, {11, 12, 3, 4}},
-        {4, 8, 6, 6, {11, 12, 3, -1}},
-        {4, 8, 4, 4, {11, 12, -1, -1}},
-        {8, 4, 8, 8, {11, 12, 10, 10}},
-        {8, 8, 4, 4, {11, 12, -1, -1}},  // a destination count above the capacity is cut to it
+        {4, 8, 8, 8, {11, 12, 3, 4}},   {4, 8, 6, 6, {11, 12, 3, -1}},  {4, 8, 4, 4, {11, 12, -1, -1}},
+        {8, 4, 8, 8, {11, 12, 10, 10}}, {8, 8, 4, 4, {11, 12, -1, -1}},  // a destination count above the capacity is cut to it
         {0, 8, 4, 4, {1, 2, -1, -1}},
     };
     for (const auto& c : cases) {

@@ -5,12 +5,12 @@
 #include <filesystem>
 #include <fstream>
 
-#include "media/AKRIP_API.h"
-#include "media/CDEvents.h"
 #include "media/DecoderFactory.h"
 #include "media/Decoder_CDA.h"
-#include "media/DriveManager.h"
 #include "media/MediaTestUtil.h"
+#include "platform/cdio/AKRIP_API.h"
+#include "platform/cdio/CDEvents.h"
+#include "platform/cdio/DriveManager.h"
 
 namespace kelvar {
 namespace {

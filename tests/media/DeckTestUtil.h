@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "MediaTestUtil.h"
-#include "audio/Pins.h"
+#include "audio/graph/Pins.h"
 
 namespace kelvar::test {
 
@@ -39,7 +39,8 @@ inline int Peak(const int16_t* samples, size_t count) {
 // Pulls Output in blocks of 10 ms until Done answers true or about MaxMs of wall time passed;
 // each block with data goes to OnBlock. Answers whether Done held.
 inline bool PullUntil(const IPinSourcePtr& output, const std::function<bool()>& done,
-                      const std::function<void(const int16_t*, int, TStreamTime)>& onBlock = nullptr, int maxMs = 20000) {
+                      const std::function<void(const int16_t*, int, TStreamTime)>& onBlock = nullptr,
+                      int maxMs = 20000) {
     std::vector<int16_t> block(441 * 2);
     const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxMs);
     while (!done()) {

@@ -6,12 +6,12 @@
 #include <cstring>
 #include <thread>
 
-#include "audio/AMixer.h"
-#include "audio/Channel_imp.h"
-#include "audio/DirectKS_API.h"
+#include "DeckTestUtil.h"
 #include "audio/LiveInputKit.h"
 #include "audio/OutputTestKit.h"
-#include "DeckTestUtil.h"
+#include "audio/live/AMixer.h"
+#include "audio/mix/Channel_imp.h"
+#include "audio/outputs/DirectKS_API.h"
 #include "media/DecoderFactory.h"
 #include "media/Decoder_LINEIN.h"
 #include "media/Player_imp.h"

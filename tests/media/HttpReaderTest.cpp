@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "MediaTestUtil.h"
+#include "foundation/Version.h"
 #include "media/Decoder_mp3PRO2.h"
 #include "media/HTTPStream.h"
 #include "media/Reader_HTTP.h"
@@ -103,10 +104,11 @@ TEST(HttpReader, SendsTheRequestAndDeliversTheBody) {
     EXPECT_EQ(seen.Seen(), 1);
     EXPECT_EQ(seen.Last.Values("icy-name"), "Radio");
     const std::string request = server.Requests().at(0);
-    const std::string expected = "GET / HTTP/1.0\r\nAccept: */*\r\nUser-Agent: Kelvar_Zorvik/3.4.2\r\nHost: 127.0.0.1:" +
-                                 std::to_string(server.Port()) +
-                                 "\r\nIcy-MetaData: 1\r\nPragma: no-cache,rate=1.000000,stream-time=0,stream-offset=0:0,"
-                                 "request-context=123517064,max-duration=0\r\n\r\n";
+    const std::string expected =
+        "GET / HTTP/1.0\r\nAccept: */*\r\nUser-Agent: Kelvar_Zorvik/" + std::string(KelvarVersion) +
+        "\r\nHost: 127.0.0.1:" + std::to_string(server.Port()) +
+        "\r\nIcy-MetaData: 1\r\nPragma: no-cache,rate=1.000000,stream-time=0,stream-offset=0:0,"
+        "request-context=123517064,max-duration=0\r\n\r\n";
     EXPECT_EQ(request.substr(0, expected.size()), expected);
     EXPECT_TRUE(reader.IsDead());
 }
@@ -174,8 +176,8 @@ TEST(HttpReader, FollowsRedirectsWithACap) {
         if (path == "/a")
             SendAll(fd, "HTTP/1.0 302 Found\r\nLocation: b\r\nx-step: 1\r\n\r\n");
         else if (path == "/b")
-            SendAll(fd, "HTTP/1.0 301 Moved\r\nLocation: http://127.0.0.1:" +
-                            std::to_string(server.Port()) + "/c\r\n\r\n");
+            SendAll(fd,
+                    "HTTP/1.0 301 Moved\r\nLocation: http://127.0.0.1:" + std::to_string(server.Port()) + "/c\r\n\r\n");
         else if (path == "/c")
             SendAll(fd, "HTTP/1.0 200 OK\r\nx-final: yes\r\n\r\nbody");
         else
@@ -233,9 +235,7 @@ TEST(HttpReader, ErrorAnswersAndHostileHeadersKillTheStream) {
 
 TEST(HttpReader, RefusedStreamIsLoggedWithItsStatusLine) {
     TLogCapture log;
-    TLoopbackServer server([&](int fd, const std::string&, int) {
-        SendAll(fd, "HTTP/1.0 404 Not Found\r\n\r\n");
-    });
+    TLoopbackServer server([&](int fd, const std::string&, int) { SendAll(fd, "HTTP/1.0 404 Not Found\r\n\r\n"); });
     TReader_mp3HTTP reader;
     reader.Open(server.Url("/gone.mp3"));
     EXPECT_TRUE(ReadToEnd(reader).empty());
@@ -253,9 +253,8 @@ TEST(HttpReader, UnreachableOrInvalidTargetsAreDead) {
         TLoopbackServer probe([](int, const std::string&, int) {});
         freePort = probe.Port();
     }
-    for (const std::string& address :
-         {"http://127.0.0.1:" + std::to_string(freePort) + "/", std::string("http://127.0.0.1:abc/x.mp3"),
-          std::string("http://127.0.0.1:0/")}) {
+    for (const std::string& address : {"http://127.0.0.1:" + std::to_string(freePort) + "/",
+                                       std::string("http://127.0.0.1:abc/x.mp3"), std::string("http://127.0.0.1:0/")}) {
         TReader_mp3HTTP reader;
         reader.Open(address);
         EXPECT_TRUE(WaitFor([&] { return reader.IsEOF(); })) << address;
@@ -283,7 +282,8 @@ Bytes WithIcyMetadata(const Bytes& audio, size_t interval, const std::vector<std
     size_t pos = 0, block = 0;
     while (pos < audio.size()) {
         const size_t n = std::min(interval, audio.size() - pos);
-        out.insert(out.end(), audio.begin() + static_cast<ptrdiff_t>(pos), audio.begin() + static_cast<ptrdiff_t>(pos + n));
+        out.insert(out.end(), audio.begin() + static_cast<ptrdiff_t>(pos),
+                   audio.begin() + static_cast<ptrdiff_t>(pos + n));
         pos += n;
         if (n < interval) break;
         const std::string text = block < blocks.size() ? blocks[block] : std::string();
@@ -353,7 +353,9 @@ TEST(HttpMp3, SeekingAStreamKeepsItsMetadataFraming) {
     const size_t firstPart = 20000 + 1 + 480;
     std::atomic<int> step{0};
     TLoopbackServer server([&](int fd, const std::string&, int) {
-        SendAll(fd, "ICY 200 OK\r\nicy-name: R\xE4" "dio\r\nicy-metaint: 20000\r\n\r\n");
+        SendAll(fd,
+                "ICY 200 OK\r\nicy-name: R\xE4"
+                "dio\r\nicy-metaint: 20000\r\n\r\n");
         SendAll(fd, stream.data(), firstPart);
         while (step < 1) std::this_thread::sleep_for(std::chrono::milliseconds(2));
         SendAll(fd, stream.data() + firstPart, stream.size() - firstPart);

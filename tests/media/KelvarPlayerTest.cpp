@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "DeckTestUtil.h"
-#include "audio/AudioPipe_imp.h"
-#include "audio/Mixer_imp.h"
+#include "audio/mix/AudioPipe_imp.h"
+#include "audio/mix/Mixer_imp.h"
 #include "media/KelvarPlayer_imp.h"
 #include "media/SongInfo_imp.h"
 
@@ -133,11 +133,11 @@ TEST(SongSettings, ParsingRules) {
         double bpm;
     };
     const Case cases[] = {
-        {"&F=-4000", -4000, 0},                  // keys match without regard to case
-        {"&f=200&F=100", 100, 0},                // the item that sorts first wins
-        {"f=300", 300, 0},                       // an item before the first "&" counts too
-        {"&f=-1000&bmp=120.5", -1000, 120.5},    // full stop
-        {"&bmp=120,25", -1, 120.25},             // comma, as written under other locales
+        {"&F=-4000", -4000, 0},                // keys match without regard to case
+        {"&f=200&F=100", 100, 0},              // the item that sorts first wins
+        {"f=300", 300, 0},                     // an item before the first "&" counts too
+        {"&f=-1000&bmp=120.5", -1000, 120.5},  // full stop
+        {"&bmp=120,25", -1, 120.25},           // comma, as written under other locales
         {"&f= 77 ", 77, 0},
     };
     for (const auto& c : cases) {
@@ -234,7 +234,9 @@ protected:
 
     // The test thread pulls faster than real time: let short songs decode completely first, so
     // that every event is in place before playback reaches it, as it is with a clocked output.
-    static void Decoded(TTestDeck& deck) { ASSERT_TRUE(WaitFor([&] { return deck.IsEndOfStream(); })); }
+    static void Decoded(TTestDeck& deck) {
+        ASSERT_TRUE(WaitFor([&] { return deck.IsEndOfStream(); }));
+    }
 
     bool PlayToEnd(TTestDeck& deck) {
         return PullUntil(deck.Channel->GetOutput(), [&] { return deck.IsFinished(); });
@@ -317,11 +319,12 @@ TEST_F(KelvarPlayer, CueStartAndEndCutThePlayedPart) {
     int64_t frames = 0;
     int64_t first = -1;
     deck.Play();
-    ASSERT_TRUE(PullUntil(deck.Channel->GetOutput(), [&] { return deck.IsFinished(); },
-                          [&](const int16_t*, int count, TStreamTime time) {
-                              if (first < 0) first = time;
-                              frames += count / 2;
-                          }));
+    ASSERT_TRUE(PullUntil(
+        deck.Channel->GetOutput(), [&] { return deck.IsFinished(); },
+        [&](const int16_t*, int count, TStreamTime time) {
+            if (first < 0) first = time;
+            frames += count / 2;
+        }));
     EXPECT_NEAR(first, 1000, 15);
     // The end event falls due at the cut end, also after the fade-out (due at once with 5 s
     // before the end) started: a fade never lengthens a cut song.
@@ -452,11 +455,12 @@ TEST_F(KelvarPlayer, OutOfRangeGainAndFadeLevelsStayWithinSilenceAndFullLevel) {
         Decoded(deck);
         deck.Play();
         int peak = 0;
-        ASSERT_TRUE(PullUntil(deck.Channel->GetOutput(), [&] { return deck.GetPosition() >= c.untilMs; },
-                              [&](const int16_t* samples, int count, TStreamTime time) {
-                                  if (time >= c.untilMs) return;
-                                  for (int i = 0; i < count; ++i) peak = std::max(peak, std::abs(int{samples[i]}));
-                              }));
+        ASSERT_TRUE(PullUntil(
+            deck.Channel->GetOutput(), [&] { return deck.GetPosition() >= c.untilMs; },
+            [&](const int16_t* samples, int count, TStreamTime time) {
+                if (time >= c.untilMs) return;
+                for (int i = 0; i < count; ++i) peak = std::max(peak, std::abs(int{samples[i]}));
+            }));
         EXPECT_LE(peak, c.maxPeak);
     }
 }
@@ -543,9 +547,13 @@ TEST(DeckAutomation, TickRacesEndOfSongEventsThroughTheRealPipe) {
         songs.push_back(TSongInfo::Create(i, WriteWav(dir, "r" + std::to_string(i) + ".wav", samples)));
     }
     TAudioPipe pipe;
-    pipe.GetOutput().FOutputType1 = OutputType::Silent;
-    pipe.GetOutput().FOutputType2 = OutputType::Silent;
-    pipe.GetOutput().FSilentClockRate = 10;
+    pipe.GetOutput().SetSettings([&] {
+        auto settings = pipe.GetOutput().GetSettings();
+        settings.OutputType1 = OutputType::Silent;
+        settings.OutputType2 = OutputType::Silent;
+        settings.SilentClockRate = 10;
+        return settings;
+    }());
     {
         TKelvarPlayer a, b;
         pipe.GetMixer().AddSource(a.Channel->GetOutput());
@@ -557,7 +565,9 @@ TEST(DeckAutomation, TickRacesEndOfSongEventsThroughTheRealPipe) {
         a.OnNextSong = [&](TKelvarPlayer&) { startOther(b); };
         b.OnNextSong = [&](TKelvarPlayer&) { startOther(a); };
         for (auto* deck : {&a, &b}) {
-            deck->OnBeforeLoad = [](TKelvarPlayer& Sender, const ISongInfoPtr&) { Sender.SetDefaultSettings(&DefaultSongSettings); };
+            deck->OnBeforeLoad = [](TKelvarPlayer& Sender, const ISongInfoPtr&) {
+                Sender.SetDefaultSettings(&DefaultSongSettings);
+            };
         }
         ASSERT_TRUE(pipe.Open());
         pipe.GetOutput().Play();

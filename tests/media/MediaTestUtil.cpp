@@ -1,7 +1,6 @@
 #include "MediaTestUtil.h"
 
 #include <arpa/inet.h>
-#include <lame/lame.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -15,18 +14,6 @@
 #include <stdexcept>
 
 namespace kelvar::test {
-
-TTempDir::TTempDir() {
-    std::random_device rd;
-    FPath = std::filesystem::temp_directory_path() / ("kelvar-media-" + std::to_string(::getpid()) + "-" +
-                                                      std::to_string(rd()));
-    std::filesystem::create_directories(FPath);
-}
-
-TTempDir::~TTempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(FPath, ec);
-}
 
 void WriteFile(const std::string& path, const Bytes& data) {
     std::ofstream out(path, std::ios::binary);
@@ -56,8 +43,8 @@ void AppendChunk(Bytes& out, const char* id, const Bytes& body, bool pad) {
     if (pad && (body.size() & 1)) out.push_back(0);
 }
 
-Bytes FormatBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint16_t blockAlign,
-                 uint32_t avgBytes, bool shortForm) {
+Bytes FormatBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint16_t blockAlign, uint32_t avgBytes,
+                 bool shortForm) {
     Bytes b;
     AppendLE16(b, tag);
     AppendLE16(b, channels);
@@ -78,55 +65,10 @@ Bytes RiffWave(const Bytes& chunks) {
     return b;
 }
 
-std::vector<int16_t> Tone(int rate, int channels, int ms, double hz, double amplitude) {
-    const int frames = rate * ms / 1000;
-    std::vector<int16_t> out(static_cast<size_t>(frames) * channels);
-    for (int i = 0; i < frames; ++i) {
-        const double v = hz > 0 ? amplitude * std::sin(2 * M_PI * hz * i / rate) : 0.0;
-        for (int c = 0; c < channels; ++c) out[static_cast<size_t>(i) * channels + c] = static_cast<int16_t>(v);
-    }
-    return out;
-}
-
 Bytes ToBytes(const std::vector<int16_t>& samples) {
     Bytes b(samples.size() * 2);
     if (!b.empty()) std::memcpy(b.data(), samples.data(), b.size());  // empty vectors' data() may be null
     return b;
-}
-
-Bytes EncodeMp3(const std::vector<int16_t>& samples, int rate, int channels, int kbps, bool vbr) {
-    lame_global_flags* gf = lame_init();
-    lame_set_in_samplerate(gf, rate);
-    lame_set_out_samplerate(gf, rate);
-    lame_set_num_channels(gf, channels);
-    lame_set_mode(gf, channels == 1 ? MONO : JOINT_STEREO);
-    if (vbr) {
-        lame_set_VBR(gf, vbr_default);
-        lame_set_VBR_quality(gf, 4);
-    } else {
-        lame_set_brate(gf, kbps);
-    }
-    lame_set_quality(gf, 7);
-    if (lame_init_params(gf) < 0) throw std::runtime_error("lame_init_params failed");
-    const int frames = static_cast<int>(samples.size() / channels);
-    Bytes out(static_cast<size_t>(1.25 * frames + 7200) + 8192);
-    int n = 0;
-    if (channels == 1) {
-        n = lame_encode_buffer(gf, const_cast<short*>(samples.data()), nullptr, frames, out.data(),
-                               static_cast<int>(out.size()));
-    } else {
-        n = lame_encode_buffer_interleaved(gf, const_cast<short*>(samples.data()), frames, out.data(),
-                                           static_cast<int>(out.size()));
-    }
-    if (n < 0) throw std::runtime_error("lame_encode_buffer failed");
-    const int m = lame_encode_flush(gf, out.data() + n, static_cast<int>(out.size()) - n);
-    out.resize(static_cast<size_t>(n + std::max(m, 0)));
-    // The Xing/Info frame with the real frame count and encoder delay.
-    Bytes tag(8192);
-    const size_t tagSize = lame_get_lametag_frame(gf, tag.data(), tag.size());
-    if (tagSize > 0 && tagSize <= out.size()) std::memcpy(out.data(), tag.data(), tagSize);
-    lame_close(gf);
-    return out;
 }
 
 TDecoded DecodeAll(IDecoder& decoder, int maxCalls) {

@@ -10,22 +10,16 @@
 #include <thread>
 #include <vector>
 
+#include "common/Mp3Encoder.h"
+#include "common/Signals.h"
+#include "common/TempFolder.h"
 #include "foundation/Logger.h"
 #include "media/Decoder.h"
 
 namespace kelvar::test {
 
 using Bytes = std::vector<uint8_t>;
-
-class TTempDir {
-public:
-    TTempDir();
-    ~TTempDir();
-    std::string File(const std::string& name) const { return (FPath / name).string(); }
-
-private:
-    std::filesystem::path FPath;
-};
+using TTempDir = TTempFolder;
 
 void WriteFile(const std::string& path, const Bytes& data);
 Bytes ReadFileBytes(const std::string& path);
@@ -36,17 +30,12 @@ void AppendText(Bytes& out, const char* text);  // without its NUL
 void AppendChunk(Bytes& out, const char* id, const Bytes& body, bool pad = true);
 
 // An 18-byte format record as a chunk body (16 bytes when short is set).
-Bytes FormatBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint16_t blockAlign,
-                 uint32_t avgBytes, bool shortForm = false);
+Bytes FormatBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint16_t blockAlign, uint32_t avgBytes,
+                 bool shortForm = false);
 // "RIFF" size "WAVE" followed by the chunks given.
 Bytes RiffWave(const Bytes& chunks);
 
-// 16-bit interleaved PCM: a sine of Hz at Amplitude, or silence for Hz 0.
-std::vector<int16_t> Tone(int rate, int channels, int ms, double hz, double amplitude = 8000);
 Bytes ToBytes(const std::vector<int16_t>& samples);
-
-// MP3 through the LAME encoder; vbr switches to variable bit rate.
-Bytes EncodeMp3(const std::vector<int16_t>& samples, int rate, int channels, int kbps = 128, bool vbr = false);
 
 struct TDecoded {
     Bytes Pcm;

@@ -70,7 +70,7 @@ TEST_F(Mp3Decoder, DecodesAFileWithItsDurationAndFormat) {
     EXPECT_TRUE(SameFormat(out.Format, MakePcmFormat(44100, 2, 16)));
     const double ms = BytesToMs(out.Format, static_cast<int32_t>(out.Pcm.size()));
     EXPECT_NEAR(ms, 2000, 60);
-    EXPECT_LT(PeakOf(out.Pcm, 0, 44100 * 4 * 8 / 10), 500);           // the silent first second
+    EXPECT_LT(PeakOf(out.Pcm, 0, 44100 * 4 * 8 / 10), 500);                 // the silent first second
     EXPECT_GT(PeakOf(out.Pcm, 44100 * 4 * 12 / 10, 44100 * 4 / 2), 15000);  // the tone
     EXPECT_TRUE(decoder.IsEOF());
 }
@@ -123,9 +123,11 @@ TEST_F(Mp3Decoder, SeekLandsWhereAsked) {
     // Back to the silent part.
     EXPECT_EQ(decoder.Seek(200), 200);
     TDecoded again;
-    decoder.Decode([&](const void* b, int32_t n, const TWaveFormat&) {
-        again.Pcm.insert(again.Pcm.end(), static_cast<const uint8_t*>(b), static_cast<const uint8_t*>(b) + n);
-    }, {});
+    decoder.Decode(
+        [&](const void* b, int32_t n, const TWaveFormat&) {
+            again.Pcm.insert(again.Pcm.end(), static_cast<const uint8_t*>(b), static_cast<const uint8_t*>(b) + n);
+        },
+        {});
     EXPECT_LT(PeakOf(again.Pcm, 0, again.Pcm.size()), 500);
 }
 
@@ -165,8 +167,8 @@ TEST_F(Mp3Decoder, BrokenFilesEndCleanly) {
         Bytes File;
         double MaxMs;
     };
-    const TCase cases[] = {{"empty", {}, 0}, {"random", random, 2000}, {"corrupt", corrupt, 2100},
-                           {"truncated", truncated, 1100}};
+    const TCase cases[] = {
+        {"empty", {}, 0}, {"random", random, 2000}, {"corrupt", corrupt, 2100}, {"truncated", truncated, 1100}};
     for (const auto& c : cases) {
         TDecoder_mp3PRO decoder;
         ASSERT_TRUE(decoder.Open(Write(c.File))) << c.What;

@@ -79,7 +79,8 @@ TEST(OggDecoder, CaptionFollowsTheComments) {
 TEST(OggDecoder, ChainedFileSendsACaptionPerLink) {
     TTempDir dir;
     const std::string path = dir.File("chain.ogg");
-    WriteFile(path, Concat(EncodeOggVorbis(44100, {"TITLE=One"}, 1), EncodeOggVorbis(22050, {"ARTIST=X", "TITLE=Two"}, 2)));
+    WriteFile(path,
+              Concat(EncodeOggVorbis(44100, {"TITLE=One"}, 1), EncodeOggVorbis(22050, {"ARTIST=X", "TITLE=Two"}, 2)));
     TDecoder_Ogg decoder;
     ASSERT_TRUE(decoder.Open(path));
     EXPECT_EQ(decoder.GetInfo()->Duration, 1500);

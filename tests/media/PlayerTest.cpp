@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
 #include <atomic>
 #include <chrono>
 #include <future>
-#include <sys/socket.h>
 #include <thread>
 
 #include "DeckTestUtil.h"
-#include "audio/Node_Volume.h"
+#include "audio/nodes/Node_Volume.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "media/Player_imp.h"
 
@@ -32,7 +32,9 @@ protected:
 
 class Player : public ::testing::Test {
 protected:
-    std::string Tone(const std::string& name, int ms) { return WriteWav(FDir, name, test::Tone(44100, 2, ms, 440, 12000)); }
+    std::string Tone(const std::string& name, int ms) {
+        return WriteWav(FDir, name, test::Tone(44100, 2, ms, 440, 12000));
+    }
     TTempDir FDir;
     TLogCapture FLog;
 };
@@ -74,8 +76,9 @@ TEST_F(Player, PlaysFileToItsEndEventAndStaysLoaded) {
     EXPECT_NE(player.Channel->GetMixMode() & MixMode::Playing, 0);
 
     int64_t frames = 0;
-    ASSERT_TRUE(PullUntil(player.Channel->GetOutput(), [&] { return player.IsFinished(); },
-                          [&](const int16_t*, int count, TStreamTime) { frames += count / 2; }));
+    ASSERT_TRUE(PullUntil(
+        player.Channel->GetOutput(), [&] { return player.IsFinished(); },
+        [&](const int16_t*, int count, TStreamTime) { frames += count / 2; }));
     EXPECT_NEAR(frames, 44100 * 3 / 2, 441);
     EXPECT_EQ(player.EndEvents.load(), 1);
     EXPECT_TRUE(player.IsLoaded());
@@ -86,8 +89,9 @@ TEST_F(Player, PlaysFileToItsEndEventAndStaysLoaded) {
     EXPECT_EQ(player.Seek(1000), 1000);
     EXPECT_FALSE(player.IsFinished());
     frames = 0;
-    ASSERT_TRUE(PullUntil(player.Channel->GetOutput(), [&] { return player.IsFinished(); },
-                          [&](const int16_t*, int count, TStreamTime) { frames += count / 2; }));
+    ASSERT_TRUE(PullUntil(
+        player.Channel->GetOutput(), [&] { return player.IsFinished(); },
+        [&](const int16_t*, int count, TStreamTime) { frames += count / 2; }));
     EXPECT_NEAR(frames, 44100 / 2, 441);
     EXPECT_EQ(player.EndEvents.load(), 2);
 
@@ -202,12 +206,9 @@ TEST_F(Player, BadSourcesFailOrEndCleanly) {
         std::string Source;
     };
     const std::vector<Case> cases = {
-        {"empty mp3", FDir.File("empty.mp3")},
-        {"noise mp3", FDir.File("noise.mp3")},
-        {"truncated mp3", FDir.File("half.mp3")},
-        {"wav with block align 0", FDir.File("bad.wav")},
-        {"error page", server.Url("/missing.mp3")},
-        {"stalled stream", server.Url("/stall.mp3")},
+        {"empty mp3", FDir.File("empty.mp3")},      {"noise mp3", FDir.File("noise.mp3")},
+        {"truncated mp3", FDir.File("half.mp3")},   {"wav with block align 0", FDir.File("bad.wav")},
+        {"error page", server.Url("/missing.mp3")}, {"stalled stream", server.Url("/stall.mp3")},
     };
     WriteFile(cases[0].Source, {});
     WriteFile(cases[1].Source, noise);

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "DeckTestUtil.h"
-#include "RenderEngine.h"
+#include "common/RenderEngine.h"
 #include "media/KelvarPlayer_imp.h"
 
 namespace kelvar {
@@ -65,8 +65,9 @@ TEST_F(RenderEngine, CrossfadesAtTheDetectedFadePointWithoutGapsOrClipping) {
     const std::string a = WriteWav(FDir, "a.wav",
                                    Concat(Concat(Tone(44100, 2, 500, 0), Tone(44100, 2, 8000, 440, 22000)),
                                           Concat(Tone(44100, 2, 2000, 440, 3000), Tone(44100, 2, 1500, 0))));
-    const std::string b = WriteWav(FDir, "b.wav",
-                                   Concat(Concat(Tone(44100, 2, 1000, 0), Tone(44100, 2, 6000, 660, 22000)), Tone(44100, 2, 1000, 0)));
+    const std::string b =
+        WriteWav(FDir, "b.wav",
+                 Concat(Concat(Tone(44100, 2, 1000, 0), Tone(44100, 2, 6000, 660, 22000)), Tone(44100, 2, 1000, 0)));
     render::TRenderResult result;
     const auto mix = Render({a, b}, "", &result);
     EXPECT_EQ(result.Loaded, 2);

@@ -43,8 +43,10 @@ Bytes UserText(const std::string& desc, const std::string& text) {
 }
 Bytes Id3v23(const Bytes& frames) {
     const auto n = static_cast<uint32_t>(frames.size() + 64);
-    Bytes out = Cat({Txt("ID3"), {3, 0, 0, uint8_t((n >> 21) & 0x7F), uint8_t((n >> 14) & 0x7F),
-                                  uint8_t((n >> 7) & 0x7F), uint8_t(n & 0x7F)}, frames});
+    Bytes out = Cat(
+        {Txt("ID3"),
+         {3, 0, 0, uint8_t((n >> 21) & 0x7F), uint8_t((n >> 14) & 0x7F), uint8_t((n >> 7) & 0x7F), uint8_t(n & 0x7F)},
+         frames});
     out.resize(out.size() + 64, 0);
     return out;
 }
@@ -76,12 +78,28 @@ const Bytes kJpeg = {0xFF, 0xD8, 0xFF, 0xE0, 1, 2, 3, 4, 5, 0xFF, 0xD9};
 
 // Every key a writer handles, with values that survive the round trip unchanged.
 const std::map<std::string, std::string> kFullRecord = {
-    {"artist", "Die Ärzte"}, {"title", "東京 Night"}, {"album", "Album Ω"}, {"albumyear", "1998"},
-    {"genre", "Pop"}, {"info", "A comment"}, {"trackno", "7"}, {"label", "Label"}, {"pline", "P 1998"},
-    {"composer", "Composer"}, {"ISRC", "USABC9800001"}, {"catalog", "CAT-1"}, {"UPC", "0123456789012"},
-    {"feeagency", "Agency"}, {"website", "http://artist.example"}, {"buycd", "http://shop.example"},
-    {"lyrics", "la la la"}, {"xfade", "fadeout=2000;gap=1"}, {"Mood", "Happy"}, {"SongRights", "All"},
-    {"songtype", "S"}, {"Overlay", "YES"},
+    {"artist", "Die Ärzte"},
+    {"title", "東京 Night"},
+    {"album", "Album Ω"},
+    {"albumyear", "1998"},
+    {"genre", "Pop"},
+    {"info", "A comment"},
+    {"trackno", "7"},
+    {"label", "Label"},
+    {"pline", "P 1998"},
+    {"composer", "Composer"},
+    {"ISRC", "USABC9800001"},
+    {"catalog", "CAT-1"},
+    {"UPC", "0123456789012"},
+    {"feeagency", "Agency"},
+    {"website", "http://artist.example"},
+    {"buycd", "http://shop.example"},
+    {"lyrics", "la la la"},
+    {"xfade", "fadeout=2000;gap=1"},
+    {"Mood", "Happy"},
+    {"SongRights", "All"},
+    {"songtype", "S"},
+    {"Overlay", "YES"},
 };
 
 class SongInfoProviders : public testing::Test {
@@ -121,8 +139,8 @@ TEST_F(SongInfoProviders, ExtensionsMatchWholeItemsOnly) {
         const char* name;
         bool readable;
     } cases[] = {
-        {"/m/a.Mp3", true}, {"/m/a.mp2", true}, {"/m/a.ogg", true}, {"/m/a.WAV", true}, {"/m/a.wma", true},
-        {"/m/a.asf", true}, {"/m/noext", false}, {"/m/a.P3", false}, {"/m/a.M", false}, {"/m/a.AV", false},
+        {"/m/a.Mp3", true},      {"/m/a.mp2", true},   {"/m/a.ogg", true}, {"/m/a.WAV", true}, {"/m/a.wma", true},
+        {"/m/a.asf", true},      {"/m/noext", false},  {"/m/a.P3", false}, {"/m/a.M", false},  {"/m/a.AV", false},
         {"/m/a.mp3.bak", false}, {"/m/a.flac", false}, {"/m/a.", false},
     };
     for (const auto& c : cases) EXPECT_EQ(SongInfoManager().CanRead(c.name), c.readable) << c.name;
@@ -133,8 +151,7 @@ TEST_F(SongInfoProviders, ExtensionsMatchWholeItemsOnly) {
 }
 
 TEST_F(SongInfoProviders, Mp3WithOnlyId3v1) {
-    const std::string path =
-        Make("v1.mp3", Cat({Mp3Audio(), Id3v1("Band - Song", "", "Alb", "1999", "", 5, 17)}));
+    const std::string path = Make("v1.mp3", Cat({Mp3Audio(), Id3v1("Band - Song", "", "Alb", "1999", "", 5, 17)}));
     TSongInfo info;
     info.SetValue("info", std::string("old comment"));
     info.SetValue("filename", std::string("/elsewhere/kept.mp3"));
@@ -165,9 +182,9 @@ TEST_F(SongInfoProviders, Mp3Id3v2ValuesReplaceId3v1) {
     TSongInfo info;
     ASSERT_TRUE(SongInfoManager().ReadInfo(path, info));
     const std::map<std::string, std::string> expected = {
-        {"artist", "Artist"}, {"title", "Title"}, {"album", "Album"}, {"albumyear", "2001"}, {"trackno", "3"},
-        {"genre", "Pop"}, {"info", "v1 note"}, {"BPM", "120"}, {"label", "Label"}, {"Rating", "4"},
-        {"songtype", "J"}, {"Overlay", "YES"}, {"xfade", "x=1"}, {"pline", "P"}};
+        {"artist", "Artist"}, {"title", "Title"},  {"album", "Album"}, {"albumyear", "2001"}, {"trackno", "3"},
+        {"genre", "Pop"},     {"info", "v1 note"}, {"BPM", "120"},     {"label", "Label"},    {"Rating", "4"},
+        {"songtype", "J"},    {"Overlay", "YES"},  {"xfade", "x=1"},   {"pline", "P"}};
     for (const auto& [key, value] : expected) EXPECT_EQ(info.GetValue(key), value) << key;
     EXPECT_EQ(info.GetValue("picture"), "");
 }
@@ -197,9 +214,10 @@ TEST_F(SongInfoProviders, Mp3WriteReadsBackTheSame) {
     for (int version : {3, 4}) {
         ID3v2WriteVersion = version;
         const Bytes v1 = Id3v1("T", "A", "", "", "", 0, 0);
-        const Bytes original = Cat({Id3v23(Cat({TextFrame("TIT2", "Before"), Frame("PRIV", Cat({Txt("owner"), {0}, Txt("data")})),
-                                                UserText("Custom", "mine")})),
-                                    Mp3Audio(), v1});
+        const Bytes original =
+            Cat({Id3v23(Cat({TextFrame("TIT2", "Before"), Frame("PRIV", Cat({Txt("owner"), {0}, Txt("data")})),
+                             UserText("Custom", "mine")})),
+                 Mp3Audio(), v1});
         const std::string path = Make("w" + std::to_string(version) + ".mp3", original);
         TSongInfo record;
         for (const auto& [key, value] : kFullRecord) record.SetValue(key, value);
@@ -216,8 +234,8 @@ TEST_F(SongInfoProviders, Mp3WriteReadsBackTheSame) {
         const Bytes& audio = Mp3Audio();
         ASSERT_GT(written.size(), audio.size() + v1.size());
         EXPECT_TRUE(std::equal(v1.begin(), v1.end(), written.end() - static_cast<long>(v1.size())));
-        EXPECT_TRUE(std::equal(audio.begin(), audio.end(),
-                               written.end() - static_cast<long>(v1.size() + audio.size())));
+        EXPECT_TRUE(
+            std::equal(audio.begin(), audio.end(), written.end() - static_cast<long>(v1.size() + audio.size())));
         TID3v2KelvarTag tag;
         ASSERT_TRUE(tag.LoadFromFile(path));
         EXPECT_EQ(tag.Version, version);
@@ -232,12 +250,8 @@ TEST_F(SongInfoProviders, PictureGoesToThePictureFolderUnderASafeName) {
         std::string picFile;
         std::string stored;
     } cases[] = {
-        {"", "az_57_CD_AB.jpg"},
-        {"cover.jpg", "cover.jpg"},
-        {"../../evil.jpg", "evil.jpg"},
-        {"..\\..\\win.jpg", "win.jpg"},
-        {"..", "az_57_CD_AB.jpg"},
-        {"sub/../", "az_57_CD_AB.jpg"},
+        {"", "az_57_CD_AB.jpg"},        {"cover.jpg", "cover.jpg"}, {"../../evil.jpg", "evil.jpg"},
+        {"..\\..\\win.jpg", "win.jpg"}, {"..", "az_57_CD_AB.jpg"},  {"sub/../", "az_57_CD_AB.jpg"},
     };
     for (const auto& c : cases) {
         for (const auto& e : fs::directory_iterator(pictures)) fs::remove(e.path());
@@ -320,7 +334,7 @@ TEST_F(SongInfoProviders, OggReadsAndWritesComments) {
     ASSERT_TRUE(tag.LoadFromFile(path));
     EXPECT_EQ(tag.GetValue("BPM"), "0.000");  // an empty BPM is written as a number
     EXPECT_EQ(tag.GetValue("RATING"), "0");
-    EXPECT_EQ(tag.GetValue("GENRE"), "");      // an empty value removes the comment
+    EXPECT_EQ(tag.GetValue("GENRE"), "");  // an empty value removes the comment
 
     TDecoder_Ogg decoder;
     ASSERT_TRUE(decoder.Open(path));
@@ -386,9 +400,9 @@ TEST_F(SongInfoProviders, BpmAndRatingSurviveEveryWriter) {
     const struct {
         std::string path, bpm, bpmBack;
     } cases[] = {
-        {mp3, "120.5", "121"}, {mp3, "98,4", "98"}, {mp3, "x", ""},
+        {mp3, "120.5", "121"},   {mp3, "98,4", "98"},     {mp3, "x", ""},
         {ogg, "120.5", "120.5"}, {ogg, "98,25", "98.25"}, {ogg, "x", ""},
-        {wma, "120.5", "121"}, {wma, "97", "97"}, {wma, "", ""},
+        {wma, "120.5", "121"},   {wma, "97", "97"},       {wma, "", ""},
     };
     for (const auto& c : cases) {
         TSongInfo record;
@@ -413,7 +427,7 @@ TEST_F(SongInfoProviders, BpmAndRatingSurviveEveryWriter) {
         wm.SetString("WM/BeatsPerMinute", "99.6");
         ASSERT_TRUE(wm.Flush());
     }
-    for (const auto& [path, bpm] : {std::pair<std::string, std::string> {foreignMp3, "121"}, {wma, "100"}}) {
+    for (const auto& [path, bpm] : {std::pair<std::string, std::string>{foreignMp3, "121"}, {wma, "100"}}) {
         TSongInfo info;
         ASSERT_TRUE(SongInfoManager().ReadInfo(path, info)) << path;
         EXPECT_EQ(info.GetValue("BPM"), bpm) << path;
@@ -428,8 +442,12 @@ TEST_F(SongInfoProviders, OnlyWritableLocalFilesCanBeWritten) {
     const struct {
         std::string name;
         bool writable;
-    } cases[] = {{mp3, true}, {ro, false}, {dir.File("gone.mp3"), false}, {"http://host/a.mp3", false},
-                 {wav, false}, {dir.File("x.flac"), false}};
+    } cases[] = {{mp3, true},
+                 {ro, false},
+                 {dir.File("gone.mp3"), false},
+                 {"http://host/a.mp3", false},
+                 {wav, false},
+                 {dir.File("x.flac"), false}};
     for (const auto& c : cases) EXPECT_EQ(SongInfoManager().CanWrite(c.name), c.writable) << c.name;
     TSongInfo record;
     EXPECT_FALSE(SongInfoManager().WriteInfo(dir.File("gone.mp3"), record));

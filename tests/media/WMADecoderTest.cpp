@@ -10,7 +10,7 @@
 #include "media/MediaTestUtil.h"
 #include "media/WMAFixture.h"
 #include "media/WMFDecoder.h"
-#include "media/WMReader.h"
+#include "platform/ffmpeg/WMReader.h"
 
 namespace kelvar {
 namespace {

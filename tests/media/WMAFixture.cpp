@@ -62,7 +62,8 @@ void MakeWmaFile(const std::string& path, int ms, const std::map<std::string, st
         frame->nb_samples = n;
         for (int c = 0; c < channels; ++c) {
             auto* samples = reinterpret_cast<float*>(frame->data[c]);
-            for (int i = 0; i < n; ++i) samples[i] = 0.25f * static_cast<float>(std::sin(2 * M_PI * 440.0 * (done + i) / rate));
+            for (int i = 0; i < n; ++i)
+                samples[i] = 0.25f * static_cast<float>(std::sin(2 * M_PI * 440.0 * (done + i) / rate));
         }
         frame->pts = done;
         Check(avcodec_send_frame(codec, frame), "encoding");

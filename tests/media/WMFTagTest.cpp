@@ -70,10 +70,10 @@ TEST_F(WMFTagTest, ConvertsEachAttributeTypeLikeTheHeaderEditor) {
         const char* Text;
         int64_t Number;
     } cases[] = {
-        {"DWord", "7", 7},           {"QWord", "5000000000", 5000000000},
-        {"Word", "12", 12},          {"Bool", "1", 1},
-        {"Text", "07", 7},           {"Words", "seven", -1},  // no number: the default
-        {"Blob", "dflt", -1},        // binary reads as neither
+        {"DWord", "7", 7},    {"QWord", "5000000000", 5000000000},
+        {"Word", "12", 12},   {"Bool", "1", 1},
+        {"Text", "07", 7},    {"Words", "seven", -1},  // no number: the default
+        {"Blob", "dflt", -1},                          // binary reads as neither
     };
     for (const Case& c : cases) {
         EXPECT_EQ(tag.GetString(c.Name, "dflt"), c.Text) << c.Name;

@@ -207,9 +207,11 @@ TEST_F(WavDecoder, SeekMovesToWholeFrames) {
     decoder.Open(Write(RiffWave(chunks)));
     EXPECT_EQ(decoder.Seek(1500), 1500);
     Bytes first;
-    decoder.Decode([&](const void* b, int32_t n, const TWaveFormat&) {
-        first.assign(static_cast<const uint8_t*>(b), static_cast<const uint8_t*>(b) + n);
-    }, {});
+    decoder.Decode(
+        [&](const void* b, int32_t n, const TWaveFormat&) {
+            first.assign(static_cast<const uint8_t*>(b), static_cast<const uint8_t*>(b) + n);
+        },
+        {});
     const size_t offset = 44100 * 15 / 10 * 4;
     ASSERT_FALSE(first.empty());
     EXPECT_TRUE(std::equal(first.begin(), first.end(), data.begin() + static_cast<ptrdiff_t>(offset)));
@@ -228,11 +230,13 @@ TEST_F(WavDecoder, BlocksNeverSplitAFrame) {
     decoder.Open(Write(RiffWave(chunks)));
     Bytes all;
     while (!decoder.IsEOF()) {
-        decoder.Decode([&](const void* b, int32_t n, const TWaveFormat& f) {
-            EXPECT_EQ(n % 6, 0);
-            EXPECT_EQ(f.BitsPerSample, 24);
-            all.insert(all.end(), static_cast<const uint8_t*>(b), static_cast<const uint8_t*>(b) + n);
-        }, {});
+        decoder.Decode(
+            [&](const void* b, int32_t n, const TWaveFormat& f) {
+                EXPECT_EQ(n % 6, 0);
+                EXPECT_EQ(f.BitsPerSample, 24);
+                all.insert(all.end(), static_cast<const uint8_t*>(b), static_cast<const uint8_t*>(b) + n);
+            },
+            {});
     }
     EXPECT_EQ(all, data);
 }
@@ -259,7 +263,7 @@ TEST_F(WavDecoder, CompressedDataGoesThroughTheConverter) {
 TEST_F(WavDecoder, Mp3InWavPlaysThroughTheConverter) {
     const Bytes mp3 = EncodeMp3(Tone(44100, 2, 2000, 440, 10000), 44100, 2, 128);
     Bytes format = FormatBody(0x55, 2, 44100, 0, 1, 16000);
-    format[16] = 12;  // the MPEG Layer-3 record's 12 extra bytes
+    format[16] = 12;           // the MPEG Layer-3 record's 12 extra bytes
     AppendLE16(format, 1);     // id
     AppendLE32(format, 2);     // flags: no padding
     AppendLE16(format, 417);   // block size

@@ -109,8 +109,8 @@ TEST_F(FirebirdSetupTest, MissingTableScriptIsLoggedAndTheConnectionStillAnswers
 }
 
 TEST_F(FirebirdSetupTest, UncreatableFolderIsFatalAndConnectFails) {
-    test::WriteWholeFile((Folders.Temp.Path / "blocker").string(), "x");
-    Setup->Database = (Folders.Temp.Path / "blocker" / "db" / "x.fdb").string();
+    test::WriteWholeFile((Folders.Temp.Path() / "blocker").string(), "x");
+    Setup->Database = (Folders.Temp.Path() / "blocker" / "db" / "x.fdb").string();
     EXPECT_FALSE(Setup->ConnectDatabase());
     EXPECT_TRUE(Log.Mentions("3 Unable to create directory: "));
     EXPECT_TRUE(Log.Has("2 Unable to create or connect to database"));

@@ -68,7 +68,7 @@ TEST_F(ServerModeSetupTest, LocalServerCreatesTheDatabaseInTheInstallFolder) {
 TEST_F(ServerModeSetupTest, RemoteServerByAddressPortAndFile) {
     // An address that is not this computer's name for itself, so the file given is kept.
     StartServer("127.0.0.2");
-    std::string file = (Folders.Temp.Path / "remote" / "songs.fdb").string();
+    std::string file = (Folders.Temp.Path() / "remote" / "songs.fdb").string();
     fs::create_directories(fs::path(file).parent_path());
     ASSERT_EQ(Install({"--mode", "server", "--host", "127.0.0.2", "--database", file}), 0)
         << ::testing::PrintToString(Log.Lines);
@@ -83,7 +83,7 @@ TEST_F(ServerModeSetupTest, RemoteServerByAddressPortAndFile) {
 
     // A wrong password is a failed connection, reported as such.
     test::TTempFolder other;
-    Folders.InstallFolder = other.Path / "install";
+    Folders.InstallFolder = other.Path() / "install";
     std::vector<std::string> args{"--mode", "server", "--host", "127.0.0.2", "--database", file, "--password", "wrong"};
     EXPECT_EQ(Install(args), 2);
     EXPECT_TRUE(Log.Has("FatalError> Unable to connect to database.")) << ::testing::PrintToString(Log.Lines);

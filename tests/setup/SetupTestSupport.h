@@ -14,7 +14,7 @@
 
 #include "database/datalink/DLEngine.h"
 #include "database/datalink/FbTestDatabase.h"
-#include "foundation/TempFolder.h"
+#include "common/TempFolder.h"
 
 namespace kelvar::setuptest {
 
@@ -66,10 +66,10 @@ private:
 class TSetupFolders {
 public:
     TSetupFolders()
-        : ConfigHome("XDG_CONFIG_HOME", (Temp.Path / "config").string()),
-          DataHome("XDG_DATA_HOME", (Temp.Path / "data").string()) {
+        : ConfigHome("XDG_CONFIG_HOME", (Temp.Path() / "config").string()),
+          DataHome("XDG_DATA_HOME", (Temp.Path() / "data").string()) {
         fbtest::UseOwnLockFolder();
-        SetupFolder = Temp.Path / "setup";
+        SetupFolder = Temp.Path() / "setup";
         fs::create_directories(SetupFolder / "sql-firebird");
         fs::create_directories(SetupFolder / "kelvar" / "layout" / "Size 1024x768");
         fs::create_directories(SetupFolder / "kelvar" / "layout" / "Size  800x600");
@@ -81,7 +81,7 @@ public:
                 "    </Plugins>\n  </Kelvar>\n</CONFIG>\n");
         Payload("layout/Size 1024x768/default.kgl", "<CONFIG><MAIN><Size>large</Size></MAIN></CONFIG>\n");
         Payload("layout/Size  800x600/default.kgl", "<CONFIG><MAIN><Size>small</Size></MAIN></CONFIG>\n");
-        InstallFolder = Temp.Path / "install";
+        InstallFolder = Temp.Path() / "install";
     }
 
     void Script(const std::string& name, const std::string& text) const {

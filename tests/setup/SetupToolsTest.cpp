@@ -34,21 +34,21 @@ TEST(SetupTools, StripScriptLinesDropsCommentsAndBlanksOnly) {
 
 TEST(SetupTools, ExecAndWaitRunsInTheProgramsFolderAndAnswersItsStatus) {
     test::TTempFolder temp;
-    fs::create_directories(temp.Path / "bin");
-    std::string script = (temp.Path / "bin" / "where.sh").string();
+    fs::create_directories(temp.Path() / "bin");
+    std::string script = (temp.Path() / "bin" / "where.sh").string();
     WriteWholeFile(script, "#!/bin/sh\npwd > here.txt\necho \"$1|$2\" >> here.txt\nexit 3\n");
     fs::permissions(script, fs::perms::owner_all);
     EXPECT_EQ(ExecAndWait(script, "one \"two words\""), 3);
-    EXPECT_EQ(ReadWholeFile((temp.Path / "bin" / "here.txt").string()),
-              fs::canonical(temp.Path / "bin").string() + "\none|two words\n");
+    EXPECT_EQ(ReadWholeFile((temp.Path() / "bin" / "here.txt").string()),
+              fs::canonical(temp.Path() / "bin").string() + "\none|two words\n");
 
     // With a folder given, the program runs there.
-    fs::create_directories(temp.Path / "work");
-    EXPECT_EQ(ExecAndWait(script, "", (temp.Path / "work").string()), 3);
-    EXPECT_TRUE(fs::exists(temp.Path / "work" / "here.txt"));
+    fs::create_directories(temp.Path() / "work");
+    EXPECT_EQ(ExecAndWait(script, "", (temp.Path() / "work").string()), 3);
+    EXPECT_TRUE(fs::exists(temp.Path() / "work" / "here.txt"));
 
     try {
-        ExecAndWait((temp.Path / "bin" / "missing-installer").string(), "");
+        ExecAndWait((temp.Path() / "bin" / "missing-installer").string(), "");
         FAIL() << "a missing program must raise";
     } catch (const ESetupError& e) {
         EXPECT_STREQ(e.what(), "Unable to start \"missing-installer\"");
@@ -57,18 +57,18 @@ TEST(SetupTools, ExecAndWaitRunsInTheProgramsFolderAndAnswersItsStatus) {
 
 TEST(SetupTools, CopyDirCopiesTheSameWithOrWithoutTrailingDelimiter) {
     test::TTempFolder temp;
-    fs::create_directories(temp.Path / "src" / "sub");
-    WriteWholeFile((temp.Path / "src" / "a.txt").string(), "a");
-    WriteWholeFile((temp.Path / "src" / "sub" / "b.txt").string(), "b");
+    fs::create_directories(temp.Path() / "src" / "sub");
+    WriteWholeFile((temp.Path() / "src" / "a.txt").string(), "a");
+    WriteWholeFile((temp.Path() / "src" / "sub" / "b.txt").string(), "b");
     for (const std::string suffix : {"", "/"}) {
-        fs::path target = temp.Path / ("dst" + std::to_string(suffix.size()));
+        fs::path target = temp.Path() / ("dst" + std::to_string(suffix.size()));
         fs::create_directories(target);
         WriteWholeFile((target / "a.txt").string(), "old");
-        EXPECT_TRUE(CopyDir((temp.Path / "src").string() + suffix, " " + target.string() + " "));
+        EXPECT_TRUE(CopyDir((temp.Path() / "src").string() + suffix, " " + target.string() + " "));
         EXPECT_EQ(ReadWholeFile((target / "a.txt").string()), "a");
         EXPECT_EQ(ReadWholeFile((target / "sub" / "b.txt").string()), "b");
     }
-    EXPECT_FALSE(CopyDir((temp.Path / "nothing").string(), (temp.Path / "dst9").string()));
+    EXPECT_FALSE(CopyDir((temp.Path() / "nothing").string(), (temp.Path() / "dst9").string()));
 }
 
 TEST(SetupTools, PortInUseWhileAnotherSocketHoldsIt) {
@@ -99,7 +99,7 @@ TEST(SetupTools, SaveStringToFileReplacesWholeAndKeepsTheMode) {
     SaveStringToFile(file, "second, longer text");
     EXPECT_EQ(LoadFileToString(file), "second, longer text");
     EXPECT_EQ(setuptest::FileMode(file), 0600);
-    EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path), fs::directory_iterator()), 1) << "no temporary left";
+    EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), fs::directory_iterator()), 1) << "no temporary left";
     EXPECT_THROW(SaveStringToFile(temp.File("no/such/folder/x"), "x"), EFileError);
     EXPECT_THROW(LoadFileToString(temp.File("missing")), EFileError);
 }
@@ -107,7 +107,7 @@ TEST(SetupTools, SaveStringToFileReplacesWholeAndKeepsTheMode) {
 TEST(SetupTools, ForceFolderCreatesParents) {
     test::TTempFolder temp;
     EXPECT_TRUE(ForceFolder(temp.File("a/b/c")));
-    EXPECT_TRUE(fs::is_directory(temp.Path / "a" / "b" / "c"));
+    EXPECT_TRUE(fs::is_directory(temp.Path() / "a" / "b" / "c"));
     WriteWholeFile(temp.File("plain"), "x");
     EXPECT_FALSE(ForceFolder(temp.File("plain/sub")));
 }

@@ -126,7 +126,7 @@ TEST_F(SilentInstallTest, FailedUpgradeScriptStopsTheUpgradeAndFailsTheInstall) 
 }
 
 TEST_F(SilentInstallTest, FolderNameWithMarkupCharactersGivesAReadableConfiguration) {
-    Folders.InstallFolder = Folders.Temp.Path / "Kelvar & <Friends> \"live\"";
+    Folders.InstallFolder = Folders.Temp.Path() / "Kelvar & <Friends> \"live\"";
     ASSERT_EQ(Install(), 0) << ::testing::PrintToString(Log.Lines);
     IConfigDocPtr config;
     ASSERT_NO_THROW(config = Config());

@@ -6,9 +6,9 @@
 #include <thread>
 
 #include "TestSignals.h"
-#include "audio/Node_AGC.h"
-#include "audio/Node_DSPEffects.h"
-#include "audio/Pins_imp.h"
+#include "audio/graph/Pins_imp.h"
+#include "audio/nodes/Node_AGC.h"
+#include "audio/nodes/Node_DSPEffects.h"
 
 namespace kelvar {
 namespace {
@@ -38,7 +38,8 @@ void PushWhileChanging(std::unique_ptr<TNode> node, Change change) {
         for (int round = 0; round < 20; ++round) {
             auto block = source;
             for (size_t pos = 0; pos < block.size(); pos += 2 * 2205)
-                filter->Push(block.data() + pos, static_cast<int>(std::min<size_t>(2 * 2205, block.size() - pos) * 2), 0);
+                filter->Push(block.data() + pos, static_cast<int>(std::min<size_t>(2 * 2205, block.size() - pos) * 2),
+                             0);
         }
         done = true;
     });

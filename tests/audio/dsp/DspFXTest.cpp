@@ -32,7 +32,8 @@ std::vector<int16_t> RunFX(const std::vector<int16_t>& in, float rate, float tem
     }
     FX_flush(h);
     int32_t got;
-    while ((got = FX_receiveSamples(h, block.data(), 8192)) > 0) out.insert(out.end(), block.begin(), block.begin() + 2 * got);
+    while ((got = FX_receiveSamples(h, block.data(), 8192)) > 0)
+        out.insert(out.end(), block.begin(), block.begin() + 2 * got);
     FX_Close(&h);
     EXPECT_EQ(h, 0);
     return out;
@@ -44,10 +45,8 @@ TEST(DspFX, TempoRateAndPitchChangeLengthAndPitchAsSet) {
         float Rate, Tempo, Semitones;
         double LengthRatio, PitchRatio;
     } cases[] = {
-        {0, 25, 0, 1 / 1.25, 1.0},
-        {0, -20, 0, 1 / 0.8, 1.0},
-        {0, 0, 12, 1.0, 2.0},
-        {0, 0, -5, 1.0, std::pow(2.0, -5 / 12.0)},
+        {0, 25, 0, 1 / 1.25, 1.0}, {0, -20, 0, 1 / 0.8, 1.0},
+        {0, 0, 12, 1.0, 2.0},      {0, 0, -5, 1.0, std::pow(2.0, -5 / 12.0)},
         {50, 0, 0, 1 / 1.5, 1.5},
     };
     for (const auto& c : cases) {

@@ -1,4 +1,4 @@
-#include "audio/Node_AGC.h"
+#include "audio/nodes/Node_AGC.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,9 @@
 #include <limits>
 
 #include "TestSignals.h"
-#include "audio/AudioErrors.h"
+#include "audio/graph/AudioErrors.h"
+#include "common/TempFolder.h"
 #include "foundation/ConfigDoc_XML.h"
-#include "foundation/TempFolder.h"
 
 namespace kelvar {
 namespace {
@@ -74,7 +74,8 @@ TEST(Node_AGC, EverySetterClampsAndAppliesItsStage) {
         {"Depth", [&] { node.SetStereoExpanderDepth(25); }, [&] { return node.GetStereoExpanderDepth(); }, 20, 4},
         {"Level", [&] { node.SetStereoExpanderLevel(150); }, [&] { return node.GetStereoExpanderLevel(); }, 100, 0},
         {"LevelNaN", [&] { node.SetStereoExpanderLevel(nan); }, [&] { return node.GetStereoExpanderLevel(); }, 0, 0},
-        {"Threshold", [&] { node.SetStereoExpanderThreshold(-50); }, [&] { return node.GetStereoExpanderThreshold(); }, -40, 4},
+        {"Threshold", [&] { node.SetStereoExpanderThreshold(-50); }, [&] { return node.GetStereoExpanderThreshold(); },
+         -40, 4},
         {"BassFreq", [&] { node.SetBassEQFreq(10); }, [&] { return node.GetBassEQFreq(); }, 40, 1},
         {"BassGain", [&] { node.SetBassEQGain(30); }, [&] { return node.GetBassEQGain(); }, 20, 1},
         {"BassType", [&] { node.SetBassEqType(5); }, [&] { return node.GetBassEqType(); }, 1, 1},
@@ -91,7 +92,8 @@ TEST(Node_AGC, EverySetterClampsAndAppliesItsStage) {
         {"Clipper", [&] { node.SetClipperEnabled(false); }, [&] { return node.GetClipperEnabled(); }, 0, 0},
         {"PreEmp", [&] { node.SetPreEmphasisEnabled(true); }, [&] { return node.GetPreEmphasisEnabled(); }, 1, 0},
         {"GatedAGC", [&] { node.SetGatedAGCEnabled(false); }, [&] { return node.GetGatedAGCEnabled(); }, 0, 0},
-        {"Expander", [&] { node.SetStereoExpanderEnabled(false); }, [&] { return node.GetStereoExpanderEnabled(); }, 0, 0},
+        {"Expander", [&] { node.SetStereoExpanderEnabled(false); }, [&] { return node.GetStereoExpanderEnabled(); }, 0,
+         0},
         {"BassEQ", [&] { node.SetBassEQEnabled(false); }, [&] { return node.GetBassEQEnabled(); }, 0, 0},
         {"MultiBand", [&] { node.SetMultiBandEnabled(true); }, [&] { return node.GetMultiBandEnabled(); }, 1, 0},
         {"DualBand", [&] { node.SetDualBandEnabled(false); }, [&] { return node.GetDualBandEnabled(); }, 0, 0},
@@ -120,7 +122,8 @@ TEST(Node_AGC, DisabledPassesUnchangedEnabledProcessesWholeFrames) {
     auto copy = audio;
     TStreamTime time = 0;
     IChunkPtr chunk;
-    EXPECT_EQ(node.LockedProcess(copy.data(), static_cast<int>(copy.size() * 2), time, chunk), static_cast<int>(copy.size() * 2));
+    EXPECT_EQ(node.LockedProcess(copy.data(), static_cast<int>(copy.size() * 2), time, chunk),
+              static_cast<int>(copy.size() * 2));
     EXPECT_EQ(copy, audio);
     EXPECT_EQ(TRecorder::Processes, 0);
 
@@ -158,7 +161,8 @@ TEST(Node_AGC, PresetRoundTripKeepsEveryField) {
     for (int b = 0; b < AGCMultiBands; ++b) {
         raw->MultiBandGain[b] = 1.5f * b - 2;
         for (int p = 0; p < AGCBandProcessors; ++p)
-            raw->MultiBandProc[b][p] = {p % 2, 1.5f + b, -30.0f + p, 1 + b, 2 + p, 300 + b, 900 + p, static_cast<uint32_t>(b * 7), {}};
+            raw->MultiBandProc[b][p] = {
+                p % 2, 1.5f + b, -30.0f + p, 1 + b, 2 + p, 300 + b, 900 + p, static_cast<uint32_t>(b * 7), {}};
     }
     for (int b = 0; b < AGCDualBands; ++b)
         for (int p = 0; p < AGCBandProcessors; ++p)
@@ -180,7 +184,8 @@ TEST(Node_AGC, PresetRoundTripKeepsEveryField) {
         const bool inProc = (off >= 84 && off < 1404) || (off >= 1428 && off < 1956);
         const int rel = off >= 1428 ? (off - 1428) % 88 : (off - 84) % 88;
         if (inProc && rel >= 32) continue;
-        EXPECT_EQ(std::memcmp(reinterpret_cast<const uint8_t*>(&pa) + off, reinterpret_cast<const uint8_t*>(&pb) + off, 4), 0)
+        EXPECT_EQ(
+            std::memcmp(reinterpret_cast<const uint8_t*>(&pa) + off, reinterpret_cast<const uint8_t*>(&pb) + off, 4), 0)
             << "offset " << off;
     }
 }

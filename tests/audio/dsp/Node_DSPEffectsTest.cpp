@@ -1,4 +1,4 @@
-#include "audio/Node_DSPEffects.h"
+#include "audio/nodes/Node_DSPEffects.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "TestSignals.h"
-#include "audio/AudioErrors.h"
+#include "audio/graph/AudioErrors.h"
 #include "foundation/ConfigDoc_XML.h"
 
 namespace kelvar {
@@ -135,7 +135,8 @@ TEST(Node_DSPEffects, OpenDropsAStreamSetUpForAnotherFormat) {
                                    tone.begin() + static_cast<std::ptrdiff_t>(std::min(pos + 2205, tone.size())));
         chunk.reset();
         const int n = dsp.Process(block.data(), static_cast<int>(block.size() * 2), chunk);
-        if (n > 0) out.insert(out.end(), block.begin(), block.begin() + n / 2);
+        if (n > 0)
+            out.insert(out.end(), block.begin(), block.begin() + n / 2);
         else if (chunk) {
             auto* s = reinterpret_cast<int16_t*>(chunk->GetData());
             out.insert(out.end(), s, s + chunk->GetSize() / 2);
@@ -201,9 +202,8 @@ TEST(Node_DSPEffects, FormatsTheTempoStreamCannotTakePassUnchanged) {
         for (int i = 0; i < 3; ++i) {
             IChunkPtr chunk;
             const int n = dsp.Process(block.data(), static_cast<int>(block.size()), chunk);
-            ASSERT_EQ(n, static_cast<int>(block.size()))
-                << format.Channels << " channels, " << format.SamplesPerSec << " Hz, " << format.BitsPerSample
-                << " bit";
+            ASSERT_EQ(n, static_cast<int>(block.size())) << format.Channels << " channels, " << format.SamplesPerSec
+                                                         << " Hz, " << format.BitsPerSample << " bit";
         }
         EXPECT_EQ(block, original);
     }

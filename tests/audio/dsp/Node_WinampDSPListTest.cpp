@@ -1,9 +1,9 @@
-#include "audio/Node_WinampDSPList.h"
+#include "audio/nodes/Node_WinampDSPList.h"
 
 #include <gtest/gtest.h>
 
 #include "WinampTestKit.h"
-#include "audio/AudioErrors.h"
+#include "audio/graph/AudioErrors.h"
 #include "foundation/ConfigDoc_XML.h"
 
 namespace kelvar {

@@ -39,7 +39,8 @@ TEST(ProcAGC, InitQuitAndBlockLayout) {
     API_AGC_Init(&p);
     ASSERT_NE(p, nullptr);
     EXPECT_FLOAT_EQ(p->OutputLevel, 100.0f);
-    EXPECT_EQ(reinterpret_cast<uint8_t*>(&p->MultiBandProc[4][2]) - reinterpret_cast<uint8_t*>(p), 84 + 264 * 4 + 88 * 2);
+    EXPECT_EQ(reinterpret_cast<uint8_t*>(&p->MultiBandProc[4][2]) - reinterpret_cast<uint8_t*>(p),
+              84 + 264 * 4 + 88 * 2);
     EXPECT_EQ(reinterpret_cast<uint8_t*>(&p->DualBandProc[1][1]) - reinterpret_cast<uint8_t*>(p), 1428 + 264 + 88);
     API_AGC_Quit(&p);
     EXPECT_EQ(p, nullptr);
@@ -78,7 +79,8 @@ TEST(ProcAGC, BandSplittersSumFlat) {
             auto tone = test::Sine(freq, 0.5, 44100);
             const double in = test::RmsDb(tone, 2, 0, 22050, 22050);
             b.Run(tone);
-            EXPECT_NEAR(test::RmsDb(tone, 2, 0, 22050, 22050), in, 0.05) << freq << (five ? " five-band" : " dual-band");
+            EXPECT_NEAR(test::RmsDb(tone, 2, 0, 22050, 22050), in, 0.05)
+                << freq << (five ? " five-band" : " dual-band");
         }
     }
 }
@@ -148,8 +150,14 @@ TEST(ProcAGC, ClipperCeilingHoldsForHotInput) {
 // Any value a preset can put into the block: the processor neither crashes nor lets
 // non-finite values through (16-bit output of a NaN would be garbage, not silence).
 TEST(ProcAGC, ToleratesAnyParameterValue) {
-    const float floats[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
-                            -std::numeric_limits<float>::infinity(), 0.0f, -1e30f, 1e30f, 1.0f, 1e-30f};
+    const float floats[] = {std::numeric_limits<float>::quiet_NaN(),
+                            std::numeric_limits<float>::infinity(),
+                            -std::numeric_limits<float>::infinity(),
+                            0.0f,
+                            -1e30f,
+                            1e30f,
+                            1.0f,
+                            1e-30f};
     const int32_t ints[] = {0, -1, 1, 2, INT32_MIN, INT32_MAX, 100000};
     std::mt19937 gen(99);
     auto pickF = [&] { return floats[gen() % std::size(floats)]; };
@@ -162,7 +170,8 @@ TEST(ProcAGC, ToleratesAnyParameterValue) {
             if (off == 68) continue;
             const int rel = off >= 1428 ? (off - 1428) % 88 : (off - 84) % 88;
             if (((off >= 84 && off < 1404) || (off >= 1428 && off < 1956)) && rel >= 32) continue;
-            if (gen() % 2) raw[off / 4] = pickI();
+            if (gen() % 2)
+                raw[off / 4] = pickI();
             else {
                 const float f = pickF();
                 std::memcpy(&raw[off / 4], &f, 4);
@@ -185,7 +194,7 @@ TEST(ProcAGC, ToleratesAnyParameterValue) {
 TEST(ProcAGC, HostileFormatsPassUnchanged) {
     Block b;
     std::vector<int16_t> audio(64, 1234);
-    EXPECT_EQ(API_AGC_Process(b.P, audio.data(), 8, 12, 2, 44100), 8);  // odd sample size
+    EXPECT_EQ(API_AGC_Process(b.P, audio.data(), 8, 12, 2, 44100), 8);   // odd sample size
     EXPECT_EQ(API_AGC_Process(b.P, audio.data(), 2, 16, 32, 44100), 2);  // too many channels
     EXPECT_EQ(API_AGC_Process(b.P, audio.data(), 8, 16, 2, 0), 8);       // no rate
     EXPECT_EQ(API_AGC_Process(b.P, audio.data(), 0, 16, 2, 44100), 0);

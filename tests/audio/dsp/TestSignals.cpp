@@ -26,8 +26,8 @@ TBq Shelf(int rate) {
     const double f0 = 1681.974450955533, G = 3.999843853973347, Q = 0.7071752369554196;
     const double K = std::tan(M_PI * f0 / rate), Vh = std::pow(10.0, G / 20.0), Vb = std::pow(Vh, 0.4996667741545416);
     const double a0 = 1 + K / Q + K * K;
-    return {(Vh + Vb * K / Q + K * K) / a0, 2 * (K * K - Vh) / a0, (Vh - Vb * K / Q + K * K) / a0,
-            2 * (K * K - 1) / a0, (1 - K / Q + K * K) / a0};
+    return {(Vh + Vb * K / Q + K * K) / a0, 2 * (K * K - Vh) / a0, (Vh - Vb * K / Q + K * K) / a0, 2 * (K * K - 1) / a0,
+            (1 - K / Q + K * K) / a0};
 }
 
 // The numerator stays {1, -2, 1} at every rate, as in the standard's 48 kHz coefficients;
@@ -39,15 +39,6 @@ TBq HighPass(int rate) {
 }
 
 }  // namespace
-
-std::vector<int16_t> Sine(double freq, double amplitude, int frames, int rate, int channels) {
-    std::vector<int16_t> out(static_cast<size_t>(frames) * channels);
-    for (int i = 0; i < frames; ++i) {
-        const double v = amplitude * std::sin(2 * M_PI * freq * i / rate) * 32767.0;
-        for (int c = 0; c < channels; ++c) out[static_cast<size_t>(i) * channels + c] = static_cast<int16_t>(std::lround(v));
-    }
-    return out;
-}
 
 double IntegratedLoudness(const std::vector<float>& samples, int channels, int rate) {
     const size_t frames = samples.size() / channels;

@@ -5,10 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-namespace kelvar::test {
+#include "common/Signals.h"
 
-// Interleaved 16-bit stereo sine at `amplitude` (full scale 1.0).
-std::vector<int16_t> Sine(double freq, double amplitude, int frames, int rate = 44100, int channels = 2);
+namespace kelvar::test {
 
 // Programme-like stereo material: pink-ish noise with a bass line, a beat envelope and phrase
 // dynamics; `flavour` varies spectrum and dynamics. Scaled to `lufs` (measured), then rounded

@@ -1,4 +1,4 @@
-#include "audio/WinampDSPList.h"
+#include "audio/nodes/WinampDSPList.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@ TEST(WinampDSPList, NewPluginsKeepPathOrderAndTheCacheNumbersThem) {
     folder.Add("dsp_offset.so", "dsp_b.so");
     folder.Add("dsp_gain.so", "dsp_a.so");
     folder.Add("dsp_gain.so", "dsp_c.so", true);  // the Winamp folder is searched too
-    folder.Add("dsp_gain.so", "other.so");       // not a DSP plug-in name
+    folder.Add("dsp_gain.so", "other.so");        // not a DSP plug-in name
     {
         TWinampDSPList list({folder.Plugins, folder.Winamp, folder.Cache});
         EXPECT_EQ(Names(list), (std::vector<std::string>{"dsp_a.so", "dsp_b.so", "dsp_c.so"}));

@@ -1,9 +1,9 @@
-#include "audio/WinampDSP_imp.h"
+#include "audio/nodes/WinampDSP_imp.h"
 
 #include <gtest/gtest.h>
 
 #include "WinampTestKit.h"
-#include "audio/AudioErrors.h"
+#include "audio/graph/AudioErrors.h"
 
 namespace kelvar {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/TempFolder.h"
+#include "common/TempFolder.h"
 
 namespace kelvar::test {
 

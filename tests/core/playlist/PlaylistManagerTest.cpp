@@ -14,7 +14,7 @@
 #include "core/playlist/PlaylistManager.h"
 #include "core/playlist/SongListHelpers.h"
 #include "foundation/Errors.h"
-#include "foundation/TempFolder.h"
+#include "common/TempFolder.h"
 
 namespace kelvar {
 namespace {
@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 class PlaylistManagerTest : public songtest::TSongDbFixture {
 protected:
     std::string MakeFile(const std::string& relative) {
-        const fs::path path = Dir.Path / relative;
+        const fs::path path = Dir.Path() / relative;
         fs::create_directories(path.parent_path());
         test::WriteWholeFile(path.string(), "");
         return path.string();
@@ -99,7 +99,7 @@ TEST_F(PlaylistManagerTest, FilesAndFolderTreesGoIntoCategories) {
     const std::string morning = MakeFile("tree/Morning/m.mp3"), late = MakeFile("tree/Morning/Late/l.mp3");
     const std::string existing = MakeFile("tree/Shows/s.mp3");
     MakeFile("tree/top.mp3");
-    AddFolderTreeToCategory((Dir.Path / "tree").string(), root, tree, *manager.SongList);
+    AddFolderTreeToCategory((Dir.Path() / "tree").string(), root, tree, *manager.SongList);
     tree.GetDelayedQuery()->WaitForAll();
     TCustomCategory* morningCat = tree.FindByName("Morning");
     TCustomCategory* lateCat = tree.FindByName("Late");
@@ -112,7 +112,7 @@ TEST_F(PlaylistManagerTest, FilesAndFolderTreesGoIntoCategories) {
     EXPECT_EQ(CategorySongs(shows->ID).back(), SongIDOf(existing));
     EXPECT_EQ(CountRows("songlist", "filename LIKE '%top.mp3'"), 0);
 
-    EXPECT_THROW(AddFolderTreeToCategory((Dir.Path / "nothing").string(), root, tree, *manager.SongList),
+    EXPECT_THROW(AddFolderTreeToCategory((Dir.Path() / "nothing").string(), root, tree, *manager.SongList),
                  EFileError);
 }
 

@@ -15,7 +15,7 @@
 #include "core/playlist/PlaylistUtils.h"
 #include "core/playlist/SongList.h"
 #include "database/datalink/DLEngine.h"
-#include "foundation/TempFolder.h"
+#include "common/TempFolder.h"
 
 namespace kelvar {
 namespace {
@@ -55,7 +55,7 @@ protected:
     }
 
     std::string MakeFile(const std::string& relative, const std::string& data = "") {
-        const fs::path path = Dir.Path / relative;
+        const fs::path path = Dir.Path() / relative;
         fs::create_directories(path.parent_path());
         test::WriteWholeFile(path.string(), data);
         return path.string();
@@ -190,12 +190,12 @@ TEST_F(SongListTest, FoldersTakeSongFilesOfAnyCaseButNoFoldersOrLoops) {
     MakeFile("lib/two.ogg");
     MakeFile("lib/notes.txt");
     MakeFile("lib/sub/three.wav");
-    fs::create_directories(Dir.Path / "lib/folder.mp3");
-    fs::create_directory_symlink(Dir.Path / "lib", Dir.Path / "lib/sub/loop");
+    fs::create_directories(Dir.Path() / "lib/folder.mp3");
+    fs::create_directory_symlink(Dir.Path() / "lib", Dir.Path() / "lib/sub/loop");
 
-    ISongItemListPtr flat = Library.AddFolder((Dir.Path / "lib").string(), false);
+    ISongItemListPtr flat = Library.AddFolder((Dir.Path() / "lib").string(), false);
     EXPECT_EQ(Captions(*flat), (std::vector<std::string>{"ONE", "two"}));
-    ISongItemListPtr deep = Library.AddFolder((Dir.Path / "lib").string(), true);
+    ISongItemListPtr deep = Library.AddFolder((Dir.Path() / "lib").string(), true);
     EXPECT_EQ(Captions(*deep), (std::vector<std::string>{"ONE", "three", "two"}));
     EXPECT_EQ(CountRows("songlist"), 3);
 }
@@ -253,7 +253,7 @@ TEST_F(SongDeletionTest, DeleteSongsInBatches) {
 TEST_F(SongDeletionTest, EraseSongDeletesTheFileWhenThereIsOne) {
     const std::string file = MakeFile("erase/me.mp3");
     const int present = SongWithRows(file);
-    const int gone = SongWithRows((Dir.Path / "erase/gone.mp3").string());
+    const int gone = SongWithRows((Dir.Path() / "erase/gone.mp3").string());
     EXPECT_TRUE(Library.EraseSong(present));
     EXPECT_FALSE(fs::exists(file));
     EXPECT_EQ(RowsOf(present), 0);
@@ -263,7 +263,7 @@ TEST_F(SongDeletionTest, EraseSongDeletesTheFileWhenThereIsOne) {
 
 TEST_F(SongListTest, VerifyFilesFollowsTheDisk) {
     const std::string here = MakeFile("v/here.mp3");
-    const std::string missing = (Dir.Path / "v/missing.mp3").string();
+    const std::string missing = (Dir.Path() / "v/missing.mp3").string();
     struct Case {
         std::string file;
         int status, expected;

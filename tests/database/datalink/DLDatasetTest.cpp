@@ -12,8 +12,9 @@ class DLDatasetTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         Tmp = new TDLTempDatabase();
-        Tmp->Exec({"CREATE TABLE numbers (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(40), AMOUNT DOUBLE PRECISION, "
-                   "PRICE NUMERIC(9,2), ADDED TIMESTAMP, DAY_ADDED DATE, DATA BLOB SUB_TYPE 0)"});
+        Tmp->Exec(
+            {"CREATE TABLE numbers (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(40), AMOUNT DOUBLE PRECISION, "
+             "PRICE NUMERIC(9,2), ADDED TIMESTAMP, DAY_ADDED DATE, DATA BLOB SUB_TYPE 0)"});
         TDLDatabase db;
         Tmp->Setup(db);
         TDLQuery fill;
@@ -108,8 +109,9 @@ TEST_F(DLDatasetTest, NullsAndEmptyBlobsReadAsNoValue) {
 }
 
 TEST_F(DLDatasetTest, ValuesOfEachTypeArriveInTheirForm) {
-    Tmp->Exec({"UPDATE numbers SET AMOUNT = 2.5, PRICE = 1234.56, ADDED = '2004-02-29 13:45:30', "
-               "DAY_ADDED = '2004-02-29', NAME = 'Ærø Ω 東京' WHERE ID = 7"});
+    Tmp->Exec(
+        {"UPDATE numbers SET AMOUNT = 2.5, PRICE = 1234.56, ADDED = '2004-02-29 13:45:30', "
+         "DAY_ADDED = '2004-02-29', NAME = 'Ærø Ω 東京' WHERE ID = 7"});
     auto q = Query("SELECT * FROM numbers WHERE ID = 7");
     q->Open();
     EXPECT_EQ(q->FieldByName("NAME").AsString(), "Ærø Ω 東京");
@@ -121,9 +123,9 @@ TEST_F(DLDatasetTest, ValuesOfEachTypeArriveInTheirForm) {
 }
 
 TEST_F(DLDatasetTest, RefreshKeepsTheRowPositionWithinTheNewResult) {
-    Tmp->Exec({"CREATE TABLE shrink (ID INTEGER NOT NULL PRIMARY KEY)",
-               "INSERT INTO shrink VALUES (1)", "INSERT INTO shrink VALUES (2)", "INSERT INTO shrink VALUES (3)",
-               "INSERT INTO shrink VALUES (4)", "INSERT INTO shrink VALUES (5)"});
+    Tmp->Exec({"CREATE TABLE shrink (ID INTEGER NOT NULL PRIMARY KEY)", "INSERT INTO shrink VALUES (1)",
+               "INSERT INTO shrink VALUES (2)", "INSERT INTO shrink VALUES (3)", "INSERT INTO shrink VALUES (4)",
+               "INSERT INTO shrink VALUES (5)"});
     auto q = Query("SELECT ID FROM shrink ORDER BY ID");
     q->Open();
     q->SetRecNo(5);

@@ -12,10 +12,12 @@ class DLQueryTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         Tmp = new TDLTempDatabase();
-        Tmp->Exec({"CREATE TABLE songlist (ID INTEGER NOT NULL PRIMARY KEY, TITLE VARCHAR(60), ARTIST VARCHAR(60), "
-                   "DURATION INTEGER, RATING NUMERIC(9,2), ADDED TIMESTAMP, PICTURE BLOB SUB_TYPE 0, INFO BLOB SUB_TYPE 1)",
-                   "CREATE GENERATOR GEN_songlist_ID", "SET GENERATOR GEN_songlist_ID TO 100", "CREATE TABLE nokey (A INTEGER, B INTEGER)",
-                   "CREATE TABLE artists (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(60))"});
+        Tmp->Exec(
+            {"CREATE TABLE songlist (ID INTEGER NOT NULL PRIMARY KEY, TITLE VARCHAR(60), ARTIST VARCHAR(60), "
+             "DURATION INTEGER, RATING NUMERIC(9,2), ADDED TIMESTAMP, PICTURE BLOB SUB_TYPE 0, INFO BLOB SUB_TYPE 1)",
+             "CREATE GENERATOR GEN_songlist_ID", "SET GENERATOR GEN_songlist_ID TO 100",
+             "CREATE TABLE nokey (A INTEGER, B INTEGER)",
+             "CREATE TABLE artists (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(60))"});
     }
     static void TearDownTestSuite() {
         delete Tmp;
@@ -109,7 +111,8 @@ TEST_F(DLQueryTest, ParametersOfEveryTypeRoundTrip) {
     EXPECT_EQ(q->FieldByName("ARTIST").AsString(), "");
 
     // A NULL without a data type binds to a column of any type, also after the type was cleared.
-    auto upd = Query("UPDATE songlist SET DURATION = :DURATION, ADDED = :ADDED WHERE ID = :ID", {123, TDLVariant(), 20});
+    auto upd =
+        Query("UPDATE songlist SET DURATION = :DURATION, ADDED = :ADDED WHERE ID = :ID", {123, TDLVariant(), 20});
     upd->ParamByName("DURATION").DataType = ftUnknown;
     upd->ParamByName("DURATION").Clear();
     upd->ExecSQL();
@@ -303,9 +306,9 @@ TEST_F(DLQueryTest, WrittenRowsFollowTheUpdateMode) {
 }
 
 TEST_F(DLQueryTest, ResultsThatCannotBeWrittenBackAreRefused) {
-    for (const char* sql : {"SELECT * FROM songlist, artists", "SELECT * FROM songlist INNER JOIN artists ON songlist.ID = artists.ID",
-                            "SELECT * FROM nokey",
-                            "SELECT TITLE FROM songlist"}) {
+    for (const char* sql :
+         {"SELECT * FROM songlist, artists", "SELECT * FROM songlist INNER JOIN artists ON songlist.ID = artists.ID",
+          "SELECT * FROM nokey", "SELECT TITLE FROM songlist"}) {
         auto q = Query(sql);
         q->SetRequestLive(true);
         q->SetUpdateMode(upWhereKeyOnly);

@@ -47,19 +47,17 @@ TEST_F(DLSearchTest, LocateMatchesByTheOptions) {
         uint8_t options;
         int64_t id;  // 0: not found
     } cases[] = {
-        {"ABBA", 0, 7},
-        {"ABBA", loCaseInsensitive, 1},
-        {"AB", loCaseInsensitive | loPartialKey, 1},
-        {"AB", 0, 0},
-        {"ab", loPartialKey, 1},
-        {"zz", loCaseInsensitive | loPartialKey, 0},
+        {"ABBA", 0, 7}, {"ABBA", loCaseInsensitive, 1}, {"AB", loCaseInsensitive | loPartialKey, 1},
+        {"AB", 0, 0},   {"ab", loPartialKey, 1},        {"zz", loCaseInsensitive | loPartialKey, 0},
     };
     for (const auto& c : cases) {
         Q.First();
         bool found = Q.Locate("NAME", std::string(c.key), c.options);
         EXPECT_EQ(found, c.id != 0) << c.key << " " << int(c.options);
-        if (found) EXPECT_EQ(Q.FieldByName("ID").AsInteger(), c.id) << c.key;
-        else EXPECT_EQ(Q.FieldByName("ID").AsInteger(), 1);  // the cursor stayed
+        if (found)
+            EXPECT_EQ(Q.FieldByName("ID").AsInteger(), c.id) << c.key;
+        else
+            EXPECT_EQ(Q.FieldByName("ID").AsInteger(), 1);  // the cursor stayed
     }
     // Several key fields take an array of values.
     EXPECT_TRUE(Q.Locate("GRP;NAME", TDLVariant::TArray{2, std::string("A")}, 0));

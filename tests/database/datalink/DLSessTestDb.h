@@ -4,7 +4,7 @@
 #include <atomic>
 #include <string>
 
-#include "FbTestDatabase.h"
+#include "common/FbTestDatabase.h"
 #include "database/datalink/DLEngine.h"
 
 namespace kelvar::dltest {

@@ -306,7 +306,8 @@ TEST_F(DLSessionTest, TheWaitCursorShowsOnlyWhileStatementsRunOnTheMainThread) {
     SetMainThreadDispatcher(loop);
     int cursor = 0;
     std::vector<int> shown;
-    SetDLScreenCursorHooks({[&] { return cursor; }, [&](int c) {
+    SetDLScreenCursorHooks({[&] { return cursor; },
+                            [&](int c) {
                                 cursor = c;
                                 shown.push_back(c);
                             }});

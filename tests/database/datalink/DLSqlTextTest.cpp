@@ -197,12 +197,10 @@ bool Accepts(TRow& row, const std::string& filter, TDLFilterOptions options = {}
 
 TEST(DLFilter, EvaluatesExpressionsOnTheRow) {
     TRow row;
-    row.Fields = {{"NAME", TDLVariant("abc")},
-                  {"ID", TDLVariant(5)},
-                  {"WEIGHT", TDLVariant(2.5)},
-                  {"ADDED", TDLVariant::FromDateTime(EncodeDateTime(2004, 2, 29, 13, 45, 30, 0))},
-                  {"EMPTY", TDLVariant()},
-                  {"Full Name", TDLVariant("Ab Cd")}};
+    row.Fields = {
+        {"NAME", TDLVariant("abc")}, {"ID", TDLVariant(5)},
+        {"WEIGHT", TDLVariant(2.5)}, {"ADDED", TDLVariant::FromDateTime(EncodeDateTime(2004, 2, 29, 13, 45, 30, 0))},
+        {"EMPTY", TDLVariant()},     {"Full Name", TDLVariant("Ab Cd")}};
     const std::vector<std::pair<std::string, bool>> cases = {
         {"ID = 5", true},
         {"ID <> 5", false},
@@ -240,8 +238,7 @@ TEST(DLFilter, EvaluatesExpressionsOnTheRow) {
 TEST(DLFilter, LikeMatchesTheTextBeforeTheStar) {
     TRow row;
     row.Fields = {{"NAME", TDLVariant("")}};
-    for (const auto& [value, partial, strict] :
-         std::vector<std::tuple<std::string, bool, bool>>{
+    for (const auto& [value, partial, strict] : std::vector<std::tuple<std::string, bool, bool>>{
              {"abc", true, false}, {"ab", true, false}, {"xab", false, false}, {"ab*", true, true}}) {
         row.Fields[0].second = TDLVariant(value);
         EXPECT_EQ(Accepts(row, "NAME LIKE 'ab*'"), partial) << value;
@@ -278,8 +275,8 @@ TEST(DLFilter, ReportsBadExpressionsAndLooksFieldsUpOnce) {
         chain += " or ID = 2";
         nots += "not ";
     }
-    for (const std::string& deep :
-         {std::string(n, '(') + "ID = 1" + std::string(n, ')'), chain, nots + "ID = 1", "ID = " + std::string(n, '-') + "1"}) {
+    for (const std::string& deep : {std::string(n, '(') + "ID = 1" + std::string(n, ')'), chain, nots + "ID = 1",
+                                    "ID = " + std::string(n, '-') + "1"}) {
         try {
             Accepts(row, deep);
             FAIL();

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <thread>
 
-#include "FbTestDatabase.h"
+#include "common/FbTestDatabase.h"
 
 namespace kelvar {
 namespace {
@@ -17,14 +17,15 @@ class FbDriverTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         Tmp = new TFbTestDatabase();
-        Tmp->Exec({"create table songlist (ID integer not null primary key, title varchar(60), "
-                   "artist varchar(60), duration integer, weight double precision, price numeric(9,2), "
-                   "big numeric(18,6), added timestamp, day_added date, at_time time, code char(10), "
-                   "notes varchar(300), info blob sub_type 1, data blob sub_type 0, small smallint, huge bigint, "
-                   "flt float)",
-                   "create generator gen_songlist",
-                   "create procedure GET_SONG (A integer, B varchar(20)) returns (X integer, Y varchar(40), "
-                   "Z varchar(10)) as begin X = A * 2; Y = B || '!'; Z = null; end"});
+        Tmp->Exec(
+            {"create table songlist (ID integer not null primary key, title varchar(60), "
+             "artist varchar(60), duration integer, weight double precision, price numeric(9,2), "
+             "big numeric(18,6), added timestamp, day_added date, at_time time, code char(10), "
+             "notes varchar(300), info blob sub_type 1, data blob sub_type 0, small smallint, huge bigint, "
+             "flt float)",
+             "create generator gen_songlist",
+             "create procedure GET_SONG (A integer, B varchar(20)) returns (X integer, Y varchar(40), "
+             "Z varchar(10)) as begin X = A * 2; Y = B || '!'; Z = null; end"});
     }
     static void TearDownTestSuite() {
         delete Tmp;
@@ -91,8 +92,8 @@ TFbTestDatabase* FbDriverTest::Tmp = nullptr;
 
 TEST(FbBinding, ParsesVersionTexts) {
     const std::vector<std::pair<std::string, int>> cases = {
-        {"1.5.2.4731", 65541}, {"WI-V2.0.1.12855 Firebird 2.0", 131072}, {"Firebird 3.0", 196608},
-        {"", 0}, {"7", 7}, {"no digits", 0}};
+        {"1.5.2.4731", 65541}, {"WI-V2.0.1.12855 Firebird 2.0", 131072}, {"Firebird 3.0", 196608}, {"", 0}, {"7", 7},
+        {"no digits", 0}};
     for (const auto& [text, version] : cases) EXPECT_EQ(ParseVersionText(text), version) << text;
 }
 
@@ -219,8 +220,8 @@ TEST(FbDatabase, BuildsTheDatabaseParameterBlock) {
 }
 
 TEST(FbDatabase, ReadsItsParameters) {
-    TIFibDatabase db(TDLStrings{"autocommit=true", "ENABLE BCD=TRUE", "RTRIM CHAR OUTPUT=false",
-                                "MAX STRING SIZE=x", "SQL Dialect=3"});
+    TIFibDatabase db(TDLStrings{"autocommit=true", "ENABLE BCD=TRUE", "RTRIM CHAR OUTPUT=false", "MAX STRING SIZE=x",
+                                "SQL Dialect=3"});
     EXPECT_TRUE(db.AutoCommit);
     EXPECT_TRUE(db.EnableBCD);
     EXPECT_FALSE(db.RTrimCharOutput);
@@ -382,10 +383,38 @@ TEST(FbCommand, RewritesExactlyTheMarkersThatMadeParameters) {
 
 TEST(FbCommand, ReadsRowCountsByTheirTags) {
     // Firebird 3 answers select, insert, update, delete in that order; the order is not relied on.
-    const uint8_t reply[] = {23, 29, 0, isc_info_req_select_count, 4, 0, 9, 0, 0, 0,
-                             isc_info_req_insert_count, 4, 0, 1, 0, 0, 0,
-                             isc_info_req_update_count, 4, 0, 3, 0, 0, 0,
-                             isc_info_req_delete_count, 4, 0, 2, 0, 0, 0, 1};
+    const uint8_t reply[] = {23,
+                             29,
+                             0,
+                             isc_info_req_select_count,
+                             4,
+                             0,
+                             9,
+                             0,
+                             0,
+                             0,
+                             isc_info_req_insert_count,
+                             4,
+                             0,
+                             1,
+                             0,
+                             0,
+                             0,
+                             isc_info_req_update_count,
+                             4,
+                             0,
+                             3,
+                             0,
+                             0,
+                             0,
+                             isc_info_req_delete_count,
+                             4,
+                             0,
+                             2,
+                             0,
+                             0,
+                             0,
+                             1};
     const char* r = reinterpret_cast<const char*>(reply);
     EXPECT_EQ(TICustomIntCommand::ParseRecordCounts(r, sizeof reply, isc_info_sql_stmt_insert), 1);
     EXPECT_EQ(TICustomIntCommand::ParseRecordCounts(r, sizeof reply, isc_info_sql_stmt_update), 3);
@@ -572,8 +601,9 @@ TEST_F(FbDriverTest, NullParametersAndUnsupportedTypes) {
     cmd->Params = &params;
     cmd->Prepare("insert into songlist (ID, title, added, data) values (:ID, :title, :added, :data)");
     cmd->Execute();
-    EXPECT_EQ(Column(*db, "select coalesce(title, 'null') || coalesce(added, 'null') || coalesce(data, 'null') "
-                          "from songlist"),
+    EXPECT_EQ(Column(*db,
+                     "select coalesce(title, 'null') || coalesce(added, 'null') || coalesce(data, 'null') "
+                     "from songlist"),
               std::vector<std::string>{"nullnullnull"});
 
     TParams flag;

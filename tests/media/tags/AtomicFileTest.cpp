@@ -19,14 +19,14 @@ TEST(AtomicFile, CommitReplacesAndKeepsTheMode) {
     {
         TAtomicFile out(file);
         out.Write("xy", 2);
-        EXPECT_EQ(test::ReadFile(file), (Bytes {1, 2, 3}));  // untouched until the commit
+        EXPECT_EQ(test::ReadFile(file), (Bytes{1, 2, 3}));  // untouched until the commit
         out.Commit();
     }
-    EXPECT_EQ(test::ReadFile(file), (Bytes {'x', 'y'}));
+    EXPECT_EQ(test::ReadFile(file), (Bytes{'x', 'y'}));
     struct stat st {};
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0604u);
-    EXPECT_EQ(dir.Entries(), std::vector<std::string> {"a.bin"});
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"a.bin"});
 }
 
 TEST(AtomicFile, AbandonedWritesLeaveNoTrace) {
@@ -37,8 +37,8 @@ TEST(AtomicFile, AbandonedWritesLeaveNoTrace) {
         TAtomicFile out(file);
         out.Write("zz", 2);
     }
-    EXPECT_EQ(test::ReadFile(file), (Bytes {1}));
-    EXPECT_EQ(dir.Entries(), std::vector<std::string> {"a.bin"});
+    EXPECT_EQ(test::ReadFile(file), (Bytes{1}));
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"a.bin"});
     EXPECT_THROW(TAtomicFile(dir.File("no/such/folder/x")), EFileError);
 }
 
@@ -51,7 +51,7 @@ TEST(AtomicFile, LinksKeepPointingAtTheReplacedFile) {
     out.Write("n", 1);
     out.Commit();
     EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.bin")));
-    EXPECT_EQ(test::ReadFile(file), (Bytes {'n'}));
+    EXPECT_EQ(test::ReadFile(file), (Bytes{'n'}));
 }
 
 }  // namespace

@@ -21,8 +21,8 @@ Bytes Comment(const std::string& text, uint8_t b28 = 0, uint8_t b29 = 0) {
 TEST(ID3v1, ReadsFieldsOfVersion11) {
     test::TempDir dir;
     const std::string file = dir.File("a.mp3");
-    test::WriteFile(file, Bytes(500, 0x55) + test::Id3v1Block("Title  ", "Artist", "Album", "1999",
-                                                             Comment("nice", 0, 7), 147));
+    test::WriteFile(
+        file, Bytes(500, 0x55) + test::Id3v1Block("Title  ", "Artist", "Album", "1999", Comment("nice", 0, 7), 147));
     TID3v1 tag;
     ASSERT_TRUE(tag.ReadFromFile(file));
     EXPECT_TRUE(tag.Exists());

@@ -16,8 +16,8 @@ TEST(ID3v2Types, Numbers) {
     EXPECT_EQ(UnSyncSafe(ss), 257u);
     const uint8_t bad[4] = {0x00, 0x80, 0x00, 0x01};
     EXPECT_EQ(UnSyncSafe(bad), 0u);
-    EXPECT_EQ(SyncSafe(257), (std::array<uint8_t, 4> {0, 0, 2, 1}));
-    EXPECT_EQ(BigEndian32(0x01020304), (std::array<uint8_t, 4> {1, 2, 3, 4}));
+    EXPECT_EQ(SyncSafe(257), (std::array<uint8_t, 4>{0, 0, 2, 1}));
+    EXPECT_EQ(BigEndian32(0x01020304), (std::array<uint8_t, 4>{1, 2, 3, 4}));
     for (uint32_t v : {0u, 127u, 128u, 4096u, 0x0FFFFFFFu}) EXPECT_EQ(UnSyncSafe(SyncSafe(v).data()), v);
 }
 
@@ -30,14 +30,14 @@ TEST(ID3v2Types, DecodeTextInEveryEncoding) {
         {{0, ' ', 'H', 'i', ' ', 0}, "Hi"},
         {{0, 'C', 'a', 'f', 0xE9}, "Caf\xC3\xA9"},
         {{1, 0xFF, 0xFE, 'H', 0, 'i', 0}, "Hi"},
-        {{1, 0xFE, 0xFF, 0, 'H', 0, 'i'}, "Hi"},                       // big-endian mark
+        {{1, 0xFE, 0xFF, 0, 'H', 0, 'i'}, "Hi"},                                                    // big-endian mark
         {{1, 0xFF, 0xFE, 0xFF, 0x00, 0xFF, 0x30, 0xFF, 0x4E}, "\xC3\xBF\xE3\x83\xBF\xE4\xBB\xBF"},  // ÿ ヿ 仿
-        {{1, 0xFF, 0xFE, 'A', 0, 0, 0, 'B', 0}, "A"},                  // a zero unit ends the text
+        {{1, 0xFF, 0xFE, 'A', 0, 0, 0, 'B', 0}, "A"},                   // a zero unit ends the text
         {{1, 0xFF, 0xFE, 0x3D, 0xD8, 0x00, 0xDE}, "\xF0\x9F\x98\x80"},  // surrogate pair
         {{2, 0, 'H', 0, 'i'}, "Hi"},
         {{3, 0xC3, 0xA9, 't', 0xC3, 0xA9}, "\xC3\xA9t\xC3\xA9"},
-        {{1, 0xFF, 0xFE, 'H'}, ""},                                    // odd trailing byte
-        {{'r', 'a', 'w'}, "raw"},                                      // no encoding byte at all
+        {{1, 0xFF, 0xFE, 'H'}, ""},  // odd trailing byte
+        {{'r', 'a', 'w'}, "raw"},    // no encoding byte at all
     };
     for (const auto& c : cases) EXPECT_EQ(Decode(c.raw), c.text) << testing::PrintToString(c.raw);
 }
@@ -102,10 +102,10 @@ TEST(ID3v2Frames, NumbersAndGenres) {
         Bytes payload;
         int64_t value;
     } numbers[] = {
-        {"TRCK", Bytes {0} + test::Text("3/12"), 3},
-        {"TYER", Bytes {0} + test::Text("2004-05-01"), 2004},
-        {"TBPM", Bytes {0} + test::Text(" 120 "), 120},
-        {"TBPM", Bytes {0} + test::Text("fast"), 0},
+        {"TRCK", Bytes{0} + test::Text("3/12"), 3},
+        {"TYER", Bytes{0} + test::Text("2004-05-01"), 2004},
+        {"TBPM", Bytes{0} + test::Text(" 120 "), 120},
+        {"TBPM", Bytes{0} + test::Text("fast"), 0},
     };
     for (const auto& n : numbers) {
         auto frame = CreateFrame(n.id);
@@ -117,7 +117,7 @@ TEST(ID3v2Frames, NumbersAndGenres) {
         std::string genre;
     } genres[] = {{"(17)Rock", "Rock"}, {"(13)", ""}, {"Jazz", "Jazz"}};
     for (const auto& g : genres) {
-        const Bytes payload = Bytes {0} + test::Text(g.text);
+        const Bytes payload = Bytes{0} + test::Text(g.text);
         TfrmGenre frame("TCON");
         frame.ReadFrom(0, payload.data(), payload.size());
         EXPECT_EQ(frame.Text, g.genre);
@@ -131,7 +131,7 @@ TEST(ID3v2Frames, WritesFrameSizesByVersion) {
         frame.SetValue(120);
         TBytes out;
         EXPECT_EQ(frame.WriteTo(out), 14);
-        EXPECT_EQ(out, (Bytes {'T', 'B', 'P', 'M', 0, 0, 0, 4, 0, 0, 0, '1', '2', '0'}));
+        EXPECT_EQ(out, (Bytes{'T', 'B', 'P', 'M', 0, 0, 0, 4, 0, 0, 0, '1', '2', '0'}));
     }
     // Above 127 the two size forms differ.
     TStringFrame big("TIT2");
@@ -140,15 +140,15 @@ TEST(ID3v2Frames, WritesFrameSizesByVersion) {
         big.Version = version;
         TBytes out;
         big.WriteTo(out);
-        const Bytes expected = version == 3 ? Bytes {0, 0, 0, 201} : Bytes {0, 0, 1, 73};
+        const Bytes expected = version == 3 ? Bytes{0, 0, 0, 201} : Bytes{0, 0, 1, 73};
         EXPECT_EQ(Bytes(out.begin() + 4, out.begin() + 8), expected);
     }
 }
 
 // Every frame class reads back what it writes, in both versions and for texts of any script.
 TEST(ID3v2Frames, RoundTripKeepsEveryCharacter) {
-    const std::string texts[] = {"plain", "\xC3\x83\xC2\xA9", "Caf\xC3\xA9 \xC3\xBF", "\xE6\x97\xA5\xE6\x9C\xAC \xE3\x83\xBF",
-                                 "emoji \xF0\x9F\x98\x80"};
+    const std::string texts[] = {"plain", "\xC3\x83\xC2\xA9", "Caf\xC3\xA9 \xC3\xBF",
+                                 "\xE6\x97\xA5\xE6\x9C\xAC \xE3\x83\xBF", "emoji \xF0\x9F\x98\x80"};
     for (uint8_t version : {3, 4}) {
         for (const auto& text : texts) {
             auto roundTrip = [&](TBaseFrame& in, TBaseFrame& out) {
@@ -218,9 +218,9 @@ TEST(ID3v2Frames, RawAndPrivateFramesRoundTrip) {
     raw.ReadFrom(0x8040, payload.data(), payload.size());
     TBytes out;
     raw.WriteTo(out);
-    EXPECT_EQ(out, (test::Text("XYZW") + Bytes {0, 0, 0, 4, 0x80, 0x40} + payload));
+    EXPECT_EQ(out, (test::Text("XYZW") + Bytes{0, 0, 0, 4, 0x80, 0x40} + payload));
 
-    const Bytes priv = test::Text("owner") + Bytes {0, 1, 0, 2};
+    const Bytes priv = test::Text("owner") + Bytes{0, 1, 0, 2};
     TPrivateFrame p("PRIV");
     p.ReadFrom(0, priv.data(), priv.size());
     EXPECT_EQ(p.Owner, "owner");

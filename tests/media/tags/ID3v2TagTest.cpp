@@ -13,7 +13,7 @@ using test::Bytes;
 using test::operator+;
 using test::Text;
 
-Bytes T(const std::string& s) { return Bytes {0} + Text(s); }
+Bytes T(const std::string& s) { return Bytes{0} + Text(s); }
 Bytes BigEndianBytesFor(uint32_t v) { return test::BigEndianBytes(v); }
 
 class ID3v2TagTest : public testing::Test {
@@ -48,9 +48,10 @@ TEST_F(ID3v2TagTest, ReadsVersion23TextFrames) {
 }
 
 TEST_F(ID3v2TagTest, TwoCommentsReadLastFirstAndSwapOnSave) {
-    const Bytes c1 = Bytes {0} + Text("eng") + Bytes {0} + Text("first");
-    const Bytes c2 = Bytes {0} + Text("eng") + Bytes {0} + Text("second");
-    const std::string file = Make(test::Id3Tag(3, 0, test::Id3Frame("COMM", c1, 3) + test::Id3Frame("COMM", c2, 3)) + audio);
+    const Bytes c1 = Bytes{0} + Text("eng") + Bytes{0} + Text("first");
+    const Bytes c2 = Bytes{0} + Text("eng") + Bytes{0} + Text("second");
+    const std::string file =
+        Make(test::Id3Tag(3, 0, test::Id3Frame("COMM", c1, 3) + test::Id3Frame("COMM", c2, 3)) + audio);
     TID3v2Tag tag;
     ASSERT_TRUE(tag.LoadFromFile(file));
     EXPECT_EQ(tag.Comment(), "second");
@@ -63,7 +64,7 @@ TEST_F(ID3v2TagTest, TwoCommentsReadLastFirstAndSwapOnSave) {
 TEST_F(ID3v2TagTest, ExtendedHeadersAreSkipped) {
     // 2.3: a 4-byte size that leaves itself out; 2.4: a sync-safe size that counts itself.
     const Bytes ext23 = BigEndianBytesFor(6) + Bytes(6, 0);
-    const Bytes ext24 = test::SyncSafeBytes(6) + Bytes {1, 0};
+    const Bytes ext24 = test::SyncSafeBytes(6) + Bytes{1, 0};
     for (int version : {3, 4}) {
         const Bytes body = (version == 3 ? ext23 : ext24) + test::Id3Frame("TIT2", T("Extended"), version) +
                            test::Id3Frame("XYZW", {1, 2, 3}, version);
@@ -86,7 +87,7 @@ TEST_F(ID3v2TagTest, ExtendedHeadersAreSkipped) {
 
 TEST_F(ID3v2TagTest, UnsynchronisationIsUndone) {
     const Bytes picture = {0xFF, 0xE0, 0xFF, 0x00, 0xFF, 0xFF, 0x12};
-    const Bytes apic = Bytes {0} + Text("image/png") + Bytes {0, 3, 0} + picture;
+    const Bytes apic = Bytes{0} + Text("image/png") + Bytes{0, 3, 0} + picture;
     // The same bytes after unsynchronisation: FF followed by 111xxxxx or 00 gets a 00 between.
     auto unsync = [](const Bytes& in) {
         Bytes out;
@@ -130,8 +131,8 @@ TEST_F(ID3v2TagTest, UnsynchronisationIsUndone) {
 
 TEST_F(ID3v2TagTest, CompressedFramesStayRawInTheirVersion) {
     const Bytes packed = {0, 0, 0, 9, 0x78, 0x9C, 1, 2, 3};
-    const std::string file = Make(test::Id3Tag(4, 0, test::Id3Frame("TIT2", packed, 4, 0x0009) +
-                                                        test::Id3Frame("TALB", T("Album"), 4)) + audio);
+    const std::string file = Make(
+        test::Id3Tag(4, 0, test::Id3Frame("TIT2", packed, 4, 0x0009) + test::Id3Frame("TALB", T("Album"), 4)) + audio);
     TID3v2Tag tag;
     tag.LoadFromFile(file);
     auto* raw = dynamic_cast<TDataFrame*>(tag.FindFrame("TIT2"));
@@ -161,11 +162,11 @@ TEST_F(ID3v2TagTest, CompressedFramesStayRawInTheirVersion) {
 }
 
 TEST_F(ID3v2TagTest, Version22FramesMapTo23) {
-    const Bytes com = Bytes {0} + Text("eng") + Bytes {0} + Text("note");
+    const Bytes com = Bytes{0} + Text("eng") + Bytes{0} + Text("note");
     const Bytes body = test::Id3Frame22("TT2", T("Old")) + test::Id3Frame22("TRK", T("3/12")) +
                        test::Id3Frame22("TYE", T("1999")) + test::Id3Frame22("COM", com) +
-                       test::Id3Frame22("PIC", Bytes {0} + Text("JPG") + Bytes {3, 0, 1, 2}) +
-                       test::Id3Frame22("TP1", Bytes {1, 0xFF, 0xFE, 'U', 0});
+                       test::Id3Frame22("PIC", Bytes{0} + Text("JPG") + Bytes{3, 0, 1, 2}) +
+                       test::Id3Frame22("TP1", Bytes{1, 0xFF, 0xFE, 'U', 0});
     const std::string file = Make(test::Id3Tag(2, 0, body) + audio);
     TID3v2Tag tag;
     ASSERT_TRUE(tag.LoadFromFile(file));
@@ -192,13 +193,14 @@ TEST_F(ID3v2TagTest, RewriteAndInPlaceSizes) {
         const Bytes saved = test::ReadFile(file);
         ASSERT_EQ(saved.size(), 4096 + audio.size());
         EXPECT_EQ(Bytes(saved.begin() + 4096, saved.end()), audio);
-        EXPECT_EQ(Bytes(saved.begin(), saved.begin() + 6), (Bytes {'I', 'D', '3', 3, 0, 0}));
+        EXPECT_EQ(Bytes(saved.begin(), saved.begin() + 6), (Bytes{'I', 'D', '3', 3, 0, 0}));
         EXPECT_EQ(saved[10 + 300], 0);
         EXPECT_EQ(saved[10 + 299], 'x');
     }
     // A 4096-byte tag with room: written in place, size unchanged.
     {
-        const std::string file = Make(test::Id3Tag(3, 0, test::Id3Frame("TIT2", T("a"), 3), 4086 - 12) + audio, "fits.mp3");
+        const std::string file =
+            Make(test::Id3Tag(3, 0, test::Id3Frame("TIT2", T("a"), 3), 4086 - 12) + audio, "fits.mp3");
         ASSERT_EQ(test::ReadFile(file).size(), 4096 + audio.size());
         TID3v2Tag tag;
         tag.LoadFromFile(file);
@@ -210,7 +212,8 @@ TEST_F(ID3v2TagTest, RewriteAndInPlaceSizes) {
     }
     // An 8192-byte tag is larger than the padding size: the file shrinks by 4096 bytes.
     {
-        const std::string file = Make(test::Id3Tag(3, 0, test::Id3Frame("TIT2", T("a"), 3), 8182 - 12) + audio, "big.mp3");
+        const std::string file =
+            Make(test::Id3Tag(3, 0, test::Id3Frame("TIT2", T("a"), 3), 8182 - 12) + audio, "big.mp3");
         TID3v2Tag tag;
         tag.LoadFromFile(file);
         ASSERT_TRUE(tag.SaveToFile());
@@ -238,7 +241,8 @@ TEST_F(ID3v2TagTest, WriteVersionIsClampedTo3Or4) {
 }
 
 TEST_F(ID3v2TagTest, KelvarFieldsAndUnknownFramesRoundTrip) {
-    const Bytes unknown = test::Id3Frame("XYZW", {5, 0, 6}, 3, 0x8000) + test::Id3Frame("PRIV", Text("me") + Bytes {0, 9}, 3);
+    const Bytes unknown =
+        test::Id3Frame("XYZW", {5, 0, 6}, 3, 0x8000) + test::Id3Frame("PRIV", Text("me") + Bytes{0, 9}, 3);
     const Bytes v1 = test::Id3v1Block("v1", "", "", "", Bytes(30, 0), 1);
     const std::string file = Make(test::Id3Tag(3, 0, unknown) + audio + v1);
     for (int version : {3, 4}) {
@@ -283,7 +287,7 @@ TEST_F(ID3v2TagTest, KelvarFieldsAndUnknownFramesRoundTrip) {
         EXPECT_EQ(back.GetPicture()->GetMimeType(), "image/png");
         auto* raw = dynamic_cast<TDataFrame*>(back.FindFrame("XYZW"));
         ASSERT_NE(raw, nullptr);
-        EXPECT_EQ(raw->Data, (Bytes {5, 0, 6}));
+        EXPECT_EQ(raw->Data, (Bytes{5, 0, 6}));
         EXPECT_EQ(raw->Flags, version == 3 ? 0x8000 : 0x4000);  // tag alter preservation in each version
         auto* priv = dynamic_cast<TPrivateFrame*>(back.FindFrame("PRIV"));
         ASSERT_NE(priv, nullptr);
@@ -295,7 +299,7 @@ TEST_F(ID3v2TagTest, KelvarFieldsAndUnknownFramesRoundTrip) {
 }
 
 TEST_F(ID3v2TagTest, UserTextsAndOverlay) {
-    const Bytes txxx = Bytes {0} + Text("Overlay") + Bytes {0} + Text("yes");
+    const Bytes txxx = Bytes{0} + Text("Overlay") + Bytes{0} + Text("yes");
     const std::string file = Make(test::Id3Tag(3, 0, test::Id3Frame("TXXX", txxx, 3)) + audio);
     TID3v2KelvarTag tag;
     tag.LoadFromFile(file);
@@ -314,7 +318,7 @@ TEST_F(ID3v2TagTest, UserTextsAndOverlay) {
 
 TEST_F(ID3v2TagTest, FooterCountsIntoTheTagSize) {
     const Bytes body = test::Id3Frame("TIT2", T("Footed"), 4);
-    const Bytes footer = Text("3DI") + Bytes {4, 0, 0x10} + test::SyncSafeBytes(static_cast<uint32_t>(body.size()));
+    const Bytes footer = Text("3DI") + Bytes{4, 0, 0x10} + test::SyncSafeBytes(static_cast<uint32_t>(body.size()));
     const std::string file = Make(test::Id3Tag(4, 0x10, body) + footer + audio);
     TID3v2Tag tag;
     ASSERT_TRUE(tag.LoadFromFile(file));
@@ -339,7 +343,7 @@ TEST_F(ID3v2TagTest, ReadOnlyOrMissingFilesAreNotWritten) {
     tag.SetTitle("changed");
     EXPECT_FALSE(tag.SaveToFile());
     EXPECT_EQ(test::ReadFile(file), original);
-    EXPECT_EQ(dir.Entries(), std::vector<std::string> {"song.mp3"});
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"song.mp3"});
 
     TID3v2Tag missing;
     EXPECT_FALSE(missing.LoadFromFile(dir.File("nothing.mp3")));
@@ -366,14 +370,19 @@ TEST_F(ID3v2TagTest, HostileSizesEndTheReadingSafely) {
         const char* title;
         int64_t tagSize;
     } cases[] = {
-        {"tag size past the end", Text("ID3") + Bytes {4, 0, 0} + test::SyncSafeBytes(100000) + good, "", 0},
-        {"size byte with high bit", Text("ID3") + Bytes {4, 0, 0, 0x80, 0, 0, 10} + good + Bytes(200, 0), "", 0},
-        {"frame past the tag", test::Id3Tag(4, 0, good + Text("TALB") + test::SyncSafeBytes(5000) + Bytes {0, 0, 0}) + audio,
-         "Good", int64_t(10 + good.size() + 11)},
-        {"absurd 2.3 frame size", test::Id3Tag(3, 0, test::Id3Frame("TIT2", T("Good"), 3) + Text("TALB") + Bytes {0xFF, 0xFF, 0xFF, 0xFF, 0, 0}) + audio,
+        {"tag size past the end", Text("ID3") + Bytes{4, 0, 0} + test::SyncSafeBytes(100000) + good, "", 0},
+        {"size byte with high bit", Text("ID3") + Bytes{4, 0, 0, 0x80, 0, 0, 10} + good + Bytes(200, 0), "", 0},
+        {"frame past the tag",
+         test::Id3Tag(4, 0, good + Text("TALB") + test::SyncSafeBytes(5000) + Bytes{0, 0, 0}) + audio, "Good",
+         int64_t(10 + good.size() + 11)},
+        {"absurd 2.3 frame size",
+         test::Id3Tag(3, 0, test::Id3Frame("TIT2", T("Good"), 3) + Text("TALB") + Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0, 0}) +
+             audio,
          "Good", int64_t(10 + 15 + 10)},
-        {"extended header larger than the tag", test::Id3Tag(3, 0x40, BigEndianBytesFor(0xFFFFFFF0u) + good) + audio, "", -1},
-        {"lower-case frame id", test::Id3Tag(4, 0, Text("tit2") + test::SyncSafeBytes(1) + Bytes {0, 0, 'x'}) + audio, "", -1},
+        {"extended header larger than the tag", test::Id3Tag(3, 0x40, BigEndianBytesFor(0xFFFFFFF0u) + good) + audio,
+         "", -1},
+        {"lower-case frame id", test::Id3Tag(4, 0, Text("tit2") + test::SyncSafeBytes(1) + Bytes{0, 0, 'x'}) + audio,
+         "", -1},
     };
     for (const auto& c : cases) {
         const std::string file = Make(c.file, "hostile.mp3");
@@ -387,10 +396,12 @@ TEST_F(ID3v2TagTest, HostileSizesEndTheReadingSafely) {
 }
 
 TEST_F(ID3v2TagTest, EveryTruncationReadsWithoutHarm) {
-    const Bytes apic = Bytes {1} + Text("image/jpeg") + Bytes {0, 3, 0xFF, 0xFE, 'd', 0, 0, 0, 1, 2, 3};
-    const Bytes full = test::Id3Tag(4, 0x40, test::SyncSafeBytes(6) + Bytes {1, 0} + test::Id3Frame("APIC", apic, 4) +
-                                                 test::Id3Frame("COMM", Bytes {1} + Text("eng") + Bytes {0xFF, 0xFE, 0, 0, 0xFF}, 4) +
-                                                 test::Id3Frame("TIT2", Bytes {3, 0xE6, 0x97}, 4));
+    const Bytes apic = Bytes{1} + Text("image/jpeg") + Bytes{0, 3, 0xFF, 0xFE, 'd', 0, 0, 0, 1, 2, 3};
+    const Bytes full =
+        test::Id3Tag(4, 0x40,
+                     test::SyncSafeBytes(6) + Bytes{1, 0} + test::Id3Frame("APIC", apic, 4) +
+                         test::Id3Frame("COMM", Bytes{1} + Text("eng") + Bytes{0xFF, 0xFE, 0, 0, 0xFF}, 4) +
+                         test::Id3Frame("TIT2", Bytes{3, 0xE6, 0x97}, 4));
     for (size_t n = 0; n <= full.size(); ++n) {
         const std::string file = Make(Bytes(full.begin(), full.begin() + n), "cut.mp3");
         TID3v2Tag tag;

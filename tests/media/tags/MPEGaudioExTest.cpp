@@ -22,7 +22,7 @@ protected:
 };
 
 TEST_F(MPEGaudioExTest, ConstantBitRateFile) {
-    const Bytes tag = test::Id3Tag(3, 0, test::Id3Frame("TIT2", Bytes {0} + Text("T"), 3), 100);
+    const Bytes tag = test::Id3Tag(3, 0, test::Id3Frame("TIT2", Bytes{0} + Text("T"), 3), 100);
     const Bytes audio = test::Mp3Frames(200);
     const Bytes v1 = test::Id3v1Block("One", "", "", "", Bytes(30, 0), 0);
     const std::string file = Make(tag + audio + v1);
@@ -87,8 +87,8 @@ TEST_F(MPEGaudioExTest, LoneHeaderIsNotAFrame) {
 }
 
 TEST_F(MPEGaudioExTest, MiddleBlockWhenTheStartHasNoFrame) {
-    const std::string file = Make(test::Id3Tag(3, 0, test::Id3Frame("TIT2", Bytes {0} + Text("T"), 3)) +
-                                  Bytes(5000, 0) + test::Mp3Frames(20));
+    const std::string file = Make(test::Id3Tag(3, 0, test::Id3Frame("TIT2", Bytes{0} + Text("T"), 3)) + Bytes(5000, 0) +
+                                  test::Mp3Frames(20));
     TMPEGaudioEx mpeg;
     ASSERT_TRUE(mpeg.ReadFromFile(file));
     EXPECT_TRUE(mpeg.Frame().Found);
@@ -96,8 +96,8 @@ TEST_F(MPEGaudioExTest, MiddleBlockWhenTheStartHasNoFrame) {
 }
 
 TEST_F(MPEGaudioExTest, TagsWithoutAudioReadAsAbsent) {
-    const std::string file = Make(test::Id3Tag(3, 0, test::Id3Frame("TIT2", Bytes {0} + Text("T"), 3)) + Bytes(4000, 0x11) +
-                                  test::Id3v1Block("One", "", "", "", Bytes(30, 0), 0));
+    const std::string file = Make(test::Id3Tag(3, 0, test::Id3Frame("TIT2", Bytes{0} + Text("T"), 3)) +
+                                  Bytes(4000, 0x11) + test::Id3v1Block("One", "", "", "", Bytes(30, 0), 0));
     TMPEGaudioEx mpeg;
     mpeg.ReadFromFile(file);
     EXPECT_FALSE(mpeg.IsValid());

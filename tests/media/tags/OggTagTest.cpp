@@ -16,7 +16,8 @@ using test::Bytes;
 using test::operator+;
 
 TEST(OggTagUtils, ParseComments) {
-    const std::vector<std::string> raw = {"Artist=Jane", "no name here", "Bad\tName=x", "A=b=c", "=v", "Caf\xC3\xA9=\xC3\xA9"};
+    const std::vector<std::string> raw = {"Artist=Jane", "no name here", "Bad\tName=x",
+                                          "A=b=c",       "=v",           "Caf\xC3\xA9=\xC3\xA9"};
     bool nonASCII = true;
     TStrComments list = ParseComments(raw, cmANSI, &nonASCII);
     ASSERT_EQ(list.size(), raw.size());
@@ -30,10 +31,10 @@ TEST(OggTagUtils, ParseComments) {
     EXPECT_EQ(list[3].Value, "b=c");
     EXPECT_EQ(list[4].Name, "");  // an empty name counts as none; nothing is lost
     EXPECT_EQ(list[4].Full, "=v");
-    EXPECT_EQ(list[5].Name, "");   // é is outside the name characters
+    EXPECT_EQ(list[5].Name, "");  // é is outside the name characters
     EXPECT_EQ(list[5].Value, "Caf\xC3\xA9=\xC3\xA9");
 
-    list = ParseComments(std::vector<std::string> {"T=Caf\xC3\xA9"}, cmASCII, &nonASCII);
+    list = ParseComments(std::vector<std::string>{"T=Caf\xC3\xA9"}, cmASCII, &nonASCII);
     EXPECT_TRUE(nonASCII);
     EXPECT_EQ(list[0].Value, "Caf??");
 
@@ -47,7 +48,8 @@ TEST(OggTagUtils, ParseComments) {
 }
 
 TEST(OggTagUtils, TextConversions) {
-    EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16("a\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80")), "a\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80");
+    EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16("a\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80")),
+              "a\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80");
     EXPECT_EQ(Utf8ToUtf16("\xF0\x9F\x98\x80").size(), 2u);
     EXPECT_EQ(AnsiToUtf8("\xE9\x80"), "\xC3\xA9\xE2\x82\xAC");
     EXPECT_EQ(AnsiToUtf8("\xC3\xA9"), "\xC3\xA9");  // already UTF-8
@@ -65,7 +67,7 @@ TEST(VCEdit, CommentPacketParsingChecksEveryLength) {
     std::vector<std::string> comments;
     ASSERT_TRUE(ParseCommentPacket(packet.data(), packet.size(), vendor, comments));
     EXPECT_EQ(vendor, "vendor");
-    EXPECT_EQ(comments, (std::vector<std::string> {"A=1", "B=22"}));
+    EXPECT_EQ(comments, (std::vector<std::string>{"A=1", "B=22"}));
     for (size_t n = 0; n + 1 < packet.size(); ++n)  // the framing byte is optional
         EXPECT_FALSE(ParseCommentPacket(packet.data(), n, vendor, comments)) << n;
     auto hostile = packet;
@@ -117,13 +119,13 @@ TEST_F(OggTagTest, SaveRewritesOnlyTheComments) {
     tag.SetSongType("Music");
     tag.SetXFade("a=1&b=2");
     ASSERT_TRUE(tag.SaveToFile()) << tag.LastError;
-    EXPECT_EQ(dir.Entries(), std::vector<std::string> {"song.ogg"});
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"song.ogg"});
 
     TOggKelvarTag back;
     ASSERT_TRUE(back.LoadFromFile(file));
-    EXPECT_EQ(back.Lines, (std::vector<std::string> {"ARTIST=Jane", "DESCRIPTION=two", "odd comment",
-                                                     "TITLE=\xE6\x97\xA5\xE6\x9C\xAC \xC3\xBF", "BPM=120.000",
-                                                     "SongType=M", "XFade=a=1&b=2"}));
+    EXPECT_EQ(back.Lines, (std::vector<std::string>{"ARTIST=Jane", "DESCRIPTION=two", "odd comment",
+                                                    "TITLE=\xE6\x97\xA5\xE6\x9C\xAC \xC3\xBF", "BPM=120.000",
+                                                    "SongType=M", "XFade=a=1&b=2"}));
     EXPECT_EQ(test::DecodeOggSamples(file), samples);
     EXPECT_NEAR(back.Duration, 1000, 5);
 }
@@ -160,7 +162,7 @@ TEST_F(OggTagTest, PicturesGrowAndShrinkTheHeaderPages) {
     TOggKelvarTag tag;
     ASSERT_TRUE(tag.LoadFromFile(file));
     EXPECT_EQ(tag.GetPicture(), nullptr);
-    EXPECT_EQ(tag.Lines, std::vector<std::string> {"TITLE=x"});
+    EXPECT_EQ(tag.Lines, std::vector<std::string>{"TITLE=x"});
 }
 
 TEST_F(OggTagTest, ChainedStreamsKeepTheirLaterLinks) {
@@ -187,7 +189,7 @@ TEST_F(OggTagTest, RawPictureValues) {
     EXPECT_EQ(good.GetDescription(), "d");
     EXPECT_EQ(good.GetPictureType(), 4);
     ASSERT_EQ(good.GetSize(), 3u);
-    EXPECT_EQ(Bytes(good.GetData(), good.GetData() + 3), (Bytes {0x0A, 0xFF, 0x00}));
+    EXPECT_EQ(Bytes(good.GetData(), good.GetData() + 3), (Bytes{0x0A, 0xFF, 0x00}));
     EXPECT_EQ(TOggPictureInfo("DATASIZE=1|PICTURE=10").GetPictureType(), 3);
     EXPECT_THROW(TOggPictureInfo("DATASIZE=4|PICTURE=010203|"), ETagError);
     EXPECT_THROW(TOggPictureInfo("DATASIZE=-1|PICTURE=|"), ETagError);
@@ -202,11 +204,11 @@ TEST_F(OggTagTest, SetValueRules) {
     TOggTagEx tag;
     tag.Lines = {"DESCRIPTION=a", "description=b"};
     tag.SetComment("");
-    EXPECT_EQ(tag.Lines, std::vector<std::string> {"description=b"});
+    EXPECT_EQ(tag.Lines, std::vector<std::string>{"description=b"});
     tag.SetValue("", "x");
     tag.SetValue("New", "v");
     tag.SetValue("NEW", "w");
-    EXPECT_EQ(tag.Lines, (std::vector<std::string> {"description=b", "NEW=w"}));
+    EXPECT_EQ(tag.Lines, (std::vector<std::string>{"description=b", "NEW=w"}));
     EXPECT_EQ(tag.GetValue("new"), "w");
 }
 
@@ -227,7 +229,7 @@ TEST_F(OggTagTest, FailedSavesLeaveTheFileAlone) {
     }
     ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
     EXPECT_EQ(test::ReadFile(file), original);
-    EXPECT_EQ(dir.Entries(), std::vector<std::string> {"song.ogg"});
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"song.ogg"});
 
     // Not an Ogg stream: neither loads nor saves.
     test::WriteFile(dir.File("fake.ogg"), test::Mp3Frames(20));

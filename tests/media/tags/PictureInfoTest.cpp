@@ -34,10 +34,19 @@ TEST(PictureInfo, FileExtensionFromMimeType) {
         const char* mime;
         const char* ext;
     } cases[] = {
-        {"image/png", ".png"},   {"image/x-icon", ".x-icon"}, {"Image/Gif", ".gif"}, {"image/jpeg", ".jpg"},
-        {"JPG", ".jpg"},         {"", ".na"},                 {"image/", ".na"},     {"bmp", ".bmp"},
+        {"image/png", ".png"},
+        {"image/x-icon", ".x-icon"},
+        {"Image/Gif", ".gif"},
+        {"image/jpeg", ".jpg"},
+        {"JPG", ".jpg"},
+        {"", ".na"},
+        {"image/", ".na"},
+        {"bmp", ".bmp"},
         // From a hostile tag: nothing that could leave the folder or make an odd name.
-        {"image/../../etc/x", ".etcx"}, {"image/a\\b", ".ab"}, {"image/..", ".na"}, {"image/\x01\n", ".na"},
+        {"image/../../etc/x", ".etcx"},
+        {"image/a\\b", ".ab"},
+        {"image/..", ".na"},
+        {"image/\x01\n", ".na"},
         {"image/abcdefghijklmnop", ".abcdefghij"},
     };
     for (const auto& c : cases) {
@@ -61,8 +70,8 @@ TEST(PictureInfo, SaveToFileWritesTheBytes) {
     test::WriteFile(dir.File("in.gif"), {'G', 'I', 'F', '8'});
     TPictureInfo picture(dir.File("in.gif"));
     ASSERT_TRUE(picture.SaveToFile(dir.File("out.gif")));
-    EXPECT_EQ(test::ReadFile(dir.File("out.gif")), (Bytes {'G', 'I', 'F', '8'}));
-    EXPECT_EQ(dir.Entries(), (std::vector<std::string> {"in.gif", "out.gif"}));
+    EXPECT_EQ(test::ReadFile(dir.File("out.gif")), (Bytes{'G', 'I', 'F', '8'}));
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"in.gif", "out.gif"}));
 }
 
 TEST(PictureInfo, SafeFileNamePartKeepsOnlyHarmlessCharacters) {
@@ -80,7 +89,7 @@ TEST(PictureInfo, MakePictureFileName) {
     EXPECT_EQ(MakePictureFileName(3, "a", "b", "./../x"), "/pics/az_3_b_a.x");
 
     std::time_t now = std::time(nullptr);
-    std::tm local {};
+    std::tm local{};
     localtime_r(&now, &local);
     const std::string day = std::to_string(local.tm_mon + 1) + std::to_string(local.tm_mday);
     const std::string first = MakePictureFileName(0, "a", "b", ".jpg");

@@ -15,25 +15,6 @@
 
 namespace kelvar::test {
 
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kelvar-tags-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    FPath = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::permissions(FPath, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(FPath, ec);
-}
-
-std::vector<std::string> TempDir::Entries() const {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(FPath)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 void WriteFile(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -61,25 +42,27 @@ Bytes BigEndianBytes(uint32_t v) { return {uint8_t(v >> 24), uint8_t(v >> 16), u
 Bytes Id3Frame(const std::string& id, const Bytes& payload, int version, uint16_t flags) {
     const auto size = static_cast<uint32_t>(payload.size());
     return Text(id) + (version == 3 ? BigEndianBytes(size) : SyncSafeBytes(size)) +
-           Bytes {uint8_t(flags >> 8), uint8_t(flags & 0xFF)} + payload;
+           Bytes{uint8_t(flags >> 8), uint8_t(flags & 0xFF)} + payload;
 }
 
 Bytes Id3Frame22(const std::string& id, const Bytes& payload) {
     const auto size = static_cast<uint32_t>(payload.size());
-    return Text(id) + Bytes {uint8_t(size >> 16), uint8_t(size >> 8), uint8_t(size)} + payload;
+    return Text(id) + Bytes{uint8_t(size >> 16), uint8_t(size >> 8), uint8_t(size)} + payload;
 }
 
 Bytes Id3Tag(int version, uint8_t flags, const Bytes& body, size_t padding) {
     Bytes all = body;
     all.resize(body.size() + padding, 0);
-    return Text("ID3") + Bytes {uint8_t(version), 0, flags} + SyncSafeBytes(static_cast<uint32_t>(all.size())) + all;
+    return Text("ID3") + Bytes{uint8_t(version), 0, flags} + SyncSafeBytes(static_cast<uint32_t>(all.size())) + all;
 }
 
-Bytes Id3v1Block(const std::string& title, const std::string& artist, const std::string& album,
-                 const std::string& year, const Bytes& comment30, uint8_t genre) {
+Bytes Id3v1Block(const std::string& title, const std::string& artist, const std::string& album, const std::string& year,
+                 const Bytes& comment30, uint8_t genre) {
     Bytes b(128, 0);
     std::memcpy(b.data(), "TAG", 3);
-    auto put = [&](size_t at, const std::string& s, size_t n) { std::memcpy(b.data() + at, s.data(), std::min(n, s.size())); };
+    auto put = [&](size_t at, const std::string& s, size_t n) {
+        std::memcpy(b.data() + at, s.data(), std::min(n, s.size()));
+    };
     put(3, title, 30);
     put(33, artist, 30);
     put(63, album, 30);

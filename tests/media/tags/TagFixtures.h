@@ -6,22 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "common/TempFolder.h"
+
 namespace kelvar::test {
 
 using Bytes = std::vector<uint8_t>;
-
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    const std::filesystem::path& Path() const { return FPath; }
-    std::string File(const std::string& name) const { return (FPath / name).string(); }
-    // Names of the folder's entries, sorted.
-    std::vector<std::string> Entries() const;
-
-private:
-    std::filesystem::path FPath;
-};
+using TempDir = TTempFolder;
 
 void WriteFile(const std::string& path, const Bytes& bytes);
 Bytes ReadFile(const std::string& path);
@@ -40,8 +30,8 @@ Bytes Id3Frame22(const std::string& id, const Bytes& payload);
 // "ID3", version, 0, flags, sync-safe size of Body (plus Padding zero bytes).
 Bytes Id3Tag(int version, uint8_t flags, const Bytes& body, size_t padding = 0);
 // The 128-byte ID3v1 block.
-Bytes Id3v1Block(const std::string& title, const std::string& artist, const std::string& album,
-                 const std::string& year, const Bytes& comment30, uint8_t genre);
+Bytes Id3v1Block(const std::string& title, const std::string& artist, const std::string& album, const std::string& year,
+                 const Bytes& comment30, uint8_t genre);
 
 // Count MPEG-1 Layer III frames at 128 kbit/s, 44100 Hz, stereo (417 bytes each).
 Bytes Mp3Frames(int count);

@@ -1,13 +1,18 @@
 /* Test plug-in: one module that repeats every frame, answering twice the frames it got. */
 #include <string.h>
 
-#include "audio/WinampDSPApi.h"
+#include "audio/nodes/WinampDSPApi.h"
 
-static int Init(TWinampDSPModule* m) { (void)m; return 0; }
+static int Init(TWinampDSPModule* m) {
+    (void)m;
+    return 0;
+}
 static void Quit(TWinampDSPModule* m) { (void)m; }
 
 static int Modify(TWinampDSPModule* m, short int* samples, int frames, int bps, int nch, int srate) {
-    (void)m; (void)bps; (void)srate;
+    (void)m;
+    (void)bps;
+    (void)srate;
     for (int i = frames - 1; i >= 0; --i) {
         memmove(samples + (2 * i + 1) * nch, samples + i * nch, sizeof(short int) * nch);
         memmove(samples + 2 * i * nch, samples + i * nch, sizeof(short int) * nch);

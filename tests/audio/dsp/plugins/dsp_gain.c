@@ -1,12 +1,17 @@
 /* Test plug-in: one module that halves every sample. */
-#include "audio/WinampDSPApi.h"
+#include "audio/nodes/WinampDSPApi.h"
 
-static int Init(TWinampDSPModule* m) { (void)m; return 0; }
+static int Init(TWinampDSPModule* m) {
+    (void)m;
+    return 0;
+}
 static void Quit(TWinampDSPModule* m) { (void)m; }
 static void Config(TWinampDSPModule* m) { (void)m; }
 
 static int Modify(TWinampDSPModule* m, short int* samples, int frames, int bps, int nch, int srate) {
-    (void)m; (void)bps; (void)srate;
+    (void)m;
+    (void)bps;
+    (void)srate;
     for (int i = 0; i < frames * nch; ++i) samples[i] = (short int)(samples[i] / 2);
     return frames;
 }

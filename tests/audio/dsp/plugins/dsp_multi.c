@@ -1,29 +1,48 @@
 /* Test plug-in with four modules: 0 negates, 1 silences, 2 adds 7, 3 fails its Init. It counts
  * Init, Quit and Config calls and keeps the parent window Config saw, for the tests to read. */
-#include "audio/WinampDSPApi.h"
+#include "audio/nodes/WinampDSPApi.h"
 
 static int Inits, Quits, Configs;
 static uintptr_t ConfigParent;
 
-static int Init(TWinampDSPModule* m) { (void)m; ++Inits; return 0; }
-static int FailInit(TWinampDSPModule* m) { (void)m; return 1; }
-static void Quit(TWinampDSPModule* m) { (void)m; ++Quits; }
-static void Config(TWinampDSPModule* m) { ++Configs; ConfigParent = m->hwndParent; }
+static int Init(TWinampDSPModule* m) {
+    (void)m;
+    ++Inits;
+    return 0;
+}
+static int FailInit(TWinampDSPModule* m) {
+    (void)m;
+    return 1;
+}
+static void Quit(TWinampDSPModule* m) {
+    (void)m;
+    ++Quits;
+}
+static void Config(TWinampDSPModule* m) {
+    ++Configs;
+    ConfigParent = m->hwndParent;
+}
 
 static int Negate(TWinampDSPModule* m, short int* s, int frames, int bps, int nch, int srate) {
-    (void)m; (void)bps; (void)srate;
+    (void)m;
+    (void)bps;
+    (void)srate;
     for (int i = 0; i < frames * nch; ++i) s[i] = (short int)-s[i];
     return frames;
 }
 
 static int Silence(TWinampDSPModule* m, short int* s, int frames, int bps, int nch, int srate) {
-    (void)m; (void)bps; (void)srate;
+    (void)m;
+    (void)bps;
+    (void)srate;
     for (int i = 0; i < frames * nch; ++i) s[i] = 0;
     return frames;
 }
 
 static int AddSeven(TWinampDSPModule* m, short int* s, int frames, int bps, int nch, int srate) {
-    (void)m; (void)bps; (void)srate;
+    (void)m;
+    (void)bps;
+    (void)srate;
     for (int i = 0; i < frames * nch; ++i) s[i] = (short int)(s[i] + 7);
     return frames;
 }

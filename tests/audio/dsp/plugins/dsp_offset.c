@@ -1,11 +1,16 @@
 /* Test plug-in: one module that adds 1000 to every sample (order matters against the gain). */
-#include "audio/WinampDSPApi.h"
+#include "audio/nodes/WinampDSPApi.h"
 
-static int Init(TWinampDSPModule* m) { (void)m; return 0; }
+static int Init(TWinampDSPModule* m) {
+    (void)m;
+    return 0;
+}
 static void Quit(TWinampDSPModule* m) { (void)m; }
 
 static int Modify(TWinampDSPModule* m, short int* samples, int frames, int bps, int nch, int srate) {
-    (void)m; (void)bps; (void)srate;
+    (void)m;
+    (void)bps;
+    (void)srate;
     for (int i = 0; i < frames * nch; ++i) samples[i] = (short int)(samples[i] + 1000);
     return frames;
 }

@@ -1,11 +1,11 @@
 #pragma once
 // Fuzz input as a file: the tag readers take file names, so each input is written to a file
 // of this process in a memory-backed folder.
+#include <unistd.h>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
 namespace kelvar::fuzz {
 

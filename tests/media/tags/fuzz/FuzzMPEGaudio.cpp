@@ -6,8 +6,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kelvar::TMPEGaudioEx mpeg;
     try {
         mpeg.ReadFromFile(file);
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
     (void)mpeg.IsValid();
     (void)mpeg.GetBitRate();
     (void)mpeg.GetDuration();

@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The comment packet alone.
     std::string vendor;
     std::vector<std::string> comments;
-    if (kelvar::ParseCommentPacket(data, size, vendor, comments)) (void)kelvar::ParseComments(comments, kelvar::cmASCII);
+    if (kelvar::ParseCommentPacket(data, size, vendor, comments))
+        (void)kelvar::ParseComments(comments, kelvar::cmASCII);
 
     // A whole stream through the header rewriter, in memory.
     kelvar::TVCEditState state;
@@ -36,7 +37,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string raw(reinterpret_cast<const char*>(data), size);
     try {
         kelvar::TOggPictureInfo picture(raw);
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
     return 0;
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the tag parsers' fuzz targets with clang (libFuzzer, AddressSanitizer, UBSan) and runs
-# each for a while. Not part of the CTest run.
+# each for a while. CTest replays the seeds only (fuzz_replay_*); -DKELVAR_FUZZ=ON with clang builds
+# the targets from CMake as well.
 #   tests/media/tags/fuzz/run-fuzz.sh [seconds per target, default 600] [target...]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"

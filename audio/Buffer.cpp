@@ -1,1 +1,0 @@
-#include "audio/Buffer.h"

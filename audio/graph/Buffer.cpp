@@ -1,0 +1,1 @@
+#include "audio/graph/Buffer.h"

@@ -1,8 +1,0 @@
-#include "media/ValueList.h"
-
-namespace kelvar {
-
-// Anchors the interface's vtable here.
-IValueList::~IValueList() = default;
-
-}  // namespace kelvar
