@@ -240,10 +240,11 @@ void TKelvar::StopAll() {
 }
 
 void TKelvar::SetMuted(bool Value) {
+    FMuted = Value;
     if (AudioPipe) AudioPipe->GetOutput().SetMainMute(Value);
 }
 
-bool TKelvar::GetMuted() { return AudioPipe && AudioPipe->GetOutput().FMainMute; }
+bool TKelvar::GetMuted() { return FMuted; }
 
 void TKelvar::DoStatus(const std::string& Message) {
     if (StatusEvent) StatusEvent(Message);
@@ -496,8 +497,8 @@ void TKelvar::AutoRecoveryTick() {
 
 void TKelvar::UpdateMeters() {
     if (!AudioPipe) return;
-    const TDualOutput_Combo& output = AudioPipe->GetOutput();
-    const int32_t delay = output.FPackets * output.FPacketTime;
+    const TDualOutputSettings output = AudioPipe->GetOutput().GetSettings();
+    const int32_t delay = output.Packets * output.PacketTime;
     if (delay < 0 || delay != LastMeterDelay) {
         for (auto& player : PlayerList) player->Channel->VUMeter->SetDelay(delay);
         if (VoiceFX && VoiceFX->GetVoiceMode() == VoiceMode::Record) {

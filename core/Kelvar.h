@@ -123,6 +123,7 @@ private:
     void RemoveFromMixer();
 
     std::vector<TVolControl*> FDuckControls;
+    bool FMuted = false;  // the output pair's main mute, as the core last set it
     bool FQuit = false;
 };
 

@@ -105,11 +105,13 @@ TEST_F(AutoDJAcceptance, TwentySongsCrossfadeAndAreBookedOnce) {
 
     // Each song lasts a second of wall time at this rate, far more than a tick and a load take;
     // the checkers slow every thread down, so under them the output runs in real time.
+    TDualOutputSettings settings = core.AudioPipe->GetOutput().GetSettings();
 #if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
-    core.AudioPipe->GetOutput().FSilentClockRate = 1;
+    settings.SilentClockRate = 1;
 #else
-    core.AudioPipe->GetOutput().FSilentClockRate = 4;
+    settings.SilentClockRate = 4;
 #endif
+    core.AudioPipe->GetOutput().SetSettings(settings);
     core.DoAfterLoad();
     auto tap = std::make_shared<TQuietTap>(core.AudioPipe->GetMixer().GetMasterOutput());
     core.AudioPipe->GetOutput().SetMainSource(tap);

@@ -207,11 +207,11 @@ TEST_F(CoreAutomation, LiveReloadKeepsDevicesAndPlayersAndRefusedPriorityFallsBa
     kelvar->Section("AutoRecovery")->WriteInteger("MaxIdleTime", 42);
     kelvar->Section("PlaylistRules")->WriteInteger("MinQueueSize", 3);
     kelvar->Section("DefSongSettings")->WriteInteger("XFadeSkipTime", 1234);
-    const TOutputType before = Core->AudioPipe->GetOutput().FOutputType1;
+    const TOutputType before = Core->AudioPipe->GetOutput().GetSettings().OutputType1;
     root->SetLiveApply(true);
     Core->LoadConfig(*root->Section("Kelvar"));
     root->SetLiveApply(false);
-    EXPECT_EQ(Core->AudioPipe->GetOutput().FOutputType1, before);
+    EXPECT_EQ(Core->AudioPipe->GetOutput().GetSettings().OutputType1, before);
     EXPECT_EQ(Core->DeckA->GetVolume(), 255);
     EXPECT_EQ(Core->AutoRecovery->MaxIdleTime, 42);
     EXPECT_EQ(Core->PlaylistControl->GetRules()->GetMinQueueSize(), 3);

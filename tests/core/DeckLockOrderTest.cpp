@@ -35,10 +35,12 @@ TEST(DeckLockOrder, CrossfadeOnTheOutputThreadWhileTheMainThreadChecksDecks) {
         core.AutoRecovery = std::make_unique<TAutoRecovery>();
         core.AudioPipe = std::make_unique<TAudioPipe>();
         TDualOutput_Combo& output = core.AudioPipe->GetOutput();
-        output.FOutputType1 = OutputType::Silent;
-        output.FOutputType2 = OutputType::Silent;
-        output.FPreviewStyle = PreviewStyle::None;
-        output.FSilentClockRate = 20;
+        TDualOutputSettings settings = output.GetSettings();
+        settings.OutputType1 = OutputType::Silent;
+        settings.OutputType2 = OutputType::Silent;
+        settings.PreviewStyle = PreviewStyle::None;
+        settings.SilentClockRate = 20;
+        output.SetSettings(settings);
         for (int i = 0; i < 2; ++i) {
             auto deck = std::make_unique<TCoreDeck>();
             deck->SetDefaultSettings(&DefaultSongSettings);
