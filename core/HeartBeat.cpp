@@ -1,9 +1,9 @@
 #include "core/HeartBeat.h"
 
-#include <algorithm>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include "foundation/MainThread.h"
 #include "foundation/MiscFunc.h"

@@ -51,7 +51,8 @@ void Guarded(TKelvar& Core, const char* Prefix, F Step) {
 
 std::string SongLogText(const ISongInfoPtr& Song) {
     if (!Song) return {};
-    return JoinArtistTitleTrimmed(Song->GetArtist(), Song->GetTitle()) + " (" + FormatTimeMs(2, Song->GetDuration()) + ")";
+    return JoinArtistTitleTrimmed(Song->GetArtist(), Song->GetTitle()) + " (" + FormatTimeMs(2, Song->GetDuration()) +
+           ")";
 }
 
 TKelvar::TKelvar() : PluginManager(std::make_unique<TPluginManager>(PluginDir())) {}
@@ -138,7 +139,8 @@ void TKelvar::LoadConfig(IConfigDoc& Node) {
     TSongSettings settings = DefaultSongSettings;
     StringToSongSettings(songSettings->ReadString("FadeSettings", SongSettingsToString(DefaultSongSettings)), settings);
     DefaultSongSettings = settings;
-    DefaultSongSettings.GapKiller = static_cast<int32_t>(songSettings->ReadInteger("GapKillerOn", DefaultSongSettings.GapKiller));
+    DefaultSongSettings.GapKiller =
+        static_cast<int32_t>(songSettings->ReadInteger("GapKillerOn", DefaultSongSettings.GapKiller));
     XFadeSkipTime = static_cast<int32_t>(songSettings->ReadInteger("XFadeSkipTime", XFadeSkipTime));
     NoFadeSongSettings = DefaultSongSettings;
     NoFadeSongSettings.FadeIn.Enabled = 0;
@@ -167,7 +169,8 @@ void TKelvar::SaveConfig(IConfigDoc& Node) {
     if (MetaDataConfig) MetaDataConfig->SaveConfig(*Node.Section("MetaData"));
     if (AutoRecovery) AutoRecovery->SaveConfig(*Node.Section("AutoRecovery"));
     auto players = Node.Section("Players");
-    for (size_t n = 0; n < PlayerList.size(); ++n) PlayerList[n]->SaveConfig(*players->Section("Player" + std::to_string(n)));
+    for (size_t n = 0; n < PlayerList.size(); ++n)
+        PlayerList[n]->SaveConfig(*players->Section("Player" + std::to_string(n)));
     auto songSettings = Node.Section("DefSongSettings");
     songSettings->WriteInteger("GapKillerOn", DefaultSongSettings.GapKiller);
     songSettings->WriteString("FadeSettings", SongSettingsToString(DefaultSongSettings));
@@ -303,7 +306,9 @@ TKelvarPlayer* TKelvar::TargetDeck() {
 
 int64_t TKelvar::DecksRemainingTime() {
     if (!DeckA || !DeckB) return 0;
-    auto remaining = [](TKelvarPlayer* Deck) { return std::max<int64_t>(Deck->GetDuration() - Deck->GetPosition(), 0); };
+    auto remaining = [](TKelvarPlayer* Deck) {
+        return std::max<int64_t>(Deck->GetDuration() - Deck->GetPosition(), 0);
+    };
     const int64_t a = remaining(DeckA);
     const int64_t b = remaining(DeckB);
     if (IsPlaying(DeckA) != IsPlaying(DeckB)) return a + b;
@@ -313,17 +318,15 @@ int64_t TKelvar::DecksRemainingTime() {
 bool TKelvar::AutoDJAllowed() {
     if (!AutoRecovery) return false;
     switch (AutoRecovery->DJMode.load()) {
-    case DJModes::AutoDJ:
-        return true;
-    case DJModes::Queue: {
-        if (ReadyDeck()) return true;
-        auto manager = PlaylistControl ? PlaylistControl->GetPlaylistManager() : nullptr;
-        if (manager && manager->Queue->Count() > 0) return true;
-        AutoRecovery->Abort();
-        return false;
-    }
-    default:
-        return false;
+        case DJModes::AutoDJ: return true;
+        case DJModes::Queue: {
+            if (ReadyDeck()) return true;
+            auto manager = PlaylistControl ? PlaylistControl->GetPlaylistManager() : nullptr;
+            if (manager && manager->Queue->Count() > 0) return true;
+            AutoRecovery->Abort();
+            return false;
+        }
+        default: return false;
     }
 }
 
@@ -519,7 +522,8 @@ void TKelvar::QueueFill() {
             if (ISongInfoPtr song = logic->ChooseSong()) manager->Queue->AddSong(*song, ipBottom);
         }
     } else if (rules->GetUseGhostQueue()) {
-        if (!rules->GetGhostSong() && manager->Queue->Count() == 0) rules->SetGhostSong(logic ? logic->ChooseSong() : nullptr);
+        if (!rules->GetGhostSong() && manager->Queue->Count() == 0)
+            rules->SetGhostSong(logic ? logic->ChooseSong() : nullptr);
     }
 }
 

@@ -15,7 +15,7 @@ namespace {
 struct TBusState {
     std::mutex Lock;
     std::shared_ptr<platform::TSessionBus> Bus;
-    bool Failed = false;    // no bus to join: logged once, not tried again until closed
+    bool Failed = false;  // no bus to join: logged once, not tried again until closed
     bool SendLogged = false;
     std::function<void(uint32_t, int64_t)> APIReceiver;
     std::function<void(uint32_t)> ShowReceiver;
@@ -80,30 +80,29 @@ bool Emit(const char* Name, uint32_t Code, int64_t Value) {
 
 void DispatchKelvarAPI(uint32_t Code, int64_t Value, const TKelvarAPIHandlers& Handlers) {
     switch (Code) {
-    case KelvarAPI::Exit:
-        if (Handlers.Exit) Handlers.Exit();
-        break;
-    case KelvarAPI::Show:
-        if (Handlers.Show) Handlers.Show(Value != 0);
-        break;
-    case KelvarAPI::NotifySongChange:
-        // Any non-zero value switches it on (256 included).
-        if (Handlers.SetNotifySongChange) Handlers.SetNotifySongChange(Value != 0);
-        break;
-    case KelvarAPI::Play:
-        if (Handlers.Play) Handlers.Play();
-        break;
-    case KelvarAPI::Stop:
-        if (Handlers.Stop) Handlers.Stop();
-        break;
-    case KelvarAPI::Pause:
-        if (Handlers.Pause) Handlers.Pause();
-        break;
-    case KelvarAPI::Next:
-        if (Handlers.Next) Handlers.Next(Value != 0);
-        break;
-    default:
-        break;
+        case KelvarAPI::Exit:
+            if (Handlers.Exit) Handlers.Exit();
+            break;
+        case KelvarAPI::Show:
+            if (Handlers.Show) Handlers.Show(Value != 0);
+            break;
+        case KelvarAPI::NotifySongChange:
+            // Any non-zero value switches it on (256 included).
+            if (Handlers.SetNotifySongChange) Handlers.SetNotifySongChange(Value != 0);
+            break;
+        case KelvarAPI::Play:
+            if (Handlers.Play) Handlers.Play();
+            break;
+        case KelvarAPI::Stop:
+            if (Handlers.Stop) Handlers.Stop();
+            break;
+        case KelvarAPI::Pause:
+            if (Handlers.Pause) Handlers.Pause();
+            break;
+        case KelvarAPI::Next:
+            if (Handlers.Next) Handlers.Next(Value != 0);
+            break;
+        default: break;
     }
 }
 

@@ -1,7 +1,7 @@
 #include "core/ProcessPriority.h"
 
-#include <cerrno>
 #include <sys/resource.h>
+#include <cerrno>
 
 namespace kelvar {
 
@@ -11,9 +11,9 @@ struct TClassNice {
     int Nice;
 };
 // In rising priority.
-constexpr TClassNice Classes[] = {{PriorityClass::Idle, 19},     {PriorityClass::BelowNormal, 10},
-                                  {PriorityClass::Normal, 0},    {PriorityClass::AboveNormal, -5},
-                                  {PriorityClass::High, -10},    {PriorityClass::Realtime, -20}};
+constexpr TClassNice Classes[] = {{PriorityClass::Idle, 19},  {PriorityClass::BelowNormal, 10},
+                                  {PriorityClass::Normal, 0}, {PriorityClass::AboveNormal, -5},
+                                  {PriorityClass::High, -10}, {PriorityClass::Realtime, -20}};
 }  // namespace
 
 bool PriorityClassToNice(int64_t Class, int& Nice) {

@@ -44,8 +44,7 @@ void TfoKelvar::DoStatus(const std::string& Message) {
 void TfoKelvar::Log(const std::string& Message, TLogKind Kind) {
     try {
         if (auto logger = GetCoreLogger()) logger->Log(Message, "CORE", Kind);
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void TfoKelvar::LogError(const std::exception& E, const std::string& StepMessage) {

@@ -85,7 +85,8 @@ public:
         fs::create_directories(Folder / "lock");
         setenv("FIREBIRD_LOCK", (Folder / "lock").c_str(), 0);
         Path = (Folder / "songs.fdb").string();
-        for (int i = 0; i < SongFiles; ++i) WriteToneWav((Folder / ("song" + std::to_string(i) + ".wav")).string(), 8000);
+        for (int i = 0; i < SongFiles; ++i)
+            WriteToneWav((Folder / ("song" + std::to_string(i) + ".wav")).string(), 8000);
         CreateDatabase();
 
         Loop = std::make_shared<TPlainMainLoop>();
@@ -149,7 +150,8 @@ private:
         }
         // Distinct artists, titles and albums; the files repeat.
         run("EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < " + std::to_string(LibrarySize) +
-            ") DO BEGIN INSERT INTO songlist (ID, filename, artist, title, album, duration, weight) VALUES (GEN_ID(GEN_songlist_ID, 1), '" +
+            ") DO BEGIN INSERT INTO songlist (ID, filename, artist, title, album, duration, weight) VALUES "
+            "(GEN_ID(GEN_songlist_ID, 1), '" +
             (Folder / "song").string() + "' || MOD(:i, " + std::to_string(SongFiles) +
             ") || '.wav', 'Artist ' || :i, 'Title ' || :i, 'Album ' || :i, 8000, 10 + MOD(:i, 90)); "
             "i = i + 1; END END");

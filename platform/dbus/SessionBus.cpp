@@ -1,13 +1,13 @@
 #include "platform/dbus/SessionBus.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <ctime>
-#include <cstring>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
 
 namespace kelvar::platform {
 
@@ -36,7 +36,8 @@ std::unique_ptr<TSessionBus> TSessionBus::Open(std::string& Error) {
         Error = ErrorText("No session bus", r);
         return nullptr;
     }
-    const std::string match = std::string("type='signal',interface='") + BusInterface + "',path='" + BusObjectPath + "'";
+    const std::string match =
+        std::string("type='signal',interface='") + BusInterface + "',path='" + BusObjectPath + "'";
     r = sd_bus_add_match(self->FBus, &self->FSlot, match.c_str(), &TSessionBusAccess::OnSignal, self.get());
     if (r < 0) {
         Error = ErrorText("Cannot listen on the session bus", r);
@@ -143,7 +144,8 @@ void TSessionBus::Run() {
         if (timeout != UINT64_MAX) {
             timespec ts{};
             clock_gettime(CLOCK_MONOTONIC, &ts);
-            const uint64_t now = static_cast<uint64_t>(ts.tv_sec) * 1000000u + static_cast<uint64_t>(ts.tv_nsec) / 1000u;
+            const uint64_t now =
+                static_cast<uint64_t>(ts.tv_sec) * 1000000u + static_cast<uint64_t>(ts.tv_nsec) / 1000u;
             wait = timeout <= now ? 0 : static_cast<int>(std::min<uint64_t>((timeout - now + 999) / 1000, 60000));
         }
         pollfd fds[2] = {{fd, static_cast<short>(events < 0 ? POLLIN : events), 0}, {FWakeFd, POLLIN, 0}};

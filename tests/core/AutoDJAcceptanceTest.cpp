@@ -124,7 +124,8 @@ TEST_F(AutoDJAcceptance, TwentySongsCrossfadeAndAreBookedOnce) {
     ASSERT_TRUE(PumpUntil([&] { return played() >= Songs / 2; }, 120));
     // A song queued and its file pulled away before it is loaded.
     const std::string pulled = AddSong(LibrarySize, SongMs);
-    const int pulledID = static_cast<int>(PoolQuery("SELECT MAX(ID) AS M FROM songlist")->GetFieldValue("M").AsInteger());
+    const int pulledID =
+        static_cast<int>(PoolQuery("SELECT MAX(ID) AS M FROM songlist")->GetFieldValue("M").AsInteger());
     core.PlaylistControl->GetPlaylistManager()->Queue->AddSong(*TSongInfo::Create(pulledID, pulled), ipBottom);
     fs::remove(pulled);
     ASSERT_TRUE(PumpUntil([&] { return Log->Count("Failed to play") > 0; }, 120));
@@ -141,7 +142,8 @@ TEST_F(AutoDJAcceptance, TwentySongsCrossfadeAndAreBookedOnce) {
 
     // Every start was booked once, each song at most once, the pulled one never.
     EXPECT_EQ(CountRows("historylist"), starts);
-    EXPECT_EQ(static_cast<int>(PoolQuery("SELECT COUNT(DISTINCT songID) AS N FROM historylist")->GetFieldValue("N").AsInteger()),
+    EXPECT_EQ(static_cast<int>(
+                  PoolQuery("SELECT COUNT(DISTINCT songID) AS N FROM historylist")->GetFieldValue("N").AsInteger()),
               starts);
     EXPECT_EQ(CountRows("historylist", "songID = " + std::to_string(pulledID)), 0);
     // Every start was announced on the bus with the song's ID.
@@ -152,7 +154,8 @@ TEST_F(AutoDJAcceptance, TwentySongsCrossfadeAndAreBookedOnce) {
     EXPECT_EQ(std::set<int64_t>(announced.begin(), announced.end()), booked);
     EXPECT_EQ(static_cast<int>(announced.size()), starts);
     // The artist rule held: no artist twice within the run.
-    EXPECT_EQ(static_cast<int>(PoolQuery("SELECT COUNT(DISTINCT artist) AS N FROM historylist")->GetFieldValue("N").AsInteger()),
+    EXPECT_EQ(static_cast<int>(
+                  PoolQuery("SELECT COUNT(DISTINCT artist) AS N FROM historylist")->GetFieldValue("N").AsInteger()),
               starts);
 
     // Each start logged under its deck, the decks taking turns (one crossfades into the other).

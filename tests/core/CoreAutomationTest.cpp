@@ -75,7 +75,8 @@ TEST_F(CoreAutomation, TwentyFailedSongsThenTheFallbackAndOneQueueFailure) {
     for (int n = 0; n < 25; ++n) AddSong(n, 4000, false);
     // Never chosen by the rotation (not playable status) but played longest ago.
     auto fallback = AddSong(99, 4000);
-    PoolExecSQL("UPDATE songlist SET status = 1, date_played = '1990-01-01' WHERE ID = " + std::to_string(fallback.first));
+    PoolExecSQL("UPDATE songlist SET status = 1, date_played = '1990-01-01' WHERE ID = " +
+                std::to_string(fallback.first));
     StartCore();
     int queueFailed = 0;
     Core->OnQueueFailed = [&](TKelvar& sender) {
@@ -149,9 +150,9 @@ TEST_F(CoreAutomation, ShortAndOverlaySongsDoNotCrossfade) {
         int SkipTime, Ms;
         const char* Overlay;
         bool NoXFade;
-    } cases[] = {{45000, 30000, nullptr, true},  {45000, 45000, nullptr, true}, {45000, 45001, nullptr, false},
-                 {45000, 0, nullptr, false},     {0, 30000, nullptr, false},    {-1, 30000, nullptr, false},
-                 {45000, 200000, "yEs", true},   {45000, 200000, "no", false}};
+    } cases[] = {{45000, 30000, nullptr, true}, {45000, 45000, nullptr, true}, {45000, 45001, nullptr, false},
+                 {45000, 0, nullptr, false},    {0, 30000, nullptr, false},    {-1, 30000, nullptr, false},
+                 {45000, 200000, "yEs", true},  {45000, 200000, "no", false}};
     for (const auto& c : cases) {
         Core->XFadeSkipTime = c.SkipTime;
         EXPECT_EQ(Core->NoXFade(song(c.Ms, c.Overlay)), c.NoXFade) << c.SkipTime << " " << c.Ms;
@@ -188,7 +189,8 @@ TEST_F(CoreAutomation, ConfigurationDefaultsAndSave) {
     EXPECT_EQ(saved->ReadInteger("ProcessPriority", 0), PriorityClass::High);
     EXPECT_EQ(saved->Section("DefSongSettings")->ReadInteger("XFadeSkipTime", 0), 45000);
     auto players = saved->Section("Players");
-    for (int n = 0; n < 6; ++n) EXPECT_EQ(players->Section("Player" + std::to_string(n))->ReadInteger("Volume", -1), 255) << n;
+    for (int n = 0; n < 6; ++n)
+        EXPECT_EQ(players->Section("Player" + std::to_string(n))->ReadInteger("Volume", -1), 255) << n;
     EXPECT_NE(root->GetXML().find("od_Selected"), std::string::npos);
     SetPriorityClass(PriorityClass::Normal);
 

@@ -62,7 +62,8 @@ TEST_F(HeartBeatPass, SleepIsBoundedBetween50And500) {
     const TCase cases[] = {{{10}, 50}, {{100, 4000, 30000}, 100}, {{30000}, 500}};
     for (const auto& c : cases) {
         THeartBeat beat(Time.Clock(), false);
-        for (size_t i = 0; i < c.Intervals.size(); ++i) beat.Add(c.Intervals[i], this, static_cast<int>(i), Record("x"));
+        for (size_t i = 0; i < c.Intervals.size(); ++i)
+            beat.Add(c.Intervals[i], this, static_cast<int>(i), Record("x"));
         EXPECT_EQ(beat.CheckDue(), c.Sleep);
         beat.Clear();
     }

@@ -29,9 +29,9 @@ TEST(MessageAPI, DispatchCarriesOutTheCommands) {
         int64_t Value;
         const char* Call;  // null: ignored
     } cases[] = {
-        {100, 0, "exit"},       {101, 1, "show"},        {101, 0, "hide"},         {102, 1, "notify on"},
-        {102, 256, "notify on"}, {102, 0, "notify off"}, {103, 5, nullptr},        {1001, 0, "play"},
-        {1002, 0, "stop"},      {1003, 0, "pause"},      {1004, 0, "next cut"},    {1004, 7, "next fade"},
+        {100, 0, "exit"},        {101, 1, "show"},       {101, 0, "hide"},      {102, 1, "notify on"},
+        {102, 256, "notify on"}, {102, 0, "notify off"}, {103, 5, nullptr},     {1001, 0, "play"},
+        {1002, 0, "stop"},       {1003, 0, "pause"},     {1004, 0, "next cut"}, {1004, 7, "next fade"},
         {999, 1, nullptr},
     };
     for (const auto& c : cases) {

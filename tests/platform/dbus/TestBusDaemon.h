@@ -1,14 +1,14 @@
 #pragma once
 // A private session bus for one test process: starts dbus-daemon on a socket in a temporary
 // folder and points DBUS_SESSION_BUS_ADDRESS at it; the daemon is ended with the object.
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 extern char** environ;
 
