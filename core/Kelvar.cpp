@@ -4,10 +4,10 @@
 #include <cctype>
 #include <mutex>
 
-#include "audio/Node_GapKiller.h"
-#include "audio/Node_VUMeter.h"
-#include "audio/Node_Volume.h"
-#include "audio/WinampDSPList.h"
+#include "audio/nodes/Node_GapKiller.h"
+#include "audio/nodes/Node_VUMeter.h"
+#include "audio/nodes/Node_Volume.h"
+#include "audio/nodes/WinampDSPList.h"
 #include "core/ProcessPriority.h"
 #include "core/playlist/PlaylistManager.h"
 #include "core/plugins/PluginList_imp.h"

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "audio/AudioPipe_imp.h"
-#include "audio/VoiceFX_imp.h"
+#include "audio/live/VoiceFX_imp.h"
+#include "audio/mix/AudioPipe_imp.h"
 #include "core/AutoRecovery.h"
 #include "core/CoreDeck.h"
 #include "core/HeartBeat.h"

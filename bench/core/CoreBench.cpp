@@ -20,7 +20,7 @@
 #include "core/ProcessPriority.h"
 #include "core/playlist/PlaylistManager.h"
 #include "database/SQLPool.h"
-#include "database/SQLPool_SQLDir.h"
+#include "database/SQLPool_DataLink.h"
 #include "database/datalink/DLFib.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "foundation/MainThread.h"
@@ -91,7 +91,7 @@ public:
 
         Loop = std::make_shared<TPlainMainLoop>();
         SetMainThreadDispatcher(Loop);
-        Manager = std::make_shared<TSQLDirPoolManager>();
+        Manager = std::make_shared<TDataLinkPoolManager>();
         Manager->Driver = "FIREBIRD";
         Manager->ServerMode = "EMBEDDED";
         Manager->Database = Path;
@@ -162,7 +162,7 @@ private:
     fs::path Folder;
     std::string Path;
     std::shared_ptr<TPlainMainLoop> Loop;
-    std::shared_ptr<TSQLDirPoolManager> Manager;
+    std::shared_ptr<TDataLinkPoolManager> Manager;
     IConfigDocPtr Doc;
 };
 

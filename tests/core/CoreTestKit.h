@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "audio/AudioFormat.h"
-#include "audio/Pins.h"
+#include "audio/graph/Pins.h"
+#include "foundation/AudioFormat.h"
 #include "foundation/Logger.h"
 
 namespace kelvar::coretest {
