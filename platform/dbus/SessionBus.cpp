@@ -25,7 +25,12 @@ struct TSessionBusAccess {
 };
 
 namespace {
-std::string ErrorText(const char* What, int Code) { return std::string(What) + ": " + std::strerror(-Code); }
+std::string ErrorText(const char* What, int Code) {
+    char buffer[256];
+    // The GNU form: answers a text that may or may not live in the buffer.
+    const char* text = strerror_r(-Code, buffer, sizeof(buffer));
+    return std::string(What) + ": " + text;
+}
 }  // namespace
 
 std::unique_ptr<TSessionBus> TSessionBus::Open(std::string& Error) {
