@@ -6,11 +6,15 @@
 #include <sstream>
 
 #include "core/web/WebErrors.h"
+#include "foundation/Logger.h"
 #include "media/SongInfo_imp.h"
 
 namespace kelvar {
 
 namespace {
+
+// A song has a few dozen values; a reply with thousands would only cost the main thread time.
+constexpr int MaxSongValues = 1000;
 
 // Length of the valid UTF-8 sequence at text[i], 0 when there is none.
 size_t Utf8Length(const std::string& text, size_t i) {
@@ -113,6 +117,21 @@ pugi::xml_node ChildByLocalName(const pugi::xml_node& parent, const std::string&
     return {};
 }
 
+// Each child element of songNode as a value of song, by local name.
+void ReadSongValues(const pugi::xml_node& songNode, ISongInfo& song) {
+    int count = 0;
+    for (pugi::xml_node child = songNode.first_child(); child; child = child.next_sibling()) {
+        if (child.type() != pugi::node_element) continue;
+        if (++count > MaxSongValues) {
+            LogMessage("Web logic: the reply's song has more than " + std::to_string(MaxSongValues) +
+                           " values, the rest is ignored",
+                       "CORE", LogKind::Error);
+            return;
+        }
+        song.SetValue(LocalName(child), std::string(child.text().get()));
+    }
+}
+
 bool ToInt(const std::string& text, int& value) {
     const char* first = text.data();
     const char* last = text.data() + text.size();
@@ -146,13 +165,10 @@ std::string MakeWebRequestDocument(const ISongInfoPtr& song, const std::string& 
 ISongInfoPtr ReadWebSongReply(const std::string& reply) {
     pugi::xml_document document;
     pugi::xml_node songNode = ChildByLocalName(LoadReply(document, reply), "song");
-    std::shared_ptr<TSongInfo> song;
-    for (pugi::xml_node child = songNode.first_child(); child; child = child.next_sibling()) {
-        if (child.type() != pugi::node_element) continue;
-        if (!song) song = TSongInfo::Create(-1, "");
-        song->SetValue(LocalName(child), std::string(child.text().get()));
-    }
-    if (!song) return nullptr;
+    if (!songNode.find_child([](const pugi::xml_node& child) { return child.type() == pugi::node_element; }))
+        return nullptr;
+    std::shared_ptr<TSongInfo> song = TSongInfo::Create(-1, "");
+    ReadSongValues(songNode, *song);
     if (song->GetID() <= 0) {
         int id = 0;
         if (!ToInt(song->GetValue("songID"), id)) id = 0;
@@ -171,9 +187,7 @@ void ReadWebRequestReply(const std::string& reply, const ISongInfoPtr& song, std
     const std::string messageText = ChildByLocalName(status, "message").text().get();
     if (!messageText.empty()) message = messageText;
     if (!song) return;
-    pugi::xml_node songNode = ChildByLocalName(root, "song");
-    for (pugi::xml_node child = songNode.first_child(); child; child = child.next_sibling())
-        if (child.type() == pugi::node_element) song->SetValue(LocalName(child), std::string(child.text().get()));
+    ReadSongValues(ChildByLocalName(root, "song"), *song);
 }
 
 }  // namespace kelvar

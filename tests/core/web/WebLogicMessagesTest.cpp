@@ -119,6 +119,16 @@ TEST(WebLogicMessages, DocumentTypeEntitiesAreNotExpanded) {
     EXPECT_EQ(song->GetTitle(), "A&");
 }
 
+TEST(WebLogicMessages, ASongWithThousandsOfValuesIsCutShort) {
+    std::string reply = "<r><song><songID>3</songID>";
+    for (int i = 0; i < 5000; ++i) reply += "<v" + std::to_string(i) + ">x</v" + std::to_string(i) + ">";
+    ISongInfoPtr song = ReadWebSongReply(reply + "</song></r>");
+    ASSERT_TRUE(song);
+    EXPECT_EQ(song->GetID(), 3);
+    // "ID" and 1000 values.
+    EXPECT_EQ(song->GetCount(), 1001);
+}
+
 TEST(WebLogicMessages, RequestReplyUpdatesCodeMessageAndSong) {
     auto song = TSongInfo::Create(5, "b.mp3");
     std::string message = "asked";
