@@ -1,5 +1,7 @@
 #include "QtApp.h"
 
+#include "controls/KcSysUtils.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -26,4 +28,8 @@ public:
 
 QImage Render(QWidget& Widget) { return Widget.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
+}  // namespace kelvar::test
+
+namespace kelvar::test {
+int TextWidth(const QFont& Font, const QString& Text) { return MeasureText(Font, Text).width(); }
 }  // namespace kelvar::test
