@@ -15,6 +15,7 @@
 #include "core/rotation/Logic_category.h"
 #include "core/rotation/Logic_weighted.h"
 #include "core/rotation/PlaylistControl_imp.h"
+#include "core/web/Logic_web.h"
 #include "foundation/MiscFunc.h"
 
 namespace kelvar {
@@ -69,6 +70,7 @@ void TKelvar::Init() {
 
     DoStatus("Loading plugins");
     PluginManager->Logic->Add(std::make_shared<TBasePlugin>(CategoryLogicInfo));
+    PluginManager->Logic->Add(std::make_shared<TBasePlugin>(WebLogicInfo));
     PluginManager->Logic->Add(std::make_shared<TBasePlugin>(WeightedLogicInfo));
     PluginManager->LoadPlugins();
 
