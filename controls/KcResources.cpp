@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPolygon>
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace kelvar {
 
@@ -123,7 +124,7 @@ void DrawDigitCell(QPainter& P, int X0, int W, int H, int Cell) {
     TSegments S{0, 0, 0, 0, 0, 0, 0};
     if (Cell < 10) S = Digits[Cell];
     if (Cell == 12 || Cell == 11) S.G = true;
-    const int T = W >= 7 ? W / 6 : 1;
+    const int T = std::max(1, (W + 1) / 5);
     const int Mid = (H - T) / 2;
     auto Seg = [&](bool On, int X, int Y, int SW, int SH) {
         if (SW > 0 && SH > 0) P.fillRect(X0 + X, Y, SW, SH, On ? kLit : kUnlit);
@@ -147,7 +148,7 @@ QImage DigitStrip(int W, int H) {
 }
 
 QImage Separator(int W, int H) {
-    const int T = W >= 7 ? W / 6 : 1;
+    const int T = H >= 13 ? std::max(2, (W + 1) / 5) : 1;
     QImage Img(T + 2, H, QImage::Format_RGB32);
     Img.fill(Qt::black);
     QPainter P(&Img);
