@@ -96,19 +96,15 @@ QImage GlyphStrip(bool Enabled) {
 }
 
 QImage Arrows(bool Up) {
-    // Four 9 x 6 frames: normal, hot, pressed, disabled; bottom-left pixel is the key colour.
+    // Four 9 x 6 frames (normal, hot, pressed, disabled) on black, the strip's transparent colour.
     QImage Img(36, 6, QImage::Format_RGB32);
     Img.fill(Qt::black);
     const QColor Colors[4] = {QColor(0, 0x80, 0), QColor(0, 0xFF, 0), QColor(0xFF, 0xFF, 0xFF), QColor(0x80, 0x80, 0x80)};
-    for (int F = 0; F < 4; ++F) {
+    for (int F = 0; F < 4; ++F)
         for (int Row = 0; Row < 5; ++Row) {
             const int Y = Up ? Row : 4 - Row;
-            Img.setPixelColor(0, 0, Qt::black);
-            for (int X = 4 - Row; X <= 4 + Row; ++X)
-                if (X >= 0 && X < 9) Img.setPixelColor(F * 9 + X, Y + (Up ? 0 : 1) - (Up ? 0 : 0), Colors[F]);
+            for (int X = 4 - Row; X <= 4 + Row; ++X) Img.setPixelColor(F * 9 + X, Y, Colors[F]);
         }
-    }
-    Img.setPixelColor(0, 5, Qt::black);
     return Img;
 }
 
