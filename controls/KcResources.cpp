@@ -108,6 +108,31 @@ QImage Arrows(bool Up) {
     return Img;
 }
 
+QImage SpinArrows(int Kind) {
+    // Three cells (disabled, normal, pressed) on magenta; the fill keys 0x008000 and 0x00FF00
+    // take the palette's Low and High colours.
+    const bool Vertical = Kind < 2;
+    const int W = Vertical ? 21 : 17, H = Vertical ? 16 : 21;
+    QImage Img(3 * W, H, QImage::Format_RGB32);
+    Img.fill(QColor(255, 0, 255));
+    QPainter P(&Img);
+    const QColor Fills[3] = {QColor(0x80, 0x80, 0x80), QColor(0, 0x80, 0), QColor(0, 0xFF, 0)};
+    for (int Cell = 0; Cell < 3; ++Cell) {
+        const int X0 = Cell * W;
+        QPolygon Tri;
+        switch (Kind) {
+            case 0: Tri << QPoint(X0 + 2, H - 3) << QPoint(X0 + W / 2, 2) << QPoint(X0 + W - 3, H - 3); break;
+            case 1: Tri << QPoint(X0 + 2, 2) << QPoint(X0 + W - 3, 2) << QPoint(X0 + W / 2, H - 3); break;
+            case 2: Tri << QPoint(X0 + W - 3, 2) << QPoint(X0 + W - 3, H - 3) << QPoint(X0 + 2, H / 2); break;
+            default: Tri << QPoint(X0 + 2, 2) << QPoint(X0 + W - 3, H / 2) << QPoint(X0 + 2, H - 3); break;
+        }
+        P.setPen(Cell == 2 ? QColor(Qt::white) : QColor(Qt::black));
+        P.setBrush(Fills[Cell]);
+        P.drawPolygon(Tri);
+    }
+    return Img;
+}
+
 struct TSegments {
     bool A, B, C, D, E, F, G;
 };
@@ -178,6 +203,10 @@ QImage KcResourceImage(const QString& Name) {
     if (Name == "VRSLIDERTHUMB_VERT") return Thumb(13, 30, false);
     if (Name == "EN_IMAGES") return GlyphStrip(true);
     if (Name == "DI_IMAGES") return GlyphStrip(false);
+    if (Name == "ARROWS_UP") return SpinArrows(0);
+    if (Name == "ARROWS_DOWN") return SpinArrows(1);
+    if (Name == "ARROWS_LEFT") return SpinArrows(2);
+    if (Name == "ARROWS_RIGHT") return SpinArrows(3);
     if (Name == "UPDOWN_UP") return Arrows(true);
     if (Name == "UPDOWN_DOWN") return Arrows(false);
     static const QRegularExpression Sized("^(NUM|AMPM)(\\d+)x(\\d+)$");

@@ -74,3 +74,76 @@ TEST_F(KcUpDownTest, GlyphStatesAndBuiltInStrips) {
 
 }  // namespace
 }  // namespace kelvar
+
+#include "controls/KcSpinner.h"
+
+namespace kelvar {
+namespace {
+
+class KcSpinnerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Spinner.SetTabStop(true);
+        Spinner.show();
+        Spinner.OnUpClick = [&](TKcCustomControl&) { Events.push_back('u'); };
+        Spinner.OnDownClick = [&](TKcCustomControl&) { Events.push_back('d'); };
+    }
+    TKcSpinner Spinner;  // vertical, 35 x 40
+    std::string Events;
+};
+
+TEST_F(KcSpinnerTest, ButtonsShareARowAndANarrowSpinnerWidens) {
+    EXPECT_EQ(Spinner.FirstButton()->geometry(), QRect(0, 0, 35, 20));
+    EXPECT_EQ(Spinner.SecondButton()->geometry(), QRect(0, 19, 35, 21));
+    Spinner.resize(10, 40);
+    EXPECT_EQ(Spinner.width(), 15);
+}
+
+TEST_F(KcSpinnerTest, ClicksOnlyOnTheArrow) {
+    TKcTimerSpinButton* Up = Spinner.FirstButton();
+    const QPoint Centre = Up->rect().center();
+    ASSERT_TRUE(Up->OnArrow(Centre));
+    ASSERT_FALSE(Up->OnArrow(QPoint(1, 1)));
+    QTest::mouseClick(Up, Qt::LeftButton, {}, QPoint(1, 1));
+    EXPECT_EQ(Events, "");
+    QTest::mousePress(Up, Qt::LeftButton, {}, QPoint(1, 1));
+    EXPECT_FALSE(Up->Pressed());
+    QTest::mouseRelease(Up, Qt::LeftButton, {}, Centre);  // released on the arrow: still a click
+    EXPECT_EQ(Events, "u");
+}
+
+TEST_F(KcSpinnerTest, HeldButtonRepeats) {
+    TKcTimerSpinButton* Down = Spinner.SecondButton();
+    QTest::mousePress(Down, Qt::LeftButton, {}, Down->rect().center());
+    ASSERT_NE(Down->RepeatTimer(), nullptr);
+    EXPECT_EQ(Down->RepeatTimer()->Interval(), 400u);
+    Down->RepeatTimer()->Timer();
+    Down->RepeatTimer()->Timer();
+    EXPECT_EQ(Down->RepeatTimer()->Interval(), 100u);
+    QTest::mouseRelease(Down, Qt::LeftButton, {}, Down->rect().center());
+    EXPECT_EQ(Events, "ddd");
+}
+
+TEST_F(KcSpinnerTest, KeysClickTheButtonsAndFollowTheOrientation) {
+    QTest::keyClick(&Spinner, Qt::Key_Down);
+    QTest::keyClick(&Spinner, Qt::Key_Space);
+    QTest::keyClick(&Spinner, Qt::Key_Up);
+    QTest::keyClick(&Spinner, Qt::Key_Left);
+    EXPECT_EQ(Events, "ddu");
+    Spinner.SetOrientation(TKcOrientation::voHorizontal);
+    EXPECT_EQ(Spinner.CurrentButton(), Spinner.FirstButton());
+    EXPECT_EQ(Spinner.FirstButton()->Kind(), 2);
+    QTest::keyClick(&Spinner, Qt::Key_Right);
+    QTest::keyClick(&Spinner, Qt::Key_Down);
+    EXPECT_EQ(Events, "ddud");
+}
+
+TEST_F(KcSpinnerTest, PaletteColoursTheArrows) {
+    Spinner.SetPalette(TKcPalette(0x0000FF, 0xFF0000));
+    Spinner.resize(35, 40);
+    const QImage Img = test::Render(*Spinner.FirstButton());
+    EXPECT_EQ(Img.pixel(Spinner.FirstButton()->rect().center() + QPoint(0, 2)), qRgb(255, 0, 0));
+}
+
+}  // namespace
+}  // namespace kelvar
