@@ -3,16 +3,16 @@
 // or an edit box, and one custom button (push button or check box).
 #include "controls/KcClasses.h"
 
+#include <QAbstractButton>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QString>
+#include <QTreeView>
 #include <functional>
 
-class QAbstractButton;
-class QDialog;
 class QFileSystemModel;
-class QLabel;
-class QLineEdit;
-class QTreeView;
 
 namespace kelvar {
 

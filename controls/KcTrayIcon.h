@@ -2,15 +2,14 @@
 // The program's icon in the notification area, with its tip, popup menu and mouse events. The
 // notification area itself sits behind a small backend so that tests can watch what is sent.
 #include <QIcon>
+#include <QMenu>
+#include <QWidget>
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
 #include <QString>
 #include <functional>
 #include <memory>
-
-class QMenu;
-class QWidget;
 
 namespace kelvar {
 

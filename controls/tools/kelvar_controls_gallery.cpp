@@ -1,6 +1,17 @@
 // Shows every control of the set in its main states; --png FILE renders the gallery offscreen.
 #include "controls/FxFancyButton.h"
+#include "controls/BoxButton.h"
+#include "controls/BoxPanel.h"
+#include "controls/BoxShape.h"
+#include "controls/KcAnalog.h"
 #include "controls/KcButtons.h"
+#include "controls/KcGraphs.h"
+#include "controls/KcHyperCtrls.h"
+#include "controls/KcLabel.h"
+#include "controls/KcSpinner.h"
+#include "controls/KcUpDown.h"
+#include "controls/ScrollLabel.h"
+#include "controls/StdLabel.h"
 #include "controls/KcLcd.h"
 #include "controls/KcLeds.h"
 #include "controls/KcLevelBar.h"
@@ -23,7 +34,7 @@ namespace {
 class Gallery : public QWidget {
 public:
     Gallery() {
-        resize(900, 560);
+        resize(900, 760);
         setAutoFillBackground(true);
         int Y = 8;
         Heading("Track bars: horizontal, vertical (bottom-left), disabled, fixed points", 10, Y);
@@ -185,6 +196,74 @@ public:
         C5->SetHours(18);
         C5->SetMinutes(45);
         C5->setGeometry(600, Y + 360, 120, 30);
+
+        Heading("Up/down, spinner, box button/shape/panel, label", 10, 560);
+        auto* UD = new TKcUpDown(this);
+        UD->move(10, 580);
+        auto* UDH = new TKcUpDown(this);
+        UDH->SetOrientation(TKcOrientation::voHorizontal);
+        UDH->move(40, 580);
+        auto* Sp = new TKcSpinner(this);
+        Sp->move(80, 580);
+        auto* SpH = new TKcSpinner(this);
+        SpH->SetOrientation(TKcOrientation::voHorizontal);
+        SpH->setGeometry(125, 580, 50, 30);
+        auto* BB = new TBoxButton("Browse...", this);
+        BB->setGeometry(185, 580, 80, 24);
+        auto* BS = new TBoxShape(this);
+        BS->SetBrush(QColor(0x80, 0xA0, 0xC0));
+        BS->setGeometry(275, 580, 40, 40);
+        auto* BP = new TBoxPanel(this);
+        BP->setGeometry(325, 580, 100, 40);
+        auto* BPR = new TBoxPanel(this);
+        BPR->SetStyle(TBoxStyle::bsRaised);
+        BPR->setGeometry(330, 585, 40, 30);
+        auto* SL = new TStdLabel("Standard label", this);
+        SL->move(185, 610);
+        SL->adjustSize();
+
+        Heading("Scrolling label, 3D labels (raised, lowered, shadow, 90 degrees)", 10, 640);
+        auto* Scroll = new TScrollLabel(this);
+        Scroll->setGeometry(10, 660, 150, 20);
+        Scroll->SetCaption("Artist - A rather long song title on the deck");
+        auto* K1 = new TKcLabel(this);
+        K1->setGeometry(170, 655, 100, 30);
+        K1->SetCaption("Raised");
+        auto* K2 = new TKcLabel(this);
+        K2->setGeometry(275, 655, 100, 30);
+        K2->SetCaption("Lowered");
+        K2->SetStyle(TKcLabelStyle::lsLowered);
+        auto* K3 = new TKcLabel(this);
+        K3->setGeometry(170, 690, 100, 30);
+        K3->SetCaption("Shadow");
+        K3->SetStyle(TKcLabelStyle::lsShadow);
+        auto* K4 = new TKcLabel(this);
+        K4->SetAutoSize(true);
+        K4->SetCaption("Turned");
+        K4->SetAngle(90);
+        K4->move(385, 640);
+
+        Heading("Analogue clock, percent pie, hot image (leave)", 460, 560);
+        auto* An = new TKcAnalogClock(this);
+        An->move(460, 580);
+        auto* Pie = new TKcPercentPie(this);
+        Pie->setGeometry(560, 580, 90, 90);
+        auto& P1 = Pie->Segments().Add();
+        P1.SetValue(15);
+        P1.SetColor(clRed);
+        auto& P2 = Pie->Segments().Add();
+        P2.SetValue(30);
+        P2.SetColor(clBlue);
+        P2.SetPattern(TKcBrushPattern::bpDiagCross);
+        auto& P3 = Pie->Segments().Add();
+        P3.SetValue(15);
+        P3.SetColor(clYellow);
+        auto* Hot = new TKcHotImage(this);
+        Hot->setGeometry(660, 580, 85, 85);
+        Hot->SetCaption("Host");
+        QImage Pic(32, 32, QImage::Format_RGB32);
+        Pic.fill(QColor(0x40, 0x80, 0xC0));
+        Hot->SetImageLeave(Pic);
     }
 
 private:
