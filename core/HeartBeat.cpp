@@ -99,6 +99,28 @@ void THeartBeat::Remove(const void* Object, int Code) {
     }
 }
 
+void THeartBeat::Suspend() {
+    std::lock_guard<std::mutex> lock(FState->ThreadLock);
+    if (!FState->Terminated) FState->Suspended = true;
+}
+
+void THeartBeat::Resume() {
+    bool any;
+    {
+        std::lock_guard<std::mutex> lock(FState->Lock);
+        any = !FState->Entries.empty();
+    }
+    std::lock_guard<std::mutex> lock(FState->ThreadLock);
+    if (FState->Terminated || !FState->Suspended || !any) return;
+    FState->Suspended = false;
+    if (!FOwnThread) return;
+    if (!FThread.joinable()) {
+        FThread = std::thread(ThreadBody, FState);
+    } else {
+        FState->Wake.notify_all();
+    }
+}
+
 void THeartBeat::Clear() {
     std::lock_guard<std::mutex> lock(FState->Lock);
     FState->Due.clear();
@@ -203,7 +225,20 @@ void THeartBeat::HandToMainThread(const std::shared_ptr<TState>& State) {
     auto guard = std::make_shared<TCallGuard>(State, &State->ThreadLock, &State->CallPending, &State->CallDone);
     std::weak_ptr<TState> weak = State;
     PostToMainThread([guard, weak] {
-        if (auto state = weak.lock()) DoRunDue(*state);
+        auto state = weak.lock();
+        if (!state) return;
+        bool held;
+        {
+            std::lock_guard<std::mutex> lock(state->ThreadLock);
+            held = state->Suspended && !state->Terminated;
+        }
+        if (held) {
+            // Suspended after the pass was handed over: its callbacks wait for the next pass.
+            std::lock_guard<std::mutex> lock(state->Lock);
+            state->Due.clear();
+            return;
+        }
+        DoRunDue(*state);
     });
     guard.reset();  // a refused post has dropped its copy: the call counts as done
     std::unique_lock<std::mutex> lock(State->ThreadLock);

@@ -38,6 +38,11 @@ public:
     void Remove(const void* Object, int Code);
     // Removes every registration; the thread keeps running.
     void Clear();
+    // Holds the heartbeat: no pass runs until Resume (start-up holds it while the first-run
+    // imports run on the main thread). A pass already handed to the main thread does nothing.
+    void Suspend();
+    // Lets a held heartbeat run again when it has registrations.
+    void Resume();
     // Ends the heartbeat. On the main thread a pass waiting for it is run at once; elsewhere a
     // pending pass is left to finish on its own and the thread ends after it.
     void Stop();

@@ -104,13 +104,13 @@ bool TfoMain::DoInit() {
     });
 
     if (CoreConfig && CoreConfig->Section("Kelvar")->ReadBool("FirstRun", true)) {
-        // INTEGRATE: if (CoreHeartbeat) CoreHeartbeat->Suspend();
+        if (CoreHeartbeat) CoreHeartbeat->Suspend();
         try {
             if (RunFirstRun) RunFirstRun();
         } catch (const std::exception& e) {
             LogError("Error during FirstRun", e);
         }
-        // INTEGRATE: if (CoreHeartbeat) CoreHeartbeat->Resume();
+        if (CoreHeartbeat) CoreHeartbeat->Resume();
     }
 
     // The windows of the user interface (images, GUI engine, main window) join here once they

@@ -186,5 +186,28 @@ TEST_F(HeartBeatThread, StopOffTheMainThreadLeavesThePassToTheLoop) {
     Loop->ProcessPending();
 }
 
+TEST_F(HeartBeatThread, SuspendHoldsEvenAPassAlreadyHandedOverUntilResume) {
+    THeartBeat beat;
+    int runs = 0;
+    beat.Add(10, this, 1, [&](THeartBeat&) { ++runs; });
+    // A pass waits for the main thread, which is busy (not pumping) when start-up suspends.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (beat.MainThreadCalls() == 0 && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_EQ(beat.MainThreadCalls(), 1);
+    beat.Suspend();
+    EXPECT_TRUE(beat.IsSuspended());
+    for (int i = 0; i < 20; ++i) {
+        Loop->ProcessPending();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(runs, 0);
+    beat.Resume();
+    EXPECT_FALSE(beat.IsSuspended());
+    ASSERT_TRUE(PumpUntil([&] { return runs >= 2; }));
+    beat.Stop();
+}
+
 }  // namespace
 }  // namespace kelvar

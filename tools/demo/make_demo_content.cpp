@@ -260,7 +260,9 @@ int main(int argc, char** argv) {
             std::string name = artist + " - " + title + ".mp3";
             fs::path file = out / "music" / name;
             WriteMp3(file, MakeSong(i + 1, seconds, s.bpm, s.key), 128);
-            Tag(file, artist, title, "Kelvar Demo Tracks", "Pop");
+            // One album per song: the rotation keeps songs of one album apart, so a shared album would
+            // leave it nothing to choose while one of them plays.
+            Tag(file, artist, title, title + " (Single)", "Pop");
             if (playlistCount < 0 || i < playlistCount)
                 m3u << "#EXTINF:" << static_cast<int>(seconds) << "," << artist << " - " << title << "\r\nmusic/" << name
                     << "\r\n";
