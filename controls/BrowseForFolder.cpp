@@ -87,8 +87,10 @@ QString TBrowseForFolderDialog::EditText() const { return FEdit ? FEdit->text() 
 void TBrowseForFolderDialog::SetEditText(const QString& Value) {
     FEditText = Value;
     FEditSetByCode = true;
-    if (FEdit) FEdit->setText(Value);  // the edit box reports the change
-    else EditChange();
+    if (FEdit)
+        FEdit->setText(Value);  // the edit box reports the change
+    else
+        EditChange();
 }
 
 void TBrowseForFolderDialog::SetStatusText(const QString& Value) {
@@ -166,7 +168,8 @@ void TBrowseForFolderDialog::SelChanged(const QString& Path) {
     const QString Root = RootPath();
     if ((FOptions & bfoStatusText) && (FOptions & bfoStatusTextDefault)) SetStatusText(Relative(Root, Path));
     if ((FOptions & bfoEdit) && (FOptions & bfoEditDefault) && FEdit && !FEdit->hasFocus()) {
-        const QString Text = QDir::cleanPath(Path) == QDir::cleanPath(Root) ? FEditAttachment : Relative(Root, Path) + FEditAttachment;
+        const QString Text =
+            QDir::cleanPath(Path) == QDir::cleanPath(Root) ? FEditAttachment : Relative(Root, Path) + FEditAttachment;
         FEditSetByCode = true;
         FEdit->setText(Text);
     }
@@ -180,7 +183,8 @@ void TBrowseForFolderDialog::EditChange() {
         const QString Root = RootPath();
         QString Candidate = (Root.isEmpty() ? QString() : QDir(Root).absolutePath() + "/") + FEditText;
         while (!Candidate.isEmpty() && !QFileInfo::exists(Candidate)) {
-            const qsizetype Cut = std::max({Candidate.lastIndexOf('/'), Candidate.lastIndexOf('\\'), Candidate.lastIndexOf(':')});
+            const qsizetype Cut =
+                std::max({Candidate.lastIndexOf('/'), Candidate.lastIndexOf('\\'), Candidate.lastIndexOf(':')});
             Candidate = Cut < 0 ? QString() : Candidate.left(Cut);
         }
         FSelectedPath = Candidate;
@@ -213,7 +217,8 @@ bool TBrowseForFolderDialog::Execute() {
         Layout->addWidget(FStatusLabel);
     }
     FModel = new QFileSystemModel(&Dialog);
-    FModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | ((FOptions & bfoBrowseIncludeFiles) ? QDir::Files : QDir::Filters()));
+    FModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot |
+                      ((FOptions & bfoBrowseIncludeFiles) ? QDir::Files : QDir::Filters()));
     const QString Root = RootPath();
     FModel->setRootPath(Root.isEmpty() ? QDir::rootPath() : Root);
     FTree = new QTreeView(&Dialog);

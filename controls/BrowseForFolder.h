@@ -22,9 +22,30 @@ public:
 };
 
 enum class TbfSpecialFolder {
-    bfDesktop, bfPrograms, bfControls, bfPrinters, bfPersonal, bfFavorites, bfStartUp, bfRecentFiles, bfSendTo,
-    bfRecycleBin, bfStartMenu, bfDesktopDirectory, bfMyComputer, bfNetwork, bfNethoodDirectory, bfFonts, bfShellNew,
-    bfCommonStartmenu, bfCommonPrograms, bfCommonStartup, bfCommonDesktopDirectory, bfAppData, bfPrintHood, bfCustomPath
+    bfDesktop,
+    bfPrograms,
+    bfControls,
+    bfPrinters,
+    bfPersonal,
+    bfFavorites,
+    bfStartUp,
+    bfRecentFiles,
+    bfSendTo,
+    bfRecycleBin,
+    bfStartMenu,
+    bfDesktopDirectory,
+    bfMyComputer,
+    bfNetwork,
+    bfNethoodDirectory,
+    bfFonts,
+    bfShellNew,
+    bfCommonStartmenu,
+    bfCommonPrograms,
+    bfCommonStartup,
+    bfCommonDesktopDirectory,
+    bfAppData,
+    bfPrintHood,
+    bfCustomPath
 };
 
 enum TbfOption : unsigned {
@@ -115,7 +136,8 @@ private:
     QString FCustomButtonCaption;
     TbfSpecialFolder FRootFolder = TbfSpecialFolder::bfDesktop;
     TbfSpecialFolder FStartupFolder = TbfSpecialFolder::bfMyComputer;
-    TbfOptions FOptions = bfoReturnOnlyFSDirs | bfoStatusText | bfoStatusTextDefault | bfoEditDefault | bfoStatusTextOwnerDraw;
+    TbfOptions FOptions =
+        bfoReturnOnlyFSDirs | bfoStatusText | bfoStatusTextDefault | bfoEditDefault | bfoStatusTextOwnerDraw;
     TbfCustomButton FCustomButtonType = TbfCustomButton::bfbNone;
     bool FCustomButtonEnabled = true;
     bool FCustomButtonVisible = true;

@@ -16,7 +16,9 @@ TFxFancyButton::TFxFancyButton(QWidget* Parent) : QWidget(Parent) {
     FGlyphs.OnGlyphChange = [this] { EffectsChanged(); };
 }
 
-TFxFancyButton::TFxFancyButton(const QString& Caption, QWidget* Parent) : TFxFancyButton(Parent) { SetCaption(Caption); }
+TFxFancyButton::TFxFancyButton(const QString& Caption, QWidget* Parent) : TFxFancyButton(Parent) {
+    SetCaption(Caption);
+}
 
 void TFxFancyButton::EffectsChanged() {
     if (!FLoading) update();
@@ -62,9 +64,12 @@ bool TFxFancyButton::PtInShape(int X, int Y) const {
 void TFxFancyButton::FillShape(QPainter& Canvas, const QRect& Rect, int Diameter, const QColor& Color) const {
     if (Rect.width() <= 0 || Rect.height() <= 0) return;
     QPainterPath Path;
-    if (FEffects.Shape() == TBtnShape::btnOval) Path.addEllipse(QRectF(Rect));
-    else if (Diameter <= 0) Path.addRect(QRectF(Rect));
-    else Path.addRoundedRect(QRectF(Rect), Diameter / 2.0, Diameter / 2.0);
+    if (FEffects.Shape() == TBtnShape::btnOval)
+        Path.addEllipse(QRectF(Rect));
+    else if (Diameter <= 0)
+        Path.addRect(QRectF(Rect));
+    else
+        Path.addRoundedRect(QRectF(Rect), Diameter / 2.0, Diameter / 2.0);
     Canvas.fillPath(Path, Color);
 }
 
@@ -76,7 +81,8 @@ void TFxFancyButton::PaintGradientFace(QPainter& Canvas) {
     const int D = CornerDiameter();
     for (int A = 0; A < W; ++A) {
         const double X = std::sqrt(double(W * W - (W - A) * (W - A))) / W;
-        const QColor C(int(std::lround(FR + (CR - FR) * X)), int(std::lround(FG + (CG - FG) * X)), int(std::lround(FB + (CB - FB) * X)));
+        const QColor C(int(std::lround(FR + (CR - FR) * X)), int(std::lround(FG + (CG - FG) * X)),
+                       int(std::lround(FB + (CB - FB) * X)));
         const QRect R(A, A, width() - 2 * A, height() - 2 * A);
         FillShape(Canvas, R, FEffects.Shape() == TBtnShape::btnOval ? 0 : D - 2 * A, C);
     }
@@ -87,7 +93,8 @@ void TFxFancyButton::PaintPressedFace(QPainter& Canvas) {
     SplitColor(FEffects.FrameColor(), FR, FG, FB);
     SplitColor(FEffects.FaceColor(), CR, CG, CB);
     auto Mix = [&](int P) {
-        return QColor(int(std::lround((CR * (100 - P) + FR * P) / 100.0)), int(std::lround((CG * (100 - P) + FG * P) / 100.0)),
+        return QColor(int(std::lround((CR * (100 - P) + FR * P) / 100.0)),
+                      int(std::lround((CG * (100 - P) + FG * P) / 100.0)),
                       int(std::lround((CB * (100 - P) + FB * P) / 100.0)));
     };
     const int D = CornerDiameter();
@@ -179,8 +186,10 @@ void TFxFancyButton::paintEvent(QPaintEvent*) {
     const QImage& G = FGlyphs.Glyph();
     FGlyphWidth = G.isNull() ? 0 : G.width() / FGlyphs.Number();
     if (FEffects.FrameStyle() != TFrameStyle::fmNone) {
-        if (FPressed) PaintPressedFace(Canvas);
-        else PaintGradientFace(Canvas);
+        if (FPressed)
+            PaintPressedFace(Canvas);
+        else
+            PaintGradientFace(Canvas);
     }
     ComputeLayout();
     if (FGlyphWidth > 0) PaintGlyph(Canvas);

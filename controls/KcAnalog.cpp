@@ -36,8 +36,9 @@ void TKcAnalogClock::UpdateTime() {
     FHours = T.hour();
     FMinutes = T.minute();
     FSeconds = T.second();
-    const bool Due = FEnableAlarm && FAlarmTime.isValid() && FAlarmTime.date() == Now.date() && FAlarmTime.time().hour() == FHours &&
-                     FAlarmTime.time().minute() == FMinutes && FAlarmTime.time().second() == FSeconds;
+    const bool Due = FEnableAlarm && FAlarmTime.isValid() && FAlarmTime.date() == Now.date() &&
+                     FAlarmTime.time().hour() == FHours && FAlarmTime.time().minute() == FMinutes &&
+                     FAlarmTime.time().second() == FSeconds;
     if ((FSeconds != OldS && FSecondsIndicator) || FMinutes != OldM) PropertyChanged();
     if (FHours != OldH && OnHoursChanged) OnHoursChanged(*this, FHours);
     if (FMinutes != OldM && OnMinutesChanged) OnMinutesChanged(*this, FMinutes);
@@ -72,7 +73,8 @@ void TKcAnalogClock::PaintBitmap(QPainter& Canvas) {
         for (int I = 0; I < 12; ++I) {
             const double A = (I + 9) * 2 * Pi / 12;
             const int X = C.x() - int(std::lround(std::cos(A) * R)), Y = C.y() - int(std::lround(std::sin(A) * R));
-            Canvas.drawEllipse(QRect(QPoint(X - FTickWidth, Y - FTickWidth), QPoint(X + FTickWidth - 1, Y + FTickWidth - 1)));
+            Canvas.drawEllipse(
+                QRect(QPoint(X - FTickWidth, Y - FTickWidth), QPoint(X + FTickWidth - 1, Y + FTickWidth - 1)));
         }
     }
     Canvas.setPen(ToQColor(FHandsColor));

@@ -71,9 +71,12 @@ void TKcDemoButton::PaintBitmap(QPainter& Canvas) {
     QRect R = rect();
     const TColor Outline = hasFocus() ? FFocusColor : FOutlineColor;
     if (FOutlineWidth > 0) DrawFrame3D(Canvas, R, Outline, Outline, FOutlineWidth);
-    if (FDown) DrawFrame3D(Canvas, R, FShadowColor, FHighlightColor, FBevelWidth);
-    else if (!FFlat || FHot) DrawFrame3D(Canvas, R, FHighlightColor, FShadowColor, FBevelWidth);
-    else R.adjust(FBevelWidth, FBevelWidth, -FBevelWidth, -FBevelWidth);
+    if (FDown)
+        DrawFrame3D(Canvas, R, FShadowColor, FHighlightColor, FBevelWidth);
+    else if (!FFlat || FHot)
+        DrawFrame3D(Canvas, R, FHighlightColor, FShadowColor, FBevelWidth);
+    else
+        R.adjust(FBevelWidth, FBevelWidth, -FBevelWidth, -FBevelWidth);
     const TKcFont& F = (FHot && isEnabled()) ? FFontEnter : FFontLeave;
     Canvas.setFont(F.Font);
     Canvas.setPen(ToQColor(isEnabled() ? F.Color : FDisabledTextColor));

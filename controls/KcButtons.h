@@ -14,7 +14,17 @@ struct TKcFont {
     bool operator==(const TKcFont& O) const { return Font == O.Font && Color == O.Color; }
 };
 
-enum class TKcTextAlignment { vtaLeft, vtaCenter, vtaRight, vtaTopLeft, vtaTop, vtaTopRight, vtaBottomLeft, vtaBottom, vtaBottomRight };
+enum class TKcTextAlignment {
+    vtaLeft,
+    vtaCenter,
+    vtaRight,
+    vtaTopLeft,
+    vtaTop,
+    vtaTopRight,
+    vtaBottomLeft,
+    vtaBottom,
+    vtaBottomRight
+};
 
 class TKcDemoButton : public TKcCustomImageControl {
 public:

@@ -87,8 +87,10 @@ void TKcPalette::ColorizeBitmap(QImage& Bitmap, TColor Key1, TColor Key2) const 
         auto* Line = reinterpret_cast<QRgb*>(Bitmap.scanLine(Y));
         for (int X = 0; X < Bitmap.width(); ++X) {
             const QRgb P = Line[X] | 0xFF000000u;
-            if (P == K1) Line[X] = L;
-            else if (P == K2) Line[X] = H;
+            if (P == K1)
+                Line[X] = L;
+            else if (P == K2)
+                Line[X] = H;
         }
     }
 }

@@ -2,8 +2,8 @@
 // Value objects that controls own as sub-objects; every change reaches the owner through OnChange.
 #include "controls/KcSysUtils.h"
 
-#include <QImage>
 #include <QIODevice>
+#include <QImage>
 #include <functional>
 #include <memory>
 #include <stdexcept>

@@ -94,11 +94,13 @@ void TKcCustomControl::TextChanged() {
 }
 
 void TKcCustomControl::FireMouseDown(QMouseEvent* E) {
-    if (OnMouseDown) OnMouseDown(*this, E->button(), E->modifiers(), E->position().toPoint().x(), E->position().toPoint().y());
+    if (OnMouseDown)
+        OnMouseDown(*this, E->button(), E->modifiers(), E->position().toPoint().x(), E->position().toPoint().y());
 }
 
 void TKcCustomControl::FireMouseUp(QMouseEvent* E) {
-    if (OnMouseUp) OnMouseUp(*this, E->button(), E->modifiers(), E->position().toPoint().x(), E->position().toPoint().y());
+    if (OnMouseUp)
+        OnMouseUp(*this, E->button(), E->modifiers(), E->position().toPoint().x(), E->position().toPoint().y());
 }
 
 void TKcCustomControl::enterEvent(QEnterEvent* Event) {
@@ -113,8 +115,10 @@ void TKcCustomControl::leaveEvent(QEvent* Event) {
 
 void TKcCustomControl::changeEvent(QEvent* Event) {
     QWidget::changeEvent(Event);
-    if (Event->type() == QEvent::FontChange) FontChanged();
-    else if (Event->type() == QEvent::EnabledChange) update();
+    if (Event->type() == QEvent::FontChange)
+        FontChanged();
+    else if (Event->type() == QEvent::EnabledChange)
+        update();
 }
 
 void TKcCustomControl::focusInEvent(QFocusEvent* Event) {

@@ -6,7 +6,16 @@
 
 namespace kelvar {
 
-enum class TKcBrushPattern { bpSolid, bpClear, bpHorizontal, bpVertical, bpFDiagonal, bpBDiagonal, bpCross, bpDiagCross };
+enum class TKcBrushPattern {
+    bpSolid,
+    bpClear,
+    bpHorizontal,
+    bpVertical,
+    bpFDiagonal,
+    bpBDiagonal,
+    bpCross,
+    bpDiagCross
+};
 
 class TKcPercentGraphItems;
 

@@ -60,7 +60,8 @@ void TKcHotImage::PaintBitmap(QPainter& Canvas) {
     if (!Picture.isNull()) {
         const QRect Target = FDrawStyle == TKcHotImageDrawStyle::dsStretch
                                  ? rect()
-                                 : QRect((width() - Picture.width()) / 2, (height() - Picture.height()) / 2, Picture.width(), Picture.height());
+                                 : QRect((width() - Picture.width()) / 2, (height() - Picture.height()) / 2,
+                                         Picture.width(), Picture.height());
         if (Transparent()) {
             DrawTransparent(Canvas, Target.topLeft(), Picture, Picture.rect(), ToQColor(Colour).rgb());
         } else {

@@ -41,7 +41,8 @@ QSize TKcLabel::NaturalSize() const {
     const QSize T = MeasureText(font(), Caption());
     const double A = FAngle * std::numbers::pi / 180;
     const double C = std::fabs(std::cos(A)), S = std::fabs(std::sin(A));
-    return QSize(static_cast<int>(C * T.width() + S * T.height()) + 4, static_cast<int>(C * T.height() + S * T.width()) + 4);
+    return QSize(static_cast<int>(C * T.width() + S * T.height()) + 4,
+                 static_cast<int>(C * T.height() + S * T.width()) + 4);
 }
 
 QPoint TKcLabel::TextPosition() const {
@@ -64,8 +65,10 @@ QPoint TKcLabel::TextPosition() const {
     };
     const int LeftLimit = 2 + HorizontalFix();
     int X = LeftLimit;
-    if (FAlignment == TAlignment::taRightJustify) X = CW - (static_cast<int>(AC * W + AS * H) + 2) + HorizontalFix();
-    else if (FAlignment == TAlignment::taCenter) X = static_cast<int>(CW / 2.0 - Co * W / 2 - Si * H / 2);
+    if (FAlignment == TAlignment::taRightJustify)
+        X = CW - (static_cast<int>(AC * W + AS * H) + 2) + HorizontalFix();
+    else if (FAlignment == TAlignment::taCenter)
+        X = static_cast<int>(CW / 2.0 - Co * W / 2 - Si * H / 2);
     X = std::max(LeftLimit, X);
     int Y = 0;
     switch (FLayout) {

@@ -51,7 +51,8 @@ void TKcCustomNum::LoadDigits() {
 
 void TKcCustomNum::DrawDigit(QPainter& Canvas, int Index, int X, int Y) const {
     if (Index < 0 || Index > 12 || FDigitWidth <= 0) return;
-    DrawTransparent(Canvas, QPoint(X, Y), FDigits, QRect(Index * FDigitWidth, 0, FDigitWidth, FDigitHeight), qRgb(0, 0, 0));
+    DrawTransparent(Canvas, QPoint(X, Y), FDigits, QRect(Index * FDigitWidth, 0, FDigitWidth, FDigitHeight),
+                    qRgb(0, 0, 0));
 }
 
 void TKcCustomNum::changeEvent(QEvent* Event) {

@@ -56,8 +56,10 @@ void TKcUserLed::paintEvent(QPaintEvent*) {
     QRect R = rect();
     if (FOutlineWidth > 0) DrawFrame3D(Canvas, R, FOutlineColor, FOutlineColor, FOutlineWidth);
     FBevel.Draw(Canvas, R);
-    if (FActive) FillGradientStyle(Canvas, R, FPaletteEx.High1(), FPaletteEx.High2(), 1, 1);
-    else FillGradientStyle(Canvas, R, FPaletteEx.Low1(), FPaletteEx.Low2(), 1, 1);
+    if (FActive)
+        FillGradientStyle(Canvas, R, FPaletteEx.High1(), FPaletteEx.High2(), 1, 1);
+    else
+        FillGradientStyle(Canvas, R, FPaletteEx.Low1(), FPaletteEx.Low2(), 1, 1);
 }
 
 }  // namespace kelvar

@@ -22,15 +22,19 @@ TKcLevelBar::TKcLevelBar(QWidget* Parent) : TKcGraphicImageControl(Parent) {
 void TKcLevelBar::SetMaxValue(int Value) {
     if (Value == FMaxValue || Value <= FMinValue) return;
     FMaxValue = Value;
-    if (FPosition > FMaxValue) SetPosition(FMaxValue);
-    else PropertyChanged();
+    if (FPosition > FMaxValue)
+        SetPosition(FMaxValue);
+    else
+        PropertyChanged();
 }
 
 void TKcLevelBar::SetMinValue(int Value) {
     if (Value == FMinValue || Value >= FMaxValue) return;
     FMinValue = Value;
-    if (FPosition < FMinValue) SetPosition(FMinValue);
-    else PropertyChanged();
+    if (FPosition < FMinValue)
+        SetPosition(FMinValue);
+    else
+        PropertyChanged();
 }
 
 void TKcLevelBar::SetPosition(int Value) {
@@ -153,7 +157,8 @@ QRect TKcLevelBar::SegmentRect(int Index) const {
     const QRect A = SegmentArea();
     const int Off = Index * Pitch();
     if (FOrientation == TKcOrientation::voHorizontal) {
-        const int X = FStyle == TKcProgressStyle::psBottomLeft ? A.left() + Off : A.left() + A.width() - FTickHeight - Off;
+        const int X =
+            FStyle == TKcProgressStyle::psBottomLeft ? A.left() + Off : A.left() + A.width() - FTickHeight - Off;
         return QRect(X, A.top(), FTickHeight, A.height());
     }
     const int Y = FStyle == TKcProgressStyle::psBottomLeft ? A.top() + A.height() - FTickHeight - Off : A.top() + Off;

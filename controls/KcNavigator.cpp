@@ -9,7 +9,9 @@
 namespace kelvar {
 
 TKcMediaButton::TKcMediaButton(QWidget* Parent)
-    : TKcCustomImageControl(Parent), FEnabledGlyphs(KcResourceImage("EN_IMAGES")), FDisabledGlyphs(KcResourceImage("DI_IMAGES")) {
+    : TKcCustomImageControl(Parent),
+      FEnabledGlyphs(KcResourceImage("EN_IMAGES")),
+      FDisabledGlyphs(KcResourceImage("DI_IMAGES")) {
     resize(40, 15);
 }
 
@@ -48,8 +50,10 @@ void TKcMediaButton::PaintBitmap(QPainter& Canvas) {
     QRect R = rect();
     const TColor Ring = hasFocus() ? FFocusColor : FBorderColor;
     DrawFrame3D(Canvas, R, Ring, Ring, 1);
-    if (FDown) DrawFrame3D(Canvas, R, clBtnShadow, clBtnFace, 1);
-    else DrawFrame3DFlush(Canvas, R, clBtnHighlight, clBtnShadow, 1);
+    if (FDown)
+        DrawFrame3D(Canvas, R, clBtnShadow, clBtnFace, 1);
+    else
+        DrawFrame3DFlush(Canvas, R, clBtnHighlight, clBtnShadow, 1);
 }
 
 void TKcMediaButton::mousePressEvent(QMouseEvent* Event) {

@@ -25,16 +25,20 @@ QImage Thumb(int W, int H, bool Vertical) {
     P.fillRect(W - 1, 0, 1, H, QColor(0x40, 0x40, 0x40));
     P.fillRect(1, H - 2, W - 2, 1, QColor(0x80, 0x80, 0x80));
     P.fillRect(W - 2, 1, 1, H - 2, QColor(0x80, 0x80, 0x80));
-    if (Vertical) P.fillRect(2, H / 2, W - 4, 1, Qt::black);
-    else P.fillRect(W / 2, 2, 1, H - 4, Qt::black);
+    if (Vertical)
+        P.fillRect(2, H / 2, W - 4, 1, Qt::black);
+    else
+        P.fillRect(W / 2, 2, 1, H - 4, Qt::black);
     return Img;
 }
 
 void Glyph(QPainter& P, int Index, int X0, const QColor& C) {
     auto Tri = [&](int X, bool Right) {
         QPolygon Poly;
-        if (Right) Poly << QPoint(X, 0) << QPoint(X + 4, 4) << QPoint(X, 8);
-        else Poly << QPoint(X + 4, 0) << QPoint(X, 4) << QPoint(X + 4, 8);
+        if (Right)
+            Poly << QPoint(X, 0) << QPoint(X + 4, 4) << QPoint(X, 8);
+        else
+            Poly << QPoint(X + 4, 0) << QPoint(X, 4) << QPoint(X + 4, 8);
         P.setPen(C);
         P.setBrush(C);
         P.drawPolygon(Poly);
@@ -99,7 +103,8 @@ QImage Arrows(bool Up) {
     // Four 9 x 6 frames (normal, hot, pressed, disabled) on black, the strip's transparent colour.
     QImage Img(36, 6, QImage::Format_RGB32);
     Img.fill(Qt::black);
-    const QColor Colors[4] = {QColor(0, 0x80, 0), QColor(0, 0xFF, 0), QColor(0xFF, 0xFF, 0xFF), QColor(0x80, 0x80, 0x80)};
+    const QColor Colors[4] = {QColor(0, 0x80, 0), QColor(0, 0xFF, 0), QColor(0xFF, 0xFF, 0xFF),
+                              QColor(0x80, 0x80, 0x80)};
     for (int F = 0; F < 4; ++F)
         for (int Row = 0; Row < 5; ++Row) {
             const int Y = Up ? Row : 4 - Row;
@@ -138,10 +143,10 @@ struct TSegments {
 };
 
 void DrawDigitCell(QPainter& P, int X0, int W, int H, int Cell) {
-    static const TSegments Digits[10] = {
-        {1, 1, 1, 1, 1, 1, 0}, {0, 1, 1, 0, 0, 0, 0}, {1, 1, 0, 1, 1, 0, 1}, {1, 1, 1, 1, 0, 0, 1},
-        {0, 1, 1, 0, 0, 1, 1}, {1, 0, 1, 1, 0, 1, 1}, {1, 0, 1, 1, 1, 1, 1}, {1, 1, 1, 0, 0, 0, 0},
-        {1, 1, 1, 1, 1, 1, 1}, {1, 1, 1, 1, 0, 1, 1}};
+    static const TSegments Digits[10] = {{1, 1, 1, 1, 1, 1, 0}, {0, 1, 1, 0, 0, 0, 0}, {1, 1, 0, 1, 1, 0, 1},
+                                         {1, 1, 1, 1, 0, 0, 1}, {0, 1, 1, 0, 0, 1, 1}, {1, 0, 1, 1, 0, 1, 1},
+                                         {1, 0, 1, 1, 1, 1, 1}, {1, 1, 1, 0, 0, 0, 0}, {1, 1, 1, 1, 1, 1, 1},
+                                         {1, 1, 1, 1, 0, 1, 1}};
     TSegments S{0, 0, 0, 0, 0, 0, 0};
     if (Cell < 10) S = Digits[Cell];
     if (Cell == 12 || Cell == 11) S.G = true;

@@ -34,15 +34,19 @@ void TKcSlider::Rebuilt() {
 void TKcSlider::SetMaxValue(int Value) {
     if (FMaxValue == Value) return;
     FMaxValue = Value;
-    if (FPosition > FMaxValue) SetPosition(FMaxValue);
-    else PropertyChanged();
+    if (FPosition > FMaxValue)
+        SetPosition(FMaxValue);
+    else
+        PropertyChanged();
 }
 
 void TKcSlider::SetMinValue(int Value) {
     if (FMinValue == Value) return;
     FMinValue = Value;
-    if (FPosition < FMinValue) SetPosition(FMinValue);
-    else PropertyChanged();
+    if (FPosition < FMinValue)
+        SetPosition(FMinValue);
+    else
+        PropertyChanged();
 }
 
 void TKcSlider::SetPosition(int Value) {
@@ -75,8 +79,10 @@ void TKcSlider::SetOrientation(TKcOrientation Value) {
     FOrientation = Value;
     if (!Loading()) {
         // A square control gets no resize, so its images must be rebuilt here.
-        if (width() == height()) RebuildImages();
-        else resize(height(), width());
+        if (width() == height())
+            RebuildImages();
+        else
+            resize(height(), width());
     }
     LoadThumb();
     PropertyChanged();
@@ -158,8 +164,11 @@ void TKcSlider::ColorChanged() { Rebuilt(); }
 
 void TKcSlider::LoadThumb() {
     const QImage* Img = BitmapList() ? BitmapList()->GetBitmap(FThumbImageIndex) : nullptr;
-    if (Img && !Img->isNull()) FThumb = *Img;
-    else FThumb = KcResourceImage(FOrientation == TKcOrientation::voVertical ? "VRSLIDERTHUMB_HORI" : "VRSLIDERTHUMB_VERT");
+    if (Img && !Img->isNull())
+        FThumb = *Img;
+    else
+        FThumb =
+            KcResourceImage(FOrientation == TKcOrientation::voVertical ? "VRSLIDERTHUMB_HORI" : "VRSLIDERTHUMB_VERT");
 }
 
 QRect TKcSlider::BarArea() const {
@@ -200,8 +209,10 @@ void TKcSlider::RebuildImages() {
                 const int X = FStyle == TKcSliderStyle::ssBottomLeft ? Off : A.width() - FTickWidth - Off;
                 Seg = QRect(X, 0, FTickWidth, A.height());
             }
-            if (FSolidFill) P.fillRect(Seg, ToQColor(C));
-            else P.drawImage(Seg.topLeft(), Pattern);
+            if (FSolidFill)
+                P.fillRect(Seg, ToQColor(C));
+            else
+                P.drawImage(Seg.topLeft(), Pattern);
         }
         return Img;
     };
@@ -245,11 +256,17 @@ void TKcSlider::PaintBitmap(QPainter& Canvas) {
     QRect Lit;
     const int Right = R.left() + R.width(), Bottom = R.top() + R.height();
     if (FOrientation == TKcOrientation::voHorizontal) {
-        if (FStyle == TKcSliderStyle::ssBottomLeft) Lit = QRect(QPoint(R.left(), R.top()), QPoint(Thumb.left() + Thumb.width() / 2 - 1, Bottom - 1));
-        else Lit = QRect(QPoint(Thumb.left() + Thumb.width() - Thumb.width() / 2, R.top()), QPoint(Right - 1, Bottom - 1));
+        if (FStyle == TKcSliderStyle::ssBottomLeft)
+            Lit = QRect(QPoint(R.left(), R.top()), QPoint(Thumb.left() + Thumb.width() / 2 - 1, Bottom - 1));
+        else
+            Lit =
+                QRect(QPoint(Thumb.left() + Thumb.width() - Thumb.width() / 2, R.top()), QPoint(Right - 1, Bottom - 1));
     } else {
-        if (FStyle == TKcSliderStyle::ssBottomLeft) Lit = QRect(QPoint(R.left(), Thumb.top() + Thumb.height() / 2), QPoint(Right - 1, Bottom - 1));
-        else Lit = QRect(QPoint(R.left(), R.top()), QPoint(Right - 1, Thumb.top() + Thumb.height() - Thumb.height() / 2 - 1));
+        if (FStyle == TKcSliderStyle::ssBottomLeft)
+            Lit = QRect(QPoint(R.left(), Thumb.top() + Thumb.height() / 2), QPoint(Right - 1, Bottom - 1));
+        else
+            Lit = QRect(QPoint(R.left(), R.top()),
+                        QPoint(Right - 1, Thumb.top() + Thumb.height() - Thumb.height() / 2 - 1));
     }
     Lit = Lit.intersected(R);
     if (!Lit.isEmpty()) Canvas.drawImage(Lit.topLeft(), FOnImage, Lit.translated(-R.topLeft()));
@@ -280,8 +297,10 @@ void TKcSlider::mouseMoveEvent(QMouseEvent* Event) {
         return;
     }
     const bool Hot = ThumbRect().contains(P);
-    if (Hot && (FOptions & soHandPoint)) setCursor(Qt::PointingHandCursor);
-    else if (!Hot) unsetCursor();
+    if (Hot && (FOptions & soHandPoint))
+        setCursor(Qt::PointingHandCursor);
+    else if (!Hot)
+        unsetCursor();
     if (Hot != FHot) {
         FHot = Hot;
         update();
@@ -303,10 +322,18 @@ void TKcSlider::keyPressEvent(QKeyEvent* Event) {
         switch (Event->key()) {
             case Qt::Key_Home: SetPosition(FMinValue); break;
             case Qt::Key_End: SetPosition(FMaxValue); break;
-            case Qt::Key_Left: if (!Vertical) Step = -FKeyIncrement; break;
-            case Qt::Key_Right: if (!Vertical) Step = FKeyIncrement; break;
-            case Qt::Key_Up: if (Vertical) Step = FKeyIncrement; break;
-            case Qt::Key_Down: if (Vertical) Step = -FKeyIncrement; break;
+            case Qt::Key_Left:
+                if (!Vertical) Step = -FKeyIncrement;
+                break;
+            case Qt::Key_Right:
+                if (!Vertical) Step = FKeyIncrement;
+                break;
+            case Qt::Key_Up:
+                if (Vertical) Step = FKeyIncrement;
+                break;
+            case Qt::Key_Down:
+                if (Vertical) Step = -FKeyIncrement;
+                break;
             default: break;
         }
         if (FStyle == TKcSliderStyle::ssTopRight) Step = -Step;

@@ -195,7 +195,8 @@ void TKcSpinner::SetCurrent(TKcTimerSpinButton* Button) {
 
 void TKcSpinner::ButtonPressed(TKcTimerSpinButton* Button) {
     if (TabStop() && isEnabled()) SetCurrent(Button);
-    if (FFocusControl && FFocusControl->focusPolicy() != Qt::NoFocus && FFocusControl->isEnabled() && !FFocusControl->hasFocus())
+    if (FFocusControl && FFocusControl->focusPolicy() != Qt::NoFocus && FFocusControl->isEnabled() &&
+        !FFocusControl->hasFocus())
         FFocusControl->setFocus(Qt::MouseFocusReason);
     else if (TabStop() && !hasFocus() && isEnabled())
         setFocus(Qt::MouseFocusReason);
@@ -208,10 +209,18 @@ void TKcSpinner::keyPressEvent(QKeyEvent* Event) {
         case Qt::Key_Space:
             if (FCurrent) ButtonClick(FCurrent);
             return;
-        case Qt::Key_Up: if (Vertical) Target = FFirst; break;
-        case Qt::Key_Down: if (Vertical) Target = FSecond; break;
-        case Qt::Key_Left: if (!Vertical) Target = FFirst; break;
-        case Qt::Key_Right: if (!Vertical) Target = FSecond; break;
+        case Qt::Key_Up:
+            if (Vertical) Target = FFirst;
+            break;
+        case Qt::Key_Down:
+            if (Vertical) Target = FSecond;
+            break;
+        case Qt::Key_Left:
+            if (!Vertical) Target = FFirst;
+            break;
+        case Qt::Key_Right:
+            if (!Vertical) Target = FSecond;
+            break;
         default: break;
     }
     if (Target) {

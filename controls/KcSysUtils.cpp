@@ -13,17 +13,17 @@ namespace {
 QColor SystemColor(unsigned Index) {
     const QPalette Pal = QGuiApplication::palette();
     switch (Index) {
-        case 3: return Pal.color(QPalette::Inactive, QPalette::Highlight);   // inactive caption
-        case 5: return Pal.color(QPalette::Base);                             // window
-        case 8: return Pal.color(QPalette::Text);                             // window text
+        case 3: return Pal.color(QPalette::Inactive, QPalette::Highlight);  // inactive caption
+        case 5: return Pal.color(QPalette::Base);                           // window
+        case 8: return Pal.color(QPalette::Text);                           // window text
         case 13: return Pal.color(QPalette::Highlight);
         case 14: return Pal.color(QPalette::HighlightedText);
-        case 15: return Pal.color(QPalette::Button);                          // button face
-        case 16: return Pal.color(QPalette::Dark);                            // button shadow
-        case 17: return Pal.color(QPalette::Disabled, QPalette::Text);        // grey text
+        case 15: return Pal.color(QPalette::Button);                    // button face
+        case 16: return Pal.color(QPalette::Dark);                      // button shadow
+        case 17: return Pal.color(QPalette::Disabled, QPalette::Text);  // grey text
         case 18: return Pal.color(QPalette::ButtonText);
-        case 20: return Pal.color(QPalette::Light);                           // button highlight
-        case 21: return Pal.color(QPalette::Shadow);                          // dark shadow
+        case 20: return Pal.color(QPalette::Light);   // button highlight
+        case 21: return Pal.color(QPalette::Shadow);  // dark shadow
         case 22: return Pal.color(QPalette::Midlight);
         case 23: return Pal.color(QPalette::ToolTipText);
         case 24: return Pal.color(QPalette::ToolTipBase);
@@ -172,7 +172,8 @@ void TileBitmap(QPainter& Canvas, const QRect& Rect, const QImage& Bitmap) {
         for (int X = Rect.left(); X <= Rect.right(); X += Bitmap.width()) Canvas.drawImage(X, Y, Bitmap);
 }
 
-void DrawTransparent(QPainter& Canvas, const QPoint& Dest, const QImage& Source, const QRect& SourceRect, QRgb KeyColor) {
+void DrawTransparent(QPainter& Canvas, const QPoint& Dest, const QImage& Source, const QRect& SourceRect,
+                     QRgb KeyColor) {
     QImage Part = Source.copy(SourceRect).convertToFormat(QImage::Format_ARGB32);
     const QRgb Key = KeyColor | 0xFF000000u;
     for (int Y = 0; Y < Part.height(); ++Y) {
@@ -185,7 +186,8 @@ void DrawTransparent(QPainter& Canvas, const QPoint& Dest, const QImage& Source,
 
 QSize MeasureText(const QFont& Font, const QString& Text) {
     const QFontMetrics M(Font);
-    const QRect R = M.boundingRect(QRect(0, 0, 100000, 100000), Qt::AlignLeft | Qt::AlignTop | Qt::TextShowMnemonic, Text);
+    const QRect R =
+        M.boundingRect(QRect(0, 0, 100000, 100000), Qt::AlignLeft | Qt::AlignTop | Qt::TextShowMnemonic, Text);
     return R.size();
 }
 

@@ -57,7 +57,8 @@ QImage CreateDitherBitmap(TColor Color1, TColor Color2);
 void TileBitmap(QPainter& Canvas, const QRect& Rect, const QImage& Bitmap);
 inline QRect BitmapRect(const QImage& Bitmap) { return QRect(0, 0, Bitmap.width(), Bitmap.height()); }
 // Draws Source's part SourceRect at Dest with every pixel of KeyColor left out.
-void DrawTransparent(QPainter& Canvas, const QPoint& Dest, const QImage& Source, const QRect& SourceRect, QRgb KeyColor);
+void DrawTransparent(QPainter& Canvas, const QPoint& Dest, const QImage& Source, const QRect& SourceRect,
+                     QRgb KeyColor);
 QSize MeasureText(const QFont& Font, const QString& Text);
 void DrawRaisedText(QPainter& Canvas, int X, int Y, const QString& Text, TColor HighlightColor, TColor ShadowColor);
 void DrawShadowText(QPainter& Canvas, int X, int Y, const QString& Text, TColor ShadowColor, int DX, int DY);

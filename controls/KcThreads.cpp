@@ -45,7 +45,8 @@ void TKcTimer::SetPriority(TKcThreadPriority Value) {
 
 void TKcTimer::UpdateTimer() {
     Stop();
-    if (FInterval != 0 && FEnabled && OnTimer) FTimer.start(static_cast<int>(FInterval > 0x7FFFFFFFu ? 0x7FFFFFFFu : FInterval));
+    if (FInterval != 0 && FEnabled && OnTimer)
+        FTimer.start(static_cast<int>(FInterval > 0x7FFFFFFFu ? 0x7FFFFFFFu : FInterval));
 }
 
 void TKcTimer::Stop() { FTimer.stop(); }

@@ -44,8 +44,10 @@ void DrawThumbFrame(QPainter& Canvas, const QImage& Thumb, int States, int Index
     if (FrameWidth <= 0) return;
     if (Index > States - 1) Index = 0;
     const QRect Source(Index * FrameWidth, 0, FrameWidth, Thumb.height());
-    if (Opaque) Canvas.drawImage(At, Thumb, Source);
-    else DrawTransparent(Canvas, At, Thumb, Source, Thumb.pixel(0, Thumb.height() - 1));
+    if (Opaque)
+        Canvas.drawImage(At, Thumb, Source);
+    else
+        DrawTransparent(Canvas, At, Thumb, Source, Thumb.pixel(0, Thumb.height() - 1));
 }
 
 }  // namespace kelvar

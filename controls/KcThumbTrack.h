@@ -8,9 +8,9 @@ class QPainter;
 namespace kelvar {
 
 struct TKcTrackGeometry {
-    QRect Inner;    // client rectangle shrunk by the margins
+    QRect Inner;  // client rectangle shrunk by the margins
     QSize Client;
-    QSize Thumb;    // one frame of the thumb image
+    QSize Thumb;  // one frame of the thumb image
     bool Vertical = false;
     bool TopRight = false;  // the minimum lies at the top or right end
     int MinValue = 0;

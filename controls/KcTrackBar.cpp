@@ -30,15 +30,19 @@ TKcTrackBar::TKcTrackBar(QWidget* Parent) : TKcCustomImageControl(Parent) {
 void TKcTrackBar::SetMaxValue(int Value) {
     if (FMaxValue == Value) return;
     FMaxValue = Value;
-    if (FPosition > FMaxValue) SetPosition(FMaxValue);
-    else PropertyChanged();
+    if (FPosition > FMaxValue)
+        SetPosition(FMaxValue);
+    else
+        PropertyChanged();
 }
 
 void TKcTrackBar::SetMinValue(int Value) {
     if (FMinValue == Value) return;
     FMinValue = Value;
-    if (FPosition < FMinValue) SetPosition(FMinValue);
-    else PropertyChanged();
+    if (FPosition < FMinValue)
+        SetPosition(FMinValue);
+    else
+        PropertyChanged();
 }
 
 void TKcTrackBar::SetPosition(int Value) {
@@ -91,8 +95,10 @@ void TKcTrackBar::Loaded() {
 
 void TKcTrackBar::LoadThumb() {
     const QImage* Img = BitmapList() ? BitmapList()->GetBitmap(FThumbImageIndex) : nullptr;
-    if (Img && !Img->isNull()) FThumb = *Img;
-    else FThumb = KcResourceImage(FOrientation == TKcOrientation::voHorizontal ? "VRTB_HORI" : "VRTB_VERT");
+    if (Img && !Img->isNull())
+        FThumb = *Img;
+    else
+        FThumb = KcResourceImage(FOrientation == TKcOrientation::voHorizontal ? "VRTB_HORI" : "VRTB_VERT");
 }
 
 TKcTrackGeometry TKcTrackBar::Geometry() const {
@@ -142,13 +148,16 @@ std::vector<int> TKcTrackBar::TickValues() const {
 
 void TKcTrackBar::PaintBitmap(QPainter& Canvas) {
     const QImage* Back = BitmapList() ? BitmapList()->GetBitmap(FBackImageIndex) : nullptr;
-    if (Back && !Back->isNull()) Canvas.drawImage(rect(), *Back);
-    else Canvas.fillRect(rect(), ToQColor(Color()));
+    if (Back && !Back->isNull())
+        Canvas.drawImage(rect(), *Back);
+    else
+        Canvas.fillRect(rect(), ToQColor(Color()));
 
     const TKcTrackGeometry G = Geometry();
     const bool Vertical = G.Vertical;
-    const QRect Gutter = Vertical ? QRect((width() - FGutterWidth) / 2, FBorderWidth, FGutterWidth, height() - 2 * FBorderWidth)
-                                  : QRect(FBorderWidth, (height() - FGutterWidth) / 2, width() - 2 * FBorderWidth, FGutterWidth);
+    const QRect Gutter =
+        Vertical ? QRect((width() - FGutterWidth) / 2, FBorderWidth, FGutterWidth, height() - 2 * FBorderWidth)
+                 : QRect(FBorderWidth, (height() - FGutterWidth) / 2, width() - 2 * FBorderWidth, FGutterWidth);
 
     if (FTickMarks != TKcTickMarks::tmNone) {
         const QColor Tick = ToQColor(FTickColor);
@@ -161,8 +170,10 @@ void TKcTrackBar::PaintBitmap(QPainter& Canvas) {
             const int At = G.ValueToPixel(V) + Half;
             const int Len = (V == FMinValue || V == FMaxValue) ? 4 : 3;
             auto Line = [&](int From, int Count) {
-                if (Vertical) Canvas.fillRect(QRect(From, At, Count, 1), Tick);
-                else Canvas.fillRect(QRect(At, From, 1, Count), Tick);
+                if (Vertical)
+                    Canvas.fillRect(QRect(From, At, Count, 1), Tick);
+                else
+                    Canvas.fillRect(QRect(At, From, 1, Count), Tick);
             };
             if (Near) Line(NearBase - Len, Len);
             if (Far) Line(FarBase, Len);
@@ -208,8 +219,10 @@ void TKcTrackBar::mouseMoveEvent(QMouseEvent* Event) {
         return;
     }
     const bool Hot = ThumbRect().contains(P);
-    if (Hot && (FOptions & toHandPoint)) setCursor(Qt::PointingHandCursor);
-    else if (!Hot) unsetCursor();
+    if (Hot && (FOptions & toHandPoint))
+        setCursor(Qt::PointingHandCursor);
+    else if (!Hot)
+        unsetCursor();
     if (Hot != FHot) {
         FHot = Hot;
         update();
@@ -231,10 +244,18 @@ void TKcTrackBar::keyPressEvent(QKeyEvent* Event) {
         switch (Event->key()) {
             case Qt::Key_Home: SetPosition(FMaxValue); break;
             case Qt::Key_End: SetPosition(FMinValue); break;
-            case Qt::Key_Left: if (!Vertical) Step = -FFrequency; break;
-            case Qt::Key_Right: if (!Vertical) Step = FFrequency; break;
-            case Qt::Key_Up: if (Vertical) Step = FFrequency; break;
-            case Qt::Key_Down: if (Vertical) Step = -FFrequency; break;
+            case Qt::Key_Left:
+                if (!Vertical) Step = -FFrequency;
+                break;
+            case Qt::Key_Right:
+                if (!Vertical) Step = FFrequency;
+                break;
+            case Qt::Key_Up:
+                if (Vertical) Step = FFrequency;
+                break;
+            case Qt::Key_Down:
+                if (Vertical) Step = -FFrequency;
+                break;
             default: break;
         }
         if (FStyle == TKcProgressStyle::psTopRight) Step = -Step;

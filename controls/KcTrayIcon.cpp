@@ -113,8 +113,10 @@ void TKcTrayIcon::ShowPopup(const QPoint& ScreenPos) {
     if (!FPopupMenu) return;
     QCoreApplication::processEvents();
     if (FMainWindow) FMainWindow->activateWindow();
-    if (OnShowPopup) OnShowPopup(*FPopupMenu, ScreenPos);
-    else FPopupMenu->popup(ScreenPos);
+    if (OnShowPopup)
+        OnShowPopup(*FPopupMenu, ScreenPos);
+    else
+        FPopupMenu->popup(ScreenPos);
 }
 
 void TKcTrayIcon::HandleMouse(TTrayMouse Message, const QPoint& At, Qt::KeyboardModifiers Mods) {

@@ -3,11 +3,11 @@
 // notification area itself sits behind a small backend so that tests can watch what is sent.
 #include <QIcon>
 #include <QMenu>
-#include <QWidget>
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
 #include <QString>
+#include <QWidget>
 #include <functional>
 #include <memory>
 
@@ -25,7 +25,18 @@ public:
 // The backend over QSystemTrayIcon; its activations reach the icon's mouse handling.
 std::unique_ptr<ITrayBackend> CreateQtTrayBackend(class TKcTrayIcon& Owner);
 
-enum class TTrayMouse { Move, LeftDown, LeftUp, LeftDouble, RightDown, RightUp, RightDouble, MiddleDown, MiddleUp, MiddleDouble };
+enum class TTrayMouse {
+    Move,
+    LeftDown,
+    LeftUp,
+    LeftDouble,
+    RightDown,
+    RightUp,
+    RightDouble,
+    MiddleDown,
+    MiddleUp,
+    MiddleDouble
+};
 
 class TKcTrayIcon : public QObject {
 public:

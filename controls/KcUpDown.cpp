@@ -9,7 +9,9 @@
 namespace kelvar {
 
 TKcUpDown::TKcUpDown(QWidget* Parent)
-    : TKcGraphicImageControl(Parent), FGlyphsUp(KcResourceImage("UPDOWN_UP")), FGlyphsDown(KcResourceImage("UPDOWN_DOWN")) {
+    : TKcGraphicImageControl(Parent),
+      FGlyphsUp(KcResourceImage("UPDOWN_UP")),
+      FGlyphsDown(KcResourceImage("UPDOWN_DOWN")) {
     SetColor(clBlack);
     resize(20, 30);
     setMouseTracking(true);

@@ -15,8 +15,10 @@ TScrollLabel::TScrollLabel(QWidget* Parent) : QWidget(Parent) {
 
 void TScrollLabel::SetActive(bool Value) {
     if (FActive == Value) return;
-    if (Value) StartScroll();
-    else StopScroll();
+    if (Value)
+        StartScroll();
+    else
+        StopScroll();
     FWaiting = false;
 }
 

@@ -5,9 +5,9 @@
 #include "controls/KcLevelBar.h"
 #include "controls/KcSlider.h"
 
+#include <benchmark/benchmark.h>
 #include <QApplication>
 #include <QWidget>
-#include <benchmark/benchmark.h>
 #include <chrono>
 #include <cmath>
 #include <memory>

@@ -1,23 +1,23 @@
 // Shows every control of the set in its main states; --png FILE renders the gallery offscreen.
-#include "controls/FxFancyButton.h"
 #include "controls/BoxButton.h"
 #include "controls/BoxPanel.h"
 #include "controls/BoxShape.h"
+#include "controls/FxFancyButton.h"
 #include "controls/KcAnalog.h"
 #include "controls/KcButtons.h"
 #include "controls/KcGraphs.h"
 #include "controls/KcHyperCtrls.h"
 #include "controls/KcLabel.h"
-#include "controls/KcSpinner.h"
-#include "controls/KcUpDown.h"
-#include "controls/ScrollLabel.h"
-#include "controls/StdLabel.h"
 #include "controls/KcLcd.h"
 #include "controls/KcLeds.h"
 #include "controls/KcLevelBar.h"
 #include "controls/KcNavigator.h"
 #include "controls/KcSlider.h"
+#include "controls/KcSpinner.h"
 #include "controls/KcTrackBar.h"
+#include "controls/KcUpDown.h"
+#include "controls/ScrollLabel.h"
+#include "controls/StdLabel.h"
 
 #include <QApplication>
 #include <QLabel>

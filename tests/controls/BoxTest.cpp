@@ -4,8 +4,8 @@
 #include "controls/BoxShape.h"
 #include "controls/unColorTools.h"
 
-#include <QTest>
 #include <gtest/gtest.h>
+#include <QTest>
 
 namespace kelvar {
 namespace {

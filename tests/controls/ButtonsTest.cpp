@@ -3,8 +3,8 @@
 #include "controls/KcButtons.h"
 #include "controls/KcNavigator.h"
 
-#include <QTest>
 #include <gtest/gtest.h>
+#include <QTest>
 
 namespace kelvar {
 namespace {
@@ -115,7 +115,9 @@ TEST(KcPowerButton, AcceleratorClicksWithoutToggling) {
 
 TEST(FxFancyButton, SettersClampTheirValues) {
     TFxFancyButton B;
-    struct Case { int Set, Expected; };
+    struct Case {
+        int Set, Expected;
+    };
     for (const Case& C : {Case{1, 3}, Case{20, 14}, Case{5, 5}}) {
         B.FancyEffects().SetFrameWidth(C.Set);
         EXPECT_EQ(B.FancyEffects().FrameWidth(), C.Expected);

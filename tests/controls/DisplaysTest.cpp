@@ -5,8 +5,8 @@
 #include "controls/KcThreads.h"
 #include "foundation/Clock.h"
 
-#include <QTest>
 #include <gtest/gtest.h>
+#include <QTest>
 #include <stdexcept>
 
 namespace kelvar {
@@ -74,7 +74,8 @@ TEST(KcLevelBar, SegmentColoursByZoneAndLevel) {
     EXPECT_EQ(Bar.LitCount(), 5);
     EXPECT_EQ(Bar.Zone1End(), 5);
     EXPECT_EQ(Bar.Zone2End(), 7);
-    const TColor Expected[10] = {clLime, clLime, clLime, clLime, clLime, clOlive, clOlive, clMaroon, clMaroon, clMaroon};
+    const TColor Expected[10] = {clLime,  clLime,  clLime,   clLime,   clLime,
+                                 clOlive, clOlive, clMaroon, clMaroon, clMaroon};
     Bar.show();
     const QImage Img = Render(Bar);
     for (int N = 0; N < 10; ++N) {

@@ -1,6 +1,7 @@
 #include "QtApp.h"
 #include "controls/BrowseForFolder.h"
 
+#include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QDialog>
 #include <QDir>
@@ -8,7 +9,6 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTreeView>
-#include <gtest/gtest.h>
 
 namespace kelvar {
 namespace {

@@ -3,8 +3,8 @@
 #include "controls/KcGraphs.h"
 #include "controls/KcHyperCtrls.h"
 
-#include <QTest>
 #include <gtest/gtest.h>
+#include <QTest>
 
 namespace kelvar {
 namespace {

@@ -2,8 +2,8 @@
 
 #include "controls/KcSysUtils.h"
 
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 namespace kelvar::test {
 

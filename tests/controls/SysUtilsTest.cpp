@@ -2,17 +2,20 @@
 #include "controls/KcControls.h"
 #include "controls/KcSysUtils.h"
 
+#include <gtest/gtest.h>
 #include <QBuffer>
 #include <QPainter>
 #include <QtEndian>
-#include <gtest/gtest.h>
 
 namespace kelvar {
 namespace {
 
 TEST(KcSysUtils, ValueOfPercentTruncatesExactSharesOneLower) {
-    struct Case { int Percent, Total, Expected; };
-    for (const Case& C : {Case{60, 10, 5}, Case{10, 10, 0}, Case{60, 80, 47}, Case{50, 10, 5}, Case{100, 80, 80}, Case{0, 80, 0}})
+    struct Case {
+        int Percent, Total, Expected;
+    };
+    for (const Case& C :
+         {Case{60, 10, 5}, Case{10, 10, 0}, Case{60, 80, 47}, Case{50, 10, 5}, Case{100, 80, 80}, Case{0, 80, 0}})
         EXPECT_EQ(ValueOfPercent(C.Percent, C.Total), C.Expected) << C.Percent << "% of " << C.Total;
     EXPECT_EQ(PercentOfValue(5, 0), 0);
     EXPECT_EQ(PercentOfValue(50, 100), 50);

@@ -2,8 +2,8 @@
 #include "controls/KcSlider.h"
 #include "controls/KcTrackBar.h"
 
-#include <QTest>
 #include <gtest/gtest.h>
+#include <QTest>
 
 namespace kelvar {
 namespace {
@@ -45,7 +45,12 @@ TEST(KcTrackBar, RangeLoadedFromAFormMovesPositionOnlyWhenNeeded) {
 }
 
 TEST(KcTrackBar, KeysStepByFrequencyAndHomeIsTheMaximum) {
-    struct Case { TKcOrientation Orientation; TKcProgressStyle Style; int Key; int Expected; };
+    struct Case {
+        TKcOrientation Orientation;
+        TKcProgressStyle Style;
+        int Key;
+        int Expected;
+    };
     const Case Cases[] = {
         {TKcOrientation::voHorizontal, TKcProgressStyle::psBottomLeft, Qt::Key_Right, 60},
         {TKcOrientation::voHorizontal, TKcProgressStyle::psBottomLeft, Qt::Key_Left, 40},

@@ -1,9 +1,9 @@
 #include "QtApp.h"
 #include "controls/KcTrayIcon.h"
 
+#include <gtest/gtest.h>
 #include <QMenu>
 #include <QPixmap>
-#include <gtest/gtest.h>
 
 namespace kelvar {
 namespace {
@@ -68,7 +68,9 @@ TEST_F(KcTrayIconTest, RefusedAddIsTriedAgain) {
 
 TEST_F(KcTrayIconTest, LeftClickOrderAndLeftButtonPopup) {
     std::vector<std::string> Events;
-    Tray.OnMouseDown = [&](TKcTrayIcon&, Qt::MouseButton, Qt::KeyboardModifiers, int, int) { Events.push_back("down"); };
+    Tray.OnMouseDown = [&](TKcTrayIcon&, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
+        Events.push_back("down");
+    };
     Tray.OnMouseUp = [&](TKcTrayIcon&, Qt::MouseButton, Qt::KeyboardModifiers, int, int) { Events.push_back("up"); };
     Tray.OnClick = [&](TKcTrayIcon&) { Events.push_back("click"); };
     QMenu Menu;

@@ -1,8 +1,8 @@
 #include "QtApp.h"
 #include "controls/KcUpDown.h"
 
-#include <QTest>
 #include <gtest/gtest.h>
+#include <QTest>
 
 namespace kelvar {
 namespace {
