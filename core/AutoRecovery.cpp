@@ -72,10 +72,13 @@ void TAutoRecovery::Trigger() {
 }
 
 void TAutoRecovery::Abort() {
+    // Queue mode aborts on every tick while nothing can play: one line for the whole stretch
+    // keeps the log readable (and the log file from filling at seven lines a second).
+    const bool wasAborted = Aborted != 0 && TriggeredAt == 0;
     Aborted = 1;
     TriggeredAt = 0;
     if (OnAbort) OnAbort(*this);
-    Log("Auto recovery was aborted", LogKind::Warning);
+    if (!wasAborted) Log("Auto recovery was aborted", LogKind::Warning);
 }
 
 void TAutoRecovery::Start() {
