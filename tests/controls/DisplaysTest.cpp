@@ -253,3 +253,25 @@ TEST(KcTimer, TicksOnlyWithAnIntervalAHandlerAndWhileEnabled) {
 
 }  // namespace
 }  // namespace kelvar
+
+namespace kelvar {
+namespace {
+
+TEST(KcGraphicImageControl, TransparentControlLetsTheParentShowThrough) {
+    QWidget Parent;
+    Parent.setAutoFillBackground(true);
+    QPalette Pal = Parent.palette();
+    Pal.setColor(QPalette::Window, QColor(0, 0, 255));
+    Parent.setPalette(Pal);
+    Parent.resize(60, 60);
+    auto* Clock = new TKcClock(&Parent);
+    Clock->SetClockType(TKcClockType::ctCustom);
+    Clock->setGeometry(0, 0, 60, 30);
+    Parent.show();
+    EXPECT_EQ(test::Render(Parent).pixel(1, 1), qRgb(0, 0, 0));  // opaque: the clock's black
+    Clock->SetTransparent(true);
+    EXPECT_EQ(test::Render(Parent).pixel(1, 1), qRgb(0, 0, 255));
+}
+
+}  // namespace
+}  // namespace kelvar
