@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "database/SQLPool.h"
-#include "database/SQLPool_SQLDir.h"
+#include "database/SQLPool_DataLink.h"
 #include "database/datalink/DLDataTypes.h"
 #include "foundation/MiscFunc.h"
 #include "setup/DLCreateDatabase.h"

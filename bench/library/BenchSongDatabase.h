@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "database/SQLPool.h"
-#include "database/SQLPool_SQLDir.h"
+#include "database/SQLPool_DataLink.h"
 #include "database/datalink/DLFib.h"
 #include "foundation/MainThread.h"
 
@@ -35,7 +35,7 @@ public:
 
         Loop = std::make_shared<TPlainMainLoop>();
         SetMainThreadDispatcher(Loop);
-        Manager = std::make_shared<TSQLDirPoolManager>();
+        Manager = std::make_shared<TDataLinkPoolManager>();
         Manager->Driver = "FIREBIRD";
         Manager->ServerMode = "EMBEDDED";
         Manager->Database = Path;
@@ -67,7 +67,7 @@ public:
     std::filesystem::path Folder;
     std::string Path;
     std::shared_ptr<TPlainMainLoop> Loop;
-    std::shared_ptr<TSQLDirPoolManager> Manager;
+    std::shared_ptr<TDataLinkPoolManager> Manager;
 
 private:
     void CreateDatabase() {

@@ -17,7 +17,7 @@
 #include "core/playlist/QueueList.h"
 #include "core/playlist/SongList.h"
 #include "database/SQLPool.h"
-#include "database/SQLPool_SQLDir.h"
+#include "database/SQLPool_DataLink.h"
 #include "database/datalink/DLFib.h"
 #include "foundation/MainThread.h"
 #include "media/SongInfo_imp.h"
@@ -43,7 +43,7 @@ public:
 
         Loop = std::make_shared<TPlainMainLoop>();
         SetMainThreadDispatcher(Loop);
-        Manager = std::make_shared<TSQLDirPoolManager>();
+        Manager = std::make_shared<TDataLinkPoolManager>();
         Manager->Driver = "FIREBIRD";
         Manager->ServerMode = "EMBEDDED";
         Manager->Database = Path;
@@ -93,7 +93,7 @@ private:
 
     std::string Path;
     std::shared_ptr<TPlainMainLoop> Loop;
-    std::shared_ptr<TSQLDirPoolManager> Manager;
+    std::shared_ptr<TDataLinkPoolManager> Manager;
 };
 
 ISongItemListPtr RandomSongs(int count) {

@@ -13,7 +13,7 @@
 #include "core/rotation/Logic_weighted.h"
 #include "core/rotation/PlaylistRules_imp.h"
 #include "database/SQLPool.h"
-#include "database/SQLPool_SQLDir.h"
+#include "database/SQLPool_DataLink.h"
 #include "database/datalink/DLFib.h"
 #include "foundation/MainThread.h"
 #include "media/SongInfo_imp.h"
@@ -37,7 +37,7 @@ public:
 
         Loop = std::make_shared<TPlainMainLoop>();
         SetMainThreadDispatcher(Loop);
-        Manager = std::make_shared<TSQLDirPoolManager>();
+        Manager = std::make_shared<TDataLinkPoolManager>();
         Manager->Driver = "FIREBIRD";
         Manager->ServerMode = "EMBEDDED";
         Manager->Database = Path;
@@ -94,7 +94,7 @@ private:
     fs::path Folder;
     std::string Path;
     std::shared_ptr<TPlainMainLoop> Loop;
-    std::shared_ptr<TSQLDirPoolManager> Manager;
+    std::shared_ptr<TDataLinkPoolManager> Manager;
 };
 
 void BM_WeightedChooseSong(benchmark::State& state) {

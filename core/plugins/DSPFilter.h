@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "audio/AudioFormat.h"
+#include "foundation/AudioFormat.h"
 #include "core/plugins/PluginList.h"
 #include "foundation/ConfigDoc.h"
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "audio/WinampDSPApi.h"
+#include "audio/nodes/WinampDSPApi.h"
 #include "core/plugins/DSPFilter.h"
 #include "core/plugins/PluginConfig.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/plugins/PluginList.h"
-#include "core/rotation/PlaylistRules.h"
+#include "core/playlist/PlaylistRules.h"
 #include "foundation/ConfigDoc.h"
 #include "media/SongInfo.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/rotation/PlaylistRules.h"
+#include "core/playlist/PlaylistRules.h"
 
 namespace kelvar {
 

@@ -41,7 +41,7 @@ TfrmDSP_Adaptor::TfrmDSP_Adaptor(QWidget* Parent) : TfrmPluginConfig(Parent) {
     column->addWidget(eModule);
     column->addWidget(btConfig, 0, Qt::AlignLeft);
     column->addStretch(1);
-    connect(btConfig, &QPushButton::clicked, this, [this] { ConfigureModule(); });
+    connect(btConfig, &QAbstractButton::clicked, this, [this] { ConfigureModule(); });
 
     const TWinampDSPLibrary& library = DSPAdaptorHandOver().Library;
     if (library.Header) {

@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <functional>
 
-#include "gui/plugins/BoxButton.h"
+#include "controls/BoxButton.h"
 #include "gui/plugins/funPluginConfig.h"
 
 namespace kelvar {

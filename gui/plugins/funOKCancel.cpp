@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "gui/plugins/FxFancyButton.h"
+#include "controls/FxFancyButton.h"
 
 namespace kelvar {
 
@@ -45,8 +45,8 @@ TfrmOKCancel::TfrmOKCancel(QWidget* Owner) : QFrame(Owner) {
     }
     column->addLayout(row);
 
-    connect(btOK, &QPushButton::clicked, this, [this] { CloseForm(1); });
-    connect(btClose, &QPushButton::clicked, this, [this] { CloseForm(2); });
+    btOK->OnClick = [this](TFxFancyButton&) { CloseForm(1); };
+    btClose->OnClick = [this](TFxFancyButton&) { CloseForm(2); };
 
     if (Owner && Owner->isWindow()) {
         FForm = Owner;
@@ -78,7 +78,7 @@ bool TfrmOKCancel::eventFilter(QObject* Watched, QEvent* Event) {
         QWidget* focus = FForm->focusWidget();
         if (!focus) focus = widget;
         if (dynamic_cast<QPlainTextEdit*>(focus) || dynamic_cast<QTextEdit*>(focus) ||
-            dynamic_cast<QAbstractButton*>(focus))
+            dynamic_cast<QAbstractButton*>(focus) || dynamic_cast<TFxFancyButton*>(focus))
             return false;
         CloseForm(1);
         return true;

@@ -14,8 +14,8 @@
 
 #include "common/SongSchemaScript.h"
 #include "database/SQLPool.h"
-#include "database/SQLPool_SQLDir.h"
-#include "database/datalink/FbTestDatabase.h"
+#include "database/SQLPool_DataLink.h"
+#include "common/FbTestDatabase.h"
 #include "foundation/Logger.h"
 #include "foundation/MainThread.h"
 
@@ -49,7 +49,7 @@ protected:
     void SetUp() override {
         Loop = std::make_shared<TPlainMainLoop>();
         SetMainThreadDispatcher(Loop);
-        Manager = std::make_shared<TSQLDirPoolManager>();
+        Manager = std::make_shared<TDataLinkPoolManager>();
         Manager->Driver = "FIREBIRD";
         Manager->ServerMode = "EMBEDDED";
         Manager->Database = Db->Path;
@@ -88,7 +88,7 @@ protected:
 
     inline static TSongTestDatabase* Db = nullptr;
     std::shared_ptr<TPlainMainLoop> Loop;
-    std::shared_ptr<TSQLDirPoolManager> Manager;
+    std::shared_ptr<TDataLinkPoolManager> Manager;
 };
 
 }  // namespace kelvar::songtest

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "database/SQLPool.h"
-#include "database/SQLPool_SQLDir.h"
+#include "database/SQLPool_DataLink.h"
 #include "foundation/MainThread.h"
 #include "gui/unMain.h"
 
@@ -154,7 +154,7 @@ TEST_F(PlayerProgram, PlaysSongAfterSongAloneRefusesASecondStartAndShutsDownInOr
     // artist twice (the rules keep them apart for hours).
     auto loop = std::make_shared<TPlainMainLoop>();
     SetMainThreadDispatcher(loop);
-    auto manager = std::make_shared<TSQLDirPoolManager>();
+    auto manager = std::make_shared<TDataLinkPoolManager>();
     manager->Driver = "FIREBIRD";
     manager->ServerMode = "EMBEDDED";
     manager->Database = (*Install / "KelvarDB" / "KelvarDB.fdb").string();

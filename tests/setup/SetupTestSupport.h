@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "database/datalink/DLEngine.h"
-#include "database/datalink/FbTestDatabase.h"
+#include "common/FbTestDatabase.h"
 #include "common/TempFolder.h"
 
 namespace kelvar::setuptest {

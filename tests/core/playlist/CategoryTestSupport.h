@@ -16,7 +16,7 @@
 #include "core/playlist/BuiltInCategoryTree.h"
 #include "core/playlist/CategoryKinds.h"
 #include "core/playlist/CategoryTree.h"
-#include "core/rotation/PlaylistRules.h"
+#include "core/playlist/PlaylistRules.h"
 #include "database/datalink/DLEngine.h"
 
 namespace kelvar::categorytest {

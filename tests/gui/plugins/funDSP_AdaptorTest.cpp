@@ -2,11 +2,13 @@
 #include <unistd.h>
 
 #include <QComboBox>
-#include <QPushButton>
+#include <QAbstractButton>
+#include <QTest>
 #include <filesystem>
 
 #include "core/plugins/DSP_Adaptor.h"
 #include "foundation/ConfigDoc_XML.h"
+#include "controls/FxFancyButton.h"
 #include "gui/plugins/funDSP_Adaptor.h"
 #include "tests/gui/plugins/GuiTestKit.h"
 
@@ -42,7 +44,7 @@ protected:
         fs::remove_all(folder);
     }
     static QComboBox* List(QDialog& dialog) { return dialog.findChild<QComboBox*>("eModule"); }
-    static QPushButton* Button(QDialog& dialog, const char* name) { return dialog.findChild<QPushButton*>(name); }
+    static QAbstractButton* Button(QDialog& dialog, const char* name) { return dialog.findChild<QAbstractButton*>(name); }
 
     fs::path folder;
     std::string file;
@@ -73,7 +75,7 @@ TEST_F(DSPAdaptorFrame, ChoosesTheModuleAndRunsTheModulesOwnDialogs) {
         EXPECT_EQ(Counter(file, "DspTestConfigs"), 2);
         EXPECT_EQ(Counter(file, "DspTestQuits"), 0);  // the dialogs start and stop no module
         EXPECT_EQ(Counter(file, "DspTestInits"), 1);
-        Button(dialog, "btOK")->click();
+        QTest::mouseClick(dialog.findChild<TFxFancyButton*>("btOK"), Qt::LeftButton);
     });
     EXPECT_TRUE(adaptor.Configure(*doc));
     EXPECT_EQ(doc->ReadInteger("Module", -1), 2);
@@ -90,7 +92,7 @@ TEST_F(DSPAdaptorFrame, ALibraryThatCannotLoadShowsAnEmptyListAndKeepsTheSetting
     WhenModal([](QDialog& dialog) {
         EXPECT_EQ(List(dialog)->count(), 0);
         Button(dialog, "btConfig")->click();
-        Button(dialog, "btOK")->click();
+        QTest::mouseClick(dialog.findChild<TFxFancyButton*>("btOK"), Qt::LeftButton);
     });
     EXPECT_TRUE(adaptor.Configure(*doc));
     EXPECT_EQ(doc->ReadInteger("Module", -1), 4);

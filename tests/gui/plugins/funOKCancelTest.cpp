@@ -3,7 +3,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 
-#include "gui/plugins/FxFancyButton.h"
+#include "controls/FxFancyButton.h"
 #include "gui/plugins/funOKCancel.h"
 #include "tests/gui/plugins/GuiTestKit.h"
 
@@ -39,8 +39,8 @@ protected:
 TEST_F(OKCancelBar, HasItsSizesAndCaptions) {
     EXPECT_EQ(bar->height(), TfrmOKCancel::BarHeight);
     EXPECT_EQ(bar->GetForm(), form.get());
-    EXPECT_EQ(bar->btOK->text(), "OK");
-    EXPECT_EQ(bar->btClose->text(), "Cancel");
+    EXPECT_EQ(bar->btOK->Caption(), "OK");
+    EXPECT_EQ(bar->btClose->Caption(), "Cancel");
     EXPECT_EQ(bar->btOK->size(), QSize(65, 25));
     EXPECT_EQ(bar->btClose->size(), QSize(65, 25));
     EXPECT_LT(bar->btOK->x(), bar->btClose->x());
@@ -52,7 +52,7 @@ TEST_F(OKCancelBar, ButtonsSetTheTagAndCloseTheForm) {
     for (const auto& [button, tag] : cases) {
         form->show();
         SetFormTag(form.get(), 0);
-        button->click();
+        QTest::mouseClick(button, Qt::LeftButton);
         EXPECT_EQ(GetFormTag(form.get()), tag);
         Settle();
         EXPECT_FALSE(form->isVisible());

@@ -1,9 +1,11 @@
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QVBoxLayout>
 #include <stdexcept>
 
 #include "foundation/ConfigDoc_XML.h"
+#include "controls/FxFancyButton.h"
 #include "gui/plugins/funOKCancel.h"
 #include "gui/plugins/funPluginConfig.h"
 #include "gui/plugins/unPluginConfig.h"
@@ -42,7 +44,12 @@ protected:
     }
 };
 
-QPushButton* Button(QDialog& dialog, const char* name) { return dialog.findChild<QPushButton*>(name); }
+// The OK/Cancel bar's buttons, clicked as a user would.
+struct TButton {
+    QWidget* Widget;
+    void click() { QTest::mouseClick(Widget, Qt::LeftButton); }
+};
+TButton Button(QDialog& dialog, const char* name) { return TButton{dialog.findChild<TFxFancyButton*>(name)}; }
 
 class PluginConfig : public guitest::GuiTest {
 protected:
@@ -66,7 +73,7 @@ TEST_F(PluginConfig, OKSavesTheFrameIntoTheNode) {
         // The dialog's client area is the frame above the bar.
         EXPECT_EQ(dialog.size(), QSize(300, 200 + TfrmOKCancel::BarHeight));
         edit->setText("new");
-        Button(dialog, "btOK")->click();
+        Button(dialog, "btOK").click();
     });
     EXPECT_TRUE(config.Configure(*doc));
     EXPECT_EQ(doc->ReadString("Value", ""), "new");
@@ -80,7 +87,7 @@ TEST_F(PluginConfig, CancelAndClosingTheWindowLeaveTheNodeUntouched) {
             if (viaWindow)
                 dialog.close();
             else
-                Button(dialog, "btClose")->click();
+                Button(dialog, "btClose").click();
         });
         EXPECT_FALSE(config.Configure(*doc));
         EXPECT_EQ(doc->ReadString("Value", ""), "old");
@@ -92,15 +99,15 @@ TEST_F(PluginConfig, AFrameThatRefusesToCloseKeepsTheDialogOpen) {
     TTestFrame::AllowClose = false;
     int refused = 0;
     WhenModal([&refused](QDialog& dialog) {
-        Button(dialog, "btOK")->click();
+        Button(dialog, "btOK").click();
         // Checked after the posted close has run.
         QTimer::singleShot(0, &dialog, [&refused, &dialog] {
             refused += dialog.isVisible();
-            Button(dialog, "btClose")->click();
+            Button(dialog, "btClose").click();
             QTimer::singleShot(0, &dialog, [&refused, &dialog] {
                 refused += dialog.isVisible();
                 TTestFrame::AllowClose = true;
-                Button(dialog, "btClose")->click();
+                Button(dialog, "btClose").click();
             });
         });
     });
@@ -117,7 +124,7 @@ TEST_F(PluginConfig, AnExceptionInTheFrameStillFreesDialogAndFrame) {
     protected:
         std::unique_ptr<TfrmPluginConfig> CreateFrame() override { return std::make_unique<TThrowingFrame>(); }
     } throwing;
-    WhenModal([](QDialog& dialog) { Button(dialog, "btOK")->click(); });
+    WhenModal([](QDialog& dialog) { Button(dialog, "btOK").click(); });
     EXPECT_THROW(throwing.Configure(*doc), std::runtime_error);
     EXPECT_EQ(TTestFrame::Alive, 0);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);

@@ -3,7 +3,7 @@
 // TEST_NO_ENTRY builds it without its entry point.
 #include <stdexcept>
 
-#include "audio/WinampDSPApi.h"
+#include "audio/nodes/WinampDSPApi.h"
 
 #define EXPORT extern "C" __attribute__((visibility("default")))
 

@@ -1,3 +1,0 @@
-#pragma once
-// FORWARDER (integration only): moved to audio/live/AMixer.h
-#include "audio/live/AMixer.h"

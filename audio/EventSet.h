@@ -1,3 +1,0 @@
-#pragma once
-// FORWARDER (integration only): moved to audio/outputs/EventSet.h
-#include "audio/outputs/EventSet.h"

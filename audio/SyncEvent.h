@@ -1,3 +1,0 @@
-#pragma once
-// FORWARDER (integration only): moved to audio/graph/SyncEvent.h
-#include "audio/graph/SyncEvent.h"
