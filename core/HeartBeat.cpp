@@ -7,6 +7,7 @@
 
 #include "foundation/MainThread.h"
 #include "foundation/MiscFunc.h"
+#include "foundation/ThreadName.h"
 
 namespace kelvar {
 
@@ -246,6 +247,7 @@ void THeartBeat::HandToMainThread(const std::shared_ptr<TState>& State) {
 }
 
 void THeartBeat::ThreadBody(std::shared_ptr<TState> State) {
+    SetCurrentThreadName("kelvar-heartbeat");
     // One step below normal.
     const auto tid = static_cast<id_t>(syscall(SYS_gettid));
     errno = 0;

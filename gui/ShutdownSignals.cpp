@@ -5,6 +5,8 @@
 
 #include <thread>
 
+#include "foundation/ThreadName.h"
+
 namespace kelvar {
 
 namespace {
@@ -27,7 +29,7 @@ void BlockShutdownSignals() {
 
 void StartShutdownSignalThread(std::function<void(int signal)> onShutdown) {
     std::thread([onShutdown = std::move(onShutdown)] {
-        pthread_setname_np(pthread_self(), "kelvar-signals");
+        SetCurrentThreadName("kelvar-signals");
         sigset_t set = ShutdownSet();
         for (;;) {
             int signal = 0;

@@ -1,11 +1,11 @@
 #include "gui/TeeLogger.h"
 
-#include <pthread.h>
 #include <unistd.h>
 
 #include <chrono>
 
 #include "foundation/Logger_imp.h"
+#include "foundation/ThreadName.h"
 
 namespace kelvar {
 
@@ -45,7 +45,7 @@ void TTeeLogger::Log(const std::string& message, const std::string& source, TLog
 }
 
 void TTeeLogger::Run() {
-    pthread_setname_np(pthread_self(), "kelvar-stderr");
+    SetCurrentThreadName("kelvar-stderr");
     std::unique_lock<std::mutex> lock(FLock);
     for (;;) {
         FWake.wait(lock, [this] { return FStop || !FLines.empty(); });

@@ -8,6 +8,7 @@
 
 #include "foundation/Logger.h"
 #include "foundation/MainThread.h"
+#include "foundation/ThreadName.h"
 
 namespace kelvar {
 
@@ -23,7 +24,10 @@ void TCategoryLoader::Start() {
         FStarted = true;
     }
     // The thread keeps the loader alive until its run is over.
-    std::thread([self = shared_from_this()] { self->Run(); }).detach();
+    std::thread([self = shared_from_this()] {
+        SetCurrentThreadName("kelvar-loader");
+        self->Run();
+    }).detach();
 }
 
 void TCategoryLoader::Terminate() {

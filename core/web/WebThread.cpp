@@ -2,6 +2,7 @@
 
 #include "foundation/Logger.h"
 #include "foundation/MainThread.h"
+#include "foundation/ThreadName.h"
 
 namespace kelvar {
 
@@ -54,7 +55,10 @@ void TWebThread::Resume() {
     std::lock_guard<std::mutex> lock(FLock);
     if (FStarted || FTerminated) return;
     FStarted = true;
-    FThread = std::thread([this] { Execute(); });
+    FThread = std::thread([this] {
+        SetCurrentThreadName("kelvar-web");
+        Execute();
+    });
 }
 
 void TWebThread::Abort() {

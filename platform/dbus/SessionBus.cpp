@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include "foundation/ThreadName.h"
 
 namespace kelvar::platform {
 
@@ -53,7 +54,10 @@ std::unique_ptr<TSessionBus> TSessionBus::Open(std::string& Error) {
         Error = ErrorText("Cannot create an event", -errno);
         return nullptr;
     }
-    self->FThread = std::thread([raw = self.get()] { raw->Run(); });
+    self->FThread = std::thread([raw = self.get()] {
+        SetCurrentThreadName("kelvar-bus");
+        raw->Run();
+    });
     return self;
 }
 
