@@ -26,8 +26,8 @@ double BesselI0(double x) {
 // The prototype lowpass of the 32-band cosine-modulated filterbank: a Kaiser-windowed sinc of 511
 // taps centred on delay 256, its cutoff chosen so that neighbouring bands are power complementary.
 struct Tables {
-    float window[512];      // prototype with the sign of every odd 64-sample segment turned
-    float matrix[32][32]; // cos((2i + 1) n pi / 64): the 64-point matrixing folded by its symmetries
+    float window[512];     // prototype with the sign of every odd 64-sample segment turned
+    float matrix[32][32];  // cos((2i + 1) n pi / 64): the 64-point matrixing folded by its symmetries
     float longWindow[4][36];
     float longCos[18][36];
     float shortCos[6][12];
@@ -36,7 +36,7 @@ struct Tables {
 
     Tables() {
         double h[512];
-        const double beta = 11.0; // the shape that best matches the decoders' synthesis window (measured)
+        const double beta = 11.0;  // the shape that best matches the decoders' synthesis window (measured)
         auto design = [&](double cutoff) {
             double sum = 0;
             for (int n = 0; n < 512; ++n) {
@@ -64,7 +64,10 @@ struct Tables {
             const double mid = 0.5 * (lo + hi);
             design(mid);
             const double g = response(1.0 / 128.0);
-            if (g * g > 0.5) hi = mid; else lo = mid;
+            if (g * g > 0.5)
+                hi = mid;
+            else
+                lo = mid;
         }
         design(0.5 * (lo + hi));
         for (int n = 0; n < 512; ++n) window[n] = static_cast<float>(h[n] * (((n / 64) & 1) ? -1.0 : 1.0));
@@ -75,24 +78,34 @@ struct Tables {
             const double normal = std::sin(kPi / 36.0 * (i + 0.5));
             longWindow[0][i] = static_cast<float>(normal);
             double start, stop;
-            if (i < 18) start = normal;
-            else if (i < 24) start = 1.0;
-            else if (i < 30) start = std::sin(kPi / 12.0 * (i - 18 + 0.5));
-            else start = 0.0;
-            if (i < 6) stop = 0.0;
-            else if (i < 12) stop = std::sin(kPi / 12.0 * (i - 6 + 0.5));
-            else if (i < 18) stop = 1.0;
-            else stop = normal;
+            if (i < 18)
+                start = normal;
+            else if (i < 24)
+                start = 1.0;
+            else if (i < 30)
+                start = std::sin(kPi / 12.0 * (i - 18 + 0.5));
+            else
+                start = 0.0;
+            if (i < 6)
+                stop = 0.0;
+            else if (i < 12)
+                stop = std::sin(kPi / 12.0 * (i - 6 + 0.5));
+            else if (i < 18)
+                stop = 1.0;
+            else
+                stop = normal;
             longWindow[1][i] = static_cast<float>(start);
             longWindow[3][i] = static_cast<float>(stop);
             longWindow[2][i] = 0.0f;
         }
         for (int k = 0; k < 18; ++k)
             for (int n = 0; n < 36; ++n)
-                longCos[k][n] = static_cast<float>(kSpectrumScale * std::cos(kPi / 72.0 * (2 * n + 1 + 18) * (2 * k + 1)));
+                longCos[k][n] =
+                    static_cast<float>(kSpectrumScale * std::cos(kPi / 72.0 * (2 * n + 1 + 18) * (2 * k + 1)));
         for (int k = 0; k < 6; ++k)
             for (int n = 0; n < 12; ++n)
-                shortCos[k][n] = static_cast<float>(3.0 * kSpectrumScale * std::cos(kPi / 24.0 * (2 * n + 1 + 6) * (2 * k + 1)));
+                shortCos[k][n] =
+                    static_cast<float>(3.0 * kSpectrumScale * std::cos(kPi / 24.0 * (2 * n + 1 + 6) * (2 * k + 1)));
         for (int n = 0; n < 12; ++n) shortWindow[n] = static_cast<float>(std::sin(kPi / 12.0 * (n + 0.5)));
         const double c[8] = {-0.6, -0.535, -0.33, -0.185, -0.095, -0.041, -0.0142, -0.0037};
         for (int i = 0; i < 8; ++i) {
@@ -107,7 +120,7 @@ const Tables& T() {
     static const Tables tables;
     return tables;
 }
-} // namespace
+}  // namespace
 
 AnalysisFilterbank::AnalysisFilterbank() {
     T();
@@ -194,4 +207,4 @@ void AnalysisFilterbank::Transform(int blockType, const int* shortEdges, float* 
             for (int i = shortEdges[b]; i < shortEdges[b + 1]; ++i) lines[out++] = windows[w][i];
 }
 
-} // namespace brannoc
+}  // namespace brannoc

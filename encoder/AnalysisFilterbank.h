@@ -18,7 +18,7 @@ public:
 
 private:
     float history_[512 + 576];
-    float subband_[32][36]; // previous 18 slots, then the current 18
+    float subband_[32][36];  // previous 18 slots, then the current 18
 };
 
-} // namespace brannoc
+}  // namespace brannoc

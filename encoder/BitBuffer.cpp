@@ -146,13 +146,12 @@ std::array<uint16_t, 256> BuildCrc16Table() {
     for (uint32_t i = 0; i < 256; ++i) t[i] = static_cast<uint16_t>(BitCrc::Run(i << 8, 0x8005, 16, 0, 8));
     return t;
 }
-} // namespace
+}  // namespace
 
 uint16_t FrameCrc16(const uint8_t* data, int count, uint16_t crc) {
     static const std::array<uint16_t, 256> table = BuildCrc16Table();
-    for (int i = 0; i < count; ++i)
-        crc = static_cast<uint16_t>((crc << 8) ^ table[((crc >> 8) ^ data[i]) & 0xFF]);
+    for (int i = 0; i < count; ++i) crc = static_cast<uint16_t>((crc << 8) ^ table[((crc >> 8) ^ data[i]) & 0xFF]);
     return crc;
 }
 
-} // namespace brannoc
+}  // namespace brannoc

@@ -10,10 +10,10 @@ class BitBuffer {
 public:
     explicit BitBuffer(int capacityBits);
 
-    void Write(uint32_t value, int n);   // n up to 32
-    uint32_t Read(int n);                // n up to 16
+    void Write(uint32_t value, int n);  // n up to 32
+    uint32_t Read(int n);               // n up to 16
     void ReadBytes(uint8_t* out, int count);
-    void Append(BitBuffer& other, int n); // moves n bits out of other
+    void Append(BitBuffer& other, int n);  // moves n bits out of other
     void WriteZeros(int n);
 
     int BitCount() const { return static_cast<int>(written_ - read_); }
@@ -22,7 +22,7 @@ public:
     bool Overrun() const { return overrun_; }
     void Clear();
 
-    uint32_t Peek(int64_t position, int n) const; // n up to 16, bits still held
+    uint32_t Peek(int64_t position, int n) const;  // n up to 16, bits still held
     void Patch(int64_t position, uint32_t value, int n);
 
 private:
@@ -42,7 +42,7 @@ public:
     BitCrc(BitBuffer& buffer, uint32_t polynomial, int width, uint32_t initial);
 
     void Reset();
-    void Reserve();                        // writes width zero bits here and remembers the place
+    void Reserve();  // writes width zero bits here and remembers the place
     void AddRange(int64_t start, int length);
     uint32_t Compute() const;
     void ComputeAndPatch();
@@ -55,7 +55,10 @@ private:
     int width_;
     uint32_t initial_;
     int64_t field_ = -1;
-    struct Range { int64_t start; int length; };
+    struct Range {
+        int64_t start;
+        int length;
+    };
     Range ranges_[4];
     int rangeCount_ = 0;
 };
@@ -63,4 +66,4 @@ private:
 // The frame CRC of the MPEG audio standard (polynomial 0x8005, initial 0xFFFF) over whole bytes.
 uint16_t FrameCrc16(const uint8_t* data, int count, uint16_t crc = 0xFFFF);
 
-} // namespace brannoc
+}  // namespace brannoc

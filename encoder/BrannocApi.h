@@ -13,18 +13,18 @@ struct StreamConfig {
 };
 
 struct AdvancedSettings {
-    int32_t Option0;      // quantizer refinement level 0..2
-    int32_t Option1;      // allow intensity stereo
-    int32_t Option2;      // allow M/S stereo
-    int32_t Option3;      // allow the stereo-width control
-    float LowPass;        // Hz, 0 = automatic; the effective value after every rebuild
+    int32_t Option0;  // quantizer refinement level 0..2
+    int32_t Option1;  // allow intensity stereo
+    int32_t Option2;  // allow M/S stereo
+    int32_t Option3;  // allow the stereo-width control
+    float LowPass;    // Hz, 0 = automatic; the effective value after every rebuild
     int32_t Crc;
     int32_t PaddingMode;  // 0 track the average, 1 never, 2 always
     int32_t Private;
     int32_t Copyright;
     int32_t Original;
-    int32_t EncoderDelay; // written by the library
-    uint32_t TotalLength; // input samples, sent once in the next frame
+    int32_t EncoderDelay;  // written by the library
+    uint32_t TotalLength;  // input samples, sent once in the next frame
 };
 
 struct StreamConfigList {
@@ -53,7 +53,7 @@ struct EncoderApi {
 
 typedef const EncoderApi* (*GetApiFunction)();
 
-} // extern "C"
+}  // extern "C"
 
 static_assert(sizeof(StreamConfig) == 20, "five 32-bit fields");
 static_assert(sizeof(AdvancedSettings) == 48, "twelve 32-bit fields");

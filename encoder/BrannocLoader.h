@@ -37,4 +37,4 @@ private:
     std::string error_;
 };
 
-} // namespace brannoc
+}  // namespace brannoc

@@ -38,4 +38,4 @@ float* DelayLine::WritablePointer(int offset, int channel) {
 
 void DelayLine::Advance(int frames) { read_ = (read_ + frames) % size_; }
 
-} // namespace brannoc
+}  // namespace brannoc

@@ -9,9 +9,9 @@ class DelayLine {
 public:
     DelayLine(int frames, int mirror);
 
-    void Init(int writePosition);     // clears everything; the delay becomes writePosition frames
+    void Init(int writePosition);  // clears everything; the delay becomes writePosition frames
     void Write(const float* pairs, int frames);
-    const float* ReadPointer(int offset, int channel) const; // frame (read + offset) modulo size
+    const float* ReadPointer(int offset, int channel) const;  // frame (read + offset) modulo size
     float* WritablePointer(int offset, int channel);
     void Advance(int frames);
 
@@ -23,4 +23,4 @@ private:
     int write_ = 0;
 };
 
-} // namespace brannoc
+}  // namespace brannoc

@@ -68,10 +68,10 @@ int32_t GetVersion(EncoderHandle h, char* buffer) { return h ? Of(h)->GetVersion
 
 int32_t GetBlockSize(EncoderHandle h, int32_t* bytes) { return h ? Of(h)->GetBlockSize(bytes) : 0; }
 
-const EncoderApi kTable = {Open, Close, Encode, Enum, SetConfig, GetConfig, GetAdvanced, SetAdvanced, GetVbri,
-                           GetVersion, GetBlockSize};
-} // namespace
+const EncoderApi kTable = {Open,        Close,       Encode,  Enum,       SetConfig,   GetConfig,
+                           GetAdvanced, SetAdvanced, GetVbri, GetVersion, GetBlockSize};
+}  // namespace
 
 const EncoderApi* ApiTable() { return &kTable; }
 
-} // namespace brannoc
+}  // namespace brannoc

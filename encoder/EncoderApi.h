@@ -6,4 +6,4 @@ namespace brannoc {
 // The static table of the eleven entry points that GetAPI hands to hosts.
 const EncoderApi* ApiTable();
 
-} // namespace brannoc
+}  // namespace brannoc

@@ -17,27 +17,27 @@ constexpr float kLargestSample = 32768.0f * 31.6227766f;
 
 uint32_t DefaultBitrate(uint32_t rate, int channels) {
     switch (rate) {
-    case 8000: return 8000;
-    case 11025:
-    case 12000: return 16000;
-    case 16000: return 24000;
-    case 22050:
-    case 24000: return 32000u * channels;
-    case 32000: return 24000u * channels;
-    default: return 40000u * channels;
+        case 8000: return 8000;
+        case 11025:
+        case 12000: return 16000;
+        case 16000: return 24000;
+        case 22050:
+        case 24000: return 32000u * channels;
+        case 32000: return 24000u * channels;
+        default: return 40000u * channels;
     }
 }
 
 int CodedChannels(int mode) { return mode == 2 || mode == 4 ? 2 : 1; }
-} // namespace
+}  // namespace
 
 EncoderInstance::EncoderInstance(uint32_t rate, int channels, int format)
     : inputRate_(rate), inputChannels_(channels), format_(format), sampleBytes_(format ? 4 : 2) {}
 
 EncoderInstance* EncoderInstance::Open(uint32_t inputRate, uint32_t inputChannels, uint32_t sampleFormat) {
     if (!IsValidRate(inputRate) || inputChannels < 1 || inputChannels > 2 || sampleFormat > 1) return nullptr;
-    std::unique_ptr<EncoderInstance> e(new EncoderInstance(inputRate, static_cast<int>(inputChannels),
-                                                           static_cast<int>(sampleFormat)));
+    std::unique_ptr<EncoderInstance> e(
+        new EncoderInstance(inputRate, static_cast<int>(inputChannels), static_cast<int>(sampleFormat)));
     e->advanced_.Option1 = e->advanced_.Option2 = e->advanced_.Option3 = 1;
     StreamConfig cfg{};
     cfg.Bitrate = DefaultBitrate(inputRate, static_cast<int>(inputChannels));
@@ -63,7 +63,7 @@ bool EncoderInstance::Rebuild() {
     frames_ = 0;
     vbriTotal_ = 0;
     stageFill_ = 0;
-    if (config_.CodecMode == 1 || config_.ChannelMode == 3) return false; // the SBR encoder is not built
+    if (config_.CodecMode == 1 || config_.ChannelMode == 3) return false;  // the SBR encoder is not built
     codedChannels_ = CodedChannels(config_.ChannelMode);
     const int coreRate = static_cast<int>(config_.OutRate);
     pcmBlock_.assign(static_cast<size_t>(codedChannels_ * 576), 0.0f);
@@ -88,8 +88,8 @@ bool EncoderInstance::Rebuild() {
     c.privateBit = advanced_.Private != 0;
     c.copyright = advanced_.Copyright != 0;
     c.original = advanced_.Original != 0;
-    c.stereoWidth = !c.vbr && advanced_.Option3 && codedChannels_ == 2 && config_.Bitrate <= 48000 &&
-                    config_.ChannelMode != 4;
+    c.stereoWidth =
+        !c.vbr && advanced_.Option3 && codedChannels_ == 2 && config_.Bitrate <= 48000 && config_.ChannelMode != 4;
     if (c.vbr) c.intensityOff = 1;
     c.sbrPresent = 0;
     if (Mp3Core::Create(c, core_) != 0) {
@@ -102,8 +102,9 @@ bool EncoderInstance::Rebuild() {
     converterDelay_ = 0;
 
     if (needConverter) {
-        const float cutoff = advanced_.Option0 == 2 ? info_.lowpass
-                                                    : static_cast<float>(std::min<uint32_t>(config_.OutRate, inputRate_)) * 0.5f;
+        const float cutoff = advanced_.Option0 == 2
+                                 ? info_.lowpass
+                                 : static_cast<float>(std::min<uint32_t>(config_.OutRate, inputRate_)) * 0.5f;
         converter_ = Resampler::Create(codedChannels_, codedChannels_ * 576, static_cast<int>(inputRate_), coreRate,
                                        cutoff, 0.1f, false);
         if (!converter_) {
@@ -197,8 +198,7 @@ int32_t EncoderInstance::Encode(const void* pcm, int32_t pcmBytes, int32_t* cons
             std::memmove(stage_.data(), stage_.data() + inCount, static_cast<size_t>(leftover) * sizeof(float));
             stageFill_ = leftover;
             wantedBytes_ = (stageBlock_ - leftover) * sampleBytes_ * (downmix_ ? 2 : 1);
-            if (outCount < codedChannels_ * 576)
-                std::fill(pcmBlock_.begin() + outCount, pcmBlock_.end(), 0.0f);
+            if (outCount < codedChannels_ * 576) std::fill(pcmBlock_.begin() + outCount, pcmBlock_.end(), 0.0f);
         } else {
             stageFill_ = 0;
         }
@@ -255,8 +255,8 @@ const StreamConfigList* EncoderInstance::EnumConfigs(uint32_t rate, int32_t mode
 int32_t EncoderInstance::SetConfig(StreamConfig* config) {
     if (!config) return 0;
     StreamConfig cfg = *config;
-    const bool asGiven = cfg.Bitrate == 0 || cfg.VbrQuality != 0 ||
-                         (cfg.OutRate != 0 && cfg.ChannelMode != 0 && cfg.CodecMode != 0);
+    const bool asGiven =
+        cfg.Bitrate == 0 || cfg.VbrQuality != 0 || (cfg.OutRate != 0 && cfg.ChannelMode != 0 && cfg.CodecMode != 0);
     if (asGiven) {
         if (cfg.ChannelMode < 0 || cfg.ChannelMode > 4 || cfg.CodecMode < 0 || cfg.CodecMode > 2) return 0;
         if (CodedChannels(cfg.ChannelMode) > inputChannels_) return 0;
@@ -331,4 +331,4 @@ int32_t EncoderInstance::GetBlockSize(int32_t* bytes) const {
     return 1;
 }
 
-} // namespace brannoc
+}  // namespace brannoc

@@ -36,7 +36,7 @@ private:
 
     uint32_t inputRate_;
     int inputChannels_;
-    int format_;          // 0 16-bit integers, 1 32-bit floats
+    int format_;  // 0 16-bit integers, 1 32-bit floats
     int sampleBytes_;
     StreamConfig config_{};
     AdvancedSettings advanced_{};
@@ -44,15 +44,15 @@ private:
     std::unique_ptr<Mp3Core> core_;
     Mp3CoreInfo info_{};
     std::unique_ptr<Resampler> converter_;
-    std::vector<float> pcmBlock_;    // the core's input for one granule
-    std::vector<float> stage_;       // the converter's input block
+    std::vector<float> pcmBlock_;  // the core's input for one granule
+    std::vector<float> stage_;     // the converter's input block
     int codedChannels_ = 1;
     bool downmix_ = false;
-    int stageFill_ = 0;              // values in the current block
-    int stageBlock_ = 0;             // values in a whole block
+    int stageFill_ = 0;   // values in the current block
+    int stageBlock_ = 0;  // values in a whole block
     int blockBytes_ = 0;
     int wantedBytes_ = 0;
-    int converterDelay_ = 0;         // D, in input samples
+    int converterDelay_ = 0;  // D, in input samples
     bool flush_ = false;
     int flushCounter_ = -1;
     bool finished_ = false;
@@ -62,4 +62,4 @@ private:
     StreamConfigList list_{};
 };
 
-} // namespace brannoc
+}  // namespace brannoc

@@ -40,7 +40,8 @@ bool FrameSizeControl::Configure(int bitrate, int rate, int paddingMode) {
             period_ = p;
             // Interpolate the frame sizes of the two neighbouring table rates.
             num_ = ((static_cast<int64_t>(bits_[below] / 8 + pad) * (t - bitrate) +
-                     static_cast<int64_t>(bits_[below + 1] / 8 + pad) * (bitrate - o))) * 8;
+                     static_cast<int64_t>(bits_[below + 1] / 8 + pad) * (bitrate - o))) *
+                   8;
             den_ = t - o;
             bytesPerPeriod_ = static_cast<int>(static_cast<int64_t>(period_) * num_ / den_ / 8);
         }
@@ -79,4 +80,4 @@ void FrameSizeControl::Next(int& index, int& padding) {
     padding = candidates[chosen][1];
 }
 
-} // namespace brannoc
+}  // namespace brannoc

@@ -12,8 +12,8 @@ public:
     // Padding mode: 0 free, 1 never padded, 2 always padded. False for a bitrate the frames cannot carry.
     bool Configure(int bitrate, int rate, int paddingMode);
 
-    int FrameBits(int index) const { return bits_[index]; } // without padding
-    void Next(int& index, int& padding);                      // the next frame's choice
+    int FrameBits(int index) const { return bits_[index]; }  // without padding
+    void Next(int& index, int& padding);                     // the next frame's choice
 
     int PaddingPeriod() const { return period_; }
     int BytesPerPeriod() const { return bytesPerPeriod_; }
@@ -29,4 +29,4 @@ private:
     int bytesPerPeriod_ = 1;
 };
 
-} // namespace brannoc
+}  // namespace brannoc

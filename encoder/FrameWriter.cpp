@@ -16,7 +16,7 @@ const uint8_t kFillBytes[50] = {
 };
 const int kFillBitOrder[8] = {7, 6, 2, 3, 4, 5, 1, 0};
 constexpr int kFillBits = 400;
-} // namespace
+}  // namespace
 
 FrameWriter::FrameWriter() : head_(78128), main_(65536) { frameSizes_.reserve(kQueueSize); }
 
@@ -59,8 +59,8 @@ void FrameWriter::WriteFillBits(int n) {
     }
 }
 
-int FrameWriter::WriteFrame(GranuleRecord* granules, int bitrateIndex, int padding, int modeExtension,
-                            uint8_t* out, int outSize, int& written) {
+int FrameWriter::WriteFrame(GranuleRecord* granules, int bitrateIndex, int padding, int modeExtension, uint8_t* out,
+                            int outSize, int& written) {
     const int c = FrameBits(bitrateIndex, padding);
     const int d = MaxMainDataBegin(c);
 
@@ -82,8 +82,8 @@ int FrameWriter::WriteFrame(GranuleRecord* granules, int bitrateIndex, int paddi
                 GranuleChannel& gc = granules[g].ch[ch];
                 const int freeQuads = (576 - 2 * gc.big_values - 4 * gc.count1) / 4;
                 const int quadRoom = gc.count1table_select ? 4 * freeQuads : freeQuads;
-                int h = std::min({spare, 4092 - gc.part2_3_length, 7680 - gc.part2_3_length - headerBits_ - passed,
-                                  quadRoom});
+                int h = std::min(
+                    {spare, 4092 - gc.part2_3_length, 7680 - gc.part2_3_length - headerBits_ - passed, quadRoom});
                 h = std::max(0, h) & ~3;
                 gc.part2_3_length += h;
                 used += h;
@@ -97,7 +97,7 @@ int FrameWriter::WriteFrame(GranuleRecord* granules, int bitrateIndex, int paddi
     head_.Clear();
     head_.Write(version_ == MpegVersion::Mpeg25 ? 0xFFE : 0xFFF, 12);
     head_.Write(version_ == MpegVersion::Mpeg1 ? 1 : 0, 1);
-    head_.Write(1, 2); // layer III
+    head_.Write(1, 2);  // layer III
     head_.Write(settings_.crc ? 0 : 1, 1);
     head_.Write(static_cast<uint32_t>(bitrateIndex), 4);
     head_.Write(static_cast<uint32_t>(SampleRateIndex(settings_.rate)), 2);
@@ -180,7 +180,7 @@ int FrameWriter::WriteFrame(GranuleRecord* granules, int bitrateIndex, int paddi
     }
     f.slotBytes = (c - headerBits_) / 8;
     queueWrite_ = (queueWrite_ + 1) % kQueueSize;
-    if (queueWrite_ == queueRead_) queueRead_ = (queueRead_ + 1) % kQueueSize; // never in use
+    if (queueWrite_ == queueRead_) queueRead_ = (queueRead_ + 1) % kQueueSize;  // never in use
     return EmitReady(out, outSize, written);
 }
 
@@ -230,4 +230,4 @@ int FrameWriter::Flush(uint8_t* out, int outSize, int& written) {
     return 0;
 }
 
-} // namespace brannoc
+}  // namespace brannoc

@@ -10,7 +10,7 @@ namespace brannoc {
 
 struct FrameHeaderSettings {
     int rate = 44100;
-    int mode = 1;          // 1 joint stereo, 2 dual channel, 3 single channel
+    int mode = 1;  // 1 joint stereo, 2 dual channel, 3 single channel
     bool crc = false;
     bool privateBit = false;
     bool copyright = false;
@@ -25,15 +25,15 @@ public:
     FrameWriter();
     bool Configure(const FrameHeaderSettings& settings);
 
-    int HeaderBits() const { return headerBits_; }       // header, CRC and side information
+    int HeaderBits() const { return headerBits_; }  // header, CRC and side information
     int ReservoirBytes() const { return reservoir_; }
     int MaxMainDataBegin(int frameBits) const;
     int FrameBits(int bitrateIndex, int padding) const;
 
     // Writes the frame of the given granules. Emits every completed frame into out; returns 0, or 4
     // when a completed frame does not fit (it stays queued and nothing is written past outSize).
-    int WriteFrame(GranuleRecord* granules, int bitrateIndex, int padding, int modeExtension,
-                   uint8_t* out, int outSize, int& written);
+    int WriteFrame(GranuleRecord* granules, int bitrateIndex, int padding, int modeExtension, uint8_t* out, int outSize,
+                   int& written);
     // Emits the queued frames that fit, completing missing main data with zero bytes; 4 when not even
     // one fits. HasPendingFrames tells whether more remain.
     int Flush(uint8_t* out, int outSize, int& written);
@@ -69,4 +69,4 @@ private:
     std::vector<int> frameSizes_;
 };
 
-} // namespace brannoc
+}  // namespace brannoc

@@ -17,7 +17,7 @@ struct GranuleChannel {
     int part2Length;        // scalefactor bits
     int part2_3_length;
     int big_values;
-    int global_gain;        // the side information's field value
+    int global_gain;  // the side information's field value
     int scalefac_compress;
     int block_type;
     int window_switching;
@@ -28,8 +28,8 @@ struct GranuleChannel {
     int preflag;
     int scalefac_scale;
     int count1table_select;
-    int count1;             // quadruples
-    int regionEnd[3];       // lines where each big-values region ends
+    int count1;        // quadruples
+    int regionEnd[3];  // lines where each big-values region ends
     int bigValueBits;
     int count1Bits;
 };
@@ -42,4 +42,4 @@ struct GranuleRecord {
     uint8_t ancillary[kMaxAncillaryBytes];
 };
 
-} // namespace brannoc
+}  // namespace brannoc

@@ -16,10 +16,10 @@ struct TableGroup {
 };
 
 const TableGroup kGroups[] = {
-    {0, 1, {0}},          {1, 1, {1}},         {2, 2, {2, 3}},       {3, 2, {5, 6}},      {5, 3, {7, 8, 9}},
-    {7, 3, {10, 11, 12}}, {15, 2, {13, 15}},   {16, 2, {16, 24}},    {18, 2, {17, 24}},   {22, 2, {18, 24}},
-    {30, 2, {19, 24}},    {46, 2, {20, 25}},   {78, 2, {20, 26}},    {142, 2, {21, 27}},  {270, 2, {21, 28}},
-    {526, 2, {22, 29}},   {1038, 2, {22, 30}}, {2062, 2, {23, 30}},  {8206, 2, {23, 31}},
+    {0, 1, {0}},          {1, 1, {1}},         {2, 2, {2, 3}},      {3, 2, {5, 6}},      {5, 3, {7, 8, 9}},
+    {7, 3, {10, 11, 12}}, {15, 2, {13, 15}},   {16, 2, {16, 24}},   {18, 2, {17, 24}},   {22, 2, {18, 24}},
+    {30, 2, {19, 24}},    {46, 2, {20, 25}},   {78, 2, {20, 26}},   {142, 2, {21, 27}},  {270, 2, {21, 28}},
+    {526, 2, {22, 29}},   {1038, 2, {22, 30}}, {2062, 2, {23, 30}}, {8206, 2, {23, 31}},
 };
 
 const int kCodeTables[] = {1, 2, 3, 5, 6, 7, 8, 9, 10, 11, 12, 13, 15, 16, 24};
@@ -29,7 +29,7 @@ const TableGroup& GroupFor(int largest) {
         if (g.largest >= largest) return g;
     return kGroups[sizeof(kGroups) / sizeof(kGroups[0]) - 1];
 }
-} // namespace
+}  // namespace
 
 HuffmanCoding::HuffmanCoding(const int* longEdges, const int* shortEdges, bool exhaustiveSplit)
     : longEdges_(longEdges), shortEdges_(shortEdges), exhaustive_(exhaustiveSplit) {}
@@ -46,8 +46,7 @@ int HuffmanCoding::PairBits(int table, int x, int y) {
 
 void HuffmanCoding::BuildCumulative(int pairs) {
     escapes_[0] = 0;
-    for (int p = 0; p < pairs; ++p)
-        escapes_[p + 1] = escapes_[p] + (abs_[2 * p] >= 15) + (abs_[2 * p + 1] >= 15);
+    for (int p = 0; p < pairs; ++p) escapes_[p + 1] = escapes_[p] + (abs_[2 * p] >= 15) + (abs_[2 * p + 1] >= 15);
     for (int table : kCodeTables) {
         const HuffmanTable& t = kHuffmanTables[table];
         int* cum = cum_[table];
@@ -231,4 +230,4 @@ void HuffmanCoding::Write(BitBuffer& out, const GranuleChannel& gc) {
     }
 }
 
-} // namespace brannoc
+}  // namespace brannoc

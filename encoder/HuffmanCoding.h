@@ -15,7 +15,7 @@ public:
 
     static void Write(BitBuffer& out, const GranuleChannel& gc);
 
-    static int PairBits(int table, int x, int y); // magnitudes, with signs and escape bits
+    static int PairBits(int table, int x, int y);  // magnitudes, with signs and escape bits
 
 private:
     void BuildCumulative(int pairs);
@@ -31,4 +31,4 @@ private:
     int escapes_[289];
 };
 
-} // namespace brannoc
+}  // namespace brannoc

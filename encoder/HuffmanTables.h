@@ -20,4 +20,4 @@ struct HuffmanQuadTable {
 extern const HuffmanTable kHuffmanTables[32];
 extern const HuffmanQuadTable kCount1Tables[2];
 
-} // namespace brannoc
+}  // namespace brannoc

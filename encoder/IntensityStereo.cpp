@@ -9,7 +9,7 @@ namespace brannoc {
 
 namespace {
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kErrorFactor = 0.0019952623149688794; // 10^-2.7
+constexpr double kErrorFactor = 0.0019952623149688794;  // 10^-2.7
 
 struct Band {
     int start, end;
@@ -21,7 +21,7 @@ Band Lines(const BandLayout& layout, bool isShort, int b, int w) {
     const int start = 3 * layout.edges[b] + w * width;
     return {start, start + width};
 }
-} // namespace
+}  // namespace
 
 void IntensityStereo::Configure(int rate) {
     mpeg1_ = VersionOfRate(rate) == MpegVersion::Mpeg1;
@@ -138,4 +138,4 @@ void IntensityStereo::Apply(const ChannelAnalysis& left, const ChannelAnalysis& 
     }
 }
 
-} // namespace brannoc
+}  // namespace brannoc

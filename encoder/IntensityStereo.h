@@ -6,8 +6,8 @@ namespace brannoc {
 // Where the right channel of a granule is replaced by intensity positions, and which.
 struct IntensityInfo {
     bool active = false;
-    int start[3] = {22, 22, 22};   // first intensity band per window (long blocks: start[0])
-    int position[39] = {};         // per band (short: band * 3 + window), as the scalefactor field holds it
+    int start[3] = {22, 22, 22};  // first intensity band per window (long blocks: start[0])
+    int position[39] = {};        // per band (short: band * 3 + window), as the scalefactor field holds it
 };
 
 // Intensity stereo: from which band on the right channel is carried by the left one and a direction
@@ -34,7 +34,7 @@ private:
 
     bool mpeg1_ = true;
     int firstBand_ = 7;
-    int previous_[39];   // last signed position per band
+    int previous_[39];  // last signed position per band
 };
 
-} // namespace brannoc
+}  // namespace brannoc

@@ -12,7 +12,7 @@ uint8_t Crc8(const uint8_t* data, int count) {
     for (int i = 0; i < count; ++i) reg = BitCrc::Run(reg, 0x45, 8, data[i], 8);
     return static_cast<uint8_t>(reg);
 }
-} // namespace
+}  // namespace
 
 Mp3Core::Mp3Core(const Mp3CoreConfig& config) : config_(config), input_(1872, 720) {}
 
@@ -98,8 +98,9 @@ bool Mp3Core::Setup() {
         info_.paddingPeriod = frameSize_.PaddingPeriod() * granules_;
         info_.bytesPerPeriod = frameSize_.BytesPerPeriod();
         largestFrame_ = f + 8.0 * l - headerBits_;
-        meanFrame_ = std::min(static_cast<double>(static_cast<int64_t>(c.bitrate) * 576 / c.rate * granules_ - headerBits_),
-                              largestFrame_);
+        meanFrame_ =
+            std::min(static_cast<double>(static_cast<int64_t>(c.bitrate) * 576 / c.rate * granules_ - headerBits_),
+                     largestFrame_);
         meanGranule_ = meanFrame_ / granules_;
         rate_.Configure(c.rate, lowpass, c.bitrate / channels_, false, 0);
     }
@@ -115,8 +116,8 @@ bool Mp3Core::Setup() {
     return true;
 }
 
-int Mp3Core::EncodeFrame(Mp3BlockState& state, int delay, const float* samples, int count, uint8_t* out,
-                         int outSize, const uint8_t* ancillary, int* ancillaryLength) {
+int Mp3Core::EncodeFrame(Mp3BlockState& state, int delay, const float* samples, int count, uint8_t* out, int outSize,
+                         const uint8_t* ancillary, int* ancillaryLength) {
     if (count < 0 || count > config_.inputChannels * 576 || count % config_.inputChannels != 0) return 1;
     if (outSize < info_.minOutputBytes || out == nullptr) return 2;
     int written = 0;
@@ -216,8 +217,8 @@ void Mp3Core::Analyse(int index) {
         }
         psycho_.Analyse(ch, a);
     }
-    const bool msAllowed = channels_ == 2 && !config_.msOff && !config_.dualChannel &&
-                           (config_.vbr || config_.bitrate < 160000);
+    const bool msAllowed =
+        channels_ == 2 && !config_.msOff && !config_.dualChannel && (config_.vbr || config_.bitrate < 160000);
     if (intensityAllowed_) {
         original_[0] = analysis_[0];
         original_[1] = analysis_[1];
@@ -247,14 +248,15 @@ void Mp3Core::Analyse(int index) {
         if (intensityFrame_) {
             modeExtension_ |= 1;
             if (intensityInfo_.active)
-                intensity_.Apply(original_[0], original_[1], layout, type == 2, intensityInfo_, analysis_[0], analysis_[1]);
+                intensity_.Apply(original_[0], original_[1], layout, type == 2, intensityInfo_, analysis_[0],
+                                 analysis_[1]);
         }
     }
     input_.Advance(576);
 }
 
-void Mp3Core::CodeGranule(int index, Mp3BlockState& state, int delay, const uint8_t* ancillary,
-                          int* ancillaryLength, int& hostOffset) {
+void Mp3Core::CodeGranule(int index, Mp3BlockState& state, int delay, const uint8_t* ancillary, int* ancillaryLength,
+                          int& hostOffset) {
     GranuleRecord& rec = records_[index];
     rec.sbrBits = 0;
     rec.ancillaryBits = 0;
@@ -270,15 +272,18 @@ void Mp3Core::CodeGranule(int index, Mp3BlockState& state, int delay, const uint
         pe += channelPe[ch];
         anyShort = anyShort || a.blockType == 2;
     }
-    if (width_) width_->Learn(pairTotals_[0], pairTotals_[1], pairTotals_[2], pairTotals_[3], channelPe[0], channelPe[1]);
+    if (width_)
+        width_->Learn(pairTotals_[0], pairTotals_[1], pairTotals_[2], pairTotals_[3], channelPe[0], channelPe[1]);
 
     const int hostLeft = ancillaryLength && ancillary ? std::max(0, *ancillaryLength) : 0;
     int reserve = 0;
-    if (state.sendValue) reserve = 8 * 7 + 16;
-    else if (hostLeft > 0) reserve = std::min(8 * hostLeft + 16, 2176);
+    if (state.sendValue)
+        reserve = 8 * 7 + 16;
+    else if (hostLeft > 0)
+        reserve = std::min(8 * hostLeft + 16, 2176);
 
-    const double hard = 8.0 * writer_.ReservoirBytes() +
-                        (config_.vbr ? largestFrame_ : frameBits_ - headerBits_) - frameUsed_ - 8;
+    const double hard =
+        8.0 * writer_.ReservoirBytes() + (config_.vbr ? largestFrame_ : frameBits_ - headerBits_) - frameUsed_ - 8;
     double total;
     double desired;
     if (config_.vbr) {
@@ -293,7 +298,7 @@ void Mp3Core::CodeGranule(int index, Mp3BlockState& state, int delay, const uint
     }
     total = std::min(total, hard) - reserve;
     if (total < reserve && reserve > 0) {
-        reserve = 0; // no room for ancillary data in this granule
+        reserve = 0;  // no room for ancillary data in this granule
     }
     total = std::max(0.0, total);
 
@@ -315,15 +320,14 @@ void Mp3Core::CodeGranule(int index, Mp3BlockState& state, int delay, const uint
         int budget = static_cast<int>(share * 8.0 * std::floor(total / 8.0));
         const bool intensity = ch == 1 && intensityFrame_;
         // The right channel's intensity positions need room of their own.
-        if (ch == 0 && intensityFrame_)
-            budget = std::min(budget, static_cast<int>(total) - (anyShort ? 108 : 63));
-        if (ch == 1) budget = config_.vbr ? std::min(budget, static_cast<int>(total) - used)
-                                          : static_cast<int>(total) - used;
+        if (ch == 0 && intensityFrame_) budget = std::min(budget, static_cast<int>(total) - (anyShort ? 108 : 63));
+        if (ch == 1)
+            budget = config_.vbr ? std::min(budget, static_cast<int>(total) - used) : static_cast<int>(total) - used;
         budget = std::clamp(budget, 0, 4095);
         const ChannelAnalysis& a = analysis_[ch];
         const BandLayout& layout = a.blockType == 2 ? psycho_.Short() : psycho_.Long();
-        quantizer_->CodeChannel(a, layout, estimates_[ch], budget, rec.ch[ch],
-                                intensity ? &intensityInfo_ : nullptr, intensity ? rec.ch[0].ix : nullptr);
+        quantizer_->CodeChannel(a, layout, estimates_[ch], budget, rec.ch[ch], intensity ? &intensityInfo_ : nullptr,
+                                intensity ? rec.ch[0].ix : nullptr);
         used += rec.ch[ch].part2_3_length;
     }
 
@@ -381,4 +385,4 @@ int Mp3Core::FinishFrame(uint8_t* out, int outSize, int& written) {
     return writer_.WriteFrame(records_, frameIndex_, framePadding_, modeExtension_, out, outSize, written);
 }
 
-} // namespace brannoc
+}  // namespace brannoc

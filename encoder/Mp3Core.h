@@ -3,8 +3,8 @@
 #include "encoder/DelayLine.h"
 #include "encoder/FrameSizeControl.h"
 #include "encoder/FrameWriter.h"
-#include "encoder/IntensityStereo.h"
 #include "encoder/GranuleRecord.h"
+#include "encoder/IntensityStereo.h"
 #include "encoder/PsychoModel.h"
 #include "encoder/Quantizer.h"
 #include "encoder/RateControl.h"
@@ -20,10 +20,10 @@ namespace brannoc {
 
 struct Mp3CoreConfig {
     int32_t rate;
-    int32_t bitrate;          // 0 in VBR
+    int32_t bitrate;  // 0 in VBR
     int32_t inputChannels;
     int32_t codedChannels;
-    float lowpass;            // Hz, 0 = automatic
+    float lowpass;  // Hz, 0 = automatic
     int32_t intensityOff;
     int32_t msOff;
     int32_t dualChannel;
@@ -51,7 +51,7 @@ struct Mp3CoreInfo {
 
 // What one encode call hands the core besides the samples.
 struct Mp3BlockState {
-    bool sendValue = false;   // a value waits for the info block
+    bool sendValue = false;  // a value waits for the info block
     uint32_t value = 0;
     int written = 0;
 };
@@ -125,7 +125,7 @@ private:
     BandEstimates estimates_[2];
     GranuleRecord records_[2];
     float work_[2 * 576];
-    double pairTotals_[4] = {0, 0, 0, 0}; // left, right, mid, side of the last granule
+    double pairTotals_[4] = {0, 0, 0, 0};  // left, right, mid, side of the last granule
 };
 
-} // namespace brannoc
+}  // namespace brannoc

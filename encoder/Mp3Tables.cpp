@@ -39,7 +39,7 @@ int RateSlot(int rate) {
         if (kRates[i] == rate) return i;
     return 0;
 }
-} // namespace
+}  // namespace
 
 const int kPretab[kLongBands] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 3, 3, 3, 2, 0};
 const int kSlen1[16] = {0, 0, 0, 0, 3, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4};
@@ -74,4 +74,4 @@ int SideInfoBits(MpegVersion version, int channels) {
 const int* LongBandEdges(int rate) { return kLong[RateSlot(rate)]; }
 const int* ShortBandEdges(int rate) { return kShort[RateSlot(rate)]; }
 
-} // namespace brannoc
+}  // namespace brannoc

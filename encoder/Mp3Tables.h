@@ -12,9 +12,9 @@ constexpr int kShortBands = 13;  // per window of a short block
 
 bool IsMpegRate(int rate);
 MpegVersion VersionOfRate(int rate);
-int SampleRateIndex(int rate);        // the header's 2-bit code
-int GranulesPerFrame(int rate);        // 2 for MPEG-1, else 1
-int BitrateOfIndex(MpegVersion version, int index); // bit/s; index 0..14
+int SampleRateIndex(int rate);                       // the header's 2-bit code
+int GranulesPerFrame(int rate);                      // 2 for MPEG-1, else 1
+int BitrateOfIndex(MpegVersion version, int index);  // bit/s; index 0..14
 int SideInfoBits(MpegVersion version, int channels);
 
 // Scalefactor band boundaries in lines: 23 entries (long) and 14 entries (short, lines of one window).
@@ -25,4 +25,4 @@ extern const int kPretab[kLongBands];
 extern const int kSlen1[16];
 extern const int kSlen2[16];
 
-} // namespace brannoc
+}  // namespace brannoc

@@ -11,11 +11,11 @@ struct Table {
         for (int i = 0; i < 8192; ++i) values[i] = std::pow(static_cast<float>(i), 1.3333334f);
     }
 };
-} // namespace
+}  // namespace
 
 const float* PowerTable() {
     static const Table table;
     return table.values;
 }
 
-} // namespace brannoc
+}  // namespace brannoc

@@ -5,4 +5,4 @@ namespace brannoc {
 // i^(4/3) for i = 0..8191, shared by every instance; filled on first use.
 const float* PowerTable();
 
-} // namespace brannoc
+}  // namespace brannoc

@@ -8,7 +8,7 @@
 namespace brannoc {
 
 namespace {
-constexpr double kSignalToMask = 0.0012589254117941673; // 10^-2.9
+constexpr double kSignalToMask = 0.0012589254117941673;  // 10^-2.9
 constexpr double kNotCoded = 1e20;
 
 double Bark(double f) {
@@ -23,7 +23,7 @@ double AthAt(double bark) {
     i = std::clamp(i, 0, 24);
     return kAthDb[i];
 }
-} // namespace
+}  // namespace
 
 void PsychoModel::SetupKind(const BandLayout& layout, int lines, double cap, Kind& kind) {
     kind.cap = cap;
@@ -163,4 +163,4 @@ void PsychoModel::MidSideEnergies(const ChannelAnalysis& left, ChannelAnalysis& 
     }
 }
 
-} // namespace brannoc
+}  // namespace brannoc

@@ -4,10 +4,10 @@ namespace brannoc {
 
 // Band layout of one block kind at the core rate.
 struct BandLayout {
-    int count = 0;        // 22 long bands, 13 short bands per window
-    int edges[23] = {};   // start lines (short: lines of one window)
+    int count = 0;       // 22 long bands, 13 short bands per window
+    int edges[23] = {};  // start lines (short: lines of one window)
     int lowpassLine = 576;
-    int lowpassBand = 22; // bands that start below the lowpass line
+    int lowpassBand = 22;  // bands that start below the lowpass line
 };
 
 // What the analysis of one granule and channel hands to stereo coding, bit allocation and quantization.
@@ -18,7 +18,7 @@ struct ChannelAnalysis {
     double energy[39];
     double threshold[39];
     double totalEnergy = 0;
-    double msEnergy[2][39];   // mid and side, second channel only
+    double msEnergy[2][39];  // mid and side, second channel only
     double msTotal[2] = {0, 0};
 };
 
@@ -53,4 +53,4 @@ private:
     double lastShort_[2][13];
 };
 
-} // namespace brannoc
+}  // namespace brannoc

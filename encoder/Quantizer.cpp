@@ -38,10 +38,12 @@ Range EntryRange(const BandLayout& layout, bool isShort, int entry) {
 }
 
 bool HasScalefactor(bool isShort, int entry) { return isShort ? entry < 36 : entry < 21; }
-} // namespace
+}  // namespace
 
 Quantizer::Quantizer(int rate, int refinementLevel)
-    : rate_(rate), version_(VersionOfRate(rate)), refinement_(refinementLevel),
+    : rate_(rate),
+      version_(VersionOfRate(rate)),
+      refinement_(refinementLevel),
       huffman_(LongBandEdges(rate), ShortBandEdges(rate), refinementLevel > 0) {
     if (refinementLevel > 0) PowerTable();
 }
@@ -108,8 +110,7 @@ bool Quantizer::Scalefactors(const Plan& plan, bool isShort, int scale, bool all
     if (coded > 0 && upper * 2 >= coded) g += 1 << scale;
 
     int u[39];
-    for (int e = 0; e < plan.entries; ++e)
-        u[e] = plan.steps[e] == kMarkNotCoded ? 0 : std::max(0, g - plan.steps[e]);
+    for (int e = 0; e < plan.entries; ++e) u[e] = plan.steps[e] == kMarkNotCoded ? 0 : std::max(0, g - plan.steps[e]);
 
     gc.scalefac_scale = scale;
     gc.preflag = 0;
@@ -153,7 +154,8 @@ bool Quantizer::Scalefactors(const Plan& plan, bool isShort, int scale, bool all
         g -= least * unit;
     }
     int excess = 0;
-    for (int e = 0; e < sfEntries; ++e) excess = std::max(excess, gc.scalefac[e] - SfLimit(isShort, isShort ? e / 3 : e));
+    for (int e = 0; e < sfEntries; ++e)
+        excess = std::max(excess, gc.scalefac[e] - SfLimit(isShort, isShort ? e / 3 : e));
     gain = g;
     if (excess > 0 && scale == 0) return false;
     if (excess > 0) {
@@ -194,15 +196,15 @@ bool Quantizer::QuantizeAll(const BandLayout& layout, bool isShort, const Granul
 }
 
 namespace {
-constexpr int kIllegalPosition = -1; // resolved to the partition's largest value once its width is known
-constexpr int kPositionBase = 64;    // an intensity field v is held as kPositionBase + v until then
+constexpr int kIllegalPosition = -1;  // resolved to the partition's largest value once its width is known
+constexpr int kPositionBase = 64;     // an intensity field v is held as kPositionBase + v until then
 
 int FieldValue(int v) { return v == kIllegalPosition ? 7 : (v >= kPositionBase ? v - kPositionBase : v); }
 bool IsField(int v) { return v == kIllegalPosition || v >= kPositionBase; }
 
 struct Partitioning {
-    int counts[2][4];   // long, short
-    int limit[4];       // largest slen per partition
+    int counts[2][4];  // long, short
+    int limit[4];      // largest slen per partition
 };
 
 // The partitions of scalefactors for the right channel of intensity frames at the MPEG-2 rates.
@@ -211,7 +213,7 @@ const Partitioning kIntensityRows[3] = {
     {{{6, 6, 6, 3}, {12, 9, 9, 6}}, {3, 3, 3, 0}},
     {{{8, 8, 5, 0}, {15, 12, 9, 0}}, {3, 2, 0, 0}},
 };
-} // namespace
+}  // namespace
 
 void Quantizer::ChooseCompress(GranuleChannel& gc, bool isShort, bool intensity) const {
     const int counts[4] = {isShort ? 9 : 6, isShort ? 9 : 5, isShort ? 9 : 5, isShort ? 9 : 5};
@@ -273,7 +275,7 @@ void Quantizer::ChooseCompress(GranuleChannel& gc, bool isShort, bool intensity)
         }
         if (best < 0) {
             best = 0;
-            for (int& v : bestSlen) v = 3; // out of range values are clamped below
+            for (int& v : bestSlen) v = 3;  // out of range values are clamped below
             bestSlen[3] = 0;
         }
         const Partitioning& part = kIntensityRows[best];
@@ -282,9 +284,12 @@ void Quantizer::ChooseCompress(GranuleChannel& gc, bool isShort, bool intensity)
             gc.slen[p] = bestSlen[p];
         }
         const int* s = bestSlen;
-        if (best == 0) gc.scalefac_compress = (s[0] * 36 + s[1] * 6 + s[2]) * 2;
-        else if (best == 1) gc.scalefac_compress = (180 + s[0] * 16 + s[1] * 4 + s[2]) * 2;
-        else gc.scalefac_compress = (244 + s[0] * 3 + s[1]) * 2;
+        if (best == 0)
+            gc.scalefac_compress = (s[0] * 36 + s[1] * 6 + s[2]) * 2;
+        else if (best == 1)
+            gc.scalefac_compress = (180 + s[0] * 16 + s[1] * 4 + s[2]) * 2;
+        else
+            gc.scalefac_compress = (244 + s[0] * 3 + s[1]) * 2;
     }
     // Resolve the marks of bands without intensity and keep every value within its width.
     int index = 0;
@@ -292,8 +297,10 @@ void Quantizer::ChooseCompress(GranuleChannel& gc, bool isShort, bool intensity)
         const int largest = (1 << gc.slen[p]) - 1;
         for (int i = 0; i < gc.partitionBands[p]; ++i, ++index) {
             int& v = gc.scalefac[index];
-            if (v == kIllegalPosition) v = version_ == MpegVersion::Mpeg1 ? IntensityStereo::kIllegalMpeg1 : largest;
-            else if (v >= kPositionBase) v -= kPositionBase;
+            if (v == kIllegalPosition)
+                v = version_ == MpegVersion::Mpeg1 ? IntensityStereo::kIllegalMpeg1 : largest;
+            else if (v >= kPositionBase)
+                v -= kPositionBase;
             v = std::clamp(v, 0, largest);
         }
     }
@@ -349,7 +356,7 @@ int Quantizer::Refine(const ChannelAnalysis& a, const BandLayout& layout, const 
         const double base = Distortion(a.lines, xr34_, r.start, r.end, d);
         int bestStep = d;
         double best = base;
-        const int coarsest = d + unit * gc.scalefac[e]; // scalefactor stays at or above 0
+        const int coarsest = d + unit * gc.scalefac[e];  // scalefactor stays at or above 0
         if (base > 1.4 * allowed) {
             for (int k = 1; k <= 3 && d + k * unit <= coarsest; ++k) {
                 const double t = Distortion(a.lines, xr34_, r.start, r.end, d + k * unit);
@@ -391,14 +398,17 @@ int Quantizer::Refine(const ChannelAnalysis& a, const BandLayout& layout, const 
             zeroBand = e;
             ++zeros;
         }
-        if (e < lowEntries) lowMax = std::max(lowMax, gc.scalefac[e]);
-        else highMax = std::max(highMax, gc.scalefac[e]);
+        if (e < lowEntries)
+            lowMax = std::max(lowMax, gc.scalefac[e]);
+        else
+            highMax = std::max(highMax, gc.scalefac[e]);
     }
     const bool narrower = lowMax == 2 || lowMax == 4 || lowMax == 8 || highMax == 2 || highMax == 4;
     if (zeros != 1 || !narrower) return shift;
     const Range r = EntryRange(layout, isShort, zeroBand);
     const int d = gain - Amplification(gc, isShort, zeroBand);
-    if (Distortion(a.lines, xr34_, r.start, r.end, d + unit) >= Distortion(a.lines, xr34_, r.start, r.end, d)) return shift;
+    if (Distortion(a.lines, xr34_, r.start, r.end, d + unit) >= Distortion(a.lines, xr34_, r.start, r.end, d))
+        return shift;
     for (int e = 0; e < sfEntries; ++e)
         if (plan.steps[e] != kMarkNotCoded && e != zeroBand) gc.scalefac[e] -= 1;
     return shift + unit;
@@ -427,7 +437,8 @@ void Quantizer::CodeChannel(const ChannelAnalysis& a, const BandLayout& layout, 
     }
 
     int gain = 0;
-    if (!Scalefactors(plan, isShort, 0, !withIntensity, gc, gain)) Scalefactors(plan, isShort, 1, !withIntensity, gc, gain);
+    if (!Scalefactors(plan, isShort, 0, !withIntensity, gc, gain))
+        Scalefactors(plan, isShort, 1, !withIntensity, gc, gain);
     if (refinement_ > 0) gain = std::clamp(gain + Refine(a, layout, plan, gc, gain), kMinGain, kMaxGain);
 
     // The plan keeps the scalefactors and marks bands that carry no values.
@@ -471,7 +482,10 @@ void Quantizer::CodeChannel(const ChannelAnalysis& a, const BandLayout& layout, 
         while (hi - lo > 1) {
             const int mid = (lo + hi) / 2;
             const int b = evaluate(mid, trial);
-            if (b >= 0 && b <= budget) hi = mid; else lo = mid;
+            if (b >= 0 && b <= budget)
+                hi = mid;
+            else
+                lo = mid;
         }
         g = hi;
         bits = evaluate(g, trial);
@@ -491,4 +505,4 @@ void Quantizer::CodeChannel(const ChannelAnalysis& a, const BandLayout& layout, 
     gc.part2_3_length = bits;
 }
 
-} // namespace brannoc
+}  // namespace brannoc

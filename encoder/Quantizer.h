@@ -29,18 +29,21 @@ public:
 
 private:
     struct Plan {
-        int steps[39];       // wanted step exponent per entry, or kMarkNotCoded
+        int steps[39];  // wanted step exponent per entry, or kMarkNotCoded
         int entries;
     };
     void InitialSteps(const ChannelAnalysis& a, const BandLayout& layout, const BandEstimates& est, Plan& plan) const;
-    bool Scalefactors(const Plan& plan, bool isShort, int scale, bool allowPreflag, GranuleChannel& gc, int& gain) const;
+    bool Scalefactors(const Plan& plan, bool isShort, int scale, bool allowPreflag, GranuleChannel& gc,
+                      int& gain) const;
     void PlacePositions(const BandLayout& layout, bool isShort, const IntensityInfo& info, const int* leftIx,
                         GranuleChannel& gc) const;
     // Returns the change of the global gain (quarter steps).
-    int Refine(const ChannelAnalysis& a, const BandLayout& layout, const Plan& plan, GranuleChannel& gc, int gain) const;
+    int Refine(const ChannelAnalysis& a, const BandLayout& layout, const Plan& plan, GranuleChannel& gc,
+               int gain) const;
     void ChooseCompress(GranuleChannel& gc, bool isShort, bool intensity) const;
     int Amplification(const GranuleChannel& gc, bool isShort, int entry) const;
-    bool QuantizeAll(const BandLayout& layout, bool isShort, const GranuleChannel& gcIn, int gain, GranuleChannel& gc) const;
+    bool QuantizeAll(const BandLayout& layout, bool isShort, const GranuleChannel& gcIn, int gain,
+                     GranuleChannel& gc) const;
     int CountBits(GranuleChannel& gc, bool isShort, bool intensity);
 
     int rate_;
@@ -51,4 +54,4 @@ private:
     const float* lines_ = nullptr;
 };
 
-} // namespace brannoc
+}  // namespace brannoc

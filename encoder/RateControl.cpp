@@ -6,20 +6,20 @@
 namespace brannoc {
 
 namespace {
-const double kLongMinSnr[22] = {0.004, 0.004, 0.006, 0.011, 0.02, 0.032, 0.05, 0.1, 0.2, 0.32, 0.44,
-                                0.63, 0.63, 0.63, 0.63, 0.63, 0.63, 0.63, 0.63, 0.63, 0.63, 0.63};
+const double kLongMinSnr[22] = {0.004, 0.004, 0.006, 0.011, 0.02, 0.032, 0.05, 0.1,  0.2,  0.32, 0.44,
+                                0.63,  0.63,  0.63,  0.63,  0.63, 0.63,  0.63, 0.63, 0.63, 0.63, 0.63};
 const double kShortMinSnr[13] = {0.004, 0.004, 0.004, 0.006, 0.016, 0.05, 0.25, 0.5, 0.63, 0.63, 0.63, 0.63, 0.63};
 
 struct VbrRow {
     double quality, value, bitrate;
 };
-const VbrRow kVbrRows[6] = {{0, 550.0, 40000}, {20, 625.0, 48000}, {40, 850.0, 56000},
+const VbrRow kVbrRows[6] = {{0, 550.0, 40000},   {20, 625.0, 48000},  {40, 850.0, 56000},
                             {60, 1200.0, 64000}, {80, 2100.0, 80000}, {100, 3500.0, 96000}};
 
 double Clamp(double v, double lo, double hi) { return std::min(std::max(v, lo), hi); }
 
 int EntryCount(const ChannelAnalysis& a, int bands) { return a.blockType == 2 ? bands * 3 : bands; }
-} // namespace
+}  // namespace
 
 void RateControl::Configure(int rate, float lowpassHz, int bitratePerChannel, bool vbr, int quality) {
     rate_ = rate;
@@ -38,7 +38,8 @@ void RateControl::Configure(int rate, float lowpassHz, int bitratePerChannel, bo
     }
     const double b = bitratePerChannel_;
     const double cap = b < 48000 ? 0.63 : 0.5;
-    for (int i = 0; i < 22; ++i) minSnrLong_[i] = std::min(std::max(kLongMinSnr[i], std::pow(10.0, -0.00003125 * b)), cap);
+    for (int i = 0; i < 22; ++i)
+        minSnrLong_[i] = std::min(std::max(kLongMinSnr[i], std::pow(10.0, -0.00003125 * b)), cap);
     for (int i = 0; i < 13; ++i) minSnrShort_[i] = std::max(kShortMinSnr[i], std::pow(10.0, -0.0000375 * b));
     const double w = lowpassHz * 5760.0 / (rate / 2.0);
     peLow_ = 0.8 * w;
@@ -189,7 +190,8 @@ void RateControl::Adapt(ChannelAnalysis& a, const BandLayout&, int bands, double
     for (int i = 0; i < entries; ++i) {
         flagged[i] = true;
         if (midOfSide && a.energy[i] * 10 < midOfSide->energy[i]) flagged[i] = false;
-        if (!isShort && ((i >= 1 && a.energy[i] < 0.05 * a.energy[i - 1]) || (i >= 2 && a.energy[i] < 0.005 * a.energy[i - 2])))
+        if (!isShort &&
+            ((i >= 1 && a.energy[i] < 0.05 * a.energy[i - 1]) || (i >= 2 && a.energy[i] < 0.005 * a.energy[i - 2])))
             flagged[i] = false;
     }
     double emin = 1e300, esum = 0, active = 0;
@@ -245,12 +247,15 @@ void RateControl::Adapt(ChannelAnalysis& a, const BandLayout&, int bands, double
     };
     // The entropy falls as the thresholds rise: bisect the common rise of their quarter powers.
     double lo = 0, hi = top + 1;
-    if (apply(hi) > desired) return; // cannot reach it: keep the highest thresholds allowed
+    if (apply(hi) > desired) return;  // cannot reach it: keep the highest thresholds allowed
     for (int it = 0; it < 16; ++it) {
         const double mid = 0.5 * (lo + hi);
-        if (apply(mid) > desired) lo = mid; else hi = mid;
+        if (apply(mid) > desired)
+            lo = mid;
+        else
+            hi = mid;
     }
     apply(hi);
 }
 
-} // namespace brannoc
+}  // namespace brannoc

@@ -5,13 +5,13 @@ namespace brannoc {
 
 // Per band figures of one channel that bit allocation and quantization share.
 struct BandEstimates {
-    double form[39];      // sum of sqrt|x| over the band's lines
-    double largest[39];   // largest magnitude
+    double form[39];     // sum of sqrt|x| over the band's lines
+    double largest[39];  // largest magnitude
     double pe[39];
     double pe2[39];
-    double lines[39];     // counted active lines
-    double active[39];    // active line estimate n of the band
-    double level[39];     // L = 0.5 log2(energy)
+    double lines[39];   // counted active lines
+    double active[39];  // active line estimate n of the band
+    double level[39];   // L = 0.5 log2(energy)
     int entries = 0;
     bool isShort = false;
     double totalPe = 0, totalPe2 = 0, totalLines = 0;
@@ -59,4 +59,4 @@ private:
     double minSnrShort_[13] = {};
 };
 
-} // namespace brannoc
+}  // namespace brannoc

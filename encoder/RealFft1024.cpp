@@ -48,4 +48,4 @@ void RealFft1024::Inverse(const std::complex<float>* bins, float* out) const {
     for (int i = 0; i < kSize; ++i) out[i] = a[i].real();
 }
 
-} // namespace brannoc
+}  // namespace brannoc

@@ -9,8 +9,8 @@ class RealFft1024 {
 public:
     static constexpr int kSize = 1024;
     RealFft1024();
-    void Forward(const float* in, std::complex<float>* bins) const;  // 513 bins
-    void Inverse(const std::complex<float>* bins, float* out) const; // from 513 bins
+    void Forward(const float* in, std::complex<float>* bins) const;   // 513 bins
+    void Inverse(const std::complex<float>* bins, float* out) const;  // from 513 bins
 
 private:
     void Transform(std::complex<float>* a, bool inverse) const;
@@ -18,4 +18,4 @@ private:
     int reversed_[kSize];
 };
 
-} // namespace brannoc
+}  // namespace brannoc

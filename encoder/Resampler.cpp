@@ -9,9 +9,9 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kAttenuation = 90.0;
 
-const float kB[9] = {0.021835933f, 0.072357543f, 0.15606825f, 0.2352377f, 0.26907015f,
+const float kB[9] = {0.021835933f, 0.072357543f, 0.15606825f,  0.2352377f,  0.26907015f,
                      0.2352377f,   0.15606825f,  0.072357543f, 0.021835933f};
-const float kA[9] = {1.0f, -1.1310506f, 1.7547014f, -0.9621793f, 0.68280804f,
+const float kA[9] = {1.0f,         -1.1310506f, 1.7547014f,     -0.9621793f,   0.68280804f,
                      -0.16827838f, 0.06693919f, -0.0038563511f, 0.00098495639f};
 
 int Gcd(int a, int b) {
@@ -39,8 +39,10 @@ std::vector<double> KaiserLowpass(double fc, double df, int& n) {
     const double a = kAttenuation;
     n = static_cast<int>((a - 7.95) / (14.36 * df) + 1);
     double beta = 0;
-    if (a > 50 && a <= 140) beta = 0.1102 * (a - 8.7);
-    else if (a >= 25 && a <= 50) beta = 0.5842 * std::pow(a - 21, 0.4) + 0.07886 * (a - 21);
+    if (a > 50 && a <= 140)
+        beta = 0.1102 * (a - 8.7);
+    else if (a >= 25 && a <= 50)
+        beta = 0.5842 * std::pow(a - 21, 0.4) + 0.07886 * (a - 21);
     std::vector<double> w(static_cast<size_t>(n)), h(static_cast<size_t>(n));
     const double i0b = I0(beta);
     const double cut = fc - 0.5 * df;
@@ -73,7 +75,7 @@ std::vector<double> KaiserLowpass(double fc, double df, int& n) {
     for (double& v : h) v /= sum;
     return h;
 }
-} // namespace
+}  // namespace
 
 std::unique_ptr<Resampler> Resampler::Create(int channels, int outBlock, int inRate, int outRate, float cutoff,
                                              float relativeWidth, bool halfBand) {
@@ -111,8 +113,7 @@ std::unique_ptr<Resampler> Resampler::Create(int channels, int outBlock, int inR
     r->length_ = n;
     const double gain = r->phases_;
     r->kind_ = 1;
-    if (halfBand && outRate * 2 == inRate && static_cast<float>(2 * fc) == 0.5f &&
-        static_cast<float>(df) >= 0.0545f)
+    if (halfBand && outRate * 2 == inRate && static_cast<float>(2 * fc) == 0.5f && static_cast<float>(df) >= 0.0545f)
         r->kind_ = 0;
 
     const int perChannelOut = outBlock / channels;
@@ -279,9 +280,12 @@ void Resampler::Process(float* in, float* out, int& inCount, int& outCount) {
     for (int ch = 0; ch < channels_; ++ch) {
         int consumed = 0, produced = 0;
         Channel& c = state_[static_cast<size_t>(ch)];
-        if (fft_) RunFftBlocks(c, in + ch, perChannel, out + ch, consumed, produced);
-        else if (mode_ == 1) RunPolyphase(c, in + ch, perChannel, out + ch, limit, consumed, produced);
-        else RunFractional(c, in + ch, perChannel, out + ch, limit, consumed, produced);
+        if (fft_)
+            RunFftBlocks(c, in + ch, perChannel, out + ch, consumed, produced);
+        else if (mode_ == 1)
+            RunPolyphase(c, in + ch, perChannel, out + ch, limit, consumed, produced);
+        else
+            RunFractional(c, in + ch, perChannel, out + ch, limit, consumed, produced);
         totalIn += consumed;
         totalOut += produced;
         limit = produced;
@@ -290,4 +294,4 @@ void Resampler::Process(float* in, float* out, int& inCount, int& outCount) {
     outCount = totalOut;
 }
 
-} // namespace brannoc
+}  // namespace brannoc

@@ -39,32 +39,34 @@ private:
         float iirIn[16] = {}, iirOut[16] = {};
         int iirIndex = 0;
         float lastIir = 0;
-        std::vector<float> block;   // FFT path: inputs waiting for the next convolution
+        std::vector<float> block;  // FFT path: inputs waiting for the next convolution
         int blockFill = 0;
-        int readOffset = 0;         // FFT path: where the next output lies in the convolved block
+        int readOffset = 0;  // FFT path: where the next output lies in the convolved block
     };
     float RingFir(const Channel& c, int branch, int position) const;
     float HalfBand(Channel& c, float x) const;
-    void RunPolyphase(Channel& c, const float* in, int inCount, float* out, int limit, int& consumed, int& produced) const;
+    void RunPolyphase(Channel& c, const float* in, int inCount, float* out, int limit, int& consumed,
+                      int& produced) const;
     void RunFftBlocks(Channel& c, const float* in, int inCount, float* out, int& consumed, int& produced) const;
     void FftConvolve(Channel& c, int n, float* out, int& produced) const;
-    void RunFractional(Channel& c, const float* in, int inCount, float* out, int limit, int& consumed, int& produced) const;
+    void RunFractional(Channel& c, const float* in, int inCount, float* out, int limit, int& consumed,
+                       int& produced) const;
 
     int channels_ = 1;
-    int mode_ = 0;          // 0 copy, 1 polyphase, 2 fractional
-    int kind_ = 1;          // 1 FIR, 0 half-band recursive filter
+    int mode_ = 0;  // 0 copy, 1 polyphase, 2 fractional
+    int kind_ = 1;  // 1 FIR, 0 half-band recursive filter
     int inBlock_ = 0, outBlock_ = 0;
     int l_ = 1, m_ = 1;
-    int lf_ = 1, mf_ = 1;   // fractional mode: reduced step in phases
+    int lf_ = 1, mf_ = 1;  // fractional mode: reduced step in phases
     int phases_ = 1;
     int taps_ = 0;
     int length_ = 0;
     std::vector<std::vector<float>> branches_;
     std::vector<Channel> state_;
-    bool fft_ = false;              // one phase and a short filter: block convolution by FFT
+    bool fft_ = false;  // one phase and a short filter: block convolution by FFT
     int hop_ = 0;
     std::unique_ptr<RealFft1024> transform_;
     std::vector<std::complex<float>> spectrum_;
 };
 
-} // namespace brannoc
+}  // namespace brannoc

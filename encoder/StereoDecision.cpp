@@ -14,7 +14,8 @@ bool StereoDecision::Decide(const ChannelAnalysis& left, const ChannelAnalysis& 
         const double tl = left.threshold[e], tr = right.threshold[e];
         const double t = 1.5 * std::min(tl, tr);
         logLr += std::log2(std::max(1.0, left.energy[e] / tl)) + std::log2(std::max(1.0, right.energy[e] / tr));
-        logMs += std::log2(std::max(1.0, right.msEnergy[0][e] / t)) + std::log2(std::max(1.0, right.msEnergy[1][e] / t));
+        logMs +=
+            std::log2(std::max(1.0, right.msEnergy[0][e] / t)) + std::log2(std::max(1.0, right.msEnergy[1][e] / t));
     }
     const double f = lastMs_ ? 1.14 : 0.94;
     lastMs_ = logMs < f * logLr;
@@ -43,4 +44,4 @@ void StereoDecision::Apply(ChannelAnalysis& left, ChannelAnalysis& right, const 
     }
 }
 
-} // namespace brannoc
+}  // namespace brannoc

@@ -19,4 +19,4 @@ private:
     bool lastMs_ = false;
 };
 
-} // namespace brannoc
+}  // namespace brannoc

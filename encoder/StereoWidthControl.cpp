@@ -27,8 +27,10 @@ void StereoWidthControl::Apply(float* pairs) {
     const double h = smoothedRatio_;
 
     double m = h <= 0 ? 1.0 : (h > 15 ? 0.0 : (15 - h) / 15);
-    if (r > 30) m = 0;
-    else if (r > 10) m *= (30 - r) / 20;
+    if (r > 30)
+        m = 0;
+    else if (r > 10)
+        m *= (30 - r) / 20;
     const double q = bitsPerGranule_ > 0 ? pe_ / bitsPerGranule_ * 150 : 0;
     const double load = q > 30 ? ((q - 30) / 90) * ((q - 30) / 90) : 0.0;
     m = std::min(kMaxWidth, m * std::min(100.0, load) * strength_);
@@ -61,4 +63,4 @@ void StereoWidthControl::Learn(double left, double right, double mid, double sid
     if (k_ > 0.1) k_ -= 0.1;
 }
 
-} // namespace brannoc
+}  // namespace brannoc

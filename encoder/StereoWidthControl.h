@@ -30,4 +30,4 @@ private:
     double strength_;
 };
 
-} // namespace brannoc
+}  // namespace brannoc

@@ -10,16 +10,25 @@ struct Bracket {
 };
 
 const Bracket kOneChannel[] = {
-    {8000, 8000, 8000, 11025},    {16000, 11025, 16000, 16000}, {24000, 11025, 16000, 24000},
-    {32000, 16000, 22050, 24000}, {40000, 22050, 22050, 24000}, {48000, 22050, 32000, 44100},
+    {8000, 8000, 8000, 11025},    {16000, 11025, 16000, 16000},  {24000, 11025, 16000, 24000},
+    {32000, 16000, 22050, 24000}, {40000, 22050, 22050, 24000},  {48000, 22050, 32000, 44100},
     {64000, 32000, 44100, 48000}, {320000, 32000, 44100, 48000}, {320001, 0, 0, 0},
 };
 const Bracket kTwoChannels[] = {
-    {8000, 0, 0, 0},              {16000, 8000, 8000, 12000},   {20000, 8000, 11025, 12000},
-    {24000, 11025, 11025, 12000}, {32000, 11025, 16000, 16000}, {40000, 16000, 22050, 24000},
-    {48000, 16000, 22050, 24000}, {64000, 22050, 22050, 24000}, {80000, 22050, 22050, 32000},
-    {96000, 22050, 32000, 44100}, {112000, 32000, 44100, 48000}, {160000, 32000, 44100, 48000},
-    {320000, 32000, 48000, 48000}, {320001, 0, 0, 0},
+    {8000, 0, 0, 0},
+    {16000, 8000, 8000, 12000},
+    {20000, 8000, 11025, 12000},
+    {24000, 11025, 11025, 12000},
+    {32000, 11025, 16000, 16000},
+    {40000, 16000, 22050, 24000},
+    {48000, 16000, 22050, 24000},
+    {64000, 22050, 22050, 24000},
+    {80000, 22050, 22050, 32000},
+    {96000, 22050, 32000, 44100},
+    {112000, 32000, 44100, 48000},
+    {160000, 32000, 44100, 48000},
+    {320000, 32000, 48000, 48000},
+    {320001, 0, 0, 0},
 };
 
 const Bracket& BracketOf(int codedChannels, uint32_t bitrate) {
@@ -35,7 +44,7 @@ const uint32_t kListBitrates[] = {8000,  16000, 18000,  20000,  24000,  32000,  
                                   80000, 96000, 112000, 128000, 160000, 192000, 224000, 256000, 320000};
 
 int CodedChannels(int mode) { return mode == 2 || mode == 4 ? 2 : 1; }
-} // namespace
+}  // namespace
 
 bool IsValidRate(uint32_t rate) {
     for (uint32_t r : kRates)
@@ -49,8 +58,8 @@ bool SbrIsSupported(uint32_t, int, uint32_t, uint32_t* coreRate) {
 }
 
 bool ValidateStreamConfig(int inputChannels, uint32_t inputRate, StreamConfig& cfg, bool completeRate) {
-    if (cfg.Bitrate < 8000 || cfg.Bitrate > 320000 || cfg.CodecMode < 0 || cfg.CodecMode > 2 ||
-        cfg.ChannelMode < 0 || cfg.ChannelMode > 4 || cfg.VbrQuality > 100)
+    if (cfg.Bitrate < 8000 || cfg.Bitrate > 320000 || cfg.CodecMode < 0 || cfg.CodecMode > 2 || cfg.ChannelMode < 0 ||
+        cfg.ChannelMode > 4 || cfg.VbrQuality > 100)
         return false;
     if (cfg.OutRate != 0 && cfg.OutRate > inputRate) return false;
     uint32_t core = 0;
@@ -58,9 +67,12 @@ bool ValidateStreamConfig(int inputChannels, uint32_t inputRate, StreamConfig& c
     if (cfg.OutRate != 0) g = g && SbrIsSupported(cfg.Bitrate, 1, cfg.OutRate, &core);
     if (cfg.ChannelMode == 3 && (!g || inputChannels != 2)) return false;
     if (cfg.ChannelMode == 0) {
-        if (inputChannels == 1) cfg.ChannelMode = 1;
-        else if (g) cfg.ChannelMode = cfg.Bitrate < 36000 ? 3 : 2;
-        else cfg.ChannelMode = cfg.Bitrate < 44000 ? 1 : 2;
+        if (inputChannels == 1)
+            cfg.ChannelMode = 1;
+        else if (g)
+            cfg.ChannelMode = cfg.Bitrate < 36000 ? 3 : 2;
+        else
+            cfg.ChannelMode = cfg.Bitrate < 44000 ? 1 : 2;
     }
     const int coded = CodedChannels(cfg.ChannelMode);
     const Bracket& bracket = BracketOf(coded, cfg.Bitrate);
@@ -81,9 +93,12 @@ bool ValidateStreamConfig(int inputChannels, uint32_t inputRate, StreamConfig& c
         }
     }
     if (cfg.OutRate == 0) {
-        if (inputRate >= bracket.preferred && bracket.preferred != 0) cfg.OutRate = bracket.preferred;
-        else if (inputRate >= bracket.minRate && bracket.minRate != 0) cfg.OutRate = bracket.minRate;
-        else return false;
+        if (inputRate >= bracket.preferred && bracket.preferred != 0)
+            cfg.OutRate = bracket.preferred;
+        else if (inputRate >= bracket.minRate && bracket.minRate != 0)
+            cfg.OutRate = bracket.minRate;
+        else
+            return false;
         cfg.CodecMode = 2;
         if (completeRate) {
             for (uint32_t i = 1; i <= 6; ++i) {
@@ -110,7 +125,8 @@ int ListStreamConfigs(uint32_t inputRate, int inputChannels, int limit, StreamCo
     };
     if (f.channelMode > 4) return 0;
     int start;
-    if (f.channelMode == 0) start = (f.includeMono || f.includeMode3) ? 0 : inputChannels - 1;
+    if (f.channelMode == 0)
+        start = (f.includeMono || f.includeMode3) ? 0 : inputChannels - 1;
     else if (f.channelMode == 2 || f.channelMode == 4) {
         if (inputChannels != 2) return 0;
         start = 1;
@@ -150,7 +166,7 @@ int ListStreamConfigs(uint32_t inputRate, int inputChannels, int limit, StreamCo
             for (uint32_t u : kRates) {
                 if (u > inputRate || u > bracket.maxRate) continue;
                 if (f.integerRatio && inputRate % u != 0) continue;
-                if (u < bracket.minRate) continue; // below the bracket only SBR records would qualify
+                if (u < bracket.minRate) continue;  // below the bracket only SBR records would qualify
                 if (f.codecMode == 1) continue;
                 if (f.rate != 0) {
                     if (u != f.rate) continue;
@@ -168,4 +184,4 @@ int ListStreamConfigs(uint32_t inputRate, int inputChannels, int limit, StreamCo
     return count;
 }
 
-} // namespace brannoc
+}  // namespace brannoc

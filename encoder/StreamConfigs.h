@@ -26,4 +26,4 @@ struct ConfigFilter {
 // Lists the configurations the input allows, in the library's order; returns the count.
 int ListStreamConfigs(uint32_t inputRate, int inputChannels, int limit, StreamConfig* list, const ConfigFilter& filter);
 
-} // namespace brannoc
+}  // namespace brannoc

@@ -3,7 +3,7 @@
 namespace brannoc {
 
 namespace {
-constexpr double kFloor = 4.711e7; // keeps silence and quiet passages in long blocks
+constexpr double kFloor = 4.711e7;  // keeps silence and quiet passages in long blocks
 }
 
 void TransientDetector::Reset() { *this = TransientDetector(); }
@@ -42,12 +42,14 @@ int TransientDetector::Analyse(const float* samples, int stride) {
     coded_ = tentative_;
     if (attack) {
         tentative_ = 2;
-        if (coded_ == 0) coded_ = 1;
-        else if (coded_ == 3) coded_ = 2;
+        if (coded_ == 0)
+            coded_ = 1;
+        else if (coded_ == 3)
+            coded_ = 2;
     } else {
         tentative_ = coded_ == 2 ? 3 : 0;
     }
     return coded_;
 }
 
-} // namespace brannoc
+}  // namespace brannoc

@@ -26,4 +26,4 @@ private:
     int tentative_ = 0;
 };
 
-} // namespace brannoc
+}  // namespace brannoc

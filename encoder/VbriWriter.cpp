@@ -79,7 +79,7 @@ void Put32(uint8_t* p, uint32_t v) {
     p[2] = static_cast<uint8_t>(v >> 8);
     p[3] = static_cast<uint8_t>(v);
 }
-} // namespace
+}  // namespace
 
 void VbriWriter::Build(uint8_t* b, bool privateBit, bool copyright, bool original) const {
     std::memset(b, 0, static_cast<size_t>(size_));
@@ -115,4 +115,4 @@ void VbriWriter::Build(uint8_t* b, bool privateBit, bool copyright, bool origina
     }
 }
 
-} // namespace brannoc
+}  // namespace brannoc

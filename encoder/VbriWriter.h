@@ -10,7 +10,7 @@ public:
     void Push(uint32_t value);
     int Count() const;
     uint32_t Get(int i) const;
-    int Step() const;          // spacing of the visible entries
+    int Step() const;  // spacing of the visible entries
     int Pushed() const { return pushed_; }
     uint32_t Last() const { return last_; }
 
@@ -36,7 +36,7 @@ public:
 private:
     VbriSeekTable table_;
     int size_ = 0;
-    int version_ = 0;          // 0 MPEG-1, 1 MPEG-2, 2 MPEG-2.5
+    int version_ = 0;  // 0 MPEG-1, 1 MPEG-2, 2 MPEG-2.5
     int channels_ = 1;
     int bitrateIndex_ = 0;
     int rateIndex_ = 0;
@@ -48,4 +48,4 @@ private:
     bool recorded_ = false;
 };
 
-} // namespace brannoc
+}  // namespace brannoc

@@ -9,8 +9,8 @@ namespace kelvar {
 class IStartupUi;
 
 struct TRemoteCommandHooks {
-    std::function<void()> Exit;                // command 100
-    std::function<void(bool visible)> Show;    // command 101 and "ShowKelvar"; empty: no window
+    std::function<void()> Exit;              // command 100
+    std::function<void(bool visible)> Show;  // command 101 and "ShowKelvar"; empty: no window
 };
 
 // Installs the receivers and the core's OnQueueFailed; Dialogs shows the queue warning.

@@ -17,9 +17,9 @@
 #include "gui/RemoteCommands.h"
 #include "gui/RunOnce.h"
 #include "gui/ShutdownSignals.h"
-#include "gui/plugins/funDSP_Adaptor.h"
 #include "gui/StartupUi.h"
 #include "gui/TeeLogger.h"
+#include "gui/plugins/funDSP_Adaptor.h"
 #include "gui/unMain.h"
 #include "gui/unSplash.h"
 
@@ -83,9 +83,8 @@ int RunWindows(int argc, char** argv, std::vector<std::string> args) {
     // The first-run wizard's window comes with the windows; until then the imports run with
     // its defaults.
     main.RunFirstRun = [] { RunFirstRunImports(); };
-    StartShutdownSignalThread([](int) {
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-    });
+    StartShutdownSignalThread(
+        [](int) { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); });
     int exitCode = 0;
     if (main.DoInit()) {
         InstallRemoteCommands({[] { QCoreApplication::quit(); }, nullptr}, ui);

@@ -50,8 +50,7 @@ void TfoMain::SetGroup(int index) { FUi.SetGroup(index); }
 void TfoMain::Log(const std::string& message, TLogKind kind) {
     try {
         LogMessage(message, "CORE", kind);
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void TfoMain::LogError(const std::string& stepText, const std::exception& e) {

@@ -157,8 +157,7 @@ void TDLScript::ExecStatement(int index) {
         if (ownTransaction) {
             try {
                 db->Rollback();
-            } catch (const std::exception&) {
-            }
+            } catch (const std::exception&) {}
         }
         session->ReleaseDatabase(db);
         throw;

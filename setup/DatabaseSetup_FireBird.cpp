@@ -137,8 +137,10 @@ bool TDatabaseSetup_FireBird::RegisterAutoStart() {
             ran = false;
         }
     }
-    if (ran && IsServiceKnown()) Log("FireBird installed as a service.", lkNotice);
-    else Log("FireBird failed to be installed as a service!", lkWarning);
+    if (ran && IsServiceKnown())
+        Log("FireBird installed as a service.", lkNotice);
+    else
+        Log("FireBird failed to be installed as a service!", lkWarning);
     return IsAutoStartRegistered();
 }
 
@@ -213,8 +215,8 @@ void TDatabaseSetup_FireBird::CreateDatabaseFile(const std::string& file) {
     }
 }
 
-bool TDatabaseSetup_FireBird::RunScriptFile(const std::string& file, const char* preparing,
-                                             const std::string& running, const char* done, const char* failure) {
+bool TDatabaseSetup_FireBird::RunScriptFile(const std::string& file, const char* preparing, const std::string& running,
+                                            const char* done, const char* failure) {
     if (preparing) Log(preparing, lkNotice);
     std::vector<std::string> lines;
     try {

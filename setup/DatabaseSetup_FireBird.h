@@ -56,8 +56,8 @@ public:
     bool FoundInRun = false;  // never on this system: no per-login start entry is read
 
 private:
-    bool RunScriptFile(const std::string& file, const char* preparing, const std::string& running,
-                       const char* done, const char* failure);
+    bool RunScriptFile(const std::string& file, const char* preparing, const std::string& running, const char* done,
+                       const char* failure);
     bool IsServiceKnown();
     bool IsServiceRunning();
     std::string ScriptFolder() const { return SetupFolder + "sql-firebird"; }

@@ -256,8 +256,10 @@ void TInstallSequence::InstallProgram() {
     Log("Saving install path in the registry.", lkNotice);
     WriteInstallDir(InstallPath);
     Log("Starting Kelvar installer.", lkNotice);
-    if (!fs::is_directory(PayloadFolder(), ec)) Log("Unable to start \"" + PayloadFolder() + "\"", lkError);
-    else CopyProgramFiles(PayloadFolder(), InstallPath);
+    if (!fs::is_directory(PayloadFolder(), ec))
+        Log("Unable to start \"" + PayloadFolder() + "\"", lkError);
+    else
+        CopyProgramFiles(PayloadFolder(), InstallPath);
     if (!fs::exists(ConfigFile(), ec)) {
         Log("Kelvar program files failed to install properly! Installation aborted...", lkFatalError);
         return;
@@ -279,7 +281,8 @@ void TInstallSequence::InstallProgram() {
     }
     if (fs::is_directory(SetupFolder + "Sound", ec) && !fs::exists(InstallPath + "Sound", ec)) {
         Log("Copy default sound files.", lkNotice);
-        if (!CopyDir(SetupFolder + "Sound/", InstallPath + "Sound")) Log("Unable to copy the default sound files", lkError);
+        if (!CopyDir(SetupFolder + "Sound/", InstallPath + "Sound"))
+            Log("Unable to copy the default sound files", lkError);
     }
     Log("Kelvar install complete.", lkNotice);
 }
@@ -354,8 +357,10 @@ void TInstallSequence::SetSilentOutputs() {
 void TInstallSequence::InstallWindowsMedia() {
     Log("Installing Windows Media Support.", lkNotice);
     // The media libraries come with the system's packages; there is nothing to run.
-    if (HasWindowsMedia9()) Log("Windows Media support successfully installed.", lkNotice);
-    else Log("Windows Media support was not installed!", lkWarning);
+    if (HasWindowsMedia9())
+        Log("Windows Media support successfully installed.", lkNotice);
+    else
+        Log("Windows Media support was not installed!", lkWarning);
 }
 
 void TInstallSequence::InstallDatabaseDrivers() {
@@ -377,9 +382,12 @@ void TInstallSequence::InstallDatabaseDrivers() {
 std::string TInstallSequence::InstallDirSettingsFile() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     std::string base;
-    if (config && *config == '/') base = config;
-    else if (const char* home = std::getenv("HOME"); home && *home) base = std::string(home) + "/.config";
-    else return {};
+    if (config && *config == '/')
+        base = config;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        base = std::string(home) + "/.config";
+    else
+        return {};
     return IncludeTrailingDelimiter(base) + "kelvar/KelvarNMV.conf";
 }
 
@@ -389,8 +397,7 @@ std::string TInstallSequence::ReadInstallDir() {
     try {
         for (const std::string& line : SplitLines(LoadFileToString(file)))
             if (line.rfind("Install_Dir=", 0) == 0) return line.substr(12);
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
     return {};
 }
 

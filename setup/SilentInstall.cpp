@@ -19,8 +19,9 @@ bool ParseSilentOptions(const std::vector<std::string>& args, TSilentOptions& op
         std::string TSilentOptions::*Field;
     };
     static const TValueOption valueOptions[] = {
-        {"--dir", &TSilentOptions::Dir},   {"--mode", &TSilentOptions::Mode},         {"--host", &TSilentOptions::Host},
-        {"--port", &TSilentOptions::Port}, {"--user", &TSilentOptions::User},         {"--password", &TSilentOptions::Password},
+        {"--dir", &TSilentOptions::Dir},           {"--mode", &TSilentOptions::Mode},
+        {"--host", &TSilentOptions::Host},         {"--port", &TSilentOptions::Port},
+        {"--user", &TSilentOptions::User},         {"--password", &TSilentOptions::Password},
         {"--database", &TSilentOptions::Database},
     };
     for (size_t i = 0; i < args.size(); ++i) {
@@ -91,9 +92,12 @@ int RunSilentInstall(const TSilentOptions& options, const std::string& setupFold
 
         auto* frame = dynamic_cast<TfrmDB_FireBird*>(install.SettingsFrame());
         std::string mode = LowerCase(options.Mode);
-        if (mode == "local") frame->SetAccessMode(TfrmDB_FireBird::amLocal);
-        else if (mode == "server") frame->SetAccessMode(TfrmDB_FireBird::amRemote);
-        else frame->SetAccessMode(TfrmDB_FireBird::amEmbedded);
+        if (mode == "local")
+            frame->SetAccessMode(TfrmDB_FireBird::amLocal);
+        else if (mode == "server")
+            frame->SetAccessMode(TfrmDB_FireBird::amRemote);
+        else
+            frame->SetAccessMode(TfrmDB_FireBird::amEmbedded);
         if (!options.Host.empty()) frame->eHost.Text = options.Host;
         if (!options.Port.empty()) frame->ePort.Text = options.Port;
         if (!options.Database.empty()) frame->eDatabase.Text = options.Database;

@@ -61,9 +61,12 @@ void TfrmDB_FireBird::SaveSettings(IConfigDoc& section) {
 void TfrmDB_FireBird::LoadSettings(IConfigDoc& section) {
     SetDefaults();
     std::string mode = UpperCase(section.ReadString("ServerMode", "EMBEDDED"));
-    if (mode == "LOCAL") FAccessMode = amLocal;
-    else if (mode == "SERVER") FAccessMode = amRemote;
-    else FAccessMode = amEmbedded;
+    if (mode == "LOCAL")
+        FAccessMode = amLocal;
+    else if (mode == "SERVER")
+        FAccessMode = amRemote;
+    else
+        FAccessMode = amEmbedded;
     eHost.Text = section.ReadString("Host", eHost.Text);
     ePort.Text = section.ReadString("Port", ePort.Text);
     eDatabase.Text = section.ReadString("Database", eDatabase.Text);

@@ -20,8 +20,7 @@ TfoDBF_DataLink::TfoDBF_DataLink() : TDLComponent(nullptr) {
 TfoDBF_DataLink::~TfoDBF_DataLink() {
     try {
         Disconnect();
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
     DestroyComponents();
 }
 

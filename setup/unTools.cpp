@@ -187,8 +187,10 @@ void StripScriptLines(std::vector<std::string>& lines) {
     for (size_t i = 0; i < lines.size();) {
         const std::string& line = lines[i];
         bool drop = line.empty() || line[0] == '#' || line[0] == '/' || line[0] == '-' || TrimText(line).empty();
-        if (drop) lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
-        else ++i;
+        if (drop)
+            lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
+        else
+            ++i;
     }
 }
 

@@ -35,15 +35,17 @@ bool EncodeWav(const EncoderApi& api, const WavFile& wav, const StreamConfig& re
     }
     for (int idle = 0; idle < 4;) {
         int32_t consumed = 0;
-        const int32_t n = api.EncoderEncode(h, nullptr, 0, &consumed, out.data(), static_cast<int32_t>(out.size()),
-                                            nullptr, nullptr);
+        const int32_t n =
+            api.EncoderEncode(h, nullptr, 0, &consumed, out.data(), static_cast<int32_t>(out.size()), nullptr, nullptr);
         if (n < 0) {
             api.EncoderClose(h);
             result.error = "flushing failed";
             return false;
         }
-        if (n == 0) ++idle;
-        else idle = 0;
+        if (n == 0)
+            ++idle;
+        else
+            idle = 0;
         stream.insert(stream.end(), out.begin(), out.begin() + n);
     }
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -9,7 +9,7 @@
 // block, flush, and put the VBRI frame first for VBR streams.
 struct EncodeResult {
     std::vector<uint8_t> mp3;
-    double seconds = 0;      // time spent in the encode calls
+    double seconds = 0;  // time spent in the encode calls
     StreamConfig config{};
     std::string error;
 };

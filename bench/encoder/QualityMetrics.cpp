@@ -10,7 +10,8 @@ std::vector<int16_t> MakeMaterial(int rate, int channels, double seconds) {
     // Chords with harmonics and vibrato over a bass line, with drum-like noise bursts and a hi-hat.
     const int n = static_cast<int>(rate * seconds);
     std::vector<int16_t> pcm(static_cast<size_t>(n) * static_cast<size_t>(channels));
-    const double chords[4][3] = {{261.63, 329.63, 392.0}, {220.0, 261.63, 329.63}, {174.61, 220.0, 261.63}, {196.0, 246.94, 293.66}};
+    const double chords[4][3] = {
+        {261.63, 329.63, 392.0}, {220.0, 261.63, 329.63}, {174.61, 220.0, 261.63}, {196.0, 246.94, 293.66}};
     uint32_t seed = 1;
     double drum = 0, hat = 0;
     for (int i = 0; i < n; ++i) {
@@ -31,7 +32,8 @@ std::vector<int16_t> MakeMaterial(int rate, int channels, double seconds) {
             for (int k = 0; k < 3; ++k) {
                 const double f = chords[bar][k] * (1 + 0.003 * std::sin(2 * M_PI * 5 * t + k));
                 for (int h = 1; h <= 8; ++h)
-                    if (f * h < rate * 0.45) v += 1800.0 / (h * h * 0.5 + 0.5) * std::sin(2 * M_PI * f * h * t + 0.7 * h * (c + 1));
+                    if (f * h < rate * 0.45)
+                        v += 1800.0 / (h * h * 0.5 + 0.5) * std::sin(2 * M_PI * f * h * t + 0.7 * h * (c + 1));
             }
             const double bass = chords[bar][0] / 2;
             v += 4000 * std::sin(2 * M_PI * bass * t) * (0.6 + 0.4 * std::exp(-4 * beat));
@@ -95,7 +97,7 @@ void Fft(std::vector<std::complex<double>>& a) {
 }
 
 double Bark(double f) { return 13 * std::atan(0.00076 * f) + 3.5 * std::atan(std::pow(f / 7500, 2)); }
-} // namespace
+}  // namespace
 
 Quality Measure(const std::vector<int16_t>& input, const std::vector<float>& decoded, int channels, int rate,
                 double bandTop) {
@@ -118,7 +120,8 @@ Quality Measure(const std::vector<int16_t>& input, const std::vector<float>& dec
     }
     const size_t block = 2048;
     std::vector<double> window(block);
-    for (size_t i = 0; i < block; ++i) window[i] = 0.5 - 0.5 * std::cos(2 * M_PI * (static_cast<double>(i) + 0.5) / block);
+    for (size_t i = 0; i < block; ++i)
+        window[i] = 0.5 - 0.5 * std::cos(2 * M_PI * (static_cast<double>(i) + 0.5) / block);
     std::vector<int> barkOf(block / 2 + 1);
     for (size_t k = 0; k <= block / 2; ++k) barkOf[k] = static_cast<int>(Bark(static_cast<double>(k) * rate / block));
     const size_t top = static_cast<size_t>(bandTop * block / rate);
@@ -130,7 +133,8 @@ Quality Measure(const std::vector<int16_t>& input, const std::vector<float>& dec
             std::vector<std::complex<double>> x(block), e(block);
             bool complete = true;
             for (size_t i = 0; i < block; ++i) {
-                const size_t j = (start + i + static_cast<size_t>(q.lag)) * static_cast<size_t>(channels) + static_cast<size_t>(c);
+                const size_t j =
+                    (start + i + static_cast<size_t>(q.lag)) * static_cast<size_t>(channels) + static_cast<size_t>(c);
                 if (j >= decoded.size()) {
                     complete = false;
                     break;

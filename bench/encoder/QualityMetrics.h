@@ -9,9 +9,9 @@ std::vector<float> DecodeMp3(const std::vector<uint8_t>& mp3, int& rate, int& ch
 
 struct Quality {
     int lag = 0;
-    double snr = 0;          // dB, within [20 Hz, bandTop]
-    double nmr = 0;          // dB, mean noise-to-mask ratio over critical bands and blocks
-    double nmrAbove = 0;     // share of bands whose noise exceeds the mask
+    double snr = 0;       // dB, within [20 Hz, bandTop]
+    double nmr = 0;       // dB, mean noise-to-mask ratio over critical bands and blocks
+    double nmrAbove = 0;  // share of bands whose noise exceeds the mask
 };
 
 // Aligns decoded against input (both interleaved, input full scale 32768) and measures.

@@ -14,7 +14,7 @@ void Put16(std::vector<uint8_t>& v, uint16_t x) {
     v.push_back(static_cast<uint8_t>(x));
     v.push_back(static_cast<uint8_t>(x >> 8));
 }
-} // namespace
+}  // namespace
 
 bool ReadWav(const std::string& path, WavFile& wav, std::string& error) {
     std::ifstream in(path, std::ios::binary);
@@ -23,7 +23,8 @@ bool ReadWav(const std::string& path, WavFile& wav, std::string& error) {
         return false;
     }
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
+    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 ||
+        std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
         error = "not a WAVE file";
         return false;
     }
@@ -39,8 +40,10 @@ bool ReadWav(const std::string& path, WavFile& wav, std::string& error) {
             wav.rate = U32(body + 4);
             const uint16_t bits = U16(body + 14);
             if (tag == 0xFFFE && size >= 26 && room >= 26) tag = U16(body + 24);
-            if (tag == 1 && bits == 16) wav.format = 0;
-            else if (tag == 3 && bits == 32) wav.format = 1;
+            if (tag == 1 && bits == 16)
+                wav.format = 0;
+            else if (tag == 3 && bits == 32)
+                wav.format = 1;
             else {
                 error = "only 16-bit PCM or 32-bit float input";
                 return false;

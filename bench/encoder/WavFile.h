@@ -7,7 +7,7 @@
 struct WavFile {
     uint32_t rate = 0;
     int channels = 0;
-    int format = 0;            // 0 16-bit integers, 1 32-bit floats
+    int format = 0;  // 0 16-bit integers, 1 32-bit floats
     std::vector<uint8_t> data;
 
     size_t Frames() const { return data.size() / (static_cast<size_t>(channels) * (format ? 4 : 2)); }

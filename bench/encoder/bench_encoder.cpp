@@ -19,9 +19,9 @@ namespace {
 struct Case {
     const char* name;
     int channels;
-    uint32_t bitrate;   // 0 = VBR
-    uint32_t quality;   // Brannoc VBR quality
-    int lameVbr;        // LAME -V
+    uint32_t bitrate;  // 0 = VBR
+    uint32_t quality;  // Brannoc VBR quality
+    int lameVbr;       // LAME -V
     double bandTop;
 };
 
@@ -45,8 +45,11 @@ std::vector<uint8_t> EncodeLame(const std::vector<int16_t>& pcm, int channels, c
     std::vector<uint8_t> out(static_cast<size_t>(1.25 * frames + 7200));
     const auto start = std::chrono::steady_clock::now();
     int n;
-    if (channels == 2) n = lame_encode_buffer_interleaved(gf, const_cast<short*>(pcm.data()), frames, out.data(), static_cast<int>(out.size()));
-    else n = lame_encode_buffer(gf, pcm.data(), nullptr, frames, out.data(), static_cast<int>(out.size()));
+    if (channels == 2)
+        n = lame_encode_buffer_interleaved(gf, const_cast<short*>(pcm.data()), frames, out.data(),
+                                           static_cast<int>(out.size()));
+    else
+        n = lame_encode_buffer(gf, pcm.data(), nullptr, frames, out.data(), static_cast<int>(out.size()));
     n += lame_encode_flush(gf, out.data() + n, static_cast<int>(out.size()) - n);
     seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     lame_close(gf);
@@ -59,11 +62,11 @@ void Report(const char* encoder, const Case& c, const std::vector<int16_t>& pcm,
     int rate = 0, channels = 0;
     const std::vector<float> decoded = DecodeMp3(mp3, rate, channels);
     const Quality q = Measure(pcm, decoded, c.channels, 44100, c.bandTop);
-    std::printf("%-22s %-8s %7.1f kbit/s  realtime=%6.1f  SNR %6.2f dB  NMR %6.2f dB  bands over mask %5.1f%%  lag %d\n",
-                c.name, encoder, mp3.size() * 8.0 / duration / 1000, duration / seconds, q.snr, q.nmr,
-                100 * q.nmrAbove, q.lag);
+    std::printf(
+        "%-22s %-8s %7.1f kbit/s  realtime=%6.1f  SNR %6.2f dB  NMR %6.2f dB  bands over mask %5.1f%%  lag %d\n",
+        c.name, encoder, mp3.size() * 8.0 / duration / 1000, duration / seconds, q.snr, q.nmr, 100 * q.nmrAbove, q.lag);
 }
-} // namespace
+}  // namespace
 
 int main() {
     const char* path = std::getenv("BRANNOC_LIBRARY");
@@ -84,7 +87,8 @@ int main() {
         wav.rate = 44100;
         wav.channels = c.channels;
         wav.format = 0;
-        wav.data.assign(reinterpret_cast<const uint8_t*>(pcm.data()), reinterpret_cast<const uint8_t*>(pcm.data()) + pcm.size() * 2);
+        wav.data.assign(reinterpret_cast<const uint8_t*>(pcm.data()),
+                        reinterpret_cast<const uint8_t*>(pcm.data()) + pcm.size() * 2);
         EncodeResult best;
         for (int run = 0; run < 3; ++run) {
             EncodeResult r;

@@ -15,8 +15,9 @@
 
 namespace {
 int Usage() {
-    std::fprintf(stderr, "usage: brannoc-enc [-b BITS_PER_SECOND] [-r OUTRATE] [-m CHANNELMODE] [-q VBRQUALITY] "
-                         "[--sbr] IN.wav OUT.mp3\n");
+    std::fprintf(stderr,
+                 "usage: brannoc-enc [-b BITS_PER_SECOND] [-r OUTRATE] [-m CHANNELMODE] [-q VBRQUALITY] "
+                 "[--sbr] IN.wav OUT.mp3\n");
     return 2;
 }
 
@@ -27,7 +28,7 @@ bool Number(const char* text, uint32_t& value) {
     value = static_cast<uint32_t>(v);
     return true;
 }
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     StreamConfig cfg{};
@@ -39,10 +40,14 @@ int main(int argc, char** argv) {
         uint32_t v = 0;
         if ((a == "-b" || a == "-r" || a == "-m" || a == "-q") && i + 1 < argc) {
             if (!Number(argv[++i], v)) return Usage();
-            if (a == "-b") cfg.Bitrate = v;
-            else if (a == "-r") cfg.OutRate = v;
-            else if (a == "-m") cfg.ChannelMode = static_cast<int32_t>(v);
-            else cfg.VbrQuality = v;
+            if (a == "-b")
+                cfg.Bitrate = v;
+            else if (a == "-r")
+                cfg.OutRate = v;
+            else if (a == "-m")
+                cfg.ChannelMode = static_cast<int32_t>(v);
+            else
+                cfg.VbrQuality = v;
         } else if (a == "--sbr") {
             cfg.CodecMode = 1;
         } else if (in.empty()) {

@@ -82,8 +82,8 @@ private:
         // figure from the program's.
         const char* async = std::getenv("KELVAR_BENCH_ASYNC_WRITES");
         if (r == 0 && async && std::string(async) == "1") {
-            const char dpb[] = {isc_dpb_version1, isc_dpb_user_name, 6, 'S', 'Y', 'S', 'D', 'B', 'A',
-                                isc_dpb_force_write, 1, 0};
+            const char dpb[] = {
+                isc_dpb_version1, isc_dpb_user_name, 6, 'S', 'Y', 'S', 'D', 'B', 'A', isc_dpb_force_write, 1, 0};
             db = 0;
             if (f.isc_attach_database(status, 0, Path.c_str(), &db, sizeof dpb, dpb) == 0)
                 f.isc_detach_database(status, &db);

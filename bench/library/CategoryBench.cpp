@@ -41,19 +41,23 @@ struct TLibrary {
             "DATEADD(-(2000 + MOD(n * 1297, 500000)) MINUTE TO CURRENT_TIMESTAMP) FROM " +
             numbers + " WHERE n < " + std::to_string(SongCount));
         // 100 folders of 29 categories below "Playlist", plus the one that lists every song.
-        PoolExecSQL("INSERT INTO category (ID, parentID, name, levelindex, itemindex) SELECT 100000 + n, 0, "
-                    "'Folder ' || n, 1, n FROM " + numbers + " WHERE n < 100");
-        PoolExecSQL("INSERT INTO category (ID, parentID, name, levelindex, itemindex) SELECT 200000 + n, "
-                    "100000 + n / 100, 'Category ' || n, 2, MOD(n, 100) FROM " + numbers +
-                    " WHERE n < 10000 AND MOD(n, 100) < " + std::to_string(StoredCategories / 100 - 1));
+        PoolExecSQL(
+            "INSERT INTO category (ID, parentID, name, levelindex, itemindex) SELECT 100000 + n, 0, "
+            "'Folder ' || n, 1, n FROM " +
+            numbers + " WHERE n < 100");
+        PoolExecSQL(
+            "INSERT INTO category (ID, parentID, name, levelindex, itemindex) SELECT 200000 + n, "
+            "100000 + n / 100, 'Category ' || n, 2, MOD(n, 100) FROM " +
+            numbers + " WHERE n < 10000 AND MOD(n, 100) < " + std::to_string(StoredCategories / 100 - 1));
         PoolExecSQL("ALTER SEQUENCE GEN_category_ID RESTART WITH 300000");
         Tree = std::make_unique<TCategoryTree>();
         Tree->SetRules(std::make_shared<TPlaylistRules>());
         Tree->Fill();
         Everything = Tree->CreateCategory(Tree->FindByID(0), "Everything");
-        PoolExecSQL("INSERT INTO categorylist (ID, songID, categoryID, sortID) SELECT GEN_ID(GEN_categorylist_ID, 1), "
-                    "ID, :cat, ID * 1000 FROM songlist",
-                    {Everything->ID});
+        PoolExecSQL(
+            "INSERT INTO categorylist (ID, songID, categoryID, sortID) SELECT GEN_ID(GEN_categorylist_ID, 1), "
+            "ID, :cat, ID * 1000 FROM songlist",
+            {Everything->ID});
     }
     ~TLibrary() {
         Tree->GetDelayedQuery()->WaitForAll();

@@ -66,8 +66,8 @@ void BM_ImportFolderTree(benchmark::State& state) {
         library.GetDelayedQuery()->WaitForAll();
         state.ResumeTiming();
     }
-    state.counters["files/s"] = benchmark::Counter(static_cast<double>(state.iterations()) * FolderCount * FilesPerFolder,
-                                                   benchmark::Counter::kIsRate);
+    state.counters["files/s"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * FolderCount * FilesPerFolder, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ImportFolderTree)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 

@@ -73,9 +73,10 @@ public:
     static void FillQueue(int count) {
         PoolExecSQL("DELETE FROM queuelist");
         for (int i = 0; i < count; ++i)
-            PoolExecSQL("INSERT INTO queuelist (ID, songID, sortID, requestID) "
-                        "VALUES (GEN_ID(GEN_queuelist_ID, 1), :songID, :sortID, 0)",
-                        {1 + (i * 7919) % LibrarySize, (i + 1) * 1000.0});
+            PoolExecSQL(
+                "INSERT INTO queuelist (ID, songID, sortID, requestID) "
+                "VALUES (GEN_ID(GEN_queuelist_ID, 1), :songID, :sortID, 0)",
+                {1 + (i * 7919) % LibrarySize, (i + 1) * 1000.0});
     }
 
 private:

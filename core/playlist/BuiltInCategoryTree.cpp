@@ -18,8 +18,8 @@ struct TSongTypeFolder {
 };
 
 const TSongTypeFolder SongTypeFolders[] = {
-    {"Music", 'S'},  {"Sound FX", 'X'}, {"Station IDs", 'I'}, {"Jingles", 'J'},  {"Promos", 'P'},
-    {"Advertisements", 'A'}, {"News", 'N'}, {"Interviews", 'V'}, {"Other", 'C'},
+    {"Music", 'S'},          {"Sound FX", 'X'}, {"Station IDs", 'I'}, {"Jingles", 'J'}, {"Promos", 'P'},
+    {"Advertisements", 'A'}, {"News", 'N'},     {"Interviews", 'V'},  {"Other", 'C'},
 };
 
 struct TWeightClass {
@@ -29,8 +29,8 @@ struct TWeightClass {
 
 // "Power hit" ends at 101 so that it takes weight 100.
 const TWeightClass WeightClasses[] = {
-    {"Power hit", 80, 101},   {"Heavy rotation", 60, 80}, {"Medium rotation", 40, 60},
-    {"Light rotation", 20, 40}, {"Rare rotation", 10, 20}, {"No rotation", 0, 10},
+    {"Power hit", 80, 101},     {"Heavy rotation", 60, 80}, {"Medium rotation", 40, 60},
+    {"Light rotation", 20, 40}, {"Rare rotation", 10, 20},  {"No rotation", 0, 10},
 };
 
 struct TLevelGroup {
@@ -40,9 +40,8 @@ struct TLevelGroup {
 };
 
 const TLevelGroup LevelGroups[] = {
-    {"By Artist (A to Z)", true, "artist"}, {"By Title (A to Z)", true, "title"},
-    {"By Artist", false, "artist"},         {"By Title", false, "title"},
-    {"By Album", false, "album"},           {"By Year", false, "albumyear"},
+    {"By Artist (A to Z)", true, "artist"}, {"By Title (A to Z)", true, "title"}, {"By Artist", false, "artist"},
+    {"By Title", false, "title"},           {"By Album", false, "album"},         {"By Year", false, "albumyear"},
     {"By Genre", false, "genre"},
 };
 
@@ -128,7 +127,8 @@ void BuildBuiltIns(TCategoryTree& tree) {
 }
 
 void AddStoredCategories(TCategoryTree& tree) {
-    IDatasetPtr rows = PoolQuery("SELECT * FROM category ORDER BY levelindex ASC, parentID ASC, itemindex ASC", {}, true);
+    IDatasetPtr rows =
+        PoolQuery("SELECT * FROM category ORDER BY levelindex ASC, parentID ASC, itemindex ASC", {}, true);
     for (rows->First(); !rows->Eof(); rows->Next()) {
         const auto id = static_cast<int32_t>(rows->GetFieldValue("ID").AsInteger());
         const auto parentID = static_cast<int32_t>(rows->GetFieldValue("parentID").AsInteger());

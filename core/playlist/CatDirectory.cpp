@@ -1,8 +1,8 @@
 #include "core/playlist/CatDirectory.h"
 
 #include "core/playlist/CustomCategory.h"
-#include "core/playlist/SongList.h"
 #include "core/playlist/PlaylistRules.h"
+#include "core/playlist/SongList.h"
 
 namespace kelvar {
 

@@ -15,17 +15,15 @@ const char* const ColumnListFields = "SELECT songlist.ID as songID, artist, titl
 
 // --- Folders ------------------------------------------------------------------------------
 
-TParentCategory::TParentCategory(TCategoryTree* tree, TCustomCategory* parent, int32_t itemIndex,
-                                 int32_t levelIndex, std::string name, int32_t id)
+TParentCategory::TParentCategory(TCategoryTree* tree, TCustomCategory* parent, int32_t itemIndex, int32_t levelIndex,
+                                 std::string name, int32_t id)
     : TCustomCategory(tree, parent, itemIndex, levelIndex, std::move(name), id) {
     Capabilities = 0;
     Kind = CategoryKind::Folder;
     ImageIndex = 15;
 }
 
-ISongInfoPtr TParentCategory::SelectSong(const TVariantArray& /*params*/) {
-    return nullptr;
-}
+ISongInfoPtr TParentCategory::SelectSong(const TVariantArray& /*params*/) { return nullptr; }
 
 TNormalParentCategory::TNormalParentCategory(TCategoryTree* tree, TCustomCategory* parent, int32_t itemIndex,
                                              int32_t levelIndex, std::string name, int32_t id)
@@ -50,8 +48,7 @@ std::unique_ptr<TCustomCategory> TRootCategory::CreateSubNode(int32_t id, const 
 std::unique_ptr<TCustomCategory> TSongTypeParentCategory::CreateSubNode(int32_t id, const std::string& name,
                                                                         TCustomCategory* parent, int32_t itemIndex,
                                                                         int32_t levelIndex) {
-    auto category =
-        std::make_unique<TSongTypeCategory>(Tree, parent ? parent : this, itemIndex, levelIndex, name, id);
+    auto category = std::make_unique<TSongTypeCategory>(Tree, parent ? parent : this, itemIndex, levelIndex, name, id);
     category->SongType = SongType;
     return category;
 }
@@ -70,8 +67,8 @@ ISongInfoPtr TCustomCategory::SelectSong(const TVariantArray& params) {
 
 // --- Collections over songlist columns ----------------------------------------------------
 
-TColumnCategory::TColumnCategory(TCategoryTree* tree, TCustomCategory* parent, int32_t itemIndex,
-                                 int32_t levelIndex, std::string name, int32_t id)
+TColumnCategory::TColumnCategory(TCategoryTree* tree, TCustomCategory* parent, int32_t itemIndex, int32_t levelIndex,
+                                 std::string name, int32_t id)
     : TCustomCategory(tree, parent, itemIndex, levelIndex, std::move(name), id) {
     Capabilities = 1;
     ImageIndex = 16;
@@ -143,8 +140,8 @@ bool TWeightCategory::GetSongListSQL(std::string& sql, TVariantArray& params, co
 }
 
 ISongInfoPtr TWeightCategory::SelectSong(const TVariantArray& params) {
-    return SelectFromSonglist(Rules(), params, ' ',
-                              " WHERE (weight >= :MinWeight) AND (weight < :MaxWeight) ", {MinWeight, MaxWeight});
+    return SelectFromSonglist(Rules(), params, ' ', " WHERE (weight >= :MinWeight) AND (weight < :MaxWeight) ",
+                              {MinWeight, MaxWeight});
 }
 
 std::string TPlayLimitCategory::LimitWhere(TVariantArray& params) const {
@@ -157,8 +154,9 @@ std::string TPlayLimitCategory::LimitWhere(TVariantArray& params) const {
 }
 
 void TPlayLimitCategory::GetAddBatch(std::string& sql, TVariantArray& params) {
-    sql = "UPDATE songlist SET playlimit_count = :playlimit_count, playlimit_action=:playlimit_action WHERE ID IN "
-          "($IDLIST$)";
+    sql =
+        "UPDATE songlist SET playlimit_count = :playlimit_count, playlimit_action=:playlimit_action WHERE ID IN "
+        "($IDLIST$)";
     params = {PlayLimitCount, PlayLimitAction};
 }
 
@@ -222,8 +220,6 @@ bool TRecycleBinCategory::GetSongListSQL(std::string& sql, TVariantArray& params
     return true;
 }
 
-ISongInfoPtr TRecycleBinCategory::SelectSong(const TVariantArray& /*params*/) {
-    return nullptr;
-}
+ISongInfoPtr TRecycleBinCategory::SelectSong(const TVariantArray& /*params*/) { return nullptr; }
 
 }  // namespace kelvar

@@ -28,8 +28,8 @@ public:
 // "Playlist": its children are the operator's own categories.
 class TRootCategory : public TParentCategory {
 public:
-    TRootCategory(TCategoryTree* tree, TCustomCategory* parent, int32_t itemIndex, int32_t levelIndex,
-                  std::string name, int32_t id);
+    TRootCategory(TCategoryTree* tree, TCustomCategory* parent, int32_t itemIndex, int32_t levelIndex, std::string name,
+                  int32_t id);
     std::unique_ptr<TCustomCategory> CreateSubNode(int32_t id, const std::string& name, TCustomCategory* parent,
                                                    int32_t itemIndex, int32_t levelIndex) override;
 };

@@ -63,7 +63,8 @@ ISongInfoPtr RunSelection(TSelection selection) {
     // The candidates are ordered by their IDs alone and the chosen row is read afterwards:
     // Firebird sorts whole rows at their declared widths, which for every column of a large
     // library is gigabytes.
-    const std::string text = "SELECT songlist.ID as pickedID FROM " + selection.From + selection.Where + selection.OrderBy;
+    const std::string text =
+        "SELECT songlist.ID as pickedID FROM " + selection.From + selection.Where + selection.OrderBy;
     IDatasetPtr picked;
     if (selection.Method == smRandom) {
         IDatasetPtr counted =
@@ -81,11 +82,8 @@ ISongInfoPtr RunSelection(TSelection selection) {
             case dtMySQL:
             case dtFirebird:
             case dtPostgreSQL:
-            case dtSQLite:
-                picked = PoolQueryLimit(text, selection.Values, true, 1, skip);
-                break;
-            default:
-                throw ECategoryError("Random Selection not available for this database!");
+            case dtSQLite: picked = PoolQueryLimit(text, selection.Values, true, 1, skip); break;
+            default: throw ECategoryError("Random Selection not available for this database!");
         }
     } else {
         picked = PoolQueryLimit(text, selection.Values, true, 1, 0);

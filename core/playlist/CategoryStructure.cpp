@@ -11,7 +11,8 @@ namespace kelvar {
 namespace {
 
 const char* const PositionSQL =
-    "UPDATE category SET parentID = :parentID, levelindex = :levelindex, itemindex = :itemindex WHERE ID = :categoryID ";
+    "UPDATE category SET parentID = :parentID, levelindex = :levelindex, itemindex = :itemindex WHERE ID = "
+    ":categoryID ";
 
 bool IsInSubtreeOf(const TCustomCategory* category, const TCustomCategory* root) {
     for (const TCustomCategory* c = category; c; c = c->Parent)
@@ -30,13 +31,9 @@ std::unique_ptr<TCustomCategory> TCustomCategory::CreateSubNode(int32_t id, cons
     return Parent->CreateSubNode(id, name, parent ? parent : this, itemIndex, levelIndex);
 }
 
-TCustomCategory* TCustomCategory::FirstChild() {
-    return Tree ? Tree->FirstChild(this) : nullptr;
-}
+TCustomCategory* TCustomCategory::FirstChild() { return Tree ? Tree->FirstChild(this) : nullptr; }
 
-TCustomCategory* TCustomCategory::NextSibling() {
-    return Tree ? Tree->NextSibling(this) : nullptr;
-}
+TCustomCategory* TCustomCategory::NextSibling() { return Tree ? Tree->NextSibling(this) : nullptr; }
 
 void TCustomCategory::CloseGapAt(TCustomCategory* parent, int32_t index) {
     if (!Tree) return;

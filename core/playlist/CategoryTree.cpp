@@ -17,9 +17,7 @@ bool SameTextNoCase(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-TCategoryTree::~TCategoryTree() {
-    Clear();
-}
+TCategoryTree::~TCategoryTree() { Clear(); }
 
 void TCategoryTree::Fill() {
     if (!FillCategoryTree) throw ECategoryError("FillCategoryTree procedure not set!");
@@ -124,11 +122,12 @@ TCustomCategory* TCategoryTree::CreateCategory(TCustomCategory* parent, const st
         LogMessage("Error creating category " + name + " (" + e.what() + ")", "CORE", LogKind::Error);
         try {
             // A stored row without its object would stand in the way of the next start.
-            if (posted) rows->Delete();
-            else rows->Cancel();
+            if (posted)
+                rows->Delete();
+            else
+                rows->Cancel();
         } catch (const std::exception& e2) {
-            LogMessage(std::string("Error removing the new category row (") + e2.what() + ")", "CORE",
-                       LogKind::Error);
+            LogMessage(std::string("Error removing the new category row (") + e2.what() + ")", "CORE", LogKind::Error);
         }
         return nullptr;
     }

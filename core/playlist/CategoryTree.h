@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "core/playlist/CustomCategory.h"
-#include "core/playlist/SQLPoolEnabled.h"
 #include "core/playlist/PlaylistRules.h"
+#include "core/playlist/SQLPoolEnabled.h"
 
 namespace kelvar {
 

@@ -39,13 +39,11 @@ TProgressCallback ProgressTo(TCustomCategory& category) {
 
 }  // namespace
 
-TCustomCategory::TCustomCategory(TCategoryTree* tree, TCustomCategory* parent, int32_t itemIndex,
-                                 int32_t levelIndex, std::string name, int32_t id)
+TCustomCategory::TCustomCategory(TCategoryTree* tree, TCustomCategory* parent, int32_t itemIndex, int32_t levelIndex,
+                                 std::string name, int32_t id)
     : Tree(tree), ID(id), Name(std::move(name)), Parent(parent), LevelIndex(levelIndex), ItemIndex(itemIndex) {}
 
-TCustomCategory::~TCustomCategory() {
-    StopLoader();
-}
+TCustomCategory::~TCustomCategory() { StopLoader(); }
 
 void TCustomCategory::StopLoader() {
     if (!Loader) return;
@@ -54,17 +52,13 @@ void TCustomCategory::StopLoader() {
     loader->WaitFor();
 }
 
-bool TCustomCategory::HasCapability(int bit) const {
-    return bit >= 0 && bit <= 7 && (Capabilities >> bit) & 1;
-}
+bool TCustomCategory::HasCapability(int bit) const { return bit >= 0 && bit <= 7 && (Capabilities >> bit) & 1; }
 
 bool CategoryHasCapability(const TCustomCategory* category, int bit) {
     return category && category->HasCapability(bit);
 }
 
-std::string CategoryName(const TCustomCategory* category) {
-    return category ? category->Name : std::string();
-}
+std::string CategoryName(const TCustomCategory* category) { return category ? category->Name : std::string(); }
 
 void CategoryLoadSongs(TCustomCategory& category, bool force) {
     std::string sql;
@@ -131,11 +125,9 @@ void TCustomCategory::AddSongs(ISongItemList& songs, double after, double before
     ISQLConnectionPtr connection = PoolGetWriteConnection();
     try {
         if (SongType != ' ')
-            BeginIDBatch("UPDATE songlist SET songtype = :songtype WHERE ID IN ($IDLIST$)",
-                         {std::string(1, SongType)});
-        IDatasetPtr rows =
-            connection->QueryLimit("SELECT categorylist.* FROM categorylist WHERE categoryID = :ID ORDER BY sortID DESC",
-                                   {ID}, false, 1, 0);
+            BeginIDBatch("UPDATE songlist SET songtype = :songtype WHERE ID IN ($IDLIST$)", {std::string(1, SongType)});
+        IDatasetPtr rows = connection->QueryLimit(
+            "SELECT categorylist.* FROM categorylist WHERE categoryID = :ID ORDER BY sortID DESC", {ID}, false, 1, 0);
         const double greatest = rows->IsEmpty() ? 0 : rows->GetFieldValue("sortID").AsFloat();
         double step = 0;
         SortIDRange(after, before, step, songs.Count(), greatest);
@@ -201,21 +193,21 @@ void TCustomCategory::Shuffle() {
 
 int TCustomCategory::RemoveDuplicates() {
     IDatasetPtr rows = PoolQuery(
-        "SELECT MIN(ID) as ID, songID FROM categorylist WHERE (categoryID = :FID) GROUP BY songID HAVING count(songID)>1",
+        "SELECT MIN(ID) as ID, songID FROM categorylist WHERE (categoryID = :FID) GROUP BY songID HAVING "
+        "count(songID)>1",
         {ID}, true);
     int removed = 0;
     for (rows->First(); !rows->Eof(); rows->Next())
-        removed += PoolExecSQL(
-            "DELETE FROM categorylist WHERE (categoryID = :FID) AND (ID <> :listID) AND (songID = :songID)",
-            {ID, rows->GetFieldValue("ID"), rows->GetFieldValue("songID")});
+        removed +=
+            PoolExecSQL("DELETE FROM categorylist WHERE (categoryID = :FID) AND (ID <> :listID) AND (songID = :songID)",
+                        {ID, rows->GetFieldValue("ID"), rows->GetFieldValue("songID")});
     return removed;
 }
 
 const std::vector<std::string>& TCustomCategory::SortFields() {
     static const std::vector<std::string> fields = {
-        "artist,title", "title,artist",     "album,title",          "filename",
-        "duration,title", "weight,title",   "balance,title",        "date_played",
-        "date_added",   "count_played,title", "count_requested,title", "albumyear"};
+        "artist,title",  "title,artist", "album,title", "filename",           "duration,title",        "weight,title",
+        "balance,title", "date_played",  "date_added",  "count_played,title", "count_requested,title", "albumyear"};
     return fields;
 }
 

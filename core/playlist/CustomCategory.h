@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "core/playlist/IntegerList.h"
+#include "core/playlist/PlaylistErrors.h"
 #include "core/playlist/SongItem.h"
 #include "database/SQLPool.h"
-#include "core/playlist/PlaylistErrors.h"
 #include "media/SongInfo.h"
 
 namespace kelvar {
@@ -34,7 +34,7 @@ constexpr int Sort = 3;            // sorting, shuffling, reordering by dragging
 constexpr int CreateChildren = 4;  // creating child categories, dropping categories on it
 constexpr int Rename = 5;
 constexpr int Delete = 6;
-constexpr int Move = 7;            // moving it by dragging
+constexpr int Move = 7;  // moving it by dragging
 }  // namespace CategoryCapability
 
 // What the library window shows of a category.
@@ -57,29 +57,28 @@ public:
     TCustomCategory(const TCustomCategory&) = delete;
     TCustomCategory& operator=(const TCustomCategory&) = delete;
 
-    ISongItemListPtr Songs;                 // cached song list, empty until loaded
-    std::shared_ptr<TGetSongList> Loader;   // the running song-list loader
+    ISongItemListPtr Songs;                // cached song list, empty until loaded
+    std::shared_ptr<TGetSongList> Loader;  // the running song-list loader
     TCategoryTree* Tree;
-    int32_t ID;                             // category row; 0 or negative for built-in ones
+    int32_t ID;  // category row; 0 or negative for built-in ones
     std::string Name;
-    TCustomCategory* Parent;                // none at the top level
-    int32_t LevelIndex;                     // depth, 0 at the top level
-    int32_t ItemIndex;                      // position among the siblings
+    TCustomCategory* Parent;  // none at the top level
+    int32_t LevelIndex;       // depth, 0 at the top level
+    int32_t ItemIndex;        // position among the siblings
     uint8_t Capabilities = 255;
     uint8_t Kind = CategoryKind::Songs;
     int32_t ImageIndex = 21;
-    char SongType = ' ';                    // blank: none
-    TProgressEvent OnProgress;              // long operations
-    TProgressEvent OnStatus;                // the song-list loader
-    TSongListEvent OnSongList;              // a song list is ready
+    char SongType = ' ';        // blank: none
+    TProgressEvent OnProgress;  // long operations
+    TProgressEvent OnStatus;    // the song-list loader
+    TSongListEvent OnSongList;  // a song list is ready
 
     // Answers the cached list at once unless Force; "Busy..." while a load runs.
     virtual void LoadSongList(bool force, const std::string& sql, const TVariantArray& params);
     // Makes the object for a stored child row; the request climbs to a parent that can make
     // children. Parent stays the category that receives the child.
-    virtual std::unique_ptr<TCustomCategory> CreateSubNode(int32_t id, const std::string& name,
-                                                           TCustomCategory* parent, int32_t itemIndex,
-                                                           int32_t levelIndex);
+    virtual std::unique_ptr<TCustomCategory> CreateSubNode(int32_t id, const std::string& name, TCustomCategory* parent,
+                                                           int32_t itemIndex, int32_t levelIndex);
     // Stores the songs between the sort values After and Before (0: at the end); sets each
     // item's SortID and ListID.
     virtual void AddSongs(ISongItemList& songs, double after, double before);
@@ -148,7 +147,9 @@ private:
 };
 
 bool CategoryHasCapability(const TCustomCategory* category, int bit);
-inline bool CategoryCanAddFiles(const TCustomCategory* c) { return CategoryHasCapability(c, CategoryCapability::AddSongs); }
+inline bool CategoryCanAddFiles(const TCustomCategory* c) {
+    return CategoryHasCapability(c, CategoryCapability::AddSongs);
+}
 inline bool CategoryCanRemove(const TCustomCategory* c) { return CategoryHasCapability(c, CategoryCapability::Remove); }
 inline bool CategoryCanSort(const TCustomCategory* c) { return CategoryHasCapability(c, CategoryCapability::Sort); }
 inline bool CategoryCanShuffle(const TCustomCategory* c) { return CategoryHasCapability(c, CategoryCapability::Sort); }

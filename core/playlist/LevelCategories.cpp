@@ -121,9 +121,7 @@ void TLevelCategory::LoadLevelList(bool force, const std::string& sql, const TVa
 
 void TLevelCategory::RefreshLevels(bool /*force*/) {}
 
-ISongInfoPtr TLevelCategory::SelectSong(const TVariantArray& /*params*/) {
-    return nullptr;
-}
+ISongInfoPtr TLevelCategory::SelectSong(const TVariantArray& /*params*/) { return nullptr; }
 
 bool TLevelCategory::SelectedCaption(std::string& caption) const {
     if (!Levels || SelectedItem < 0 || SelectedItem >= Levels->Count()) return false;
@@ -178,7 +176,8 @@ bool TAlphabetLevelCategory::GetSongListSQL(std::string& sql, TVariantArray& par
         const char letter = static_cast<char>(std::min(SelectedItem, 26) + 64);
         sql = head + "WHERE (" + field + " LIKE '" + letter + "%')" + "ORDER BY " + field;
     } else {
-        sql = head + "WHERE (" + field + " < 'A' OR " + field + " > 'ZZZZZZZZZZZZZZZZZZZZZZZZZZ')" + "ORDER BY " + field;
+        sql =
+            head + "WHERE (" + field + " < 'A' OR " + field + " > 'ZZZZZZZZZZZZZZZZZZZZZZZZZZ')" + "ORDER BY " + field;
     }
     return true;
 }

@@ -40,8 +40,8 @@ public:
     // Stops the level loader, then the song-list loader, waiting for each.
     ~TLevelCategory() override;
 
-    ILevelItemListPtr Levels;                  // cached groups, empty until loaded
-    int32_t SelectedItem = 0;                  // index of the chosen group
+    ILevelItemListPtr Levels;  // cached groups, empty until loaded
+    int32_t SelectedItem = 0;  // index of the chosen group
     std::shared_ptr<TGetLevelList> LevelLoader;
     TProgressEvent OnLevelStatus;
     TLevelListEvent OnLevelList;

@@ -32,8 +32,8 @@ std::string ReadText(const std::string& fileName) {
     std::ostringstream buffer;
     buffer << in.rdbuf();
     std::string text = buffer.str();
-    if (text.size() >= 3 && static_cast<unsigned char>(text[0]) == 0xEF && static_cast<unsigned char>(text[1]) == 0xBB &&
-        static_cast<unsigned char>(text[2]) == 0xBF)
+    if (text.size() >= 3 && static_cast<unsigned char>(text[0]) == 0xEF &&
+        static_cast<unsigned char>(text[1]) == 0xBB && static_cast<unsigned char>(text[2]) == 0xBF)
         text.erase(0, 3);
     return AnsiToUtf8(text);
 }

@@ -28,8 +28,7 @@ public:
     static constexpr int64_t MinInterval = 100;  // ms
     static constexpr int MinStep = 2;            // percent
 
-    TProgressHandler(uint32_t total, std::string caption, TProgressCallback callback,
-                     TProgressClock clock = nullptr);
+    TProgressHandler(uint32_t total, std::string caption, TProgressCallback callback, TProgressClock clock = nullptr);
 
     void SetCaption(const std::string& text) override;
     void SetPosition(uint32_t position) override;

@@ -110,8 +110,7 @@ void TQueueList::AddSongs(const ISongItemListPtr& songs, int32_t requestID, doub
         // Rows posted before the failure stay.
         try {
             connection->Commit();
-        } catch (...) {
-        }
+        } catch (...) {}
         EndWrite(true);
         throw;
     }
@@ -192,8 +191,7 @@ IDatasetPtr TQueueList::GetList() {
 
 int TQueueList::RemoveQueueDuplicates() {
     int removed = 0;
-    IDatasetPtr rows =
-        PoolQuery("SELECT MIN(ID) as ID, songID FROM queuelist  GROUP BY songID HAVING count(songID)>1");
+    IDatasetPtr rows = PoolQuery("SELECT MIN(ID) as ID, songID FROM queuelist  GROUP BY songID HAVING count(songID)>1");
     for (rows->First(); !rows->Eof(); rows->Next())
         removed += PoolExecSQL("DELETE FROM queuelist WHERE (ID <> :listID) AND (songID = :songID)",
                                {FieldInt(*rows, "ID"), FieldInt(*rows, "songID")});

@@ -9,12 +9,12 @@
 namespace kelvar {
 
 struct TSongItem {
-    int32_t ListID = 0;      // ID of the row in its list table; -1 for a queue item not yet stored
-    int32_t SongID = 0;      // ID of songlist
-    std::string Caption;     // "Artist - Title" (requested queue entries end in " ~requested~")
-    double SortID = 0;       // the row's sortID, 0 where the list has none
-    int32_t Duration = 0;    // ms; 0 or less when unknown
-    int64_t StartTime = 0;   // song lists: whole seconds from the list start; history: ms of the day
+    int32_t ListID = 0;     // ID of the row in its list table; -1 for a queue item not yet stored
+    int32_t SongID = 0;     // ID of songlist
+    std::string Caption;    // "Artist - Title" (requested queue entries end in " ~requested~")
+    double SortID = 0;      // the row's sortID, 0 where the list has none
+    int32_t Duration = 0;   // ms; 0 or less when unknown
+    int64_t StartTime = 0;  // song lists: whole seconds from the list start; history: ms of the day
 };
 
 class ISongItemList {

@@ -148,8 +148,8 @@ ISongItemListPtr TSongList::AddFileList(const std::vector<std::string>& files) {
     return items;
 }
 
-void TSongList::FolderPass(const std::string& folder, const std::vector<std::string>& files, size_t first,
-                           size_t count, ISongItemList& items) {
+void TSongList::FolderPass(const std::string& folder, const std::vector<std::string>& files, size_t first, size_t count,
+                           ISongItemList& items) {
     IProgressHandlerPtr progress = Progress();
     progress->SetCaption("Reading DB...");
     ISQLConnectionPtr connection = PoolGetWriteConnection();
@@ -207,8 +207,7 @@ void TSongList::FolderPass(const std::string& folder, const std::vector<std::str
         // What was posted before the failure stays.
         try {
             connection->Commit();
-        } catch (...) {
-        }
+        } catch (...) {}
         throw;
     }
     connection->Commit();
@@ -216,13 +215,12 @@ void TSongList::FolderPass(const std::string& folder, const std::vector<std::str
 
 bool TSongList::DeleteSong(int32_t songID) {
     bool removed = false;
-    RunDeletion(
-        [&](ISQLConnection& connection) {
-            connection.ExecSQL("DELETE FROM categorylist WHERE (songID = :songID)", {songID});
-            connection.ExecSQL("DELETE FROM queuelist WHERE (songID = :songID)", {songID});
-            connection.ExecSQL("DELETE FROM requestlist WHERE (songID = :songID)", {songID});
-            removed = connection.ExecSQL("DELETE FROM songlist WHERE ID = :ID", {songID}) > 0;
-        });
+    RunDeletion([&](ISQLConnection& connection) {
+        connection.ExecSQL("DELETE FROM categorylist WHERE (songID = :songID)", {songID});
+        connection.ExecSQL("DELETE FROM queuelist WHERE (songID = :songID)", {songID});
+        connection.ExecSQL("DELETE FROM requestlist WHERE (songID = :songID)", {songID});
+        removed = connection.ExecSQL("DELETE FROM songlist WHERE ID = :ID", {songID}) > 0;
+    });
     return removed;
 }
 
@@ -259,8 +257,7 @@ void TSongList::RunDeletion(const std::function<void(ISQLConnection&)>& statemen
         if (ownTransaction) {
             try {
                 connection->Rollback();
-            } catch (...) {
-            }
+            } catch (...) {}
         }
         MarkQueueCountStale();
         throw;
@@ -336,8 +333,7 @@ void TSongList::InitNewSong(IDataset& row, const std::string& fileName, std::str
         }
     } catch (const std::exception& e) {
         // The row keeps what was set so far and is still stored.
-        LogMessage("Reading the song information of " + fileName + " failed: " + e.what(), LogSource,
-                   LogKind::Warning);
+        LogMessage("Reading the song information of " + fileName + " failed: " + e.what(), LogSource, LogKind::Warning);
     }
 }
 

@@ -28,8 +28,7 @@ public:
     // The library's progress handler (made on first use: Total 1, "Busy...").
     IProgressHandlerPtr Progress();
 
-    void FindFiles(std::vector<std::string>& list, const std::string& mask, bool recursive,
-                   const std::string& folder);
+    void FindFiles(std::vector<std::string>& list, const std::string& mask, bool recursive, const std::string& folder);
     ISongItemListPtr AddFolder(const std::string& folder, bool recursive);
     // A file already stored is answered from its row; a failed post propagates.
     ISongItemListPtr AddFile(const std::string& fileName, const std::string& display);
@@ -50,8 +49,8 @@ public:
     static void InitNewSong(IDataset& row, const std::string& fileName, std::string display);
 
 private:
-    void FolderPass(const std::string& folder, const std::vector<std::string>& files, size_t first,
-                    size_t count, ISongItemList& items);
+    void FolderPass(const std::string& folder, const std::vector<std::string>& files, size_t first, size_t count,
+                    ISongItemList& items);
     // Runs a deletion's statements in one transaction; the queue counts its rows again.
     void RunDeletion(const std::function<void(ISQLConnection&)>& statements);
     TProgressCallback ProgressCallback();

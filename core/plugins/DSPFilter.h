@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <mutex>
 
-#include "foundation/AudioFormat.h"
 #include "core/plugins/PluginList.h"
+#include "foundation/AudioFormat.h"
 #include "foundation/ConfigDoc.h"
 
 namespace kelvar {

@@ -358,7 +358,9 @@ IOnDemandInterfacePtr TOnDemandList::Get(int Index) {
     return FItems[Index];
 }
 
-void TOnDemandList::AddPlugin(const IPluginPtr& Plugin) { FItems.push_back(std::make_shared<TOnDemandInterface>(Plugin)); }
+void TOnDemandList::AddPlugin(const IPluginPtr& Plugin) {
+    FItems.push_back(std::make_shared<TOnDemandInterface>(Plugin));
+}
 
 void TOnDemandList::Add(const IOnDemandInterfacePtr& Item) { FItems.push_back(Item); }
 

@@ -37,7 +37,9 @@ bool IsFolder(const std::string& path) {
 TplCategoryRotation::TplCategoryRotation() : TplCategoryRotation(CurrentPlaylistManager(), CurrentPlaylistRules()) {}
 
 TplCategoryRotation::TplCategoryRotation(std::shared_ptr<TPlaylistManager> manager, IPlaylistRulesPtr controlRules)
-    : DelayedQuery(RotationStatisticsQuery()), PlaylistManager(std::move(manager)), ControlRules(std::move(controlRules)) {
+    : DelayedQuery(RotationStatisticsQuery()),
+      PlaylistManager(std::move(manager)),
+      ControlRules(std::move(controlRules)) {
     if (!PlaylistManager) throw ERotationError("Clockwheel logic: no playlist control");
 }
 
@@ -114,7 +116,8 @@ ISongInfoPtr TplCategoryRotation::RunLine(int index) {
             LogBadLine(index, "no category named \"" + tokens[1] + "\"");
             return nullptr;
         }
-        return category->SelectSong({RotationMethodFromText(tokens[3]), RotationFlagFromText(tokens[4], RulesFlagNames)});
+        return category->SelectSong(
+            {RotationMethodFromText(tokens[3]), RotationFlagFromText(tokens[4], RulesFlagNames)});
     }
     if (command == "DIR" || command == "SUBDIR") return RunFolderLine(index, tokens);
     if (command == "REQ" || command == "REQUEST" || command == "FILE") return nullptr;
@@ -177,9 +180,7 @@ void TplCategoryRotation::OnFail(const ISongInfoPtr& song) {
 
 namespace {
 
-void CreateCategoryLogic(IInterfacePtr* instance, const char*) {
-    *instance = std::make_shared<TplCategoryRotation>();
-}
+void CreateCategoryLogic(IInterfacePtr* instance, const char*) { *instance = std::make_shared<TplCategoryRotation>(); }
 
 }  // namespace
 

@@ -134,8 +134,8 @@ bool TplWeightedRotation::ChooseByBalanceIndex(int steps, ISongInfoPtr& song) {
                 albums.Has(rows->GetFieldValue("album").AsString()) ||
                 titles.Has(rows->GetFieldValue("title").AsString()))
                 continue;
-            candidates.push_back(
-                {static_cast<int>(rows->GetFieldValue("ID").AsInteger()), lastBalance, rows->GetFieldValue("weight").AsFloat()});
+            candidates.push_back({static_cast<int>(rows->GetFieldValue("ID").AsInteger()), lastBalance,
+                                  rows->GetFieldValue("weight").AsFloat()});
         }
     } catch (const EDatabaseError& e) {
         // An older database without the balance index: the plain statement still works.

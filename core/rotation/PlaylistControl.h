@@ -4,8 +4,8 @@
 // the removal of songs that reached their play limit.
 #include <memory>
 
-#include "core/rotation/PlaylistLogic.h"
 #include "core/playlist/PlaylistRules.h"
+#include "core/rotation/PlaylistLogic.h"
 #include "foundation/ConfigDoc.h"
 #include "media/SongInfo.h"
 

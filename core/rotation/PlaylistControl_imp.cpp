@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "core/playlist/CategorySelection.h"
 #include "core/playlist/CategoryTree.h"
 #include "core/playlist/PlaylistManager.h"
 #include "core/playlist/PlaylistUtils.h"
 #include "core/rotation/PlaylistRules_imp.h"
 #include "core/rotation/RotationConfig.h"
-#include "core/playlist/CategorySelection.h"
 #include "foundation/MiscFunc.h"
 
 namespace kelvar {
@@ -38,7 +38,8 @@ TDLVariant Now() { return TDLVariant::FromDateTime(NowDateTime()); }
 int IntValueOf(const ISongInfo& song, const std::string& name) {
     int64_t value = 0;
     if (!TryParseInt64(song.GetValue(name), value)) return 0;
-    return static_cast<int>(std::clamp<int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+    return static_cast<int>(
+        std::clamp<int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "core/plugins/PluginList.h"
 #include "core/playlist/PlaylistRules.h"
+#include "core/plugins/PluginList.h"
 #include "foundation/ConfigDoc.h"
 #include "media/SongInfo.h"
 

@@ -31,8 +31,8 @@ struct TQueueRow {
 
 std::vector<TQueueRow> ReadQueueRows() {
     std::vector<TQueueRow> rows;
-    IDatasetPtr queue =
-        PoolQuery("SELECT artist,title,album FROM queuelist, songlist WHERE (queuelist.songID = songlist.ID)", {}, true);
+    IDatasetPtr queue = PoolQuery(
+        "SELECT artist,title,album FROM queuelist, songlist WHERE (queuelist.songID = songlist.ID)", {}, true);
     for (queue->First(); !queue->Eof(); queue->Next()) {
         TQueueRow row;
         row.Artist = queue->GetFieldValue("artist").AsString();
@@ -211,12 +211,11 @@ std::string TPlaylistRules::BuildRulesSQLExceptQueue(TVariantArray& params, TQue
 std::string TPlaylistRules::SongTypeClause(char songType) {
     // The letter goes into the text, so nothing but a song-type letter may pass.
     if (songType < 'A' || songType > 'Z')
-        throw ERotationError("Invalid song type: " + std::to_string(static_cast<int>(static_cast<unsigned char>(songType))));
+        throw ERotationError("Invalid song type: " +
+                             std::to_string(static_cast<int>(static_cast<unsigned char>(songType))));
     return std::string(" AND (songtype = '") + songType + "') ";
 }
 
-std::string TPlaylistRules::StatusClause(uint8_t status) {
-    return " AND (status = " + std::to_string(status) + ") ";
-}
+std::string TPlaylistRules::StatusClause(uint8_t status) { return " AND (status = " + std::to_string(status) + ") "; }
 
 }  // namespace kelvar

@@ -86,7 +86,8 @@ size_t THttpClient::HeaderCallback(char* data, size_t size, size_t count, void* 
         const size_t codeStart = line.find(' ');
         if (codeStart != std::string::npos) {
             size_t pos = codeStart + 1;
-            while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9' && code < 1000) code = code * 10 + (line[pos++] - '0');
+            while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9' && code < 1000)
+                code = code * 10 + (line[pos++] - '0');
             if (pos < line.size() && line[pos] == ' ') reason = line.substr(pos + 1);
         }
         client.FStatusCode = code;

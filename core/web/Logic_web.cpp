@@ -115,7 +115,8 @@ void TplWebRotation::ReapFinishedPosts() {
     std::vector<std::unique_ptr<TPostWeb>> finished;
     {
         std::lock_guard<std::mutex> lock(FPostsLock);
-        auto done = std::stable_partition(FPosts.begin(), FPosts.end(), [](const auto& post) { return !post->IsFinished(); });
+        auto done =
+            std::stable_partition(FPosts.begin(), FPosts.end(), [](const auto& post) { return !post->IsFinished(); });
         std::move(done, FPosts.end(), std::back_inserter(finished));
         FPosts.erase(done, FPosts.end());
     }

@@ -24,10 +24,14 @@ size_t Utf8Length(const std::string& text, size_t i) {
     unsigned min = 0;
     unsigned value = 0;
     if (lead < 0x80) return 1;
-    if ((lead & 0xE0) == 0xC0) length = 2, min = 0x80, value = lead & 0x1F;
-    else if ((lead & 0xF0) == 0xE0) length = 3, min = 0x800, value = lead & 0x0F;
-    else if ((lead & 0xF8) == 0xF0) length = 4, min = 0x10000, value = lead & 0x07;
-    else return 0;
+    if ((lead & 0xE0) == 0xC0)
+        length = 2, min = 0x80, value = lead & 0x1F;
+    else if ((lead & 0xF0) == 0xE0)
+        length = 3, min = 0x800, value = lead & 0x0F;
+    else if ((lead & 0xF8) == 0xF0)
+        length = 4, min = 0x10000, value = lead & 0x07;
+    else
+        return 0;
     if (i + length > text.size()) return 0;
     for (size_t k = 1; k < length; ++k) {
         if ((byte(i + k) & 0xC0) != 0x80) return 0;

@@ -186,9 +186,8 @@ void TWebThread::CallOnMainThread(const TWebResultEvent& event, const std::strin
     }
     {
         std::unique_lock<std::mutex> lock(call->Lock);
-        call->Changed.wait(lock, [&] {
-            return call->Finished || (call->Cancelled && (!call->Running || call->StoppedInsideCall));
-        });
+        call->Changed.wait(
+            lock, [&] { return call->Finished || (call->Cancelled && (!call->Running || call->StoppedInsideCall)); });
     }
     --FPendingCalls;
     std::lock_guard<std::mutex> lock(FLock);

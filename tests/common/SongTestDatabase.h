@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "common/FbTestDatabase.h"
 #include "common/SongSchemaScript.h"
 #include "database/SQLPool.h"
 #include "database/SQLPool_DataLink.h"
-#include "common/FbTestDatabase.h"
 #include "foundation/Logger.h"
 #include "foundation/MainThread.h"
 

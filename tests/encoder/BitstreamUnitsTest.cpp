@@ -65,7 +65,7 @@ TEST(FrameCrc, MatchesABitwiseComputation) {
 TEST(HuffmanTables, EveryTableIsACompletePrefixCode) {
     for (int t = 1; t < 32; ++t) {
         const HuffmanTable& table = kHuffmanTables[t];
-        if (!table.codes || (t > 16 && t != 24)) continue; // tables 17..23 and 25..31 share the codes of 16 and 24
+        if (!table.codes || (t > 16 && t != 24)) continue;  // tables 17..23 and 25..31 share the codes of 16 and 24
         double kraft = 0;
         const int n = table.size * table.size;
         for (int i = 0; i < n; ++i) {
@@ -106,7 +106,7 @@ TEST(HuffmanCoding, PartitionsAGranuleAndCountsWhatItWrites) {
 TEST(HuffmanCoding, Count1TableBOnlyWhenStrictlyCheaper) {
     HuffmanCoding coder(LongBandEdges(44100), ShortBandEdges(44100), false);
     GranuleChannel gc{};
-    for (int i = 0; i < 16; ++i) gc.ix[i] = 1; // all ones: A costs 6 per quad, B 4
+    for (int i = 0; i < 16; ++i) gc.ix[i] = 1;  // all ones: A costs 6 per quad, B 4
     coder.CountBits(gc);
     EXPECT_EQ(gc.count1table_select, 1);
     GranuleChannel sparse{};

@@ -66,12 +66,15 @@ TEST(VbriWriter, ClampsDeltasThatDoNotFitSixteenBits) {
 
 namespace {
 std::vector<float> Convert(Resampler& r, const std::vector<float>& input, int channels) {
-    std::vector<float> out, block(static_cast<size_t>(r.InputBlock() + 64)), produced(static_cast<size_t>(r.OutputBlock()));
+    std::vector<float> out, block(static_cast<size_t>(r.InputBlock() + 64)),
+        produced(static_cast<size_t>(r.OutputBlock()));
     size_t pos = 0;
     int fill = 0;
     while (pos < input.size()) {
-        const int take = static_cast<int>(std::min<size_t>(static_cast<size_t>(r.InputBlock() - fill), input.size() - pos));
-        std::copy(input.begin() + static_cast<long>(pos), input.begin() + static_cast<long>(pos) + take, block.begin() + fill);
+        const int take =
+            static_cast<int>(std::min<size_t>(static_cast<size_t>(r.InputBlock() - fill), input.size() - pos));
+        std::copy(input.begin() + static_cast<long>(pos), input.begin() + static_cast<long>(pos) + take,
+                  block.begin() + fill);
         fill += take;
         pos += static_cast<size_t>(take);
         if (fill < r.InputBlock()) break;
@@ -94,7 +97,7 @@ double ToneLevel(const std::vector<float>& x, int channels, double freq, int rat
     }
     return 2 * std::sqrt(re * re + im * im) / static_cast<double>(n - n / 4);
 }
-} // namespace
+}  // namespace
 
 TEST(Resampler, ChoosesItsModeAndFilterFromTheRatio) {
     auto copy = Resampler::Create(2, 1152, 44100, 44100, 22050.0f, 0.1f, false);
@@ -125,12 +128,14 @@ TEST(Resampler, KeepsAToneAndRemovesWhatCannotBeRepresented) {
         const double keep = 1000.0, drop = c.in * 0.5 * 0.97;
         for (int i = 0; i < frames; ++i)
             for (int ch = 0; ch < c.channels; ++ch)
-                x[static_cast<size_t>(i * c.channels + ch)] =
-                    static_cast<float>(std::sin(2 * M_PI * keep * i / c.in) + (c.out < c.in ? std::sin(2 * M_PI * drop * i / c.in) : 0.0));
-        auto r = Resampler::Create(c.channels, 576 * c.channels, c.in, c.out, std::min(c.in, c.out) * 0.5f, 0.1f, false);
+                x[static_cast<size_t>(i * c.channels + ch)] = static_cast<float>(
+                    std::sin(2 * M_PI * keep * i / c.in) + (c.out < c.in ? std::sin(2 * M_PI * drop * i / c.in) : 0.0));
+        auto r =
+            Resampler::Create(c.channels, 576 * c.channels, c.in, c.out, std::min(c.in, c.out) * 0.5f, 0.1f, false);
         ASSERT_TRUE(r);
         const std::vector<float> y = Convert(*r, x, c.channels);
-        EXPECT_NEAR(static_cast<double>(y.size()) / c.channels, static_cast<double>(c.out), 576.0 * 2) << c.in << "->" << c.out;
+        EXPECT_NEAR(static_cast<double>(y.size()) / c.channels, static_cast<double>(c.out), 576.0 * 2)
+            << c.in << "->" << c.out;
         EXPECT_NEAR(ToneLevel(y, c.channels, keep, c.out), 1.0, 0.01) << c.in << "->" << c.out;
         double energy = 0;
         for (float v : y) energy += static_cast<double>(v) * v;

@@ -7,12 +7,13 @@
 
 #include <cmath>
 #include <cstring>
-#include <set>
 #include <limits>
+#include <set>
 
 namespace {
 struct Handle {
-    explicit Handle(uint32_t rate, uint32_t channels, uint32_t format = 0) : h(Api().EncoderOpen(rate, channels, format)) {}
+    explicit Handle(uint32_t rate, uint32_t channels, uint32_t format = 0)
+        : h(Api().EncoderOpen(rate, channels, format)) {}
     ~Handle() { Api().EncoderClose(h); }
     EncoderHandle h;
 };
@@ -72,8 +73,11 @@ protected:
 TEST_F(Stereo44, TakesWholeSampleFramesOnly) {
     int16_t pcm[4] = {1, 2, 3, 4};
     int32_t consumed = -5;
-    EXPECT_EQ(Api().EncoderEncode(e.h, pcm, 6, &consumed, out.data(), static_cast<int32_t>(out.size()), nullptr, nullptr), -1);
-    EXPECT_EQ(Api().EncoderEncode(e.h, pcm, 8, &consumed, out.data(), static_cast<int32_t>(out.size()), nullptr, nullptr), 0);
+    EXPECT_EQ(
+        Api().EncoderEncode(e.h, pcm, 6, &consumed, out.data(), static_cast<int32_t>(out.size()), nullptr, nullptr),
+        -1);
+    EXPECT_EQ(
+        Api().EncoderEncode(e.h, pcm, 8, &consumed, out.data(), static_cast<int32_t>(out.size()), nullptr, nullptr), 0);
     EXPECT_EQ(consumed, 8);
     int32_t wanted = 0;
     ASSERT_EQ(Api().EncoderGetBlockSize(e.h, &wanted), 1);
@@ -94,7 +98,8 @@ TEST_F(Stereo44, SmallOutputIsRefusedBeforeAnyInputIsTaken) {
 TEST_F(Stereo44, AdvancedSettingsOutsideTheirRangesAreRefused) {
     const AdvancedSettings before = *Api().EncoderGetAdvanced(e.h);
     EXPECT_FLOAT_EQ(before.LowPass > 0 ? 1.0f : 0.0f, 1.0f) << "the effective lowpass is reported";
-    for (float lowpass : {22051.0f, -1.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
+    for (float lowpass :
+         {22051.0f, -1.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
         AdvancedSettings a = before;
         a.LowPass = lowpass;
         EXPECT_EQ(Api().EncoderSetAdvanced(e.h, &a), 0) << lowpass;
@@ -112,13 +117,15 @@ TEST_F(Stereo44, FlushOfAnEmptyStreamFinishesIt) {
     int32_t consumed = 0;
     int total = 0;
     for (int i = 0; i < 20; ++i) {
-        const int32_t n = Api().EncoderEncode(e.h, nullptr, 0, &consumed, out.data(), static_cast<int32_t>(out.size()), nullptr, nullptr);
+        const int32_t n = Api().EncoderEncode(e.h, nullptr, 0, &consumed, out.data(), static_cast<int32_t>(out.size()),
+                                              nullptr, nullptr);
         ASSERT_GE(n, 0);
         total += n;
     }
     EXPECT_GT(total, 0) << "frames of silence";
     int16_t pcm[4] = {};
-    EXPECT_EQ(Api().EncoderEncode(e.h, pcm, 8, &consumed, out.data(), static_cast<int32_t>(out.size()), nullptr, nullptr), 0);
+    EXPECT_EQ(
+        Api().EncoderEncode(e.h, pcm, 8, &consumed, out.data(), static_cast<int32_t>(out.size()), nullptr, nullptr), 0);
     EXPECT_EQ(consumed, 0);
 }
 
@@ -137,8 +144,8 @@ TEST(EncoderApi, EnumeratesThePlainConfigurationsOfABitrate) {
     Handle e(44100, 2);
     const StreamConfigList* list = Api().EncoderEnumConfigs(e.h, 0, 0, 0, 128000, 0, 0, 0);
     ASSERT_NE(list, nullptr);
-    const StreamConfig expected[] = {{32000, 2, 2, 128000, 0}, {32000, 4, 2, 128000, 0},
-                                     {44100, 2, 2, 128000, 0}, {44100, 4, 2, 128000, 0}};
+    const StreamConfig expected[] = {
+        {32000, 2, 2, 128000, 0}, {32000, 4, 2, 128000, 0}, {44100, 2, 2, 128000, 0}, {44100, 4, 2, 128000, 0}};
     ASSERT_EQ(list->Count, 4u);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(std::memcmp(&list->Configs[i], &expected[i], sizeof expected[i]), 0) << i;
     const StreamConfigList* all = Api().EncoderEnumConfigs(e.h, 0, 0, 0, 0, 0, 1, 1);
@@ -247,7 +254,7 @@ TEST(EncoderApi, VbrStreamLeadsWithItsVbriFrame) {
     for (size_t i = 1; i < info.frames.size(); ++i) indexes.insert(info.frames[i].bitrateIndex);
     EXPECT_GT(indexes.size(), 1u) << "frames follow the material";
 }
-} // namespace
+}  // namespace
 
 namespace {
 TEST(EncoderApi, FloatInputInTheIntegerScaleEncodesLikeSixteenBit) {
@@ -272,19 +279,22 @@ TEST(EncoderApi, FloatInputInTheIntegerScaleEncodesLikeSixteenBit) {
         pos += static_cast<size_t>(consumed);
     }
     int32_t consumed = 0;
-    for (int32_t n; (n = Api().EncoderEncode(e.h, nullptr, 0, &consumed, out.data(), static_cast<int32_t>(out.size()), nullptr, nullptr)) > 0;)
+    for (int32_t n; (n = Api().EncoderEncode(e.h, nullptr, 0, &consumed, out.data(), static_cast<int32_t>(out.size()),
+                                             nullptr, nullptr)) > 0;)
         stream.insert(stream.end(), out.begin(), out.begin() + n);
     const StreamInfo info = ReadStream(stream);
     EXPECT_TRUE(info.error.empty()) << info.error;
     EXPECT_GT(info.frames.size(), 40u);
     // Two mono float samples are 8 bytes: 6 bytes are not a whole sample frame.
     Handle g(48000, 2, 1);
-    EXPECT_EQ(Api().EncoderEncode(g.h, f.data(), 12, &consumed, out.data(), static_cast<int32_t>(out.size()), nullptr, nullptr), -1);
+    EXPECT_EQ(Api().EncoderEncode(g.h, f.data(), 12, &consumed, out.data(), static_cast<int32_t>(out.size()), nullptr,
+                                  nullptr),
+              -1);
 }
 
 TEST(EncoderApi, EncodeAfterAFailedRebuildIsRefused) {
     Handle e(44100, 2);
-    StreamConfig sbr{44100, 2, 1, 64000, 0}; // the SBR encoder is not part of this build
+    StreamConfig sbr{44100, 2, 1, 64000, 0};  // the SBR encoder is not part of this build
     EXPECT_EQ(Api().EncoderSetConfig(e.h, &sbr), 0);
     StreamConfig vbrSbr{44100, 2, 0, 0, 50};
     EXPECT_EQ(Api().EncoderSetConfig(e.h, &vbrSbr), 1) << "VBR without a codec falls back to plain MP3";
@@ -294,14 +304,14 @@ TEST(EncoderApi, EncodeAfterAFailedRebuildIsRefused) {
     int32_t taken = 0;
     uint8_t buffer[8192];
     EXPECT_EQ(Api().EncoderEncode(e.h, silence, 8, &taken, buffer, sizeof buffer, nullptr, nullptr), 0);
-    StreamConfig unbuildable{44100, 2, 2, 8000, 0}; // 4000 bit/s per channel: the core refuses
+    StreamConfig unbuildable{44100, 2, 2, 8000, 0};  // 4000 bit/s per channel: the core refuses
     EXPECT_EQ(Api().EncoderSetConfig(e.h, &unbuildable), 0);
     int16_t pcm[4] = {};
     int32_t consumed = 0;
     uint8_t out[8192];
     EXPECT_EQ(Api().EncoderEncode(e.h, pcm, 8, &consumed, out, sizeof out, nullptr, nullptr), -1);
 }
-} // namespace
+}  // namespace
 
 namespace {
 TEST(EncoderApi, FloatInputWithNonFiniteOrHugeSamplesStillMakesAValidStream) {
@@ -330,4 +340,4 @@ TEST(EncoderApi, FloatInputWithNonFiniteOrHugeSamplesStillMakesAValidStream) {
     EXPECT_TRUE(info.error.empty()) << info.error;
     EXPECT_EQ(DecodeWithMpg123(stream).errors, 0);
 }
-} // namespace
+}  // namespace

@@ -40,11 +40,11 @@ uint8_t Crc8(const uint8_t* data, int count) {
         }
     return static_cast<uint8_t>(reg);
 }
-} // namespace
+}  // namespace
 
 StreamInfo ReadStream(const std::vector<uint8_t>& mp3) {
     StreamInfo s;
-    std::vector<uint8_t> reservoir; // main data of all frames so far
+    std::vector<uint8_t> reservoir;  // main data of all frames so far
     size_t pos = 0;
     while (pos + 4 <= mp3.size()) {
         const uint8_t* h = mp3.data() + pos;
@@ -126,7 +126,8 @@ StreamInfo ReadStream(const std::vector<uint8_t>& mp3) {
             f.ancillaryBits = static_cast<int>(endBits - granuleEnd);
             Bits a{reservoir.data(), granuleEnd};
             for (int i = 0; i < f.ancillaryBits / 8; ++i) f.ancillary.push_back(static_cast<uint8_t>(a.Get(8)));
-            if (f.ancillaryBits % 8) f.ancillary.push_back(static_cast<uint8_t>(a.Get(f.ancillaryBits % 8) << (8 - f.ancillaryBits % 8)));
+            if (f.ancillaryBits % 8)
+                f.ancillary.push_back(static_cast<uint8_t>(a.Get(f.ancillaryBits % 8) << (8 - f.ancillaryBits % 8)));
             if (!s.frames.empty() && !s.frames.back().vbri) {
                 FrameInfo& prev = s.frames.back();
                 // Whatever the new frame takes from the reservoir was not the previous frame's.

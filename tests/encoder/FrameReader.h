@@ -6,7 +6,7 @@
 // A test-side reader of Layer III streams: frame headers, CRC, side information, the bit reservoir
 // and the ancillary data that follows each frame's granules.
 struct FrameInfo {
-    int version = 0;        // 0 MPEG-1, 1 MPEG-2, 2 MPEG-2.5
+    int version = 0;  // 0 MPEG-1, 1 MPEG-2, 2 MPEG-2.5
     int bitrateIndex = 0;
     int rate = 0;
     int padding = 0;
@@ -21,13 +21,13 @@ struct FrameInfo {
     int part23[2][2] = {};
     int blockType[2][2] = {};
     bool vbri = false;
-    std::vector<uint8_t> ancillary; // the ancillaryBits after the granules, from the first one on
+    std::vector<uint8_t> ancillary;  // the ancillaryBits after the granules, from the first one on
     int ancillaryBits = 0;
 };
 
 struct StreamInfo {
     std::vector<FrameInfo> frames;
-    std::string error;      // empty when every frame parsed and every reservoir reference was valid
+    std::string error;  // empty when every frame parsed and every reservoir reference was valid
 };
 
 StreamInfo ReadStream(const std::vector<uint8_t>& mp3);

@@ -69,7 +69,7 @@ void LogErrors(void*, int level, const char* fmt, va_list args) {
     std::vsnprintf(line, sizeof(line), fmt, args);
     if (g_current->errors++ == 0) g_current->firstError = line;
 }
-} // namespace
+}  // namespace
 
 DecodedAudio DecodeWithLibav(const std::vector<uint8_t>& mp3) {
     DecodedAudio d;

@@ -5,7 +5,7 @@
 
 // Decodes an MP3 stream with an outside decoder; errors counts every error the decoder reported.
 struct DecodedAudio {
-    std::vector<float> samples; // interleaved, full scale 1.0
+    std::vector<float> samples;  // interleaved, full scale 1.0
     int rate = 0;
     int channels = 0;
     int errors = 0;

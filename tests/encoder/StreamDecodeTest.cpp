@@ -26,8 +26,8 @@ std::vector<Case> Cases() {
         int rate;
         uint32_t mono, stereo;
     };
-    const RateBitrates table[] = {{8000, 8000, 16000},   {11025, 16000, 24000}, {12000, 24000, 20000},
-                                  {16000, 24000, 32000}, {22050, 40000, 64000}, {24000, 32000, 48000},
+    const RateBitrates table[] = {{8000, 8000, 16000},   {11025, 16000, 24000},  {12000, 24000, 20000},
+                                  {16000, 24000, 32000}, {22050, 40000, 64000},  {24000, 32000, 48000},
                                   {32000, 48000, 96000}, {44100, 64000, 128000}, {48000, 96000, 192000}};
     std::vector<Case> cases;
     for (const RateBitrates& r : table) {
@@ -128,7 +128,7 @@ TEST(StreamQuality, InputConversionKeepsTheStreamDecodable) {
     EXPECT_EQ(mpg.rate, 44100);
     EXPECT_NEAR(static_cast<double>(mpg.samples.size()) / 2, 44100.0, 44100.0 * 0.1);
 }
-} // namespace
+}  // namespace
 
 namespace {
 TEST(StreamStereo, IntensityOnlyWhereAllowed) {
@@ -159,7 +159,7 @@ TEST(StreamStereo, IntensityOnlyWhereAllowed) {
         EXPECT_GT(AlignedSnr(pcm, mpg.samples, 2, enc.delay), 4.0);
     }
 }
-} // namespace
+}  // namespace
 
 namespace {
 TEST(StreamQuality, EveryRefinementLevelMakesADecodableStream) {
@@ -179,4 +179,4 @@ TEST(StreamQuality, EveryRefinementLevelMakesADecodableStream) {
         EXPECT_GT(AlignedSnr(pcm, mpg.samples, 2, enc.delay), 6.0) << level;
     }
 }
-} // namespace
+}  // namespace

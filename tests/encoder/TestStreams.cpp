@@ -33,10 +33,13 @@ std::vector<int16_t> MakeMusic(int rate, int channels, double seconds) {
             }
             noise = noise * 1664525u + 1013904223u;
             const double white = (static_cast<double>(noise >> 8) / (1 << 24) - 0.5);
-            if (std::fmod(t, 1.0) > 0.6 && std::fmod(t, 1.0) < 0.7) v += 6000 * white; // a burst of noise
-            else v += 300 * white;
-            if (i % (rate / 2) == 0) v += 12000;                                      // clicks
-            pcm[static_cast<size_t>(i) * channels + c] = static_cast<int16_t>(std::lround(std::fmax(-32768, std::fmin(32767, v))));
+            if (std::fmod(t, 1.0) > 0.6 && std::fmod(t, 1.0) < 0.7)
+                v += 6000 * white;  // a burst of noise
+            else
+                v += 300 * white;
+            if (i % (rate / 2) == 0) v += 12000;  // clicks
+            pcm[static_cast<size_t>(i) * channels + c] =
+                static_cast<int16_t>(std::lround(std::fmax(-32768, std::fmin(32767, v))));
         }
     }
     return pcm;
@@ -90,8 +93,8 @@ EncodedStream EncodeStream(const std::vector<int16_t>& pcm, int rate, int channe
     }
     for (int idle = 0; idle < 3;) {
         int32_t consumed = 0;
-        const int32_t n = api.EncoderEncode(h, nullptr, 0, &consumed, out.data(), static_cast<int32_t>(out.size()),
-                                            nullptr, nullptr);
+        const int32_t n =
+            api.EncoderEncode(h, nullptr, 0, &consumed, out.data(), static_cast<int32_t>(out.size()), nullptr, nullptr);
         if (n < 0) {
             r.error = "flush failed";
             api.EncoderClose(h);
@@ -118,7 +121,8 @@ double AlignedSnr(const std::vector<int16_t>& input, const std::vector<float>& d
         double s = 0, e = 0;
         for (size_t i = frames / 10; i + frames / 10 < frames; ++i)
             for (int c = 0; c < channels; ++c) {
-                const size_t j = (i + static_cast<size_t>(lag)) * static_cast<size_t>(channels) + static_cast<size_t>(c);
+                const size_t j =
+                    (i + static_cast<size_t>(lag)) * static_cast<size_t>(channels) + static_cast<size_t>(c);
                 if (j >= decoded.size()) continue;
                 const double x = input[i * static_cast<size_t>(channels) + static_cast<size_t>(c)] / 32768.0;
                 const double d = x - decoded[j];

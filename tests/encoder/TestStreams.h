@@ -17,7 +17,7 @@ struct StreamSettings {
     uint32_t totalLength = 0;
     int paddingMode = 0;
     bool allowIntensity = true;
-    int option0 = 1;       // quantizer refinement level
+    int option0 = 1;  // quantizer refinement level
 };
 
 struct EncodedStream {

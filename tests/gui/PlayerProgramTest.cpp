@@ -105,8 +105,8 @@ protected:
         // rest for the rotation to choose from.
         fs::remove_all(*Install / "Sound");
         ASSERT_EQ(RunProgram({KELVAR_MAKE_DEMO, (*Install / "Sound").string(), "--songs", "14", "--seconds", "10",
-                       "--playlist", "4"},
-                      *Folder / "demo.log"),
+                              "--playlist", "4"},
+                             *Folder / "demo.log"),
                   0);
     }
     static void TearDownTestSuite() {

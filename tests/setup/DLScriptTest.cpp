@@ -22,7 +22,8 @@ protected:
         Db.SetDatabaseName("ScriptTestDb");
         Db.SetServerType(stFirebird);
         Db.SetRemoteDatabase(Path);
-        Db.Params = TDLStrings{"USER NAME=SYSDBA", "PASSWORD=x", "SQL Dialect=3", "LOCAL CHARSET=UTF8", "AUTOCOMMIT=true"};
+        Db.Params =
+            TDLStrings{"USER NAME=SYSDBA", "PASSWORD=x", "SQL Dialect=3", "LOCAL CHARSET=UTF8", "AUTOCOMMIT=true"};
         CreateDatabase(Db);
         ASSERT_FALSE(Db.GetConnected());
         Db.Open();
@@ -83,8 +84,9 @@ TEST_F(DLScriptTest, MacrosParametersAndSingleStatements) {
     Script.ExecSQL();
     EXPECT_TRUE(Values().empty());
 
-    Script.SetSQLText("INSERT INTO t (n) VALUES (:first);\nINSERT INTO t (n) VALUES (:second);\n"
-                      "INSERT INTO t (n) VALUES (:first + 100);");
+    Script.SetSQLText(
+        "INSERT INTO t (n) VALUES (:first);\nINSERT INTO t (n) VALUES (:second);\n"
+        "INSERT INTO t (n) VALUES (:first + 100);");
     Script.GetParams().ParamByName("first").SetAsInteger(7);
     Script.GetParams().ParamByName("second").SetAsInteger(8);
     Script.ExecStatement(1);

@@ -35,7 +35,7 @@ TEST(DatabaseSetup, LocalHostNames) {
     struct {
         std::string Host;
         bool Local;
-    } cases[] = {{"localhost", true}, {"LocalHost", true}, {"127.0.0.1", true},
+    } cases[] = {{"localhost", true},  {"LocalHost", true},         {"127.0.0.1", true},
                  {"127.0.0.2", false}, {"dbserver.example", false}, {"", false}};
     for (const auto& c : cases) {
         setup.Host = c.Host;

@@ -1,9 +1,9 @@
 #pragma once
 // A Firebird server process of the test's own on loopback: its configuration, security database
 // (with a SYSDBA password of the test's choosing), lock folder and databases live in one folder.
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <arpa/inet.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -47,10 +47,12 @@ public:
         std::ofstream(Root / "script.sql") << "CREATE DATABASE '" << (Root / "security3.fdb").string() << "';\n"
                                            << "CREATE USER SYSDBA PASSWORD '" << Password << "' USING PLUGIN Srp;\n"
                                            << "COMMIT;\n";
-        pid_t pid = Spawn({IsqlBinary, "-q", "-user", "SYSDBA", "-i", (Root / "script.sql").string()}, Root / "isql.out");
+        pid_t pid =
+            Spawn({IsqlBinary, "-q", "-user", "SYSDBA", "-i", (Root / "script.sql").string()}, Root / "isql.out");
         int status = 0;
         waitpid(pid, &status, 0);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) throw std::runtime_error("could not make the security database");
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            throw std::runtime_error("could not make the security database");
     }
 
     ~TFbServerProcess() {
@@ -64,7 +66,8 @@ public:
         ServerPid = Spawn({ServerBinary}, Root / "server.out");
         auto deadline = std::chrono::steady_clock::now() + 20s;
         while (!Accepts()) {
-            if (std::chrono::steady_clock::now() > deadline) throw std::runtime_error("the server did not start listening");
+            if (std::chrono::steady_clock::now() > deadline)
+                throw std::runtime_error("the server did not start listening");
             std::this_thread::sleep_for(20ms);
         }
     }

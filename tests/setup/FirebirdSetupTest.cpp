@@ -48,7 +48,8 @@ TEST_F(FirebirdSetupTest, NewDatabaseRunsTablesDataThenUpgradesInOrder) {
                    "CREATE TABLE category (ID INTEGER NOT NULL PRIMARY KEY, name VARCHAR(100));\n"
                    "CREATE TABLE songlist (ID INTEGER NOT NULL PRIMARY KEY, title VARCHAR(200));\n");
     Folders.Script("upgrade.1.sql", "COMMENT ON COLUMN category.ID IS '2';\n");
-    Folders.Script("upgrade.2.sql", "ALTER TABLE songlist ADD artist VARCHAR(100);\nCOMMENT ON COLUMN category.ID IS '3';\n");
+    Folders.Script("upgrade.2.sql",
+                   "ALTER TABLE songlist ADD artist VARCHAR(100);\nCOMMENT ON COLUMN category.ID IS '3';\n");
     ASSERT_TRUE(Setup->ConnectDatabase()) << ::testing::PrintToString(Log.Lines);
     ASSERT_TRUE(Setup->UpgradeStructure()) << ::testing::PrintToString(Log.Lines);
     Setup->ReleaseConnection();

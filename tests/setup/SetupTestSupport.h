@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "database/datalink/DLEngine.h"
 #include "common/FbTestDatabase.h"
 #include "common/TempFolder.h"
+#include "database/datalink/DLEngine.h"
 
 namespace kelvar::setuptest {
 
@@ -53,8 +53,10 @@ public:
         setenv(name, value.c_str(), 1);
     }
     ~TScopedEnv() {
-        if (Had) setenv(Name, Old.c_str(), 1);
-        else unsetenv(Name);
+        if (Had)
+            setenv(Name, Old.c_str(), 1);
+        else
+            unsetenv(Name);
     }
 
 private:
@@ -77,7 +79,8 @@ public:
         Script("data.sql", DataScript());
         Payload("KelvarZorvik", "#!/bin/sh\n");
         Payload("KelvarZorvik.core.xml",
-                "<?xml version=\"1.0\"?>\n<CONFIG>\n  <Kelvar>\n    <Plugins>\n      <Folder>$INSTALLDIR$/plugins</Folder>\n"
+                "<?xml version=\"1.0\"?>\n<CONFIG>\n  <Kelvar>\n    <Plugins>\n      "
+                "<Folder>$INSTALLDIR$/plugins</Folder>\n"
                 "    </Plugins>\n  </Kelvar>\n</CONFIG>\n");
         Payload("layout/Size 1024x768/default.kgl", "<CONFIG><MAIN><Size>large</Size></MAIN></CONFIG>\n");
         Payload("layout/Size  800x600/default.kgl", "<CONFIG><MAIN><Size>small</Size></MAIN></CONFIG>\n");

@@ -18,18 +18,12 @@ using test::ReadWholeFile;
 using test::WriteWholeFile;
 
 TEST(SetupTools, StripScriptLinesDropsCommentsAndBlanksOnly) {
-    std::vector<std::string> lines{"-- a comment",
-                                   "CREATE TABLE t (",
-                                   "/* block start",
-                                   "   ID INTEGER",
-                                   "   \t ",
-                                   "",
-                                   "# shell-style",
-                                   "  );",
-                                   "  -- indented comment stays"};
+    std::vector<std::string> lines{
+        "-- a comment", "CREATE TABLE t (",           "/* block start", "   ID INTEGER", "   \t ", "", "# shell-style",
+        "  );",         "  -- indented comment stays"};
     StripScriptLines(lines);
-    EXPECT_EQ(lines, (std::vector<std::string>{"CREATE TABLE t (", "   ID INTEGER", "  );",
-                                               "  -- indented comment stays"}));
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"CREATE TABLE t (", "   ID INTEGER", "  );", "  -- indented comment stays"}));
 }
 
 TEST(SetupTools, ExecAndWaitRunsInTheProgramsFolderAndAnswersItsStatus) {

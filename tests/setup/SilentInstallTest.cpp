@@ -1,7 +1,7 @@
 // The install sequence end to end into a temporary folder: database from the scripts, the
 // player's configuration, updates that keep what exists, and the results it reports.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -88,7 +88,8 @@ TEST_F(SilentInstallTest, SecondRunUpgradesAndKeepsRowsConfigurationAndLayout) {
         config->Save();
     }
     test::WriteWholeFile(Folders.InstalledFile("layout/default.kgl"), "<CONFIG><MAIN>mine</MAIN></CONFIG>");
-    Folders.Script("upgrade.2.sql", "ALTER TABLE songlist ADD artist VARCHAR(100);\nCOMMENT ON COLUMN category.ID IS '2';\n");
+    Folders.Script("upgrade.2.sql",
+                   "ALTER TABLE songlist ADD artist VARCHAR(100);\nCOMMENT ON COLUMN category.ID IS '2';\n");
     Folders.Payload("KelvarZorvik", "#!/bin/sh\n# newer\n");
 
     // Without --dir the remembered folder is the target.
@@ -111,7 +112,8 @@ TEST_F(SilentInstallTest, SecondRunUpgradesAndKeepsRowsConfigurationAndLayout) {
 TEST_F(SilentInstallTest, FailedUpgradeScriptStopsTheUpgradeAndFailsTheInstall) {
     ASSERT_EQ(Install(), 0) << ::testing::PrintToString(Log.Lines);
     setuptest::ExecOn(Folders.DatabaseFile(), {"INSERT INTO songlist (ID, title) VALUES (1, 'Kept')"});
-    Folders.Script("upgrade.2.sql", "ALTER TABLE songlist ADD broken NOSUCHTYPE;\nCOMMENT ON COLUMN category.ID IS '2';\n");
+    Folders.Script("upgrade.2.sql",
+                   "ALTER TABLE songlist ADD broken NOSUCHTYPE;\nCOMMENT ON COLUMN category.ID IS '2';\n");
     Folders.Script("upgrade.3.sql", "CREATE TABLE later (n INTEGER);\nCOMMENT ON COLUMN category.ID IS '3';\n");
 
     EXPECT_EQ(Install(), 2) << ::testing::PrintToString(Log.Lines);
@@ -159,10 +161,9 @@ TEST(SilentOptions, ParsesAndRefuses) {
     EXPECT_EQ(o.Dir, "/x");
     EXPECT_EQ(o.Mode, "LOCAL");
     EXPECT_EQ(o.Port, "3051");
-    for (const std::vector<std::string>& bad : {std::vector<std::string>{"--silent", "--dir"},
-                                                std::vector<std::string>{"--bogus"},
-                                                std::vector<std::string>{"--mode", "cloud"},
-                                                std::vector<std::string>{"--port", "70000"}}) {
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"--silent", "--dir"}, std::vector<std::string>{"--bogus"},
+          std::vector<std::string>{"--mode", "cloud"}, std::vector<std::string>{"--port", "70000"}}) {
         TSilentOptions x;
         EXPECT_FALSE(ParseSilentOptions(bad, x, error)) << bad.back();
         EXPECT_FALSE(error.empty());
@@ -198,7 +199,8 @@ protected:
 TEST_F(InstallSequenceTest, WithoutSoundDeviceOutputsGoSilentBeforeFirstRun) {
     SoundCard = false;
     ASSERT_EQ(Run(), 0) << ::testing::PrintToString(Log.Lines);
-    auto output = TConfigDoc_XML::Create(Folders.ConfigFile())->Section("Kelvar")->Section("AudioPipe")->Section("Output");
+    auto output =
+        TConfigDoc_XML::Create(Folders.ConfigFile())->Section("Kelvar")->Section("AudioPipe")->Section("Output");
     EXPECT_EQ(output->ReadInteger("OutputType1", -1), 0);
     EXPECT_EQ(output->ReadInteger("OutputType2", -1), 0);
     int warning = Log.IndexOf("Warning> No soundcard detected");

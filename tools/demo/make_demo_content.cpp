@@ -13,9 +13,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <iterator>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -110,9 +110,12 @@ TStereo MakeSong(int seed, double seconds, double bpm, int key) {
     for (size_t i = 0; i < s.Size(); ++i) {
         double t = static_cast<double>(i) / Rate;
         double g = 1.0;
-        if (t < 0.5 || t > seconds - 0.5) g = 0;
-        else if (t < 1.5) g = t - 0.5;
-        else if (t > seconds - 4.5) g = std::max(0.0, (seconds - 0.5 - t) / 4.0);
+        if (t < 0.5 || t > seconds - 0.5)
+            g = 0;
+        else if (t < 1.5)
+            g = t - 0.5;
+        else if (t > seconds - 4.5)
+            g = std::max(0.0, (seconds - 0.5 - t) / 4.0);
         s.L[i] = static_cast<float>(std::tanh(s.L[i]) * g);
         s.R[i] = static_cast<float>(std::tanh(s.R[i]) * g);
     }
@@ -172,8 +175,8 @@ void WriteMp3(const fs::path& path, const TStereo& s, int kbps) {
     size_t tagSize = lame_get_lametag_frame(gf, tag.data(), tag.size());
     if (tagSize > 0 && tagSize <= out.size()) std::copy(tag.begin(), tag.begin() + tagSize, out.begin());
     lame_close(gf);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(out.data()),
-                                                 static_cast<std::streamsize>(out.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
 }
 
 void WriteWav(const fs::path& path, const TStereo& s) {
@@ -205,8 +208,7 @@ void Tag(const fs::path& path, const std::string& artist, const std::string& tit
     info.SetValue("album", album);
     info.SetValue("genre", genre);
     info.SetValue("albumyear", "2026");
-    if (!SongInfoManager().WriteInfo(path.string(), info))
-        throw std::runtime_error("could not tag " + path.string());
+    if (!SongInfoManager().WriteInfo(path.string(), info)) throw std::runtime_error("could not tag " + path.string());
 }
 
 }  // namespace
@@ -241,10 +243,10 @@ int main(int argc, char** argv) {
             double bpm;
             int key;
         } songs[] = {
-            {"Harbour Lights", "Morning Tide", 118, 0},   {"The Copper Kites", "Paper Summer", 124, 5},
-            {"Nova Ferreira", "Slow Satellites", 96, 9},  {"Low Orchard", "Glass Garden", 110, 2},
-            {"Marlow & Finch", "Evening Train", 102, 7},  {"Sunday Static", "Northern Radio", 128, 4},
-            {"Ada Lindqvist", "Open Windows", 90, 11},    {"The Copper Kites", "Second Helpings", 120, 3},
+            {"Harbour Lights", "Morning Tide", 118, 0},  {"The Copper Kites", "Paper Summer", 124, 5},
+            {"Nova Ferreira", "Slow Satellites", 96, 9}, {"Low Orchard", "Glass Garden", 110, 2},
+            {"Marlow & Finch", "Evening Train", 102, 7}, {"Sunday Static", "Northern Radio", 128, 4},
+            {"Ada Lindqvist", "Open Windows", 90, 11},   {"The Copper Kites", "Second Helpings", 120, 3},
         };
         std::ofstream m3u(out / "FirstRun.m3u", std::ios::binary);
         m3u << "#EXTM3U\r\n";
@@ -264,8 +266,8 @@ int main(int argc, char** argv) {
             // leave it nothing to choose while one of them plays.
             Tag(file, artist, title, title + " (Single)", "Pop");
             if (playlistCount < 0 || i < playlistCount)
-                m3u << "#EXTINF:" << static_cast<int>(seconds) << "," << artist << " - " << title << "\r\nmusic/" << name
-                    << "\r\n";
+                m3u << "#EXTINF:" << static_cast<int>(seconds) << "," << artist << " - " << title << "\r\nmusic/"
+                    << name << "\r\n";
         }
         WriteMp3(out / "promos" / "Station ID.mp3", MakeChime(6.0, 0), 128);
         Tag(out / "promos" / "Station ID.mp3", "Kelvar Radio", "Station ID", "Promos", "Other");

@@ -60,7 +60,8 @@ TEST_F(CategoryKindsTest, AllOfATypeListsEverySongOfItWhateverItsStatus) {
     const auto ids = AddSongRows(3);
     PoolExecSQL("UPDATE songlist SET status = 6 WHERE ID = :ID", {ids[0]});
     PoolExecSQL("UPDATE songlist SET songtype = 'N' WHERE ID = :ID", {ids[1]});
-    EXPECT_EQ(Captions(Load(*Find("Music (All)"))), (std::vector<std::string>{"Artist 0 - Title 0", "Artist 2 - Title 2"}));
+    EXPECT_EQ(Captions(Load(*Find("Music (All)"))),
+              (std::vector<std::string>{"Artist 0 - Title 0", "Artist 2 - Title 2"}));
 
     auto items = ItemsOf({ids[0]});
     Find("News (All)")->AddSongs(*items, 0, 0);

@@ -55,8 +55,7 @@ TEST_F(CategorySelectionTest, EachMethodTakesTheFirstOfItsOrder) {
         int Song;
     };
     // Firebird orders by the first key of each method alone.
-    const TCase cases[] = {{smWeighted, 1}, {smPriority, 0}, {smMRP, 0},
-                           {smLRP, 1},      {smMRPA, 1},     {smLRPA, 0}};
+    const TCase cases[] = {{smWeighted, 1}, {smPriority, 0}, {smMRP, 0}, {smLRP, 1}, {smMRPA, 1}, {smLRPA, 0}};
     for (const auto& c : cases) EXPECT_EQ(Select(*Mine, c.Method), Ids[c.Song]) << "method " << c.Method;
 
     ISongInfoPtr song = Mine->SelectSong({});
@@ -128,9 +127,8 @@ TEST_F(CatDirectoryTest, FolderConditionsMatchNamesLiterally) {
         int Count;
     };
     const TCase cases[] = {
-        {"/music", false, 1},  {"/music/", true, 2}, {"/Music", true, 1},  // names keep their case
-        {"/mu_ic", true, 1},   {"/mu%ic", true, 1},  {"/mu\\ic", true, 0},
-        {"/ñú", false, 1},     {"/ñú", true, 2},
+        {"/music", false, 1}, {"/music/", true, 2}, {"/Music", true, 1},  // names keep their case
+        {"/mu_ic", true, 1},  {"/mu%ic", true, 1},  {"/mu\\ic", true, 0}, {"/ñú", false, 1}, {"/ñú", true, 2},
     };
     for (const auto& c : cases) EXPECT_EQ(Matches(c.Folder, c.Recursive), c.Count) << c.Folder << " " << c.Recursive;
 

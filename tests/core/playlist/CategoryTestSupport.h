@@ -51,12 +51,8 @@ public:
         params.insert(params.end(), FragmentValues.begin(), FragmentValues.end());
         return Fragment;
     }
-    std::string SongTypeClause(char songType) override {
-        return std::string(" AND (songtype = '") + songType + "') ";
-    }
-    std::string StatusClause(uint8_t status) override {
-        return " AND (status = " + std::to_string(status) + ") ";
-    }
+    std::string SongTypeClause(char songType) override { return std::string(" AND (songtype = '") + songType + "') "; }
+    std::string StatusClause(uint8_t status) override { return " AND (status = " + std::to_string(status) + ") "; }
 };
 
 class TCategoryFixture : public songtest::TSongDbFixture {

@@ -52,7 +52,8 @@ TEST_F(PlaylistFiles, EntriesResolveAgainstTheListsFolder) {
 
 TEST_F(PlaylistFiles, ReadersByExtension) {
     std::vector<std::string> list;
-    EXPECT_TRUE(LoadPlaylistFile(Write("a.m3u", "#EXTM3U\r\n#EXTINF:215,Artist - Title\r\nmusic\\a.mp3\r\n\r\n"), list));
+    EXPECT_TRUE(
+        LoadPlaylistFile(Write("a.m3u", "#EXTM3U\r\n#EXTINF:215,Artist - Title\r\nmusic\\a.mp3\r\n\r\n"), list));
     EXPECT_EQ(list, std::vector<std::string>{In("lists/music/a.mp3")});
 
     list.clear();
@@ -61,9 +62,10 @@ TEST_F(PlaylistFiles, ReadersByExtension) {
     EXPECT_EQ(list, (std::vector<std::string>{"/m/one.mp3", In("lists") + "/", In("lists/three.ogg")}));
 
     list.clear();
-    EXPECT_TRUE(LoadPlaylistFile(Write("c.asx", "<asx version=\"3.0\"><Entry><Ref href=\"/m/x.wma\"/></Entry>"
-                                                "<title>t</title><ENTRY><Ref href=\"http://h/s\"/></ENTRY>"
-                                                "<entry><Ref href=\"y.wma\"/></entry></asx>"),
+    EXPECT_TRUE(LoadPlaylistFile(Write("c.asx",
+                                       "<asx version=\"3.0\"><Entry><Ref href=\"/m/x.wma\"/></Entry>"
+                                       "<title>t</title><ENTRY><Ref href=\"http://h/s\"/></ENTRY>"
+                                       "<entry><Ref href=\"y.wma\"/></entry></asx>"),
                                  list));
     EXPECT_EQ(list, (std::vector<std::string>{"/m/x.wma", "http://h/s", In("lists/y.wma")}));
 

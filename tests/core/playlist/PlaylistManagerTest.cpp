@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/SongTestDatabase.h"
+#include "common/TempFolder.h"
 #include "core/playlist/BuiltInCategoryTree.h"
 #include "core/playlist/CategoryKinds.h"
 #include "core/playlist/CategoryTree.h"
@@ -14,7 +15,6 @@
 #include "core/playlist/PlaylistManager.h"
 #include "core/playlist/SongListHelpers.h"
 #include "foundation/Errors.h"
-#include "common/TempFolder.h"
 
 namespace kelvar {
 namespace {
@@ -112,8 +112,7 @@ TEST_F(PlaylistManagerTest, FilesAndFolderTreesGoIntoCategories) {
     EXPECT_EQ(CategorySongs(shows->ID).back(), SongIDOf(existing));
     EXPECT_EQ(CountRows("songlist", "filename LIKE '%top.mp3'"), 0);
 
-    EXPECT_THROW(AddFolderTreeToCategory((Dir.Path() / "nothing").string(), root, tree, *manager.SongList),
-                 EFileError);
+    EXPECT_THROW(AddFolderTreeToCategory((Dir.Path() / "nothing").string(), root, tree, *manager.SongList), EFileError);
 }
 
 }  // namespace

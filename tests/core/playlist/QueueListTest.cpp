@@ -55,9 +55,9 @@ TEST_F(QueueListTest, AddSongsPlacesBatchesBetweenTheirNeighbours) {
         double before;
         std::vector<double> expected;  // the new rows' sortIDs
     };
-    for (const Case& c : {Case{{{a, 5000}}, 0, {7000, 8000}},    // bottom
-                          Case{{{a, 3000}}, -1, {1000, 2000}},   // top
-                          Case{{}, -1, {2000, 3000}}}) {         // top of an empty queue
+    for (const Case& c : {Case{{{a, 5000}}, 0, {7000, 8000}},   // bottom
+                          Case{{{a, 3000}}, -1, {1000, 2000}},  // top
+                          Case{{}, -1, {2000, 3000}}}) {        // top of an empty queue
         Queue.Clear();
         QueueRows(c.existing);
         ISongItemListPtr items = Items({a, b});

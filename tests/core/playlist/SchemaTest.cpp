@@ -34,8 +34,9 @@ TEST_F(SchemaTest, NewRowsGetUsableDefaults) {
     EXPECT_EQ(row->GetFieldValue("songtype").AsString(), "S");
     EXPECT_EQ(row->GetFieldValue("count_played").AsInteger(), 0);
     // The rules compare the play dates with "<": an unplayed song must look long unplayed.
-    EXPECT_EQ(CountRows("songlist", "date_played < CURRENT_TIMESTAMP AND date_artist_played < CURRENT_TIMESTAMP "
-                                    "AND date_album_played < CURRENT_TIMESTAMP AND date_title_played < CURRENT_TIMESTAMP"),
+    EXPECT_EQ(CountRows("songlist",
+                        "date_played < CURRENT_TIMESTAMP AND date_artist_played < CURRENT_TIMESTAMP "
+                        "AND date_album_played < CURRENT_TIMESTAMP AND date_title_played < CURRENT_TIMESTAMP"),
               1);
     EXPECT_THROW(PoolExecSQL("UPDATE songlist SET date_played = NULL"), std::exception);
 }

@@ -46,8 +46,8 @@ TEST(SongItemListTest, MoveFromKeepsOrderAndEmptiesSource) {
         int index;
         std::vector<int32_t> expected;
     };
-    for (const Case& c : {Case{0, 2, {1, 2, 7, 8, 9, 3}}, Case{2, 0, {7, 8, 9, 1, 2, 3}},
-                          Case{1, 0, {1, 2, 3, 7, 8, 9}}}) {
+    for (const Case& c :
+         {Case{0, 2, {1, 2, 7, 8, 9, 3}}, Case{2, 0, {7, 8, 9, 1, 2, 3}}, Case{1, 0, {1, 2, 3, 7, 8, 9}}}) {
         ISongItemListPtr target = ListOf({1, 2, 3});
         ISongItemListPtr source = ListOf({7, 8, 9});
         target->MoveFrom(*source, c.mode, c.index);
@@ -108,8 +108,8 @@ TEST(IntegerListTest, AddDeleteAndText) {
 TEST(ProgressHandlerTest, ReportsEveryTwoPercentAndHundredMilliseconds) {
     int64_t now = 1000;
     std::vector<std::pair<int, std::string>> reports;
-    TProgressHandler progress(200, "Busy...", [&](int p, const std::string& t) { reports.emplace_back(p, t); },
-                              [&] { return now; });
+    TProgressHandler progress(
+        200, "Busy...", [&](int p, const std::string& t) { reports.emplace_back(p, t); }, [&] { return now; });
     now += 100;
     for (uint32_t pos : {1u, 2u, 3u}) progress.SetPosition(pos);
     EXPECT_TRUE(reports.empty());
@@ -145,7 +145,8 @@ TEST(ProgressHandlerTest, ReportsEveryTwoPercentAndHundredMilliseconds) {
 TEST(ProgressHandlerTest, ZeroTotalCountsAsOne) {
     int64_t now = 0;
     int last = -1;
-    TProgressHandler progress(0, "x", [&](int p, const std::string&) { last = p; }, [&] { return now; });
+    TProgressHandler progress(
+        0, "x", [&](int p, const std::string&) { last = p; }, [&] { return now; });
     now = 200;
     progress.SetPosition(1);
     EXPECT_EQ(last, 100);
@@ -158,9 +159,9 @@ TEST(PlaylistUtilsTest, SortIDRange) {
         double greatest;
         double wantAfter, wantBefore, wantStep;
     };
-    for (const Case& c : {Case{0, 0, 3, 5000, 6000, 10000, 1000},  // append after the greatest
-                          Case{0, 300, 2, 0, 0, 300, 100},        // before the first row
-                          Case{0, 0, 2, 0, 1000, 4000, 1000},     // empty list
+    for (const Case& c : {Case{0, 0, 3, 5000, 6000, 10000, 1000},   // append after the greatest
+                          Case{0, 300, 2, 0, 0, 300, 100},          // before the first row
+                          Case{0, 0, 2, 0, 1000, 4000, 1000},       // empty list
                           Case{500, 500, 1, 900, 500, 2500, 1000},  // no room between the neighbours
                           Case{1000, 2000, 1, 2000, 1000, 2000, 500}}) {
         double after = c.after, before = c.before, step = 0;

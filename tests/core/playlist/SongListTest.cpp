@@ -11,11 +11,11 @@
 
 #include "common/OggVorbisEncoder.h"
 #include "common/SongTestDatabase.h"
+#include "common/TempFolder.h"
 #include "core/playlist/HistoryList.h"
 #include "core/playlist/PlaylistUtils.h"
 #include "core/playlist/SongList.h"
 #include "database/datalink/DLEngine.h"
-#include "common/TempFolder.h"
 
 namespace kelvar {
 namespace {
@@ -125,8 +125,9 @@ TEST_F(SongListTest, StreamsAndDisplayTexts) {
 
 TEST_F(SongListTest, TagsOverwriteTheStartingValues) {
     const std::string wav = MakeFile("a/Someone - Tone.wav", WavData());
-    const std::string ogg = MakeFile("a/file name.ogg", OggData({"ARTIST=Tagged Artist", "TITLE=Tagged Title",
-                                                                 "ALBUM=Album", "DESCRIPTION=" + std::string(3000, 'c')}));
+    const std::string ogg =
+        MakeFile("a/file name.ogg", OggData({"ARTIST=Tagged Artist", "TITLE=Tagged Title", "ALBUM=Album",
+                                             "DESCRIPTION=" + std::string(3000, 'c')}));
     ISongItemListPtr items = Library.AddFileList({wav, ogg});
     ASSERT_EQ(items->Count(), 2);
     EXPECT_EQ(items->Items(0).Duration, 1000);
@@ -153,7 +154,8 @@ TEST_F(SongListTest, ZeroDefaultWeightStillGivesAUsableRow) {
 TEST_F(SongListTest, FileListImportKeepsOrderAndFindsStoredRows) {
     // Twelve files in two folders below one prefix: one pass over the stored rows of the prefix.
     std::vector<std::string> files;
-    for (int i = 0; i < 12; ++i) files.push_back(MakeFile(std::string(i % 2 ? "A" : "B") + "/song" + std::to_string(i) + ".mp3"));
+    for (int i = 0; i < 12; ++i)
+        files.push_back(MakeFile(std::string(i % 2 ? "A" : "B") + "/song" + std::to_string(i) + ".mp3"));
     const int storedID = AddSongRow(files[5], "Stored", "Row");
 
     ISongItemListPtr items = Library.AddFileList(files);
@@ -206,9 +208,10 @@ protected:
     int SongWithRows(const std::string& file) {
         const int id = AddSongRow(file);
         for (int category : {1, 2})
-            PoolExecSQL("INSERT INTO categorylist (ID, songID, categoryID, sortID) VALUES "
-                        "(NEXT VALUE FOR GEN_categorylist_ID, :s, :c, 1000)",
-                        {id, category});
+            PoolExecSQL(
+                "INSERT INTO categorylist (ID, songID, categoryID, sortID) VALUES "
+                "(NEXT VALUE FOR GEN_categorylist_ID, :s, :c, 1000)",
+                {id, category});
         for (int i = 0; i < 2; ++i)
             PoolExecSQL("INSERT INTO queuelist (ID, songID, sortID) VALUES (NEXT VALUE FOR GEN_queuelist_ID, :s, 1)",
                         {id});
@@ -268,8 +271,8 @@ TEST_F(SongListTest, VerifyFilesFollowsTheDisk) {
         std::string file;
         int status, expected;
     };
-    const std::vector<Case> cases{{missing, 0, 6}, {here, 6, 0}, {here, 1, 0}, {missing, 1, 1}, {here, 0, 0},
-                                  {missing, 2, 2}, {here, 2, 2}, {missing, 3, 3}, {here, 3, 3}, {missing, 6, 6}};
+    const std::vector<Case> cases{{missing, 0, 6}, {here, 6, 0}, {here, 1, 0},    {missing, 1, 1}, {here, 0, 0},
+                                  {missing, 2, 2}, {here, 2, 2}, {missing, 3, 3}, {here, 3, 3},    {missing, 6, 6}};
     std::vector<int> ids;
     for (const Case& c : cases) {
         ids.push_back(AddSongRow(c.file));
@@ -277,8 +280,9 @@ TEST_F(SongListTest, VerifyFilesFollowsTheDisk) {
     }
     Library.VerifyFiles(*PoolQuery("SELECT ID, filename, status FROM songlist", {}, false));
     for (size_t i = 0; i < cases.size(); ++i)
-        EXPECT_EQ(PoolQuery("SELECT status FROM songlist WHERE ID = :id", {ids[i]})->GetFieldValue("status").AsInteger(),
-                  cases[i].expected)
+        EXPECT_EQ(
+            PoolQuery("SELECT status FROM songlist WHERE ID = :id", {ids[i]})->GetFieldValue("status").AsInteger(),
+            cases[i].expected)
             << cases[i].file << " status " << cases[i].status;
 }
 

@@ -139,7 +139,8 @@ TEST_F(PluginFolder, PackagesFillPluginProcWhileTheyLoad) {
     EXPECT_TRUE(std::dynamic_pointer_cast<ITestProbe>(second.CreateInstance()));
 
     TBPLPlugin unfilled(Install("kelvar_logic_nofill.bpl"));
-    EXPECT_EQ(ErrorOf([&] { unfilled.Load(); }), "Plugin: PluginProc was not properly filled by (kelvar_logic_nofill.bpl)");
+    EXPECT_EQ(ErrorOf([&] { unfilled.Load(); }),
+              "Plugin: PluginProc was not properly filled by (kelvar_logic_nofill.bpl)");
     TBPLPlugin missing(Dir() + "kelvar_logic_gone.bpl");
     EXPECT_EQ(ErrorOf([&] { missing.Load(); }), "Plugin: Unable to load package (kelvar_logic_gone.bpl)");
 }
@@ -185,8 +186,9 @@ TEST_F(PluginFolder, BrokenModulesAreLoggedAndTheOthersStillLoad) {
     EXPECT_EQ(list.Get(0)->GetName(), "Test logic 00000000000A");
     EXPECT_EQ(list.Get(1)->GetName(), "Unknown");
     EXPECT_TRUE(Log->Contains("Error loading Plugin: Plugin: Unable to load kelvar_logic_c.so"));
-    EXPECT_TRUE(Log->Contains("Error loading Plugin: Plugin: Unable to find plugin info procedure in "
-                              "kelvar_logic_noentry.so"));
+    EXPECT_TRUE(
+        Log->Contains("Error loading Plugin: Plugin: Unable to find plugin info procedure in "
+                      "kelvar_logic_noentry.so"));
 }
 
 TEST_F(PluginFolder, IDsThatAreNoXmlNamesStillRoundTripThroughTheFile) {

@@ -114,9 +114,9 @@ TEST_F(PluginManager, ScansEveryKindIntoItsListAndKeepsTheirState) {
         manager.SaveConfig(*node);
         doc->Save();
         manager.Unload();
-        for (const auto& list : {manager.Readers, manager.Decoders, manager.DSP, manager.Output, manager.DSPInstances,
-                                 manager.WinampDSPWrappers, manager.Encoders, manager.Relays, manager.Logic,
-                                 manager.General})
+        for (const auto& list :
+             {manager.Readers, manager.Decoders, manager.DSP, manager.Output, manager.DSPInstances,
+              manager.WinampDSPWrappers, manager.Encoders, manager.Relays, manager.Logic, manager.General})
             EXPECT_EQ(list->Count(), 0);
     }
     auto doc = TConfigDoc_XML::Create(configFile);

@@ -42,8 +42,8 @@ class PluginFolder : public ::testing::Test {
 protected:
     void SetUp() override {
         static int serial = 0;
-        Folder = fs::temp_directory_path() /
-                 ("kelvar-plugins-" + std::to_string(getpid()) + "-" + std::to_string(++serial));
+        Folder =
+            fs::temp_directory_path() / ("kelvar-plugins-" + std::to_string(getpid()) + "-" + std::to_string(++serial));
         fs::remove_all(Folder);
         fs::create_directories(Folder);
         Log = std::make_shared<TRecordingLogger>();

@@ -49,9 +49,10 @@ protected:
         for (int i = 0; i < count; ++i) {
             const std::string n = name + std::to_string(i);
             const int id = AddSong(n, n, n);
-            PoolExecSQL("INSERT INTO categorylist (ID, songID, categoryID, sortID) "
-                        "VALUES (GEN_ID(GEN_categorylist_ID, 1), :songID, :categoryID, :sortID)",
-                        {id, category->GetID(), (i + 1) * 1000.0});
+            PoolExecSQL(
+                "INSERT INTO categorylist (ID, songID, categoryID, sortID) "
+                "VALUES (GEN_ID(GEN_categorylist_ID, 1), :songID, :categoryID, :sortID)",
+                {id, category->GetID(), (i + 1) * 1000.0});
             ids.push_back(id);
         }
         return ids;
@@ -88,7 +89,7 @@ TEST_F(CategoryRotationTest, LinesRunInTurnAndPassOverEmptyCategories) {
 TEST_F(CategoryRotationTest, BadLinesAreLoggedOnceWithTheirNumberAndSkipped) {
     Category("Hits", 2);
     Logic->RotationFormat = {
-        "Cat['Hits'].QueueBottom(smLRP, EnforceRules)",   // no ";": the rules argument is lost
+        "Cat['Hits'].QueueBottom(smLRP, EnforceRules)",  // no ";": the rules argument is lost
         "Cat['Nowhere'].QueueBottom(smLRP, EnforceRules);",
         "Dir['/no/such/folder/'].QueueBottom(smLRP, EnforceRules);",
         "Kat['Hits'].QueueBottom(smLRP, EnforceRules);",

@@ -95,7 +95,8 @@ TEST_F(LogicListTest, TheSelectedEntryWinsWhateverItsPriority) {
 
 TEST_F(LogicListTest, ASelectedEntryThatGivesNoLogicFallsBackToTheFirst) {
     EXPECT_EQ(List.GetActive(), nullptr);
-    for (TPluginInfoFunc info : {IdleInfo, NotALogicInfo, BrokenInfo}) List.AddPlugin(std::make_shared<TBasePlugin>(info));
+    for (TPluginInfoFunc info : {IdleInfo, NotALogicInfo, BrokenInfo})
+        List.AddPlugin(std::make_shared<TBasePlugin>(info));
     List.Get(1)->SetSelected(true);
     EXPECT_EQ(List.GetLogic(1), nullptr);
     EXPECT_TRUE(std::dynamic_pointer_cast<TIdleLogic>(List.GetActive()));

@@ -149,7 +149,8 @@ TEST_F(PlaylistControlTest, APlayIsBookedInHistoryAndStatistics) {
     EXPECT_NEAR(FieldOf(id, "balance"), 0.02, 1e-9);
     const TDLVariant recently = MinutesAgo(5);
     auto playedSince = [&](const std::string& column, int songID) {
-        return PoolQuery("SELECT COUNT(*) AS N FROM songlist WHERE ID = :ID AND " + column + " > :d", {songID, recently})
+        return PoolQuery("SELECT COUNT(*) AS N FROM songlist WHERE ID = :ID AND " + column + " > :d",
+                         {songID, recently})
                    ->GetFieldValue("N")
                    .AsInteger() == 1;
     };

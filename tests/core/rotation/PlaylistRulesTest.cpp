@@ -3,9 +3,9 @@
 #include <set>
 #include <string>
 
+#include "RotationTestKit.h"
 #include "core/rotation/PlaylistRules_imp.h"
 #include "core/rotation/RotationErrors.h"
-#include "RotationTestKit.h"
 #include "media/SongInfo_imp.h"
 
 namespace kelvar {
@@ -29,7 +29,8 @@ protected:
         std::string sql = "SELECT ID FROM songlist WHERE (ID > :zero) " + Rules.BuildRulesSQL(params);
         std::set<int> ids;
         auto rows = PoolQuery(sql, params);
-        for (rows->First(); !rows->Eof(); rows->Next()) ids.insert(static_cast<int>(rows->GetFieldValue("ID").AsInteger()));
+        for (rows->First(); !rows->Eof(); rows->Next())
+            ids.insert(static_cast<int>(rows->GetFieldValue("ID").AsInteger()));
         return ids;
     }
 
@@ -107,7 +108,8 @@ TEST_F(PlaylistRulesTest, FragmentKeepsRecentAndLimitedSongsOut) {
     Rules.SetMinSongTime(0);
     Rules.SetMinSongIDTime(0);
     Rules.SetMinAlbumTime(0);
-    EXPECT_EQ(Passing(), (std::set<int>{fresh, songPlayed, artistPlayed, titlePlayed, albumPlayed, longAgo, underLimit}));
+    EXPECT_EQ(Passing(),
+              (std::set<int>{fresh, songPlayed, artistPlayed, titlePlayed, albumPlayed, longAgo, underLimit}));
 }
 
 TEST_F(PlaylistRulesTest, NowPlayingAndQueuedSongsKeepTheirArtistsTitlesAndAlbumsOut) {

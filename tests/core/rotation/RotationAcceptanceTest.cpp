@@ -66,11 +66,12 @@ TEST_F(RotationAcceptanceTest, RulesHoldAndPlaysFollowTheWeights) {
         control->SongPlayed(song);
         control->GetDelayedQuery()->WaitForAll();
         logic->GetDelayedQuery()->WaitForAll();
-        PoolExecSQL("UPDATE songlist SET date_played = date_played - CAST(:d AS DOUBLE PRECISION), "
-                    "date_artist_played = date_artist_played - CAST(:d2 AS DOUBLE PRECISION), "
-                    "date_album_played = date_album_played - CAST(:d3 AS DOUBLE PRECISION), "
-                    "date_title_played = date_title_played - CAST(:d4 AS DOUBLE PRECISION)",
-                    {SongMinutes / 1440, SongMinutes / 1440, SongMinutes / 1440, SongMinutes / 1440});
+        PoolExecSQL(
+            "UPDATE songlist SET date_played = date_played - CAST(:d AS DOUBLE PRECISION), "
+            "date_artist_played = date_artist_played - CAST(:d2 AS DOUBLE PRECISION), "
+            "date_album_played = date_album_played - CAST(:d3 AS DOUBLE PRECISION), "
+            "date_title_played = date_title_played - CAST(:d4 AS DOUBLE PRECISION)",
+            {SongMinutes / 1440, SongMinutes / 1440, SongMinutes / 1440, SongMinutes / 1440});
 
         auto check = [step](std::map<std::string, int>& last, const std::string& key, int minGap, const char* what) {
             auto it = last.find(key);

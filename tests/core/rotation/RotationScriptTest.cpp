@@ -42,8 +42,8 @@ TEST(RotationScriptTest, MethodAndFlagTexts) {
     struct TMethod {
         std::string Text;
         int Method;
-    } methods[] = {{"7", 7},     {"smShuffleLogic", 7}, {"SMLRP", 4}, {"smweighted", 0}, {"smPriority", 1},
-                   {"42", 42},   {"-1", 0},             {"junk", 0},  {"", 0},           {"99999999999999", 0}};
+    } methods[] = {{"7", 7},  {"smShuffleLogic", 7}, {"SMLRP", 4}, {"smweighted", 0},    {"smPriority", 1}, {"42", 42},
+                   {"-1", 0}, {"junk", 0},           {"", 0},      {"99999999999999", 0}};
     for (const TMethod& m : methods) EXPECT_EQ(RotationMethodFromText(m.Text), m.Method) << m.Text;
 
     const std::vector<std::string> rules{"prEnforceRules", "EnforceRules"};

@@ -25,8 +25,8 @@ public:
     // Lines that contain Text.
     int Count(const std::string& text) const {
         std::lock_guard lock(FLock);
-        return static_cast<int>(
-            std::count_if(FLines.begin(), FLines.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; }));
+        return static_cast<int>(std::count_if(FLines.begin(), FLines.end(),
+                                              [&](const std::string& l) { return l.find(text) != std::string::npos; }));
     }
 
     std::string Dump() const {
@@ -83,8 +83,8 @@ protected:
         TIntFunctions& f = FibClientLibrary().Acquire();
         ISC_STATUS_ARRAY status{};
         isc_db_handle db = 0;
-        const char dpb[] = {isc_dpb_version1, isc_dpb_user_name, 6, 'S', 'Y', 'S', 'D', 'B', 'A',
-                            isc_dpb_force_write, 1, 0};
+        const char dpb[] = {
+            isc_dpb_version1, isc_dpb_user_name, 6, 'S', 'Y', 'S', 'D', 'B', 'A', isc_dpb_force_write, 1, 0};
         if (f.isc_attach_database(status, 0, Db->Path.c_str(), &db, sizeof dpb, dpb) == 0)
             f.isc_detach_database(status, &db);
         FibClientLibrary().Release();
@@ -95,8 +95,8 @@ protected:
         static int counter = 0;
         auto rows = PoolQuery("SELECT * FROM songlist WHERE ID = 0", {}, false);
         rows->Append();
-        rows->SetFieldValue("filename", song.FileName.empty() ? "/music/" + std::to_string(++counter) + ".mp3"
-                                                             : song.FileName);
+        rows->SetFieldValue("filename",
+                            song.FileName.empty() ? "/music/" + std::to_string(++counter) + ".mp3" : song.FileName);
         rows->SetFieldValue("artist", song.Artist);
         rows->SetFieldValue("title", song.Title);
         rows->SetFieldValue("album", song.Album);
@@ -118,16 +118,19 @@ protected:
     }
 
     static void Enqueue(int songID) {
-        PoolExecSQL("INSERT INTO queuelist (ID, songID, sortID, requestID) "
-                    "VALUES (GEN_ID(GEN_queuelist_ID, 1), :songID, GEN_ID(GEN_queuelist_ID, 0) * 1000, 0)",
-                    {songID});
+        PoolExecSQL(
+            "INSERT INTO queuelist (ID, songID, sortID, requestID) "
+            "VALUES (GEN_ID(GEN_queuelist_ID, 1), :songID, GEN_ID(GEN_queuelist_ID, 0) * 1000, 0)",
+            {songID});
     }
 
     // Minutes before now, as the database stores dates.
     static TDLVariant MinutesAgo(double minutes) { return TDLVariant::FromDateTime(NowDateTime() - minutes / 1440.0); }
 
     static double FieldOf(int songID, const std::string& field) {
-        return PoolQuery("SELECT " + field + " AS V FROM songlist WHERE ID = :ID", {songID})->GetFieldValue("V").AsFloat();
+        return PoolQuery("SELECT " + field + " AS V FROM songlist WHERE ID = :ID", {songID})
+            ->GetFieldValue("V")
+            .AsFloat();
     }
 
     static std::shared_ptr<IConfigDoc> NewConfig() { return TConfigDoc_XML::Create(""); }

@@ -111,7 +111,8 @@ TEST_F(WeightedRotationTest, QueuedArtistsAlbumsAndTitlesAreKeptOut) {
     TVariantArray params{0};
     auto rows = PoolQuery("SELECT ID FROM songlist WHERE (ID > :zero) " + Rules->BuildRulesSQL(params), params);
     std::vector<int> passing;
-    for (rows->First(); !rows->Eof(); rows->Next()) passing.push_back(static_cast<int>(rows->GetFieldValue("ID").AsInteger()));
+    for (rows->First(); !rows->Eof(); rows->Next())
+        passing.push_back(static_cast<int>(rows->GetFieldValue("ID").AsInteger()));
     EXPECT_EQ(passing, std::vector<int>{free});
 }
 

@@ -2,12 +2,12 @@
 
 #include <atomic>
 #include <chrono>
-#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "LoopbackHttpServer.h"
 #include "WebTestKit.h"
@@ -40,9 +40,9 @@ struct TResults {
 class GetWebTest : public ::testing::Test, protected webtest::TWebFixtureBase {
 protected:
     void SetUp() override {
-        Folder = std::filesystem::temp_directory_path() /
-                 ("kelvar-web-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        Folder =
+            std::filesystem::temp_directory_path() / ("kelvar-web-" + std::to_string(::getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(Folder);
     }
     void TearDown() override { std::filesystem::remove_all(Folder); }

@@ -20,8 +20,9 @@ using webtest::THttpReply;
 using webtest::THttpRequest;
 using webtest::TLoopbackHttpServer;
 
-const char* SongReply = "<?xml version=\"1.0\"?><WEB><song><songID>42</songID><filename>/m/x.mp3</filename>"
-                        "<artist>Band</artist></song></WEB>";
+const char* SongReply =
+    "<?xml version=\"1.0\"?><WEB><song><songID>42</songID><filename>/m/x.mp3</filename>"
+    "<artist>Band</artist></song></WEB>";
 
 class LogicWebTest : public ::testing::Test, protected webtest::TWebFixtureBase {
 protected:
@@ -180,8 +181,9 @@ TEST_F(LogicWebTest, ShutdownAbortsAsynchronousPostsStillWaiting) {
 
 TEST_F(LogicWebTest, RequestReplyUpdatesTheCaller) {
     TLoopbackHttpServer server([](const THttpRequest&) {
-        return THttpReply::Answer("<r><status><code>2</code><message>later</message></status>"
-                                  "<song><title>Changed</title></song></r>");
+        return THttpReply::Answer(
+            "<r><status><code>2</code><message>later</message></status>"
+            "<song><title>Changed</title></song></r>");
     });
     Logic.url_OnRequest = server.Url("/request");
     auto song = TSongInfo::Create(9, "a.mp3");

@@ -133,9 +133,10 @@ TEST(WebLogicMessages, RequestReplyUpdatesCodeMessageAndSong) {
     auto song = TSongInfo::Create(5, "b.mp3");
     std::string message = "asked";
     int code = 1;
-    ReadWebRequestReply("<r><status><code>200</code><message>queued</message></status>"
-                        "<song><title>New</title></song></r>",
-                        song, message, code);
+    ReadWebRequestReply(
+        "<r><status><code>200</code><message>queued</message></status>"
+        "<song><title>New</title></song></r>",
+        song, message, code);
     EXPECT_EQ(code, 200);
     EXPECT_EQ(message, "queued");
     EXPECT_EQ(song->GetTitle(), "New");

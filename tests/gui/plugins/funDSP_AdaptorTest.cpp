@@ -1,14 +1,14 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include <QComboBox>
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QTest>
 #include <filesystem>
 
+#include "controls/FxFancyButton.h"
 #include "core/plugins/DSP_Adaptor.h"
 #include "foundation/ConfigDoc_XML.h"
-#include "controls/FxFancyButton.h"
 #include "gui/plugins/funDSP_Adaptor.h"
 #include "tests/gui/plugins/GuiTestKit.h"
 
@@ -30,8 +30,8 @@ class DSPAdaptorFrame : public guitest::GuiTest {
 protected:
     void SetUp() override {
         static int serial = 0;
-        folder = fs::temp_directory_path() / ("kelvar-gui-plugins-" + std::to_string(getpid()) + "-" +
-                                              std::to_string(++serial));
+        folder = fs::temp_directory_path() /
+                 ("kelvar-gui-plugins-" + std::to_string(getpid()) + "-" + std::to_string(++serial));
         fs::create_directories(folder);
         file = (folder / "dsp_test.so").string();
         fs::copy_file(fs::path(KELVAR_TEST_MODULE_DIR) / "dsp_test.so", file);
@@ -44,7 +44,9 @@ protected:
         fs::remove_all(folder);
     }
     static QComboBox* List(QDialog& dialog) { return dialog.findChild<QComboBox*>("eModule"); }
-    static QAbstractButton* Button(QDialog& dialog, const char* name) { return dialog.findChild<QAbstractButton*>(name); }
+    static QAbstractButton* Button(QDialog& dialog, const char* name) {
+        return dialog.findChild<QAbstractButton*>(name);
+    }
 
     fs::path folder;
     std::string file;

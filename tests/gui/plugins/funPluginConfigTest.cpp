@@ -4,8 +4,8 @@
 #include <QVBoxLayout>
 #include <stdexcept>
 
-#include "foundation/ConfigDoc_XML.h"
 #include "controls/FxFancyButton.h"
+#include "foundation/ConfigDoc_XML.h"
 #include "gui/plugins/funOKCancel.h"
 #include "gui/plugins/funPluginConfig.h"
 #include "gui/plugins/unPluginConfig.h"
@@ -26,7 +26,9 @@ public:
         ++Alive;
     }
     ~TTestFrame() override { --Alive; }
-    void LoadSettings(IConfigDoc& Node) override { edit->setText(QString::fromStdString(Node.ReadString("Value", ""))); }
+    void LoadSettings(IConfigDoc& Node) override {
+        edit->setText(QString::fromStdString(Node.ReadString("Value", "")));
+    }
     void SaveSettings(IConfigDoc& Node) override { Node.WriteString("Value", edit->text().toStdString()); }
     bool CanClose() override { return AllowClose; }
 

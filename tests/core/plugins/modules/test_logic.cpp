@@ -34,7 +34,7 @@ private:
 void Create(kelvar::IInterfacePtr* Instance, const char*) { *Instance = std::make_shared<TTestLogic>(); }
 
 [[maybe_unused]] kelvar::TPluginInfo Info = {"Test logic " TEST_NAME, "A logic\nfor the tests", 0x0123,
-                            "{00000000-0000-0000-0000-" TEST_NAME "}", Create};
+                                             "{00000000-0000-0000-0000-" TEST_NAME "}", Create};
 
 [[maybe_unused]] kelvar::TPluginInfo* InfoFunction() {
 #if defined(TEST_THROWS)
