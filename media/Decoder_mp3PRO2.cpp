@@ -51,6 +51,53 @@ mpg123_handle* NewFeedHandle(long extraFlags) {
     return h;
 }
 
+// libmpg123 reads a seekable file through these, so it can count every frame.
+mpg123_ssize_t ReaderRead(void* handle, void* buffer, size_t count) {
+    auto* reader = static_cast<IReader*>(handle);
+    const int32_t got = reader->Read(buffer, static_cast<int32_t>(std::min<size_t>(count, INT32_MAX)));
+    return got < 0 ? -1 : got;
+}
+
+off_t ReaderSeek(void* handle, off_t offset, int whence) {
+    auto* reader = static_cast<IReader*>(handle);
+    int64_t to = offset;
+    if (whence == SEEK_CUR)
+        to += reader->GetPosition();
+    else if (whence == SEEK_END)
+        to += reader->GetSize();
+    if (to < 0) return -1;
+    const int64_t at = reader->Seek(to);
+    return at < 0 ? -1 : static_cast<off_t>(at);
+}
+
+// A Xing/Info or VBRI frame first gives the real length; without one the length is a guess
+// from the first frames' bit rate.
+bool HasLengthHeader(const uint8_t* data, int32_t size) {
+    if (size < 4 || data[0] != 0xFF || (data[1] & 0xE0) != 0xE0) return false;
+    const bool mpeg1 = ((data[1] >> 3) & 3) == 3;
+    const bool mono = ((data[3] >> 6) & 3) == 3;
+    const int32_t at = 4 + (mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17));
+    if (size >= at + 4 && (std::memcmp(data + at, "Xing", 4) == 0 || std::memcmp(data + at, "Info", 4) == 0))
+        return true;
+    return size >= 40 && std::memcmp(data + 36, "VBRI", 4) == 0;
+}
+
+// Samples of the whole file counted frame by frame; -1 when the scan fails.
+int64_t ScanLength(IReader& reader) {
+    int err = MPG123_OK;
+    mpg123_handle* h = mpg123_new(nullptr, &err);
+    if (!h) return -1;
+    int64_t samples = -1;
+    mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+    if (mpg123_replace_reader_handle(h, ReaderRead, ReaderSeek, nullptr) == MPG123_OK && reader.Seek(0) >= 0 &&
+        mpg123_open_handle(h, &reader) == MPG123_OK) {
+        if (mpg123_scan(h) == MPG123_OK) samples = mpg123_length(h);
+        mpg123_close(h);
+    }
+    mpg123_delete(h);
+    return samples;
+}
+
 int32_t ToInt(const std::string& text) {
     int32_t value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -148,7 +195,11 @@ void TDecoder_mp3PRO::ScanFile() {
         if (mpg123_getformat(info, &rate, &channels, &encoding) == MPG123_OK && rate > 0) {
             mpg123_frameinfo fi{};
             mpg123_info(info, &fi);
-            const off_t samples = mpg123_length(info);
+            int64_t samples = mpg123_length(info);
+            if (!HasLengthHeader(first.data(), got) && FReader->IsSeekable()) {
+                const int64_t counted = ScanLength(*FReader);
+                if (counted > 0) samples = counted;
+            }
             FDurationMs = samples > 0 ? static_cast<int32_t>(std::llround(double(samples) * 1000.0 / rate)) : 0;
             int32_t kbps = fi.bitrate;
             // A variable bit rate gives its mean over the whole file.
@@ -338,6 +389,9 @@ void TDecoder_mp3PRO::Decode(const TOnPCM& onPCM, const TOnMeta& onMeta) {
         DriverFailure(FHandle, err);
     }
     if (produced) {
+        // A length that was only a guess never ends the song while audio remains.
+        if (!FStream && FInfo.Duration > 0 && FDecodedPosition > FInfo.Duration)
+            FInfo.Duration = static_cast<int32_t>(std::ceil(FDecodedPosition));
         mpg123_frameinfo fi{};
         if (mpg123_info(FHandle, &fi) == MPG123_OK) {
             FInfo.Bitrate = fi.bitrate;

@@ -145,6 +145,29 @@ TEST_F(Mp3Decoder, VariableBitRateReportsMeanRateAndLength) {
     EXPECT_NEAR(BytesToMs(rest.Format, static_cast<int32_t>(rest.Pcm.size())), 1500, 80);
 }
 
+// Loud noise (high bit rate) then silence (low bit rate), without the Xing/Info frame: the first
+// frames alone make the file look far shorter than it is.
+TEST_F(Mp3Decoder, VariableBitRateWithoutLengthHeaderPlaysToTheEnd) {
+    std::vector<int16_t> pcm(44100 * 2);
+    uint32_t seed = 1;
+    for (auto& s : pcm) {
+        seed = seed * 1664525u + 1013904223u;
+        s = static_cast<int16_t>(static_cast<int32_t>(seed >> 16) - 32768);
+    }
+    pcm.resize(pcm.size() * 6, 0);
+    Bytes mp3 = EncodeMp3(pcm, 44100, 2, 0, true);
+    // Drop the Xing frame (MPEG-1 layer III: 144000 * kbps / rate + padding bytes).
+    static const int kbps[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
+    const size_t first = 144000 * kbps[mp3[2] >> 4] / 44100 + ((mp3[2] >> 1) & 1);
+    mp3.erase(mp3.begin(), mp3.begin() + static_cast<ptrdiff_t>(first));
+    TDecoder_mp3PRO decoder;
+    decoder.Open(Write(mp3));
+    EXPECT_NEAR(decoder.GetInfo()->Duration, 6000, 100);
+    const TDecoded all = DecodeAll(decoder);
+    EXPECT_NEAR(BytesToMs(all.Format, static_cast<int32_t>(all.Pcm.size())), 6000, 100);
+    EXPECT_GE(decoder.GetInfo()->Duration, BytesToMs(all.Format, static_cast<int32_t>(all.Pcm.size())) - 30);
+}
+
 TEST_F(Mp3Decoder, MonoAndOtherRatesComeOutAsTheyAre) {
     const Bytes mp3 = EncodeMp3(Tone(22050, 1, 1000, 300), 22050, 1, 64);
     TDecoder_mp3PRO decoder;
