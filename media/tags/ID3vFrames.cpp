@@ -5,6 +5,7 @@
 #include <map>
 
 #include "foundation/MiscFunc.h"
+#include "media/tags/ID3v1.h"
 #include "media/tags/OggTagUtils.h"
 
 namespace kelvar {
@@ -41,8 +42,24 @@ void TStringFrame::ReadFrom(uint16_t, const uint8_t* data, size_t length) {
 
 void TfrmGenre::ReadFrom(uint16_t flags, const uint8_t* data, size_t length) {
     TStringFrame::ReadFrom(flags, data, length);
-    const size_t close = Text.rfind(')');
-    if (close != std::string::npos) Text.erase(0, close + 1);
+    // "(n)" refers to the ID3v1 genre list: "(17)Rock" refines it with text, a bare "(17)" (or a
+    // bare "17" in newer tags) names it. Brackets anywhere else are part of the text.
+    int code = -1;
+    size_t close;
+    while (Text.size() > 2 && Text[0] == '(' && (close = Text.find(')')) != std::string::npos && close > 1 &&
+           std::all_of(Text.begin() + 1, Text.begin() + static_cast<ptrdiff_t>(close),
+                       [](char c) { return c >= '0' && c <= '9'; })) {
+        int64_t n = 0;
+        code = close <= 4 && TryParseInt64(Text.substr(1, close - 1), n) ? static_cast<int>(n) : -1;
+        Text.erase(0, close + 1);
+    }
+    if (Text.empty() && code >= 0) {
+        Text = GenreName(code);
+    } else if (!Text.empty() && Text.size() <= 3 &&
+               std::all_of(Text.begin(), Text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        const std::string name = GenreName(std::stoi(Text));
+        if (!name.empty()) Text = name;
+    }
 }
 
 int64_t TNumberFrame::Value() const {

@@ -115,7 +115,16 @@ TEST(ID3v2Frames, NumbersAndGenres) {
     const struct {
         std::string text;
         std::string genre;
-    } genres[] = {{"(17)Rock", "Rock"}, {"(13)", ""}, {"Jazz", "Jazz"}};
+    } genres[] = {{"(17)Rock", "Rock"},
+                  {"(13)", "Pop"},
+                  {"Jazz", "Jazz"},
+                  {"Rock (Live)", "Rock (Live)"},
+                  {"Relaxation :)", "Relaxation :)"},
+                  {"(17)Rock (Live)", "Rock (Live)"},
+                  {"17", "Rock"},
+                  {"(RX)", "(RX)"},
+                  {"2001", "2001"},
+                  {"(999)", ""}};
     for (const auto& g : genres) {
         const Bytes payload = Bytes{0} + test::Text(g.text);
         TfrmGenre frame("TCON");
