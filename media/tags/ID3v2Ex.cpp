@@ -31,6 +31,17 @@ constexpr const char* kFrames22[][2] = {
 
 constexpr uint32_t kMaxSyncSafe = 0x0FFFFFFF;
 
+bool IsFrameHeaderAt(const uint8_t* body, size_t length, uint64_t pos) {
+    if (pos + 10 > length) return false;
+    const uint8_t* h = body + pos;
+    return h[0] >= 'A' && h[0] <= 'Z' && IsFrameIDChar(h[1]) && IsFrameIDChar(h[2]) && IsFrameIDChar(h[3]);
+}
+
+// Where a frame of a guessed size would end: at the end, in the padding or on another frame.
+bool LandsOnFrameOrEnd(const uint8_t* body, size_t length, uint64_t pos) {
+    return pos == length || (pos < length && body[pos] == 0) || IsFrameHeaderAt(body, length, pos);
+}
+
 }  // namespace
 
 TID3v2PictureInfo::TID3v2PictureInfo(const TPictureFrame* frame) {
@@ -96,14 +107,25 @@ void TID3v2Tag::ReadFrames23(const uint8_t* body, size_t length, uint8_t tagFlag
         // Extended header: 2.3 gives a size without its own 4 bytes, 2.4 a sync-safe size with them.
         if (length < 4) return;
         const uint64_t size = Version == 3 ? uint64_t(BigEndianValue(body, 4)) + 4 : UnSyncSafe(body);
-        if (size < 4 || size > length) return;
-        pos = static_cast<size_t>(size);
+        if (size >= 4 && size <= length)
+            pos = static_cast<size_t>(size);
+        else if (!IsFrameHeaderAt(body, length, 0))
+            return;
+        // else: the flag lies and the frames start right after the header
     }
     while (pos + 10 <= length) {
         const uint8_t* h = body + pos;
         if (h[0] < 'A' || h[0] > 'Z') break;  // padding or footer
         if (!IsFrameIDChar(h[1]) || !IsFrameIDChar(h[2]) || !IsFrameIDChar(h[3])) break;
-        const uint32_t size = Version == 3 ? BigEndianValue(h + 4, 4) : UnSyncSafe(h + 4);
+        uint32_t size = Version == 3 ? BigEndianValue(h + 4, 4) : UnSyncSafe(h + 4);
+        if (Version == 4) {
+            // Some writers store plain sizes in 2.4 tags: take the plain one when only it lands
+            // on the next frame, the padding or the end.
+            const uint32_t plainSize = BigEndianValue(h + 4, 4);
+            if (plainSize != size && !LandsOnFrameOrEnd(body, length, pos + 10 + size) &&
+                LandsOnFrameOrEnd(body, length, pos + 10 + uint64_t(plainSize)))
+                size = plainSize;
+        }
         if (size > length - pos - 10) break;
         uint16_t flags = uint16_t((h[8] << 8) | h[9]);
         const uint8_t* data = h + 10;
@@ -209,6 +231,33 @@ void TID3v2Tag::SetFrameValue(const std::string& id, const std::string& value) {
     } else {
         throw ETagError("Unable to write to a raw data frame using this method");
     }
+}
+
+std::string TID3v2Tag::Year() const {
+    if (FindFrame("TYER")) return GetFrameValue("TYER");
+    const std::string date = GetFrameValue("TDRC");
+    int64_t v = 0;
+    return date.size() >= 4 && TryParseInt64(date.substr(0, 4), v) ? std::to_string(v) : std::string();
+}
+
+TBaseFrame* TID3v2Tag::CommentFrame() const {
+    for (const auto& f : FFrames)
+        if (auto* comment = dynamic_cast<const TTextDescFrame1*>(f.get());
+            comment && f->ID == "COMM" && comment->Description.empty())
+            return f.get();
+    return FindFrame("COMM");
+}
+
+std::string TID3v2Tag::Comment() const {
+    const auto* frame = dynamic_cast<const TTextDescFrame1*>(CommentFrame());
+    return frame ? frame->Text : GetFrameValue("COMM");
+}
+
+void TID3v2Tag::SetComment(const std::string& v) {
+    if (auto* frame = dynamic_cast<TTextDescFrame1*>(CommentFrame()))
+        frame->Text = v;
+    else
+        SetFrameValue("COMM", v);
 }
 
 TBaseFrame* TID3v2Tag::FindFrame(const std::string& id) const {

@@ -66,10 +66,11 @@ public:
     void SetArtistURL(const std::string& v) { SetFrameValue("WOAR", v); }
     std::string BuyURL() const { return GetFrameValue("WPAY"); }
     void SetBuyURL(const std::string& v) { SetFrameValue("WPAY", v); }
-    std::string Year() const { return GetFrameValue("TYER"); }
+    // TYER, or the first four digits of the recording date of newer tags.
+    std::string Year() const;
     void SetYear(const std::string& v) { SetFrameValue("TYER", v); }
-    std::string Comment() const { return GetFrameValue("COMM"); }
-    void SetComment(const std::string& v) { SetFrameValue("COMM", v); }
+    std::string Comment() const;
+    void SetComment(const std::string& v);
     std::string Lyrics() const { return GetFrameValue("USLT"); }
     void SetLyrics(const std::string& v) { SetFrameValue("USLT", v); }
     int64_t TrackNo() const;
@@ -87,6 +88,8 @@ public:
 private:
     void ReadFrames23(const uint8_t* body, size_t length, uint8_t flags);
     void ReadFrames22(const uint8_t* body, size_t length);
+    // The comment shown: the one without a description (others hold players' data), else the first.
+    TBaseFrame* CommentFrame() const;
 
     std::vector<std::unique_ptr<TBaseFrame>> FFrames;
 };

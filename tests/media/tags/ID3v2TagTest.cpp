@@ -85,6 +85,73 @@ TEST_F(ID3v2TagTest, ExtendedHeadersAreSkipped) {
     }
 }
 
+// Real-world 2.4 tags: plain (not sync-safe) frame sizes after a large frame, an extended header
+// flagged but absent, and the year only in the recording date.
+TEST_F(ID3v2TagTest, Version24WriterQuirksKeepEveryFrame) {
+    const Bytes texts = test::Id3Frame("TIT2", T("Song"), 4) + test::Id3Frame("TPE1", T("Band"), 4) +
+                        test::Id3Frame("TALB", T("Album"), 4) + test::Id3Frame("TRCK", T("6/15"), 4) +
+                        test::Id3Frame("TDRC", T("2009-09-04 14:20"), 4) + test::Id3Frame("TCON", T("Jazz"), 4);
+    const Bytes plainPriv =
+        Text("PRIV") + test::BigEndianBytes(200) + Bytes{0, 0} + Text("com.apple") + Bytes{0} + Bytes(190, 1);
+    const struct {
+        const char* name;
+        uint8_t flags;
+        Bytes body;
+    } cases[] = {
+        {"plain sizes", 0, plainPriv + texts},
+        {"missing extended header", 0x40, texts},
+    };
+    for (const auto& c : cases) {
+        const std::string file = Make(test::Id3Tag(4, c.flags, c.body, 30) + audio);
+        for (int round = 0; round < 2; ++round) {
+            TID3v2Tag tag;
+            ASSERT_TRUE(tag.LoadFromFile(file));
+            EXPECT_EQ(tag.Title(), "Song") << c.name << round;
+            EXPECT_EQ(tag.Artist(), "Band") << c.name << round;
+            EXPECT_EQ(tag.Album(), "Album") << c.name << round;
+            EXPECT_EQ(tag.TrackNo(), 6) << c.name << round;
+            EXPECT_EQ(tag.Year(), "2009") << c.name << round;
+            EXPECT_EQ(tag.Genre(), "Jazz") << c.name << round;
+            if (c.flags == 0) {
+                const auto* priv = dynamic_cast<const TPrivateFrame*>(tag.FindFrame("PRIV"));
+                ASSERT_NE(priv, nullptr) << round;
+                EXPECT_EQ(priv->Owner, "com.apple");
+                EXPECT_EQ(priv->Data, std::string(190, '\1'));
+            }
+            // The saved tag is well formed and reads the same.
+            tag.WriteVersion = 4;
+            ASSERT_TRUE(tag.SaveToFile());
+        }
+    }
+}
+
+TEST_F(ID3v2TagTest, PlayerDataCommentsAreNotTheComment) {
+    const Bytes mine = Bytes{0} + Text("eng") + Bytes{0} + Text("Nice song");
+    const Bytes smpb = Bytes{0} + Text("eng") + Text("iTunSMPB") + Bytes{0} + Text("00000000 00000210");
+    const std::string file =
+        Make(test::Id3Tag(3, 0, test::Id3Frame("COMM", mine, 3) + test::Id3Frame("COMM", smpb, 3)) + audio);
+    TID3v2Tag tag;
+    ASSERT_TRUE(tag.LoadFromFile(file));
+    EXPECT_EQ(tag.Comment(), "Nice song");
+    tag.SetComment("Better song");
+    ASSERT_TRUE(tag.SaveToFile());
+    TID3v2Tag again;
+    again.LoadFromFile(file);
+    EXPECT_EQ(again.Comment(), "Better song");
+    int players = 0;
+    for (const auto& f : again.Frames())
+        if (auto* c = dynamic_cast<const TTextDescFrame1*>(f.get()); c && c->Description == "iTunSMPB") {
+            EXPECT_EQ(c->Text, "00000000 00000210");
+            ++players;
+        }
+    EXPECT_EQ(players, 1);
+    // With only players' comments, the last one still reads as before.
+    const std::string only = Make(test::Id3Tag(3, 0, test::Id3Frame("COMM", smpb, 3)) + audio, "only.mp3");
+    TID3v2Tag itunes;
+    itunes.LoadFromFile(only);
+    EXPECT_EQ(itunes.Comment(), "00000000 00000210");
+}
+
 TEST_F(ID3v2TagTest, UnsynchronisationIsUndone) {
     const Bytes picture = {0xFF, 0xE0, 0xFF, 0x00, 0xFF, 0xFF, 0x12};
     const Bytes apic = Bytes{0} + Text("image/png") + Bytes{0, 3, 0} + picture;
