@@ -179,6 +179,15 @@ void TDecoder_mp3PRO::ScanFile() {
                           (int64_t(head[8] & 0x7F) << 7) | int64_t(head[9] & 0x7F);
         tagSize += (head[5] & 0x10) ? 20 : 10;
         if (tagSize > size) tagSize = 0;
+        // A second tag right behind the first is not audio either.
+        while (tagSize > 0 && FReader->Seek(tagSize) >= 0 && FReader->Read(head, 10) == 10 &&
+               std::memcmp(head, "ID3", 3) == 0) {
+            const int64_t next = ((int64_t(head[6] & 0x7F) << 21) | (int64_t(head[7] & 0x7F) << 14) |
+                                  (int64_t(head[8] & 0x7F) << 7) | int64_t(head[9] & 0x7F)) +
+                                 ((head[5] & 0x10) ? 20 : 10);
+            if (tagSize + next > size) break;
+            tagSize += next;
+        }
         FDataStart = tagSize;
         FAudioSize -= tagSize;
     }

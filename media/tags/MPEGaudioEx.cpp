@@ -91,6 +91,7 @@ int GetFrameLength(const TMPEGFrame& f) {
 
 void TMPEGaudioEx::Reset() {
     FFileLength = 0;
+    FAudioStart = 0;
     FVBR = TVBRData{};
     FFrame = TMPEGFrame{};
     FID3v1.Reset();
@@ -139,7 +140,21 @@ bool TMPEGaudioEx::ReadFromFile(const std::string& fileName) {
             if (!in) throw std::runtime_error("open");
             in.seekg(0, std::ios::end);
             FFileLength = in.tellg();
-            const int64_t tagSize = FID3v2.TagSize;
+            // Some files carry a second tag right behind the first: it is not audio.
+            int64_t tagSize = FID3v2.TagSize;
+            for (;;) {
+                uint8_t h[10];
+                in.seekg(tagSize);
+                if (!in.read(reinterpret_cast<char*>(h), 10) || std::memcmp(h, "ID3", 3) != 0) break;
+                TID3v2Header header;
+                std::memcpy(header.Bytes.data(), h, 10);
+                header.FileSize = FFileLength - tagSize;
+                const int64_t next = GetTagSize(header);
+                if (next <= 0) break;
+                tagSize += next;
+            }
+            in.clear();
+            FAudioStart = tagSize;
             uint8_t block[kBlockSize];
             in.seekg(tagSize);
             in.read(reinterpret_cast<char*>(block), kBlockSize);
@@ -182,7 +197,7 @@ double TMPEGaudioEx::GetDuration() const {
     }
     const int bitRate = GetTableBitRate(FFrame);
     if (bitRate == 0) return 0;
-    const int64_t audio = FFileLength - FID3v2.TagSize - (FID3v1.Exists() ? 128 : 0) - FFrame.Position;
+    const int64_t audio = FFileLength - FAudioStart - (FID3v1.Exists() ? 128 : 0) - FFrame.Position;
     return double(audio) * 8 / bitRate / 1000;
 }
 

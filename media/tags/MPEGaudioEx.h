@@ -57,6 +57,7 @@ public:
 
 private:
     int64_t FFileLength = 0;
+    int64_t FAudioStart = 0;  // after the tag and any further tags right behind it
     TVBRData FVBR;
     TMPEGFrame FFrame;
     TID3v1 FID3v1;

@@ -92,6 +92,19 @@ TEST_F(Mp3Decoder, SkipsTheId3v2TagWithAndWithoutFooter) {
         const TDecoded out = DecodeAll(decoder);
         EXPECT_NEAR(BytesToMs(out.Format, static_cast<int32_t>(out.Pcm.size())), 2000, 60);
     }
+    {
+        // A second tag right behind the first (a large cover, say) is skipped too.
+        Bytes file = Id3v2Header(2038, false);
+        file.resize(2048, 0);
+        const Bytes second = Id3v2Header(60000, false);
+        file.insert(file.end(), second.begin(), second.end());
+        file.resize(2048 + 60010, 0);
+        file.insert(file.end(), FMp3->begin(), FMp3->end());
+        TDecoder_mp3PRO decoder;
+        decoder.Open(Write(file));
+        EXPECT_EQ(decoder.DataStart(), 2048 + 60010);
+        EXPECT_NEAR(decoder.GetInfo()->Duration, 2000, 40);
+    }
     // A tag size past the end of the file is ignored.
     Bytes file = Id3v2Header(50000000, false);
     file.insert(file.end(), FMp3->begin(), FMp3->end());

@@ -39,6 +39,18 @@ TEST_F(MPEGaudioExTest, ConstantBitRateFile) {
     EXPECT_EQ(mpeg.ID3v1().Title(), "One");
 }
 
+TEST_F(MPEGaudioExTest, SecondTagBehindTheFirstIsNotAudio) {
+    const Bytes first = test::Id3Tag(3, 0, test::Id3Frame("TIT2", Bytes{0} + Text("First"), 3), 10);
+    const Bytes second = test::Id3Tag(4, 0, test::Id3Frame("TIT2", Bytes{0} + Text("Second"), 4), 60000);
+    const Bytes audio = test::Mp3Frames(200);
+    const std::string file = Make(first + second + audio);
+    TMPEGaudioEx mpeg;
+    ASSERT_TRUE(mpeg.ReadFromFile(file));
+    EXPECT_TRUE(mpeg.IsValid());
+    EXPECT_NEAR(mpeg.GetDuration(), audio.size() * 8.0 / 128 / 1000, 1e-9);
+    EXPECT_EQ(mpeg.ID3v2().Title(), "First");
+}
+
 TEST_F(MPEGaudioExTest, FrameSizesAndCoefficients) {
     TMPEGFrame f;
     f.VersionID = 3;
