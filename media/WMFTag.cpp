@@ -7,6 +7,7 @@
 #include <taglib/asftag.h>
 #include <taglib/tfilestream.h>
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cstdio>
@@ -184,6 +185,13 @@ bool TWMFTagBase::Flush() {
 
 namespace {
 
+// Attributes are the file's when they sit on stream 0; others belong to one stream only.
+const Attribute* FileLevel(const AttributeList& list) {
+    for (const Attribute& a : list)
+        if (a.stream() == 0) return &a;
+    return nullptr;
+}
+
 // The first attribute of Name, the content description's fields and the header's figures
 // included; false when there is none.
 bool FindAttribute(TagLib::ASF::File* file, const std::string& name, Attribute& found) {
@@ -199,9 +207,11 @@ bool FindAttribute(TagLib::ASF::File* file, const std::string& name, Attribute& 
         case TContentField::None: {
             const TagLib::ASF::AttributeListMap& map = tag->attributeListMap();
             const auto it = map.find(ToTagString(name));
-            if (it != map.end() && !it->second.isEmpty()) {
-                found = it->second.front();
-                return true;
+            if (it != map.end()) {
+                if (const Attribute* a = FileLevel(it->second)) {
+                    found = *a;
+                    return true;
+                }
             }
             const TagLib::ASF::Properties* properties = file->audioProperties();
             if (properties == nullptr) return false;
@@ -276,10 +286,17 @@ void ReplaceFirst(TagLib::ASF::Tag* tag, const std::string& name, Attribute valu
         tag->setAttribute(key, value);
         return;
     }
+    // Entries of other streams stay as they are.
     AttributeList list = it->second;
-    value.setStream(list.front().stream());
-    value.setLanguage(list.front().language());
-    list.front() = value;
+    for (Attribute& a : list) {
+        if (a.stream() != 0) continue;
+        value.setLanguage(a.language());
+        a = value;
+        tag->setAttribute(key, list);
+        return;
+    }
+    value.setStream(0);
+    list.append(value);
     tag->setAttribute(key, list);
 }
 
@@ -317,7 +334,9 @@ void TWMFTagBase::DeleteAttribute(const std::string& name) {
         const auto it = map.find(key);
         if (it == map.end()) return;
         AttributeList list = it->second;
-        if (!list.isEmpty()) list.erase(list.begin());
+        const auto first = std::find_if(list.begin(), list.end(), [](const Attribute& a) { return a.stream() == 0; });
+        if (first == list.end()) return;
+        list.erase(first);
         if (list.isEmpty())
             tag->removeItem(key);
         else
@@ -332,6 +351,14 @@ std::string TWMFTag::Artist() {
     return author.empty() ? GetString("WM/AlbumArtist") : author;
 }
 
+int64_t TWMFTag::TrackNo() {
+    // Text numbers may come as "6/15", track of tracks.
+    const std::string text = GetString("WM/TrackNumber");
+    int64_t v = 0;
+    if (ParseInt64(text.substr(0, text.find('/')), v)) return v;
+    return GetNumber("WM/TrackNumber", 0);
+}
+
 void TWMFTag::SetTrackNo(int64_t v) {
     if (v > 0)
         SetString("WM/TrackNumber", std::to_string(v));
@@ -343,8 +370,9 @@ IPictureInfoPtr TWMFTag::GetPicture() {
     if (!FFile) return nullptr;
     const TagLib::ASF::AttributeListMap& map = FFile->tag()->attributeListMap();
     const auto it = map.find("WM/Picture");
-    if (it == map.end() || it->second.isEmpty() || it->second.front().type() != Attribute::BytesType) return nullptr;
-    const TagLib::ASF::Picture picture = it->second.front().toPicture();
+    const Attribute* a = it == map.end() ? nullptr : FileLevel(it->second);
+    if (a == nullptr || a->type() != Attribute::BytesType) return nullptr;
+    const TagLib::ASF::Picture picture = a->toPicture();
     if (!picture.isValid() || picture.picture().isEmpty()) return nullptr;
     return std::make_shared<TWMPictureInfo>(picture);
 }

@@ -99,7 +99,7 @@ public:
     void SetPublisher(const std::string& v) { SetString("WM/Publisher", v); }
     std::string Title() { return GetString("Title"); }
     void SetTitle(const std::string& v) { SetString("Title", v); }
-    int64_t TrackNo() { return GetNumber("WM/TrackNumber", 0); }
+    int64_t TrackNo();
     // 0 or less deletes the attribute.
     void SetTrackNo(int64_t v);
     std::string ArtistURL() { return GetString("WM/AuthorURL"); }

@@ -98,6 +98,39 @@ TEST_F(WMFTagTest, TrackNumberReadsAnyTypeAndIsWrittenAsText) {
     EXPECT_EQ(tag.GetBinary("WM/TrackNumber", nullptr, 0), 4);  // "7" as text
     tag.SetTrackNo(0);
     EXPECT_EQ(tag.GetString("WM/TrackNumber", "gone"), "gone");
+    tag.SetString("WM/TrackNumber", "6/15");
+    EXPECT_EQ(tag.TrackNo(), 6);
+}
+
+TEST_F(WMFTagTest, OnlyStreamZeroHoldsTheFilesAttributes) {
+    StoreRaw([](TagLib::ASF::Tag& tag) {
+        TagLib::ASF::Attribute mood(TagLib::String("stream mood"));
+        mood.setStream(1);
+        tag.setAttribute("WM/Mood", mood);
+        TagLib::ASF::Attribute genre(TagLib::String("stream genre"));
+        genre.setStream(1);
+        tag.setAttribute("WM/Genre", genre);
+    });
+    {
+        TWMFTagKelvar tag;
+        ASSERT_TRUE(tag.Open(path));
+        EXPECT_EQ(tag.Mood(), "");
+        EXPECT_EQ(tag.GetString("WM/Genre", "none"), "none");
+        tag.SetMood("new");
+        tag.DeleteAttribute("WM/Genre");
+        ASSERT_TRUE(tag.Flush());
+    }
+    TagLib::ASF::File file(path.c_str());
+    const auto& map = file.tag()->attributeListMap();
+    ASSERT_TRUE(map.contains("WM/Mood"));
+    const auto& moods = map["WM/Mood"];
+    ASSERT_EQ(moods.size(), 2u);
+    for (const auto& a : moods) EXPECT_EQ(a.toString(), a.stream() == 0 ? "new" : "stream mood");
+    ASSERT_TRUE(map.contains("WM/Genre"));
+    EXPECT_EQ(map["WM/Genre"].front().stream(), 1);
+    TWMFTagKelvar again;
+    ASSERT_TRUE(again.Open(path));
+    EXPECT_EQ(again.Mood(), "new");
 }
 
 TEST_F(WMFTagTest, AlbumArtistStandsInForAMissingAuthor) {
