@@ -7,19 +7,13 @@
 #include <vector>
 
 #include "audio/graph/Pins_imp.h"
+#include "common/Signals.h"
 
 namespace kelvar::testing {
 
 // Interleaved stereo 16-bit sine of Ms milliseconds at DefaultAudioFormat.
 inline std::vector<int16_t> Tone(int Ms, double Amplitude, double Hz = 1000.0) {
-    const size_t frames = static_cast<size_t>(44100LL * Ms / 1000);
-    std::vector<int16_t> samples(frames * 2);
-    for (size_t i = 0; i < frames; ++i) {
-        const auto v = static_cast<int16_t>(std::lround(Amplitude * std::sin(2 * std::numbers::pi * Hz * i / 44100.0)));
-        samples[2 * i] = v;
-        samples[2 * i + 1] = v;
-    }
-    return samples;
+    return test::SineSamples(Hz, Amplitude, static_cast<size_t>(44100LL * Ms / 1000), 44100, 2);
 }
 
 inline std::vector<uint8_t> AsBytes(const std::vector<int16_t>& Samples) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "audio/graph/Pins_imp.h"
+#include "common/Signals.h"
 
 namespace kelvar::test {
 
@@ -85,13 +86,10 @@ inline std::vector<uint8_t> StereoSilence(int Ms) {
 }
 
 inline std::vector<uint8_t> StereoTone(int Ms, int Amplitude, double Hz = 441.0) {
-    const size_t frames = static_cast<size_t>(MsToBytes(DefaultAudioFormat, Ms) / 4);
-    std::vector<uint8_t> out(frames * 4);
-    for (size_t i = 0; i < frames; ++i) {
-        const auto s = static_cast<int16_t>(std::lround(Amplitude * std::sin(2 * M_PI * Hz * double(i) / 44100)));
-        std::memcpy(&out[4 * i], &s, 2);
-        std::memcpy(&out[4 * i + 2], &s, 2);
-    }
+    const std::vector<int16_t> samples =
+        test::SineSamples(Hz, Amplitude, static_cast<size_t>(MsToBytes(DefaultAudioFormat, Ms) / 4), 44100, 2);
+    std::vector<uint8_t> out(samples.size() * 2);
+    std::memcpy(out.data(), samples.data(), out.size());
     return out;
 }
 

@@ -5,6 +5,7 @@
 #include "NodeChainKit.h"
 #include "audio/nodes/ACMConvert.h"
 #include "audio/nodes/Node_Resampler.h"
+#include "common/Signals.h"
 
 namespace kelvar {
 namespace {
@@ -13,12 +14,10 @@ using test::StereoTone;
 using TChain = test::TNodeChain<TNode_Resampler>;
 
 std::vector<uint8_t> MonoTone(uint32_t rate, int ms, int amplitude, double hz) {
-    const size_t n = static_cast<size_t>(rate) * ms / 1000;
-    std::vector<uint8_t> out(n * 2);
-    for (size_t i = 0; i < n; ++i) {
-        const auto s = static_cast<int16_t>(std::lround(amplitude * std::sin(2 * M_PI * hz * double(i) / rate)));
-        std::memcpy(&out[2 * i], &s, 2);
-    }
+    const std::vector<int16_t> samples =
+        test::SineSamples(hz, amplitude, static_cast<size_t>(rate) * ms / 1000, static_cast<int>(rate), 1);
+    std::vector<uint8_t> out(samples.size() * 2);
+    std::memcpy(out.data(), samples.data(), out.size());
     return out;
 }
 

@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "common/Signals.h"
+
 namespace kelvar::testkit {
 
 // Polls Condition until it holds or a generous limit passes; answers whether it held.
@@ -31,13 +33,7 @@ inline bool WaitUntil(const std::function<bool()>& Condition, int LimitMs = 1000
 // Interleaved 16-bit stereo: a sine of Hz at Amplitude on the chosen sides, Frames long.
 inline std::vector<int16_t> MakeTone(int Frames, double Hz, int Amplitude, bool Left = true, bool Right = true,
                                      int Rate = 44100) {
-    std::vector<int16_t> data(static_cast<size_t>(Frames) * 2);
-    for (int i = 0; i < Frames; ++i) {
-        const auto v = static_cast<int16_t>(std::lround(Amplitude * std::sin(2 * M_PI * Hz * i / Rate)));
-        data[2 * i] = Left ? v : 0;
-        data[2 * i + 1] = Right ? v : 0;
-    }
-    return data;
+    return test::SineSamples(Hz, Amplitude, static_cast<size_t>(Frames), Rate, 2, {Left, Right});
 }
 
 // Peak absolute sample of every Stride-th sample from Offset.
