@@ -9,6 +9,7 @@
 #include "foundation/Logger.h"
 #include "media/DecoderFactory.h"
 #include "media/Reader_File.h"
+#include "media/WaveLength.h"
 
 namespace kelvar {
 
@@ -89,6 +90,7 @@ void TDecoder_WAV::SkipTo(int64_t unpadded, uint32_t size) {
 void TDecoder_WAV::ParseHeader() {
     FFileSize = FReader->GetSize();
     FDataSize = FFileSize;
+    FFactSamples = 0;
     FInfo.Size = static_cast<int32_t>(std::min<int64_t>(FFileSize, INT32_MAX));
     FValid = false;
 
@@ -115,6 +117,12 @@ void TDecoder_WAV::ParseHeader() {
             std::memcpy(&FSource, FFormatChunk.data(), sizeof(TWaveFormat));
             haveFormat = true;
             SkipTo(FReader->GetPosition(), size);
+        } else if (std::memcmp(id, "fact", 4) == 0 && size >= 4) {
+            uint8_t count[4];
+            if (FReader->Read(count, 4) == 4)
+                FFactSamples = uint32_t(count[0]) | (uint32_t(count[1]) << 8) | (uint32_t(count[2]) << 16) |
+                               (uint32_t(count[3]) << 24);
+            SkipTo(FReader->GetPosition() + size - 4, size);
         } else if (std::memcmp(id, "data", 4) == 0) {
             // The walk does not skip the audio, so without a format first it would go on
             // reading samples as chunk headers: such a file is not playable.
@@ -155,9 +163,17 @@ void TDecoder_WAV::ParseHeader() {
     double duration = 0;
     if (FSource.FormatTag == WAVE_FORMAT_PCM)
         duration = static_cast<double>(FFrameCount) / FSource.SamplesPerSec * 1000.0;
-    else if (FSource.AvgBytesPerSec != 0)
-        duration = static_cast<double>(FDataSize) / FSource.AvgBytesPerSec * 1000.0;
-    else if (FFrameCount > 0)
+    else if (FSource.AvgBytesPerSec != 0 || FFactSamples > 0 || FSource.FormatTag == WaveFormatMpeg ||
+             FSource.FormatTag == WaveFormatMpegLayer3) {
+        uint8_t head[64] = {};
+        const int32_t got = FReader->Seek(FDataStart) >= 0
+                                ? FReader->Read(head, static_cast<int32_t>(std::min<int64_t>(FDataSize, sizeof head)))
+                                : 0;
+        duration = CompressedWaveSeconds(FSource.FormatTag, FSource.SamplesPerSec, FSource.AvgBytesPerSec, FDataSize,
+                                         FFactSamples, head, std::max(got, 0)) *
+                   1000.0;
+    }
+    if (duration <= 0 && FSource.FormatTag != WAVE_FORMAT_PCM && FFrameCount > 0)
         duration = static_cast<double>(FFrameCount) / FSource.SamplesPerSec * 1000.0;
     FInfo.Duration = static_cast<int32_t>(std::llround(duration));
     FInfo.Bitrate = static_cast<int32_t>(static_cast<int64_t>(FSource.AvgBytesPerSec) * 8 / 1000);

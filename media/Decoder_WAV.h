@@ -52,6 +52,7 @@ private:
     int64_t FDataSize = 0;
     int64_t FFileSize = 0;
     int64_t FFrameCount = 0;
+    uint32_t FFactSamples = 0;  // the "fact" chunk's sample count, 0 without one
     bool FValid = false;
     double FPosition = 0;
     TStreamInfo FInfo;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "foundation/MiscFunc.h"
+#include "media/WaveLength.h"
 
 namespace kelvar {
 
@@ -31,6 +32,9 @@ void TWAVTag::Reset() {
     FSampleCount = 0;
     FDataOffset = 0;
     FFileSize = 0;
+    FDataSize = 0;
+    FFactSamples = 0;
+    FHead.clear();
 }
 
 bool TWAVTag::ReadFromFile(const std::string& fileName) {
@@ -83,7 +87,11 @@ bool TWAVTag::ReadFromFile(const std::string& fileName) {
                 position += length;
                 continue;
             }
-            if (id == "data") {
+            if (id == "fact" && size >= 4) {
+                uint8_t count[4];
+                if (file.read(reinterpret_cast<char*>(count), 4)) FFactSamples = LE32(count);
+                file.clear();
+            } else if (id == "data") {
                 std::memcpy(dataId, header, 4);
                 dataSize = size;
                 dataOffset = position;
@@ -110,6 +118,12 @@ bool TWAVTag::ReadFromFile(const std::string& fileName) {
         FBlockAlign = LE16(format + 12);
         FBitsPerSample = static_cast<uint8_t>(LE16(format + 14));
         FSampleCount = FBlockAlign ? static_cast<uint32_t>(dataSize / FBlockAlign) : 0;
+        FDataSize = dataSize;
+        FHead.assign(static_cast<size_t>(std::min<int64_t>(dataSize, 64)), 0);
+        file.clear();
+        file.seekg(dataOffset);
+        if (!file.read(reinterpret_cast<char*>(FHead.data()), static_cast<std::streamsize>(FHead.size())))
+            FHead.clear();
     }
     return true;
 }
@@ -117,7 +131,10 @@ bool TWAVTag::ReadFromFile(const std::string& fileName) {
 double TWAVTag::GetDuration() const {
     if (!FValid) return 0;
     if (FFormatTag == 1) return FSampleRate ? double(FSampleCount) / FSampleRate : 0;
-    if (FBytesPerSecond) return double(FFileSize - FDataOffset) / FBytesPerSecond;
+    // The data chunk's own size: chunks after it (tags, lists) are not audio.
+    const double seconds = CompressedWaveSeconds(FFormatTag, FSampleRate, FBytesPerSecond, FDataSize, FFactSamples,
+                                                 FHead.data(), static_cast<int32_t>(FHead.size()));
+    if (seconds > 0) return seconds;
     if (FSampleCount > 0 && FSampleRate > 0) return double(FSampleCount) / FSampleRate;
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace kelvar {
 
@@ -44,6 +45,9 @@ private:
     uint32_t FSampleCount = 0;
     int64_t FDataOffset = 0;
     int64_t FFileSize = 0;
+    int64_t FDataSize = 0;
+    uint32_t FFactSamples = 0;
+    std::vector<uint8_t> FHead;  // the data's first bytes
 };
 
 }  // namespace kelvar

@@ -456,15 +456,31 @@ TEST_F(SongInfoProviders, OnlyWritableLocalFilesCanBeWritten) {
 
 // WAV files give only their duration, from a chunk walk that must hold against odd headers.
 TEST_F(SongInfoProviders, WavDurationFromTheChunkWalk) {
-    auto wav = [](const Bytes& fmt, const Bytes& before, uint32_t dataBytes, bool declareMore = false) {
+    auto wav = [](const Bytes& fmt, const Bytes& before, uint32_t dataBytes, bool declareMore = false,
+                  const Bytes& after = {}, const Bytes& head = {}) {
         Bytes chunks;
         AppendChunk(chunks, "fmt ", fmt);
         chunks.insert(chunks.end(), before.begin(), before.end());
         AppendText(chunks, "data");
         AppendLE32(chunks, declareMore ? 0xFFFFFFFFu : dataBytes);
-        chunks.resize(chunks.size() + dataBytes, 0);
+        const size_t data = chunks.size();
+        chunks.resize(data + dataBytes, 0);
+        std::copy(head.begin(), head.end(), chunks.begin() + static_cast<ptrdiff_t>(data));
+        chunks.insert(chunks.end(), after.begin(), after.end());
         return RiffWave(chunks);
     };
+    // Compressed data whose header misstates the rate: the fact chunk's samples, the MPEG
+    // frames' own bit rate and the data chunk's own size decide.
+    Bytes fact;
+    AppendChunk(fact, "fact", [] {
+        Bytes count;
+        AppendLE32(count, 441000);
+        return count;
+    }());
+    Bytes tail;
+    AppendChunk(tail, "LIST", Bytes(3000, 'x'));
+    AppendChunk(tail, "id3 ", Bytes(2000, 0));
+    const Bytes mpegHead = {0xFF, 0xFB, 0x90, 0x00};  // MPEG-1 layer III, 128 kbit/s, 44100 Hz
     Bytes list;
     AppendChunk(list, "LIST", Bytes(10, 'x'));
     Bytes big;
@@ -488,6 +504,10 @@ TEST_F(SongInfoProviders, WavDurationFromTheChunkWalk) {
         {"pcm with LIST", wav(FormatBody(1, 2, 44100, 16, 4, 176400), list, 176400), true, "1000"},
         {"compressed, 70 KB before data", wav(FormatBody(2, 2, 44100, 4, 1024, 10000), big, 20000), true, "2000"},
         {"odd data and pad byte", oddTail, true, "1000"},
+        {"fact chunk over a wrong rate", wav(FormatBody(2, 2, 44100, 4, 1024, 3000), fact, 20000), true, "10000"},
+        {"chunks after the data", wav(FormatBody(0x31, 1, 8000, 0, 65, 1625), {}, 16250, false, tail), true, "10000"},
+        {"MPEG data, rate field 0", wav(FormatBody(0x55, 2, 44100, 0, 1, 0), {}, 32000, false, {}, mpegHead), true,
+         "2000"},
         {"no data chunk", noData, false, ""},
         {"unfinished data size", wav(FormatBody(1, 2, 44100, 16, 4, 176400), {}, 1000, true), false, ""},
         {"block align 0", wav(FormatBody(1, 2, 44100, 16, 0, 176400), {}, 1000), true, ""},
