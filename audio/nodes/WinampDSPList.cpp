@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -121,10 +122,33 @@ struct TListReaper {
 
 }  // namespace
 
+std::string WinampPluginFolderSetting() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    std::string file;
+    if (config && *config == '/')
+        file = config;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        file = std::string(home) + "/.config";
+    else
+        return {};
+    std::ifstream in(file + "/kelvar/winamp.conf");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("PluginFolder=", 0) != 0) continue;
+        std::string folder = TrimText(line.substr(13));
+        std::error_code error;
+        if (folder.empty() || !std::filesystem::is_directory(folder, error)) return {};
+        if (folder.back() != '/') folder += '/';
+        return folder;
+    }
+    return {};
+}
+
 TWinampDSPFolders DefaultWinampDSPFolders() {
     TWinampDSPFolders folders;
     const std::string program = ProgramPath();
     folders.PluginFolder = ProgramFolder() + "plugins/";
+    folders.WinampPluginFolder = WinampPluginFolderSetting();
     folders.CachePath = RemoveFileExt(program) + ".ini";
     return folders;
 }

@@ -18,7 +18,12 @@ struct TWinampDSPFolders {
     std::string CachePath;           // the INI file
 };
 
-// The program's "plugins/" folder, no Winamp folder, and the program's path with ".ini".
+// The Winamp plug-in folder a station set: "PluginFolder=" in $XDG_CONFIG_HOME/kelvar/winamp.conf
+// (the registry's stand-in), with a trailing "/"; empty when unset or not a folder.
+std::string WinampPluginFolderSetting();
+
+// The program's "plugins/" folder, the Winamp folder of the settings, and the program's path
+// with ".ini".
 TWinampDSPFolders DefaultWinampDSPFolders();
 
 class TWinampDSPList {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+
 #include "WinampTestKit.h"
 
 namespace kelvar {
@@ -85,6 +88,43 @@ TEST(WinampDSPList, ProcessWideListUsesTheConfiguredFolders) {
     FreeWinampDSPList();
     EXPECT_NE(test::ReadWholeFile(folder.Cache).find("dsp_g.so=0"), std::string::npos);
     SetWinampDSPFolders(DefaultWinampDSPFolders());
+}
+
+// The Winamp folder comes from the settings file; unset, missing or not a folder gives none.
+TEST(WinampDSPList, WinampFolderComesFromTheSettingsFile) {
+    test::TPluginFolder folder;
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = old ? old : "";
+    const std::string config = folder.Temp.File("config");
+    std::filesystem::create_directories(config + "/kelvar");
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    const std::string settings = config + "/kelvar/winamp.conf";
+    const struct {
+        const char* text;
+        std::string folder;
+    } cases[] = {
+        {nullptr, ""},
+        {"Other=1\nPluginFolder=WINAMP\n", folder.Winamp},
+        {"PluginFolder=WINAMP", folder.Winamp},
+        {"PluginFolder=/no/such/folder\n", ""},
+        {"PluginFolder=\n", ""},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(settings);
+        if (c.text) {
+            std::string text = c.text;
+            const auto at = text.find("WINAMP");
+            // Written without its trailing "/", which the setting adds.
+            if (at != std::string::npos) text.replace(at, 6, folder.Winamp.substr(0, folder.Winamp.size() - 1));
+            std::ofstream(settings) << text;
+        }
+        EXPECT_EQ(WinampPluginFolderSetting(), c.folder) << (c.text ? c.text : "no file");
+        EXPECT_EQ(DefaultWinampDSPFolders().WinampPluginFolder, c.folder);
+    }
+    if (old)
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace
