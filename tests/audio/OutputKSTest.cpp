@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 
 #include "OutputTestKit.h"
@@ -289,11 +290,20 @@ TEST_F(OutputKSTest, EnumerationKeepsNamesAndPathsInStepAndBounded) {
 
 TEST(KSDriverAlsa, NoCardsMeansEmptyLists) {
     SetKSDriverFactory(nullptr);
-    std::vector<std::string> names{"stale"}, paths{"stale"};
-    ListKSRenderDevices(names, paths);
-    EXPECT_EQ(names.size(), paths.size());
-    ListKSCaptureDevices(names, paths);
-    EXPECT_EQ(names.size(), paths.size());
+    // Cards show as /dev/snd/controlC<n>; the test machines have none.
+    bool cards = false;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/snd", error))
+        cards = cards || entry.path().filename().string().rfind("controlC", 0) == 0;
+    for (auto list : {&ListKSRenderDevices, &ListKSCaptureDevices}) {
+        std::vector<std::string> names{"stale"}, paths{"stale"};
+        list(names, paths);
+        EXPECT_EQ(names.size(), paths.size());
+        if (!cards) {
+            EXPECT_TRUE(names.empty());
+            EXPECT_TRUE(paths.empty());
+        }
+    }
     // A device that does not exist gives no pin.
     TOutput_KS out;
     TWaveFormatExtensible f;
