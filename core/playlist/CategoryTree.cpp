@@ -1,21 +1,11 @@
 #include "core/playlist/CategoryTree.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "foundation/Logger.h"
+#include "foundation/TextUtil.h"
 
 namespace kelvar {
-
-namespace {
-
-bool SameTextNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
-
-}  // namespace
 
 TCategoryTree::~TCategoryTree() { Clear(); }
 
@@ -67,7 +57,7 @@ TCustomCategory* TCategoryTree::FindByID(int32_t id) const {
 
 TCustomCategory* TCategoryTree::FindByName(const std::string& name) const {
     for (const auto& c : FItems)
-        if (SameTextNoCase(c->Name, name)) return c.get();
+        if (SameTextUtf8(c->Name, name)) return c.get();
     return nullptr;
 }
 

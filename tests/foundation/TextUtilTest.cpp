@@ -58,3 +58,34 @@ TEST(TextUtil, ErrnoTextFromManyThreads) {
 
 }  // namespace
 }  // namespace kelvar
+
+namespace kelvar {
+namespace {
+
+TEST(Utf8CaseFolding, LettersOfAnyScriptAndBrokenTextKeptAsItIs) {
+    struct TCase {
+        const char *text, *lower, *upper;
+    } cases[] = {
+        {"Rock", "rock", "ROCK"},
+        {"\xC3\x89mission", "\xC3\xA9mission", "\xC3\x89MISSION"},  // Émission
+        {"\xD0\x9C\xD1\x83\xD0\xB7\xD1\x8B\xD0\xBA\xD0\xB0", "\xD0\xBC\xD1\x83\xD0\xB7\xD1\x8B\xD0\xBA\xD0\xB0",
+         "\xD0\x9C\xD0\xA3\xD0\x97\xD0\xAB\xD0\x9A\xD0\x90"},          // Музыка
+        {"\xCE\xA3\xCE\xBF", "\xCF\x83\xCE\xBF", "\xCE\xA3\xCE\x9F"},  // Σο
+        {"A\xFF"
+         "b",
+         "a\xFF"
+         "b",
+         "A\xFF"
+         "B"},                                                               // not UTF-8: ASCII only
+        {"\xF0\x9F\x8E\xB5 x", "\xF0\x9F\x8E\xB5 x", "\xF0\x9F\x8E\xB5 X"},  // four-byte character
+    };
+    for (const TCase& c : cases) {
+        EXPECT_EQ(LowerUtf8(c.text), c.lower) << c.text;
+        EXPECT_EQ(UpperUtf8(c.text), c.upper) << c.text;
+    }
+    EXPECT_TRUE(SameTextUtf8("\xC3\x89mission", "\xC3\xA9MISSION"));
+    EXPECT_FALSE(SameTextUtf8("\xC3\x89mission", "Emission"));
+}
+
+}  // namespace
+}  // namespace kelvar

@@ -132,6 +132,9 @@ TEST_F(CategoryTreeTest, CreateStoresPositionAndDepth) {
     EXPECT_EQ(sub->LevelIndex, 2);
     TCustomCategory* promo = Create("Promos", "Summer");
     EXPECT_EQ(promo->SongType, 'P');
+    // Names are found without regard to case in any script, as an operator types them.
+    TCustomCategory* accented = Create("Playlist", "\xC3\x89missions");  // Émissions
+    EXPECT_EQ(Tree->FindByName("\xC3\xA9MISSIONS"), accented);
 
     EXPECT_THROW(Tree->CreateCategory(nullptr, "X"), ECategoryError);
     // A folder that makes no children: no category and no row left behind.
@@ -139,7 +142,7 @@ TEST_F(CategoryTreeTest, CreateStoresPositionAndDepth) {
     EXPECT_EQ(CountRows("category", "name = 'Nowhere'"), 0);
 
     BuildTree();
-    EXPECT_EQ(ChildNames("Playlist"), (std::vector<std::string>{"A", "B", "C", "D"}));
+    EXPECT_EQ(ChildNames("Playlist"), (std::vector<std::string>{"A", "B", "C", "D", "\xC3\x89missions"}));
     EXPECT_EQ(ChildNames("D"), std::vector<std::string>{"D1"});
 }
 
