@@ -2,32 +2,24 @@
 // deck (the rotation's choice and the deck's load) and one queue fill. Reported per iteration and
 // as the worst single run ("max_ms").
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
+#include <cstdint>
 #include <fstream>
 #include <memory>
-#include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "common/BenchSongDatabase.h"
 #include "core/Kelvar.h"
 #include "core/ProcessPriority.h"
 #include "core/playlist/PlaylistManager.h"
-#include "database/SQLPool.h"
-#include "database/SQLPool_DataLink.h"
-#include "database/datalink/DLFib.h"
 #include "foundation/ConfigDoc_XML.h"
-#include "foundation/MainThread.h"
 #include "media/SongInfo_imp.h"
 
 using namespace kelvar;
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -57,46 +49,11 @@ void WriteToneWav(const std::string& path, int ms) {
     f.write(reinterpret_cast<const char*>(pcm.data()), bytes);
 }
 
-// The statements of a schema script: a statement ends with ";" at the end of a line.
-std::vector<std::string> Statements(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) throw std::runtime_error("cannot read " + path);
-    std::vector<std::string> out;
-    std::string current;
-    for (std::string line; std::getline(in, line);) {
-        while (!line.empty() && static_cast<unsigned char>(line.back()) <= ' ') line.pop_back();
-        if (!line.empty() && line.back() == ';') {
-            current += line.substr(0, line.size() - 1);
-            out.push_back(current);
-            current.clear();
-        } else {
-            current += line + "\n";
-        }
-    }
-    if (current.find_first_not_of(" \t\r\n") != std::string::npos) out.push_back(current);
-    return out;
-}
-
 // The song database made from the schema scripts and filled once; the core on it.
 class TCoreBench {
 public:
-    TCoreBench() {
-        Folder = fs::temp_directory_path() / ("kelvar-corebench-" + std::to_string(getpid()));
-        fs::create_directories(Folder / "lock");
-        setenv("FIREBIRD_LOCK", (Folder / "lock").c_str(), 0);
-        Path = (Folder / "songs.fdb").string();
-        for (int i = 0; i < SongFiles; ++i)
-            WriteToneWav((Folder / ("song" + std::to_string(i) + ".wav")).string(), 8000);
-        CreateDatabase();
-
-        Loop = std::make_shared<TPlainMainLoop>();
-        SetMainThreadDispatcher(Loop);
-        Manager = std::make_shared<TDataLinkPoolManager>();
-        Manager->Driver = "FIREBIRD";
-        Manager->ServerMode = "EMBEDDED";
-        Manager->Database = Path;
-        Manager->Username = "SYSDBA";
-        Manager->Open();
+    TCoreBench()
+        : Db("core", benchdb::TBenchSongDatabase::FilledBy([](benchdb::TBenchSongDatabase& db) { Fill(db); })) {
         Core = std::make_unique<TKelvar>();
         Core->Init();
         Doc = TConfigDoc_XML::Create("");
@@ -106,63 +63,35 @@ public:
         Core->LoadConfig(*node);
     }
 
-    ~TCoreBench() {
-        Core.reset();
-        Manager->Close();
-        Manager.reset();
-        Loop->ProcessPending();
-        SetMainThreadDispatcher(nullptr);
-        std::error_code ec;
-        fs::remove_all(Folder, ec);
-    }
+    ~TCoreBench() { Core.reset(); }
 
     static TCoreBench& Get() {
         static TCoreBench bench;
         return bench;
     }
 
+private:
+    // The song files, and the library through the client library directly: the fill's block uses
+    // PSQL variables, which the pool would take for parameters.
+    static void Fill(benchdb::TBenchSongDatabase& db) {
+        for (int i = 0; i < SongFiles; ++i)
+            WriteToneWav((db.Folder / ("song" + std::to_string(i) + ".wav")).string(), 8000);
+        // Distinct artists, titles and albums; the files repeat.
+        db.ExecDirect({"EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < " + std::to_string(LibrarySize) +
+                       ") DO BEGIN INSERT INTO songlist (ID, filename, artist, title, album, duration, weight) VALUES "
+                       "(GEN_ID(GEN_songlist_ID, 1), '" +
+                       (db.Folder / "song").string() + "' || MOD(:i, " + std::to_string(SongFiles) +
+                       ") || '.wav', 'Artist ' || :i, 'Title ' || :i, 'Album ' || :i, 8000, 10 + MOD(:i, 90)); "
+                       "i = i + 1; END END"});
+    }
+
+    // Declared before the core: the core goes first, then the pool and the database.
+    benchdb::TBenchSongDatabase Db;
+
+public:
     std::unique_ptr<TKelvar> Core;
 
 private:
-    // Made through the client library directly: the fill's block uses PSQL variables, which the
-    // pool would take for parameters.
-    void CreateDatabase() {
-        TIntFunctions& f = FibClientLibrary().Acquire();
-        ISC_STATUS_ARRAY status{};
-        isc_db_handle db = 0;
-        isc_tr_handle tr = 0;
-        auto fail = [&](const std::string& what) {
-            if (db) f.isc_detach_database(status, &db);
-            FibClientLibrary().Release();
-            throw std::runtime_error("benchmark database: " + what);
-        };
-        const std::string create = "CREATE DATABASE '" + Path + "' USER 'SYSDBA' DEFAULT CHARACTER SET UTF8";
-        if (f.isc_dsql_execute_immediate(status, &db, &tr, 0, create.c_str(), 3, nullptr) != 0) fail("create " + Path);
-        auto run = [&](const std::string& sql) {
-            isc_tr_handle t = 0;
-            if (f.isc_start_transaction(status, &t, 1, &db, 0, nullptr) != 0) fail("transaction");
-            if (f.isc_dsql_execute_immediate(status, &db, &t, 0, sql.c_str(), 3, nullptr) != 0) fail(sql);
-            if (f.isc_commit_transaction(status, &t) != 0) fail("commit");
-        };
-        const std::string schema = std::string(KELVAR_SOURCE_DIR) + "/setup/sql-firebird/";
-        for (const char* script : {"tables.sql", "data.sql"}) {
-            for (const auto& sql : Statements(schema + script)) run(sql);
-        }
-        // Distinct artists, titles and albums; the files repeat.
-        run("EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < " + std::to_string(LibrarySize) +
-            ") DO BEGIN INSERT INTO songlist (ID, filename, artist, title, album, duration, weight) VALUES "
-            "(GEN_ID(GEN_songlist_ID, 1), '" +
-            (Folder / "song").string() + "' || MOD(:i, " + std::to_string(SongFiles) +
-            ") || '.wav', 'Artist ' || :i, 'Title ' || :i, 'Album ' || :i, 8000, 10 + MOD(:i, 90)); "
-            "i = i + 1; END END");
-        f.isc_detach_database(status, &db);
-        FibClientLibrary().Release();
-    }
-
-    fs::path Folder;
-    std::string Path;
-    std::shared_ptr<TPlainMainLoop> Loop;
-    std::shared_ptr<TDataLinkPoolManager> Manager;
     IConfigDocPtr Doc;
 };
 

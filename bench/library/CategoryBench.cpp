@@ -3,7 +3,7 @@
 // each selection method (with the rotation rules) in a user category and in "Music (All)".
 #include <benchmark/benchmark.h>
 
-#include "BenchSongDatabase.h"
+#include "common/BenchSongDatabase.h"
 #include "core/playlist/CategorySelection.h"
 #include "core/playlist/CategoryTree.h"
 #include "core/playlist/LevelCategories.h"
@@ -17,7 +17,7 @@ constexpr int SongCount = 100000;
 constexpr int StoredCategories = 3000;
 
 struct TLibrary {
-    bench::TBenchSongDatabase Db;
+    benchdb::TBenchSongDatabase Db{"library"};
     std::unique_ptr<TCategoryTree> Tree;
     TCustomCategory* Everything = nullptr;
 

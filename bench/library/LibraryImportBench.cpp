@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <fstream>
 
-#include "BenchSongDatabase.h"
+#include "common/BenchSongDatabase.h"
 #include "core/playlist/SongList.h"
 
 namespace {
@@ -37,8 +37,8 @@ void WriteWav(const std::filesystem::path& path) {
     out.write(silence.data(), dataSize);
 }
 
-bench::TBenchSongDatabase& Database() {
-    static bench::TBenchSongDatabase db;
+benchdb::TBenchSongDatabase& Database() {
+    static benchdb::TBenchSongDatabase db("library");
     static bool filled = false;
     if (!filled) {
         for (int f = 0; f < FolderCount; ++f) {

@@ -2,24 +2,17 @@
 // 100,000 songs and a history of 100,000 rows: the queue and history calls the automation makes
 // on the main thread, and the library import of 10,000 small files in 500 folders.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "common/SongSchemaScript.h"
+#include "common/BenchSongDatabase.h"
 #include "core/playlist/HistoryList.h"
 #include "core/playlist/QueueList.h"
 #include "core/playlist/SongList.h"
 #include "database/SQLPool.h"
-#include "database/SQLPool_DataLink.h"
-#include "database/datalink/DLFib.h"
-#include "foundation/MainThread.h"
 #include "media/SongInfo_imp.h"
 
 namespace {
@@ -33,42 +26,15 @@ constexpr int HistorySize = 100000;
 // Creates the database and fills it once; removes it at exit.
 class TBenchDatabase {
 public:
-    TBenchDatabase() {
-        Folder = fs::temp_directory_path() / ("kelvar-playlistbench-" + std::to_string(getpid()));
-        fs::create_directories(Folder / "lock");
-        // The engine reads its lock folder when the client library loads.
-        setenv("FIREBIRD_LOCK", (Folder / "lock").c_str(), 0);
-        Path = (Folder / "bench.fdb").string();
-        CreateDatabase();
-
-        Loop = std::make_shared<TPlainMainLoop>();
-        SetMainThreadDispatcher(Loop);
-        Manager = std::make_shared<TDataLinkPoolManager>();
-        Manager->Driver = "FIREBIRD";
-        Manager->ServerMode = "EMBEDDED";
-        Manager->Database = Path;
-        Manager->Username = "SYSDBA";
-        Manager->Open();
-        for (const std::string& sql : songtest::SchemaStatements(KELVAR_SCHEMA_DIR)) PoolExecSQL(sql);
-        // Numbers 0 .. 99,999 from two short recursions (the engine stops a recursion at 1024).
-        const std::string numbers =
-            "WITH RECURSIVE a AS (SELECT 0 AS k FROM RDB$DATABASE UNION ALL SELECT k + 1 FROM a WHERE k < 999), "
-            "b AS (SELECT 0 AS j FROM RDB$DATABASE UNION ALL SELECT j + 1 FROM b WHERE j < 99), "
-            "n AS (SELECT a.k * 100 + b.j AS i FROM a CROSS JOIN b) ";
-        PoolExecSQL("INSERT INTO songlist (ID, filename, artist, title, duration, weight, balance) " + numbers +
+    TBenchDatabase() : Db("playlist") {
+        PoolExecSQL("INSERT INTO songlist (ID, filename, artist, title, duration, weight, balance) " +
+                    benchdb::NumberRows(LibrarySize) +
                     "SELECT GEN_ID(GEN_songlist_ID, 1), '/library/' || MOD(i, 500) || '/song' || i || '.mp3', "
                     "'Artist ' || MOD(i, 5000), 'Title ' || i, 180000, 65, RAND() * 100 FROM n");
-        PoolExecSQL("INSERT INTO historylist (ID, date_played, songID, artist, title, duration) " + numbers +
+        PoolExecSQL("INSERT INTO historylist (ID, date_played, songID, artist, title, duration) " +
+                    benchdb::NumberRows(HistorySize) +
                     "SELECT GEN_ID(GEN_historylist_ID, 1), DATEADD(-i MINUTE TO CURRENT_TIMESTAMP), 1 + i, "
                     "'Artist', 'Title', 180000 FROM n");
-    }
-
-    ~TBenchDatabase() {
-        Manager->Close();
-        Manager.reset();
-        SetMainThreadDispatcher(nullptr);
-        std::error_code ec;
-        fs::remove_all(Folder, ec);
     }
 
     static TBenchDatabase& Get() {
@@ -76,24 +42,7 @@ public:
         return db;
     }
 
-    fs::path Folder;
-
-private:
-    void CreateDatabase() {
-        TIntFunctions& f = FibClientLibrary().Acquire();
-        ISC_STATUS_ARRAY status{};
-        isc_db_handle db = 0;
-        isc_tr_handle tr = 0;
-        std::string sql = "CREATE DATABASE '" + Path + "' USER 'SYSDBA' DEFAULT CHARACTER SET UTF8";
-        ISC_STATUS r = f.isc_dsql_execute_immediate(status, &db, &tr, 0, sql.c_str(), 3, nullptr);
-        if (r == 0) f.isc_detach_database(status, &db);
-        FibClientLibrary().Release();
-        if (r != 0) throw std::runtime_error("could not create the benchmark database");
-    }
-
-    std::string Path;
-    std::shared_ptr<TPlainMainLoop> Loop;
-    std::shared_ptr<TDataLinkPoolManager> Manager;
+    benchdb::TBenchSongDatabase Db;
 };
 
 ISongItemListPtr RandomSongs(int count) {
@@ -206,7 +155,7 @@ BENCHMARK(BM_DeleteSong)->Unit(benchmark::kMillisecond)->Iterations(200);
 // 10,000 empty .mp3 files in 500 folders below one prefix, imported as one folder walk.
 void BM_ImportFolder10000(benchmark::State& state) {
     TBenchDatabase& db = TBenchDatabase::Get();
-    const fs::path root = db.Folder / "import";
+    const fs::path root = db.Db.Folder / "import";
     for (int folder = 0; folder < 500; ++folder) {
         const fs::path dir = root / ("folder" + std::to_string(folder));
         fs::create_directories(dir);
