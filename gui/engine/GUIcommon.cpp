@@ -1,0 +1,17 @@
+#include "gui/engine/GUIcommon.h"
+
+#include <QGuiApplication>
+
+#include "gui/engine/WindowList_imp.h"
+
+namespace kelvar {
+
+TKelvar* GuiKelvar = nullptr;
+IWindowListPtr GuiWindowList = std::make_shared<TWindowList>();
+THeartBeat* GuiHeartBeat = nullptr;
+IConfigDocPtr GuiConfig;
+ILoggerPtr GuiLogger;
+
+bool IsShiftDown() { return (QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier) != 0; }
+
+}  // namespace kelvar
