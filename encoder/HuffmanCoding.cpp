@@ -22,7 +22,14 @@ const TableGroup kGroups[] = {
     {526, 2, {22, 29}},   {1038, 2, {22, 30}}, {2062, 2, {23, 30}}, {8206, 2, {23, 31}},
 };
 
-const int kCodeTables[] = {1, 2, 3, 5, 6, 7, 8, 9, 10, 11, 12, 13, 15, 16, 24};
+// The tables with their own cumulative sums, with the largest value each can code without escape
+// (16 and 24 stand for their escape families).
+struct CodeTable {
+    int table;
+    int largest;
+};
+const CodeTable kCodeTables[] = {{1, 1},  {2, 2},  {3, 2},  {5, 3},   {6, 3},   {7, 5},   {8, 5},  {9, 5},
+                                 {10, 7}, {11, 7}, {12, 7}, {13, 15}, {15, 15}, {16, 16}, {24, 16}};
 
 const TableGroup& GroupFor(int largest) {
     for (const TableGroup& g : kGroups)
@@ -47,15 +54,29 @@ int HuffmanCoding::PairBits(int table, int x, int y) {
 void HuffmanCoding::BuildCumulative(int pairs) {
     escapes_[0] = 0;
     for (int p = 0; p < pairs; ++p) escapes_[p + 1] = escapes_[p] + (abs_[2 * p] >= 15) + (abs_[2 * p + 1] >= 15);
-    for (int table : kCodeTables) {
-        const HuffmanTable& t = kHuffmanTables[table];
-        int* cum = cum_[table];
-        cum[0] = 0;
-        const int top = t.size - 1;
-        for (int p = 0; p < pairs; ++p) {
-            const int x = abs_[2 * p], y = abs_[2 * p + 1];
-            const int cx = std::min(x, top), cy = std::min(y, top);
-            cum[p + 1] = cum[p] + t.lengths[cx * t.size + cy] + (x != 0) + (y != 0);
+    // A region never uses a table of a group above that of the granule's largest value.
+    int largest = 0;
+    for (int i = 0; i < 2 * pairs; ++i) largest = std::max(largest, abs_[i]);
+    const int reach = GroupFor(largest).largest;
+    int used = 0;
+    const HuffmanTable* tables[15];
+    int* sums[15];
+    for (const CodeTable& code : kCodeTables) {
+        if (code.largest > reach) break;
+        tables[used] = &kHuffmanTables[code.table];
+        sums[used] = cum_[code.table];
+        sums[used][0] = 0;
+        ++used;
+    }
+    // One pass over the pairs, every table at once: each pair is read and clamped once.
+    for (int p = 0; p < pairs; ++p) {
+        const int x = abs_[2 * p], y = abs_[2 * p + 1];
+        const int signs = (x != 0) + (y != 0);
+        for (int k = 0; k < used; ++k) {
+            const HuffmanTable& t = *tables[k];
+            const int top = t.size - 1;
+            const int cx = x < top ? x : top, cy = y < top ? y : top;
+            sums[k][p + 1] = sums[k][p] + t.lengths[cx * t.size + cy] + signs;
         }
     }
 }
@@ -153,6 +174,10 @@ int HuffmanCoding::CountBits(GranuleChannel& gc) {
         return BestTableOf(edge(b0), b1 >= bands ? pairs : edge(b1), rangeMax(b0, b1), table);
     };
 
+    // At 24000 Hz some decoders in wide use place the edge of band 18 two lines lower than the
+    // standard does; a region that ends there would be read with the wrong table, so no region
+    // ends at that band.
+    const int avoid = longEdges_[17] == 278 && longEdges_[18] == 332 ? 18 : -1;
     int bestR0 = 1, bestR1 = 1;
     int bestTables[3] = {0, 0, 0};
     int bestBits = -1;
@@ -162,7 +187,7 @@ int HuffmanCoding::CountBits(GranuleChannel& gc) {
         for (int start = 2; start < bands; ++start) cost2[start] = regionCost(start, kLongBands + 1, table2[start]);
         for (int r0 = 1; r0 <= 16; ++r0)
             for (int r1 = 1; r1 <= 8; ++r1) {
-                if (r0 + r1 >= bands) continue;
+                if (r0 + r1 >= bands || r0 == avoid || r0 + r1 == avoid) continue;
                 int table1;
                 const int bits = cost0[r0] + regionCost(r0, r0 + r1, table1) + cost2[r0 + r1];
                 if (bestBits < 0 || bits < bestBits) {
@@ -182,6 +207,7 @@ int HuffmanCoding::CountBits(GranuleChannel& gc) {
         const int rest = bands - r0;
         int r1 = rest < 1 ? 1 : std::min(8, rest == 1 ? 1 : (rest + 1) / 2);
         if (r0 + r1 > kLongBands) r1 = std::max(1, kLongBands - r0);
+        if (r0 + r1 == avoid) r1 += r1 < 8 ? 1 : -1;
         bestR0 = r0;
         bestR1 = r1;
         bestBits = regionCost(0, r0, bestTables[0]) + regionCost(r0, r0 + r1, bestTables[1]) +

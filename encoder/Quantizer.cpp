@@ -469,26 +469,46 @@ void Quantizer::CodeChannel(const ChannelAnalysis& a, const BandLayout& layout, 
     int bits = evaluate(g, trial);
     while (bits < 0 && g < kMaxGain) bits = evaluate(++g, trial);
     if (bits > budget) {
-        // Find the finest gain that fits: widen the step, then bisect.
-        int lo = g, step = 1, hi = g;
-        int hiBits = bits;
-        while (hiBits > budget && hi < kMaxGain) {
-            lo = hi;
-            hi = std::min(kMaxGain, hi + step);
-            step *= 2;
-            hiBits = evaluate(hi, trial);
-            if (hiBits < 0) hiBits = budget + 1;
+        // Find the finest gain that fits. The bits fall roughly in proportion to the gain, so the
+        // first jump follows the slope of two trials; then the bracket is narrowed by halving.
+        // The trial of the best gain that fits is kept, so nothing is quantized twice.
+        GranuleChannel fitting;
+        int lo = g, hi = -1, fitBits = -1;
+        int probe = std::min(kMaxGain, g + 2);
+        int probeBits = evaluate(probe, fitting);
+        int lastG = g, lastBits = bits;
+        while (probe < kMaxGain && (probeBits < 0 || probeBits > budget)) {
+            lo = probe;
+            const int fall = lastBits > 0 && probeBits > 0 ? (lastBits - probeBits) / std::max(1, probe - lastG) : 0;
+            int jump = fall > 0 ? (probeBits - budget + fall - 1) / fall : 2 * (probe - lastG);
+            jump = std::clamp(jump, 1, 32);
+            lastG = probe;
+            lastBits = probeBits;
+            probe = std::min(kMaxGain, probe + jump);
+            probeBits = evaluate(probe, fitting);
         }
-        while (hi - lo > 1) {
-            const int mid = (lo + hi) / 2;
-            const int b = evaluate(mid, trial);
-            if (b >= 0 && b <= budget)
-                hi = mid;
-            else
-                lo = mid;
+        if (probeBits >= 0 && probeBits <= budget) {
+            hi = probe;
+            fitBits = probeBits;
+            while (hi - lo > 1) {
+                const int mid = (lo + hi) / 2;
+                const int b = evaluate(mid, trial);
+                if (b >= 0 && b <= budget) {
+                    hi = mid;
+                    fitBits = b;
+                    fitting = trial;
+                } else {
+                    lo = mid;
+                }
+            }
+            g = hi;
+            bits = fitBits;
+            trial = fitting;
+        } else {
+            g = probe;
+            bits = probeBits;
+            trial = fitting;
         }
-        g = hi;
-        bits = evaluate(g, trial);
     }
     gc = trial;
     if (bits < 0 || bits > budget) {

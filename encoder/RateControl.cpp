@@ -183,7 +183,6 @@ void RateControl::Adapt(ChannelAnalysis& a, const BandLayout&, int bands, double
     const bool isShort = a.blockType == 2;
     const int entries = EntryCount(a, bands);
     double base[39], limit[39];
-    double top = 0;
     // Bands that keep at least their minimum signal-to-noise ratio (no holes), unless they are weak
     // beside their neighbours, or (side channel) beside the mid channel.
     bool flagged[39];
@@ -227,35 +226,80 @@ void RateControl::Adapt(ChannelAnalysis& a, const BandLayout&, int bands, double
         base[i] = a.threshold[i];
         const int band = isShort ? i / 3 : i;
         limit[i] = flagged[i] ? a.energy[i] * MinSnr(isShort, band) : 1e300;
-        top = std::max(top, std::sqrt(std::sqrt(std::max(a.energy[i], 0.0))));
     }
     double quarter[39];
-    for (int i = 0; i < entries; ++i) quarter[i] = std::sqrt(std::sqrt(base[i]));
-    auto apply = [&](double red) {
+    bool held[39];
+    for (int i = 0; i < entries; ++i) {
+        quarter[i] = std::sqrt(std::sqrt(base[i]));
+        held[i] = false;
+    }
+    // One common rise of the quarter powers; a flagged band stops at its minimum signal-to-noise
+    // ratio and is held there.
+    auto raise = [&](double red, bool onlyFree) {
         for (int i = 0; i < entries; ++i) {
-            if (a.energy[i] <= base[i]) {
-                a.threshold[i] = base[i];
-                continue;
-            }
-            const double t4 = quarter[i] + red;
+            if (!(a.energy[i] > base[i]) || (onlyFree && held[i])) continue;
+            const double t4 = std::max(0.0, quarter[i] + red);
             double t = (t4 * t4) * (t4 * t4);
-            if (t > limit[i]) t = std::max(base[i], limit[i]);
+            if (flagged[i] && t > limit[i]) {
+                t = std::max(base[i], limit[i]);
+                held[i] = true;
+            }
             a.threshold[i] = t;
         }
         Entropy(a, est);
-        return est.totalPe;
     };
-    // The entropy falls as the thresholds rise: bisect the common rise of their quarter powers.
-    double lo = 0, hi = top + 1;
-    if (apply(hi) > desired) return;  // cannot reach it: keep the highest thresholds allowed
-    for (int it = 0; it < 16; ++it) {
-        const double mid = 0.5 * (lo + hi);
-        if (apply(mid) > desired)
-            lo = mid;
-        else
-            hi = mid;
+    // If every band had the same quarter power t, the entropy would fall by about 4 N log2 t: the
+    // common rise follows from that. It takes the entropy only part of the way (a band's entropy
+    // falls by 2 n log2 t), which keeps the thresholds on the safe side; the correction below and
+    // the granule loop close the rest. The VBR quality scale is tuned to this behaviour.
+    auto rise = [](double pe2, double target, double now, double lines) {
+        return std::exp2((pe2 - target) / (4 * lines)) - std::exp2((pe2 - now) / (4 * lines));
+    };
+    if (est.totalLines <= 0) return;
+    double red = rise(est.totalPe2, desired, est.totalPe, est.totalLines);
+    raise(red, false);
+
+    // A second rise over the bands not held, for what the held ones no longer give up.
+    double heldPe = 0, freePe = 0, freePe2 = 0, freeLines = 0;
+    for (int i = 0; i < entries; ++i) {
+        if (held[i]) {
+            heldPe += est.pe[i];
+        } else {
+            freePe += est.pe[i];
+            freePe2 += est.pe2[i];
+            freeLines += est.lines[i];
+        }
     }
-    apply(hi);
+    if (freeLines > 0) {
+        red += rise(freePe2, desired - heldPe, freePe, freeLines);
+        raise(red, true);
+    }
+
+    // Correction: share what is still off among the bands by their weight in lines over quarter power.
+    heldPe = 0;
+    for (int i = 0; i < entries; ++i)
+        if (held[i]) heldPe += est.pe[i];
+    const bool all = desired > heldPe;
+    double h[39], total = 0;
+    for (int i = 0; i < entries; ++i) {
+        h[i] = 0;
+        if ((!all && held[i]) || !(a.energy[i] > base[i]) || est.active[i] <= 0) continue;
+        h[i] = est.active[i] / std::max(red + quarter[i], 1e-12);
+        total += h[i];
+    }
+    if (total > 0) {
+        const double off = desired - est.totalPe;
+        for (int i = 0; i < entries; ++i) {
+            if (h[i] <= 0) continue;
+            double t = a.threshold[i] * std::exp2(std::min(20.0, -off * (h[i] / total) / est.active[i]));
+            if (flagged[i] && t > limit[i]) {
+                t = std::max(base[i], limit[i]);
+                held[i] = true;
+            }
+            a.threshold[i] = t;
+        }
+        Entropy(a, est);
+    }
 }
 
 }  // namespace brannoc

@@ -1,5 +1,7 @@
 // Frame-size control, the VBRI seek table and the rate converter.
 #include "encoder/FrameSizeControl.h"
+#include "encoder/Mp3Tables.h"
+#include "encoder/RateControl.h"
 #include "encoder/Resampler.h"
 #include "encoder/VbriWriter.h"
 
@@ -190,4 +192,38 @@ TEST(Resampler, BlockConvolutionEqualsDirectConvolution) {
         worst = std::max(worst, std::fabs(expected - y[i]));
     }
     EXPECT_LT(worst, 1e-4);
+}
+
+// Raising the thresholds to a smaller entropy: the entropy falls towards the target but not below
+// it, no threshold falls, and a band kept from holes never gets noisier than its minimum
+// signal-to-noise ratio allows.
+TEST(RateControl, ThresholdAdaptationLowersTheEntropyTowardsTheTarget) {
+    brannoc::RateControl rc;
+    rc.Configure(44100, 16000.0f, 64000, false, 0);
+    brannoc::BandLayout layout;
+    layout.count = 22;
+    const int* edges = brannoc::LongBandEdges(44100);
+    for (int b = 0; b <= 22; ++b) layout.edges[b] = edges[b];
+    layout.lowpassBand = 20;
+    brannoc::ChannelAnalysis a{};
+    for (int i = 0; i < 576; ++i) a.lines[i] = static_cast<float>(3000.0 * std::sin(i * 0.37) / (1 + i / 40.0));
+    for (int b = 0; b < 22; ++b) {
+        double e = 0;
+        for (int i = edges[b]; i < edges[b + 1]; ++i) e += double(a.lines[i]) * a.lines[i];
+        a.energy[b] = e;
+        a.threshold[b] = std::max(1.0, e * 1e-3);
+    }
+    brannoc::BandEstimates est;
+    rc.Estimate(a, layout, 20, est);
+    const double before = est.totalPe;
+    double old[39];
+    std::copy(a.threshold, a.threshold + 39, old);
+    const double desired = before / 2;
+    rc.Adapt(a, layout, 20, desired, est);
+    EXPECT_LT(est.totalPe, before * 0.8);
+    EXPECT_GE(est.totalPe, desired * 0.9);
+    for (int b = 0; b < 20; ++b) {
+        EXPECT_GE(a.threshold[b], old[b] * 0.999) << b;
+        if (a.threshold[b] > old[b] * 1.001) EXPECT_LE(a.threshold[b], a.energy[b] * 0.63 * 1.0001) << b;
+    }
 }
