@@ -12,21 +12,35 @@ constexpr double kPi = 3.14159265358979323846;
 // back to full scale.
 constexpr double kSpectrumScale = 0.223;
 
-double BesselI0(double x) {
-    double sum = 1.0, term = 1.0;
-    const double half = x / 2.0;
-    for (int k = 1; k < 200; ++k) {
-        term *= (half / k) * (half / k);
-        sum += term;
-        if (term < sum * 1e-21) break;
-    }
-    return sum;
-}
+// The analysis window of the standard filterbank, first half, as the decoders' synthesis window
+// holds it: D = 32 C in units of 2^-16 (exact: the standard's values are multiples of 2^-16). The
+// second half mirrors it, D[512 - i] = -D[i], except at multiples of 64 where the sign stays.
+constexpr int kWindowHalf[257] = {
+    0,      -1,     -1,     -1,     -1,     -1,     -1,     -2,     -2,     -2,     -2,     -3,     -3,     -4,
+    -4,     -5,     -5,     -6,     -7,     -7,     -8,     -9,     -10,    -11,    -13,    -14,    -16,    -17,
+    -19,    -21,    -24,    -26,    -29,    -31,    -35,    -38,    -41,    -45,    -49,    -53,    -58,    -63,
+    -68,    -73,    -79,    -85,    -91,    -97,    -104,   -111,   -117,   -125,   -132,   -139,   -147,   -154,
+    -161,   -169,   -176,   -183,   -190,   -196,   -202,   -208,   213,    218,    222,    225,    227,    228,
+    228,    227,    224,    221,    215,    208,    200,    189,    177,    163,    146,    127,    106,    83,
+    57,     29,     -2,     -36,    -72,    -111,   -153,   -197,   -244,   -294,   -347,   -401,   -459,   -519,
+    -581,   -645,   -711,   -779,   -848,   -919,   -991,   -1064,  -1137,  -1210,  -1283,  -1356,  -1428,  -1498,
+    -1567,  -1634,  -1698,  -1759,  -1817,  -1870,  -1919,  -1962,  -2001,  -2032,  -2057,  -2075,  -2085,  -2087,
+    -2080,  -2063,  2037,   2000,   1952,   1893,   1822,   1739,   1644,   1535,   1414,   1280,   1131,   970,
+    794,    605,    402,    185,    -45,    -288,   -545,   -814,   -1095,  -1388,  -1692,  -2006,  -2330,  -2663,
+    -3004,  -3351,  -3705,  -4063,  -4425,  -4788,  -5153,  -5517,  -5879,  -6237,  -6589,  -6935,  -7271,  -7597,
+    -7910,  -8209,  -8491,  -8755,  -8998,  -9219,  -9416,  -9585,  -9727,  -9838,  -9916,  -9959,  -9966,  -9935,
+    -9863,  -9750,  -9592,  -9389,  -9139,  -8840,  -8492,  -8092,  -7640,  -7134,  6574,   5959,   5288,   4561,
+    3776,   2935,   2037,   1082,   70,     -998,   -2122,  -3300,  -4533,  -5818,  -7154,  -8540,  -9975,  -11455,
+    -12980, -14548, -16155, -17799, -19478, -21189, -22929, -24694, -26482, -28289, -30112, -31947, -33791, -35640,
+    -37489, -39336, -41176, -43006, -44821, -46617, -48390, -50137, -51853, -53534, -55178, -56778, -58333, -59838,
+    -61289, -62684, -64019, -65290, -66494, -67629, -68692, -69679, -70590, -71420, -72169, -72835, -73415, -73908,
+    -74313, -74630, -74856, -74992, 75038,
+};
 
-// The prototype lowpass of the 32-band cosine-modulated filterbank: a Kaiser-windowed sinc of 511
-// taps centred on delay 256, its cutoff chosen so that neighbouring bands are power complementary.
+// The filterbank's tables: the standard window C (its prototype lowpass carries the sign of every
+// odd 64-sample segment), the matrixing, and the MDCT windows and kernels.
 struct Tables {
-    float window[512];     // prototype with the sign of every odd 64-sample segment turned
+    float window[512];     // C, scaled so that the prototype's DC gain is 1
     float matrix[32][32];  // cos((2i + 1) n pi / 64): the 64-point matrixing folded by its symmetries
     float longWindow[4][36];
     float longCos[18][36];
@@ -35,42 +49,14 @@ struct Tables {
     float cs[8], ca[8];
 
     Tables() {
-        double h[512];
-        const double beta = 11.0;  // the shape that best matches the decoders' synthesis window (measured)
-        auto design = [&](double cutoff) {
-            double sum = 0;
-            for (int n = 0; n < 512; ++n) {
-                if (n == 0) {
-                    h[n] = 0;
-                    continue;
-                }
-                const double m = n - 256.0;
-                const double r = m / 256.0;
-                const double w = BesselI0(beta * std::sqrt(std::max(0.0, 1.0 - r * r))) / BesselI0(beta);
-                const double s = m == 0 ? 2.0 * cutoff : std::sin(2.0 * kPi * cutoff * m) / (kPi * m);
-                h[n] = w * s;
-                sum += h[n];
-            }
-            for (double& v : h) v /= sum;
-        };
-        auto response = [&](double f) {
-            double acc = 0;
-            for (int n = 1; n < 512; ++n) acc += h[n] * std::cos(2.0 * kPi * f * (n - 256.0));
-            return acc;
-        };
-        // Bisection on the cutoff (cycles per sample) for |H(1/128)|^2 = 1/2.
-        double lo = 1.0 / 256, hi = 1.0 / 64;
-        for (int it = 0; it < 40; ++it) {
-            const double mid = 0.5 * (lo + hi);
-            design(mid);
-            const double g = response(1.0 / 128.0);
-            if (g * g > 0.5)
-                hi = mid;
-            else
-                lo = mid;
-        }
-        design(0.5 * (lo + hi));
-        for (int n = 0; n < 512; ++n) window[n] = static_cast<float>(h[n] * (((n / 64) & 1) ? -1.0 : 1.0));
+        double win[512];
+        for (int i = 0; i < 257; ++i) win[i] = kWindowHalf[i] / (65536.0 * 32.0);
+        for (int i = 1; i < 256; ++i) win[512 - i] = (i % 64 == 0) ? win[i] : -win[i];
+        // The prototype (C with the segment signs undone) sums to 2; the spectrum's scale below
+        // assumes a DC gain of 1.
+        double sum = 0;
+        for (int n = 0; n < 512; ++n) sum += win[n] * (((n / 64) & 1) ? -1.0 : 1.0);
+        for (int n = 0; n < 512; ++n) window[n] = static_cast<float>(win[n] / sum);
         for (int i = 0; i < 32; ++i)
             for (int n = 0; n < 32; ++n) matrix[i][n] = static_cast<float>(std::cos((2 * i + 1) * n * kPi / 64.0));
 
