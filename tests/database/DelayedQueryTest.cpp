@@ -136,6 +136,37 @@ TEST_F(DelayedQueryTest, FailuresGoToOnErrorAndTheNextItemStillRuns) {
     EXPECT_EQ(Log->Count("Delayed statement 3 failed"), 1) << ::testing::PrintToString(Log->Lines());
 }
 
+// An operator's edit holds the row the statement changes: the statement waits for the edit's
+// commit and then runs, and both changes are kept.
+TEST_F(DelayedQueryTest, AStatementWaitsForAConcurrentEditAndBothChangesStay) {
+    PoolExecSQL(InsertHistory(), {"played"});
+    ISQLConnectionPtr editor = GetCurrentSQLPool()->NewConnection();
+    editor->StartTransaction();
+    editor->ExecSQL("UPDATE historylist SET info = 'edited'", {});
+    IDelayedQueryPtr q = PoolNewDelayedQuery();
+    auto rec = std::make_shared<TExecRecorder>();
+    q->ExecSQL("UPDATE historylist SET songID = 5", {}, rec, false);
+    // Commit only once the worker's statement waits for the editor's row lock (the monitoring
+    // tables show it running; the concatenation keeps this query from finding itself).
+    bool waiting = false;
+    for (int i = 0; i < 3000 && !waiting; ++i) {
+        // A new connection each time: the monitoring tables are a snapshot per transaction.
+        IDatasetPtr ds = GetCurrentSQLPool()->NewConnection()->Query(
+            "SELECT COUNT(*) AS N FROM MON$STATEMENTS WHERE MON$STATE = 1 AND MON$SQL_TEXT CONTAINING ('SET songID' || "
+            "' = 5')",
+            {}, true);
+        waiting = ds->GetFieldValue("N").AsInteger() > 0;
+        if (!waiting) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(waiting);
+    editor->Commit();
+    EXPECT_TRUE(q->WaitForAll());
+    EXPECT_EQ(rec->Events, (std::vector<std::string>{"ok 1 1"})) << ::testing::PrintToString(Log->Lines());
+    IDatasetPtr row = PoolQuery("SELECT info, songID FROM historylist");
+    EXPECT_EQ(row->GetFieldValue("INFO").AsString(), "edited");
+    EXPECT_EQ(row->GetFieldValue("SONGID").AsInteger(), 5);
+}
+
 TEST_F(DelayedQueryTest, AThrowingCallbackIsLoggedAndTheQueueGoesOn) {
     IDelayedQueryPtr q = PoolNewDelayedQuery();
     auto thrower = std::make_shared<TExecRecorder>();
