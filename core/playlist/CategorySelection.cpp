@@ -73,6 +73,8 @@ ISongInfoPtr RunSelection(TSelection selection) {
         counted.reset();
         if (count <= 0) return nullptr;
         const int skip = RandomBelow(count);
+        // Any order gives every candidate the same chance; sorting them first only costs time.
+        const std::string unordered = "SELECT songlist.ID as pickedID FROM " + selection.From + selection.Where;
         switch (driver) {
             case dtMSSQL:
             case dtADO:
@@ -82,7 +84,7 @@ ISongInfoPtr RunSelection(TSelection selection) {
             case dtMySQL:
             case dtFirebird:
             case dtPostgreSQL:
-            case dtSQLite: picked = PoolQueryLimit(text, selection.Values, true, 1, skip); break;
+            case dtSQLite: picked = PoolQueryLimit(unordered, selection.Values, true, 1, skip); break;
             default: throw ECategoryError("Random Selection not available for this database!");
         }
     } else {
