@@ -537,6 +537,10 @@ void TfrmPlayer::RefreshState() {
     } else {
         tbPosition->SetPalette(TKcPalette(clGray, clSilver));
         FTitle = "Deck idle...";
+        if (FStatus.empty()) {
+            FTitleShown = FTitle;
+            ShowText(FTitle);
+        }
         tbPosition->setEnabled(false);
         FSliderMode = SliderMode::Refreshing;
         tbPosition->SetPosition(0);
