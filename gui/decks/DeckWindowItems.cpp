@@ -4,6 +4,10 @@
 
 #include "gui/decks/funPlayer.h"
 #include "gui/decks/GuiPlayers.h"
+#include "gui/decks/funClock.h"
+#include "gui/decks/funDJControl.h"
+#include "gui/decks/unEventLog.h"
+#include "gui/engine/GUIcommon.h"
 
 namespace kelvar {
 
@@ -52,5 +56,71 @@ void TwiPlayer::Deactivate() {
 }
 
 QWidget* TwiPlayer::GetFrame() { return FFrame.get(); }
+
+TwiDJControl::TwiDJControl() : TWindowItem("FadeControl", "Fade Control", false) {}
+
+TwiDJControl::~TwiDJControl() {
+    if (FFrame) FFrame->DetachCore();
+}
+
+void TwiDJControl::Activate() {
+    TWindowItem::Activate();
+    FFrame = std::make_unique<TfrmDJControl>();
+    FFrame->AttachCore();
+}
+
+void TwiDJControl::Deactivate() {
+    if (FFrame) FFrame->DetachCore();
+    FFrame.reset();
+    TWindowItem::Deactivate();
+}
+
+QWidget* TwiDJControl::GetFrame() { return FFrame.get(); }
+
+TwiLog::TwiLog() : TWindowItem("EventLog", "Event log", true) {}
+
+TwiLog::~TwiLog() {
+    if (FFrame) FFrame->Detach();
+}
+
+void TwiLog::Activate() {
+    auto logger = std::dynamic_pointer_cast<ILoggerEx>(GuiLogger);
+    if (!logger) throw EWindowItemError("Logger does not support Extended interface");
+    TWindowItem::Activate();
+    FFrame = std::make_unique<TfrmEventLog>();
+    FFrame->FLogger = logger;
+    FFrame->Attach();
+}
+
+void TwiLog::Deactivate() {
+    if (FFrame) {
+        FFrame->Detach();
+        FFrame->FLogger.reset();
+    }
+    FFrame.reset();
+    TWindowItem::Deactivate();
+}
+
+QWidget* TwiLog::GetFrame() { return FFrame.get(); }
+
+TwiClock::TwiClock() : TWindowItem("Clock", "Clock", true) {}
+
+TwiClock::~TwiClock() {
+    if (FFrame) FFrame->Detach();
+}
+
+void TwiClock::Activate() {
+    TWindowItem::Activate();
+    FFrame = std::make_unique<TfrmClock>();
+    FFrame->Attach();
+}
+
+void TwiClock::Deactivate() {
+    if (FFrame) FFrame->Detach();
+    FFrame.reset();
+    TWindowItem::Deactivate();
+}
+
+QWidget* TwiClock::GetFrame() { return FFrame.get(); }
 
 }  // namespace kelvar

@@ -6,6 +6,9 @@
 
 namespace kelvar {
 
+class TfrmClock;
+class TfrmDJControl;
+class TfrmEventLog;
 class TfrmPlayer;
 class TKelvarPlayer;
 
@@ -25,6 +28,46 @@ private:
 
     char FLetter;
     std::unique_ptr<TfrmPlayer> FFrame;
+};
+
+class TwiDJControl : public TWindowItem {
+public:
+    TwiDJControl();
+    ~TwiDJControl() override;
+    void Activate() override;
+    void Deactivate() override;
+    QWidget* GetFrame() override;
+    TfrmDJControl* Frame() const { return FFrame.get(); }
+
+private:
+    std::unique_ptr<TfrmDJControl> FFrame;
+};
+
+class TwiLog : public TWindowItem {
+public:
+    TwiLog();
+    ~TwiLog() override;
+    // Raises "Logger does not support Extended interface" when the GUI logger keeps no entries.
+    void Activate() override;
+    void Deactivate() override;
+    QWidget* GetFrame() override;
+    TfrmEventLog* Frame() const { return FFrame.get(); }
+
+private:
+    std::unique_ptr<TfrmEventLog> FFrame;
+};
+
+class TwiClock : public TWindowItem {
+public:
+    TwiClock();
+    ~TwiClock() override;
+    void Activate() override;
+    void Deactivate() override;
+    QWidget* GetFrame() override;
+    TfrmClock* Frame() const { return FFrame.get(); }
+
+private:
+    std::unique_ptr<TfrmClock> FFrame;
 };
 
 }  // namespace kelvar
