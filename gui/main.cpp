@@ -13,13 +13,16 @@
 #include "foundation/MainThread.h"
 #include "foundation/MiscFunc.h"
 #include "gui/FirstRunImport.h"
+#include "gui/ProgramScreenshots.h"
 #include "gui/QtMainThread.h"
 #include "gui/RemoteCommands.h"
 #include "gui/RunOnce.h"
 #include "gui/ShutdownSignals.h"
 #include "gui/StartupUi.h"
 #include "gui/TeeLogger.h"
+#include "gui/WindowItems.h"
 #include "gui/plugins/funDSP_Adaptor.h"
+#include "gui/unMDIGUI.h"
 #include "gui/unMain.h"
 #include "gui/unSplash.h"
 
@@ -78,6 +81,7 @@ int RunWindows(int argc, char** argv, std::vector<std::string> args) {
     SetCoreLogger(logger);
 
     RegisterDSPAdaptorConfig();
+    RegisterWindowItems();
     TQtStartupUi ui;
     TfoMain main(ui, args, [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); });
     // The first-run wizard's window comes with the windows; until then the imports run with
@@ -87,7 +91,21 @@ int RunWindows(int argc, char** argv, std::vector<std::string> args) {
         [](int) { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); });
     int exitCode = 0;
     if (main.DoInit()) {
-        InstallRemoteCommands({[] { QCoreApplication::quit(); }, nullptr}, ui);
+        TfoMDIGui* window = main.MainWindow();
+        if (window)
+            InstallRemoteReceivers(window->RemoteHandlers(), [window] { window->ShowKelvar(); });
+        else
+            InstallRemoteCommands({[] { QCoreApplication::quit(); }, nullptr}, ui);
+        if (!commandLine.ScreenshotFolder.empty()) {
+            // Plays a while first so that the decks and meters show what an operator sees.
+            const char* wait = std::getenv("KELVAR_SCREENSHOT_WAIT_MS");
+            RegisterProgramScreenshots();
+            TakeScreenshotsLater(window, commandLine.ScreenshotFolder, wait ? std::atoi(wait) : 5000,
+                                 [&exitCode](int failed) {
+                                     exitCode = failed == 0 ? 0 : 3;
+                                     QCoreApplication::quit();
+                                 });
+        }
         app.exec();
         RemoveRemoteCommands();
     } else {

@@ -13,6 +13,9 @@
 #include "foundation/Logger_imp.h"
 #include "foundation/MiscFunc.h"
 #include "gui/StartupUi.h"
+#include "gui/engine/GUIcommon.h"
+#include "gui/engine/KelvarGui.h"
+#include "gui/unMDIGUI.h"
 
 namespace kelvar {
 
@@ -27,8 +30,13 @@ std::string Upper(std::string text) {
 
 TCommandLine TCommandLine::Parse(const std::vector<std::string>& args) {
     TCommandLine result;
-    for (const std::string& arg : args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         std::string upper = Upper(arg);
+        if (upper == "-SCREENSHOTS" && i + 1 < args.size()) {
+            result.ScreenshotFolder = args[++i];
+            continue;
+        }
         if (upper == "/NOLOG")
             result.NoLog = true;
         else if (upper == "/SERVICE" || TrimText(upper) == "-SERVICE")
@@ -112,10 +120,29 @@ bool TfoMain::DoInit() {
         if (CoreHeartbeat) CoreHeartbeat->Resume();
     }
 
-    // The windows of the user interface (images, GUI engine, main window) join here once they
-    // exist; service mode never creates them.
+    // Service mode never creates the windows.
     SetGroup(4);
-    if (!FServiceMode) Log("GUI ready", LogKind::Init);
+    if (!FServiceMode) {
+        Guarded("Error in FKelvarGui.Create", [&] {
+            SetStatus("Loading GUI engine");
+            FKelvarGui = std::make_unique<TKelvarGui>();
+        });
+        Guarded("Error in FKelvarGui.DoInit", [&] {
+            SetStatus("Loading GUI windows");
+            if (FKelvarGui) FKelvarGui->DoInit();
+        });
+        Guarded("Error in foMDIGUI.Create", [&] {
+            SetStatus("Loading user interface");
+            FfoMDIGui = std::make_unique<TfoMDIGui>();
+        });
+        Guarded("Error in foMDIGUI.DoInit", [&] {
+            if (!FfoMDIGui) return;
+            FfoMDIGui->FWindowList = GuiWindowList;
+            FfoMDIGui->OnExit = FRequestClose;
+            FfoMDIGui->DoInit();
+        });
+        Log("GUI ready", LogKind::Init);
+    }
     FUi.CloseSplash();
     return true;
 }
@@ -155,6 +182,7 @@ void TfoMain::DoQuit() {
     FQuitDone = true;
     try {
         FUi.ShowSplash(Version);
+        if (FfoMDIGui) FfoMDIGui->hide();
         Guarded("Error ejecting players or in CoreHeartBeat.Clear", [&] {
             if (!CoreKelvar) return;
             CoreKelvar->EjectAll();
@@ -162,6 +190,24 @@ void TfoMain::DoQuit() {
             if (CoreHeartbeat) CoreHeartbeat->Clear();
         });
         SetStatus("Closing user interface");
+        Guarded("Error in GuiHeartBeat.Clear", [&] {
+            if (GuiHeartBeat) GuiHeartBeat->Clear();
+        });
+        Guarded("Error in foMDIGui.DoQuit/Free", [&] {
+            if (!FfoMDIGui) return;
+            FfoMDIGui->DoQuit();
+            FfoMDIGui.reset();
+        });
+        Guarded("Error in FKelvarGui.DoQuit/Free", [&] {
+            SetStatus("Closing gui engine");
+            if (!FKelvarGui) return;
+            FKelvarGui->DoQuit();
+            FKelvarGui.reset();
+        });
+        Guarded("Error in foImages.Free/GuiLogger=nil", [&] {
+            SetStatus("Unloading images");
+            GuiLogger.reset();
+        });
         SetStatus("Unloading Kelvar object");
         Guarded("Error in FfoKelvar.DoQuit", [&] {
             if (FfoKelvar) FfoKelvar->DoQuit();

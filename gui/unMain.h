@@ -13,6 +13,8 @@ namespace kelvar {
 
 class IStartupUi;
 class TfoKelvar;
+class TfoMDIGui;
+class TKelvarGui;
 class TLogger;
 
 // The command-line switches; each argument is upper-cased and compared whole.
@@ -20,6 +22,8 @@ struct TCommandLine {
     bool NoLog = false;
     bool Service = false;
     bool NoSplash = false;
+    // "-SCREENSHOTS <folder>": play a few seconds, write the windows' pictures there and quit.
+    std::string ScreenshotFolder;
     static TCommandLine Parse(const std::vector<std::string>& args);
 };
 
@@ -49,6 +53,8 @@ public:
 
     bool ServiceMode() const { return FServiceMode; }
     TfoKelvar* Core() const { return FfoKelvar.get(); }
+    // The operator's main window; null in service mode or when it could not be created.
+    TfoMDIGui* MainWindow() const { return FfoMDIGui.get(); }
 
     static constexpr const char* Version = "3.4.2";
 
@@ -63,6 +69,8 @@ private:
     bool FServiceMode = false;
     bool FQuitDone = false;
     std::unique_ptr<TfoKelvar> FfoKelvar;
+    std::unique_ptr<TKelvarGui> FKelvarGui;
+    std::unique_ptr<TfoMDIGui> FfoMDIGui;
 };
 
 }  // namespace kelvar

@@ -196,6 +196,9 @@ TEST(CommandLine, SwitchesInAnyCaseAndTheTrimmedServiceSwitch) {
     EXPECT_TRUE(c.Service);
     EXPECT_TRUE(c.NoSplash);
     EXPECT_FALSE(TCommandLine::Parse({"/SERVICEX", "SERVICE"}).Service);
+    // The screenshot mode takes the folder that follows it, in its own case.
+    EXPECT_EQ(TCommandLine::Parse({"-Screenshots", "/tmp/Shots", "/NOLOG"}).ScreenshotFolder, "/tmp/Shots");
+    EXPECT_EQ(TCommandLine::Parse({"-SCREENSHOTS"}).ScreenshotFolder, "");
 }
 
 }  // namespace
