@@ -38,8 +38,8 @@ bool IsIntegerType(TFieldType type) {
 
 bool IsFloatType(TFieldType type) { return type == ftFloat || type == ftCurrency || type == ftBCD; }
 
-// Copies the tag values that have a column into the row, each held to what its column takes;
-// the row's key and file name stay.
+}  // namespace
+
 void CopyTagValues(const TSongInfo& tags, IDataset& row) {
     for (int i = 0; i < tags.GetCount(); ++i) {
         const std::string name = tags.GetValue(i);
@@ -64,6 +64,8 @@ void CopyTagValues(const TSongInfo& tags, IDataset& row) {
         }
     }
 }
+
+namespace {
 
 // The folder part of a path, up to and including its last "/".
 std::string FolderOf(const std::string& path) { return ExtractFilePathEx(path); }

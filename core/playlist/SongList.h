@@ -18,6 +18,12 @@ namespace kelvar {
 // The weight newly added songs get ("Songlist"/"DefWeight" of the playlist control).
 extern std::atomic<int32_t> DefaultWeight;
 
+class TSongInfo;
+
+// Copies the tag values that have a column into the row, each held to what its column takes;
+// the row's key and file name stay.
+void CopyTagValues(const TSongInfo& tags, IDataset& row);
+
 class TSongList : public TSQLPoolEnabled {
 public:
     std::function<void(TSongList& sender, int percent, const std::string& text)> OnProgress;

@@ -1,0 +1,33 @@
+#pragma once
+// The first-run imports: the demo sound effects, songs, promos and the starting play list that
+// ship in the program's "Sound" folder. The first-run wizard runs them with the operator's
+// choices; a start without windows runs them with the wizard's defaults.
+#include <string>
+
+namespace kelvar {
+
+class TCategoryTree;
+class TCustomCategory;
+class TKelvar;
+
+// The core the tools work on: the windows' core once set, else the process's (the first run
+// comes before the windows).
+TKelvar* ToolsCore();
+
+// The program folder's "Sound" folder, with a trailing delimiter.
+std::string DefaultSoundFolder();
+
+// Found by name, else created under the parent of that name when the parent exists; null when
+// neither exists.
+TCustomCategory* FindOrCreateCategory(TCategoryTree& Tree, const std::string& Name, const std::string& ParentName);
+
+// Imports the demo content of SoundFolder into the core's library, categories and queue.
+// Raises on failure (a missing "soundFX" folder among them).
+void ImportDemoContent(const std::string& SoundFolder);
+
+// Writes "FirstRun" False into the core configuration first, so the imports run once whatever
+// happens; then imports from SoundFolder (empty: the program folder's "Sound"). A missing
+// folder imports nothing. Failures are logged ("Error during FirstRun."), never raised.
+void RunFirstRunImports(const std::string& SoundFolder = "");
+
+}  // namespace kelvar

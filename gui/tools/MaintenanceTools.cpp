@@ -1,0 +1,244 @@
+#include "gui/tools/MaintenanceTools.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <cstdio>
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+
+#include "core/Kelvar.h"
+#include "core/playlist/CategorySelection.h"
+#include "core/playlist/PlaylistManager.h"
+#include "core/playlist/PlaylistUtils.h"
+#include "core/playlist/SongList.h"
+#include "core/rotation/PlaylistControl.h"
+#include "database/SQLPool.h"
+#include "foundation/Logger.h"
+#include "foundation/MiscFunc.h"
+#include "gui/engine/GuiDialogs.h"
+#include "gui/tools/FirstRunImport.h"
+#include "gui/tools/unProgress.h"
+#include "media/SongInfoProvider_imp.h"
+#include "media/SongInfo_imp.h"
+
+namespace kelvar {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Pending events run every this many rows: the progress dialog repaints, its Cancel works and
+// the heartbeats' callbacks get their turn.
+constexpr int EventsEvery = 50;
+
+QString FileNameOnly(const std::string& Path) {
+    const size_t slash = Path.find_last_of("/\\");
+    return QString::fromStdString(slash == std::string::npos ? Path : Path.substr(slash + 1));
+}
+
+bool FileExists(const std::string& Path) {
+    std::error_code ec;
+    return fs::exists(Path, ec);
+}
+
+// Only a file that is known to be gone counts as missing: a folder that can't be read (a
+// network share that is down) must not cost the library its songs.
+bool FileMissing(const std::string& Path) {
+    std::error_code ec;
+    return !fs::exists(Path, ec) && !ec;
+}
+
+TSongList& LibrarySongList() {
+    TKelvar* core = ToolsCore();
+    if (!core || !core->PlaylistControl) throw std::runtime_error("The core is not running");
+    std::shared_ptr<TPlaylistManager> manager = core->PlaylistControl->GetPlaylistManager();
+    if (!manager || !manager->SongList) throw std::runtime_error("No playlist manager");
+    return *manager->SongList;
+}
+
+std::string Counts(const char* Format, int Done, int Failed, int Skipped) {
+    char text[200];
+    std::snprintf(text, sizeof text, Format, Done, Failed, Skipped);
+    return text;
+}
+
+// The row's tags from the file. A row the reader fails on is left as it was: its edit is
+// dropped, so fields the reader changed before it gave up are not stored.
+bool LoadRowTags(IDataset& Rows, const std::string& File) {
+    Rows.Edit();
+    try {
+        TSongInfo tags;
+        tags.SetValue("filename", File);
+        if (SongInfoManager().ReadInfo(File, tags)) {
+            CopyTagValues(tags, Rows);
+            Rows.Post();
+            return true;
+        }
+    } catch (const std::exception& e) {
+        LogMessage("Loading the tags of " + File + " failed: " + e.what(), "GUI", LogKind::Warning);
+    }
+    Rows.Cancel();
+    return false;
+}
+
+bool SaveRowTags(IDataset& Rows, const std::string& File) {
+    try {
+        ISongInfoPtr song = SongFromRow(Rows);
+        return SongInfoManager().WriteInfo(File, *song);
+    } catch (const std::exception& e) {
+        LogMessage("Saving the tags of " + File + " failed: " + e.what(), "GUI", LogKind::Warning);
+        return false;
+    }
+}
+
+}  // namespace
+
+TMaintenanceTools::TMaintenanceTools(QWidget* Owner)
+    : TagLogFileName(ProgramFolder() + "VedoVudevo.log"), FOwner(Owner) {}
+
+TMaintenanceTools::~TMaintenanceTools() { CloseTagLog(); }
+
+template <typename TCommand>
+void TMaintenanceTools::Guarded(TCommand Command) {
+    if (FBusy) return;
+    FBusy = true;
+    try {
+        Command();
+    } catch (const std::exception& e) {
+        LogMessage(std::string("Unhandled exception (") + e.what() + ")", "GUI", LogKind::Exception);
+    }
+    FProgress.reset();
+    CloseTagLog();
+    FBusy = false;
+}
+
+bool TMaintenanceTools::Ask(const char* Question) {
+    return MessageDlg(Question, TMsgDlgType::Warning, MsgButton::Yes | MsgButton::Cancel, FOwner) == MsgButton::Yes;
+}
+
+void TMaintenanceTools::WriteTagLog(const std::string& Line) {
+    if (!FTagLogOpen) {
+        FTagLog.open(TagLogFileName, std::ios::out | std::ios::trunc);
+        if (!FTagLog) throw std::runtime_error("Cannot write " + TagLogFileName);
+        FTagLogOpen = true;
+    }
+    FTagLog << Line << '\n';
+    if (!FTagLog) throw std::runtime_error("Cannot write " + TagLogFileName);
+}
+
+void TMaintenanceTools::CloseTagLog() {
+    if (FTagLogOpen) FTagLog.close();
+    FTagLog.clear();
+    FTagLogOpen = false;
+}
+
+void TMaintenanceTools::Resetweight1Click() {
+    Guarded([this] {
+        if (!Ask("This will reset the weight balance of all songs.\nDo you wish to continue?")) return;
+        PoolExecSQL("UPDATE songlist SET weight = 01 WHERE weight < 01");
+        PoolExecSQL("UPDATE songlist SET weight = 99 WHERE weight > 99");
+        // weight is a DOUBLE PRECISION column, so this divides in floating point.
+        PoolExecSQL("UPDATE songlist SET balance = 1/weight");
+    });
+}
+
+void TMaintenanceTools::Clearhistory1Click() {
+    Guarded([this] {
+        if (!Ask("This will clear the history table and you will lose all reporting information! Make a backup "
+                 "before you do this...\nDo you wish to continue?"))
+            return;
+        PoolExecSQL("DELETE FROM historylist");
+    });
+}
+
+void TMaintenanceTools::Verifysongs1Click() {
+    Guarded([this] {
+        if (!Ask("This will scan and remove all tracks which no longer exists on your harddisk from the music "
+                 "library.\nDo you wish to continue?"))
+            return;
+        VerifySongs();
+    });
+}
+
+void TMaintenanceTools::LoadALLtags1Click() {
+    Guarded([this] {
+        if (!Ask("This will load the tags for all tracks from the song file.\nDo you wish to continue?")) return;
+        TagWalk(true);
+    });
+}
+
+void TMaintenanceTools::SaveALLtags1Click() {
+    Guarded([this] {
+        if (!Ask("This will save the tags for all tracks back to the song file.\nDo you wish to continue?")) return;
+        TagWalk(false);
+    });
+}
+
+void TMaintenanceTools::StartWalk(IDataset& Rows, const char* Caption, const char* Label) {
+    FProgress = ShowProgress();
+    FProgress->setWindowTitle(QString::fromUtf8(Caption));
+    FProgress->lbCaption->setText(QString::fromUtf8(Label));
+    FProgress->lbCurrent->clear();
+    FProgress->eProgess->setRange(0, std::max(0, Rows.RecordCount()));
+    FProgress->eProgess->setValue(0);
+    FProgress->repaint();
+}
+
+void TMaintenanceTools::VerifySongs() {
+    IDatasetPtr rows = PoolQuery("SELECT * FROM songlist", {}, true);
+    TSongList& songs = LibrarySongList();
+    StartWalk(*rows, "Verify tracks", "Checking...");
+    int removed = 0, walked = 0;
+    rows->First();
+    while (!rows->Eof() && !FProgress->FCancelled) {
+        const std::string file = rows->GetValue("filename");
+        FProgress->lbCurrent->setText(FileNameOnly(file));
+        if (IsPlainFile(file) && FileMissing(file)) {
+            ++removed;
+            songs.DeleteSong(FieldInt(*rows, "ID"));
+        }
+        rows->Next();
+        FProgress->StepIt();
+        if (++walked % EventsEvery == 0) QCoreApplication::processEvents();
+    }
+    MessageDlg(removed == 0 ? std::string("No invalid tracks found")
+                            : std::to_string(removed) + " track(s) were removed because they no longer exist.",
+               TMsgDlgType::Information, MsgButton::OK, FOwner);
+}
+
+void TMaintenanceTools::TagWalk(bool Load) {
+    IDatasetPtr rows = PoolQuery("SELECT * FROM songlist", {}, !Load);
+    int done = 0, failed = 0, skipped = 0;
+    StartWalk(*rows, Load ? "Loading tags" : "Saving tags", Load ? "Loading..." : "Saving...");
+    // This run's first line starts a new file.
+    CloseTagLog();
+    rows->First();
+    while (!rows->Eof() && !FProgress->FCancelled) {
+        const std::string file = rows->GetValue("filename");
+        FProgress->lbCurrent->setText(FileNameOnly(file));
+        if (IsPlainFile(file) && FileExists(file)) {
+            if (Load ? LoadRowTags(*rows, file) : SaveRowTags(*rows, file)) {
+                ++done;
+            } else {
+                WriteTagLog("Failed: " + file);
+                ++failed;
+            }
+        } else {
+            WriteTagLog("Skipped: " + file);
+            ++skipped;
+        }
+        rows->Next();
+        FProgress->StepIt();
+        if ((done + failed + skipped) % EventsEvery == 0) QCoreApplication::processEvents();
+    }
+    const char* summary = Load ? "%d tags loaded, %d failed to load properly and %d were skipped"
+                               : "%d tags saved, %d failed to save properly and %d were skipped";
+    if (failed > 0 || skipped > 0) WriteTagLog(Counts(summary, done, failed, skipped));
+    CloseTagLog();
+    MessageDlg(Counts(summary, done, failed, skipped) + ". For details refer to VedoVudevo.log",
+               TMsgDlgType::Information, MsgButton::OK, FOwner);
+}
+
+}  // namespace kelvar
