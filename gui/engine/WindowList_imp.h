@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/Errors.h"
 #include "gui/engine/WindowList.h"
 
 namespace kelvar {
@@ -11,11 +12,6 @@ namespace kelvar {
 class EWindowItemError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
-};
-
-class EListError : public std::out_of_range {
-public:
-    using std::out_of_range::out_of_range;
 };
 
 // Subclasses call the base Activate first and then create their frame; their Deactivate saves
