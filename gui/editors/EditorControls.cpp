@@ -47,6 +47,9 @@ TKcDemoButton* MakeEditorButton(QWidget* Parent, const char* Name, const QString
     b->SetCaption(Caption);
     b->setToolTip(Hint);
     b->SetColor(0xC8D1D5);
+    QFont f = b->font();
+    f.setPixelSize(11);
+    b->setFont(f);
     b->setGeometry(Geometry);
     return b;
 }
