@@ -4,6 +4,9 @@
 
 #include "core/Kelvar.h"
 #include "core/plugins/PluginList_imp.h"
+#include "gui/config/cfgCrossfader.h"
+#include "gui/config/cfgGapkiller.h"
+#include "gui/config/cfgGeneral.h"
 #include "gui/config/funConfig.h"
 #include "gui/config/unConfig.h"
 #include "gui/engine/GuiDialogs.h"
@@ -11,7 +14,9 @@
 
 namespace kelvar {
 
-std::vector<TPluginInfoFunc> BuiltInConfigPages() { return {}; }
+std::vector<TPluginInfoFunc> BuiltInConfigPages() {
+    return {cfgCrossfader::GetPluginInfo, cfgGapkiller::GetPluginInfo, cfgGeneral::GetPluginInfo};
+}
 
 TKelvarConfig::TKelvarConfig(const std::string& Folder)
     : FPlugins(std::make_shared<TPluginList>(Folder, "cfg_config_*")) {

@@ -19,8 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace configtest;
 
-const std::vector<std::string> BuiltInCaptions = {};
-
 class ConfigFramework : public guitest::GuiTest {
 protected:
     void SetUp() override {

@@ -2,6 +2,7 @@
 // Driving the configuration dialog in the tests: the modal run shows the form, runs the test's
 // steps on it and ends when the form has closed.
 #include <QCoreApplication>
+#include <QLabel>
 #include <QTest>
 #include <QTreeWidget>
 #include <functional>
@@ -16,6 +17,9 @@
 #include "gui/plugins/funOKCancel.h"
 
 namespace kelvar::configtest {
+
+// The built-in pages' captions in tree order.
+inline const std::vector<std::string> BuiltInCaptions = {"Crossfading", "Gap killer", "General"};
 
 inline void Settle() {
     for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
