@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QTest>
@@ -14,7 +15,6 @@
 
 #include "audio/live/VoiceFX_imp.h"
 #include "audio/mix/AudioPipe_imp.h"
-#include "common/GuiTestKit.h"
 #include "common/SongTestDatabase.h"
 #include "controls/BoxButton.h"
 #include "controls/KcButtons.h"
@@ -35,6 +35,14 @@ namespace kelvar {
 namespace {
 
 namespace fs = std::filesystem;
+
+void EnsureApplication() {
+    static int argc = 1;
+    static char name[] = "gui_tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = QApplication::instance() ? nullptr : new QApplication(argc, argv);
+    (void)app;
+}
 
 class TQuietTray : public ITrayBackend {
 public:
@@ -58,7 +66,7 @@ std::string ReadText(const fs::path& file) {
 class MainWindow : public songtest::TSongDbFixture {
 protected:
     void SetUp() override {
-        guitest::EnsureApplication();
+        EnsureApplication();
         TSongDbFixture::SetUp();
         Folder = fs::temp_directory_path() / ("kelvar-main-" + std::to_string(getpid()));
         fs::remove_all(Folder);
