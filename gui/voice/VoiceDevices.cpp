@@ -1,0 +1,189 @@
+#include "gui/voice/VoiceDevices.h"
+
+#include <alsa/asoundlib.h>
+
+#include <QComboBox>
+#include <QSignalBlocker>
+#include <algorithm>
+#include <cctype>
+#include <stdexcept>
+
+#include "audio/live/AMixer.h"
+#include "audio/live/Recorder_combo.h"
+#include "audio/outputs/DirectKS_API.h"
+#include "foundation/Logger.h"
+
+namespace kelvar {
+
+namespace {
+
+std::function<TCaptureDeviceList()>& Lister(int Driver) {
+    static std::function<TCaptureDeviceList()> shared;
+    static std::function<TCaptureDeviceList()> direct;
+    return Driver == RecordDriver::KernelStreaming ? direct : shared;
+}
+
+std::string Hint(void* H, const char* Id) {
+    char* value = snd_device_name_get_hint(H, Id);
+    if (!value) return {};
+    std::string text = value;
+    free(value);
+    return text;
+}
+
+constexpr const char* PrimaryCaptureName = "Primary Sound Capture Driver";
+
+}  // namespace
+
+TCaptureDeviceList ListSharedCaptureDevices() {
+    TCaptureDeviceList list;
+    list.Names.push_back(PrimaryCaptureName);
+    list.IDs.push_back("");
+    void** hints = nullptr;
+    const int result = snd_device_name_hint(-1, "pcm", &hints);
+    if (result < 0) throw std::runtime_error(snd_strerror(result));
+    for (void** h = hints; *h; ++h) {
+        const std::string name = Hint(*h, "NAME");
+        const std::string io = Hint(*h, "IOID");
+        // "default" is the primary device, listed first already.
+        if (name.empty() || name == "null" || name == "default" || (!io.empty() && io != "Input")) continue;
+        std::string description = Hint(*h, "DESC");
+        std::replace(description.begin(), description.end(), '\n', ' ');
+        list.Names.push_back(description.empty() ? name : description + " (" + name + ")");
+        list.IDs.push_back(name);
+    }
+    snd_device_name_free_hint(hints);
+    return list;
+}
+
+TCaptureDeviceList ListDirectCaptureDevices() {
+    TCaptureDeviceList list;
+    ListKSCaptureDevices(list.Names, list.IDs);
+    return list;
+}
+
+void SetCaptureDeviceLister(int Driver, std::function<TCaptureDeviceList()> Function) {
+    Lister(Driver) = std::move(Function);
+}
+
+TCaptureDeviceList ListCaptureDevices(int Driver) {
+    const bool direct = Driver == RecordDriver::KernelStreaming;
+    try {
+        if (Lister(Driver)) return Lister(Driver)();
+        return direct ? ListDirectCaptureDevices() : ListSharedCaptureDevices();
+    } catch (const std::exception& e) {
+        LogMessage(std::string("Recording devices could not be listed (") + e.what() + ")", "GUI", LogKind::Error);
+    }
+    TCaptureDeviceList fallback;
+    if (!direct) {
+        fallback.Names.push_back(PrimaryCaptureName);
+        fallback.IDs.push_back("");
+    }
+    return fallback;
+}
+
+std::vector<std::string> MixerDeviceNames() {
+    std::vector<std::string> names;
+    TAudioMixer mixer;
+    for (int i = 0; i < mixer.DeviceCount(); ++i) {
+        mixer.SetMixerId(i);
+        names.push_back(mixer.MixerId() == i ? mixer.ProductName() : std::string());
+    }
+    return names;
+}
+
+std::vector<std::string> MixerSourceLines(int Device, int Destination) {
+    std::vector<std::string> names;
+    TAudioMixer mixer;
+    if (Device < 0 || Device >= mixer.DeviceCount()) return names;
+    mixer.SetMixerId(Device);
+    if (mixer.MixerId() != Device) return names;
+    const TMixerDestination* dest = mixer.Destinations().GetDestination(Destination);
+    if (!dest) return names;
+    for (int i = 0; i < dest->Connections.Count(); ++i) {
+        // The names the mixer layer gives are at most 64 characters.
+        names.push_back(dest->Connections.GetConnection(i)->Line.Name.substr(0, 64));
+    }
+    return names;
+}
+
+int LastMicrophoneLine(const std::vector<std::string>& Names) {
+    int found = -1;
+    for (size_t i = 0; i < Names.size(); ++i) {
+        std::string head = Names[i].substr(0, 3);
+        for (char& c : head) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (head == "MIC") found = static_cast<int>(i);
+    }
+    return found;
+}
+
+// ---- TCaptureDeviceChooser
+
+TCaptureDeviceChooser::TCaptureDeviceChooser(QComboBox* DriverType, QComboBox* Device)
+    : FDriverType(DriverType), FDevice(Device) {}
+
+bool TCaptureDeviceChooser::IsKernelStreaming() const {
+    return FDriverType->currentIndex() == RecordDriver::KernelStreaming;
+}
+
+void TCaptureDeviceChooser::SetDriverType(int Driver) {
+    const QSignalBlocker quiet(FDriverType);
+    FDriverType->setCurrentIndex(Driver == RecordDriver::KernelStreaming ? 1 : 0);
+}
+
+const TCaptureDeviceList& TCaptureDeviceChooser::List(int Driver) {
+    const int i = Driver == RecordDriver::KernelStreaming ? 1 : 0;
+    if (!FListed[i]) {
+        FLists[i] = ListCaptureDevices(i == 1 ? RecordDriver::KernelStreaming : RecordDriver::DirectSound);
+        FListed[i] = true;
+    }
+    return FLists[i];
+}
+
+int TCaptureDeviceChooser::FindDevice(int Driver, const std::string& Id, const std::string& Name) {
+    const TCaptureDeviceList& list = List(Driver);
+    auto id = std::find(list.IDs.begin(), list.IDs.end(), Id);
+    if (id != list.IDs.end()) return static_cast<int>(id - list.IDs.begin());
+    auto name = std::find(list.Names.begin(), list.Names.end(), Name);
+    if (name != list.Names.end()) return static_cast<int>(name - list.Names.begin());
+    return -1;
+}
+
+void TCaptureDeviceChooser::FillDevices() {
+    const int driver = IsKernelStreaming() ? RecordDriver::KernelStreaming : RecordDriver::DirectSound;
+    const TCaptureDeviceList& list = List(driver);
+    const QSignalBlocker quiet(FDevice);
+    FDevice->clear();
+    for (const std::string& name : list.Names) FDevice->addItem(QString::fromStdString(name));
+    const int found = FindDevice(driver, PreselectID, PreselectName);
+    if (list.Names.empty()) return;
+    const int index = std::max(found, 0);
+    FDevice->setCurrentIndex(index);
+    PreselectID = list.IDs[static_cast<size_t>(index)];
+    PreselectName = list.Names[static_cast<size_t>(index)];
+}
+
+int TCaptureDeviceChooser::DeviceIndex() const { return FDevice->currentIndex(); }
+
+int TCaptureDeviceChooser::DeviceCount() const { return FDevice->count(); }
+
+std::string TCaptureDeviceChooser::GetDeviceID() const {
+    const int i = FDevice->currentIndex();
+    const TCaptureDeviceList& list = FLists[IsKernelStreaming() ? 1 : 0];
+    if (i < 0 || i >= static_cast<int>(list.IDs.size())) return {};
+    return list.IDs[static_cast<size_t>(i)];
+}
+
+std::string TCaptureDeviceChooser::GetDeviceName() const {
+    const int i = FDevice->currentIndex();
+    const TCaptureDeviceList& list = FLists[IsKernelStreaming() ? 1 : 0];
+    if (i < 0 || i >= static_cast<int>(list.Names.size())) return {};
+    return list.Names[static_cast<size_t>(i)];
+}
+
+int TCaptureDeviceChooser::GetMixerDeviceID() const {
+    const int id = IsKernelStreaming() ? FDevice->currentIndex() : FDevice->currentIndex() - 1;
+    return id < 0 ? -1 : id;
+}
+
+}  // namespace kelvar
