@@ -9,6 +9,7 @@ namespace kelvar {
 
 namespace {
 
+// The ORDER BY clauses name the table: callers may add "songlist.*", which repeats these columns.
 const char* const ColumnListFields = "SELECT songlist.ID as songID, artist, title, duration, weight ";
 
 }  // namespace
@@ -119,7 +120,7 @@ void TSongTypeCategoryAll::GetAddBatch(std::string& sql, TVariantArray& params) 
 bool TSongTypeCategoryAll::GetSongListSQL(std::string& sql, TVariantArray& params, const std::string& fields) {
     params.clear();
     sql = ColumnListFields + fields + " FROM songlist " + "WHERE (ID>0) " + Rules().SongTypeClause(SongType) +
-          "ORDER BY artist,title";
+          "ORDER BY songlist.artist,songlist.title";
     return true;
 }
 
@@ -135,7 +136,7 @@ void TWeightCategory::GetAddBatch(std::string& sql, TVariantArray& params) {
 bool TWeightCategory::GetSongListSQL(std::string& sql, TVariantArray& params, const std::string& fields) {
     params = {MinWeight, MaxWeight};
     sql = ColumnListFields + fields + " FROM songlist " + "WHERE (weight >= :MinWeight) AND (weight < :MaxWeight) " +
-          Rules().SongTypeClause('S') + "ORDER BY weight";
+          Rules().SongTypeClause('S') + "ORDER BY songlist.weight";
     return true;
 }
 
@@ -162,7 +163,8 @@ void TPlayLimitCategory::GetAddBatch(std::string& sql, TVariantArray& params) {
 
 bool TPlayLimitCategory::GetSongListSQL(std::string& sql, TVariantArray& params, const std::string& fields) {
     const std::string where = LimitWhere(params);
-    sql = std::string(" ") + ColumnListFields + fields + " FROM songlist " + where + " ORDER BY artist, title";
+    sql = std::string(" ") + ColumnListFields + fields + " FROM songlist " + where +
+          " ORDER BY songlist.artist, songlist.title";
     return true;
 }
 
@@ -216,7 +218,7 @@ void TRecycleBinCategory::ClearSongs() {
 bool TRecycleBinCategory::GetSongListSQL(std::string& sql, TVariantArray& params, const std::string& fields) {
     params.clear();
     sql = ColumnListFields + fields + " FROM songlist " + "WHERE (ID>0) " + Rules().StatusClause(3) +
-          "ORDER BY artist,title";
+          "ORDER BY songlist.artist,songlist.title";
     return true;
 }
 

@@ -142,11 +142,11 @@ bool TFieldLevelCategory::GetSongListSQL(std::string& sql, TVariantArray& params
     if (!group.empty()) {
         params = {group};
         sql = "SELECT ID as songID, artist, title, duration " + fields + "FROM songlist " + "WHERE (%s = :group) " +
-              "ORDER BY artist,title";
+              "ORDER BY songlist.artist,songlist.title";
     } else {
         params.clear();
         sql = "SELECT ID as songID, artist, title, duration " + fields + " FROM songlist " + "WHERE (%s = '') " +
-              "ORDER BY artist,title";
+              "ORDER BY songlist.artist,songlist.title";
     }
     sql = ReplaceAll(sql, "%s", field);
     return true;
@@ -174,10 +174,10 @@ bool TAlphabetLevelCategory::GetSongListSQL(std::string& sql, TVariantArray& par
     if (SelectedItem > 0) {
         // Only the 26 letters reach the text; beyond them the list has no groups.
         const char letter = static_cast<char>(std::min(SelectedItem, 26) + 64);
-        sql = head + "WHERE (" + field + " LIKE '" + letter + "%')" + "ORDER BY " + field;
+        sql = head + "WHERE (" + field + " LIKE '" + letter + "%')" + "ORDER BY songlist." + field;
     } else {
-        sql =
-            head + "WHERE (" + field + " < 'A' OR " + field + " > 'ZZZZZZZZZZZZZZZZZZZZZZZZZZ')" + "ORDER BY " + field;
+        sql = head + "WHERE (" + field + " < 'A' OR " + field + " > 'ZZZZZZZZZZZZZZZZZZZZZZZZZZ')" +
+              "ORDER BY songlist." + field;
     }
     return true;
 }
