@@ -69,6 +69,13 @@ int RunService(std::vector<std::string> args) {
     return exitCode;
 }
 
+// Ends the event loop without asking the windows to close first (the main window's close button
+// only hides it, which would leave the layout saved as hidden).
+void EndLoop() {
+    QMetaObject::invokeMethod(
+        qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+}
+
 int RunWindows(int argc, char** argv, std::vector<std::string> args) {
     QApplication app(argc, argv);
     app.setApplicationName("Kelvar Zorvik");
@@ -83,19 +90,18 @@ int RunWindows(int argc, char** argv, std::vector<std::string> args) {
     RegisterDSPAdaptorConfig();
     RegisterWindowItems();
     TQtStartupUi ui;
-    TfoMain main(ui, args, [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); });
+    TfoMain main(ui, args, EndLoop);
     // The first-run wizard's window comes with the windows; until then the imports run with
     // its defaults.
     main.RunFirstRun = [] { RunFirstRunImports(); };
-    StartShutdownSignalThread(
-        [](int) { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); });
+    StartShutdownSignalThread([](int) { EndLoop(); });
     int exitCode = 0;
     if (main.DoInit()) {
         TfoMDIGui* window = main.MainWindow();
         if (window)
             InstallRemoteReceivers(window->RemoteHandlers(), [window] { window->ShowKelvar(); });
         else
-            InstallRemoteCommands({[] { QCoreApplication::quit(); }, nullptr}, ui);
+            InstallRemoteCommands({EndLoop, nullptr}, ui);
         if (!commandLine.ScreenshotFolder.empty()) {
             // Plays a while first so that the decks and meters show what an operator sees.
             const char* wait = std::getenv("KELVAR_SCREENSHOT_WAIT_MS");
@@ -103,7 +109,7 @@ int RunWindows(int argc, char** argv, std::vector<std::string> args) {
             TakeScreenshotsLater(window, commandLine.ScreenshotFolder, wait ? std::atoi(wait) : 5000,
                                  [&exitCode](int failed) {
                                      exitCode = failed == 0 ? 0 : 3;
-                                     QCoreApplication::quit();
+                                     EndLoop();
                                  });
         }
         app.exec();

@@ -397,6 +397,7 @@ TEST_F(MainWindow, LayoutSavesAndLoadsBackIdentically) {
     gui.DoQuit();
     EXPECT_FALSE(fs::exists(Folder / "start.kgl"));
     EXPECT_EQ(ReadText(Folder / "two.kgl"), saved);
+    EXPECT_TRUE(TConfigDoc_XML::Create((Folder / "one.kgl").string())->Section("MAIN")->ReadBool("Visible", false));
     EXPECT_EQ(TConfigDoc_XML::Create((Folder / "one.kgl").string())->Section("MAIN")->ReadInteger("CurDeskTop", -1), 0);
     for (int i = 0; i < GuiWindowList->Count(); ++i) {
         EXPECT_FALSE(gui.ItemAt(i)->IsActive());
