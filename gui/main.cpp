@@ -3,8 +3,10 @@
 #include <QApplication>
 
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -69,6 +71,34 @@ int RunService(std::vector<std::string> args) {
     return exitCode;
 }
 
+// The application's handler for exceptions no event handler caught: logged, never a dialog.
+class TKelvarApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    std::function<void(const std::exception&)> OnException;
+
+    bool notify(QObject* Receiver, QEvent* Event) override {
+        try {
+            return QApplication::notify(Receiver, Event);
+        } catch (const std::exception& e) {
+            Report(e);
+        } catch (...) {
+            Report(std::runtime_error("unknown exception"));
+        }
+        return false;
+    }
+
+private:
+    void Report(const std::exception& e) {
+        try {
+            if (OnException)
+                OnException(e);
+            else
+                LogMessage(std::string("Unhandled exception (") + e.what() + ")", "CORE", LogKind::Exception);
+        } catch (...) {}
+    }
+};
+
 // Ends the event loop without asking the windows to close first (the main window's close button
 // only hides it, which would leave the layout saved as hidden).
 void EndLoop() {
@@ -77,7 +107,7 @@ void EndLoop() {
 }
 
 int RunWindows(int argc, char** argv, std::vector<std::string> args) {
-    QApplication app(argc, argv);
+    TKelvarApplication app(argc, argv);
     app.setApplicationName("Kelvar Zorvik");
     app.setQuitOnLastWindowClosed(false);
     auto dispatcher = std::make_shared<TQtMainThread>();
@@ -91,6 +121,7 @@ int RunWindows(int argc, char** argv, std::vector<std::string> args) {
     RegisterWindowItems();
     TQtStartupUi ui;
     TfoMain main(ui, args, EndLoop);
+    app.OnException = [&main](const std::exception& e) { main.LogError("Unhandled exception", e); };
     // The first-run wizard's window comes with the windows; until then the imports run with
     // its defaults.
     main.RunFirstRun = [] { RunFirstRunImports(); };
@@ -119,6 +150,7 @@ int RunWindows(int argc, char** argv, std::vector<std::string> args) {
         exitCode = 1;
     }
     main.DoQuit();
+    app.OnException = nullptr;
     CloseMessageBus();
     dispatcher->Close();
     return exitCode;
