@@ -70,6 +70,16 @@ uint8_t TDualOutput_Combo::GetPreviewVolume() {
     return FPreviewVolume;
 }
 
+bool TDualOutput_Combo::GetMainMute() {
+    TGuard guard(FLock);
+    return FMainMute;
+}
+
+bool TDualOutput_Combo::GetPreviewMute() {
+    TGuard guard(FLock);
+    return FPreviewMute;
+}
+
 TWaveFormatExtensible TDualOutput_Combo::GetDeviceFormat() {
     TGuard guard(FLock);
     return FDeviceFormatEx;

@@ -65,6 +65,8 @@ public:
     void SetSettings(const TDualOutputSettings& Settings);
     uint8_t GetMainVolume();
     uint8_t GetPreviewVolume();
+    bool GetMainMute();
+    bool GetPreviewMute();
 
 protected:
     bool DoOpen(const TWaveFormat& Format) override;
