@@ -31,6 +31,7 @@
 #include "foundation/TextUtil.h"
 #include "foundation/UrlCoding.h"
 #include "gui/editors/funFadeSettings.h"
+#include "gui/editors/funSongSettings.h"
 #include "gui/engine/GUIcommon.h"
 #include "gui/engine/GuiDialogs.h"
 #include "gui/lists/PlaylistDialogs.h"
@@ -40,6 +41,7 @@
 #include "gui/songinfo/unSongApplyList.h"
 #include "media/KelvarPlayer_imp.h"
 #include "media/SongInfoProvider_imp.h"
+#include "media/SongInfo_imp.h"
 #include "media/SongSettings.h"
 #include "media/tags/MetaDataConfig_imp.h"
 
@@ -318,6 +320,8 @@ TfrmSongInfo::TfrmSongInfo(QWidget* Parent) : QWidget(Parent) {
     pcSongInfo->addTab(DetailsTab(), "Details");
     pcSongInfo->addTab(ReportingTab(), "Reporting fields");
 
+    frmSongSettings = new TfrmSongSettings();
+    pcSongInfo->addTab(Scrolled(frmSongSettings), "Settings");
     frmFadeSettings = new TfrmFadeSettings();
     pcSongInfo->addTab(Scrolled(frmFadeSettings), "Fading");
 }
@@ -588,6 +592,7 @@ void TfrmSongInfo::Init() {
 }
 
 void TfrmSongInfo::Done() {
+    frmSongSettings->Done();
     frmFadeSettings->Done();
     FBinder->SetDataset(nullptr);
     FData.reset();
@@ -601,19 +606,24 @@ void TfrmSongInfo::SaveSettings() {
     if (!FData) return;
     EnsureEditing();
     TSongSettings settings;
-    StringToSongSettings(FData->GetValue("xfade"), settings);
-    frmFadeSettings->SaveTo(settings);
+    frmSongSettings->GetSettings(settings);
     FData->SetFieldValue("xfade", SongSettingsToString(settings));
 }
 
 void TfrmSongInfo::LoadSong() {
     if (!FData) return;
     ++FLoading;
+    frmSongSettings->Done();
     frmFadeSettings->Done();
     FBinder->Load();
+    std::vector<std::string> columns;
+    if (TDLDataSet* set = FData->GetDataSet())
+        for (int i = 0; i < set->FieldCount(); ++i) columns.push_back(set->Fields(i)->GetFieldName());
+    const ISongInfoPtr song = TSongInfo::CreateFromDataset(*FData, columns);
     TSongSettings settings;
     StringToSongSettings(FData->GetValue("xfade"), settings);
     frmFadeSettings->Init(true, DefaultSongSettings, settings);
+    frmSongSettings->Init(song, settings, frmFadeSettings);
 
     double weight = 0;
     if (!TryParseDouble(FData->GetValue("weight"), weight)) weight = 0;

@@ -20,6 +20,7 @@ class TDataBinder;
 class TKcTrackBar;
 class TMetaDataConfig;
 class TfrmFadeSettings;
+class TfrmSongSettings;
 
 // The genre names offered by the "Genre" list.
 extern const char* const SongGenres[133];
@@ -97,7 +98,8 @@ public:
     QLabel* lbDuration2 = nullptr;
     QLineEdit* ePlayLimit = nullptr;
     QComboBox* ePlayLimitAction = nullptr;
-    // "Fading"
+    // "Settings", "Fading"
+    TfrmSongSettings* frmSongSettings = nullptr;
     TfrmFadeSettings* frmFadeSettings = nullptr;
 
 protected:

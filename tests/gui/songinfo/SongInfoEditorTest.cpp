@@ -30,6 +30,7 @@
 #include "core/Kelvar.h"
 #include "core/ProcessPriority.h"
 #include "foundation/ConfigDoc_XML.h"
+#include "gui/editors/funSongSettings.h"
 #include "gui/engine/GUIcommon.h"
 #include "gui/engine/GuiDialogs.h"
 #include "gui/plugins/funOKCancel.h"
@@ -37,6 +38,7 @@
 #include "gui/songinfo/unSongInfo.h"
 #include "media/SongInfoProvider_imp.h"
 #include "media/SongInfo_imp.h"
+#include "media/SongSettings.h"
 #include "media/WMAFixture.h"
 #include "media/tags/MetaDataConfig_imp.h"
 
@@ -227,6 +229,24 @@ TEST_F(SongInfoEditorTest, SwitchingSongsPostsAndCancelDropsOnlyTheCurrentRow) {
         EXPECT_FALSE(d.lvSong->isVisible());
         EXPECT_EQ(d.width(), TfoSongInfo::ClientWidth);
     });
+}
+
+TEST_F(SongInfoEditorTest, PlayoutSettingsAreStoredAsTheRowsXfadeValue) {
+    const int id = AddSongRow("/m/x.mp3", "X", "X");
+    PoolExecSQL("UPDATE songlist SET xfade = 'c=1500&gl=3' WHERE ID = :id", {id});
+    Edit(
+        {id},
+        [](TfoSongInfo& d) {
+            EXPECT_EQ(d.frmSongInfo1->frmSongSettings->Working().Start, 1500);
+            d.frmSongInfo1->frmSongSettings->eGain->SetPosition(-6);
+        },
+        false);
+    EXPECT_EQ(Stored(id, "xfade"), "c=1500&gl=3");
+    Edit({id}, [](TfoSongInfo& d) { d.frmSongInfo1->frmSongSettings->eGain->SetPosition(-6); });
+    TSongSettings stored;
+    StringToSongSettings(Stored(id, "xfade"), stored);
+    EXPECT_EQ(stored.Start, 1500);
+    EXPECT_EQ(stored.Gain, -6);
 }
 
 TEST_F(SongInfoEditorTest, WeightTrackBarWritesOnlyWhenItMoves) {
