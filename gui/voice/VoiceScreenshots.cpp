@@ -1,0 +1,50 @@
+#include "gui/voice/VoiceScreenshots.h"
+
+#include <memory>
+
+#include "audio/mix/AudioPipe_imp.h"
+#include "core/Kelvar.h"
+#include "foundation/ConfigDoc_XML.h"
+#include "gui/engine/GUIcommon.h"
+#include "gui/engine/Screenshots.h"
+#include "gui/voice/funCfgMic.h"
+#include "gui/voice/funCfgVoiceFX.h"
+#include "gui/voice/funMasterVolume.h"
+#include "gui/voice/funVoiceFX.h"
+#include "gui/voice/unCfgMic.h"
+#include "gui/voice/unCfgVoiceFX.h"
+
+namespace kelvar {
+
+void RegisterVoiceScreenshots() {
+    RegisterScreenshot("VoiceFX", []() -> std::unique_ptr<QWidget> {
+        auto frame = std::make_unique<TfrmVoiceFX>();
+        frame->Init(GuiKelvar ? GuiKelvar->VoiceFX.get() : nullptr);
+        frame->ShowText("Idle...");
+        frame->Done();
+        return frame;
+    });
+    RegisterScreenshot("MasterVolume", []() -> std::unique_ptr<QWidget> {
+        auto frame = std::make_unique<TfrmMasterVolume>();
+        frame->Init(GuiKelvar && GuiKelvar->AudioPipe ? &GuiKelvar->AudioPipe->GetOutput() : nullptr);
+        frame->Done();
+        return frame;
+    });
+    RegisterScreenshot("MicSource", []() -> std::unique_ptr<QWidget> {
+        auto dialog = std::make_unique<TfoCfgMic>();
+        dialog->frmCfgMic1->SetDisplayName("Live recording");
+        dialog->frmCfgMic1->Init();
+        return dialog;
+    });
+    RegisterScreenshot("VoiceFXConfig", []() -> std::unique_ptr<QWidget> {
+        auto dialog = std::make_unique<TfoCfgVoiceFX>();
+        auto doc = TConfigDoc_XML::Create("");
+        if (GuiKelvar && GuiKelvar->VoiceFX) GuiKelvar->VoiceFX->SaveConfig(*doc);
+        dialog->frmCfgVoiceFX1->Init();
+        dialog->frmCfgVoiceFX1->LoadFrom(*doc);
+        dialog->frmCfgVoiceFX1->DrawTimerTimer();
+        return dialog;
+    });
+}
+
+}  // namespace kelvar
