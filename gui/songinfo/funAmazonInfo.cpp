@@ -73,7 +73,7 @@ bool OpenWebPage(const std::string& Url) {
 
 TfrmAmazonInfo::TfrmAmazonInfo(const TAmazonInfo& Info, QWidget* Parent) : QFrame(Parent), FInfo(Info) {
     setFrameShape(QFrame::StyledPanel);
-    setFixedHeight(150);
+    setFixedHeight(156);
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(6, 6, 6, 6);
     lbNO = new QLabel(this);

@@ -425,7 +425,9 @@ QWidget* TfrmSongInfo::InfoTab() {
     grid->addWidget(lbDuration, row, 1);
     ++row;
 
-    pPicture = new QWidget(page);
+    auto* pictureFrame = new QFrame(page);
+    pictureFrame->setFrameShape(QFrame::Box);
+    pPicture = pictureFrame;
     pPicture->setObjectName("pPicture");
     pPicture->setFixedSize(110, 110);
     pPicture->setAcceptDrops(true);

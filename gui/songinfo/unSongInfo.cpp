@@ -41,7 +41,7 @@ TfoSongInfo::TfoSongInfo(QWidget* Parent) : QDialog(Parent) {
     connect(lvSong, &QListWidget::itemClicked, this, [this] { lvSongClick(); });
 }
 
-TfoSongInfo::~TfoSongInfo() = default;
+TfoSongInfo::~TfoSongInfo() { Done(); }
 
 void TfoSongInfo::Init(const IDatasetPtr& Data) {
     FData = Data;
