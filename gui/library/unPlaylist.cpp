@@ -289,7 +289,7 @@ TfoPlaylist::TfoPlaylist(QWidget* Parent) : TfoBaseSection(Parent) {
         try {
             renamed = category->Rename(wanted);
         } catch (const std::exception& e) {
-            LogMessage("Unhandled exception (" + std::string(e.what()) + ")", "GUI", 0);
+            LogUnhandledGui(e.what());
         }
         if (!renamed) {
             FRenaming = true;
@@ -326,11 +326,11 @@ void TfoPlaylist::RunAction(const std::function<void()>& Action) {
         Action();
     } catch (const std::exception& e) {
         SetBusy(false);
-        LogMessage("Unhandled exception (" + std::string(e.what()) + ")", "GUI", 0);
+        LogUnhandledGui(e.what());
         MessageDlg(e.what(), TMsgDlgType::Warning, MsgButton::OK, this);
     } catch (...) {
         SetBusy(false);
-        LogMessage("Unhandled exception (unknown)", "GUI", 0);
+        LogUnhandledGui("unknown");
     }
 }
 

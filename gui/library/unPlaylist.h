@@ -50,6 +50,7 @@ public:
     std::function<void(const QString&)> OnTypedKey;
     // The drag data of the selected category.
     QMimeData* CategoryMime() const;
+    bool IsEditing() const { return state() == QAbstractItemView::EditingState; }
 
 protected:
     void startDrag(Qt::DropActions Actions) override;

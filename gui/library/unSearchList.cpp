@@ -38,9 +38,9 @@ void Guarded(F&& Action) {
     try {
         Action();
     } catch (const std::exception& e) {
-        LogMessage("Unhandled exception (" + std::string(e.what()) + ")", "GUI", 0);
+        LogUnhandledGui(e.what());
     } catch (...) {
-        LogMessage("Unhandled exception (unknown)", "GUI", 0);
+        LogUnhandledGui("unknown");
     }
 }
 

@@ -5,7 +5,9 @@
 #include <QTreeWidgetItem>
 #include <algorithm>
 
+#include "foundation/Logger.h"
 #include "foundation/MiscFunc.h"
+#include "gui/engine/GUIcommon.h"
 #include "gui/lists/VirtualSongTree.h"
 
 namespace kelvar {
@@ -95,6 +97,14 @@ bool IsTreeNodeDescendant(const QTreeWidgetItem* Node, const QTreeWidgetItem* Ta
 }
 
 std::string FormatSongTime(int Style, int64_t Ms) { return FormatTimeMs(Style, Ms); }
+
+void LogUnhandledGui(const std::string& What) {
+    const std::string text = "Unhandled exception (" + What + ")";
+    if (GuiLogger)
+        GuiLogger->Log(text, "GUI", 0);
+    else
+        LogMessage(text, "GUI", 0);
+}
 
 double SpreadSortID(double Before, double After, int I, int N) {
     return Before + (After - Before) * static_cast<double>(I + 1) / static_cast<double>(N + 1);

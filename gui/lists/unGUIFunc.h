@@ -27,6 +27,8 @@ void ClearSongTreeState(QAbstractItemView& Tree);
 // True when Target lies anywhere below Node; false for no Node or Target = Node.
 bool IsTreeNodeDescendant(const QTreeWidgetItem* Node, const QTreeWidgetItem* Target);
 std::string FormatSongTime(int Style, int64_t Ms);
+// Logs "Unhandled exception (What)" with the source "GUI" (GUI logger, else the core's).
+void LogUnhandledGui(const std::string& What);
 // The sort value of the I-th of N rows spread evenly between Before and After (exclusive).
 double SpreadSortID(double Before, double After, int I, int N);
 

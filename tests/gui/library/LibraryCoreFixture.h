@@ -30,12 +30,14 @@ protected:
         kelvar->WriteInteger("ProcessPriority", PriorityClass::Normal);
         Core->LoadConfig(*kelvar);
         GuiKelvar = Core.get();
+        GuiLogger = Log;
         Manager = Core->PlaylistControl->GetPlaylistManager();
     }
     void TearDown() override {
         if (Manager) Manager->Categories->GetDelayedQuery()->WaitForAll();
         Manager.reset();
         GuiKelvar = nullptr;
+        GuiLogger = nullptr;
         Core.reset();
         TSongDbFixture::TearDown();
     }
