@@ -19,7 +19,8 @@
 namespace kelvar::configtest {
 
 // The built-in pages' captions in tree order.
-inline const std::vector<std::string> BuiltInCaptions = {"Crossfading", "Gap killer", "General"};
+inline const std::vector<std::string> BuiltInCaptions = {"Crossfading", "Gap killer", "Playlist rotation rules",
+                                                         "General"};
 
 inline void Settle() {
     for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
@@ -28,6 +29,10 @@ inline void Settle() {
 // The next configuration form runs Steps instead of waiting for a person.
 inline void OnConfigForm(std::function<void(TfoConfig&)> Steps) {
     SetModalHandler([Steps](QDialog& Dialog) {
+        // Clearing the handler frees this closure: keep what runs.
+        const auto steps = Steps;
+        // The steps may answer dialogs of their own.
+        SetModalHandler(nullptr);
         auto* form = dynamic_cast<TfoConfig*>(&Dialog);
         if (!form) {
             ADD_FAILURE() << "another dialog than the configuration form";
@@ -35,12 +40,11 @@ inline void OnConfigForm(std::function<void(TfoConfig&)> Steps) {
         }
         form->show();
         Settle();
-        Steps(*form);
+        steps(*form);
         if (form->isVisible()) {
             ADD_FAILURE() << "the steps left the form open";
             form->hide();
         }
-        SetModalHandler(nullptr);
         return 0;
     });
 }
@@ -55,6 +59,22 @@ inline void PressCancel(TfoConfig& Form) { Press(Form.frmOKCancel1->btClose); }
 inline QTreeWidgetItem* FindPage(TfoConfig& Form, const QString& Caption) {
     auto found = Form.frmConfig1->tvSections->findItems(Caption, Qt::MatchExactly | Qt::MatchRecursive);
     return found.isEmpty() ? nullptr : found.first();
+}
+
+// The next dialog run through ExecModal of the given class gets Steps.
+template <class TDialog>
+void OnDialog(std::function<void(TDialog&)> Steps) {
+    SetModalHandler([Steps](QDialog& Dialog) {
+        const auto steps = Steps;
+        SetModalHandler(nullptr);
+        auto* dialog = dynamic_cast<TDialog*>(&Dialog);
+        if (!dialog) {
+            ADD_FAILURE() << "another dialog showed";
+            return 0;
+        }
+        steps(*dialog);
+        return dialog->result();
+    });
 }
 
 // Selects the page and answers its widget as the given frame class.
