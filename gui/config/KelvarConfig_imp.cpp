@@ -7,6 +7,7 @@
 #include "gui/config/cfgCrossfader.h"
 #include "gui/config/cfgGapkiller.h"
 #include "gui/config/cfgGeneral.h"
+#include "gui/config/cfgPlaylistRules.h"
 #include "gui/config/funConfig.h"
 #include "gui/config/unConfig.h"
 #include "gui/engine/GuiDialogs.h"
@@ -15,7 +16,8 @@
 namespace kelvar {
 
 std::vector<TPluginInfoFunc> BuiltInConfigPages() {
-    return {cfgCrossfader::GetPluginInfo, cfgGapkiller::GetPluginInfo, cfgGeneral::GetPluginInfo};
+    return {cfgCrossfader::GetPluginInfo, cfgGapkiller::GetPluginInfo, cfgPlaylistRules::GetPluginInfo,
+            cfgGeneral::GetPluginInfo};
 }
 
 TKelvarConfig::TKelvarConfig(const std::string& Folder)
