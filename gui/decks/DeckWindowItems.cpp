@@ -2,10 +2,10 @@
 
 #include <cctype>
 
-#include "gui/decks/funPlayer.h"
 #include "gui/decks/GuiPlayers.h"
 #include "gui/decks/funClock.h"
 #include "gui/decks/funDJControl.h"
+#include "gui/decks/funPlayer.h"
 #include "gui/decks/unEventLog.h"
 #include "gui/engine/GUIcommon.h"
 

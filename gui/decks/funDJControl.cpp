@@ -277,7 +277,8 @@ bool TfrmDJControl::eventFilter(QObject* Watched, QEvent* Event) {
         else if (Event->type() == QEvent::MouseButtonRelease &&
                  static_cast<QMouseEvent*>(Event)->button() == Qt::LeftButton)
             // After the track bar has taken its own release.
-            QMetaObject::invokeMethod(this, [this] { Guarded([this] { XFadeUp(); }); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { Guarded([this] { XFadeUp(); }); }, Qt::QueuedConnection);
     }
     return QWidget::eventFilter(Watched, Event);
 }
@@ -318,14 +319,18 @@ void TfrmDJControl::BeatFadeChange() {
         if (FBeatTargetA == 0) FBeatTargetA = a;
         FBeatTargetB = 0;
         FCore->DeckA->SetTempo(0);
-        if (FBeatTargetA != 0 && b != 0) RampTempo(-pos, FCore->DeckB, FBeatTargetA, b);
-        else FCore->DeckA->SetTempo(0);
+        if (FBeatTargetA != 0 && b != 0)
+            RampTempo(-pos, FCore->DeckB, FBeatTargetA, b);
+        else
+            FCore->DeckA->SetTempo(0);
     } else if (pos > 0) {
         if (FBeatTargetB == 0) FBeatTargetB = b;
         FBeatTargetA = 0;
         FCore->DeckB->SetTempo(0);
-        if (FBeatTargetB != 0 && a != 0) RampTempo(pos, FCore->DeckA, FBeatTargetB, a);
-        else FCore->DeckB->SetTempo(0);
+        if (FBeatTargetB != 0 && a != 0)
+            RampTempo(pos, FCore->DeckA, FBeatTargetB, a);
+        else
+            FCore->DeckB->SetTempo(0);
     } else {
         FCore->DeckA->SetTempo(0);
         FCore->DeckB->SetTempo(0);

@@ -16,14 +16,14 @@
 #include <exception>
 #include <filesystem>
 
+#include "audio/mix/Channel_imp.h"
+#include "audio/nodes/Node_VUMeter.h"
 #include "controls/BoxButton.h"
 #include "controls/FxFancyButton.h"
 #include "controls/KcButtons.h"
 #include "controls/KcSlider.h"
 #include "controls/KcTrackBar.h"
 #include "controls/ScrollLabel.h"
-#include "audio/mix/Channel_imp.h"
-#include "audio/nodes/Node_VUMeter.h"
 #include "core/Kelvar.h"
 #include "database/SQLPool.h"
 #include "database/datalink/DLEngine.h"
@@ -42,9 +42,9 @@ namespace kelvar {
 
 namespace {
 
-constexpr TColor DeckFace = 0xDBEAEE;       // RGB 238, 234, 219
-constexpr TColor PressedFace = 0xB4D2DC;    // RGB 220, 210, 180
-constexpr TColor RaisedFace = 0xC8D1D5;     // RGB 213, 209, 200
+constexpr TColor DeckFace = 0xDBEAEE;     // RGB 238, 234, 219
+constexpr TColor PressedFace = 0xB4D2DC;  // RGB 220, 210, 180
+constexpr TColor RaisedFace = 0xC8D1D5;   // RGB 213, 209, 200
 constexpr TColor clAqua = 0xFFFF00;
 constexpr TColor clTeal = 0x808000;
 constexpr int VolumeRange = 350;
@@ -81,7 +81,8 @@ QLabel* MakeLabel(QWidget* Parent, const char* Name, const QString& Text, QRect 
     return l;
 }
 
-TFxFancyButton* MakeTransport(QWidget* Parent, const char* Name, const QString& Glyph, const char* Hint, QRect Geometry) {
+TFxFancyButton* MakeTransport(QWidget* Parent, const char* Name, const QString& Glyph, const char* Hint,
+                              QRect Geometry) {
     auto* b = new TFxFancyButton(Glyph, Parent);
     b->setObjectName(Name);
     b->setToolTip(Hint);
@@ -123,9 +124,7 @@ void SetLit(TKcDemoButton* Button, bool Lit) {
     Button->SetColor(Lit ? PressedFace : RaisedFace);
 }
 
-bool ShiftIn(QEvent* Event) {
-    return static_cast<QInputEvent*>(Event)->modifiers().testFlag(Qt::ShiftModifier);
-}
+bool ShiftIn(QEvent* Event) { return static_cast<QInputEvent*>(Event)->modifiers().testFlag(Qt::ShiftModifier); }
 
 void LogUnhandled(const std::string& What) {
     if (auto log = GetCoreLogger()) log->Log("Unhandled exception (" + What + ")", "GUI", 0);
@@ -234,7 +233,8 @@ void TfrmPlayer::BuildControls() {
 
     btAir = MakeDemo(this, "btAir", "Air", "On-Air output", {4, 148, 40, 22});
     btCue = MakeDemo(this, "btCue", "Cue", "Preview output", {46, 148, 40, 22});
-    btBeatMatch = MakeBox(this, "btBeatMatch", QString::fromUtf8("\u2248"), "Match Beat with other Deck", {92, 148, 24, 22});
+    btBeatMatch =
+        MakeBox(this, "btBeatMatch", QString::fromUtf8("\u2248"), "Match Beat with other Deck", {92, 148, 24, 22});
     btLoop = MakeDemo(this, "btLoop", "Loop", "Loop track", {120, 148, 40, 22});
     btLoop->hide();
 
@@ -457,8 +457,8 @@ void TfrmPlayer::RefreshControlMode() {
         eTrackBar->SetFrequency(25);
         eTrackBar->SetPosition(FNow.Volume);
         FShownValue = FNow.Volume;
-        zeroTop = static_cast<int>(std::lround((1 - 255.0 / VolumeRange) * barHeight)) + barTop -
-                  btZero->height() / 2 + 4;
+        zeroTop =
+            static_cast<int>(std::lround((1 - 255.0 / VolumeRange) * barHeight)) + barTop - btZero->height() / 2 + 4;
     } else {
         const bool pitch = FControl == DeckControl::Pitch;
         lbTrackBar->setText(pitch ? "Pitch" : "Tempo");
@@ -478,7 +478,7 @@ void TfrmPlayer::RefreshControlMode() {
 
 void TfrmPlayer::RefreshTrackBar() {
     if (FTrackDragging) return;
-    const int value = FControl == DeckControl::Volume ? FNow.Volume
+    const int value = FControl == DeckControl::Volume  ? FNow.Volume
                       : FControl == DeckControl::Pitch ? FNow.Pitch
                                                        : FNow.Tempo;
     if (value == FShownValue) return;
@@ -577,10 +577,7 @@ void TfrmPlayer::RefreshTimes() {
     }
     SetLabel(lbKhz, Format("%0.1f", FNow.Rate / 1000.0));
     SetLabel(lbKbs, Format("%d", FNow.Bitrate));
-    SetLabel(lbStereo, FNow.Channels == 0   ? ""
-                       : FNow.Channels == 1 ? "Mono"
-                       : FNow.Channels == 2 ? "Stereo"
-                                            : "Multi");
+    SetLabel(lbStereo, FNow.Channels == 0 ? "" : FNow.Channels == 1 ? "Mono" : FNow.Channels == 2 ? "Stereo" : "Multi");
     SetLabel(lbBPM, FNow.BPM > 45 ? Format("%0.1f", FNow.BPM) : "");
 }
 
@@ -673,8 +670,7 @@ void TfrmPlayer::CueClick() {
 
 void TfrmPlayer::SelectControl(int Control) {
     FControl = Control;
-    static const char* const Texts[] = {"Volume control selected", "Pitch control selected",
-                                        "Tempo control selected"};
+    static const char* const Texts[] = {"Volume control selected", "Pitch control selected", "Tempo control selected"};
     ShowStatus(Texts[Control]);
     Refresh();
 }
@@ -755,7 +751,8 @@ void TfrmPlayer::AddCuePointEntry(const std::string& Name, int64_t Time) {
     if (Time < 0) Time += duration;
     // A cue that resolves before the start or past the end is no place to seek to.
     if (Time < 0 || (duration > 0 && Time > duration) || (duration <= 0 && Time < 0)) return;
-    QAction* a = puCuePoints->addAction(QString::fromStdString(Format("%s (%s)", Name.c_str(), FormatTimeMs(3, Time).c_str())));
+    QAction* a =
+        puCuePoints->addAction(QString::fromStdString(Format("%s (%s)", Name.c_str(), FormatTimeMs(3, Time).c_str())));
     a->setData(QVariant::fromValue<qint64>(Time));
     connect(a, &QAction::triggered, this, [this, Time] {
         Guarded([&] {
@@ -831,10 +828,9 @@ void TfrmPlayer::ShowPicture(const std::string& Path) {
         }
         imAlbum->setScaledContents(true);
         imAlbum->setAutoFillBackground(true);
-        imAlbum->setPixmap(QPixmap::fromImage(image.scaled(imAlbum->size(), Qt::IgnoreAspectRatio,
-                                                           Qt::SmoothTransformation)));
-    } catch (...) {
-    }
+        imAlbum->setPixmap(
+            QPixmap::fromImage(image.scaled(imAlbum->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+    } catch (...) {}
 }
 
 void TfrmPlayer::ShowIcon() {
@@ -847,8 +843,7 @@ void TfrmPlayer::ShowIcon() {
         imAlbum->setAutoFillBackground(false);
         imAlbum->setAlignment(Qt::AlignCenter);
         imAlbum->setPixmap(icon.pixmap(32, 32));
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 // --- events ---
@@ -859,36 +854,58 @@ bool TfrmPlayer::eventFilter(QObject* Watched, QEvent* Event) {
         case QEvent::MouseButtonDblClick: {
             if (static_cast<QMouseEvent*>(Event)->button() != Qt::LeftButton) break;
             const bool shift = ShiftIn(Event);
-            if (Watched == btPlay) Guarded([&] { PlayDown(shift); });
-            else if (Watched == btPause) Guarded([&] { PauseDown(shift); });
-            else if (Watched == btStop) Guarded([&] { StopDown(shift); });
-            else if (Watched == btNext) Guarded([&] { NextDown(shift); });
-            else if (Watched == eTrackBar) FTrackDragging = true;
-            else if (Watched == tbPosition && tbPosition->isEnabled()) PositionDown();
-            else if (Watched == imAlbum) Guarded([&] { AlbumClick(); });
+            if (Watched == btPlay)
+                Guarded([&] { PlayDown(shift); });
+            else if (Watched == btPause)
+                Guarded([&] { PauseDown(shift); });
+            else if (Watched == btStop)
+                Guarded([&] { StopDown(shift); });
+            else if (Watched == btNext)
+                Guarded([&] { NextDown(shift); });
+            else if (Watched == eTrackBar)
+                FTrackDragging = true;
+            else if (Watched == tbPosition && tbPosition->isEnabled())
+                PositionDown();
+            else if (Watched == imAlbum)
+                Guarded([&] { AlbumClick(); });
             break;
         }
         case QEvent::MouseButtonRelease: {
             if (static_cast<QMouseEvent*>(Event)->button() != Qt::LeftButton) break;
             if (Watched == btPlay || Watched == btPause) {
                 // Let the button see its release first so that it is drawn up again.
-                QMetaObject::invokeMethod(this, [this] { Guarded([this] { PlayPauseUp(); }); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    this, [this] { Guarded([this] { PlayPauseUp(); }); }, Qt::QueuedConnection);
             } else if (Watched == eTrackBar) {
                 FTrackDragging = false;
             } else if (Watched == tbPosition) {
-                QMetaObject::invokeMethod(this, [this] { Guarded([this] { PositionUp(); }); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    this, [this] { Guarded([this] { PositionUp(); }); }, Qt::QueuedConnection);
             }
             break;
         }
         case QEvent::KeyPress: {
             auto* key = static_cast<QKeyEvent*>(Event);
-            const bool press = (key->key() == Qt::Key_Space || key->key() == Qt::Key_Return ||
-                                key->key() == Qt::Key_Enter) && !key->isAutoRepeat();
+            const bool press =
+                (key->key() == Qt::Key_Space || key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+                !key->isAutoRepeat();
             const bool shift = ShiftIn(Event);
-            if (press && Watched == btPlay) { Guarded([&] { PlayDown(shift); }); return true; }
-            if (press && Watched == btPause) { Guarded([&] { PauseDown(shift); }); return true; }
-            if (press && Watched == btStop) { Guarded([&] { StopDown(shift); }); return true; }
-            if (press && Watched == btNext) { Guarded([&] { NextDown(shift); }); return true; }
+            if (press && Watched == btPlay) {
+                Guarded([&] { PlayDown(shift); });
+                return true;
+            }
+            if (press && Watched == btPause) {
+                Guarded([&] { PauseDown(shift); });
+                return true;
+            }
+            if (press && Watched == btStop) {
+                Guarded([&] { StopDown(shift); });
+                return true;
+            }
+            if (press && Watched == btNext) {
+                Guarded([&] { NextDown(shift); });
+                return true;
+            }
             // The slider's keys move it like a drag; the release seeks.
             if (Watched == tbPosition && tbPosition->isEnabled()) PositionDown();
             break;
@@ -909,8 +926,10 @@ bool TfrmPlayer::eventFilter(QObject* Watched, QEvent* Event) {
         case QEvent::DragEnter:
         case QEvent::DragMove: {
             auto* drag = static_cast<QDragMoveEvent*>(Event);
-            if (AcceptsDrag(drag->source())) drag->acceptProposedAction();
-            else drag->ignore();
+            if (AcceptsDrag(drag->source()))
+                drag->acceptProposedAction();
+            else
+                drag->ignore();
             return true;
         }
         case QEvent::Drop: {
@@ -921,8 +940,7 @@ bool TfrmPlayer::eventFilter(QObject* Watched, QEvent* Event) {
             Guarded([&] { DropSongs(source); });
             return true;
         }
-        default:
-            break;
+        default: break;
     }
     return QWidget::eventFilter(Watched, Event);
 }

@@ -110,8 +110,7 @@ void TfrmVUMeterBase::FrameResize() {
         const int top = BarTop + 1 + barHeight - fill - label->height() / 2;
         label->move(x0, top);
         // Visibility is decided against the label just before, as last placed.
-        const bool overlaps =
-            previous && !previous->isHidden() && previous->y() < top + label->height();
+        const bool overlaps = previous && !previous->isHidden() && previous->y() < top + label->height();
         label->setHidden(overlaps);
         previous = label;
     }

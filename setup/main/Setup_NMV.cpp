@@ -1,11 +1,26 @@
-// The setup program. The wizard's pages are not part of this build: the install runs from the
-// command line with "--silent".
+// The setup program: the wizard when there is a display, the install from the command line with
+// "--silent".
+#include <QApplication>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "foundation/MiscFunc.h"
 #include "setup/SilentInstall.h"
+#include "setup/wizard/unMain.h"
+
+namespace {
+
+bool HasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -19,10 +34,15 @@ int main(int argc, char** argv) {
         std::cout << kelvar::SilentUsage();
         return 0;
     }
-    if (!options.Silent) {
-        std::cerr << "Kelvar Installer: the wizard is not available in this build; run the install with --silent.\n"
+    if (options.Silent) return kelvar::RunSilentInstall(options, kelvar::ProgramFolder(), std::cout, std::cerr);
+    if (!HasDisplay()) {
+        std::cerr << "Kelvar Installer: no display for the wizard; run the install with --silent.\n"
                   << kelvar::SilentUsage();
         return 2;
     }
-    return kelvar::RunSilentInstall(options, kelvar::ProgramFolder(), std::cout, std::cerr);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Kelvar Installer");
+    kelvar::TfoMain wizard(kelvar::ProgramFolder());
+    wizard.show();
+    return app.exec();
 }

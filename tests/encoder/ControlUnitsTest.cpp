@@ -224,6 +224,8 @@ TEST(RateControl, ThresholdAdaptationLowersTheEntropyTowardsTheTarget) {
     EXPECT_GE(est.totalPe, desired * 0.9);
     for (int b = 0; b < 20; ++b) {
         EXPECT_GE(a.threshold[b], old[b] * 0.999) << b;
-        if (a.threshold[b] > old[b] * 1.001) EXPECT_LE(a.threshold[b], a.energy[b] * 0.63 * 1.0001) << b;
+        if (a.threshold[b] > old[b] * 1.001) {
+            EXPECT_LE(a.threshold[b], a.energy[b] * 0.63 * 1.0001) << b;
+        }
     }
 }

@@ -1,24 +1,27 @@
 // The deck window items: names and captions by letter, and the auxiliary decks' buttons.
 #include <gtest/gtest.h>
 
+#include <QLabel>
+#include "common/GuiTestKit.h"
 #include "controls/BoxButton.h"
 #include "controls/FxFancyButton.h"
 #include "controls/KcButtons.h"
-#include <QLabel>
 #include "gui/decks/DeckWindowItems.h"
 #include "gui/decks/funPlayer.h"
-#include "tests/gui/decks/DeckTestApp.h"
 
 namespace kelvar {
 namespace {
 
 TEST(DeckItems, NamesCaptionsAndAuxMode) {
-    decktest::App();
+    guitest::EnsureApplication();
     struct {
         char Letter;
         const char *Name, *Caption;
-    } cases[] = {{'A', "PlayerA", "Deck A"}, {'b', "PlayerB", "Deck B"}, {'1', "Aux1", "Aux 1"},
-                 {'2', "Aux2", "Aux 2"},     {'3', "Aux3", "Aux 3"}};
+    } cases[] = {{'A', "PlayerA", "Deck A"},
+                 {'b', "PlayerB", "Deck B"},
+                 {'1', "Aux1", "Aux 1"},
+                 {'2', "Aux2", "Aux 2"},
+                 {'3', "Aux3", "Aux 3"}};
     for (const auto& c : cases) {
         TwiPlayer item(c.Letter);
         std::string name, caption;
@@ -48,7 +51,7 @@ TEST(DeckItems, NamesCaptionsAndAuxMode) {
 }
 
 TEST(DeckItems, EditorModeDisablesEjectAndTheAlbumClick) {
-    decktest::App();
+    guitest::EnsureApplication();
     TfrmPlayer f;
     f.SetEditorMode();
     EXPECT_FALSE(f.btEject->isEnabled());

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <filesystem>
 
+#include "common/GuiTestKit.h"
 #include "common/SongTestDatabase.h"
 #include "controls/BoxButton.h"
 #include "controls/FxFancyButton.h"
@@ -25,7 +26,6 @@
 #include "gui/decks/funPlayer.h"
 #include "gui/engine/GUIcommon.h"
 #include "media/SongInfo_imp.h"
-#include "tests/gui/decks/DeckTestApp.h"
 
 namespace kelvar {
 namespace {
@@ -42,7 +42,7 @@ public:
 class DeckWindow : public songtest::TSongDbFixture {
 protected:
     void SetUp() override {
-        decktest::App();
+        guitest::EnsureApplication();
         TSongDbFixture::SetUp();
         Folder = fs::temp_directory_path() / ("kelvar-decks-" + std::to_string(getpid()));
         fs::create_directories(Folder);

@@ -6,6 +6,7 @@
 #include <QTableView>
 #include <ctime>
 
+#include "common/GuiTestKit.h"
 #include "controls/KcGraphs.h"
 #include "controls/KcLcd.h"
 #include "core/CoreTestKit.h"
@@ -15,13 +16,12 @@
 #include "gui/decks/funClock.h"
 #include "gui/decks/unEventLog.h"
 #include "gui/engine/GUIcommon.h"
-#include "tests/gui/decks/DeckTestApp.h"
 
 namespace kelvar {
 namespace {
 
 TEST(EventLogWindow, NewestFirstWithKindsAndColours) {
-    decktest::App();
+    guitest::EnsureApplication();
     auto logger = std::make_shared<TLogger>("");
     GuiLogger = logger;
     TwiLog item;
@@ -92,7 +92,7 @@ std::chrono::system_clock::time_point LocalTime(int h, int m, int s) {
 }
 
 TEST(ClockWindow, HourPieAndNarrowLayouts) {
-    decktest::App();
+    guitest::EnsureApplication();
     TFixedClock clock;
     SetClock(&clock);
     TfrmClock f;

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <filesystem>
 
+#include "common/GuiTestKit.h"
 #include "common/SongTestDatabase.h"
 #include "controls/KcButtons.h"
 #include "controls/KcTrackBar.h"
@@ -18,7 +19,6 @@
 #include "gui/decks/funDJControl.h"
 #include "gui/engine/GUIcommon.h"
 #include "media/SongInfo_imp.h"
-#include "tests/gui/decks/DeckTestApp.h"
 
 namespace kelvar {
 namespace {
@@ -28,7 +28,7 @@ namespace fs = std::filesystem;
 class FadeControl : public songtest::TSongDbFixture {
 protected:
     void SetUp() override {
-        decktest::App();
+        guitest::EnsureApplication();
         TSongDbFixture::SetUp();
         Folder = fs::temp_directory_path() / ("kelvar-fade-" + std::to_string(getpid()));
         fs::create_directories(Folder);

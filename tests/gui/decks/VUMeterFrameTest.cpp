@@ -4,15 +4,15 @@
 
 #include <QLabel>
 
+#include "common/GuiTestKit.h"
 #include "controls/KcLevelBar.h"
 #include "gui/decks/funVUMeterBase.h"
-#include "tests/gui/decks/DeckTestApp.h"
 
 namespace kelvar {
 namespace {
 
 TEST(VUMeterFrame, ZonesAndLevels) {
-    decktest::App();
+    guitest::EnsureApplication();
     TfrmVUMeterBase vu;
     vu.Init();
     EXPECT_EQ(vu.ePeakL->Percent1(), 50);
@@ -24,11 +24,9 @@ TEST(VUMeterFrame, ZonesAndLevels) {
         double Scale, Right, Left;
         int L, R;
     } cases[] = {
-        {1, 0, 0, 100, 100},
-        {1, -6, -20, 10, 50},  // the argument order is Right before Left
-        {1, 6, 20, 10, 50},    // levels below full scale may come as positive numbers
-        {0.5, -6, 0, 50, 25},
-        {1, -240, -120, 0, 0},
+        {1, 0, 0, 100, 100},  {1, -6, -20, 10, 50},  // the argument order is Right before Left
+        {1, 6, 20, 10, 50},                          // levels below full scale may come as positive numbers
+        {0.5, -6, 0, 50, 25}, {1, -240, -120, 0, 0},
     };
     for (const auto& c : cases) {
         vu.SetLevels(c.Scale, c.Right, c.Left);
@@ -38,7 +36,7 @@ TEST(VUMeterFrame, ZonesAndLevels) {
 }
 
 TEST(VUMeterFrame, ScaleLabelsFollowTheBarAndGiveWayWhenCrowded) {
-    decktest::App();
+    guitest::EnsureApplication();
     TfrmVUMeterBase vu;
     vu.resize(48, 178);
     vu.show();

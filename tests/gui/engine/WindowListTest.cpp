@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/GuiTestKit.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "gui/engine/GUIcommon.h"
 #include "gui/engine/KelvarGui.h"
@@ -15,14 +16,6 @@
 
 namespace kelvar {
 namespace {
-
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "gui_engine_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
 
 // A window that writes its section into the GUI configuration when it closes.
 class TTestItem : public TWindowItem {
@@ -50,7 +43,7 @@ private:
 };
 
 TEST(WindowList, ActivationRulesAndRemovalOrder) {
-    App();
+    guitest::EnsureApplication();
     std::vector<std::string> journal;
     TWindowList list;
     auto a = std::make_shared<TTestItem>("A", &journal);
@@ -86,7 +79,7 @@ TEST(WindowList, ActivationRulesAndRemovalOrder) {
 }
 
 TEST(KelvarGui, QuitClosesWindowsAndWritesTheConfiguration) {
-    App();
+    guitest::EnsureApplication();
     const auto dir = std::filesystem::temp_directory_path() / ("kelvar-gui-engine-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     const auto file = (dir / "Player.gui.xml").string();
@@ -127,7 +120,7 @@ TEST(WindowHost, SizingZones) {
 }
 
 TEST(WindowHost, FixedHostIgnoresBorderAndSizeableHostResizes) {
-    App();
+    guitest::EnsureApplication();
     QWidget area;
     area.resize(800, 600);
     auto* host = new TfoMDIForm(&area);

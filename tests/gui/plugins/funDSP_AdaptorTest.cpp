@@ -6,11 +6,11 @@
 #include <QTest>
 #include <filesystem>
 
+#include "common/GuiTestKit.h"
 #include "controls/FxFancyButton.h"
 #include "core/plugins/DSP_Adaptor.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "gui/plugins/funDSP_Adaptor.h"
-#include "tests/gui/plugins/GuiTestKit.h"
 
 using namespace kelvar;
 using guitest::WhenModal;

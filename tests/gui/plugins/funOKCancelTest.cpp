@@ -3,9 +3,9 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+#include "common/GuiTestKit.h"
 #include "controls/FxFancyButton.h"
 #include "gui/plugins/funOKCancel.h"
-#include "tests/gui/plugins/GuiTestKit.h"
 
 using namespace kelvar;
 

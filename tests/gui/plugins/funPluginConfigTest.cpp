@@ -4,12 +4,12 @@
 #include <QVBoxLayout>
 #include <stdexcept>
 
+#include "common/GuiTestKit.h"
 #include "controls/FxFancyButton.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "gui/plugins/funOKCancel.h"
 #include "gui/plugins/funPluginConfig.h"
 #include "gui/plugins/unPluginConfig.h"
-#include "tests/gui/plugins/GuiTestKit.h"
 
 using namespace kelvar;
 using guitest::WhenModal;

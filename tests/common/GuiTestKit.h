@@ -11,7 +11,7 @@ namespace guitest {
 
 inline void EnsureApplication() {
     static int argc = 1;
-    static char name[] = "gui_plugins_tests";
+    static char name[] = "kelvar_gui_tests";
     static char* argv[] = {name, nullptr};
     static QApplication* app = QApplication::instance() ? nullptr : new QApplication(argc, argv);
     (void)app;
