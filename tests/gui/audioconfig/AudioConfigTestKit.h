@@ -39,6 +39,15 @@ protected:
         kelvar->WriteInteger("ProcessPriority", PriorityClass::Normal);
         Core->LoadConfig(*kelvar);
         GuiKelvar = Core.get();
+        // No dialog may wait for a person; a test that expects one sets its own handler.
+        SetMessageHandler([](const TMessageRequest& r) {
+            ADD_FAILURE() << "unexpected message: " << r.Text;
+            return MsgButton::OK;
+        });
+        SetModalHandler([](QDialog&) {
+            ADD_FAILURE() << "unexpected modal dialog";
+            return int(QDialog::Rejected);
+        });
     }
     void TearDown() override {
         CloseAudioSettings();

@@ -50,7 +50,6 @@ protected:
             return int(QDialog::Accepted);
         });
         f.btSave->click();
-        SetModalHandler(nullptr);
     }
 };
 
