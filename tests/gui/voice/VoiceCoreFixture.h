@@ -30,6 +30,7 @@ protected:
         SetModalHandler(nullptr);
         SetMessageHandler(nullptr);
         GuiKelvar = nullptr;
+        GuiHeartBeat = nullptr;
         Core.reset();
         platform::SetMixerBackendFactory(nullptr);
         TSongDbFixture::TearDown();

@@ -18,6 +18,7 @@
 #include "controls/KcLabel.h"
 #include "controls/KcLevelBar.h"
 #include "controls/KcTrackBar.h"
+#include "core/HeartBeat.h"
 #include "gui/audioconfig/unCfgPlayer.h"
 #include "gui/decks/funVUMeterBase.h"
 #include "gui/editors/funFade.h"
@@ -25,6 +26,7 @@
 #include "gui/plugins/funOKCancel.h"
 #include "gui/voice/VoiceScreenshots.h"
 #include "gui/voice/funCfgVoiceFX.h"
+#include "gui/voice/funMasterVolume.h"
 #include "gui/voice/funVoiceFX.h"
 #include "gui/voice/unCfgVoiceFX.h"
 #include "media/KelvarPlayer_imp.h"
@@ -358,6 +360,36 @@ TEST_F(VoiceWindow, ScreenshotsOfEveryWindowAndDialog) {
         EXPECT_FALSE(widget->grab().isNull()) << entry.Name;
     }
     EXPECT_EQ(names, (std::vector<std::string>{"VoiceFX", "MasterVolume", "MicSource", "VoiceFXConfig"}));
+}
+
+}  // namespace
+}  // namespace kelvar
+
+namespace kelvar {
+namespace {
+
+TEST_F(VoiceWindow, WindowsFollowTheCoreOnTheHeartbeatWhileActive) {
+    uint32_t now = 1000;
+    THeartBeat beat([&] { return now; }, false);
+    GuiHeartBeat = &beat;
+    TwiVoiceFX voice;
+    TwiMasterVolume volume;
+    voice.Activate();
+    volume.Activate();
+    EXPECT_EQ(beat.Count(), 3);  // the voice's level and refresh, the volumes' refresh
+
+    Voice()->SetMusicVolume(100);
+    Core->AudioPipe->GetOutput().SetPreviewVolume(30);
+    now += 300;
+    beat.CheckDue();
+    beat.RunDue();
+    EXPECT_EQ(voice.Frame()->eMusicVol->Position(), 100);
+    EXPECT_EQ(volume.Frame()->eCueVol->Position(), 30);
+
+    voice.Deactivate();
+    volume.Deactivate();
+    EXPECT_EQ(beat.Count(), 0);
+    GuiHeartBeat = nullptr;
 }
 
 }  // namespace
