@@ -59,18 +59,29 @@ TEST_F(FolderImport, LargeFolderGoesInBatchesOf201And48WithMasksInAnyCase) {
 TEST_F(FolderImport, CancelDuringTheScanAddsNothingAndAnswersFalse) {
     for (int i = 0; i < 450; ++i) Touch(Folder / "music" / ("song" + std::to_string(1000 + i) + ".mp3"));
     Touch(Folder / "music" / "more" / "late.mp3");
-    bool clicked = false;
-    Watch([&](TfoAddDir& d) {
-        if (!clicked && d.FFound >= 100) {
-            clicked = true;
-            QTest::mouseClick(d.btClose, Qt::LeftButton);
-        }
-    });
+    // Escape and the window's close button stop the walk as Cancel does.
+    const std::pair<const char*, std::function<void(TfoAddDir&)>> cancels[] = {
+        {"Cancel", [](TfoAddDir& d) { QTest::mouseClick(d.btClose, Qt::LeftButton); }},
+        {"Escape", [](TfoAddDir& d) { QTest::keyClick(&d, Qt::Key_Escape); }},
+        {"close", [](TfoAddDir& d) { d.close(); }},
+    };
     TCustomCategory* tracks = Tracks();
-    EXPECT_FALSE(ImportFolderToCategory(tracks, (Folder / "music").string(), true));
-    EXPECT_TRUE(clicked);
-    EXPECT_EQ(CountRows("songlist"), 0);
-    EXPECT_EQ(CategoryRows(tracks), 0);
+    for (const auto& [name, cancel] : cancels) {
+        bool cancelled = false;
+        int foundAtEnd = 0;
+        Watch([&, cancel = cancel](TfoAddDir& d) {
+            foundAtEnd = d.FFound;
+            if (!cancelled && d.FFound >= 100) {
+                cancelled = true;
+                cancel(d);
+            }
+        });
+        EXPECT_FALSE(ImportFolderToCategory(tracks, (Folder / "music").string(), true)) << name;
+        EXPECT_TRUE(cancelled) << name;
+        EXPECT_LT(foundAtEnd, 200) << name << ": the scan went on";
+        EXPECT_EQ(CountRows("songlist"), 0) << name;
+        EXPECT_EQ(CategoryRows(tracks), 0) << name;
+    }
 }
 
 TEST_F(FolderImport, SubFoldersOnceEachWithoutFollowingLinkedFolders) {
