@@ -108,6 +108,8 @@ void TMaintenanceTools::Guarded(TCommand Command) {
         Command();
     } catch (const std::exception& e) {
         LogMessage(std::string("Unhandled exception (") + e.what() + ")", "GUI", LogKind::Exception);
+    } catch (...) {
+        LogMessage("Unhandled exception (unknown)", "GUI", LogKind::Exception);
     }
     FProgress.reset();
     CloseTagLog();

@@ -130,6 +130,8 @@ void TfoAutoRecovery::closeEvent(QCloseEvent* Event) {
             recovery->Abort();
     } catch (const std::exception& e) {
         LogMessage(std::string("Unhandled exception (") + e.what() + ")", "GUI", LogKind::Exception);
+    } catch (...) {
+        LogMessage("Unhandled exception (unknown)", "GUI", LogKind::Exception);
     }
 }
 

@@ -110,6 +110,8 @@ void TfoFirstRun::Continue() {
         if (eAddFiles->isChecked()) ImportOwnMusic();
     } catch (const std::exception& e) {
         LogMessage(std::string("Error during FirstRun. (") + e.what() + ")", "Kelvar", LogKind::Exception);
+    } catch (...) {
+        LogMessage("Error during FirstRun.", "Kelvar", LogKind::Exception);
     }
     PostClose();
 }

@@ -162,6 +162,9 @@ void TfoAddDir::Run() {
         // The batches before stay added; the caller learns that the import is incomplete.
         FFailed = true;
         LogMessage(std::string("Unhandled exception (") + e.what() + ")", "GUI", LogKind::Exception);
+    } catch (...) {
+        FFailed = true;
+        LogMessage("Unhandled exception (unknown)", "GUI", LogKind::Exception);
     }
     FFiles.clear();
     FRunning = false;
