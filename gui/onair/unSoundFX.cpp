@@ -101,7 +101,13 @@ TfoSoundFX::TfoSoundFX(QWidget* Parent) : QWidget(Parent) {
     FxFancyButton9->setToolTip("Emergency stop");
     FxFancyButton9->setGeometry(216, 185, 62, 20);
     FxFancyButton9->installEventFilter(this);
-    for (TKcDemoButton* b : {btAir, btCue}) ShowPressed(b, false);
+    for (TKcDemoButton* b : {btAir, btCue}) {
+        QFont f = b->font();
+        f.setPixelSize(9);
+        f.setBold(true);
+        b->setFont(f);
+        ShowPressed(b, false);
+    }
 
     connect(btChooseCat, &QToolButton::clicked, this, [this] { GuardedUi([this] { ChooseAll(); }); });
     connect(puChooseFX, &QMenu::aboutToShow, this, [this] { GuardedUi([this] { BuildCategoryMenu(); }); });
