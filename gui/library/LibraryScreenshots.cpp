@@ -62,10 +62,11 @@ void RegisterLibraryScreenshots() {
     RegisterScreenshot("Search", [] {
         auto window = std::make_unique<TfoSearch>();
         window->foSearchList1->SetPlaylistManager(CoreManager());
-        window->foSearchList1->Init();
-        window->foSearchList1->eSearch->setText("a");
-        window->foSearchList1->Search();
+        // Shown first: showing starts the window's query thread.
+        window->show();
         TfoSearchList* list = window->foSearchList1;
+        list->eSearch->setText("a");
+        list->Search();
         WaitFor([list] { return list->PendingID == 0; });
         return std::unique_ptr<QWidget>(std::move(window));
     });

@@ -179,7 +179,9 @@ TVirtualSongTree::TVirtualSongTree(QWidget* Parent)
     horizontalHeader()->setStretchLastSection(false);
     const auto& columns = FModel->Columns();
     for (size_t c = 0; c < columns.size(); ++c) {
-        setColumnWidth(static_cast<int>(c), columns[c].Width);
+        // At least as wide as the header's caption in the font at hand.
+        setColumnWidth(static_cast<int>(c),
+                       std::max(columns[c].Width, fontMetrics().horizontalAdvance(columns[c].Title) + 14));
         if (columns[c].Kind == TSongColumn::Caption)
             horizontalHeader()->setSectionResizeMode(static_cast<int>(c), QHeaderView::Stretch);
     }
