@@ -18,7 +18,7 @@
 #include "core/playlist/CustomCategory.h"
 #include "core/playlist/PlaylistManager.h"
 #include "database/datalink/DLEngine.h"
-#include "gui/decks/DeckHooks.h"
+#include "gui/audioconfig/unCfgPlayer.h"
 #include "gui/editors/EditorControls.h"
 #include "gui/engine/GUIcommon.h"
 #include "gui/onair/funSoundFXItem.h"
@@ -278,7 +278,7 @@ void TfoSoundFX::StopClick() {
 }
 
 void TfoSoundFX::EQClick() {
-    if (FPlayer && ShowAudioSettingsHook) ShowAudioSettingsHook(FPlayer, "EQ");
+    if (FPlayer) ShowAudioSettings(TAudioObject(FPlayer), "EQ", false);
 }
 
 void TfoSoundFX::RefreshClick() {

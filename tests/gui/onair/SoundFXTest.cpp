@@ -14,6 +14,7 @@
 #include "controls/KcTrackBar.h"
 #include "core/playlist/CategoryTree.h"
 #include "core/playlist/CustomCategory.h"
+#include "gui/audioconfig/unCfgPlayer.h"
 #include "gui/onair/funSoundFXItem.h"
 #include "gui/onair/unSoundFX.h"
 #include "media/KelvarPlayer_imp.h"
@@ -156,6 +157,11 @@ TEST_F(SoundFXPads, VolumeAndMixSwitches) {
     QTest::mouseClick(f.btAir, Qt::LeftButton);
     QTest::mouseClick(f.btCue, Qt::LeftButton);
     EXPECT_EQ(deck->Channel->GetMixMode(), before);
+
+    // The equaliser opens the audio settings of the sound effect deck, not modally.
+    f.btEQ->click();
+    EXPECT_NE(AudioSettingsWindow(), nullptr);
+    CloseAudioSettings();
 }
 
 TEST_F(SoundFXPads, CategoryMenuFollowsTheSoundFXTree) {
