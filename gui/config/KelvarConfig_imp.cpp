@@ -4,6 +4,7 @@
 
 #include "core/Kelvar.h"
 #include "core/plugins/PluginList_imp.h"
+#include "gui/config/cfgAudioPipe.h"
 #include "gui/config/cfgCrossfader.h"
 #include "gui/config/cfgGapkiller.h"
 #include "gui/config/cfgGeneral.h"
@@ -16,8 +17,8 @@
 namespace kelvar {
 
 std::vector<TPluginInfoFunc> BuiltInConfigPages() {
-    return {cfgCrossfader::GetPluginInfo, cfgGapkiller::GetPluginInfo, cfgPlaylistRules::GetPluginInfo,
-            cfgGeneral::GetPluginInfo};
+    return {cfgAudioPipe::GetPluginInfo, cfgCrossfader::GetPluginInfo, cfgGapkiller::GetPluginInfo,
+            cfgPlaylistRules::GetPluginInfo, cfgGeneral::GetPluginInfo};
 }
 
 TKelvarConfig::TKelvarConfig(const std::string& Folder)

@@ -19,8 +19,8 @@
 namespace kelvar::configtest {
 
 // The built-in pages' captions in tree order.
-inline const std::vector<std::string> BuiltInCaptions = {"Crossfading", "Gap killer", "Playlist rotation rules",
-                                                         "General"};
+inline const std::vector<std::string> BuiltInCaptions = {"Audio mixer pipeline", "Crossfading", "Gap killer",
+                                                         "Playlist rotation rules", "General"};
 
 inline void Settle() {
     for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
