@@ -599,8 +599,10 @@ void TfoPlaylist::SaveSettings(IConfigDoc& Section) {
         Section.WriteInteger("FloatLeft", FloatForm->x());
         return;
     }
-    if (CatTreeMode == 0) Section.WriteInteger("CatTreeHeight", pCategory->height());
-    if (CatTreeMode == 1) Section.WriteInteger("CatTreeWidth", pCategory->width());
+    // A window never shown has no panel size of its own yet.
+    const bool laidOut = pCategory->isVisible();
+    if (CatTreeMode == 0) Section.WriteInteger("CatTreeHeight", laidOut ? pCategory->height() : CatTreeHeight);
+    if (CatTreeMode == 1) Section.WriteInteger("CatTreeWidth", laidOut ? pCategory->width() : CatTreeWidth);
     Section.WriteInteger("FloatHeight", FloatHeight);
     Section.WriteInteger("FloatWidth", FloatWidth);
     Section.WriteInteger("FloatTop", FloatTop);

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QComboBox>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QLabel>
+#include <QListWidget>
 #include <QMimeData>
 #include <QSplitter>
 #include <QUrl>
@@ -16,12 +18,15 @@
 
 #include "LibraryCoreFixture.h"
 #include "core/playlist/CategoryTree.h"
+#include "core/playlist/LevelCategories.h"
 #include "gui/engine/GuiDialogs.h"
 #include "gui/engine/unMDIForm.h"
 #include "gui/library/unPlaylist.h"
 #include "gui/library/unSearch.h"
 #include "gui/lists/VirtualSongTree.h"
+#include "gui/lists/unDropTarget.h"
 #include "gui/lists/unGUIFunc.h"
+#include "gui/lists/unLevelList.h"
 
 namespace kelvar {
 namespace {
@@ -375,6 +380,59 @@ TEST_F(LibraryWindow, DropsFromOtherWindowsAndTheDesktop) {
     SelectSongTreeRange(*f.tvSongList, 0, 1);
     f.QueueSelected(false);
     EXPECT_EQ(Manager->Queue->Count(), 2);
+}
+
+TEST_F(LibraryWindow, FolderAndGroupViews) {
+    FillCategory(Rock, 3);
+    TfoPlaylist& f = Open(Rock);
+    // A folder shows its children as icons; opening one selects its node.
+    f.tvCategory->setCurrentItem(f.NodeOf(Manager->Categories->FindByID(0)));
+    EXPECT_TRUE(f.tvSongList->isHidden());
+    EXPECT_FALSE(f.lvChildren->isHidden());
+    std::vector<std::string> children;
+    for (int i = 0; i < f.lvChildren->count(); ++i) children.push_back(f.lvChildren->item(i)->text().toStdString());
+    EXPECT_EQ(children, (std::vector<std::string>{"Rock", "Jazz"}));
+    f.lvChildren->setCurrentRow(1);
+    f.alOpenChild->trigger();
+    EXPECT_EQ(f.SelectedCategory(), Jazz);
+    EXPECT_FALSE(f.tvSongList->isHidden());
+
+    // Groups: the first group is chosen and its songs shown.
+    auto* byArtist = dynamic_cast<TLevelCategory*>(Manager->Categories->FindByName("By Artist"));
+    ASSERT_NE(byArtist, nullptr);
+    f.tvCategory->setCurrentItem(f.NodeOf(byArtist));
+    EXPECT_FALSE(f.foLevelList1->isHidden());
+    ASSERT_TRUE(PumpUntil([&] {
+        return f.foLevelList1->tvLevelList->model()->rowCount() > 0 && f.tvSongList->SongList() &&
+               f.tvSongList->SongList()->Count() == 3;
+    }));
+    EXPECT_EQ(f.foLevelList1->tvLevelList->model()->index(0, 0).data().toString(), "Artist");
+    f.tvCategory->setCurrentItem(f.NodeOf(Rock));
+    EXPECT_TRUE(f.foLevelList1->isHidden());
+    EXPECT_EQ(byArtist->OnLevelList, nullptr);
+}
+
+TEST_F(LibraryWindow, DropTargetWindowAddsToTheChosenCategory) {
+    FillCategory(Rock, 1);
+    TfoPlaylist& f = Open(Rock);
+    f.OpenDropTarget();
+    ASSERT_NE(f.DropTarget, nullptr);
+    EXPECT_EQ(f.DropTarget->SelectedCategory(), "Rock");
+    f.DropTarget->eCategory->setCurrentIndex(f.DropTarget->eCategory->findData("Jazz"));
+    const std::string file = (Folder / "dropped.wav").string();
+    coretest::WriteToneWav(file, 300, 440);
+    f.DropTarget->DropFiles({file});
+    EXPECT_EQ(Stored(Jazz).size(), 1u);
+    auto rows = NewSongItemList();
+    rows->Add().SongID = AddSongRow("/music/x.mp3", "X", "Row", 1000);
+    TSongDrop drop;
+    drop.SourceTag = 3;
+    drop.Songs = rows;
+    f.DropTarget->DropItems(drop);
+    EXPECT_EQ(Stored(Jazz), (std::vector<std::string>{"dropped", "Row"}));
+    EXPECT_EQ(f.tvSongList->SongList()->Count(), 1) << "the shown category is unchanged";
+    f.Done();
+    EXPECT_EQ(f.DropTarget, nullptr);
 }
 
 TEST_F(LibraryWindow, SavesTheCategoryAsM3UAndReportsBadPlayLists) {
