@@ -29,6 +29,7 @@ TfrmConfig::TfrmConfig(QWidget* Parent) : QFrame(Parent) {
     tvSections->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tvSections->setSelectionMode(QAbstractItemView::SingleSelection);
     tvSections->setProperty("Tag", 0);
+    tvSections->setMinimumWidth(145);
     // The selection stays visible while another control has the focus.
     QPalette colours = tvSections->palette();
     colours.setColor(QPalette::Inactive, QPalette::Highlight, colours.color(QPalette::Active, QPalette::Highlight));
