@@ -104,7 +104,13 @@ TEST_F(ConfigFramework, CancelAndTheCloseBoxDiscardTheEdits) {
     }
 }
 
-TEST_F(ConfigFramework, AModuleThatCannotBeLoadedStopsTheDialog) {
+TEST_F(ConfigFramework, AModuleThatIsNoPageOrCannotBeLoadedStopsTheDialog) {
+    {
+        test::TTempFolder folder;
+        fs::copy_file(fs::path(KELVAR_TEST_MODULE_DIR) / "cfg_config_nopage.so",
+                      folder.Path() / "cfg_config_nopage.so");
+        EXPECT_THROW(TKelvarConfig config(folder.Path().string()), EPluginError);
+    }
     {
         std::ofstream bad(Plugins.Path() / "cfg_config_broken.so");
         bad << "not a module";

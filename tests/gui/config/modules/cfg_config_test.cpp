@@ -1,6 +1,6 @@
 // A configuration page plug-in for the tests: the page "Test page" edits "Value" of section
 // "TestPage" in a line edit; its child "Test child" shows a check box "eAllowLeave" and may be
-// left only while the box is checked.
+// left only while the box is checked. Built with TEST_NOT_A_PAGE its instance is no page.
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPointer>
@@ -85,7 +85,12 @@ private:
     QPointer<QLineEdit> FEdit;
 };
 
+#ifdef TEST_NOT_A_PAGE
+class TNoPage : public IInterface {};
+void Create(IInterfacePtr* Instance, const char*) { *Instance = std::make_shared<TNoPage>(); }
+#else
 void Create(IInterfacePtr* Instance, const char*) { *Instance = std::make_shared<TTestNode>(false); }
+#endif
 
 TPluginInfo Info = {"Test page", "A page\nfor the tests", 0x0100, "{00000000-0000-0000-0000-00000000C0FF}", Create};
 
