@@ -30,7 +30,12 @@ TKcDemoButton* ObjectButton(QWidget* Parent, const char* Name, const char* Capti
     b->SetCaption(Caption);
     b->setToolTip("Volume control");
     b->SetColor(TfrmCfgPlayer::ButtonColor);
-    b->setFixedSize(62, 24);
+    QFont font("Arial");
+    font.setPointSize(8);
+    font.setBold(true);
+    b->SetFontLeave(TKcFont{font, clBlack});
+    b->SetFontEnter(TKcFont{font, clRed});
+    b->setFixedSize(64, 24);
     return b;
 }
 
