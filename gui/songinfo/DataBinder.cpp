@@ -5,9 +5,20 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
+#include "foundation/Logger.h"
 #include "foundation/TextUtil.h"
 
 namespace kelvar {
+
+void RunGuarded(const std::function<void()>& Handler) {
+    try {
+        Handler();
+    } catch (const std::exception& e) {
+        LogMessage(std::string("Unhandled exception (") + e.what() + ")", "GUI", LogKind::Exception);
+    } catch (...) {
+        LogMessage("Unhandled exception (unknown)", "GUI", LogKind::Exception);
+    }
+}
 
 TDataBinder::TDataBinder(QObject* Parent) : QObject(Parent) {}
 
@@ -41,8 +52,17 @@ void TDataBinder::Store(const TBinding& Binding, const QString& Text) {
     if (FLoading > 0 || !FData || !FData->HasField(Binding.Field)) return;
     const std::string value = Text.toStdString();
     if (FData->GetValue(Binding.Field) == value) return;
-    if (EnsureEditing) EnsureEditing();
-    FData->SetFieldValue(Binding.Field, value);
+    try {
+        if (EnsureEditing) EnsureEditing();
+        FData->SetFieldValue(Binding.Field, value);
+    } catch (const std::exception& e) {
+        // The control shows what the row holds again.
+        LogMessage(std::string("Unhandled exception (") + e.what() + ")", "GUI", LogKind::Exception);
+        ++FLoading;
+        Show(Binding);
+        --FLoading;
+        return;
+    }
     // The field's other controls show the new value.
     ++FLoading;
     for (const TBinding& other : FBindings)

@@ -18,6 +18,10 @@ class QWidget;
 
 namespace kelvar {
 
+// Runs an event handler so that no exception leaves it into the event loop: a failure is logged
+// as "Unhandled exception (...)".
+void RunGuarded(const std::function<void()>& Handler);
+
 class TDataBinder : public QObject {
 public:
     explicit TDataBinder(QObject* Parent = nullptr);

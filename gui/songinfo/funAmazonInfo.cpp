@@ -16,6 +16,7 @@
 #include "foundation/MiscFunc.h"
 #include "foundation/TextUtil.h"
 #include "gui/plugins/funOKCancel.h"
+#include "gui/songinfo/DataBinder.h"
 
 namespace kelvar {
 
@@ -119,8 +120,8 @@ TfrmAmazonInfo::TfrmAmazonInfo(const TAmazonInfo& Info, QWidget* Parent) : QFram
     grid->addLayout(buttons, 5, 1, 1, 2);
     grid->setColumnStretch(2, 1);
 
-    btBuyCD->OnClick = [this](TFxFancyButton&) { btBuyCDClick(); };
-    btApply->OnClick = [this](TFxFancyButton&) { Apply(); };
+    btBuyCD->OnClick = [this](TFxFancyButton&) { RunGuarded([this] { btBuyCDClick(); }); };
+    btApply->OnClick = [this](TFxFancyButton&) { RunGuarded([this] { Apply(); }); };
 }
 
 TfrmAmazonInfo::~TfrmAmazonInfo() { StopDownload(); }
@@ -144,7 +145,7 @@ void TfrmAmazonInfo::StartDownload(const THttpTimeouts& Timeouts) {
     FDownload->FileName = FInfo.LocalPicture;
     FDownload->Timeouts = Timeouts;
     FDownload->SetOnResultSync(
-        [this](TWebThread&, int status, const std::string& text) { PictureLoaded(status, text); });
+        [this](TWebThread&, int status, const std::string& text) { RunGuarded([&] { PictureLoaded(status, text); }); });
     FDownload->Resume();
 }
 

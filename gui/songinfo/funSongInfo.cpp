@@ -287,10 +287,10 @@ TfrmSongInfo::TfrmSongInfo(QWidget* Parent) : QWidget(Parent) {
     picturePage->setAcceptDrops(true);
     picturePage->installEventFilter(this);
     pcSongInfo->addTab(picturePage, "Picture");
-    connect(btLoadPic, &QToolButton::clicked, this, [this] { PictureClick(); });
-    connect(btClearPic, &QToolButton::clicked, this, [this] { btClearPicClick(); });
-    connect(btAmazon2, &QToolButton::clicked, this, [this] { FindAlbumCover(); });
-    connect(btWeb, &QToolButton::clicked, this, [this] { FindImages(); });
+    connect(btLoadPic, &QToolButton::clicked, this, [this] { RunGuarded([this] { PictureClick(); }); });
+    connect(btClearPic, &QToolButton::clicked, this, [this] { RunGuarded([this] { btClearPicClick(); }); });
+    connect(btAmazon2, &QToolButton::clicked, this, [this] { RunGuarded([this] { FindAlbumCover(); }); });
+    connect(btWeb, &QToolButton::clicked, this, [this] { RunGuarded([this] { FindImages(); }); });
 
     auto* lyricsPage = new QWidget();
     auto* lyricsColumn = new QVBoxLayout(lyricsPage);
@@ -309,8 +309,8 @@ TfrmSongInfo::TfrmSongInfo(QWidget* Parent) : QWidget(Parent) {
     lyricsColumn->addWidget(eLyrics, 1);
     pcSongInfo->addTab(lyricsPage, "Lyrics");
     FBinder->Bind(eLyrics, "lyrics");
-    connect(btLyricsClear, &QToolButton::clicked, this, [this] { btLyricsClearClick(); });
-    connect(btLyricsFind, &QToolButton::clicked, this, [this] { FindLyrics(); });
+    connect(btLyricsClear, &QToolButton::clicked, this, [this] { RunGuarded([this] { btLyricsClearClick(); }); });
+    connect(btLyricsFind, &QToolButton::clicked, this, [this] { RunGuarded([this] { FindLyrics(); }); });
 
     eInfo = new QPlainTextEdit();
     eInfo->setObjectName("eInfo");
@@ -488,12 +488,14 @@ QWidget* TfrmSongInfo::InfoTab() {
     FBinder->Bind(eFilename, "filename");
     FBinder->Bind(eWeight, "weight");
 
-    tbWeight->OnChange = [this](TKcCustomControl&) { tbWeightChange(); };
-    btChangeFile->connect(btChangeFile, &QToolButton::clicked, this, [this] { btChangeFileClick(); });
-    btLoadTag->connect(btLoadTag, &QToolButton::clicked, this, [this] { btLoadTagClick(); });
-    btSaveTag->connect(btSaveTag, &QToolButton::clicked, this, [this] { btSaveTag1Click(); });
-    btAmazon->connect(btAmazon, &QToolButton::clicked, this, [this] { FindAlbumCover(); });
-    btApplyAlbum->connect(btApplyAlbum, &QToolButton::clicked, this, [this] { ApplyToAlbum(); });
+    tbWeight->OnChange = [this](TKcCustomControl&) { RunGuarded([this] { tbWeightChange(); }); };
+    btChangeFile->connect(btChangeFile, &QToolButton::clicked, this,
+                          [this] { RunGuarded([this] { btChangeFileClick(); }); });
+    btLoadTag->connect(btLoadTag, &QToolButton::clicked, this, [this] { RunGuarded([this] { btLoadTagClick(); }); });
+    btSaveTag->connect(btSaveTag, &QToolButton::clicked, this, [this] { RunGuarded([this] { btSaveTag1Click(); }); });
+    btAmazon->connect(btAmazon, &QToolButton::clicked, this, [this] { RunGuarded([this] { FindAlbumCover(); }); });
+    btApplyAlbum->connect(btApplyAlbum, &QToolButton::clicked, this,
+                          [this] { RunGuarded([this] { ApplyToAlbum(); }); });
     return page;
 }
 
@@ -818,7 +820,7 @@ void TfrmSongInfo::btChangeFileClick() {
 bool TfrmSongInfo::eventFilter(QObject* Watched, QEvent* Event) {
     if (Watched == ePicSmall && Event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(Event)->button() == Qt::LeftButton) {
-        PictureClick();
+        RunGuarded([this] { PictureClick(); });
         return true;
     }
     if (Event->type() == QEvent::DragEnter || Event->type() == QEvent::DragMove) {
@@ -832,7 +834,8 @@ bool TfrmSongInfo::eventFilter(QObject* Watched, QEvent* Event) {
         for (const QUrl& url : drop->mimeData()->urls())
             if (url.isLocalFile()) {
                 drop->acceptProposedAction();
-                LoadPictureFile(url.toLocalFile().toStdString());
+                const std::string file = url.toLocalFile().toStdString();
+                RunGuarded([this, &file] { LoadPictureFile(file); });
                 return true;
             }
     }

@@ -24,6 +24,7 @@
 #include "gui/engine/GUIcommon.h"
 #include "gui/engine/GuiDialogs.h"
 #include "gui/plugins/funOKCancel.h"
+#include "gui/songinfo/DataBinder.h"
 #include "gui/songinfo/unSongApplyList.h"
 #include "media/tags/PictureInfo_imp.h"
 
@@ -202,13 +203,13 @@ TfoAmazonSearch::TfoAmazonSearch(const TMetaDataConfig& Config, TAlbumLookupSett
     }
     column->addWidget(bottom);
 
-    btSearch->OnClick = [this](TFxFancyButton&) { NewSearch(); };
+    btSearch->OnClick = [this](TFxFancyButton&) { RunGuarded([this] { NewSearch(); }); };
     btCancel->OnClick = [this](TFxFancyButton&) {
         SetFormTag(this, 2);
         close();
     };
-    btNext->OnClick = [this](TFxFancyButton&) { NextPage(); };
-    btPrevious->OnClick = [this](TFxFancyButton&) { PreviousPage(); };
+    btNext->OnClick = [this](TFxFancyButton&) { RunGuarded([this] { NextPage(); }); };
+    btPrevious->OnClick = [this](TFxFancyButton&) { RunGuarded([this] { PreviousPage(); }); };
 
     resize(560, 520);
     if (QScreen* screen = QGuiApplication::primaryScreen())
@@ -240,7 +241,7 @@ void TfoAmazonSearch::Fetch(const std::string& URL) {
     TPageFetch* page = fetch.get();
     fetch->SetOnResultSync([this, page](TWebThread&, int status, const std::string& text) {
         // A transfer that broke off is an error whatever status line came before.
-        SearchResult(page->Failed && status == 200 ? 0 : status, text);
+        RunGuarded([&] { SearchResult(page->Failed && status == 200 ? 0 : status, text); });
     });
     FFetch = std::move(fetch);
     FFetch->Resume();
@@ -345,7 +346,7 @@ void TfoAmazonSearch::PreviousPage() {
 void TfoAmazonSearch::keyPressEvent(QKeyEvent* Event) {
     if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter) {
         Event->accept();
-        NewSearch();
+        RunGuarded([this] { NewSearch(); });
         return;
     }
     QDialog::keyPressEvent(Event);  // Esc closes

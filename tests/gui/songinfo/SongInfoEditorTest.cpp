@@ -29,10 +29,12 @@
 #include "core/CoreTestKit.h"
 #include "core/Kelvar.h"
 #include "core/ProcessPriority.h"
+#include "core/playlist/SongItem.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "gui/editors/funSongSettings.h"
 #include "gui/engine/GUIcommon.h"
 #include "gui/engine/GuiDialogs.h"
+#include "gui/lists/VirtualSongTree.h"
 #include "gui/plugins/funOKCancel.h"
 #include "gui/songinfo/funSongInfo.h"
 #include "gui/songinfo/unSongInfo.h"
@@ -231,6 +233,55 @@ TEST_F(SongInfoEditorTest, SwitchingSongsPostsAndCancelDropsOnlyTheCurrentRow) {
     });
 }
 
+TEST_F(SongInfoEditorTest, SelectedRowsOpenAtMostTwoHundredSongsInTheTreesOrder) {
+    // 250 rows, shown in the tree from the newest song to the oldest.
+    // One transaction for all of them.
+    auto writer = PoolGetWriteConnection();
+    for (int i = 0; i < 250; ++i) {
+        char artist[16];
+        std::snprintf(artist, sizeof artist, "Artist %03d", i);
+        writer->ExecSQL(
+            "INSERT INTO songlist (ID, filename, artist, title) VALUES (NEXT VALUE FOR GEN_songlist_ID, "
+            ":f, :a, 'T')",
+            {"/m/" + std::to_string(i) + ".mp3", std::string(artist)});
+    }
+    writer->Commit();
+    std::vector<int> ids;
+    for (auto rows = PoolQuery("SELECT ID FROM songlist ORDER BY artist"); !rows->Eof(); rows->Next())
+        ids.push_back(static_cast<int>(rows->GetFieldValue("ID").AsInteger()));
+    ASSERT_EQ(ids.size(), 250u);
+    auto list = std::make_shared<TSongItemList>();
+    for (auto it = ids.rbegin(); it != ids.rend(); ++it) list->Add().SongID = *it;
+    TVirtualSongTree tree;
+    tree.SetSongList(list);
+    tree.selectAll();
+    std::vector<int> opened;
+    QStringList shown;
+    SetModalHandler([&](QDialog& dialog) {
+        auto& d = dynamic_cast<TfoSongInfo&>(dialog);
+        for (int i = 0; i < d.lvSong->count(); ++i) {
+            opened.push_back(d.lvSong->item(i)->data(Qt::UserRole).toInt());
+            shown << d.lvSong->item(i)->text();
+        }
+        return QDialog::Rejected;
+    });
+    EXPECT_FALSE(EditSelectedSongs(tree));
+    ASSERT_EQ(opened.size(), 200u);
+    // The newest 200 songs (the tree's first rows), sorted by artist.
+    EXPECT_EQ(shown.front(), "Artist 050 - T");
+    EXPECT_EQ(shown.back(), "Artist 249 - T");
+    EXPECT_EQ(opened.front(), ids[50]);
+
+    tree.clearSelection();
+    bool asked = false;
+    SetModalHandler([&](QDialog&) {
+        asked = true;
+        return QDialog::Rejected;
+    });
+    EXPECT_FALSE(EditSelectedSongs(tree));
+    EXPECT_FALSE(asked);
+}
+
 TEST_F(SongInfoEditorTest, PlayoutSettingsAreStoredAsTheRowsXfadeValue) {
     const int id = AddSongRow("/m/x.mp3", "X", "X");
     PoolExecSQL("UPDATE songlist SET xfade = 'c=1500&gl=3' WHERE ID = :id", {id});
@@ -247,6 +298,22 @@ TEST_F(SongInfoEditorTest, PlayoutSettingsAreStoredAsTheRowsXfadeValue) {
     StringToSongSettings(Stored(id, "xfade"), stored);
     EXPECT_EQ(stored.Start, 1500);
     EXPECT_EQ(stored.Gain, -6);
+}
+
+TEST_F(SongInfoEditorTest, AFailedSaveOnOkKeepsTheDialogOpen) {
+    const int id = AddSongRow("/m/p.mp3", "P", "P");
+    Edit({id}, [this](TfoSongInfo& d) {
+        // Longer than the column takes.
+        Type(d.frmSongInfo1->eYear, QString(40, '1'));
+        Type(d.frmSongInfo1->eTitle, "Kept");
+        QTest::mouseClick(d.frmOKCancel->btOK, Qt::LeftButton);
+        for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+        ASSERT_EQ(Messages.size(), 1u);
+        EXPECT_TRUE(d.isVisible());
+        Type(d.frmSongInfo1->eYear, "2003");
+    });
+    EXPECT_EQ(Stored(id, "albumyear"), "2003");
+    EXPECT_EQ(Stored(id, "title"), "Kept");
 }
 
 TEST_F(SongInfoEditorTest, WeightTrackBarWritesOnlyWhenItMoves) {
