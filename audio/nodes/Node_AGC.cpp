@@ -79,8 +79,17 @@ int TNode_AGC::Process(void* Buffer, int Length, TStreamTime&, IChunkPtr&) {
     const int frameSize = FFormat.BitsPerSample / 8 * FFormat.Channels;
     if (frameSize <= 0) return Length;
     const int frames = Length / frameSize;
+    const bool meter = FFormat.BitsPerSample == 16;
+    auto peak = [&] {
+        int top = 0;
+        const auto* s = static_cast<const int16_t*>(Buffer);
+        for (int i = 0, n = frames * FFormat.Channels; i < n; ++i) top = std::max(top, std::abs(int(s[i])));
+        return top;
+    };
+    if (meter) InputPeak.store(peak(), std::memory_order_relaxed);
     const int32_t done = FLibrary.Process(FParams, Buffer, frames, FFormat.BitsPerSample, FFormat.Channels,
                                           static_cast<int32_t>(FFormat.SamplesPerSec));
+    if (meter) OutputPeak.store(peak(), std::memory_order_relaxed);
     // A processor can't have handled more than it was given.
     return std::clamp<int32_t>(done, 0, frames) * frameSize;
 }

@@ -28,6 +28,10 @@ public:
     void Apply(int32_t Flags);
 
     std::atomic<bool> Enabled{false};
+    // Peaks (16-bit magnitudes) of the last block before and after the processor, for the
+    // editor's meters; written by the audio thread without the lock.
+    std::atomic<int> InputPeak{0};
+    std::atomic<int> OutputPeak{0};
 
     void SetGatedAGCEnabled(bool Value);
     bool GetGatedAGCEnabled() const;
