@@ -26,6 +26,7 @@
 #include "audio/dsp/ProcAGC.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -326,6 +327,9 @@ struct TEngine {
     bool Seeded = false;
     double GainDb = 0;
     float GainLin = 1;
+    // For the meters: written here, read by the host's window thread.
+    std::atomic<float> GainShown{1.0f};
+    std::atomic<int32_t> GatedShown{0};
     double GateLevel = -40, MaxGain = 15;
 
     // 2. stereo expander
@@ -446,7 +450,9 @@ void TEngine::Process(const TAGCParams& p, int n) {
         }
         (void)power;
         const double mom = -0.691 + 10.0 * std::log10(Momentary + 1e-20);
-        if (mom >= GateLevel && mom > -70.0) {
+        const bool open = mom >= GateLevel && mom > -70.0;
+        GatedShown.store(open ? 0 : 1, std::memory_order_relaxed);
+        if (open) {
             if (!Seeded) {
                 Short = Momentary;
                 Seeded = true;
@@ -466,6 +472,7 @@ void TEngine::Process(const TAGCParams& p, int n) {
             for (int c = 0; c < ch; ++c) Work[c][i] *= GainLin;
         }
         GainLin = target;
+        GainShown.store(target, std::memory_order_relaxed);
     }
 
     if (IsOn(p.StereoExpander) && ch == 2) {
@@ -631,7 +638,7 @@ struct TInstance {
     std::unique_ptr<TEngine> Engine;
 };
 
-TEngine* EngineOf(TAGCParams* block) {
+TEngine* EngineOf(const TAGCParams* block) {
     if (!block || static_cast<uint32_t>(block->Private0) != BlockMagic) return nullptr;
     TEngine* engine = nullptr;
     std::memcpy(&engine, block->Private1972, sizeof(engine));
@@ -779,8 +786,18 @@ int32_t API_AGC_Process(TAGCParams* block, void* samples, int32_t frames, int32_
     return frames;
 }
 
+void API_AGC_Meters(const TAGCParams* block, TAGCMeters* meters) {
+    if (!meters) return;
+    *meters = TAGCMeters{};
+    if (const TEngine* engine = EngineOf(block)) {
+        meters->Gain = engine->GainShown.load(std::memory_order_relaxed);
+        meters->Gated = engine->GatedShown.load(std::memory_order_relaxed);
+    }
+}
+
 const TAGCLibrary& BuiltInAGCLibrary() {
-    static const TAGCLibrary library{API_AGC_Init, API_AGC_Quit, API_AGC_Apply, API_AGC_Flush, API_AGC_Process};
+    static const TAGCLibrary library{API_AGC_Init,  API_AGC_Quit,    API_AGC_Apply,
+                                     API_AGC_Flush, API_AGC_Process, API_AGC_Meters};
     return library;
 }
 

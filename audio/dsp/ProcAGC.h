@@ -99,6 +99,14 @@ void API_AGC_Flush(TAGCParams* block);
 int32_t API_AGC_Process(TAGCParams* block, void* samples, int32_t frames, int32_t bitsPerSample, int32_t channels,
                         int32_t sampleRate);
 
+// The levels a host shows while the processor runs, read without waiting for the audio thread.
+struct TAGCMeters {
+    float Gain = 1.0f;  // the gated AGC's gain factor
+    int32_t Gated = 0;  // 1 while the input is under the gate level (the gain holds)
+};
+// The levels of the last block processed (the defaults for an unknown block).
+void API_AGC_Meters(const TAGCParams* block, TAGCMeters* meters);
+
 // The entry points as one table, so that a host can be given another processor (tests do).
 struct TAGCLibrary {
     void (*Init)(TAGCParams** block) = nullptr;
@@ -107,6 +115,8 @@ struct TAGCLibrary {
     void (*Flush)(TAGCParams* block) = nullptr;
     int32_t (*Process)(TAGCParams* block, void* samples, int32_t frames, int32_t bitsPerSample, int32_t channels,
                        int32_t sampleRate) = nullptr;
+    // Optional: a processor without meters leaves it empty.
+    void (*Meters)(const TAGCParams* block, TAGCMeters* meters) = nullptr;
 };
 
 // Our own processor's entry points.

@@ -94,6 +94,12 @@ int TNode_AGC::Process(void* Buffer, int Length, TStreamTime&, IChunkPtr&) {
     return std::clamp<int32_t>(done, 0, frames) * frameSize;
 }
 
+TAGCMeters TNode_AGC::GetMeters() const {
+    TAGCMeters meters;
+    if (FLibrary.Meters && FParams) FLibrary.Meters(FParams, &meters);
+    return meters;
+}
+
 std::string TNode_AGC::GetName() const { return "AGC"; }
 
 bool TNode_AGC::Start() {

@@ -32,6 +32,8 @@ public:
     // editor's meters; written by the audio thread without the lock.
     std::atomic<int> InputPeak{0};
     std::atomic<int> OutputPeak{0};
+    // The processor's own levels (defaults when it has none); never waits for the audio thread.
+    TAGCMeters GetMeters() const;
 
     void SetGatedAGCEnabled(bool Value);
     bool GetGatedAGCEnabled() const;

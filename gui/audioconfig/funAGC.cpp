@@ -446,8 +446,17 @@ void TfrmAGC::ShowMeters() {
     Fall(frmVUMeterBase1->ePeakL, 100 * in / 32768);
     Fall(frmVUMeterBase1->ePeakR, 100 * out / 32768);
     SetLabelText(lbGatedB, Format("%d dB", FNode->GetGateLevel()));
-    // The processor reports no gain, gate, clipper or band levels of its own: those meters rest.
-    Fall(eAGC_VU, 0);
+    const TAGCMeters meters = FNode->GetMeters();
+    Fall(eAGC_VU, static_cast<int>(std::lround(20.0 * std::log10(std::max(1.0f, meters.Gain)))));
+    // Once lit, the lamp stays for 10 refreshes so that a short gate is seen.
+    int hold = eGated->property("Tag").toInt();
+    if (hold > 0) {
+        eGated->setProperty("Tag", hold - 1);
+    } else {
+        eGated->SetActive(meters.Gated == 1);
+        if (meters.Gated == 1) eGated->setProperty("Tag", 10);
+    }
+    // The processor reports no clipper or band levels of its own: those meters rest.
     Fall(vClipper, 0);
     for (TBandEditor* e : {&MB, &DB})
         for (size_t i = 0; i < e->Out1.size(); ++i) {

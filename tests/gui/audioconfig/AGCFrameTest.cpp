@@ -7,6 +7,7 @@
 
 #include "audio/nodes/Node_AGC.h"
 #include "controls/KcButtons.h"
+#include "controls/KcLeds.h"
 #include "controls/KcLevelBar.h"
 #include "controls/KcTrackBar.h"
 #include "gui/audioconfig/funAGC.h"
@@ -118,6 +119,32 @@ TEST_F(AGCFrame, MetersShowTheLastBlockAndFallBack) {
     Node().LockedProcess(silent.data(), static_cast<int>(silent.size() * 2), time, chunk);
     frame.ShowMeters();
     EXPECT_EQ(frame.frmVUMeterBase1->ePeakL->Position(), 42);  // 50 x 0.85
+}
+
+// The built-in processor with meters the test sets.
+TAGCMeters FakeMeters;
+void ReadFakeMeters(const TAGCParams*, TAGCMeters* Meters) { *Meters = FakeMeters; }
+
+TEST_F(AGCFrame, GainBarAndGatedLampFollowTheProcessorsMeters) {
+    TAGCLibrary library = BuiltInAGCLibrary();
+    library.Meters = ReadFakeMeters;
+    TNode_AGC node(&library);
+    TfrmAGC frame;
+    frame.Attach(&node);
+    FakeMeters = {10.0f, 1};  // +20 dB, gate closed
+    frame.ShowMeters();
+    EXPECT_EQ(frame.eAGC_VU->Position(), 20);
+    EXPECT_TRUE(frame.eGated->Active());
+    // Once lit the lamp holds for 10 refreshes, then follows the gate again.
+    FakeMeters = {0.5f, 0};
+    for (int i = 0; i < 10; ++i) {
+        frame.ShowMeters();
+        EXPECT_TRUE(frame.eGated->Active()) << i;
+    }
+    frame.ShowMeters();
+    EXPECT_FALSE(frame.eGated->Active());
+    EXPECT_LT(frame.eAGC_VU->Position(), 20);  // falling back towards 0 dB (gain under 1 counts as 1)
+    EXPECT_EQ(frame.lbGatedB->text(), "-40 dB");
 }
 
 TEST_F(AGCFrame, PresetSavedAndLoadedThroughTheFileDialogs) {
