@@ -96,7 +96,7 @@ TfrmAGC::TfrmAGC(QWidget* Parent) : QWidget(Parent) {
     btLoadPreset->setGeometry(396, 2, 90, 22);
 
     auto* top = new QGroupBox(this);
-    top->setGeometry(2, 26, 510, 124);
+    top->setGeometry(2, 26, 510, 146);
     eGatedAGC_enabled = Check(top, "eGatedAGC_enabled", "Gated AGC", QRect(4, 2, 100, 18));
     eAgc_gate = Slider(top, "eAgc_gate", "Gate level", -90, 0, 4, 22, nullptr);
     eAgc_maxgain = Slider(top, "eAgc_maxgain", "Maximum gain", 0, 25, 4, 42, &lbAGC_MaxGain);
@@ -106,20 +106,18 @@ TfrmAGC::TfrmAGC(QWidget* Parent) : QWidget(Parent) {
     eSExp_Lev = Slider(top, "eSExp_Lev", "Level", 0, 100, 250, 22, &lbSExp_lev);
     eSExp_Depth = Slider(top, "eSExp_Depth", "Depth", 0, 20, 250, 42, &lbSExp_Depth);
     eSExp_Thr = Slider(top, "eSExp_Thr", "Threshold", -40, 0, 250, 62, &lbSExp_Thr);
-    eBass_enabled = Check(top, "eBass_enabled", "Bass EQ", QRect(250, 84, 70, 18));
-    btShelve = Button(top, "btShelve", "Shelve", QRect(322, 84, 44, 18));
-    btPeak = Button(top, "btPeak", "Peak", QRect(368, 84, 40, 18));
-    btPreEmp = Power(top, "btPreEmp", "Pre-emphasis", QRect(412, 82, 94, 20));
-    btPreEmp50 = Button(top, "btPreEmp50", "50 uS", QRect(412, 104, 44, 18));
-    btPreEmp75 = Button(top, "btPreEmp75", "75 uS", QRect(460, 104, 44, 18));
-    eBass_Gain = Slider(top, "eBass_Gain", "Gain", 0, 20, 4, 102, &lbBass_Gain);
-    eBass_Freq = Slider(top, "eBass_Freq", "Frequency", 40, 150, 190, 104, &lbBass_Freq);
-    eBass_Freq->setGeometry(252, 102, 60, 22);
-    lbBass_Freq->setGeometry(314, 104, 50, 18);
+    eBass_enabled = Check(top, "eBass_enabled", "Bass EQ", QRect(4, 104, 70, 18));
+    btShelve = Button(top, "btShelve", "Shelve", QRect(80, 104, 44, 18));
+    btPeak = Button(top, "btPeak", "Peak", QRect(126, 104, 40, 18));
+    btPreEmp = Power(top, "btPreEmp", "Pre-emphasis", QRect(250, 82, 110, 20));
+    btPreEmp50 = Button(top, "btPreEmp50", "50 uS", QRect(366, 84, 44, 18));
+    btPreEmp75 = Button(top, "btPreEmp75", "75 uS", QRect(412, 84, 44, 18));
+    eBass_Gain = Slider(top, "eBass_Gain", "Gain", 0, 20, 4, 124, &lbBass_Gain);
+    eBass_Freq = Slider(top, "eBass_Freq", "Frequency", 40, 150, 250, 124, &lbBass_Freq);
 
     auto* multi = new QGroupBox(this);
     multi->setObjectName("gbMultiBand");
-    multi->setGeometry(2, 152, 510, 150);
+    multi->setGeometry(2, 174, 510, 150);
     eMb_enabled = Check(multi, "eMb_enabled", "5 Bands processor", QRect(4, 2, 140, 18));
     eMB_Drive = Slider(multi, "eMB_Drive", "Drive", 0, 10, 300, 2, &lbMB_Drive);
     MB.Multi = true;
@@ -131,7 +129,7 @@ TfrmAGC::TfrmAGC(QWidget* Parent) : QWidget(Parent) {
 
     auto* dual = new QGroupBox(this);
     dual->setObjectName("gbDualBand");
-    dual->setGeometry(2, 304, 510, 130);
+    dual->setGeometry(2, 326, 510, 130);
     eDb_enabled = Check(dual, "eDb_enabled", "Dual band processor", QRect(4, 2, 150, 18));
     eDb_Drive = Slider(dual, "eDb_Drive", "Drive", -10, 10, 300, 2, &lbDb_Drive);
     DB.Multi = false;
@@ -150,7 +148,7 @@ TfrmAGC::TfrmAGC(QWidget* Parent) : QWidget(Parent) {
     eGated->setGeometry(516, 170, 14, 14);
     MakeEditorLabel(this, "lbGated", "Gated", QRect(534, 168, 50, 16));
     vClipper = Meter(this, "vClipper", QRect(516, 190, 10, 100));
-    setMinimumSize(596, 438);
+    setMinimumSize(596, 460);
 
     // Changes.
     btByPassAll->OnClick = [this](TKcCustomControl&) { Edit([this] { FNode->Enabled = !btByPassAll->Active(); }); };
