@@ -9,8 +9,10 @@
 #include <fstream>
 #include "audio/nodes/Node_DSPEffects.h"
 
+#include "common/RenderEngine.h"
 #include "common/TempFolder.h"
 #include "controls/KcTrackBar.h"
+#include "core/CoreTestKit.h"
 #include "gui/audioconfig/funEQ.h"
 #include "media/KelvarPlayer_imp.h"
 #include "tests/gui/audioconfig/AudioConfigTestKit.h"
@@ -69,6 +71,30 @@ TEST_F(EQFrame, SliderCutsTheRunningBandAndSnapsNearZero) {
     EXPECT_EQ(Node().GetEQBand(3), 0);
     frame->eEQ[0]->SetPosition(75);
     EXPECT_EQ(frame->lb[0]->text(), "12.0");
+}
+
+TEST_F(EQFrame, CutMadeInThePageIsHeardWhenDecksRenderWithTheSavedConfiguration) {
+    const std::string song = Temp.File("tone.wav");
+    coretest::WriteToneWav(song, 1500, 16000, 12000);
+    auto render = [&](const std::string& name) {
+        auto doc = TConfigDoc_XML::Create(Temp.File(name + ".xml"));
+        Core->SaveConfig(*doc->Section("Kelvar"));
+        doc->Save();
+        render::TRenderOptions options;
+        options.Output = Temp.File(name + ".wav");
+        options.Config = Temp.File(name + ".xml");
+        options.Files = {song};
+        const auto result = render::Render(options);
+        EXPECT_TRUE(result.Ok) << result.Error;
+        return result.Peak;
+    };
+    const int flat = render("flat");
+    auto frame = Open();
+    frame->eEnableEQ->click();
+    frame->eEQ[9]->SetPosition(-75);
+    const int cut = render("cut");
+    EXPECT_GT(flat, 8000);
+    EXPECT_LT(cut, flat / 2) << "flat " << flat << " cut " << cut;
 }
 
 TEST_F(EQFrame, PresetSetsAllBandsAndAMovedSliderMeansCustom) {
