@@ -1,0 +1,243 @@
+// SBR analysis bank, frequency band tables and configuration.
+#include "encoder/SbrConfig.h"
+#include "encoder/SbrFrequencyTables.h"
+#include "encoder/SbrQmf.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+using namespace brannoc;
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+std::vector<float> Sine(double frequency, int rate, int count, double amplitude = 1.0) {
+    std::vector<float> x(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i)
+        x[static_cast<size_t>(i)] = static_cast<float>(amplitude * std::sin(2.0 * kPi * frequency * i / rate));
+    return x;
+}
+
+// Energies of the second of two frames, so that the delay line is full.
+std::vector<float> SteadyEnergies(const std::vector<float>& input) {
+    SbrQmfBank bank;
+    EXPECT_TRUE(SbrQmfInit(bank, 1152));
+    std::vector<float> re(1152), im(1152), e(1152);
+    SbrQmfAnalyse(bank, input.data(), re.data(), im.data());
+    SbrQmfAnalyse(bank, input.data() + 1152, re.data(), im.data());
+    SbrQmfEnergies(e.data(), re.data(), im.data(), 64, 18);
+    return e;
+}
+
+SbrBandTables Tables(int rate, int start, int stop, int scale, int alter, bool& ok) {
+    SbrBandTables t;
+    t.sbrRate = rate;
+    SbrBandSettings s;
+    s.startIndex = start;
+    s.stopIndex = stop;
+    s.frequencyScale = scale;
+    s.alterScale = alter;
+    s.dualRate = true;
+    ok = SbrResetTables(t, s, 64, true);
+    return t;
+}
+
+}  // namespace
+
+TEST(SbrQmf, AToneLandsInItsBandWithSteadyUnitEnergy) {
+    const int rate = 44100;
+    for (int band : {1, 17, 40, 62}) {
+        const auto e = SteadyEnergies(Sine((band + 0.5) * rate / 128.0, rate, 2304));
+        for (int slot = 0; slot < 18; ++slot) {
+            const float* row = &e[static_cast<size_t>(slot * 64)];
+            EXPECT_NEAR(row[band], 1.0f, 0.01f) << "band " << band << " slot " << slot;
+            for (int other = 0; other < 64; ++other) {
+                if (other == band) continue;
+                EXPECT_LT(row[other], 1e-3f) << "band " << band << " leaks into " << other;
+            }
+        }
+    }
+}
+
+TEST(SbrQmf, SilenceIsZeroAndTheDelayLineCarriesAcrossCalls) {
+    const auto silent = SteadyEnergies(std::vector<float>(2304, 0.0f));
+    for (float v : silent) ASSERT_EQ(v, 0.0f);
+
+    // One bank over two half frames equals one bank over the whole frame.
+    const auto x = Sine(5000.0, 44100, 1152);
+    SbrQmfBank whole, halves;
+    ASSERT_TRUE(SbrQmfInit(whole, 1152));
+    ASSERT_TRUE(SbrQmfInit(halves, 576));
+    std::vector<float> re1(1152), im1(1152), re2(1152), im2(1152);
+    SbrQmfAnalyse(whole, x.data(), re1.data(), im1.data());
+    SbrQmfAnalyse(halves, x.data(), re2.data(), im2.data());
+    SbrQmfAnalyse(halves, x.data() + 576, re2.data() + 576, im2.data() + 576);
+    for (size_t i = 0; i < re1.size(); ++i) {
+        ASSERT_EQ(re1[i], re2[i]);
+        ASSERT_EQ(im1[i], im2[i]);
+    }
+    SbrQmfBank bad;
+    EXPECT_FALSE(SbrQmfInit(bad, 1000));
+}
+
+TEST(SbrBands, StartAndStopBandsAndTheirFrequencies) {
+    EXPECT_EQ(SbrStartBand(5, 64, 44100), 17);
+    EXPECT_EQ(SbrStartBand(4, 64, 32000), 20);
+    EXPECT_EQ(SbrStopBand(64, 32000, 14, 20), 40);
+    EXPECT_EQ(SbrStopBand(64, 44100, 15, 20), 60);
+    EXPECT_EQ(SbrStopBand(64, 44100, 13, 17), 64);
+    EXPECT_EQ(SbrStartBand(6, 64, 44100), 18);
+    EXPECT_EQ(SbrStopBand(64, 44100, 9, 18), 47);
+    EXPECT_EQ(SbrStopFrequency(9, 44100), 16192);
+    EXPECT_EQ(SbrStartFrequency(6, 44100), 6201);
+    EXPECT_EQ(SbrStartFrequency(16, 44100), -1);
+    EXPECT_EQ(SbrStopFrequency(14, 44100), -1);
+    EXPECT_EQ(SbrStopFrequency(-1, 44100), -1);
+}
+
+TEST(SbrBands, WidthLimitsOfTheSbrRange) {
+    struct Case {
+        int rate, start, stop;
+        bool ok;
+        int k0, k2;
+    };
+    const Case cases[] = {
+        {44100, 6, 9, true, 18, 47},    // mono 32 kbit/s at core 22050
+        {44100, 11, 13, true, 28, 64},  // 36 bands: the widest allowed at 44100
+        {48000, 12, 13, true, 31, 64},  // 33 bands: the widest allowed from 48000
+        {44100, 10, 13, false, 0, 0},   // 37 bands
+        {48000, 11, 13, false, 0, 0},   // 34 bands
+        {32000, 15, 13, false, 0, 0},   // k0 = 49 beyond the dual-rate limit of 32
+        {44100, 15, 0, false, 0, 0},    // stop below start
+    };
+    for (const Case& c : cases) {
+        bool ok = false;
+        const SbrBandTables t = Tables(c.rate, c.start, c.stop, 2, 1, ok);
+        EXPECT_EQ(ok, c.ok) << c.rate << " " << c.start << " " << c.stop;
+        if (!c.ok) continue;
+        EXPECT_EQ(t.k0, c.k0);
+        EXPECT_EQ(t.k2, c.k2);
+    }
+    bool ok = false;
+    const SbrBandTables t = Tables(44100, 6, 9, 2, 1, ok);
+    ASSERT_TRUE(ok);
+    EXPECT_FLOAT_EQ(t.crossoverHz, 6201.5625f);
+}
+
+TEST(SbrBands, MasterTablesSpanTheRangeWithGrowingWidths) {
+    for (int scale = 0; scale <= 3; ++scale)
+        for (int alter = 0; alter <= 1; ++alter)
+            for (int start : {0, 4, 8})
+                for (int stop : {5, 9, 13}) {
+                    bool ok = false;
+                    const SbrBandTables t = Tables(44100, start, stop, scale, alter, ok);
+                    if (!ok) continue;
+                    SCOPED_TRACE(testing::Message() << scale << " " << alter << " " << start << " " << stop);
+                    ASSERT_GE(t.masterCount, 1);
+                    EXPECT_EQ(t.master[0], t.k0);
+                    EXPECT_EQ(t.master[t.masterCount], t.k2);
+                    if (scale != 0) {
+                        EXPECT_EQ(t.masterCount % 2, 0);
+                    }
+                    for (int i = 1; i <= t.masterCount; ++i) EXPECT_GT(t.master[i], t.master[i - 1]);
+                    // Single region: widths never shrink.
+                    if (scale != 0 && t.k2 <= 2.2449 * t.k0) {
+                        for (int i = 2; i <= t.masterCount; ++i)
+                            EXPECT_GE(t.master[i] - t.master[i - 1], t.master[i - 1] - t.master[i - 2]);
+                    }
+                }
+    // Linear scale with alter scale: steps of two, corrected towards k2.
+    bool ok = false;
+    const SbrBandTables lin = Tables(44100, 5, 9, 0, 1, ok);
+    ASSERT_TRUE(ok);
+    for (int i = 1; i <= lin.masterCount; ++i) EXPECT_LE(std::abs(lin.master[i] - lin.master[i - 1] - 2), 1);
+}
+
+TEST(SbrBands, CrossoverMovesTheHighTableAndAnOddCountKeepsTheFirstLowBorder) {
+    bool ok = false;
+    SbrBandTables t = Tables(44100, 6, 9, 2, 1, ok);
+    ASSERT_TRUE(ok);
+    SbrBandSettings s;
+    s.startIndex = 6;
+    s.stopIndex = 9;
+    for (int x = 0; x < 4; ++x) {
+        s.crossoverBand = x;
+        ASSERT_TRUE(SbrResetTables(t, s, 64, false));
+        EXPECT_EQ(t.high[0], t.master[x]);
+        EXPECT_EQ(t.highCount, t.masterCount - x);
+        EXPECT_EQ(t.high[t.highCount], t.k2);
+        EXPECT_EQ(t.low[0], t.high[0]);
+        EXPECT_EQ(t.low[t.lowCount], t.k2);
+        if (t.highCount % 2 == 1) {
+            EXPECT_EQ(t.lowCount, (t.highCount + 1) / 2);
+            for (int i = 1; i <= t.lowCount; ++i) EXPECT_EQ(t.low[i], t.high[2 * i - 1]);
+        } else {
+            EXPECT_EQ(t.lowCount, t.highCount / 2);
+            for (int i = 0; i <= t.lowCount; ++i) EXPECT_EQ(t.low[i], t.high[2 * i]);
+        }
+        EXPECT_FLOAT_EQ(t.crossoverHz, static_cast<float>(t.high[0] * 44100 * 0.5 / 64));
+        int noise[6] = {};
+        int count = 0;
+        ASSERT_TRUE(SbrNoiseBands(t, 2, noise, count));
+        EXPECT_GE(count, 1);
+        EXPECT_EQ(noise[0], t.low[0]);
+        EXPECT_EQ(noise[count], t.k2);
+    }
+    // A crossover above the dual-rate limit falls back to the last border below band 32.
+    s.crossoverBand = t.masterCount;
+    ASSERT_TRUE(SbrResetTables(t, s, 64, false));
+    EXPECT_LT(t.high[0], 32);
+    EXPECT_GE(t.master[t.masterCount - t.highCount + 1], 32);
+}
+
+TEST(SbrConfig, TuningRowsAndTheirEdges) {
+    struct Case {
+        int bitrate, channels, coreRate, quality;
+        bool ok;
+        int start, stop, scale, fixfix, stereo, effective;
+    };
+    const Case cases[] = {
+        {20000, 1, 16000, 0, true, 4, 12, 3, 1, 0, 20000},  {19999, 1, 16000, 0, true, 4, 12, 3, 0, 0, 19999},
+        {96000, 2, 22050, 0, true, 11, 13, 2, 1, 1, 96000}, {96001, 2, 22050, 0, false, 0, 0, 0, 0, 0, 0},
+        {56000, 1, 16000, 0, true, 10, 13, 2, 1, 0, 56000}, {56000, 2, 16000, 0, true, 10, 13, 2, 1, 3, 56000},
+        {0, 1, 22050, 35, true, 6, 9, 2, 1, 0, 32000},      {0, 1, 16000, 35, true, 5, 12, 2, 1, 0, 28000},
+    };
+    for (const Case& c : cases) {
+        SbrConfig config;
+        ASSERT_TRUE(SbrConfigInit(config, 2, 2.0f, 576));
+        EXPECT_EQ(config.frameLength, 1152);
+        const bool ok = SbrConfigure(config, c.bitrate, c.channels, c.coreRate, c.quality);
+        SCOPED_TRACE(testing::Message() << c.bitrate << " " << c.channels << " " << c.coreRate << " q" << c.quality);
+        EXPECT_EQ(config.bitrate, c.effective == 0 ? c.bitrate : c.effective);
+        EXPECT_EQ(ok, c.ok);
+        if (!c.ok) continue;
+        EXPECT_EQ(config.startIndex, c.start);
+        EXPECT_EQ(config.stopIndex, c.stop);
+        EXPECT_EQ(config.frequencyScale, c.scale);
+        EXPECT_EQ(config.fixfixFrequencyResolution, c.fixfix);
+        EXPECT_EQ(config.stereoMode, c.stereo);
+    }
+    SbrConfig refused;
+    EXPECT_FALSE(SbrConfigInit(refused, 1, 2.0f, 576));
+}
+
+TEST(SbrConfig, SupportedRatesFallBackToLowerCoreRates) {
+    int core = 0;
+    EXPECT_TRUE(SbrIsSupported(2, 64000, 2, 44100, core));
+    EXPECT_EQ(core, 22050);
+    EXPECT_TRUE(SbrIsSupported(2, 64000, 2, 48000, core));
+    EXPECT_EQ(core, 24000);
+    // 20000 bit/s mono exists only at core 16000.
+    EXPECT_TRUE(SbrIsSupported(2, 20000, 1, 48000, core));
+    EXPECT_EQ(core, 16000);
+    EXPECT_TRUE(SbrIsSupported(2, 20000, 1, 44100, core));
+    EXPECT_EQ(core, 16000);
+    EXPECT_TRUE(SbrIsSupported(2, 20000, 1, 32000, core));
+    EXPECT_EQ(core, 16000);
+    EXPECT_FALSE(SbrIsSupported(2, 64000, 2, 24000, core));
+    EXPECT_FALSE(SbrIsSupported(2, 200000, 2, 44100, core));
+    EXPECT_FALSE(SbrIsSupported(3, 64000, 2, 44100, core));
+}
