@@ -2,6 +2,7 @@
 #include "encoder/SbrConfig.h"
 #include "encoder/SbrFrequencyTables.h"
 #include "encoder/SbrQmf.h"
+#include "encoder/SbrTransient.h"
 
 #include <gtest/gtest.h>
 
@@ -240,4 +241,100 @@ TEST(SbrConfig, SupportedRatesFallBackToLowerCoreRates) {
     EXPECT_FALSE(SbrIsSupported(2, 64000, 2, 24000, core));
     EXPECT_FALSE(SbrIsSupported(2, 200000, 2, 44100, core));
     EXPECT_FALSE(SbrIsSupported(3, 64000, 2, 44100, core));
+}
+
+namespace {
+
+// Runs the detector frame by frame over a mono signal at 44100 Hz, as a channel does: the energy
+// buffer holds the previous and the current frame.
+std::vector<SbrTransientInfo> DetectFrames(const std::vector<float>& signal, int highStart = 17) {
+    SbrQmfBank bank;
+    EXPECT_TRUE(SbrQmfInit(bank, 1152));
+    SbrTransientDetector d;
+    SbrTransientInit(d, 1152, 44100, 32000, 1, 32000, 14000.0f);
+    int table[8];
+    for (int i = 0; i < 8; ++i) table[i] = highStart + 4 * i;
+    std::vector<float> buffer(36 * 64, 0.0f), re(1152), im(1152);
+    std::vector<SbrTransientInfo> result;
+    for (size_t pos = 0; pos + 1152 <= signal.size(); pos += 1152) {
+        std::copy(buffer.begin() + 18 * 64, buffer.end(), buffer.begin());
+        SbrQmfAnalyse(bank, signal.data() + pos, re.data(), im.data());
+        SbrQmfEnergies(buffer.data() + 18 * 64, re.data(), im.data(), 64, 18);
+        SbrTransientInfo info;
+        SbrDetectTransient(buffer.data(), d, info, 2, 4);
+        SbrSplitFrame(buffer.data(), d, table, 7, 2, 9, info);
+        result.push_back(info);
+    }
+    return result;
+}
+
+}  // namespace
+
+TEST(SbrTransient, SplitThresholdFollowsRateAndBitrate) {
+    SbrTransientDetector d;
+    SbrTransientInit(d, 1152, 44100, 32000, 1, 32000, 14000.0f);
+    EXPECT_NEAR(d.splitThreshold, 0.2886f, 0.001f);
+    EXPECT_FLOAT_EQ(d.peakLimit, 218.75f);
+    SbrTransientInit(d, 1152, 44100, 64000, 2, 32000, 14000.0f);
+    EXPECT_NEAR(d.splitThreshold, 0.2886f, 0.001f);
+}
+
+TEST(SbrTransient, AClickIsATransientAndSteadyToneOrSilenceIsNot) {
+    const int frames = 12;
+    std::vector<float> silence(static_cast<size_t>(frames * 1152), 0.0f);
+    for (const auto& info : DetectFrames(silence)) {
+        EXPECT_EQ(info.flag, 0);
+        EXPECT_EQ(info.value, 0);
+    }
+
+    const auto tone = Sine(10000.0, 44100, frames * 1152, 8000.0);
+    const auto toneInfo = DetectFrames(tone);
+    for (size_t f = 3; f < toneInfo.size(); ++f) {
+        EXPECT_EQ(toneInfo[f].flag, 0) << "frame " << f;
+        EXPECT_EQ(toneInfo[f].value, 0) << "frame " << f;
+    }
+
+    auto click = std::vector<float>(static_cast<size_t>(frames * 1152), 0.0f);
+    for (int i = 0; i < 8; ++i) click[static_cast<size_t>(6 * 1152 + 500 + i)] = (i % 2 ? -30000.0f : 30000.0f);
+    const auto clickInfo = DetectFrames(click);
+    int transients = 0;
+    for (size_t f = 0; f < clickInfo.size(); ++f) {
+        if (clickInfo[f].flag == 0) continue;
+        ++transients;
+        EXPECT_GE(f, 5u);
+        EXPECT_LE(f, 7u);
+        EXPECT_LE(clickInfo[f].value, 8);
+    }
+    EXPECT_EQ(transients, 1);
+}
+
+TEST(SbrTransient, ALevelStepWithinAFrameSplitsIt) {
+    // Noise in the high band whose level jumps by 20 dB mid-frame, slowly enough to be no transient.
+    auto splits = [](double stepLevel) {
+        std::vector<float> x(12 * 1152, 0.0f);
+        unsigned seed = 1;
+        for (size_t i = 0; i < x.size(); ++i) {
+            seed = seed * 1103515245u + 12345u;
+            const float noise = static_cast<float>(static_cast<int>((seed >> 16) & 0x7fff) - 16384) / 16384.0f;
+            x[i] = static_cast<float>(noise * (i < 6 * 1152 + 576 ? 300.0 : stepLevel));
+        }
+        int count = 0;
+        const auto info = DetectFrames(x);
+        for (size_t f = 2; f < info.size(); ++f) count += info[f].flag == 0 && info[f].value == 1;
+        return count;
+    };
+    EXPECT_EQ(splits(300.0), 0) << "steady noise keeps one envelope";
+    EXPECT_GE(splits(3000.0), 1);
+
+    SbrTransientInfo a{3, 1}, b{5, 1};
+    SbrShareTransient(a, b);
+    EXPECT_EQ(a.value, 3);
+    EXPECT_EQ(b.value, 3);
+    SbrTransientInfo c{0, 0}, e{6, 1};
+    SbrShareTransient(c, e);
+    EXPECT_EQ(c.flag, 1);
+    EXPECT_EQ(c.value, 6);
+    SbrTransientInfo g{1, 0}, h{0, 0};
+    SbrShareTransient(g, h);
+    EXPECT_EQ(h.value, 1);
 }
