@@ -9,9 +9,18 @@
 #include <filesystem>
 
 #include "foundation/Logger.h"
+#include "gui/audioconfig/AudioconfigScreenshots.h"
+#include "gui/config/ConfigScreenshots.h"
 #include "gui/decks/DecksScreenshots.h"
+#include "gui/editors/EditorsScreenshots.h"
 #include "gui/engine/Screenshots.h"
+#include "gui/library/LibraryScreenshots.h"
+#include "gui/lists/ListsScreenshots.h"
+#include "gui/onair/OnairScreenshots.h"
+#include "gui/songinfo/SonginfoScreenshots.h"
+#include "gui/tools/ToolsScreenshots.h"
 #include "gui/unMDIGUI.h"
+#include "gui/voice/VoiceScreenshots.h"
 
 namespace kelvar {
 
@@ -34,7 +43,15 @@ bool Save(QWidget& Widget, const std::string& File) {
 
 void RegisterProgramScreenshots() {
     RegisterDecksScreenshots();
-    // The other window folders' screenshots join here as their windows are built.
+    RegisterListsScreenshots();
+    RegisterLibraryScreenshots();
+    RegisterOnairScreenshots();
+    RegisterEditorsScreenshots();
+    RegisterSonginfoScreenshots();
+    RegisterVoiceScreenshots();
+    RegisterAudioconfigScreenshots();
+    RegisterConfigScreenshots();
+    RegisterToolsScreenshots();
 }
 
 int TakeScreenshots(TfoMDIGui* Main, const std::string& Folder) {

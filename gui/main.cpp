@@ -22,8 +22,10 @@
 #include "gui/ShutdownSignals.h"
 #include "gui/StartupUi.h"
 #include "gui/TeeLogger.h"
+#include "gui/WindowHooks.h"
 #include "gui/WindowItems.h"
 #include "gui/plugins/funDSP_Adaptor.h"
+#include "gui/tools/unFirstRun.h"
 #include "gui/unMDIGUI.h"
 #include "gui/unMain.h"
 #include "gui/unSplash.h"
@@ -122,9 +124,14 @@ int RunWindows(int argc, char** argv, std::vector<std::string> args) {
     TQtStartupUi ui;
     TfoMain main(ui, args, EndLoop);
     app.OnException = [&main](const std::exception& e) { main.LogError("Unhandled exception", e); };
-    // The first-run wizard's window comes with the windows; until then the imports run with
-    // its defaults.
-    main.RunFirstRun = [] { RunFirstRunImports(); };
+    // The screenshot mode runs unattended: it takes the wizard's defaults.
+    main.RunFirstRun = [&commandLine] {
+        if (commandLine.ScreenshotFolder.empty())
+            RunFirstRunWizard();
+        else
+            RunFirstRunImports();
+    };
+    InstallWindowHooks();
     StartShutdownSignalThread([](int) { EndLoop(); });
     int exitCode = 0;
     if (main.DoInit()) {
@@ -150,6 +157,7 @@ int RunWindows(int argc, char** argv, std::vector<std::string> args) {
         exitCode = 1;
     }
     main.DoQuit();
+    RemoveWindowHooks();
     app.OnException = nullptr;
     CloseMessageBus();
     dispatcher->Close();

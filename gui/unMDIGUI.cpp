@@ -32,9 +32,15 @@
 #include "foundation/Version.h"
 #include "gui/FirstRunImport.h"
 #include "gui/RemoteCommands.h"
+#include "gui/audioconfig/unCfgPlayer.h"
+#include "gui/config/KelvarConfig_imp.h"
 #include "gui/engine/GUIcommon.h"
 #include "gui/engine/GuiDialogs.h"
 #include "gui/engine/unMDIForm.h"
+#include "gui/tools/MaintenanceTools.h"
+#include "gui/tools/unAbout.h"
+#include "gui/tools/unAutoRecovery.h"
+#include "gui/tools/unFirstRun.h"
 
 namespace kelvar {
 
@@ -75,8 +81,6 @@ QIcon ProgramIcon() {
 std::function<bool(const std::string& Path)> TfoMDIGui::OpenDocument = [](const std::string& Path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(Path)));
 };
-
-std::function<bool(IConfigDoc& Config)> TfoMDIGui::RunConfigDialog;
 
 std::string TfoMDIGui::HelpFile() { return ProgramFolder() + "help/Kelvar-NMV.html"; }
 
@@ -256,14 +260,22 @@ void TfoMDIGui::CreateMenus() {
         }
     });
 
-    // The maintenance tools and the mass tagger come with their own windows.
     Tools1 = bar->addMenu(QStringLiteral("&Tools"));
+    FTools = std::make_unique<TMaintenanceTools>(this);
+    TMaintenanceTools* tools = FTools.get();
     QMenu* maintenance = Tools1->addMenu(QStringLiteral("Maintenance"));
-    for (const char* caption : {"Reset weight balance", "Verify songs", "Clear history"})
-        maintenance->addAction(QString::fromUtf8(caption))->setEnabled(false);
+    const std::pair<const char*, void (TMaintenanceTools::*)()> maintenanceItems[] = {
+        {"Reset weight balance", &TMaintenanceTools::Resetweight1Click},
+        {"Verify songs", &TMaintenanceTools::Verifysongs1Click},
+        {"Clear history", &TMaintenanceTools::Clearhistory1Click}};
+    for (const auto& [caption, handler] : maintenanceItems)
+        connect(maintenance->addAction(QString::fromUtf8(caption)), &QAction::triggered, this,
+                [tools, handler = handler] { (tools->*handler)(); });
     QMenu* tagger = Tools1->addMenu(QStringLiteral("Mass tagger"));
-    for (const char* caption : {"Load ALL tags", "Save ALL tags"})
-        tagger->addAction(QString::fromUtf8(caption))->setEnabled(false);
+    connect(tagger->addAction(QStringLiteral("Load ALL tags")), &QAction::triggered, this,
+            [tools] { tools->LoadALLtags1Click(); });
+    connect(tagger->addAction(QStringLiteral("Save ALL tags")), &QAction::triggered, this,
+            [tools] { tools->SaveALLtags1Click(); });
 
     Help1 = bar->addMenu(QStringLiteral("&Help"));
     Help1->addAction(alHelp);
@@ -279,7 +291,7 @@ void TfoMDIGui::CreateMenus() {
             throw std::runtime_error("Test debug exception [Hidden]");
         } catch (const std::exception&) {}
     });
-    connect(Debug1->addAction(QStringLiteral("FirstRun")), &QAction::triggered, this, [] { RunFirstRunImports(); });
+    connect(Debug1->addAction(QStringLiteral("FirstRun")), &QAction::triggered, this, [] { RunFirstRunWizard(); });
     connect(Debug1->addAction(QStringLiteral("TaskBar Created Msg")), &QAction::triggered, this, [this] {
         QMetaObject::invokeMethod(
             this, [this] { TaskbarCreated(); }, Qt::QueuedConnection);
@@ -401,10 +413,11 @@ void TfoMDIGui::DoInit() {
     RefreshDJMode();
     if (TKelvar* core = Core()) {
         if (core->AutoRecovery) {
-            // The countdown window comes later; the core's recovery runs without it.
-            core->AutoRecovery->OnTrigger = nullptr;
-            core->AutoRecovery->OnStarted = nullptr;
-            core->AutoRecovery->OnAbort = nullptr;
+            // The countdown shows while the recovery waits; it goes when the recovery starts or
+            // is aborted elsewhere.
+            core->AutoRecovery->OnTrigger = [](TAutoRecovery& Recovery) { ShowAutoRecoveryDialog(Recovery); };
+            core->AutoRecovery->OnStarted = [](TAutoRecovery&) { CloseAutoRecoveryDialog(); };
+            core->AutoRecovery->OnAbort = [](TAutoRecovery&) { CloseAutoRecoveryDialog(); };
         }
         core->OnQueueFailed = [this](TKelvar&) { QueueFailed(); };
     }
@@ -425,6 +438,8 @@ void TfoMDIGui::DoQuit() {
     }
     if (FClockRegistered && GuiHeartBeat) GuiHeartBeat->Remove(this, 1);
     FClockRegistered = false;
+    CloseAutoRecoveryDialog();
+    CloseAudioSettings();
     if (TKelvar* core = Core()) {
         if (core->AutoRecovery) {
             core->AutoRecovery->OnTrigger = nullptr;
@@ -595,22 +610,8 @@ void TfoMDIGui::TaskbarCreated() {
 }
 
 void TfoMDIGui::alConfigExecute() {
-    if (!CoreConfig) return;
-    try {
-        CoreConfig->SetLiveApply(true);
-        if (Core()) Core()->SaveConfig(*CoreConfig->Section("Kelvar"));
-        if (!RunConfigDialog) {
-            Log("The configuration dialog is not available", LogKind::Warning);
-        } else if (RunConfigDialog(*CoreConfig)) {
-            CoreConfig->Save();
-            if (Core()) Core()->LoadConfig(*CoreConfig->Section("Kelvar"));
-            RefreshDJMode();
-        }
-    } catch (...) {
-        CoreConfig->SetLiveApply(false);
-        throw;
-    }
-    CoreConfig->SetLiveApply(false);
+    if (!CoreConfig || !Core()) return;
+    ExecuteConfigAction(*Core(), CoreConfig, [this] { RefreshDJMode(); });
 }
 
 void TfoMDIGui::alSaveConfigExecute() {
@@ -625,7 +626,7 @@ void TfoMDIGui::alAboutExecute() {
         Debug1->menuAction()->setVisible(true);
         return;
     }
-    MessageDlg(std::string(kTitle) + "\nVersion " + KelvarVersion, TMsgDlgType::Information, MsgButton::OK, this);
+    ShowAboutBox();
 }
 
 void TfoMDIGui::alPauseExecute() {

@@ -23,6 +23,8 @@ class QToolButton;
 
 namespace kelvar {
 
+class TMaintenanceTools;
+
 class TBoxButton;
 class TfoMDIForm;
 class TKcClock;
@@ -124,10 +126,6 @@ public:
     TKcClock* eClock = nullptr;
     TKcTrayIcon* TrayIcon1 = nullptr;
 
-    // How the mute action and the configuration dialog are reached (the dialog comes with the
-    // configuration windows; until then the action only logs).
-    static std::function<bool(IConfigDoc& Config)> RunConfigDialog;
-
 protected:
     void closeEvent(QCloseEvent* Event) override;
     bool eventFilter(QObject* Watched, QEvent* Event) override;
@@ -163,6 +161,7 @@ private:
     int FLayoutMenuFixed = 0;
     std::vector<std::string> FLayoutFiles;
     QWidget* FClient = nullptr;
+    std::unique_ptr<TMaintenanceTools> FTools;
 };
 
 }  // namespace kelvar

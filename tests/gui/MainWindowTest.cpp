@@ -149,8 +149,10 @@ TEST_F(MainWindow, RegistryHoldsTheWindowsInMenuOrderWithTheirNamesCaptionsAndSi
         bool Sizeable;
     };
     const std::vector<TRow> expected = {
-        {"PlayerA", "Deck A", false}, {"PlayerB", "Deck B", false},           {"Aux1", "Aux 1", false},
-        {"Aux2", "Aux 2", false},     {"FadeControl", "Fade Control", false}, {"EventLog", "Event log", true},
+        {"PlayerA", "Deck A", false},     {"PlayerB", "Deck B", false},           {"Aux1", "Aux 1", false},
+        {"Aux2", "Aux 2", false},         {"Playlist", "Playlist", true},         {"Queuelist", "Queue", true},
+        {"Historylist", "History", true}, {"VoiceFX", "Voice FX", false},         {"MasterVolume", "Volume", false},
+        {"SoundFX", "Sound FX", false},   {"FadeControl", "Fade Control", false}, {"EventLog", "Event log", true},
         {"Clock", "Clock", true},
     };
     ASSERT_EQ(GuiWindowList->Count(), static_cast<int>(expected.size()));
@@ -168,7 +170,7 @@ TEST_F(MainWindow, RegistryHoldsTheWindowsInMenuOrderWithTheirNamesCaptionsAndSi
     // The Window menu lists them after its fixed entries, checked when shown; a click shows or
     // closes the window.
     TfoMDIGui& gui = Open(Folder / "none.kgl");
-    gui.WindowMenuClick(6);
+    gui.WindowMenuClick(12);
     gui.RebuildWindowMenu();
     gui.RebuildWindowMenu();  // a second rebuild replaces, not appends
     QStringList captions;
@@ -179,13 +181,16 @@ TEST_F(MainWindow, RegistryHoldsTheWindowsInMenuOrderWithTheirNamesCaptionsAndSi
         captions << a->text();
         checked.push_back(a->isChecked());
     }
-    EXPECT_EQ(captions, QStringList({"Deck A", "Deck B", "Aux 1", "Aux 2", "Fade Control", "Event log", "Clock"}));
-    EXPECT_EQ(checked, std::vector<bool>({false, false, false, false, false, false, true}));
+    EXPECT_EQ(captions, QStringList({"Deck A", "Deck B", "Aux 1", "Aux 2", "Playlist", "Queue", "History", "Voice FX",
+                                     "Volume", "Sound FX", "Fade Control", "Event log", "Clock"}));
+    std::vector<bool> onlyClock(13, false);
+    onlyClock.back() = true;
+    EXPECT_EQ(checked, onlyClock);
     EXPECT_EQ(Shown(), std::vector<std::string>({"Clock"}));
-    gui.WindowMenuClick(6);
+    gui.WindowMenuClick(12);
     Settle();
     EXPECT_TRUE(Shown().empty());
-    EXPECT_FALSE(gui.ItemAt(6)->IsActive());
+    EXPECT_FALSE(gui.ItemAt(12)->IsActive());
 }
 
 TEST_F(MainWindow, DJModeButtonMenuAndQueueFailure) {
@@ -245,7 +250,7 @@ TEST_F(MainWindow, DJModeButtonMenuAndQueueFailure) {
 
 TEST_F(MainWindow, RemoteCommandsCloseButtonAndTray) {
     TfoMDIGui& gui = Open(Folder / "none.kgl");
-    gui.WindowMenuClick(6);
+    gui.WindowMenuClick(12);
     ASSERT_TRUE(gui.isVisible());
     const TKelvarAPIHandlers handlers = gui.RemoteHandlers();
     DispatchKelvarAPI(KelvarAPI::Show, 1, handlers);
@@ -264,8 +269,8 @@ TEST_F(MainWindow, RemoteCommandsCloseButtonAndTray) {
     // The close button hides; the tray's double click brings back the same windows.
     gui.close();
     EXPECT_FALSE(gui.isVisible());
-    EXPECT_FALSE(gui.ItemAt(6)->GetHost()->isVisible());
-    EXPECT_TRUE(gui.ItemAt(6)->GetVisible());
+    EXPECT_FALSE(gui.ItemAt(12)->GetHost()->isVisible());
+    EXPECT_TRUE(gui.ItemAt(12)->GetVisible());
     gui.TrayIcon1->HandleMouse(TTrayMouse::LeftDouble, QPoint(1, 1));
     Settle();
     EXPECT_TRUE(gui.isVisible());
@@ -356,20 +361,20 @@ TEST_F(MainWindow, TalkOverKeyIgnoresAutoRepeat) {
 TEST_F(MainWindow, LayoutSavesAndLoadsBackIdentically) {
     TfoMDIGui& gui = Open(Folder / "start.kgl");
     gui.resize(900, 600);
-    gui.WindowMenuClick(0);  // Deck A
-    gui.WindowMenuClick(6);  // Clock
-    gui.WindowMenuClick(5);  // Event log
+    gui.WindowMenuClick(0);   // Deck A
+    gui.WindowMenuClick(12);  // Clock
+    gui.WindowMenuClick(11);  // Event log
     Settle();
     // A window shown for the first time sits at 10, 10 with its frame's own size.
     TfoMDIForm* deck = gui.ItemAt(0)->GetHost();
     ASSERT_TRUE(deck);
     EXPECT_EQ(deck->pos(), QPoint(10, 10));
     EXPECT_EQ(deck->size(), gui.ItemAt(0)->GetFrame()->size() + QSize(TfoMDIForm::ExtraWidth, TfoMDIForm::ExtraHeight));
-    gui.ItemAt(6)->GetHost()->setGeometry(400, 20, 250, 260);
-    gui.ItemAt(5)->GetHost()->setGeometry(30, 250, 500, 200);
+    gui.ItemAt(12)->GetHost()->setGeometry(400, 20, 250, 260);
+    gui.ItemAt(11)->GetHost()->setGeometry(30, 250, 500, 200);
     gui.SwitchDesktop(1);
-    gui.WindowMenuClick(4);  // Fade control on desktop B
-    gui.ItemAt(4)->GetHost()->move(120, 140);
+    gui.WindowMenuClick(10);  // Fade control on desktop B
+    gui.ItemAt(10)->GetHost()->move(120, 140);
     const QSize deckSize = deck->size();
     gui.SaveLayoutAs((Folder / "one.kgl").string());
 
@@ -380,14 +385,14 @@ TEST_F(MainWindow, LayoutSavesAndLoadsBackIdentically) {
     Settle();
     EXPECT_EQ(gui.CurDesktop(), 1);
     EXPECT_EQ(Shown(), std::vector<std::string>({"FadeControl"}));
-    EXPECT_EQ(gui.ItemAt(4)->GetHost()->pos(), QPoint(120, 140));
+    EXPECT_EQ(gui.ItemAt(10)->GetHost()->pos(), QPoint(120, 140));
     gui.SaveLayoutAs((Folder / "two.kgl").string());
     EXPECT_EQ(ReadText(Folder / "one.kgl"), ReadText(Folder / "two.kgl"));
     gui.SwitchDesktop(0);
     Settle();
     EXPECT_EQ(Shown(), std::vector<std::string>({"PlayerA", "EventLog", "Clock"}));
-    EXPECT_EQ(gui.ItemAt(6)->GetHost()->geometry(), QRect(400, 20, 250, 260));
-    EXPECT_EQ(gui.ItemAt(5)->GetHost()->geometry(), QRect(30, 250, 500, 200));
+    EXPECT_EQ(gui.ItemAt(12)->GetHost()->geometry(), QRect(400, 20, 250, 260));
+    EXPECT_EQ(gui.ItemAt(11)->GetHost()->geometry(), QRect(30, 250, 500, 200));
     // A fixed window keeps its frame's size whatever the file says.
     EXPECT_EQ(gui.ItemAt(0)->GetHost()->size(), deckSize);
 
@@ -410,7 +415,7 @@ TEST_F(MainWindow, DesktopSwitchingKeepsEachDesktopsWindowsAndPositions) {
     TfoMDIGui& gui = Open(Folder / "desk.kgl");
     gui.resize(900, 600);
     gui.WindowMenuClick(0);
-    gui.WindowMenuClick(6);
+    gui.WindowMenuClick(12);
     gui.ItemAt(0)->GetHost()->move(200, 100);
     EXPECT_EQ(gui.btDeskTopA->Color(), 0xAFD3AFu);
     EXPECT_EQ(gui.btDeskTopB->Color(), 0xF3FFE8u);
@@ -470,11 +475,11 @@ TEST_F(MainWindow, BadLayoutFilesAreCorrectedNotFatal) {
     EXPECT_EQ(gui.size(), QSize(812, 425));
     EXPECT_EQ(Shown(), std::vector<std::string>({"PlayerA", "EventLog", "Clock"}));
     EXPECT_EQ(gui.ItemAt(0)->GetHost()->pos(), QPoint(0, 10));
-    EXPECT_EQ(gui.ItemAt(5)->GetHost()->geometry(), QRect(7, 8, 300, 150));
+    EXPECT_EQ(gui.ItemAt(11)->GetHost()->geometry(), QRect(7, 8, 300, 150));
     // The clock's size falls back to its frame's; it is brought back inside the main window.
-    TfoMDIForm* clock = gui.ItemAt(6)->GetHost();
+    TfoMDIForm* clock = gui.ItemAt(12)->GetHost();
     EXPECT_EQ(clock->size(),
-              gui.ItemAt(6)->GetFrame()->size() + QSize(TfoMDIForm::ExtraWidth, TfoMDIForm::ExtraHeight));
+              gui.ItemAt(12)->GetFrame()->size() + QSize(TfoMDIForm::ExtraWidth, TfoMDIForm::ExtraHeight));
     EXPECT_LE(clock->x(), gui.width() - 40);
     EXPECT_LE(clock->y(), gui.height() - 40);
     EXPECT_GE(Log->Count("Layout value", "GUI"), 6);
