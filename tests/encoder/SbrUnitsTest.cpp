@@ -2,6 +2,7 @@
 #include "encoder/SbrConfig.h"
 #include "encoder/SbrFrequencyTables.h"
 #include "encoder/SbrQmf.h"
+#include "encoder/SbrTimeGrid.h"
 #include "encoder/SbrTransient.h"
 
 #include <gtest/gtest.h>
@@ -337,4 +338,106 @@ TEST(SbrTransient, ALevelStepWithinAFrameSplitsIt) {
     SbrTransientInfo g{1, 0}, h{0, 0};
     SbrShareTransient(g, h);
     EXPECT_EQ(h.value, 1);
+}
+
+namespace {
+
+// Checks one frame's grid against what its control record can carry and against the previous frame.
+void CheckGrid(const SbrGridGenerator& g, const SbrFrameInfo& f, int& previousEnd, const SbrTransientInfo& info) {
+    const SbrGridControl& c = g.control;
+    ASSERT_GE(f.envelopes, 1);
+    ASSERT_LE(f.envelopes, 5);
+    EXPECT_EQ(f.borders[0], previousEnd - 9) << "the frame starts where the previous one ended";
+    for (int i = 0; i < f.envelopes; ++i) EXPECT_GE(f.borders[i + 1] - f.borders[i], 1);
+    EXPECT_GE(f.borders[f.envelopes], 9);
+    EXPECT_LE(f.borders[f.envelopes], 12);
+    EXPECT_LE(f.borders[0], 3);
+    EXPECT_LE(c.leadCount, 3);
+    EXPECT_LE(c.trailCount, 3);
+    for (int i = 0; i < c.leadCount; ++i) EXPECT_TRUE(c.lead[i] >= 2 && c.lead[i] <= 8 && c.lead[i] % 2 == 0);
+    for (int i = 0; i < c.trailCount; ++i) EXPECT_TRUE(c.trail[i] >= 2 && c.trail[i] <= 8 && c.trail[i] % 2 == 0);
+    if (c.frameClass == kFixVar || c.frameClass == kVarFix) {
+        EXPECT_LE(f.envelopes, 4);
+    }
+    if (info.flag == 1 && f.transientEnvelope > 0) {
+        EXPECT_EQ(f.borders[f.transientEnvelope], info.value + 4);
+    }
+    EXPECT_EQ(f.noiseEnvelopes, f.envelopes > 1 ? 2 : 1);
+    EXPECT_EQ(f.noiseBorders[0], f.borders[0]);
+    EXPECT_EQ(f.noiseBorders[f.noiseEnvelopes], f.borders[f.envelopes]);
+    previousEnd = f.borders[f.envelopes];
+}
+
+}  // namespace
+
+TEST(SbrTimeGrid, StationaryFramesAreFixFixAndStaticFramingAlwaysTwoEnvelopes) {
+    SbrGridGenerator g;
+    SbrGridInit(g, 0, 1, 1);
+    SbrFrameInfo f = SbrMakeGrid(g, SbrTransientInfo{0, 0});
+    EXPECT_EQ(g.control.frameClass, kFixFix);
+    EXPECT_EQ(f.envelopes, 1);
+    EXPECT_EQ(f.borders[1], 9);
+    f = SbrMakeGrid(g, SbrTransientInfo{1, 0});
+    EXPECT_EQ(f.envelopes, 2);
+    EXPECT_EQ(f.borders[1], 5);
+    EXPECT_EQ(f.noiseBorders[1], 5);
+
+    SbrGridInit(g, 1, 1, 0);
+    for (int frame = 0; frame < 4; ++frame) {
+        f = SbrMakeGrid(g, SbrTransientInfo{frame % 9, frame % 2});
+        EXPECT_EQ(g.control.frameClass, kFixFix);
+        EXPECT_EQ(f.envelopes, 2);
+        EXPECT_EQ(f.resolution[0], 0) << "low-bitrate FIXFIX uses the low resolution";
+        EXPECT_EQ(f.resolution[1], 0);
+    }
+}
+
+TEST(SbrTimeGrid, ATransientGivesFixVarThenTheKeptBordersStartTheNextFrame) {
+    for (int position = 0; position <= 8; ++position) {
+        SCOPED_TRACE(position);
+        SbrGridGenerator g;
+        SbrGridInit(g, 0, 1, 1);
+        int end = 9;
+        SbrTransientInfo none{0, 0}, hit{position, 1};
+        CheckGrid(g, SbrMakeGrid(g, none), end, none);
+        const SbrFrameInfo f = SbrMakeGrid(g, hit);
+        EXPECT_EQ(g.control.frameClass, kFixVar);
+        CheckGrid(g, f, end, hit);
+        if (position + 4 < f.borders[f.envelopes]) {
+            ASSERT_GT(f.transientEnvelope, 0);
+            EXPECT_EQ(f.resolution[f.transientEnvelope], 0);
+        }
+        const SbrFrameInfo next = SbrMakeGrid(g, none);
+        EXPECT_EQ(g.control.frameClass, kVarFix);
+        CheckGrid(g, next, end, none);
+        EXPECT_EQ(next.borders[next.envelopes], 9);
+        const SbrFrameInfo after = SbrMakeGrid(g, none);
+        EXPECT_EQ(g.control.frameClass, kFixFix);
+        CheckGrid(g, after, end, none);
+    }
+}
+
+TEST(SbrTimeGrid, AnySequenceOfDecisionsStaysCodable) {
+    unsigned seed = 7;
+    for (int run = 0; run < 200; ++run) {
+        SbrGridGenerator g;
+        SbrGridInit(g, 0, 1, run % 2);
+        int end = 9;
+        for (int frame = 0; frame < 12; ++frame) {
+            seed = seed * 1103515245u + 12345u;
+            const int r = static_cast<int>((seed >> 16) % 20);
+            const SbrTransientInfo info = r < 9 ? SbrTransientInfo{r, 1} : SbrTransientInfo{r % 2, 0};
+            const int before = g.previousClass;
+            const SbrFrameInfo f = SbrMakeGrid(g, info);
+            SCOPED_TRACE(testing::Message()
+                         << "run " << run << " frame " << frame << " class " << g.control.frameClass);
+            CheckGrid(g, f, end, info);
+            if (info.flag == 1) {
+                EXPECT_EQ(g.control.frameClass, (before == kFixFix || before == kVarFix) ? kFixVar : kVarVar);
+            }
+            const SbrFrameInfo again = SbrFrameInfoFromControl(g.control, g.fixfixResolution);
+            EXPECT_EQ(again.envelopes, f.envelopes);
+            if (HasFailure()) return;
+        }
+    }
 }
