@@ -1,5 +1,6 @@
 // SBR analysis bank, frequency band tables and configuration.
 #include "encoder/SbrConfig.h"
+#include "encoder/SbrEnvelope.h"
 #include "encoder/SbrFrequencyTables.h"
 #include "encoder/SbrQmf.h"
 #include "encoder/SbrTimeGrid.h"
@@ -440,4 +441,110 @@ TEST(SbrTimeGrid, AnySequenceOfDecisionsStaysCodable) {
             if (HasFailure()) return;
         }
     }
+}
+
+namespace {
+
+// 36 QMF slots of energies (the frame being coded, then the next) of a signal at 44100 Hz.
+std::vector<float> CodedFrameEnergies(const std::vector<float>& signal) {
+    SbrQmfBank bank;
+    EXPECT_TRUE(SbrQmfInit(bank, 1152));
+    std::vector<float> buffer(36 * 64, 0.0f), re(1152), im(1152);
+    for (size_t pos = 0; pos + 1152 <= signal.size(); pos += 1152) {
+        std::copy(buffer.begin() + 18 * 64, buffer.end(), buffer.begin());
+        SbrQmfAnalyse(bank, signal.data() + pos, re.data(), im.data());
+        SbrQmfEnergies(buffer.data() + 18 * 64, re.data(), im.data(), 64, 18);
+    }
+    return buffer;
+}
+
+}  // namespace
+
+TEST(SbrEnvelope, LevelsFollowTheHighBandEnergiesWithinAStep) {
+    bool ok = false;
+    const SbrBandTables t = Tables(44100, 6, 9, 2, 1, ok);
+    ASSERT_TRUE(ok);
+    SbrEnvelopeBands bands;
+    bands.table[0] = t.low;
+    bands.count[0] = t.lowCount;
+    bands.table[1] = t.high;
+    bands.count[1] = t.highCount;
+
+    // One tone in the first QMF band of every high-resolution band, each at its own level.
+    std::vector<float> x(4 * 1152, 0.0f);
+    std::vector<double> amplitude(static_cast<size_t>(t.highCount));
+    for (int b = 0; b < t.highCount; ++b) {
+        amplitude[static_cast<size_t>(b)] = 200.0 * std::pow(1.7, b % 7);
+        const auto tone = Sine((t.high[b] + 0.5) * 44100 / 128.0, 44100, 4 * 1152, amplitude[static_cast<size_t>(b)]);
+        for (size_t i = 0; i < x.size(); ++i) x[i] += tone[i];
+    }
+    const auto energies = CodedFrameEnergies(x);
+    SbrGridGenerator g;
+    for (int split = 0; split <= 1; ++split)
+        for (int resolution = 0; resolution <= 1; ++resolution) {
+            SbrGridInit(g, 0, 1, 1);
+            const SbrFrameInfo info = SbrMakeGrid(g, SbrTransientInfo{split, 0});
+            SbrQuantised q;
+            SbrQuantiseEnvelope(energies.data(), nullptr, info, bands, resolution, q, nullptr, nullptr);
+            const double step = resolution == 1 ? 1.0 : 0.5;  // in log2 of energy
+            for (int e = 0; e < info.envelopes; ++e)
+                for (int b = 0; b < t.highCount; ++b) {
+                    const double expected = amplitude[static_cast<size_t>(b)] * amplitude[static_cast<size_t>(b)] /
+                                            (t.high[b + 1] - t.high[b]);
+                    EXPECT_NEAR(std::log2(SbrDequantiseLevel(q.levels[e][b], resolution)), std::log2(expected), step)
+                        << "band " << b << " envelope " << e << " resolution " << resolution;
+                }
+        }
+
+    SbrQuantised silent;
+    SbrGridInit(g, 0, 1, 1);
+    const SbrFrameInfo info = SbrMakeGrid(g, SbrTransientInfo{1, 0});
+    const auto quiet = CodedFrameEnergies(std::vector<float>(4 * 1152, 0.0f));
+    silent.levels[0][0] = 99;
+    SbrQuantiseEnvelope(quiet.data(), nullptr, info, bands, 1, silent, nullptr, nullptr);
+    for (int e = 0; e < info.envelopes; ++e)
+        for (int b = 0; b < t.highCount; ++b) EXPECT_EQ(silent.levels[e][b], 0);
+}
+
+TEST(SbrEnvelope, BalancesAndNoiseLevels) {
+    float err = 0.0f;
+    EXPECT_EQ(SbrQuantiseBalance(5.0f, 0, err), 28) << "4 and 6 tie: the first wins";
+    EXPECT_FLOAT_EQ(err, 1.0f);
+    EXPECT_EQ(SbrQuantiseBalance(-5.0f, 0, err), 20);
+    EXPECT_EQ(SbrQuantiseBalance(0.0f, 1, err), 12);
+    EXPECT_EQ(SbrQuantiseBalance(30.0f, 1, err), 24);
+    EXPECT_FLOAT_EQ(err, 18.0f);
+    EXPECT_EQ(SbrQuantiseBalance(-9.0f, 1, err), 4);
+
+    // Left twice the amplitude of right: 6 dB, a balance of 2 steps of 3 dB.
+    bool ok = false;
+    const SbrBandTables t = Tables(44100, 6, 9, 2, 1, ok);
+    ASSERT_TRUE(ok);
+    SbrEnvelopeBands bands;
+    bands.table[0] = t.low;
+    bands.count[0] = t.lowCount;
+    bands.table[1] = t.high;
+    bands.count[1] = t.highCount;
+    const auto left = CodedFrameEnergies(Sine(12000.0, 44100, 4 * 1152, 4000.0));
+    const auto right = CodedFrameEnergies(Sine(12000.0, 44100, 4 * 1152, 2000.0));
+    SbrGridGenerator g;
+    SbrGridInit(g, 0, 1, 1);
+    const SbrFrameInfo info = SbrMakeGrid(g, SbrTransientInfo{0, 0});
+    SbrQuantised levels, balances;
+    float largest = -1.0f;
+    SbrQuantiseEnvelope(left.data(), right.data(), info, bands, 1, levels, &balances, &largest);
+    int band = 0;
+    while (t.high[band + 1] <= static_cast<int>(12000.0 * 128 / 44100)) ++band;
+    EXPECT_EQ(balances.levels[0][band], 14);
+    EXPECT_LT(largest, 1.0f);
+
+    EXPECT_EQ(SbrQuantiseNoise(3.2f), 4);
+    EXPECT_EQ(SbrQuantiseNoise(45.0f), 30);
+    EXPECT_EQ(SbrQuantiseNoise(-3.0f), 0);
+    int level = 0, balance = 0;
+    SbrQuantiseNoisePair(4.0f, 4.0f, level, balance);
+    EXPECT_EQ(level, 4);
+    EXPECT_EQ(balance, 12);
+    SbrQuantiseNoisePair(8.0f, 4.0f, level, balance);
+    EXPECT_EQ(balance, 16);
 }
