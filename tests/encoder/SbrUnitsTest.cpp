@@ -5,6 +5,7 @@
 #include "encoder/SbrQmf.h"
 #include "encoder/SbrTimeGrid.h"
 #include "encoder/SbrTransient.h"
+#include "encoder/SbrWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -547,4 +548,134 @@ TEST(SbrEnvelope, BalancesAndNoiseLevels) {
     EXPECT_EQ(balance, 12);
     SbrQuantiseNoisePair(8.0f, 4.0f, level, balance);
     EXPECT_EQ(balance, 16);
+}
+
+namespace {
+
+int CeilLog2(int n) {
+    int bits = 0;
+    while ((1 << bits) < n) ++bits;
+    return bits;
+}
+
+// Reads a grid back as a decoder would and derives its borders and resolutions.
+struct ReadGrid {
+    int frameClass = 0, envelopes = 0, pointer = 0;
+    int borders[7] = {};
+    int resolution[5] = {};
+};
+
+ReadGrid ParseGrid(BitBuffer& in, int fixfixBits) {
+    ReadGrid g;
+    g.frameClass = static_cast<int>(in.Read(2));
+    if (g.frameClass == 0) {
+        g.envelopes = 1 << in.Read(2);
+        const int res = static_cast<int>(in.Read(1));
+        EXPECT_EQ(res, fixfixBits);
+        static const int kBorders[3][5] = {{0, 9}, {0, 5, 9}, {0, 2, 5, 7, 9}};
+        const int row = g.envelopes == 4 ? 2 : g.envelopes - 1;
+        for (int i = 0; i <= g.envelopes; ++i) g.borders[i] = kBorders[row][i];
+        for (int i = 0; i < g.envelopes; ++i) g.resolution[i] = res;
+        return g;
+    }
+    int start = 0, end = 9, lead = 0, trail = 0;
+    int leadLen[3] = {}, trailLen[3] = {};
+    if (g.frameClass == 1) {
+        end = 9 + static_cast<int>(in.Read(3));
+        trail = static_cast<int>(in.Read(2));
+        for (int i = 0; i < trail; ++i) trailLen[i] = 2 * static_cast<int>(in.Read(2)) + 2;
+    } else if (g.frameClass == 2) {
+        start = static_cast<int>(in.Read(3));
+        lead = static_cast<int>(in.Read(2));
+        for (int i = 0; i < lead; ++i) leadLen[i] = 2 * static_cast<int>(in.Read(2)) + 2;
+    } else {
+        start = static_cast<int>(in.Read(3));
+        end = 9 + static_cast<int>(in.Read(3));
+        lead = static_cast<int>(in.Read(2));
+        trail = static_cast<int>(in.Read(2));
+        for (int i = 0; i < lead; ++i) leadLen[i] = 2 * static_cast<int>(in.Read(2)) + 2;
+        for (int i = 0; i < trail; ++i) trailLen[i] = 2 * static_cast<int>(in.Read(2)) + 2;
+    }
+    g.envelopes = lead + trail + 1;
+    g.pointer = static_cast<int>(in.Read(CeilLog2(lead + trail + 2)));
+    for (int i = 0; i < g.envelopes; ++i) {
+        const int r = static_cast<int>(in.Read(1));
+        g.resolution[g.frameClass == 1 ? g.envelopes - 1 - i : i] = r;
+    }
+    g.borders[0] = start;
+    g.borders[g.envelopes] = end;
+    for (int i = 0; i < lead; ++i) g.borders[i + 1] = g.borders[i] + leadLen[i];
+    for (int i = 0; i < trail; ++i) g.borders[g.envelopes - 1 - i] = g.borders[g.envelopes - i] - trailLen[i];
+    return g;
+}
+
+}  // namespace
+
+TEST(SbrWriter, HeaderFieldsAndProtectedCounts) {
+    SbrHeader h;
+    h.startIndex = 6;
+    h.stopIndex = 9;
+    h.crossoverBand = 3;
+    h.midSideClass = 2;
+    BitBuffer buffer(4096);
+    EXPECT_EQ(SbrWriteHeader(&buffer, h, true), 21);
+    EXPECT_EQ(SbrWriteHeader(nullptr, h, false), 19);
+    EXPECT_EQ(buffer.BitCount(), 21);
+    EXPECT_EQ(buffer.Read(2), 0u);
+    EXPECT_EQ(buffer.Read(1), 1u);
+    EXPECT_EQ(buffer.Read(4), 6u);
+    EXPECT_EQ(buffer.Read(4), 9u);
+    EXPECT_EQ(buffer.Read(3), 3u);
+    EXPECT_EQ(buffer.Read(2), 0u);
+    EXPECT_EQ(buffer.Read(3), 0u);  // header flag, no extensions
+    EXPECT_EQ(buffer.Read(2), 2u);
+
+    h.extension1 = 1;
+    h.frequencyScale = 3;
+    h.extension2 = 1;
+    h.smoothing = 1;
+    EXPECT_EQ(SbrWriteHeader(nullptr, h, false), 19 + 5 + 7);
+
+    EXPECT_EQ(SbrProtectedBits(true, false, true), 88);
+    EXPECT_EQ(SbrProtectedBits(true, false, false), 56);
+    EXPECT_EQ(SbrProtectedBits(true, true, true), 136);
+    EXPECT_EQ(SbrProtectedBits(true, true, false), 104);
+    EXPECT_EQ(SbrProtectedBits(false, true, true), 0);
+}
+
+TEST(SbrWriter, GridsReadBackToTheFrameInfo) {
+    SbrGridControl fixfix;
+    fixfix.envelopes = 2;
+    BitBuffer b(4096);
+    EXPECT_EQ(SbrWriteGrid(&b, fixfix, 1), 5);
+    EXPECT_EQ(b.Read(5), 0b00011u);
+
+    unsigned seed = 11;
+    for (int run = 0; run < 100; ++run) {
+        SbrGridGenerator g;
+        SbrGridInit(g, 0, 1, 1);
+        for (int frame = 0; frame < 10; ++frame) {
+            seed = seed * 1103515245u + 12345u;
+            const int r = static_cast<int>((seed >> 16) % 16);
+            const SbrTransientInfo info = r < 9 ? SbrTransientInfo{r, 1} : SbrTransientInfo{r % 2, 0};
+            const SbrFrameInfo f = SbrMakeGrid(g, info);
+            BitBuffer out(4096);
+            const int bits = SbrWriteGrid(&out, g.control, g.fixfixResolution);
+            EXPECT_EQ(bits, out.BitCount());
+            EXPECT_EQ(SbrWriteGrid(nullptr, g.control, g.fixfixResolution), bits);
+            const ReadGrid read = ParseGrid(out, g.fixfixResolution);
+            EXPECT_EQ(out.BitCount(), 0) << "the reader consumes exactly what was written";
+            ASSERT_EQ(read.frameClass, g.control.frameClass);
+            ASSERT_EQ(read.envelopes, f.envelopes);
+            for (int i = 0; i <= f.envelopes; ++i) EXPECT_EQ(read.borders[i], f.borders[i]);
+            for (int i = 0; i < f.envelopes; ++i) EXPECT_EQ(read.resolution[i], f.resolution[i]);
+            if (g.control.frameClass == kFixVar && f.borders[f.envelopes] == 11) {
+                BitBuffer again(64);
+                SbrWriteGrid(&again, g.control, 1);
+                again.Read(2);
+                EXPECT_EQ(again.Read(3), 2u);
+            }
+            if (HasFailure()) return;
+        }
+    }
 }
