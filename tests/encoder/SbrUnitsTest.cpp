@@ -4,6 +4,7 @@
 #include "encoder/SbrFrequencyTables.h"
 #include "encoder/SbrQmf.h"
 #include "encoder/SbrTimeGrid.h"
+#include "encoder/SbrTonality.h"
 #include "encoder/SbrTransient.h"
 #include "encoder/SbrWriter.h"
 
@@ -677,5 +678,96 @@ TEST(SbrWriter, GridsReadBackToTheFrameInfo) {
             }
             if (HasFailure()) return;
         }
+    }
+}
+
+namespace {
+
+struct TonalityRun {
+    SbrTonalityEstimator t;
+    SbrBandTables tables;
+    float q[5] = {};
+};
+
+// Feeds frames of a mono signal at 44100 Hz (start 6, stop 9) and runs the per-frame decisions.
+TonalityRun RunTonality(const std::vector<float>& signal) {
+    TonalityRun run;
+    bool ok = false;
+    run.tables = Tables(44100, 6, 9, 2, 1, ok);
+    EXPECT_TRUE(ok);
+    const int levels[5] = {};
+    EXPECT_TRUE(SbrTonalityCreate(run.t, 44100, run.tables.master, run.tables.masterCount, run.tables.low,
+                                  run.tables.lowCount, 2, levels, 6, 2));
+    SbrQmfBank bank;
+    SbrQmfInit(bank, 1152);
+    std::vector<float> re(1152), im(1152);
+    for (size_t pos = 0; pos + 1152 <= signal.size(); pos += 1152) {
+        SbrQmfAnalyse(bank, signal.data() + pos, re.data(), im.data());
+        SbrTonalityQuotas(run.t, re.data(), im.data(), 18);
+        SbrTonalityFrame(run.t, false, false, run.q);
+    }
+    return run;
+}
+
+}  // namespace
+
+TEST(SbrTonality, PatchesCoverTheRangeFromTheCoreBand) {
+    bool ok = false;
+    const SbrBandTables tables = Tables(44100, 6, 9, 2, 1, ok);
+    ASSERT_TRUE(ok);
+    SbrTonalityEstimator t;
+    t.sbrRate = 44100;
+    ASSERT_TRUE(SbrBuildPatches(t, tables.master, tables.masterCount, tables.high[0]));
+    ASSERT_FALSE(t.patches.empty());
+    EXPECT_LE(t.patches.size(), 6u);
+    int next = tables.high[0];
+    for (const SbrPatch& p : t.patches) {
+        EXPECT_EQ(p.targetStart, next) << "patches follow each other";
+        EXPECT_GE(p.sourceStart, 1);
+        EXPECT_LE(p.sourceEnd, tables.k0) << "sources stay in the core band";
+        EXPECT_EQ(p.sourceEnd - p.sourceStart, p.width);
+        next += p.width;
+    }
+    EXPECT_EQ(next, tables.k2);
+    for (int k = 0; k < 64; ++k) {
+        if (k < tables.high[0]) {
+            EXPECT_EQ(t.patchMap[k], k);
+        } else if (k < tables.k2) {
+            EXPECT_LT(t.patchMap[k], tables.k0);
+        }
+    }
+}
+
+TEST(SbrTonality, ASineIsTonalInItsBandAndSilenceHasNoNoise) {
+    const auto run = RunTonality(Sine(10000.0, 44100, 6 * 1152, 8000.0));
+    const int band = static_cast<int>(10000.0 * 128 / 44100);
+    EXPECT_GT(run.t.rows[0][band], 128.0f) << "a pure tone stands far above the top threshold";
+    for (int k = 0; k < run.tables.k2; ++k) {
+        if (std::abs(k - band) <= 1) continue;
+        EXPECT_LT(run.t.rows[0][k], run.t.rows[0][band] / 100.0f) << k;
+    }
+    for (int b = 0; b < run.t.noiseCount; ++b) EXPECT_GE(run.q[b], 4.0f) << "the noise ratio never exceeds 4";
+
+    const auto quiet = RunTonality(std::vector<float>(6 * 1152, 0.0f));
+    for (int b = 0; b < quiet.t.noiseCount; ++b)
+        EXPECT_NEAR(quiet.q[b], 6.0f + std::log2(101.593666f), 1e-3f) << "silence: a tiny noise ratio";
+}
+
+TEST(SbrTonality, NoiseIsNotTonalAndGetsANoiseFloor) {
+    std::vector<float> x(8 * 1152);
+    unsigned seed = 3;
+    for (float& v : x) {
+        seed = seed * 1103515245u + 12345u;
+        v = static_cast<float>(static_cast<int>((seed >> 16) & 0x7fff) - 16384) / 4.0f;
+    }
+    const auto run = RunTonality(x);
+    for (int k = 1; k < run.tables.k2; ++k) EXPECT_LT(run.t.rows[0][k], 10.0f) << k;
+    const auto tone = RunTonality(Sine(10000.0, 44100, 8 * 1152, 8000.0));
+    const int band = static_cast<int>(10000.0 * 128 / 44100);
+    for (int b = 0; b < run.t.noiseCount; ++b) {
+        EXPECT_GE(run.q[b], 4.0f);
+        EXPECT_LT(run.q[b], 9.0f) << "noise keeps a real noise floor";
+        if (band < tone.t.noiseBorders[b] || band >= tone.t.noiseBorders[b + 1]) continue;
+        EXPECT_GT(tone.q[b], run.q[b] + 3.0f) << "a tone needs far less noise than noise does";
     }
 }
