@@ -2,6 +2,7 @@
 #include "encoder/SbrConfig.h"
 #include "encoder/SbrEnvelope.h"
 #include "encoder/SbrFrequencyTables.h"
+#include "encoder/SbrMidSide.h"
 #include "encoder/SbrQmf.h"
 #include "encoder/SbrTimeGrid.h"
 #include "encoder/SbrTonality.h"
@@ -769,5 +770,38 @@ TEST(SbrTonality, NoiseIsNotTonalAndGetsANoiseFloor) {
         EXPECT_LT(run.q[b], 9.0f) << "noise keeps a real noise floor";
         if (band < tone.t.noiseBorders[b] || band >= tone.t.noiseBorders[b + 1]) continue;
         EXPECT_GT(tone.q[b], run.q[b] + 3.0f) << "a tone needs far less noise than noise does";
+    }
+}
+
+TEST(SbrMidSide, IdenticalChannelsAreMidQuietSideNarrowAndIndependentChannelsWide) {
+    EXPECT_EQ(SbrMidSideAnalyser::Create(22050), nullptr);
+    for (int rate : {32000, 44100, 48000}) {
+        SCOPED_TRACE(rate);
+        std::vector<float> left(1152), right(1152), mid(1152), side(1152);
+        auto classes = [&](double sideGain, bool independent) {
+            auto a = SbrMidSideAnalyser::Create(rate);
+            EXPECT_NE(a, nullptr);
+            unsigned seed = 5, seed2 = 9;
+            std::vector<int> result;
+            for (int frame = 0; frame < 12; ++frame) {
+                for (int i = 0; i < 1152; ++i) {
+                    seed = seed * 1103515245u + 12345u;
+                    seed2 = seed2 * 1103515245u + 12345u;
+                    const float l = static_cast<float>(static_cast<int>((seed >> 16) & 0x7fff) - 16384) / 2.0f;
+                    const float r2 = static_cast<float>(static_cast<int>((seed2 >> 16) & 0x7fff) - 16384) / 2.0f;
+                    const float r = independent ? r2 : l + static_cast<float>(sideGain) * r2;
+                    mid[static_cast<size_t>(i)] = (l + r) / 2.0f;
+                    side[static_cast<size_t>(i)] = (l - r) / 2.0f;
+                }
+                result.push_back(a->Analyse(mid.data(), side.data()));
+            }
+            return result;
+        };
+        const auto same = classes(0.0, false);
+        for (size_t f = 2; f < same.size(); ++f) EXPECT_EQ(same[f], 0) << "identical channels, frame " << f;
+        const auto quiet = classes(0.02, false);
+        for (size_t f = 3; f < quiet.size(); ++f) EXPECT_EQ(quiet[f], 1) << "quiet side, frame " << f;
+        const auto wide = classes(0.0, true);
+        EXPECT_EQ(wide.back(), 3) << "independent channels";
     }
 }
