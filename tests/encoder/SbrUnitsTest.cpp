@@ -4,6 +4,7 @@
 #include "encoder/SbrFrequencyTables.h"
 #include "encoder/SbrMidSide.h"
 #include "encoder/SbrQmf.h"
+#include "encoder/SbrSinusoids.h"
 #include "encoder/SbrTimeGrid.h"
 #include "encoder/SbrTonality.h"
 #include "encoder/SbrTransient.h"
@@ -804,4 +805,89 @@ TEST(SbrMidSide, IdenticalChannelsAreMidQuietSideNarrowAndIndependentChannelsWid
         const auto wide = classes(0.0, true);
         EXPECT_EQ(wide.back(), 3) << "independent channels";
     }
+}
+
+namespace {
+
+// Runs the sinusoid coder on the second frame of a signal; energies of that frame are returned.
+SbrSinusoidState RunSinusoids(const std::vector<float>& signal, int bitrate, std::vector<float>& before,
+                              std::vector<float>& after) {
+    SbrSinusoidState s;
+    SbrSinusoidCreate(s, bitrate);
+    SbrQmfBank bank;
+    SbrQmfInit(bank, 1152);
+    std::vector<float> re(1152), im(1152);
+    before.assign(1152, 0.0f);
+    for (size_t pos = 0; pos + 1152 <= signal.size(); pos += 1152) {
+        SbrQmfAnalyse(bank, signal.data() + pos, re.data(), im.data());
+        SbrQmfEnergies(before.data(), re.data(), im.data(), 64, 18);
+        after = before;
+        SbrSinusoidFrame(s, re.data(), im.data(), after.data());
+    }
+    return s;
+}
+
+// Reads the sinusoid syntax back; returns the component count (0 for the single 0 bit).
+int ParseSinusoids(BitBuffer& in, std::vector<int>& startBands) {
+    if (in.Read(1) == 0) return 0;
+    const int count = static_cast<int>(in.Read(2)) + 1;
+    for (int i = 0; i < count; ++i) {
+        startBands.push_back(static_cast<int>(in.Read(6)));
+        const int bands = static_cast<int>(in.Read(2)) + 1;
+        const int field = static_cast<int>(in.Read(2));
+        EXPECT_GE(field, 1);
+        const int segments = field == 3 ? 2 : 1;
+        in.Read(1);
+        for (int b = 0; b < bands; ++b) {
+            const int width = static_cast<int>(in.Read(1)) + 4;
+            EXPECT_LE(in.Read(5), 31u);
+            for (int n = 0; n < segments * 9; ++n)
+                if (in.Read(width - 1) != 0) in.Read(1);
+        }
+    }
+    return count;
+}
+
+}  // namespace
+
+TEST(SbrSinusoids, AnIsolatedToneIsCodedAndTakenOutOfTheEnvelope) {
+    std::vector<float> before, after;
+    const SbrSinusoidState s = RunSinusoids(Sine(10000.0, 44100, 2 * 1152, 8000.0), 32000, before, after);
+    ASSERT_EQ(s.count, 1);
+    const SbrSinusoidItem& it = s.items[0];
+    const int band = static_cast<int>(10000.0 * 128 / 44100);
+    EXPECT_LE(it.startBand, band);
+    EXPECT_GE(it.startBand + it.bands - 1, band);
+    EXPECT_EQ(it.segments, 2) << "present in both halves";
+    EXPECT_LE(SbrSinusoidCost(s.items, s.count), 350);
+    for (int n = 0; n < 18; ++n)
+        EXPECT_LT(after[static_cast<size_t>(n * 64 + band)], before[static_cast<size_t>(n * 64 + band)] * 1e-6f);
+
+    BitBuffer out(4096);
+    const int bits = SbrWriteSinusoids(&out, s);
+    EXPECT_EQ(bits, out.BitCount());
+    std::vector<int> starts;
+    EXPECT_EQ(ParseSinusoids(out, starts), 1);
+    EXPECT_EQ(out.BitCount(), 0);
+    EXPECT_EQ(starts[0], it.startBand);
+}
+
+TEST(SbrSinusoids, NoiseSilenceAndLowBitratesSendNothing) {
+    std::vector<float> before, after;
+    std::vector<float> noise(2 * 1152);
+    unsigned seed = 3;
+    for (float& v : noise) {
+        seed = seed * 1103515245u + 12345u;
+        v = static_cast<float>(static_cast<int>((seed >> 16) & 0x7fff) - 16384) / 2.0f;
+    }
+    EXPECT_EQ(RunSinusoids(noise, 32000, before, after).count, 0);
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(RunSinusoids(std::vector<float>(2 * 1152, 0.0f), 32000, before, after).count, 0);
+    const SbrSinusoidState low = RunSinusoids(Sine(10000.0, 44100, 2 * 1152, 8000.0), 16000, before, after);
+    EXPECT_FALSE(low.enabled);
+    EXPECT_EQ(low.count, 0);
+    EXPECT_EQ(SbrWriteSinusoids(nullptr, low), 1);
+    SbrSinusoidState mid;
+    SbrSinusoidCreate(mid, 16001);
+    EXPECT_EQ(mid.budget, 230);
 }
