@@ -1,5 +1,6 @@
 // SBR analysis bank, frequency band tables and configuration.
 #include "encoder/SbrConfig.h"
+#include "encoder/SbrDeltaCoding.h"
 #include "encoder/SbrEnvelope.h"
 #include "encoder/SbrFrequencyTables.h"
 #include "encoder/SbrMidSide.h"
@@ -890,4 +891,49 @@ TEST(SbrSinusoids, NoiseSilenceAndLowBitratesSendNothing) {
     SbrSinusoidState mid;
     SbrSinusoidCreate(mid, 16001);
     EXPECT_EQ(mid.budget, 230);
+}
+
+TEST(SbrDeltaCoding, ChoosesTheCheaperDirectionAndDecodesBack) {
+    // Stand-in code lengths that grow with the magnitude.
+    static int lengths[63];
+    for (int d = -31; d <= 31; ++d) lengths[d + 31] = 1 + 2 * std::abs(d);
+    SbrEnvCoder c;
+    SbrEnvCoderInit(c, 4, 7);  // odd high count: offset 1
+    c.levelFreq = c.levelTime = c.balanceFreq = c.balanceTime = SbrLengthTable{lengths, 31};
+    const int resolution[3] = {1, 1, 0};
+    int values[3][48] = {{10, 20, 5, 30, 12, 0, 7}, {10, 20, 5, 30, 12, 0, 7}, {10, 20, 12, 7}};
+    int original[3][48];
+    std::copy(&values[0][0], &values[0][0] + 3 * 48, &original[0][0]);
+    int flags[3] = {};
+    SbrDeltaCode(values, resolution, c, flags, false, 3, false, true);
+    EXPECT_EQ(flags[0], 0) << "after a header the first envelope is frequency coded";
+    EXPECT_EQ(flags[1], 1) << "an unchanged envelope is cheaper across time";
+    // Decode as a reader would: frequency sums, or the previous envelope in high resolution.
+    int previous[48] = {};
+    for (int e = 0; e < 3; ++e) {
+        const int n = resolution[e] ? 7 : 4;
+        int decoded[48];
+        for (int b = 0; b < n; ++b) {
+            if (flags[e] == 0)
+                decoded[b] = b == 0 ? values[e][0] : decoded[b - 1] + values[e][b];
+            else
+                decoded[b] = values[e][b] + previous[resolution[e] ? b : (b < 1 ? b : 2 * b - 1)];
+        }
+        for (int b = 0; b < n; ++b) EXPECT_EQ(decoded[b], original[e][b]) << "envelope " << e << " band " << b;
+        for (int b = 0; b < n; ++b) {
+            if (resolution[e] || b < 1) {
+                previous[b] = decoded[b];
+            } else {
+                previous[2 * b - 1] = previous[2 * b] = decoded[b];
+            }
+        }
+    }
+
+    // Without the switch, and for a first frame, time deltas are never used.
+    SbrEnvCoderInit(c, 4, 7);
+    c.timeDeltasAllowed = false;
+    int again[2][48] = {{1, 2, 3, 4, 5, 6, 7}, {1, 2, 3, 4, 5, 6, 7}};
+    SbrDeltaCode(again, resolution, c, flags, false, 2, false, false);
+    EXPECT_EQ(flags[0], 0);
+    EXPECT_EQ(flags[1], 0);
 }
