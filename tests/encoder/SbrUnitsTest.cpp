@@ -3,6 +3,7 @@
 #include "encoder/SbrDeltaCoding.h"
 #include "encoder/SbrEnvelope.h"
 #include "encoder/SbrFrequencyTables.h"
+#include "encoder/SbrHeaderControl.h"
 #include "encoder/SbrMidSide.h"
 #include "encoder/SbrQmf.h"
 #include "encoder/SbrSinusoids.h"
@@ -936,4 +937,48 @@ TEST(SbrDeltaCoding, ChoosesTheCheaperDirectionAndDecodesBack) {
     SbrDeltaCode(again, resolution, c, flags, false, 2, false, false);
     EXPECT_EQ(flags[0], 0);
     EXPECT_EQ(flags[1], 0);
+}
+
+TEST(SbrHeaderControl, RepetitionFieldsAndCrossover) {
+    SbrConfig config;
+    ASSERT_TRUE(SbrConfigInit(config, 2, 2.0f, 576));
+    ASSERT_TRUE(SbrConfigure(config, 32000, 1, 22050, 0));
+    SbrHeaderState s = SbrHeaderStateFromConfig(config, 44100);
+    EXPECT_EQ(s.period, 38);
+    std::vector<int> sent;
+    for (int frame = 0; frame < 80; ++frame)
+        if (SbrNextHeader(s)) sent.push_back(frame);
+    EXPECT_EQ(sent, (std::vector<int>{0, 38, 76}));
+
+    config.headerPeriod = 0.0f;
+    s = SbrHeaderStateFromConfig(config, 44100);
+    int headers = 0;
+    for (int frame = 0; frame < 50; ++frame) headers += SbrNextHeader(s);
+    EXPECT_EQ(headers, 1) << "a period of 0 sends the header in the first frame only";
+
+    SbrHeader h = SbrHeaderFromConfig(config);
+    EXPECT_EQ(h.extension1, 0);
+    EXPECT_EQ(h.extension2, 0);
+    EXPECT_EQ(h.headerFlag, 0);
+    EXPECT_EQ(h.dualRate, 1);
+    config.frequencyScale = 3;
+    config.smoothing = 1;
+    config.perChannelMode = 1;
+    h = SbrHeaderFromConfig(config);
+    EXPECT_EQ(h.extension1, 1);
+    EXPECT_EQ(h.extension2, 1);
+    EXPECT_EQ(h.headerFlag, 1);
+
+    bool ok = false;
+    const SbrBandTables t = Tables(44100, 6, 9, 2, 1, ok);
+    ASSERT_TRUE(ok);
+    EXPECT_FLOAT_EQ(SbrGetStopFrequency(t.k2, 44100), 16192.0f);
+    EXPECT_FLOAT_EQ(SbrSnapCrossover(t.crossoverHz, 44100, t.master, t.masterCount), 6201.5625f);
+    const float third = static_cast<float>(t.master[3] * 44100 * 0.5 / 64);
+    EXPECT_FLOAT_EQ(SbrSnapCrossover(third + 100.0f, 44100, t.master, t.masterCount), third);
+    EXPECT_EQ(SbrCrossoverIndex(third, 44100, t.master, t.masterCount), 3);
+    ASSERT_GT(t.master[4], t.master[3] + 1);
+    const float between = static_cast<float>((t.master[3] + 1) * 44100 * 0.5 / 64);
+    EXPECT_EQ(SbrCrossoverIndex(between, 44100, t.master, t.masterCount), t.masterCount + 1);
+    EXPECT_STREQ(SbrGetVersion().version, "1.0");
 }
