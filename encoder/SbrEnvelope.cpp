@@ -88,3 +88,34 @@ void SbrQuantiseNoisePair(float q1, float q2, int& level, int& balance) {
 }
 
 }  // namespace brannoc
+
+namespace brannoc {
+
+namespace {
+
+bool AllZero(const SbrFrameInfo& info, const SbrQuantised& q, int bandsLow, int bandsHigh) {
+    for (int e = 0; e < info.envelopes; ++e) {
+        const int n = info.resolution[e] ? bandsHigh : bandsLow;
+        for (int b = 0; b < n; ++b)
+            if (q.levels[e][b] != 0) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+SbrStereoChoice SbrStereoPrecheck(const SbrFrameInfo& l, const SbrFrameInfo& r, float largestBalanceError,
+                                  int amplitudeResolution, const SbrQuantised& leftLevels,
+                                  const SbrQuantised& rightLevels, int bandsLow, int bandsHigh) {
+    bool same = l.envelopes == r.envelopes && l.transientEnvelope == r.transientEnvelope;
+    for (int i = 0; same && i <= l.envelopes; ++i) same = l.borders[i] == r.borders[i];
+    for (int i = 0; same && i < l.envelopes; ++i) same = l.resolution[i] == r.resolution[i];
+    if (!same) return SbrStereoChoice::kLeftRight;
+    const float factor = amplitudeResolution == 1 ? 1.5f : 3.0f;
+    const bool leftZero = AllZero(l, leftLevels, bandsLow, bandsHigh);
+    const bool rightZero = AllZero(r, rightLevels, bandsLow, bandsHigh);
+    if (factor * largestBalanceError > 20.0f || leftZero != rightZero) return SbrStereoChoice::kLeftRightNoTimeDelta;
+    return SbrStereoChoice::kCompareBits;
+}
+
+}  // namespace brannoc

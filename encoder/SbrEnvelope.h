@@ -36,3 +36,18 @@ int SbrQuantiseNoise(float q);
 void SbrQuantiseNoisePair(float q1, float q2, int& level, int& balance);
 
 }  // namespace brannoc
+
+namespace brannoc {
+
+enum class SbrStereoChoice {
+    kLeftRight,             // the grids differ
+    kLeftRightNoTimeDelta,  // coupling would cost too much precision: first envelopes frequency coded
+    kCompareBits,           // both codings are counted and the cheaper taken
+};
+
+// The checks of the per-frame stereo choice that come before counting bits.
+SbrStereoChoice SbrStereoPrecheck(const SbrFrameInfo& left, const SbrFrameInfo& right, float largestBalanceError,
+                                  int amplitudeResolution, const SbrQuantised& leftLevels,
+                                  const SbrQuantised& rightLevels, int bandsLow, int bandsHigh);
+
+}  // namespace brannoc

@@ -982,3 +982,21 @@ TEST(SbrHeaderControl, RepetitionFieldsAndCrossover) {
     EXPECT_EQ(SbrCrossoverIndex(between, 44100, t.master, t.masterCount), t.masterCount + 1);
     EXPECT_STREQ(SbrGetVersion().version, "1.0");
 }
+
+TEST(SbrEnvelope, StereoChecksBeforeCounting) {
+    SbrFrameInfo a, b;
+    SbrQuantised la, lb;
+    la.levels[0][0] = 3;
+    lb.levels[0][1] = 2;
+    EXPECT_EQ(SbrStereoPrecheck(a, b, 0.5f, 1, la, lb, 4, 8), SbrStereoChoice::kCompareBits);
+    EXPECT_EQ(SbrStereoPrecheck(a, b, 14.0f, 1, la, lb, 4, 8), SbrStereoChoice::kLeftRightNoTimeDelta);
+    EXPECT_EQ(SbrStereoPrecheck(a, b, 7.0f, 0, la, lb, 4, 8), SbrStereoChoice::kLeftRightNoTimeDelta);
+    EXPECT_EQ(SbrStereoPrecheck(a, b, 6.0f, 0, la, lb, 4, 8), SbrStereoChoice::kCompareBits);
+    SbrQuantised silent;
+    EXPECT_EQ(SbrStereoPrecheck(a, b, 0.0f, 1, la, silent, 4, 8), SbrStereoChoice::kLeftRightNoTimeDelta)
+        << "one silent channel";
+    b.envelopes = 2;
+    b.borders[1] = 5;
+    b.borders[2] = 9;
+    EXPECT_EQ(SbrStereoPrecheck(a, b, 0.0f, 1, la, lb, 4, 8), SbrStereoChoice::kLeftRight);
+}
