@@ -1,6 +1,7 @@
 // SBR analysis bank, frequency band tables and configuration.
 #include "encoder/SbrConfig.h"
 #include "encoder/SbrDeltaCoding.h"
+#include "encoder/SbrElementWriter.h"
 #include "encoder/SbrEnvelope.h"
 #include "encoder/SbrFrequencyTables.h"
 #include "encoder/SbrHeaderControl.h"
@@ -999,4 +1000,169 @@ TEST(SbrEnvelope, StereoChecksBeforeCounting) {
     b.borders[1] = 5;
     b.borders[2] = 9;
     EXPECT_EQ(SbrStereoPrecheck(a, b, 0.0f, 1, la, lb, 4, 8), SbrStereoChoice::kLeftRight);
+}
+
+namespace {
+
+// A stand-in prefix code: value v as zigzag(v) ones and a closing zero.
+struct UnaryCode {
+    uint32_t codes[25];
+    int lengths[25];
+    UnaryCode() {
+        for (int v = -12; v <= 12; ++v) {
+            const int z = v >= 0 ? 2 * v : -2 * v - 1;
+            codes[v + 12] = ((1u << z) - 1u) << 1;
+            lengths[v + 12] = z + 1;
+        }
+    }
+    int Read(BitBuffer& in) const {
+        int z = 0;
+        while (in.Read(1) == 1) ++z;
+        return z % 2 == 0 ? z / 2 : -(z + 1) / 2;
+    }
+};
+
+const UnaryCode& Unary() {
+    static const UnaryCode code;
+    return code;
+}
+
+SbrHuffmanSet UnarySet() {
+    const SbrHuffmanTable t{Unary().codes, Unary().lengths, 12};
+    SbrHuffmanSet set;
+    set.levelFreq = set.levelTime = set.balanceFreq = set.balanceTime = t;
+    set.noiseLevelFreq = set.noiseLevelTime = set.noiseBalanceFreq = set.noiseBalanceTime = t;
+    set.amplitudeResolution = 1;
+    return set;
+}
+
+SbrChannelFrame MakeChannel(const SbrTransientInfo& decision, int seed) {
+    SbrChannelFrame c;
+    SbrGridGenerator g;
+    SbrGridInit(g, 0, 1, 1);
+    c.info = SbrMakeGrid(g, decision);
+    c.grid = g.control;
+    c.bandsLow = 4;
+    c.bandsHigh = 7;
+    c.noiseBands = 2;
+    for (int e = 0; e < 5; ++e) {
+        c.envelopeFlags[e] = (e + seed) % 2;
+        for (int b = 0; b < 48; ++b) c.envelope[e][b] = c.envelopeFlags[e] || b > 0 ? (b + seed) % 7 - 3 : 20 + b;
+    }
+    for (int q = 0; q < 2; ++q) {
+        c.noiseFlags[q] = q;
+        for (int b = 0; b < 5; ++b) c.noise[q][b] = q == 0 && b == 0 ? 9 : (b + seed) % 5 - 2;
+    }
+    c.invfMode = seed % 4;
+    return c;
+}
+
+// Reads one channel's envelope and noise data and compares them with what was written.
+void ReadChannelData(BitBuffer& in, const SbrChannelFrame& c, int firstBits) {
+    for (int e = 0; e < c.info.envelopes; ++e) {
+        const int n = c.info.resolution[e] ? c.bandsHigh : c.bandsLow;
+        for (int b = 0; b < n; ++b) {
+            const int v = (c.envelopeFlags[e] == 0 && b == 0) ? static_cast<int>(in.Read(firstBits)) : Unary().Read(in);
+            EXPECT_EQ(v, c.envelope[e][b]) << "envelope " << e << " band " << b;
+        }
+    }
+}
+
+void ReadNoiseData(BitBuffer& in, const SbrChannelFrame& c) {
+    for (int q = 0; q < c.info.noiseEnvelopes; ++q)
+        for (int b = 0; b < c.noiseBands; ++b) {
+            const int v = (c.noiseFlags[q] == 0 && b == 0) ? static_cast<int>(in.Read(5)) : Unary().Read(in);
+            EXPECT_EQ(v, c.noise[q][b]) << "noise " << q << " band " << b;
+        }
+}
+
+void ReadFlags(BitBuffer& in, const SbrChannelFrame& c) {
+    for (int e = 0; e < c.info.envelopes; ++e) EXPECT_EQ(static_cast<int>(in.Read(1)), c.envelopeFlags[e]);
+    for (int q = 0; q < c.info.noiseEnvelopes; ++q) EXPECT_EQ(static_cast<int>(in.Read(1)), c.noiseFlags[q]);
+}
+
+}  // namespace
+
+TEST(SbrElementWriter, SingleChannelElementsReadBack) {
+    const SbrHuffmanSet set = UnarySet();
+    for (int withHeader = 0; withHeader <= 1; ++withHeader) {
+        SbrHeader h;
+        h.headerFlag = withHeader;  // the 3-bit mode value only follows a set header flag
+        h.midSideClass = 3;
+        SbrHeaderState st;
+        st.sendHeader = withHeader != 0;
+        const SbrChannelFrame c = MakeChannel(SbrTransientInfo{1, 0}, withHeader);
+        BitBuffer out(4096);
+        const SbrElementBits bits = SbrWriteSingle(&out, h, st, c, set);
+        EXPECT_EQ(bits.header, withHeader ? 21 : 0);
+        EXPECT_EQ(bits.header + bits.payload, out.BitCount());
+        EXPECT_EQ(bits.protectedBits, withHeader ? 88 : 56);
+        const SbrElementBits counted = SbrWriteSingle(nullptr, h, st, c, set);
+        EXPECT_EQ(counted.payload, bits.payload);
+
+        if (withHeader) {
+            out.Read(19);
+            EXPECT_EQ(out.Read(2), 3u) << "mid/side class";
+        }
+        EXPECT_EQ(out.Read(1), 1u) << "dual rate";
+        EXPECT_EQ(out.Read(1), 0u) << "mode 3";
+        const ReadGrid grid = ParseGrid(out, 1);
+        EXPECT_EQ(grid.envelopes, c.info.envelopes);
+        ReadFlags(out, c);
+        EXPECT_EQ(static_cast<int>(out.Read(2)), c.invfMode);
+        EXPECT_EQ(out.Read(2), 2u);
+        if (withHeader) {
+            EXPECT_EQ(out.Read(3), 2u);
+        }
+        ReadChannelData(out, c, 6);
+        ReadNoiseData(out, c);
+        EXPECT_EQ(out.Read(1), 0u) << "no sinusoids";
+        EXPECT_EQ(out.Read(1), 0u) << "no extended data";
+        EXPECT_EQ(out.BitCount(), 0);
+    }
+}
+
+TEST(SbrElementWriter, PairElementsReadBackCoupledAndIndependent) {
+    const SbrHuffmanSet set = UnarySet();
+    SbrHeader h;
+    SbrHeaderState st;
+    st.sendHeader = true;
+    for (int coupled = 0; coupled <= 1; ++coupled) {
+        const SbrChannelFrame l = MakeChannel(SbrTransientInfo{1, 0}, 1);
+        const SbrChannelFrame r = MakeChannel(coupled ? SbrTransientInfo{1, 0} : SbrTransientInfo{0, 0}, 2);
+        BitBuffer out(4096);
+        const SbrElementBits bits = SbrWritePair(&out, h, st, l, r, coupled != 0, set);
+        EXPECT_EQ(bits.header, 19);
+        EXPECT_EQ(bits.protectedBits, 136);
+        EXPECT_EQ(bits.header + bits.payload, out.BitCount());
+        out.Read(19);
+        EXPECT_EQ(out.Read(1), 1u);
+        EXPECT_EQ(static_cast<int>(out.Read(1)), coupled);
+        if (coupled) {
+            ParseGrid(out, 1);
+            ReadFlags(out, l);
+            ReadFlags(out, r);
+            EXPECT_EQ(static_cast<int>(out.Read(2)), l.invfMode);
+            out.Read(2);
+            ReadChannelData(out, l, 6);
+            ReadNoiseData(out, l);
+            ReadChannelData(out, r, 5);
+            ReadNoiseData(out, r);
+            EXPECT_EQ(out.Read(3), 0u);
+        } else {
+            EXPECT_EQ(ParseGrid(out, 1).envelopes, l.info.envelopes);
+            EXPECT_EQ(ParseGrid(out, 1).envelopes, r.info.envelopes);
+            ReadFlags(out, l);
+            ReadFlags(out, r);
+            EXPECT_EQ(static_cast<int>(out.Read(2)), l.invfMode);
+            EXPECT_EQ(static_cast<int>(out.Read(2)), r.invfMode);
+            out.Read(4);
+            ReadChannelData(out, l, 6);
+            ReadChannelData(out, r, 6);
+            ReadNoiseData(out, l);
+            ReadNoiseData(out, r);
+            EXPECT_EQ(out.Read(4), 0u);
+        }
+        EXPECT_EQ(out.BitCount(), 0);
+    }
 }
