@@ -2,6 +2,7 @@
 #include "encoder/SbrConfig.h"
 #include "encoder/SbrDeltaCoding.h"
 #include "encoder/SbrElementWriter.h"
+#include "encoder/SbrEncoder.h"
 #include "encoder/SbrEnvelope.h"
 #include "encoder/SbrFrequencyTables.h"
 #include "encoder/SbrHeaderControl.h"
@@ -1165,4 +1166,89 @@ TEST(SbrElementWriter, PairElementsReadBackCoupledAndIndependent) {
         }
         EXPECT_EQ(out.BitCount(), 0);
     }
+}
+
+namespace {
+
+struct EncodedFrame {
+    SbrElementBits bits;
+    int frameClass[2] = {};
+    bool coupled = false;
+    int midSideClass = 0;
+    bool header = false;
+    int maxLevel = 0;
+};
+
+std::vector<EncodedFrame> EncodeSbr(int bitrate, int channels, int mode3, const std::vector<float>& left,
+                                    const std::vector<float>& right) {
+    SbrConfig config;
+    EXPECT_TRUE(SbrConfigInit(config, 2, 2.0f, 576));
+    EXPECT_TRUE(SbrConfigure(config, bitrate, channels, 22050, 0));
+    config.mode3 = mode3;
+    auto encoder = SbrEncoderCreate(config, UnarySet());
+    EXPECT_NE(encoder, nullptr);
+    std::vector<EncodedFrame> frames;
+    if (!encoder) return frames;
+    std::vector<float> block(2 * 1152);
+    for (size_t pos = 0; pos + 1152 <= left.size(); pos += 1152) {
+        std::copy(left.begin() + static_cast<long>(pos), left.begin() + static_cast<long>(pos + 1152), block.begin());
+        std::copy(right.begin() + static_cast<long>(pos), right.begin() + static_cast<long>(pos + 1152),
+                  block.begin() + 1152);
+        BitBuffer out(8192);
+        EncodedFrame f;
+        EXPECT_TRUE(SbrEncodeFrame(*encoder, block.data(), out, f.bits));
+        EXPECT_EQ(f.bits.header + f.bits.payload, out.BitCount());
+        for (int c = 0; c < encoder->channels; ++c) {
+            const SbrChannel& ch = encoder->channel[static_cast<size_t>(c)];
+            f.frameClass[c] = ch.frame.grid.frameClass;
+            for (int e = 0; e < ch.frame.info.envelopes; ++e)
+                for (int b = 0; b < encoder->tables.highCount; ++b)
+                    f.maxLevel = std::max(f.maxLevel, ch.levels.levels[e][b]);
+        }
+        f.coupled = encoder->coupled;
+        f.midSideClass = encoder->header.midSideClass;
+        f.header = encoder->state.sendHeader;
+        frames.push_back(f);
+    }
+    return frames;
+}
+
+}  // namespace
+
+TEST(SbrEncoder, FramesCarryHeadersLevelsTransientsAndClasses) {
+    const int n = 40 * 1152;
+    const std::vector<float> silence(n, 0.0f);
+    const auto quiet = EncodeSbr(32000, 1, 0, silence, silence);
+    ASSERT_EQ(quiet.size(), 40u);
+    std::vector<int> headers;
+    for (size_t i = 0; i < quiet.size(); ++i) {
+        EXPECT_EQ(quiet[i].maxLevel, 0) << "silence gives zero levels";
+        if (quiet[i].header) headers.push_back(static_cast<int>(i));
+    }
+    EXPECT_EQ(headers, (std::vector<int>{0, 38}));
+
+    std::vector<float> click(12 * 1152, 0.0f);
+    for (int i = 0; i < 8; ++i) click[static_cast<size_t>(6 * 1152 + 300 + i)] = i % 2 ? -30000.0f : 30000.0f;
+    const auto clicked = EncodeSbr(32000, 1, 0, click, click);
+    bool transientFrame = false;
+    for (const auto& f : clicked) transientFrame = transientFrame || f.frameClass[0] == kFixVar;
+    EXPECT_TRUE(transientFrame) << "a click gives a transient frame";
+
+    // Mode 3: identical channels give a silent side and the mid class.
+    std::vector<float> music(12 * 1152);
+    unsigned seed = 21;
+    for (float& v : music) {
+        seed = seed * 1103515245u + 12345u;
+        v = static_cast<float>(static_cast<int>((seed >> 16) & 0x7fff) - 16384) / 2.0f;
+    }
+    const std::vector<float> noSide(music.size(), 0.0f);
+    const auto mid = EncodeSbr(32000, 1, 1, music, noSide);
+    EXPECT_EQ(mid.back().midSideClass, 0);
+    EXPECT_TRUE(mid[0].header);
+
+    // Stereo at 64 kbit/s chooses per frame: identical channels couple, one silent channel does not.
+    const auto same = EncodeSbr(64000, 2, 0, music, music);
+    for (size_t i = 1; i < same.size(); ++i) EXPECT_TRUE(same[i].coupled) << i;
+    const auto oneSided = EncodeSbr(64000, 2, 0, music, noSide);
+    for (size_t i = 1; i < oneSided.size(); ++i) EXPECT_FALSE(oneSided[i].coupled) << i;
 }

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "encoder/SbrConfig.h"
+#include "encoder/SbrDeltaCoding.h"
+#include "encoder/SbrElementWriter.h"
+#include "encoder/SbrEnvelope.h"
+#include "encoder/SbrFrequencyTables.h"
+#include "encoder/SbrMidSide.h"
+#include "encoder/SbrQmf.h"
+#include "encoder/SbrTonality.h"
+#include "encoder/SbrTransient.h"
+
+#include <memory>
+#include <vector>
+
+namespace brannoc {
+
+struct SbrChannel {
+    SbrQmfBank bank;
+    std::vector<float> energies = std::vector<float>(36 * 64, 0.0f);
+    std::vector<float> re = std::vector<float>(18 * 64), im = std::vector<float>(18 * 64);
+    SbrTransientDetector detector;
+    SbrGridGenerator grid;
+    SbrTonalityEstimator tonality;
+    SbrEnvCoder envelopeCoder, noiseCoder;
+    SbrSinusoidState sinusoids;
+    SbrChannelFrame frame;
+    SbrTransientInfo transient;
+    SbrQuantised levels;
+    float q[5] = {};
+};
+
+// The SBR encoder of one stream: analysis, coding and the element of every frame.
+struct SbrEncoder {
+    SbrConfig config;
+    int sbrRate = 44100;
+    int channels = 1;
+    int stereoMode = 0;
+    SbrHeader header;
+    SbrHeaderState state;
+    SbrBandTables tables;
+    int noiseBands = 1;
+    SbrHuffmanSet huffman;
+    std::vector<SbrChannel> channel;
+    std::unique_ptr<SbrMidSideAnalyser> midSide;
+    bool previousCoupled = false;
+    bool coupled = false;
+};
+
+// Null for a refused configuration (channels, kind, frame length, band limits, patches, rate).
+std::unique_ptr<SbrEncoder> SbrEncoderCreate(const SbrConfig& config, const SbrHuffmanSet& huffman);
+
+// samples: two blocks of frame length floats (first channel, then second or the side signal).
+// The element goes to out; bits receives header, payload and protected counts.
+bool SbrEncodeFrame(SbrEncoder& encoder, const float* samples, BitBuffer& out, SbrElementBits& bits);
+
+}  // namespace brannoc
