@@ -87,6 +87,9 @@ std::unique_ptr<SbrEncoder> SbrEncoderCreate(const SbrConfig& config, const SbrH
         if (config.sinusoidExtension) SbrSinusoidCreate(c.sinusoids, perChannel);
     }
     for (SbrChannel& c : e->channel) InitCoders(*e, c);
+    e->adaptation = config.crossoverAdaptation != 0 && config.adaptiveCrossover != 0;
+    e->requestedCrossover = e->appliedCrossover =
+        SbrSnapCrossover(e->tables.crossoverHz, e->sbrRate, e->tables.master, e->tables.masterCount);
     if (config.mode3 && e->channels == 1) {
         e->midSide = SbrMidSideAnalyser::Create(e->sbrRate);
         if (!e->midSide) return nullptr;
@@ -94,8 +97,53 @@ std::unique_ptr<SbrEncoder> SbrEncoderCreate(const SbrConfig& config, const SbrH
     return e;
 }
 
+namespace {
+
+// Moves the crossover to the requested master border; tables, patches and noise bands follow.
+bool ApplyCrossover(SbrEncoder& e) {
+    const int index = SbrCrossoverIndex(e.requestedCrossover, e.sbrRate, e.tables.master, e.tables.masterCount);
+    // The header carries the index in 3 bits; a request it cannot name is not applied.
+    if (index > 7) {
+        e.requestedCrossover = e.appliedCrossover;
+        return true;
+    }
+    SbrBandSettings settings;
+    settings.startIndex = e.config.startIndex;
+    settings.stopIndex = e.config.stopIndex;
+    settings.frequencyScale = e.config.frequencyScale;
+    settings.alterScale = e.config.alterScale;
+    settings.dualRate = e.header.dualRate != 0;
+    settings.crossoverBand = index;
+    if (!SbrResetTables(e.tables, settings, 64, false)) return false;
+    e.header.crossoverBand = index;
+    e.appliedCrossover = e.requestedCrossover;
+    e.state.sendHeader = true;
+    for (SbrChannel& c : e.channel) {
+        const int levels[5] = {e.config.noiseLevels[0], e.config.noiseLevels[1], e.config.noiseLevels[2],
+                               e.config.noiseLevels[3], e.config.noiseLevels[4]};
+        SbrTonalityEstimator fresh;
+        if (!SbrTonalityCreate(fresh, e.sbrRate, e.tables.master, e.tables.masterCount, e.tables.low, e.tables.lowCount,
+                               e.config.noiseBands, levels, e.config.noiseFloorOffset, e.config.perChannelMode))
+            return false;
+        // Keep the measured rows and histories; only the layout changes.
+        c.tonality.patches = fresh.patches;
+        std::copy(fresh.patchMap, fresh.patchMap + 64, c.tonality.patchMap);
+        c.tonality.k2 = fresh.k2;
+        c.tonality.noiseCount = fresh.noiseCount;
+        std::copy(fresh.noiseBorders, fresh.noiseBorders + 6, c.tonality.noiseBorders);
+        c.tonality.detectStart = fresh.detectStart;
+        c.tonality.detectEnd = fresh.detectEnd;
+        e.noiseBands = fresh.noiseCount;
+    }
+    for (SbrChannel& c : e.channel) InitCoders(e, c);
+    return true;
+}
+
+}  // namespace
+
 bool SbrEncodeFrame(SbrEncoder& e, const float* samples, BitBuffer& out, SbrElementBits& bits) {
     SbrNextHeader(e.state);
+    if (e.adaptation && e.requestedCrossover != e.appliedCrossover && !ApplyCrossover(e)) return false;
     if (e.midSide) {
         const int cls = e.midSide->Analyse(samples, samples + e.config.frameLength);
         if (cls != e.header.midSideClass) {

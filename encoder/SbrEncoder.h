@@ -45,6 +45,10 @@ struct SbrEncoder {
     std::unique_ptr<SbrMidSideAnalyser> midSide;
     bool previousCoupled = false;
     bool coupled = false;
+    // Crossover adaptation: the host's request and the last applied one, in Hz.
+    bool adaptation = false;
+    float requestedCrossover = 0.0f;
+    float appliedCrossover = 0.0f;
 };
 
 // Null for a refused configuration (channels, kind, frame length, band limits, patches, rate).

@@ -1252,3 +1252,33 @@ TEST(SbrEncoder, FramesCarryHeadersLevelsTransientsAndClasses) {
     const auto oneSided = EncodeSbr(64000, 2, 0, music, noSide);
     for (size_t i = 1; i < oneSided.size(); ++i) EXPECT_FALSE(oneSided[i].coupled) << i;
 }
+
+TEST(SbrEncoder, ACrossoverChangeMovesTheTablesAndForcesAHeader) {
+    SbrConfig config;
+    ASSERT_TRUE(SbrConfigInit(config, 2, 2.0f, 576));
+    ASSERT_TRUE(SbrConfigure(config, 32000, 1, 22050, 0));
+    config.crossoverAdaptation = config.adaptiveCrossover = 1;
+    auto e = SbrEncoderCreate(config, UnarySet());
+    ASSERT_NE(e, nullptr);
+    EXPECT_FLOAT_EQ(e->appliedCrossover, 6201.5625f);
+    std::vector<float> block(2 * 1152, 0.0f);
+    BitBuffer out(8192);
+    SbrElementBits bits;
+    for (int i = 0; i < 3; ++i) {
+        out.Clear();
+        ASSERT_TRUE(SbrEncodeFrame(*e, block.data(), out, bits));
+    }
+    EXPECT_EQ(bits.header, 0);
+    const int target = e->tables.master[2];
+    e->requestedCrossover = static_cast<float>(target * 44100 * 0.5 / 64);
+    out.Clear();
+    ASSERT_TRUE(SbrEncodeFrame(*e, block.data(), out, bits));
+    EXPECT_GT(bits.header, 0) << "the change is announced";
+    EXPECT_EQ(e->header.crossoverBand, 2);
+    EXPECT_EQ(e->tables.high[0], target);
+    EXPECT_EQ(e->channel[0].tonality.patchMap[target - 1], target - 1);
+    EXPECT_EQ(e->channel[0].frame.bandsHigh, e->tables.highCount);
+    out.Clear();
+    ASSERT_TRUE(SbrEncodeFrame(*e, block.data(), out, bits));
+    EXPECT_EQ(bits.header, 0);
+}
