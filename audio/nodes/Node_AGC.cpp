@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "audio/graph/AudioErrors.h"
+#include "audio/nodes/SampleScan.h"
 #include "foundation/ConfigDoc_XML.h"
 
 namespace kelvar {
@@ -81,10 +82,9 @@ int TNode_AGC::Process(void* Buffer, int Length, TStreamTime&, IChunkPtr&) {
     const int frames = Length / frameSize;
     const bool meter = FFormat.BitsPerSample == 16;
     auto peak = [&] {
-        int top = 0;
-        const auto* s = static_cast<const int16_t*>(Buffer);
-        for (int i = 0, n = frames * FFormat.Channels; i < n; ++i) top = std::max(top, std::abs(int(s[i])));
-        return top;
+        int lowest = 0, highest = 0;
+        SampleRange16(Buffer, static_cast<size_t>(frames) * FFormat.Channels, lowest, highest);
+        return std::max(-lowest, highest);
     };
     if (meter) InputPeak.store(peak(), std::memory_order_relaxed);
     const int32_t done = FLibrary.Process(FParams, Buffer, frames, FFormat.BitsPerSample, FFormat.Channels,

@@ -1,7 +1,5 @@
 #include "gui/voice/VoiceDevices.h"
 
-#include <alsa/asoundlib.h>
-
 #include <QComboBox>
 #include <QSignalBlocker>
 #include <algorithm>
@@ -12,6 +10,7 @@
 #include "audio/live/Recorder_combo.h"
 #include "audio/outputs/DirectKS_API.h"
 #include "foundation/Logger.h"
+#include "platform/alsa/AlsaPcm.h"
 
 namespace kelvar {
 
@@ -23,14 +22,6 @@ std::function<TCaptureDeviceList()>& Lister(int Driver) {
     return Driver == RecordDriver::KernelStreaming ? direct : shared;
 }
 
-std::string Hint(void* H, const char* Id) {
-    char* value = snd_device_name_get_hint(H, Id);
-    if (!value) return {};
-    std::string text = value;
-    free(value);
-    return text;
-}
-
 constexpr const char* PrimaryCaptureName = "Primary Sound Capture Driver";
 
 }  // namespace
@@ -39,20 +30,8 @@ TCaptureDeviceList ListSharedCaptureDevices() {
     TCaptureDeviceList list;
     list.Names.push_back(PrimaryCaptureName);
     list.IDs.push_back("");
-    void** hints = nullptr;
-    const int result = snd_device_name_hint(-1, "pcm", &hints);
-    if (result < 0) throw std::runtime_error(snd_strerror(result));
-    for (void** h = hints; *h; ++h) {
-        const std::string name = Hint(*h, "NAME");
-        const std::string io = Hint(*h, "IOID");
-        // "default" is the primary device, listed first already.
-        if (name.empty() || name == "null" || name == "default" || (!io.empty() && io != "Input")) continue;
-        std::string description = Hint(*h, "DESC");
-        std::replace(description.begin(), description.end(), '\n', ' ');
-        list.Names.push_back(description.empty() ? name : description + " (" + name + ")");
-        list.IDs.push_back(name);
-    }
-    snd_device_name_free_hint(hints);
+    // "default" is the primary device, listed first already.
+    platform::ListPcmHints(true, list.Names, list.IDs);
     return list;
 }
 

@@ -1,9 +1,41 @@
 #include "platform/alsa/AlsaPcm.h"
 
 #include <alsa/asoundlib.h>
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <stdexcept>
 
 namespace kelvar::platform {
+
+namespace {
+
+std::string Hint(void* H, const char* Id) {
+    char* value = snd_device_name_get_hint(H, Id);
+    if (!value) return {};
+    std::string text = value;
+    free(value);
+    return text;
+}
+
+}  // namespace
+
+void ListPcmHints(bool Capture, std::vector<std::string>& Names, std::vector<std::string>& IDs) {
+    void** hints = nullptr;
+    const int result = snd_device_name_hint(-1, "pcm", &hints);
+    if (result < 0) throw std::runtime_error(snd_strerror(result));
+    const char* direction = Capture ? "Input" : "Output";
+    for (void** h = hints; *h; ++h) {
+        const std::string name = Hint(*h, "NAME");
+        const std::string io = Hint(*h, "IOID");
+        if (name.empty() || name == "null" || name == "default" || (!io.empty() && io != direction)) continue;
+        std::string description = Hint(*h, "DESC");
+        std::replace(description.begin(), description.end(), '\n', ' ');
+        Names.push_back(description.empty() ? name : description + " (" + name + ")");
+        IDs.push_back(name);
+    }
+    snd_device_name_free_hint(hints);
+}
 
 TAlsaPcm::~TAlsaPcm() { Close(); }
 

@@ -14,6 +14,11 @@ typedef struct _snd_pcm snd_pcm_t;
 
 namespace kelvar::platform {
 
+// The named PCMs of ALSA's device hints for one direction, "default" and "null" left out: IDs
+// are the PCM names, Names their descriptions on one line with the name in brackets. Raises
+// std::runtime_error with ALSA's text when the hints can't be read.
+void ListPcmHints(bool Capture, std::vector<std::string>& Names, std::vector<std::string>& IDs);
+
 class TAlsaPcm {
 public:
     TAlsaPcm() = default;
