@@ -14,6 +14,7 @@
 #include "media/DecoderFactory.h"
 #include "media/Reader_File.h"
 #include "media/Reader_HTTP.h"
+#include "media/tags/MPEGaudioEx.h"
 #include "media/tags/OggTagUtils.h"
 
 namespace kelvar {
@@ -51,25 +52,6 @@ mpg123_handle* NewFeedHandle(long extraFlags) {
     return h;
 }
 
-// libmpg123 reads a seekable file through these, so it can count every frame.
-mpg123_ssize_t ReaderRead(void* handle, void* buffer, size_t count) {
-    auto* reader = static_cast<IReader*>(handle);
-    const int32_t got = reader->Read(buffer, static_cast<int32_t>(std::min<size_t>(count, INT32_MAX)));
-    return got < 0 ? -1 : got;
-}
-
-off_t ReaderSeek(void* handle, off_t offset, int whence) {
-    auto* reader = static_cast<IReader*>(handle);
-    int64_t to = offset;
-    if (whence == SEEK_CUR)
-        to += reader->GetPosition();
-    else if (whence == SEEK_END)
-        to += reader->GetSize();
-    if (to < 0) return -1;
-    const int64_t at = reader->Seek(to);
-    return at < 0 ? -1 : static_cast<off_t>(at);
-}
-
 // A Xing/Info or VBRI frame first gives the real length; without one the length is a guess
 // from the first frames' bit rate.
 bool HasLengthHeader(const uint8_t* data, int32_t size) {
@@ -82,20 +64,12 @@ bool HasLengthHeader(const uint8_t* data, int32_t size) {
     return size >= 40 && std::memcmp(data + 36, "VBRI", 4) == 0;
 }
 
-// Samples of the whole file counted frame by frame; -1 when the scan fails.
-int64_t ScanLength(IReader& reader) {
-    int err = MPG123_OK;
-    mpg123_handle* h = mpg123_new(nullptr, &err);
-    if (!h) return -1;
-    int64_t samples = -1;
-    mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
-    if (mpg123_replace_reader_handle(h, ReaderRead, ReaderSeek, nullptr) == MPG123_OK && reader.Seek(0) >= 0 &&
-        mpg123_open_handle(h, &reader) == MPG123_OK) {
-        if (mpg123_scan(h) == MPG123_OK) samples = mpg123_length(h);
-        mpg123_close(h);
-    }
-    mpg123_delete(h);
-    return samples;
+// Reads at an offset through the deck's reader, for the frame count and the padding skip.
+TReadAt ReaderAt(IReader& reader) {
+    return [&reader](int64_t offset, uint8_t* buffer, int64_t count) -> int64_t {
+        if (reader.Seek(offset) < 0) return -1;
+        return reader.Read(buffer, static_cast<int32_t>(std::min<int64_t>(count, INT32_MAX)));
+    };
 }
 
 int32_t ToInt(const std::string& text) {
@@ -191,6 +165,11 @@ void TDecoder_mp3PRO::ScanFile() {
         FDataStart = tagSize;
         FAudioSize -= tagSize;
     }
+    // Zero padding before the first frame is not audio.
+    const int64_t audioEnd = FDataStart + FAudioSize;
+    const int64_t firstByte = TMPEGaudioEx::SkipZeros(ReaderAt(*FReader), FDataStart, audioEnd);
+    FAudioSize -= firstByte - FDataStart;
+    FDataStart = firstByte;
 
     FReader->Seek(FDataStart);
     std::vector<uint8_t> first(ScanBytes);
@@ -206,8 +185,8 @@ void TDecoder_mp3PRO::ScanFile() {
             mpg123_info(info, &fi);
             int64_t samples = mpg123_length(info);
             if (!HasLengthHeader(first.data(), got) && FReader->IsSeekable()) {
-                const int64_t counted = ScanLength(*FReader);
-                if (counted > 0) samples = counted;
+                const TMPEGFrameCount counted = CountMPEGFrames(ReaderAt(*FReader), FDataStart, audioEnd);
+                if (counted.Samples > 0) samples = counted.Samples;
             }
             FDurationMs = samples > 0 ? static_cast<int32_t>(std::llround(double(samples) * 1000.0 / rate)) : 0;
             int32_t kbps = fi.bitrate;

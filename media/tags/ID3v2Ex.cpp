@@ -37,9 +37,36 @@ bool IsFrameHeaderAt(const uint8_t* body, size_t length, uint64_t pos) {
     return h[0] >= 'A' && h[0] <= 'Z' && IsFrameIDChar(h[1]) && IsFrameIDChar(h[2]) && IsFrameIDChar(h[3]);
 }
 
-// Where a frame of a guessed size would end: at the end, in the padding or on another frame.
+bool IsPaddingToEnd(const uint8_t* body, size_t length, uint64_t pos) {
+    return pos <= length && std::all_of(body + pos, body + length, [](uint8_t b) { return b == 0; });
+}
+
+// Where a frame of a guessed size would end: at the end, in padding that runs to the end, or on
+// another frame. A zero byte alone is no proof: it is often the frame's own text encoding byte.
 bool LandsOnFrameOrEnd(const uint8_t* body, size_t length, uint64_t pos) {
-    return pos == length || (pos < length && body[pos] == 0) || IsFrameHeaderAt(body, length, pos);
+    return IsFrameHeaderAt(body, length, pos) || IsPaddingToEnd(body, length, pos);
+}
+
+enum class TSizeReading { SyncSafe, Plain, PerFrame };
+
+// Whether every frame from pos on, sized by one reading, chains to the end of the tag or its padding.
+bool FramesChainToEnd(const uint8_t* body, size_t length, uint64_t pos, TSizeReading reading) {
+    while (!IsPaddingToEnd(body, length, pos)) {
+        if (!IsFrameHeaderAt(body, length, pos)) return false;
+        const uint8_t* s = body + pos + 4;
+        if (reading == TSizeReading::SyncSafe && ((s[0] | s[1] | s[2] | s[3]) & 0x80)) return false;
+        pos += 10 + uint64_t(reading == TSizeReading::SyncSafe ? UnSyncSafe(s) : BigEndianValue(s, 4));
+        if (pos > length) return false;
+    }
+    return true;
+}
+
+// 2.4 sizes are sync-safe, but some writers store plain numbers: keep the reading under which the
+// frames chain to the end; when neither does, decide frame by frame.
+TSizeReading ChooseSizeReading(const uint8_t* body, size_t length, uint64_t pos) {
+    if (FramesChainToEnd(body, length, pos, TSizeReading::SyncSafe)) return TSizeReading::SyncSafe;
+    if (FramesChainToEnd(body, length, pos, TSizeReading::Plain)) return TSizeReading::Plain;
+    return TSizeReading::PerFrame;
 }
 
 }  // namespace
@@ -113,16 +140,18 @@ void TID3v2Tag::ReadFrames23(const uint8_t* body, size_t length, uint8_t tagFlag
             return;
         // else: the flag lies and the frames start right after the header
     }
+    const TSizeReading reading = Version == 4 ? ChooseSizeReading(body, length, pos) : TSizeReading::Plain;
     while (pos + 10 <= length) {
         const uint8_t* h = body + pos;
         if (h[0] < 'A' || h[0] > 'Z') break;  // padding or footer
         if (!IsFrameIDChar(h[1]) || !IsFrameIDChar(h[2]) || !IsFrameIDChar(h[3])) break;
-        uint32_t size = Version == 3 ? BigEndianValue(h + 4, 4) : UnSyncSafe(h + 4);
-        if (Version == 4) {
-            // Some writers store plain sizes in 2.4 tags: take the plain one when only it lands
-            // on the next frame, the padding or the end.
-            const uint32_t plainSize = BigEndianValue(h + 4, 4);
-            if (plainSize != size && !LandsOnFrameOrEnd(body, length, pos + 10 + size) &&
+        const uint32_t plainSize = BigEndianValue(h + 4, 4);
+        uint32_t size = Version == 3 || reading == TSizeReading::Plain ? plainSize : UnSyncSafe(h + 4);
+        if (Version == 4 && reading == TSizeReading::PerFrame) {
+            // Take the plain size when only it lands on the next frame, the padding or the end.
+            const bool syncSafeValid = ((h[4] | h[5] | h[6] | h[7]) & 0x80) == 0;
+            if (plainSize != size &&
+                (!syncSafeValid || !LandsOnFrameOrEnd(body, length, pos + 10 + uint64_t(size))) &&
                 LandsOnFrameOrEnd(body, length, pos + 10 + uint64_t(plainSize)))
                 size = plainSize;
         }

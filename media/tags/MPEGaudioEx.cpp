@@ -1,8 +1,11 @@
 #include "media/tags/MPEGaudioEx.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
+
+#include "media/tags/MPEGFrameCount.h"
 
 namespace kelvar {
 
@@ -92,11 +95,47 @@ int GetFrameLength(const TMPEGFrame& f) {
 void TMPEGaudioEx::Reset() {
     FFileLength = 0;
     FAudioStart = 0;
+    FCountedFrames = 0;
+    FCountedSeconds = 0;
+    FCountedBytes = 0;
     FVBR = TVBRData{};
     FFrame = TMPEGFrame{};
     FID3v1.Reset();
     FID3v2.Clear();
     FID3v2.TagSize = 0;
+}
+
+int64_t TMPEGaudioEx::AudioEnd() const { return FFileLength - (FID3v1.Exists() ? 128 : 0); }
+
+// Without a length header the first frame's bit rate only holds for a constant bit rate: when the
+// frames at the start or in the middle vary, every frame is counted.
+void TMPEGaudioEx::CountIfVariable(const TReadAt& readAt) {
+    constexpr int kProbeFrames = 24;
+    const int64_t end = AudioEnd();
+    bool varies = CountMPEGFrames(readAt, FAudioStart, end, kProbeFrames).BitRateVaries;
+    const int64_t middle = FAudioStart + (end - FAudioStart) / 2;
+    if (!varies && middle - FAudioStart > kProbeBytes)
+        varies = CountMPEGFrames(readAt, middle, end, kProbeFrames).BitRateVaries;
+    if (!varies) return;
+    const TMPEGFrameCount count = CountMPEGFrames(readAt, FAudioStart, end);
+    if (count.Frames > 0 && count.SampleRate > 0) {
+        FCountedFrames = count.Frames;
+        FCountedSeconds = double(count.Samples) / count.SampleRate;
+        FCountedBytes = end - count.FirstFrame;
+    }
+}
+
+// Zero bytes between the tag and the first frame are padding, not audio.
+int64_t TMPEGaudioEx::SkipZeros(const TReadAt& readAt, int64_t from, int64_t end) {
+    uint8_t block[4096];
+    while (from < end) {
+        const int64_t got = readAt(from, block, std::min<int64_t>(sizeof block, end - from));
+        if (got <= 0) break;
+        const uint8_t* nonZero = std::find_if(block, block + got, [](uint8_t b) { return b != 0; });
+        if (nonZero != block + got) return from + (nonZero - block);
+        from += got;
+    }
+    return from;
 }
 
 void TMPEGaudioEx::FindFrame(const uint8_t* block, int length) {
@@ -154,9 +193,16 @@ bool TMPEGaudioEx::ReadFromFile(const std::string& fileName) {
                 tagSize += next;
             }
             in.clear();
-            FAudioStart = tagSize;
+            const TReadAt readAt = [&in](int64_t offset, uint8_t* buffer, int64_t count) -> int64_t {
+                in.clear();
+                in.seekg(offset);
+                in.read(reinterpret_cast<char*>(buffer), count);
+                return in.gcount();
+            };
+            FAudioStart = SkipZeros(readAt, tagSize, FFileLength);
             uint8_t block[kBlockSize];
-            in.seekg(tagSize);
+            in.clear();
+            in.seekg(FAudioStart);
             in.read(reinterpret_cast<char*>(block), kBlockSize);
             int got = static_cast<int>(in.gcount());
             FindFrame(block, got);
@@ -167,6 +213,7 @@ bool TMPEGaudioEx::ReadFromFile(const std::string& fileName) {
                 got = static_cast<int>(in.gcount());
                 FindFrame(block, got);
             }
+            if (FFrame.Found && !FVBR.Found) CountIfVariable(readAt);
             result = true;
         } catch (const std::exception&) {
             result = false;
@@ -181,6 +228,8 @@ bool TMPEGaudioEx::ReadFromFile(const std::string& fileName) {
 }
 
 int TMPEGaudioEx::GetBitRate() const {
+    if (FCountedFrames > 0 && FCountedSeconds > 0)
+        return static_cast<int>(std::lround(double(FCountedBytes) * 8 / FCountedSeconds / 1000.0));
     if (FVBR.Found && FVBR.Frames > 0) {
         const double perFrame = double(FVBR.Bytes) / FVBR.Frames - GetPadding(FFrame);
         return static_cast<int>(std::lround(perFrame * GetSampleRate(FFrame) / GetCoefficient(FFrame) / 1000.0));
@@ -190,6 +239,7 @@ int TMPEGaudioEx::GetBitRate() const {
 
 double TMPEGaudioEx::GetDuration() const {
     if (!FFrame.Found) return 0;
+    if (FCountedFrames > 0) return FCountedSeconds;
     const int rate = GetSampleRate(FFrame);
     if (FVBR.Found && FVBR.Frames > 0) {
         if (rate == 0) return 0;
@@ -197,7 +247,7 @@ double TMPEGaudioEx::GetDuration() const {
     }
     const int bitRate = GetTableBitRate(FFrame);
     if (bitRate == 0) return 0;
-    const int64_t audio = FFileLength - FAudioStart - (FID3v1.Exists() ? 128 : 0) - FFrame.Position;
+    const int64_t audio = AudioEnd() - FAudioStart - FFrame.Position;
     return double(audio) * 8 / bitRate / 1000;
 }
 

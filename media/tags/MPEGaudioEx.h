@@ -6,6 +6,7 @@
 
 #include "media/tags/ID3v1.h"
 #include "media/tags/ID3v2Ex.h"
+#include "media/tags/MPEGFrameCount.h"
 
 namespace kelvar {
 
@@ -54,10 +55,21 @@ public:
     const TMPEGFrame& Frame() const { return FFrame; }
     const TVBRData& VBR() const { return FVBR; }
     int64_t FileLength() const { return FFileLength; }
+    int64_t AudioStart() const { return FAudioStart; }
+    int64_t CountedFrames() const { return FCountedFrames; }  // 0 unless every frame was counted
+
+    static int64_t SkipZeros(const TReadAt& readAt, int64_t from, int64_t end);
 
 private:
+    static constexpr int64_t kProbeBytes = 16 << 10;
+    int64_t AudioEnd() const;
+    void CountIfVariable(const TReadAt& readAt);
+
     int64_t FFileLength = 0;
-    int64_t FAudioStart = 0;  // after the tag and any further tags right behind it
+    int64_t FAudioStart = 0;  // after the tags right behind each other and any zero padding
+    int64_t FCountedFrames = 0;
+    double FCountedSeconds = 0;
+    int64_t FCountedBytes = 0;
     TVBRData FVBR;
     TMPEGFrame FFrame;
     TID3v1 FID3v1;

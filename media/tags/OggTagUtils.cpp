@@ -122,14 +122,20 @@ std::string Utf16ToUtf8(const std::u16string& text) {
 
 std::string AnsiToUtf8(const std::string& text) {
     if (IsValidUtf8(text)) return text;
+    // Valid UTF-8 sequences stay; each byte that starts none is a Windows-1252 character, so a
+    // stray byte in UTF-8 text costs that character only.
     std::string out;
     out.reserve(text.size() + text.size() / 2);
-    for (char c : text) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b >= 0x80 && b < 0xA0)
-            AppendUtf8(out, kCp1252High[b - 0x80]);
-        else
-            AppendUtf8(out, b);
+    size_t i = 0;
+    while (i < text.size()) {
+        const size_t at = i;
+        char32_t cp;
+        if (NextCodePoint(text, i, cp)) {
+            out.append(text, at, i - at);
+            continue;
+        }
+        const auto b = static_cast<unsigned char>(text[at]);
+        AppendUtf8(out, b >= 0x80 && b < 0xA0 ? char32_t(kCp1252High[b - 0x80]) : char32_t(b));
     }
     return out;
 }

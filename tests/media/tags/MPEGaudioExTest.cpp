@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "TagFixtures.h"
 #include "foundation/Errors.h"
 #include "media/tags/MPEGaudioEx.h"
@@ -138,6 +141,62 @@ TEST_F(MPEGaudioExTest, FindFrameNeverReadsPastTheBlock) {
             EXPECT_LE(mpeg.Frame().Position + mpeg.Frame().Size + 4, int(n));
         }
     }
+}
+
+// MPEG-1 Layer III frames at 44100 Hz of the given bit rate indices, one frame per entry.
+Bytes FramesAt(const std::vector<int>& bitRateIds) {
+    static constexpr int kKbps[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+    Bytes out;
+    for (int id : bitRateIds) {
+        const size_t at = out.size();
+        out.resize(at + size_t(144 * kKbps[id] * 1000 / 44100), 0);
+        out[at] = 0xFF;
+        out[at + 1] = 0xFB;
+        out[at + 2] = uint8_t(id << 4);
+    }
+    return out;
+}
+
+// A variable bit rate without a length header: the length is the counted one, not a guess from
+// the first frame; zero padding after the tag is no audio.
+TEST_F(MPEGaudioExTest, HeaderlessVariableBitRateIsCountedAndPaddingSkipped) {
+    std::vector<int> ids;
+    for (int i = 0; i < 900; ++i) ids.push_back(i % 3 == 0 ? 14 : 5);
+    const Bytes tag = test::Id3Tag(3, 0, test::Id3Frame("TIT2", Bytes{0} + Text("T"), 3), 10);
+    const struct {
+        const char* name;
+        Bytes file;
+        double seconds;
+    } cases[] = {
+        {"variable", tag + FramesAt(ids), 900 * 1152 / 44100.0},
+        {"variable after zero padding", tag + Bytes(40000, 0) + FramesAt(ids), 900 * 1152 / 44100.0},
+        {"constant after zero padding", tag + Bytes(40000, 0) + test::Mp3Frames(200),
+         200 * 417 * 8.0 / 128 / 1000},
+    };
+    for (const auto& c : cases) {
+        TMPEGaudioEx mpeg;
+        ASSERT_TRUE(mpeg.ReadFromFile(Make(c.file))) << c.name;
+        EXPECT_TRUE(mpeg.IsValid()) << c.name;
+        EXPECT_NEAR(mpeg.GetDuration(), c.seconds, 0.03) << c.name;
+    }
+}
+
+// The count reads in large blocks, resynchronises over garbage and keeps a last frame that ends
+// the stream.
+TEST_F(MPEGaudioExTest, FrameCountReadsLargeBlocksAndSkipsGarbage) {
+    Bytes data = Bytes{1, 2, 0xFF, 0xFB, 3} + FramesAt(std::vector<int>(12000, 9));  // 5 MB at 128 kbit/s
+    data.insert(data.end(), {0xFF, 0xFB, 0x90});
+    const TReadAt readAt = [&](int64_t offset, uint8_t* buffer, int64_t count) -> int64_t {
+        const int64_t n = std::clamp<int64_t>(int64_t(data.size()) - offset, 0, count);
+        std::copy_n(data.begin() + offset, n, buffer);
+        return n;
+    };
+    const TMPEGFrameCount count = CountMPEGFrames(readAt, 0, int64_t(data.size()));
+    EXPECT_EQ(count.Frames, 12000);
+    EXPECT_EQ(count.Samples, 12000 * 1152);
+    EXPECT_EQ(count.FirstFrame, 5);
+    EXPECT_FALSE(count.BitRateVaries);
+    EXPECT_LE(count.Reads, 10);
 }
 
 }  // namespace

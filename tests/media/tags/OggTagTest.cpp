@@ -53,6 +53,8 @@ TEST(OggTagUtils, TextConversions) {
     EXPECT_EQ(Utf8ToUtf16("\xF0\x9F\x98\x80").size(), 2u);
     EXPECT_EQ(AnsiToUtf8("\xE9\x80"), "\xC3\xA9\xE2\x82\xAC");
     EXPECT_EQ(AnsiToUtf8("\xC3\xA9"), "\xC3\xA9");  // already UTF-8
+    // A stray byte in UTF-8 text costs that character only.
+    EXPECT_EQ(AnsiToUtf8("Caf\xC3\xA9 \xFF na\xC3\xAFve"), "Caf\xC3\xA9 \xC3\xBF na\xC3\xAFve");
     std::string latin;
     EXPECT_TRUE(Utf8ToLatin1("\xC3\xBF", latin));
     EXPECT_EQ(latin, "\xFF");
