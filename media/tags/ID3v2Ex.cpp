@@ -150,8 +150,7 @@ void TID3v2Tag::ReadFrames23(const uint8_t* body, size_t length, uint8_t tagFlag
         if (Version == 4 && reading == TSizeReading::PerFrame) {
             // Take the plain size when only it lands on the next frame, the padding or the end.
             const bool syncSafeValid = ((h[4] | h[5] | h[6] | h[7]) & 0x80) == 0;
-            if (plainSize != size &&
-                (!syncSafeValid || !LandsOnFrameOrEnd(body, length, pos + 10 + uint64_t(size))) &&
+            if (plainSize != size && (!syncSafeValid || !LandsOnFrameOrEnd(body, length, pos + 10 + uint64_t(size))) &&
                 LandsOnFrameOrEnd(body, length, pos + 10 + uint64_t(plainSize)))
                 size = plainSize;
         }

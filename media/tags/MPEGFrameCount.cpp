@@ -85,8 +85,8 @@ TMPEGFrameCount CountMPEGFrames(const TReadAt& ReadAt, int64_t Start, int64_t En
         // it ends the stream; anything else may be a sync pattern inside other data.
         const int64_t bufferEnd = bufferStart + int64_t(buffer.size());
         const bool chained = pos == expected;
-        const bool followed = size > 0 && pos + size + 4 <= bufferEnd && IsFrameHeader(h + size) &&
-                              SameStream(h, h + size);
+        const bool followed =
+            size > 0 && pos + size + 4 <= bufferEnd && IsFrameHeader(h + size) && SameStream(h, h + size);
         const bool lastInStream = size > 0 && pos + size == End;
         if (size <= 0 || pos + size > End || !(chained || followed || lastInStream)) {
             ++pos;

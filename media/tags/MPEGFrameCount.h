@@ -9,11 +9,11 @@ namespace kelvar {
 
 struct TMPEGFrameCount {
     int64_t Frames = 0;
-    int64_t Samples = 0;     // per channel
-    int SampleRate = 0;      // of the first frame counted
-    int64_t FirstFrame = -1; // offset of the first frame counted
+    int64_t Samples = 0;      // per channel
+    int SampleRate = 0;       // of the first frame counted
+    int64_t FirstFrame = -1;  // offset of the first frame counted
     bool BitRateVaries = false;
-    int64_t Reads = 0;       // read calls made
+    int64_t Reads = 0;  // read calls made
 };
 
 // Reads up to Count bytes at Offset into Buffer; answers the bytes read, 0 at the end, < 0 on error.

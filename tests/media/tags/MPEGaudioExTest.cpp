@@ -170,8 +170,7 @@ TEST_F(MPEGaudioExTest, HeaderlessVariableBitRateIsCountedAndPaddingSkipped) {
     } cases[] = {
         {"variable", tag + FramesAt(ids), 900 * 1152 / 44100.0},
         {"variable after zero padding", tag + Bytes(40000, 0) + FramesAt(ids), 900 * 1152 / 44100.0},
-        {"constant after zero padding", tag + Bytes(40000, 0) + test::Mp3Frames(200),
-         200 * 417 * 8.0 / 128 / 1000},
+        {"constant after zero padding", tag + Bytes(40000, 0) + test::Mp3Frames(200), 200 * 417 * 8.0 / 128 / 1000},
     };
     for (const auto& c : cases) {
         TMPEGaudioEx mpeg;
