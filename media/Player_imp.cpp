@@ -147,6 +147,7 @@ bool TPlayer::LoadOpened(const std::string& Name, IDecoderPtr Decoder) {
         }
         Channel->GapKiller->SetOnGap([this](TNode_GapKiller&) { OnEnd(); });
         FDecodedPosition = 0;
+        FDecodedAudio = false;
         FLoaded = true;
         StopWorker();
         auto worker = std::make_unique<TWorkerThread>([this](TWorkerThread& Sender) { DecodeStep(&Sender); }, this);
@@ -220,6 +221,9 @@ void TPlayer::DecodeStep(TWorkerThread* Worker) {
             FEndOfStream = decoder->IsEOF();
             if (FEndOfStream) {
                 Channel->GetInput()->EndOfStream();
+                // The real length is known now: publish the end with the last block, not when a
+                // reader of the duration happens to come by.
+                GetDuration();
                 // Nothing was ever decoded: no end event will come.
                 if (FDecodedPosition == 0) FFinished = true;
             }
@@ -244,6 +248,7 @@ void TPlayer::OnPCM(const void* Buffer, int32_t Bytes, const TWaveFormat& Format
     Channel->GetInput()->Push(const_cast<void*>(Buffer), Bytes,
                               static_cast<TStreamTime>(std::llround(FDecodedPosition)));
     FDecodedPosition += BytesToMs(Format, Bytes);
+    FDecodedAudio = true;
 }
 
 void TPlayer::OnDecoderMeta(const IMetaDataPtr& Meta) {

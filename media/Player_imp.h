@@ -55,6 +55,8 @@ public:
     bool IsLoaded() const { return FLoaded.load(); }
     // The decoder has delivered its last block (or failed).
     bool IsEndOfStream() const { return FEndOfStream.load(); }
+    // The decoder has delivered audio since the song was loaded.
+    bool HasDecodedAudio() const { return FDecodedAudio.load(); }
     int GetVolume();
     void SetVolume(int Value);
     void SetPitch(int Percent);
@@ -94,6 +96,7 @@ protected:
     std::atomic<bool> FLoaded{false};
     std::atomic<bool> FEndOfStream{false};
     std::atomic<bool> FFinished{true};
+    std::atomic<bool> FDecodedAudio{false};
 
 private:
     void DecodeStep(TWorkerThread* Worker);

@@ -204,6 +204,16 @@ private:
         return states;
     }
 
+    // The automation has a deck to eject or load, or a loaded deck's worker has not yet shown
+    // whether its file holds audio: a start-next event now would meet a deck whose state
+    // depends on timing.
+    bool AutomationPending() const {
+        return std::any_of(std::begin(FDecks), std::end(FDecks), [this](TKelvarPlayer* deck) {
+            if (!deck->IsLoaded() || deck->IsFinished()) return !FNoMoreFiles;
+            return !deck->HasDecodedAudio() && !deck->IsEndOfStream();
+        });
+    }
+
     bool Finished() {
         if (!FNoMoreFiles) return false;
         for (auto* deck : FDecks) {
@@ -218,6 +228,12 @@ private:
     // below full, the output waits until the worker has filled it again or reached the end.
     bool Ready() {
         FMissing = 0;
+        // A deck the automation has still to eject or load: a start-next event now would find
+        // it not ready, and the songs would not overlap as they do when the automation is quick.
+        if (AutomationPending()) {
+            Wake();
+            return false;
+        }
         bool active = false;
         for (int i = 0; i < 2; ++i) {
             TKelvarPlayer& deck = *FDecks[i];
@@ -242,9 +258,17 @@ private:
         return false;
     }
 
+    // The output waits for the decks however long the machine takes: pulling before they are
+    // ready would render silence that depends on the load. Only a wait in which nothing moves for
+    // a long time (a worker that hangs) gives up, and the render then fails.
     void Pace() {
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        auto limit = std::chrono::steady_clock::now() + StallLimit;
+        uint64_t progress = Progress();
         while (!Ready()) {
+            if (const uint64_t now = Progress(); now != progress) {
+                progress = now;
+                limit = std::chrono::steady_clock::now() + StallLimit;
+            }
             if (std::chrono::steady_clock::now() > limit) {
                 ++FStalls;
                 return;
@@ -256,6 +280,17 @@ private:
         }
     }
 
+    // Changes whenever a deck decodes, loads, ejects or finishes.
+    uint64_t Progress() const {
+        uint64_t sum = static_cast<uint64_t>(DeckStates());
+        for (auto* deck : FDecks) {
+            sum = sum * 31 + static_cast<uint64_t>(deck->Channel->GetPushPull()->GetBuffer()->FreeSpace());
+            sum = sum * 31 + (deck->IsEndOfStream() ? 1 : 0);
+        }
+        return sum;
+    }
+
+    static constexpr std::chrono::seconds StallLimit{60};
     IPinSourcePtr FMaster;
     TRing& FRing;
     TKelvarPlayer* FDecks[2];
@@ -365,6 +400,19 @@ TRenderResult Render(const TRenderOptions& Options) {
         if (next >= Options.Files.size()) noMoreFiles = true;
     };
 
+    // A finished deck is ejected; its file failed when it delivered no audio. Whether the deck
+    // was started before its worker found nothing in it depends on timing; that does not.
+    auto ejectFinished = [&](int index) {
+        TKelvarPlayer* deck = decks[index];
+        const int state = deck->GetState();
+        if ((state != DeckState::Playing && state != DeckState::Ready) || !deck->IsFinished()) return;
+        if (!deck->HasDecodedAudio()) {
+            ++result.Failed;
+            LogMessage("Nothing to play in " + Options.Files[loadedFile[index]], DeckSources[index], LogKind::Warning);
+        }
+        deck->Unload();
+    };
+
     TRing ring(2 << 20);
     // Past the end the output is paused, so it waits for its close instead of pulling silence
     // as fast as it can.
@@ -395,17 +443,8 @@ TRenderResult Render(const TRenderOptions& Options) {
             // nothing plays (the start-next events start it when the songs crossfade).
             while (!tap->Done()) {
                 for (int i = 0; i < 2; ++i) {
-                    TKelvarPlayer* deck = decks[i];
-                    deck->GetDuration();
-                    const int state = deck->GetState();
-                    if (state == DeckState::Playing && deck->IsFinished()) deck->Unload();
-                    if (state == DeckState::Ready && deck->IsFinished()) {
-                        // Finished before it was played: nothing in it could be decoded.
-                        ++result.Failed;
-                        LogMessage("Nothing to play in " + Options.Files[loadedFile[i]], DeckSources[i],
-                                   LogKind::Warning);
-                        deck->Unload();
-                    }
+                    decks[i]->GetDuration();
+                    ejectFinished(i);
                 }
                 for (int i = 0; i < 2; ++i) {
                     if (decks[i]->GetState() == DeckState::Empty && next < Options.Files.size()) loadNext(i);
@@ -430,12 +469,14 @@ TRenderResult Render(const TRenderOptions& Options) {
                 tap->Wait(std::chrono::milliseconds(10));
             }
             output.Close();
+            // The end can come before the loop saw the last decks finish.
+            for (int i = 0; i < 2; ++i) ejectFinished(i);
             drain();
             result.WallSeconds = tap->WallSeconds();
             result.CpuSeconds = tap->CpuSeconds();
             if (tap->Stalls() > 0) {
-                LogMessage("The decks fell behind the output " + std::to_string(tap->Stalls()) + " times", "RENDER",
-                           LogKind::Warning);
+                result.Error = "The decks stopped decoding " + std::to_string(tap->Stalls()) + " times";
+                LogMessage(result.Error, "RENDER", LogKind::Error);
             }
         }
     }
