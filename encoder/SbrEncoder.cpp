@@ -97,6 +97,10 @@ std::unique_ptr<SbrEncoder> SbrEncoderCreate(const SbrConfig& config, const SbrH
     return e;
 }
 
+std::unique_ptr<SbrEncoder> SbrEncoderCreate(const SbrConfig& config) {
+    return SbrEncoderCreate(config, SbrStandardHuffmanSet(config.amplitudeResolution));
+}
+
 namespace {
 
 // Moves the crossover to the requested master border; tables, patches and noise bands follow.

@@ -53,6 +53,8 @@ struct SbrEncoder {
 
 // Null for a refused configuration (channels, kind, frame length, band limits, patches, rate).
 std::unique_ptr<SbrEncoder> SbrEncoderCreate(const SbrConfig& config, const SbrHuffmanSet& huffman);
+// The same with the standard's code tables for the configured amplitude resolution.
+std::unique_ptr<SbrEncoder> SbrEncoderCreate(const SbrConfig& config);
 
 // samples: two blocks of frame length floats (first channel, then second or the side signal).
 // The element goes to out; bits receives header, payload and protected counts.
