@@ -264,3 +264,30 @@ bool SbrEncodeFrame(SbrEncoder& e, const float* samples, BitBuffer& out, SbrElem
 }
 
 }  // namespace brannoc
+
+namespace brannoc {
+
+void SbrAttachSideData(const SbrEncoder& e, SbrSideData& side) {
+    side.Clear();
+    side.crossoverHz = e.tables.crossoverHz;
+    side.adaptation = e.adaptation;
+    side.channels = e.channels;
+    side.requestedCrossoverHz = e.requestedCrossover;
+}
+
+bool SbrEncodeFrame(SbrEncoder* encoder, SbrSideData& side, const float* samples) {
+    side.Clear();
+    if (encoder == nullptr) return true;
+    if (side.adaptation) encoder->requestedCrossover = side.requestedCrossoverHz;
+    SbrElementBits bits;
+    if (!SbrEncodeFrame(*encoder, samples, side.bits, bits)) return false;
+    side.headerBits = bits.header;
+    side.payloadBits = bits.payload;
+    side.protectedBits = bits.protectedBits;
+    side.crossoverHz = encoder->tables.crossoverHz;
+    return true;
+}
+
+float SbrStopFrequencyOf(const SbrEncoder& e) { return SbrGetStopFrequency(e.tables.k2, e.sbrRate); }
+
+}  // namespace brannoc
