@@ -12,8 +12,8 @@
 struct SbrChannelData {
     int frameClass = 0;
     int envelopes = 0;
-    int borders[6] = {};    // time slots of 128 samples, relative to the frame
-    int resolution[5] = {};  // 1 high, 0 low
+    int borders[6] = {};         // time slots of 128 samples, relative to the frame
+    int resolution[5] = {};      // 1 high, 0 low
     std::vector<int> levels[5];  // absolute values per band of the envelope's resolution (balances doubled)
     int noiseEnvelopes = 0;
     std::vector<int> noise[2];

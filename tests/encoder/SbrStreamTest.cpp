@@ -112,15 +112,15 @@ TEST_P(SbrStreamTest, EveryBlockParsesAndPlainDecodersReadTheCore) {
 
 std::string Name(const testing::TestParamInfo<Case>& info) { return info.param.name; }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sbr, SbrStreamTest,
-    testing::Values(Case{"Stereo44k64kbit", 44100, 2, {0, 0, 1, 64000, 0}, false, true},
-                    Case{"OpenDefaultsStereo44k", 44100, 2, {}, true, false},
-                    Case{"Mono44k40kbit", 44100, 1, {44100, 1, 1, 40000, 0}, false, false},
-                    Case{"MidOnlyMode3At48k", 48000, 2, {48000, 3, 1, 32000, 0}, false, false},
-                    Case{"DualChannel32k", 32000, 2, {32000, 4, 1, 48000, 0}, false, false},
-                    Case{"VbrStereo44k", 44100, 2, {44100, 2, 1, 0, 60}, false, false},
-                    Case{"Stereo44kFrom48kInput", 48000, 2, {44100, 2, 1, 80000, 0}, false, false}),
-    Name);
+INSTANTIATE_TEST_SUITE_P(Sbr, SbrStreamTest,
+                         testing::Values(Case{"Stereo44k64kbit", 44100, 2, {0, 0, 1, 64000, 0}, false, true},
+                                         Case{"OpenDefaultsStereo44k", 44100, 2, {}, true, false},
+                                         Case{"Mono44k40kbit", 44100, 1, {44100, 1, 1, 40000, 0}, false, false},
+                                         Case{"MidOnlyMode3At48k", 48000, 2, {48000, 3, 1, 32000, 0}, false, false},
+                                         Case{"DualChannel32k", 32000, 2, {32000, 4, 1, 48000, 0}, false, false},
+                                         Case{"VbrStereo44k", 44100, 2, {44100, 2, 1, 0, 60}, false, false},
+                                         Case{
+                                             "Stereo44kFrom48kInput", 48000, 2, {44100, 2, 1, 80000, 0}, false, false}),
+                         Name);
 
 }  // namespace
