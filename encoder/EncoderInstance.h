@@ -1,7 +1,11 @@
 #pragma once
 #include "encoder/BrannocApi.h"
+#include "encoder/DelayLine.h"
 #include "encoder/Mp3Core.h"
 #include "encoder/Resampler.h"
+#include "encoder/SbrConfig.h"
+#include "encoder/SbrEncoder.h"
+#include "encoder/SbrSideData.h"
 #include "encoder/VbriWriter.h"
 
 #include <memory>
@@ -10,7 +14,8 @@
 namespace brannoc {
 
 // One encoder stream: the host's input format, its configuration and the processing chain from input
-// conversion through the rate converter to the Layer III core.
+// conversion through the rate converter to the Layer III core; in SBR mode the full-rate signal also
+// feeds the SBR encoder, and a second converter halves it for the core.
 class EncoderInstance {
 public:
     static EncoderInstance* Open(uint32_t inputRate, uint32_t inputChannels, uint32_t sampleFormat);
@@ -33,6 +38,11 @@ private:
     void DestroyStages();
     // Copies whole input samples into the stage buffer; true when the block is full.
     bool ConvertInputBlock(const uint8_t* src, int bytes, int& consumed, bool flush);
+    bool SbrMode() const { return sbrChain_; }
+    bool BuildSbrStages();
+    // One full-rate block (1152 frames): into the SBR delay line, through the downsampler into the
+    // core's block, and one SBR frame from the delay line into the side data.
+    bool RunSbrBlock(const float* full);
 
     uint32_t inputRate_;
     int inputChannels_;
@@ -57,6 +67,18 @@ private:
     int flushCounter_ = -1;
     bool finished_ = false;
     int64_t frames_ = 0;
+    // SBR mode.
+    bool sbrChain_ = false;
+    SbrConfig sbrConfig_;
+    std::unique_ptr<SbrEncoder> sbr_;
+    std::unique_ptr<SbrSideData> side_;
+    std::unique_ptr<Resampler> downsampler_;
+    std::unique_ptr<DelayLine> sbrDelay_;
+    std::vector<float> converted_;  // the input converter's output at full rate
+    std::vector<float> downIn_;     // the downsampler's input block (the mid signal in mode 3)
+    std::vector<float> sbrWork_;    // 2 x 1152: the SBR encoder's input, channel after channel
+    std::vector<float> pairs_;      // 1152 channel pairs on their way into the delay line
+    int fullValues_ = 1;            // values per full-rate frame: 2 for two coded channels and mode 3
     std::unique_ptr<VbriWriter> vbri_;
     uint32_t vbriTotal_ = 0;
     StreamConfigList list_{};

@@ -59,8 +59,63 @@ void FrameWriter::WriteFillBits(int n) {
     }
 }
 
+namespace {
+struct SbrBlockLayout {
+    int r = 0;  // CRC flag, CRC field, header and payload
+    int align = 0;
+    int length = 0;  // bytes after the tag and the length field
+};
+
+SbrBlockLayout LayOut(const SbrSideData& sbr) {
+    SbrBlockLayout l;
+    l.r = sbr.payloadBits + sbr.headerBits + 8 - (sbr.protectedBits > 0 ? 0 : 7);
+    l.align = (8 - (l.r - 4) % 8) % 8;
+    l.length = (l.r + l.align - 4) / 8;
+    return l;
+}
+
+// The block's length field holds up to 255 + 255 bytes.
+constexpr int kLargestSbrBlockLength = 510;
+}  // namespace
+
+int FrameWriter::SbrBlockBits(const SbrSideData& sbr) {
+    if (!sbr.HasData()) return 0;
+    const SbrBlockLayout l = LayOut(sbr);
+    if (l.length > kLargestSbrBlockLength) return 0;
+    return l.r + l.align + (l.length >= 255 ? 20 : 12);
+}
+
+void FrameWriter::WriteSbrBlock(SbrSideData& sbr) {
+    const SbrBlockLayout l = LayOut(sbr);
+    const bool crc = sbr.protectedBits > 0;
+    const int data = sbr.headerBits + sbr.payloadBits;
+    main_.Write(static_cast<uint32_t>(12 + (sbr.channels == 1 ? 1 : 0) + (sbr.headerBits > 0 ? 2 : 0)), 4);
+    main_.Write(static_cast<uint32_t>(std::min(l.length, 255)), 8);
+    if (l.length >= 255) main_.Write(static_cast<uint32_t>(l.length - 255), 8);
+    main_.Write(crc ? 1 : 0, 1);
+    const int64_t field = main_.WritePosition();
+    if (crc) main_.Write(0, 7);
+    const int64_t start = main_.WritePosition();
+    main_.Append(sbr.bits, data);
+    main_.WriteZeros(l.align);
+    if (crc) {
+        // An 8-bit register (polynomial 0x45, all ones at the start) whose low 7 bits are sent. The
+        // range never reaches past the block, whose end is all a short element has.
+        int left = std::min(sbr.protectedBits + 4, data + l.align);
+        uint32_t reg = 0xFF;
+        for (int64_t pos = start; left > 0;) {
+            const int take = std::min(left, 16);
+            reg = BitCrc::Run(reg, 0x45, 8, main_.Peek(pos, take), take);
+            pos += take;
+            left -= take;
+        }
+        main_.Patch(field, reg & 0x7F, 7);
+    }
+    sbr.Clear();
+}
+
 int FrameWriter::WriteFrame(GranuleRecord* granules, int bitrateIndex, int padding, int modeExtension, uint8_t* out,
-                            int outSize, int& written) {
+                            int outSize, int& written, SbrSideData* sbr) {
     const int c = FrameBits(bitrateIndex, padding);
     const int d = MaxMainDataBegin(c);
 
@@ -164,6 +219,7 @@ int FrameWriter::WriteFrame(GranuleRecord* granules, int bitrateIndex, int paddi
         }
     }
     WriteFillBits(spare);
+    if (sbr != nullptr && SbrBlockBits(*sbr) > 0) WriteSbrBlock(*sbr);
     for (int g = 0; g < granules_; ++g)
         for (int i = 0; i < granules[g].ancillaryBytes; ++i) main_.Write(granules[g].ancillary[i], 8);
 

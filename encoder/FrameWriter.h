@@ -2,6 +2,7 @@
 #include "encoder/BitBuffer.h"
 #include "encoder/GranuleRecord.h"
 #include "encoder/Mp3Tables.h"
+#include "encoder/SbrSideData.h"
 
 #include <cstdint>
 #include <vector>
@@ -30,10 +31,16 @@ public:
     int MaxMainDataBegin(int frameBits) const;
     int FrameBits(int bitrateIndex, int padding) const;
 
-    // Writes the frame of the given granules. Emits every completed frame into out; returns 0, or 4
-    // when a completed frame does not fit (it stays queued and nothing is written past outSize).
+    // Bits the SBR block of this side data takes in the ancillary data: tag, length, CRC field,
+    // header and payload, aligned so that the block ends on a byte. 0 without data, or when the
+    // length field cannot name the block.
+    static int SbrBlockBits(const SbrSideData& sbr);
+
+    // Writes the frame of the given granules, with the SBR block of sbr after the fill bits when it
+    // holds data (its bits are moved out). Emits every completed frame into out; returns 0, or 4 when a
+    // completed frame does not fit (it stays queued and nothing is written past outSize).
     int WriteFrame(GranuleRecord* granules, int bitrateIndex, int padding, int modeExtension, uint8_t* out, int outSize,
-                   int& written);
+                   int& written, SbrSideData* sbr = nullptr);
     // Emits the queued frames that fit, completing missing main data with zero bytes; 4 when not even
     // one fits. HasPendingFrames tells whether more remain.
     int Flush(uint8_t* out, int outSize, int& written);
@@ -51,6 +58,7 @@ private:
 
     int EmitReady(uint8_t* out, int outSize, int& written);
     void WriteFillBits(int n);
+    void WriteSbrBlock(SbrSideData& sbr);
 
     FrameHeaderSettings settings_;
     MpegVersion version_ = MpegVersion::Mpeg1;

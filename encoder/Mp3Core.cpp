@@ -104,6 +104,7 @@ bool Mp3Core::Setup() {
         meanGranule_ = meanFrame_ / granules_;
         rate_.Configure(c.rate, lowpass, c.bitrate / channels_, false, 0);
     }
+    smoothedSbr_ = c.sbrPresent ? channels_ * (c.rate >= 32000 ? 24.0 : 96.0) : 0.0;
     if (c.stereoWidth && channels_ == 2 && !c.vbr) width_ = std::make_unique<StereoWidthControl>(c.rate, c.bitrate);
     intensityAllowed_ = channels_ == 2 && !c.intensityOff && !c.dualChannel && !c.vbr && c.bitrate <= 96000;
     intensity_.Configure(c.rate);
@@ -117,7 +118,7 @@ bool Mp3Core::Setup() {
 }
 
 int Mp3Core::EncodeFrame(Mp3BlockState& state, int delay, const float* samples, int count, uint8_t* out, int outSize,
-                         const uint8_t* ancillary, int* ancillaryLength) {
+                         const uint8_t* ancillary, int* ancillaryLength, SbrSideData* sbr) {
     if (count < 0 || count > config_.inputChannels * 576 || count % config_.inputChannels != 0) return 1;
     if (outSize < info_.minOutputBytes || out == nullptr) return 2;
     int written = 0;
@@ -125,7 +126,8 @@ int Mp3Core::EncodeFrame(Mp3BlockState& state, int delay, const float* samples, 
     int hostOffset = 0;
     int result = 0;
     if (count > 0) {
-        result = EncodeOne(state, delay, samples, count, out, outSize, written, ancillary, ancillaryLength, hostOffset);
+        result =
+            EncodeOne(state, delay, samples, count, out, outSize, written, ancillary, ancillaryLength, hostOffset, sbr);
     } else if (!flushed_) {
         // Silence until the core delay has left the pipeline on a padding-period boundary, then every
         // pending frame.
@@ -135,7 +137,8 @@ int Mp3Core::EncodeFrame(Mp3BlockState& state, int delay, const float* samples, 
                 if (result == 0 && !writer_.HasPendingFrames()) flushed_ = true;
                 break;
             }
-            result = EncodeOne(state, delay, nullptr, 0, out, outSize, written, ancillary, ancillaryLength, hostOffset);
+            result = EncodeOne(state, delay, nullptr, 0, out, outSize, written, ancillary, ancillaryLength, hostOffset,
+                               nullptr);
             if (written > 0) break;
         }
     }
@@ -144,7 +147,8 @@ int Mp3Core::EncodeFrame(Mp3BlockState& state, int delay, const float* samples, 
 }
 
 int Mp3Core::EncodeOne(Mp3BlockState& state, int delay, const float* samples, int count, uint8_t* out, int outSize,
-                       int& written, const uint8_t* ancillary, int* ancillaryLength, int& hostOffset) {
+                       int& written, const uint8_t* ancillary, int* ancillaryLength, int& hostOffset,
+                       SbrSideData* sbr) {
     const int in = config_.inputChannels;
     const int frames = count / in;
     for (int i = 0; i < 576; ++i) {
@@ -182,9 +186,9 @@ int Mp3Core::EncodeOne(Mp3BlockState& state, int delay, const float* samples, in
     }
     if (width_) width_->Apply(input_.WritablePointer(0, 0));
     Analyse(index);
-    CodeGranule(index, state, delay, ancillary, ancillaryLength, hostOffset);
+    CodeGranule(index, state, delay, ancillary, ancillaryLength, hostOffset, sbr);
     int result = 0;
-    if (index == granules_ - 1) result = FinishFrame(out, outSize, written);
+    if (index == granules_ - 1) result = FinishFrame(out, outSize, written, sbr);
     ++granule_;
     return result;
 }
@@ -256,7 +260,7 @@ void Mp3Core::Analyse(int index) {
 }
 
 void Mp3Core::CodeGranule(int index, Mp3BlockState& state, int delay, const uint8_t* ancillary, int* ancillaryLength,
-                          int& hostOffset) {
+                          int& hostOffset, SbrSideData* sbr) {
     GranuleRecord& rec = records_[index];
     rec.sbrBits = 0;
     rec.ancillaryBits = 0;
@@ -284,19 +288,27 @@ void Mp3Core::CodeGranule(int index, Mp3BlockState& state, int delay, const uint
 
     const double hard =
         8.0 * writer_.ReservoirBytes() + (config_.vbr ? largestFrame_ : frameBits_ - headerBits_) - frameUsed_ - 8;
+    // The SBR block travels in this granule's frame (one granule per frame at the SBR core rates); a
+    // block the frame cannot hold is left out rather than overrun the reservoir.
+    int sbrBits = 0;
+    if (sbr != nullptr && sbr->HasData()) {
+        sbrBits = granules_ == 1 ? FrameWriter::SbrBlockBits(*sbr) : 0;
+        if (sbrBits > hard) sbrBits = 0;
+        if (sbrBits == 0) sbr->Clear();
+    }
     double total;
     double desired;
     if (config_.vbr) {
         const double cap = largestFrame_ / granules_;
-        desired = rate_.DesiredVbr(estimates_, analysis_, channels_, cap);
+        desired = rate_.DesiredVbr(estimates_, analysis_, channels_, cap - sbrBits);
         total = cap - 8;
     } else {
         const double fill = reservoirBits_ + deviation_ - meanFrame_;
         const double room = largestFrame_ - meanFrame_;
-        desired = rate_.DesiredCbr(fill, room, meanGranule_, pe, anyShort);
+        desired = rate_.DesiredCbr(fill, room, meanGranule_ - smoothedSbr_, pe, anyShort);
         total = deviation_ + meanGranule_ + reservoirBits_ - meanFrame_;
     }
-    total = std::min(total, hard) - reserve;
+    total = std::min(total, hard) - reserve - sbrBits;
     if (total < reserve && reserve > 0) {
         reserve = 0;  // no room for ancillary data in this granule
     }
@@ -363,6 +375,7 @@ void Mp3Core::CodeGranule(int index, Mp3BlockState& state, int delay, const uint
             *ancillaryLength -= len;
         }
     }
+    rec.sbrBits = sbrBits;
     used += rec.ancillaryBits + rec.sbrBits;
     frameUsed_ += used;
     if (!config_.vbr) {
@@ -371,7 +384,7 @@ void Mp3Core::CodeGranule(int index, Mp3BlockState& state, int delay, const uint
     }
 }
 
-int Mp3Core::FinishFrame(uint8_t* out, int outSize, int& written) {
+int Mp3Core::FinishFrame(uint8_t* out, int outSize, int& written, SbrSideData* sbr) {
     if (config_.vbr) {
         const int need = headerBits_ + frameUsed_ + 7 - 8 * writer_.ReservoirBytes();
         frameIndex_ = 14;
@@ -382,7 +395,11 @@ int Mp3Core::FinishFrame(uint8_t* out, int outSize, int& written) {
             }
         framePadding_ = 0;
     }
-    return writer_.WriteFrame(records_, frameIndex_, framePadding_, modeExtension_, out, outSize, written);
+    int sbrBits = 0;
+    for (int g = 0; g < granules_; ++g) sbrBits += records_[g].sbrBits;
+    if (config_.sbrPresent) smoothedSbr_ = 0.98 * smoothedSbr_ + 0.02 * sbrBits / granules_;
+    return writer_.WriteFrame(records_, frameIndex_, framePadding_, modeExtension_, out, outSize, written,
+                              sbrBits > 0 ? sbr : nullptr);
 }
 
 }  // namespace brannoc

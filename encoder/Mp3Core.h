@@ -66,9 +66,9 @@ public:
     static int Create(const Mp3CoreConfig& config, std::unique_ptr<Mp3Core>& core);
 
     // Encodes one granule (count 0 = flush). 0, 1 bad count, 2 output below the minimum, 4 a frame
-    // did not fit the output (it stays queued).
+    // did not fit the output (it stays queued). sbr: the granule's SBR data, moved into its frame.
     int EncodeFrame(Mp3BlockState& state, int delay, const float* samples, int count, uint8_t* out, int outSize,
-                    const uint8_t* ancillary, int* ancillaryLength);
+                    const uint8_t* ancillary, int* ancillaryLength, SbrSideData* sbr = nullptr);
 
     Mp3CoreInfo Info() const { return info_; }
     const std::vector<int>& FrameSizes() const { return writer_.FrameSizes(); }
@@ -79,10 +79,10 @@ private:
     bool Setup();
     void Analyse(int index);
     void CodeGranule(int index, Mp3BlockState& state, int delay, const uint8_t* ancillary, int* ancillaryLength,
-                     int& hostOffset);
-    int FinishFrame(uint8_t* out, int outSize, int& written);
+                     int& hostOffset, SbrSideData* sbr);
+    int FinishFrame(uint8_t* out, int outSize, int& written, SbrSideData* sbr);
     int EncodeOne(Mp3BlockState& state, int delay, const float* samples, int count, uint8_t* out, int outSize,
-                  int& written, const uint8_t* ancillary, int* ancillaryLength, int& hostOffset);
+                  int& written, const uint8_t* ancillary, int* ancillaryLength, int& hostOffset, SbrSideData* sbr);
 
     Mp3CoreConfig config_;
     Mp3CoreInfo info_{};
@@ -105,6 +105,7 @@ private:
     double largestFrame_ = 0;
     double reservoirBits_ = 0;
     double deviation_ = 0;
+    double smoothedSbr_ = 0;  // SBR bits per granule, smoothed over frames
 
     FrameSizeControl frameSize_;
     FrameWriter writer_;

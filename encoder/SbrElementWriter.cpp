@@ -73,6 +73,23 @@ int Header(Sink& s, const SbrHeader& h, const SbrHeaderState& st, bool single) {
 
 }  // namespace
 
+SbrHuffmanSet SbrStandardHuffmanSet(int amplitudeResolution) {
+    using Id = SbrHuffmanTableId;
+    const bool fine = amplitudeResolution == 0;
+    SbrHuffmanSet s;
+    s.levelFreq = SbrStandardTable(fine ? Id::kEnvelopeFreq15 : Id::kEnvelopeFreq30);
+    s.levelTime = SbrStandardTable(fine ? Id::kEnvelopeTime15 : Id::kEnvelopeTime30);
+    s.balanceFreq = SbrStandardTable(fine ? Id::kBalanceFreq15 : Id::kBalanceFreq30);
+    s.balanceTime = SbrStandardTable(fine ? Id::kBalanceTime15 : Id::kBalanceTime30);
+    // Noise floors: time deltas have tables of their own, frequency deltas use the 3.0 dB envelope ones.
+    s.noiseLevelFreq = SbrStandardTable(Id::kEnvelopeFreq30);
+    s.noiseLevelTime = SbrStandardTable(Id::kNoiseTime30);
+    s.noiseBalanceFreq = SbrStandardTable(Id::kBalanceFreq30);
+    s.noiseBalanceTime = SbrStandardTable(Id::kNoiseBalanceTime30);
+    s.amplitudeResolution = amplitudeResolution;
+    return s;
+}
+
 SbrElementBits SbrWriteSingle(BitBuffer* out, const SbrHeader& h, const SbrHeaderState& st, const SbrChannelFrame& c,
                               const SbrHuffmanSet& t) {
     Sink s{out};

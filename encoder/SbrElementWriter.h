@@ -2,6 +2,7 @@
 
 #include "encoder/BitBuffer.h"
 #include "encoder/SbrHeaderControl.h"
+#include "encoder/SbrHuffmanTables.h"
 #include "encoder/SbrSinusoids.h"
 #include "encoder/SbrTimeGrid.h"
 
@@ -9,19 +10,15 @@
 
 namespace brannoc {
 
-// One Huffman table: codes and lengths indexed by value + lav.
-struct SbrHuffmanTable {
-    const uint32_t* codes = nullptr;
-    const int* lengths = nullptr;
-    int lav = 0;
-};
-
 // The tables a channel codes with; noise frequency deltas use the 3.0 dB envelope frequency tables.
 struct SbrHuffmanSet {
     SbrHuffmanTable levelFreq, levelTime, balanceFreq, balanceTime;
     SbrHuffmanTable noiseLevelFreq, noiseLevelTime, noiseBalanceFreq, noiseBalanceTime;
     int amplitudeResolution = 1;
 };
+
+// The standard's tables for an amplitude resolution (1 = 3.0 dB, 0 = 1.5 dB steps).
+SbrHuffmanSet SbrStandardHuffmanSet(int amplitudeResolution);
 
 // Everything one channel writes for a frame; values are already delta coded.
 struct SbrChannelFrame {

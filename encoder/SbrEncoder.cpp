@@ -97,6 +97,10 @@ std::unique_ptr<SbrEncoder> SbrEncoderCreate(const SbrConfig& config, const SbrH
     return e;
 }
 
+std::unique_ptr<SbrEncoder> SbrEncoderCreate(const SbrConfig& config) {
+    return SbrEncoderCreate(config, SbrStandardHuffmanSet(config.amplitudeResolution));
+}
+
 namespace {
 
 // Moves the crossover to the requested master border; tables, patches and noise bands follow.
@@ -258,5 +262,32 @@ bool SbrEncodeFrame(SbrEncoder& e, const float* samples, BitBuffer& out, SbrElem
     bits = SbrWritePair(&out, e.header, e.state, l.frame, r.frame, coupled, e.huffman);
     return true;
 }
+
+}  // namespace brannoc
+
+namespace brannoc {
+
+void SbrAttachSideData(const SbrEncoder& e, SbrSideData& side) {
+    side.Clear();
+    side.crossoverHz = e.tables.crossoverHz;
+    side.adaptation = e.adaptation;
+    side.channels = e.channels;
+    side.requestedCrossoverHz = e.requestedCrossover;
+}
+
+bool SbrEncodeFrame(SbrEncoder* encoder, SbrSideData& side, const float* samples) {
+    side.Clear();
+    if (encoder == nullptr) return true;
+    if (side.adaptation) encoder->requestedCrossover = side.requestedCrossoverHz;
+    SbrElementBits bits;
+    if (!SbrEncodeFrame(*encoder, samples, side.bits, bits)) return false;
+    side.headerBits = bits.header;
+    side.payloadBits = bits.payload;
+    side.protectedBits = bits.protectedBits;
+    side.crossoverHz = encoder->tables.crossoverHz;
+    return true;
+}
+
+float SbrStopFrequencyOf(const SbrEncoder& e) { return SbrGetStopFrequency(e.tables.k2, e.sbrRate); }
 
 }  // namespace brannoc

@@ -7,6 +7,7 @@
 #include "encoder/SbrFrequencyTables.h"
 #include "encoder/SbrMidSide.h"
 #include "encoder/SbrQmf.h"
+#include "encoder/SbrSideData.h"
 #include "encoder/SbrTonality.h"
 #include "encoder/SbrTransient.h"
 
@@ -53,9 +54,21 @@ struct SbrEncoder {
 
 // Null for a refused configuration (channels, kind, frame length, band limits, patches, rate).
 std::unique_ptr<SbrEncoder> SbrEncoderCreate(const SbrConfig& config, const SbrHuffmanSet& huffman);
+// The same with the standard's code tables for the configured amplitude resolution.
+std::unique_ptr<SbrEncoder> SbrEncoderCreate(const SbrConfig& config);
 
 // samples: two blocks of frame length floats (first channel, then second or the side signal).
 // The element goes to out; bits receives header, payload and protected counts.
 bool SbrEncodeFrame(SbrEncoder& encoder, const float* samples, BitBuffer& out, SbrElementBits& bits);
+
+// The side data receives the crossover, the adaptation flag and the channel count of a new encoder.
+void SbrAttachSideData(const SbrEncoder& encoder, SbrSideData& side);
+
+// One frame into the side data (whose earlier bits are dropped); the host's requested crossover is
+// applied first when adaptation is on. An absent encoder succeeds at once and leaves no data.
+bool SbrEncodeFrame(SbrEncoder* encoder, SbrSideData& side, const float* samples);
+
+// Upper edge of the SBR range in Hz.
+float SbrStopFrequencyOf(const SbrEncoder& encoder);
 
 }  // namespace brannoc

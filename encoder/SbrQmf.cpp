@@ -1,6 +1,9 @@
 #include "encoder/SbrQmf.h"
 
+#include "encoder/SbrQmfWindow.h"
+
 #include <cmath>
+#include <complex>
 #include <cstring>
 
 namespace brannoc {
@@ -8,102 +11,90 @@ namespace brannoc {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
+using Complex = std::complex<float>;
 
-double BesselI0(double x) {
-    double sum = 1.0, term = 1.0;
-    for (int k = 1; k < 60; ++k) {
-        term *= (x / (2.0 * k)) * (x / (2.0 * k));
-        sum += term;
-        if (term < 1e-20 * sum) break;
-    }
-    return sum;
-}
-
-// Symmetric lowpass prototype with its passband edge at half a band (pi / 128), Kaiser-windowed so
-// that a band's neighbours two bands away are far down; scaled to unit gain at DC.
-std::vector<double> MakeWindow() {
-    constexpr int kLength = 640;
-    constexpr double kBeta = 9.0;
-    std::vector<double> c(kLength + 1, 0.0);
-    const double i0 = BesselI0(kBeta);
-    double sum = 0.0;
-    for (int m = 1; m < kLength; ++m) {
-        const double t = m - kLength / 2.0;
-        const double sinc = t == 0.0 ? 1.0 / 128.0 : std::sin(kPi * t / 128.0) / (kPi * t);
-        const double r = t / (kLength / 2.0);
-        const double w = BesselI0(kBeta * std::sqrt(std::max(0.0, 1.0 - r * r))) / i0;
-        c[static_cast<size_t>(m)] = sinc * w;
-        sum += c[static_cast<size_t>(m)];
-    }
-    for (int m = 1; m < kLength; ++m) {
-        // The modulation changes sign every 128 samples; fold that into the window.
-        const double sign = ((m - 1) / 128) % 2 == 0 ? 1.0 : -1.0;
-        c[static_cast<size_t>(m)] *= sign / sum;
-    }
-    return c;
-}
-
-// Complex modulation exp(i pi / 128 (k + 0.5)(2n - 0.25)) over the 128 folded samples.
-struct Modulation {
-    float cosTable[64][128];
-    float sinTable[64][128];
-    Modulation() {
-        for (int k = 0; k < 64; ++k)
-            for (int n = 0; n < 128; ++n) {
-                const double a = kPi / 128.0 * (k + 0.5) * (2.0 * n - 0.25);
-                cosTable[k][n] = static_cast<float>(std::cos(a));
-                sinTable[k][n] = static_cast<float>(std::sin(a));
-            }
+// Twiddles of the 64-point DCT-IV computed through a 32-point complex FFT.
+struct Dct4Tables {
+    Complex pre[32];   // exp(-i pi (n + 0.25) / 64)
+    Complex post[32];  // exp(-i pi k / 64)
+    Complex fft[16];   // exp(-2 pi i k / 32)
+    int reversed[32];  // bit-reversed order of 5 bits
+    Dct4Tables() {
+        for (int n = 0; n < 32; ++n) {
+            const double a = kPi * (n + 0.25) / 64.0;
+            pre[n] = Complex(static_cast<float>(std::cos(a)), static_cast<float>(-std::sin(a)));
+            const double b = kPi * n / 64.0;
+            post[n] = Complex(static_cast<float>(std::cos(b)), static_cast<float>(-std::sin(b)));
+            int r = 0;
+            for (int b = 0; b < 5; ++b) r |= ((n >> b) & 1) << (4 - b);
+            reversed[n] = r;
+        }
+        for (int k = 0; k < 16; ++k) {
+            const double a = 2.0 * kPi * k / 32.0;
+            fft[k] = Complex(static_cast<float>(std::cos(a)), static_cast<float>(-std::sin(a)));
+        }
     }
 };
 
-const Modulation& Mod() {
-    static const Modulation tables;
+const Dct4Tables& Tables() {
+    static const Dct4Tables tables;
     return tables;
 }
 
-}  // namespace
-
-const std::vector<double>& SbrQmfWindow() {
-    static const std::vector<double> window = MakeWindow();
-    return window;
+// out[k] = sum_n in[n] cos(pi / 64 (n + 0.5)(k + 0.5)), k, n = 0..63.
+void Dct4(const float* in, float* out) {
+    const Dct4Tables& t = Tables();
+    Complex z[32];
+    for (int n = 0; n < 32; ++n) z[t.reversed[n]] = Complex(in[2 * n], in[63 - 2 * n]) * t.pre[n];
+    for (int size = 2; size <= 32; size *= 2) {
+        const int half = size / 2, step = 32 / size;
+        for (int start = 0; start < 32; start += size)
+            for (int j = 0; j < half; ++j) {
+                const Complex w = t.fft[j * step] * z[start + j + half];
+                z[start + j + half] = z[start + j] - w;
+                z[start + j] += w;
+            }
+    }
+    for (int k = 0; k < 32; ++k) {
+        const Complex y = z[k] * t.post[k];
+        out[2 * k] = y.real();
+        out[63 - 2 * k] = -y.imag();
+    }
 }
+
+}  // namespace
 
 bool SbrQmfInit(SbrQmfBank& bank, int frameLength) {
     if (frameLength < 64 || frameLength % 64 != 0) return false;
     bank.slots = frameLength / 64;
     std::memset(bank.line, 0, sizeof(bank.line));
-    const std::vector<double>& c = SbrQmfWindow();
-    for (int k = 0; k < 128; ++k)
-        for (int n = 0; n < SbrQmfBank::kTaps; ++n)
-            bank.window[k][n] = static_cast<float>(c[static_cast<size_t>(k + 1 + 128 * n)]);
+    for (int j = 0; j < 128; ++j)
+        for (int n = 0; n < SbrQmfBank::kTaps; ++n) bank.window[j][n] = kSbrQmfWindow[j + 128 * n];
     return true;
 }
 
 void SbrQmfAnalyse(SbrQmfBank& bank, const float* input, float* re, float* im) {
-    const Modulation& mod = Mod();
-    float u[128];
+    float u[128], r[64], s[64], t[64];
     for (int slot = 0; slot < bank.slots; ++slot) {
         std::memmove(bank.line, bank.line + 64, sizeof(float) * (SbrQmfBank::kLine - 64));
         std::memcpy(bank.line + SbrQmfBank::kLine - 64, input + slot * 64, sizeof(float) * 64);
-        // Fold newest-first: sample age m = 639 - line index weighs with c[m]; the window's
-        // symmetry makes that c[k + 1 + 128 n] for line[k + 128 n], with k = 127 - folded index.
-        for (int k = 0; k < 128; ++k) {
+        // u[j] sums the samples of age j + 128 n, each weighed with the window coefficient of its age;
+        // the window's sign blocks fold the modulation, which changes sign every 128 samples.
+        for (int j = 0; j < 128; ++j) {
             float acc = 0.0f;
-            for (int n = 0; n < SbrQmfBank::kTaps; ++n) acc += bank.line[k + 128 * n] * bank.window[k][n];
-            u[127 - k] = acc;
+            for (int n = 0; n < SbrQmfBank::kTaps; ++n)
+                acc += bank.line[SbrQmfBank::kLine - 1 - j - 128 * n] * bank.window[j][n];
+            u[j] = acc;
         }
-        for (int k = 0; k < 64; ++k) {
-            float accRe = 0.0f, accIm = 0.0f;
-            const float* c = mod.cosTable[k];
-            const float* s = mod.sinTable[k];
-            for (int n = 0; n < 128; ++n) {
-                accRe += u[n] * c[n];
-                accIm += u[n] * s[n];
-            }
-            re[slot * 64 + k] = 2.0f * accRe;
-            im[slot * 64 + k] = 2.0f * accIm;
+        // X[k] = sum_j u[j] exp(i pi / 128 (k + 0.5)(2 j + 1)): the cosine part is a DCT-IV of the
+        // odd fold, the sine part a DCT-IV of the reversed even fold with alternating signs.
+        for (int n = 0; n < 64; ++n) {
+            r[n] = u[n] - u[127 - n];
+            s[63 - n] = u[n] + u[127 - n];
         }
+        Dct4(r, re + slot * 64);
+        Dct4(s, t);
+        for (int k = 0; k < 64; ++k) im[slot * 64 + k] = (k & 1) ? -t[k] : t[k];
     }
 }
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <vector>
-
 namespace brannoc {
 
 // 64-band complex analysis bank of one SBR channel; the delay line persists across frames.
@@ -11,16 +9,14 @@ struct SbrQmfBank {
     static constexpr int kTaps = 5;
     int slots = 18;                 // QMF slots per frame: frame length / 64
     float line[kLine] = {};         // oldest first
-    float window[128][kTaps] = {};  // polyphase order: window[k][n] = c[k + 1 + 128 n]
+    float window[128][kTaps] = {};  // polyphase order by sample age: window[j][n] = c[j + 128 n]
 };
-
-// The prototype window c[0..640] (c[0] = c[640] = 0), signs of the odd 128-blocks already folded in.
-const std::vector<double>& SbrQmfWindow();
 
 // frameLength must be a multiple of 64 and at least 64.
 bool SbrQmfInit(SbrQmfBank& bank, int frameLength);
 
-// Consumes slots x 64 samples; writes slots x 64 real and imaginary values.
+// Consumes slots x 64 samples; writes slots x 64 real and imaginary values. The scale is the one the
+// decoder's analysis bank has: a sine of amplitude A in the middle of a band gives |X| of about 45.2 A.
 void SbrQmfAnalyse(SbrQmfBank& bank, const float* input, float* re, float* im);
 
 // energies[slot * bands + band] = re^2 + im^2.

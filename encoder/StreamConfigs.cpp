@@ -1,5 +1,9 @@
 #include "encoder/StreamConfigs.h"
 
+#include "encoder/SbrConfig.h"
+
+#include <initializer_list>
+
 namespace brannoc {
 
 namespace {
@@ -52,9 +56,12 @@ bool IsValidRate(uint32_t rate) {
     return false;
 }
 
-bool SbrIsSupported(uint32_t, int, uint32_t, uint32_t* coreRate) {
-    if (coreRate) *coreRate = 0;
-    return false;
+bool SbrIsSupported(uint32_t bitrate, int channels, uint32_t rate, uint32_t* coreRate) {
+    int core = 0;
+    const bool found = bitrate <= 320000 && rate <= 48000 &&
+                       SbrIsSupported(2, static_cast<int>(bitrate), channels, static_cast<int>(rate), core);
+    if (coreRate) *coreRate = found ? static_cast<uint32_t>(core) : 0;
+    return found;
 }
 
 bool ValidateStreamConfig(int inputChannels, uint32_t inputRate, StreamConfig& cfg, bool completeRate) {
@@ -123,6 +130,13 @@ int ListStreamConfigs(uint32_t inputRate, int inputChannels, int limit, StreamCo
         if (mode == 3 && (!f.includeMode3 || inputChannels != 2)) return;
         list[count++] = StreamConfig{rate, mode, codec, bitrate, quality};
     };
+    // Modes 2 and 4 of a VBR group, whichever of the two the filter names.
+    auto addPair = [&](uint32_t rate, int codec, uint32_t bitrate, uint32_t quality) {
+        for (int mode : {2, 4}) {
+            if (count >= limit) return;
+            list[count++] = StreamConfig{rate, mode, codec, bitrate, quality};
+        }
+    };
     if (f.channelMode > 4) return 0;
     int start;
     if (f.channelMode == 0)
@@ -140,12 +154,19 @@ int ListStreamConfigs(uint32_t inputRate, int inputChannels, int limit, StreamCo
             for (uint32_t rate : kRates) {
                 if (f.rate != 0 && rate != f.rate) continue;
                 if (rate > inputRate) continue;
-                // Records of the SBR codec wait for the SBR encoder.
+                const bool sbr = rate >= 32000 && f.codecMode != 2;
                 if (group == 0) {
                     if (f.codecMode != 1) add(rate, 1, 2, 0, f.quality);
-                } else if (f.codecMode != 1) {
-                    add(rate, 2, 2, 0, f.quality);
-                    add(rate, 4, 2, 0, f.quality);
+                    if (sbr) {
+                        add(rate, 1, 1, 0, f.quality);
+                        add(rate, 3, 1, 0, f.quality);
+                    }
+                } else {
+                    // Here a mode filter of 2 or 4 lists both two-channel modes.
+                    if (f.codecMode != 1) {
+                        addPair(rate, 2, 0, f.quality);
+                    }
+                    if (sbr) addPair(rate, 1, 0, f.quality);
                 }
             }
             continue;
@@ -166,17 +187,42 @@ int ListStreamConfigs(uint32_t inputRate, int inputChannels, int limit, StreamCo
             for (uint32_t u : kRates) {
                 if (u > inputRate || u > bracket.maxRate) continue;
                 if (f.integerRatio && inputRate % u != 0) continue;
-                if (u < bracket.minRate) continue;  // below the bracket only SBR records would qualify
-                if (f.codecMode == 1) continue;
+                bool plain = u >= bracket.minRate && f.codecMode != 1;
+                // SBR records at twice u: below the bracket's minimum only for the SBR core rates.
+                bool sbr = f.codecMode != 2 && (u >= bracket.minRate || (u >= 16000 && u <= 24000));
+                if (sbr) {
+                    uint32_t core = 0;
+                    sbr = 2 * u <= inputRate && SbrIsSupported(bitrate, coded, 2 * u, &core) && core == u;
+                }
                 if (f.rate != 0) {
-                    if (u != f.rate) continue;
-                    if (f.rate < bracket.minRate || f.rate > bracket.maxRate) continue;
+                    if (f.rate <= 24000) {
+                        sbr = false;
+                        plain = plain && u == f.rate;
+                    } else if (u <= 24000) {
+                        plain = false;
+                        sbr = sbr && 2 * u == f.rate;
+                    } else {
+                        sbr = false;
+                        plain = plain && u == f.rate;
+                    }
+                    const uint32_t asked = f.rate <= 24000 || u > 24000 ? f.rate : f.rate / 2;
+                    if (asked < bracket.minRate || asked > bracket.maxRate) plain = sbr = false;
                 }
                 if (group == 0) {
-                    add(u, 1, 2, bitrate, 0);
+                    if (plain) add(u, 1, 2, bitrate, 0);
+                    if (sbr) {
+                        add(2 * u, 1, 1, bitrate, 0);
+                        add(2 * u, 3, 1, bitrate, 0);
+                    }
                 } else {
-                    add(u, 2, 2, bitrate, 0);
-                    add(u, 4, 2, bitrate, 0);
+                    if (plain) {
+                        add(u, 2, 2, bitrate, 0);
+                        add(u, 4, 2, bitrate, 0);
+                    }
+                    if (sbr) {
+                        add(2 * u, 2, 1, bitrate, 0);
+                        add(2 * u, 4, 1, bitrate, 0);
+                    }
                 }
             }
         }

@@ -6,7 +6,6 @@ namespace brannoc {
 bool IsValidRate(uint32_t rate);
 
 // Whether the SBR tuning has a row for this bitrate, channel count and rate; yields the core rate.
-// The SBR encoder is not part of this build: no configuration qualifies yet.
 bool SbrIsSupported(uint32_t bitrate, int channels, uint32_t rate, uint32_t* coreRate);
 
 // Checks a stream configuration and completes its open fields in place; false refuses it.

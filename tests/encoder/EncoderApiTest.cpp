@@ -294,10 +294,11 @@ TEST(EncoderApi, FloatInputInTheIntegerScaleEncodesLikeSixteenBit) {
 
 TEST(EncoderApi, EncodeAfterAFailedRebuildIsRefused) {
     Handle e(44100, 2);
-    StreamConfig sbr{44100, 2, 1, 64000, 0};  // the SBR encoder is not part of this build
-    EXPECT_EQ(Api().EncoderSetConfig(e.h, &sbr), 0);
+    StreamConfig sbr{44100, 2, 1, 64000, 0};
+    EXPECT_EQ(Api().EncoderSetConfig(e.h, &sbr), 1);
     StreamConfig vbrSbr{44100, 2, 0, 0, 50};
-    EXPECT_EQ(Api().EncoderSetConfig(e.h, &vbrSbr), 1) << "VBR without a codec falls back to plain MP3";
+    EXPECT_EQ(Api().EncoderSetConfig(e.h, &vbrSbr), 1);
+    EXPECT_EQ(vbrSbr.CodecMode, 1) << "VBR without a codec is SBR from 32 kHz on";
     StreamConfig refused{44100, 3, 2, 64000, 0};
     EXPECT_EQ(Api().EncoderSetConfig(e.h, &refused), 0) << "refused before the rebuild: the chain keeps running";
     int16_t silence[4] = {};
