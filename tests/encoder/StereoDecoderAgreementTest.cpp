@@ -26,7 +26,8 @@ double LevelDb(const std::vector<float>& samples, int channel) {
     const size_t frames = samples.size() / 2;
     double sum = 0;
     size_t n = 0;
-    for (size_t i = frames / 4; i < frames * 3 / 4; ++i, ++n) sum += double(samples[2 * i + channel]) * samples[2 * i + channel];
+    for (size_t i = frames / 4; i < frames * 3 / 4; ++i, ++n)
+        sum += double(samples[2 * i + channel]) * samples[2 * i + channel];
     return 10 * std::log10(sum / static_cast<double>(std::max<size_t>(n, 1)) + 1e-30);
 }
 
