@@ -86,8 +86,7 @@ TEST_F(PsychoModelTest, SilenceGetsTheThresholdOfHearingScaledByTheBandWidth) {
     const ChannelAnalysis a = Analysed(Block(0, {}));
     const int* e = LongBandEdges(kRate);
     // Bands 6..14 lie where the threshold of hearing is flat (0 dB).
-    for (int b = 6; b <= 14; ++b)
-        EXPECT_NEAR(a.threshold[b] / (e[b + 1] - e[b]), 1e-7 * 16887.8, 1e-7) << "band " << b;
+    for (int b = 6; b <= 14; ++b) EXPECT_NEAR(a.threshold[b] / (e[b + 1] - e[b]), 1e-7 * 16887.8, 1e-7) << "band " << b;
     EXPECT_NEAR(Db(a.threshold[0] / (e[1] - e[0]) / (1e-7 * 16887.8)), 10.0, 0.01) << "the lowest band hears less";
     EXPECT_GE(a.threshold[21], 1e19) << "above the lowpass nothing is coded";
 }
