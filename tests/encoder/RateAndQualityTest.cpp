@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <malloc.h>
+#include <cmath>
 
 namespace {
 TEST(RateControlStream, ConstantBitRateSpendsEachFramesBitsWithTheReservoirInRange) {
