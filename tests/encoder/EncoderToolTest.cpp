@@ -4,14 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -60,8 +60,8 @@ protected:
         h.insert(h.end(), {'d', 'a', 't', 'a'});
         put32(dataSize);
         h.insert(h.end(), data.begin(), data.end());
-        std::ofstream(dir + "/in.wav", std::ios::binary).write(reinterpret_cast<const char*>(h.data()),
-                                                               static_cast<std::streamsize>(h.size()));
+        std::ofstream(dir + "/in.wav", std::ios::binary)
+            .write(reinterpret_cast<const char*>(h.data()), static_cast<std::streamsize>(h.size()));
     }
 
     ToolRun Run() {
