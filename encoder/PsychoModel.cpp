@@ -110,7 +110,11 @@ void PsychoModel::Analyse(int channel, ChannelAnalysis& a) {
             last[b] = t;
             a.threshold[b] = b >= long_.lowpassBand ? kNotCoded : t;
         }
-        if (a.blockType == 1) std::fill(last, last + 22, kNotCoded);
+        if (a.blockType == 1) {
+            // The short blocks that follow start unlimited, whatever an earlier short run left.
+            std::fill(last, last + 22, kNotCoded);
+            std::fill(lastShort_[channel], lastShort_[channel] + 13, kNotCoded);
+        }
         return;
     }
     const int n = short_.count;

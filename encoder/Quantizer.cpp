@@ -313,6 +313,11 @@ void Quantizer::PlacePositions(const BandLayout& layout, bool isShort, const Int
     const int windows = isShort ? 3 : 1;
     const int bands = isShort ? kShortBands : kLongBands;
     const int sfBands = bands - 1;
+    auto leftHasValues = [&](const Range& r) {
+        for (int i = r.start; i < r.end; ++i)
+            if (leftIx && leftIx[i] != 0) return true;
+        return false;
+    };
     for (int w = 0; w < windows; ++w) {
         // A decoder takes intensity from one band past the last one with a right-channel value.
         int decoderStart = 0;
@@ -324,16 +329,31 @@ void Quantizer::PlacePositions(const BandLayout& layout, bool isShort, const Int
                     break;
                 }
         }
+        const int wanted = info.active ? info.start[w] : bands;
+        if (version_ != MpegVersion::Mpeg1) {
+            // Decoders of the half rates disagree on which position value means "no intensity", so
+            // no band may depend on it: the highest band below the wanted start whose left channel
+            // has values gets one right-channel value of the smallest magnitude, which moves the
+            // decoders' intensity start above it. The value goes on the band's largest line with
+            // its sign, so it adds the least error.
+            for (int b = std::min(wanted, bands) - 1; b >= decoderStart; --b) {
+                const Range r = EntryRange(layout, isShort, isShort ? b * 3 + w : b);
+                if (!leftHasValues(r)) continue;
+                int peak = r.start;
+                for (int i = r.start; i < r.end; ++i)
+                    if (std::fabs(lines_[i]) > std::fabs(lines_[peak])) peak = i;
+                gc.ix[peak] = lines_[peak] < 0 ? -1 : 1;
+                decoderStart = b + 1;
+                break;
+            }
+        }
         for (int b = decoderStart; b < sfBands; ++b) {
             const int e = isShort ? b * 3 + w : b;
-            if (info.active && b >= info.start[w]) {
+            if (b >= wanted) {
                 gc.scalefac[e] = kPositionBase + info.position[e];
                 continue;
             }
-            const Range r = EntryRange(layout, isShort, e);
-            bool left = false;
-            for (int i = r.start; i < r.end && !left; ++i) left = leftIx && leftIx[i] != 0;
-            gc.scalefac[e] = left ? kIllegalPosition : 0;
+            gc.scalefac[e] = leftHasValues(EntryRange(layout, isShort, e)) ? kIllegalPosition : 0;
         }
     }
 }

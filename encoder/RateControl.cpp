@@ -160,7 +160,8 @@ double RateControl::DesiredVbr(const BandEstimates* est, const ChannelAnalysis* 
     bool anyShort = false;
     for (int ch = 0; ch < channels; ++ch) {
         if (a[ch].blockType == 2) anyShort = true;
-        const int entries = a[ch].blockType == 2 ? 39 : 22;
+        // Only the bands below the lowpass have estimates.
+        const int entries = est[ch].entries;
         double lmax = 0;
         for (int i = 0; i < entries; ++i)
             if (est[ch].lines[i] > 0) lmax = std::max(lmax, 0.5 * std::log2(a[ch].energy[i]));

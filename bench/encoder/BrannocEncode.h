@@ -14,4 +14,9 @@ struct EncodeResult {
     std::string error;
 };
 
+// Whether the library takes the file's rate and channel count; error names what is wrong and what
+// is accepted.
+bool CheckInput(const WavFile& wav, std::string& error);
+
+// Float samples are taken at full scale 1.0 and handed to the library in its 16-bit integer scale.
 bool EncodeWav(const EncoderApi& api, const WavFile& wav, const StreamConfig& requested, EncodeResult& result);

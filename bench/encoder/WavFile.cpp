@@ -1,5 +1,6 @@
 #include "WavFile.h"
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -9,6 +10,14 @@ uint32_t U32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (sta
 uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 void Put32(std::vector<uint8_t>& v, uint32_t x) {
     for (int i = 0; i < 4; ++i) v.push_back(static_cast<uint8_t>(x >> (8 * i)));
+}
+std::string DescribeFormat(uint16_t tag, uint16_t bits) {
+    const std::string width = std::to_string(bits) + "-bit ";
+    if (tag == 1) return width + "integer PCM";
+    if (tag == 3) return width + "float";
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%04X", tag);
+    return "format tag " + std::string(hex) + " (" + width + "samples)";
 }
 void Put16(std::vector<uint8_t>& v, uint16_t x) {
     v.push_back(static_cast<uint8_t>(x));
@@ -25,7 +34,7 @@ bool ReadWav(const std::string& path, WavFile& wav, std::string& error) {
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 ||
         std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
-        error = "not a WAVE file";
+        error = path + " is not a RIFF WAVE file";
         return false;
     }
     size_t pos = 12;
@@ -40,24 +49,39 @@ bool ReadWav(const std::string& path, WavFile& wav, std::string& error) {
             wav.rate = U32(body + 4);
             const uint16_t bits = U16(body + 14);
             if (tag == 0xFFFE && size >= 26 && room >= 26) tag = U16(body + 24);
-            if (tag == 1 && bits == 16)
+            if (tag == 1 && bits == 16) {
                 wav.format = 0;
-            else if (tag == 3 && bits == 32)
+            } else if (tag == 3 && bits == 32) {
                 wav.format = 1;
-            else {
-                error = "only 16-bit PCM or 32-bit float input";
+            } else {
+                error = "unsupported sample format: " + DescribeFormat(tag, bits) +
+                        "; accepted: 16-bit integer PCM or 32-bit float";
+                return false;
+            }
+            if (wav.channels == 0) {
+                error = "the file declares 0 channels; accepted: 1 or 2 channels";
                 return false;
             }
             haveFormat = true;
         } else if (std::memcmp(bytes.data() + pos, "data", 4) == 0) {
-            const size_t n = std::min<size_t>(size, room);
-            wav.data.assign(body, body + n);
             if (!haveFormat) break;
-            return wav.channels >= 1;
+            size_t n = std::min<size_t>(size, room);
+            const size_t frame = static_cast<size_t>(wav.channels) * (wav.format ? 4 : 2);
+            if (size > room)
+                wav.warning = "the file ends inside its data (" + std::to_string(size) + " bytes declared, " +
+                              std::to_string(room) + " present)";
+            if (n % frame != 0) {
+                if (!wav.warning.empty()) wav.warning += "; ";
+                wav.warning +=
+                    "the last " + std::to_string(n % frame) + " bytes are a partial sample frame and are left out";
+                n -= n % frame;
+            }
+            wav.data.assign(body, body + n);
+            return true;
         }
         pos += 8 + size + (size & 1);
     }
-    error = "no format or data chunk";
+    error = haveFormat ? "no data chunk" : "no format chunk before the data";
     return false;
 }
 

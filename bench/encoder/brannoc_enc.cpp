@@ -72,6 +72,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "brannoc-enc: %s\n", error.c_str());
         return 1;
     }
+    if (!wav.warning.empty()) std::fprintf(stderr, "brannoc-enc: warning: %s\n", wav.warning.c_str());
     EncodeResult result;
     if (!EncodeWav(*lib.Api(), wav, cfg, result)) {
         std::fprintf(stderr, "brannoc-enc: %s\n", result.error.c_str());
