@@ -18,6 +18,7 @@
 #include "media/SongInfoProvider_imp.h"
 #include "media/SongInfo_imp.h"
 #include "media/tags/MetaDataConfig_imp.h"
+#include "foundation/ProcessLocale.h"
 
 namespace {
 
@@ -72,6 +73,7 @@ std::string Escaped(const std::string& value) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    kelvar::UseEnvironmentLocale();  // paths with any letters
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
