@@ -43,8 +43,7 @@ void LoadStringsFromConfig(const IConfigDoc& doc, std::vector<std::string>& line
            ReadPresent(doc, "Line" + std::to_string(lines.size()), line))
         lines.push_back(std::move(line));
     if (lines.size() < wanted)
-        LogMessage("String list: " + std::to_string(count) + " lines stored, " + std::to_string(lines.size()) +
-                       " read",
+        LogMessage("String list: " + std::to_string(count) + " lines stored, " + std::to_string(lines.size()) + " read",
                    "CONFIG", LogKind::Error);
 }
 

@@ -294,8 +294,9 @@ int TDatabaseSetup_FireBird::QueryCount(const std::string& sql) {
 
 std::vector<std::string> TDatabaseSetup_FireBird::UserTables() {
     TDLQuery& q = *GetDataModule().tbQuery;
-    q.SetSQL("SELECT TRIM(rdb$relation_name) FROM rdb$relations WHERE COALESCE(rdb$system_flag, 0) = 0 "
-             "AND rdb$view_blr IS NULL");
+    q.SetSQL(
+        "SELECT TRIM(rdb$relation_name) FROM rdb$relations WHERE COALESCE(rdb$system_flag, 0) = 0 "
+        "AND rdb$view_blr IS NULL");
     q.Open();
     std::vector<std::string> names;
     try {

@@ -15,10 +15,10 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/ProcessLocale.h"
 #include "media/SongInfoProvider_imp.h"
 #include "media/SongInfo_imp.h"
 #include "media/tags/MetaDataConfig_imp.h"
-#include "foundation/ProcessLocale.h"
 
 namespace {
 

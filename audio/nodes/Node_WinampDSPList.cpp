@@ -120,9 +120,9 @@ void TNode_WinampDSPList::LoadConfig(IConfigDoc& Section) {
     for (int64_t n = 1; n <= count; ++n) {
         const std::string path = Section.ReadString("DSP_Filename" + std::to_string(n), missing);
         if (path == missing) {
-            LogMessage("Winamp DSP chain: Count " + std::to_string(count) + ", " + std::to_string(n - 1) +
-                           " entries found",
-                       "DSP", LogKind::Error);
+            LogMessage(
+                "Winamp DSP chain: Count " + std::to_string(count) + ", " + std::to_string(n - 1) + " entries found",
+                "DSP", LogKind::Error);
             break;
         }
         const int64_t module = Section.ReadInteger("DSP_ModNo" + std::to_string(n), 0);

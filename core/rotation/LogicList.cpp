@@ -44,8 +44,10 @@ IPlaylistLogicPtr TLogicList::GetActive() {
     const std::string weighted = WeightedLogicInfo()->GUID;
     std::vector<int> order;
     for (int i = 0; i < count; ++i)
-        if (i != first && Get(i)->GetPlugin()->GetGUID() == weighted) order.insert(order.begin(), i);
-        else if (i != first) order.push_back(i);
+        if (i != first && Get(i)->GetPlugin()->GetGUID() == weighted)
+            order.insert(order.begin(), i);
+        else if (i != first)
+            order.push_back(i);
     for (int i : order)
         if (IPlaylistLogicPtr logic = TryLogic(i)) {
             LogMessage("Rotation logic: " + Get(i)->GetPlugin()->GetName() + " is active instead", "CORE",

@@ -27,7 +27,9 @@ std::shared_ptr<TConfigDoc_XML> MemoryDoc() { return TConfigDoc_XML::Create("");
 // Installed as the core logger for its lifetime; keeps the messages.
 class TMemoryLogger : public ILogger {
 public:
-    TMemoryLogger() : FPrevious(GetCoreLogger()) { SetCoreLogger(std::shared_ptr<ILogger>(this, [](ILogger*) {})); }
+    TMemoryLogger() : FPrevious(GetCoreLogger()) {
+        SetCoreLogger(std::shared_ptr<ILogger>(this, [](ILogger*) {}));
+    }
     ~TMemoryLogger() override { SetCoreLogger(FPrevious); }
     void Log(const std::string& message, const std::string&, TLogKind) override { FLines.push_back(message); }
     int Count(const std::string& text) const {
@@ -470,8 +472,9 @@ TEST(ConfigDocXml, StringListsStoreLineCountAndLines) {
 TEST(ConfigDocXml, StringListsEndAtTheLinesTheFileHolds) {
     TMemoryLogger log;
     auto doc = TConfigDoc_XML::Create("");
-    doc->SetXML("<Config><AddURL><MRU><LineCount>504062993</LineCount><Line0>a</Line0><Line1></Line1>"
-                "<Line3>after a gap</Line3></MRU></AddURL></Config>");
+    doc->SetXML(
+        "<Config><AddURL><MRU><LineCount>504062993</LineCount><Line0>a</Line0><Line1></Line1>"
+        "<Line3>after a gap</Line3></MRU></AddURL></Config>");
     std::vector<std::string> lines;
     LoadStringsFromConfig(*doc->Section("AddURL")->Section("MRU"), lines);
     EXPECT_EQ(lines, (std::vector<std::string>{"a", ""}));

@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "foundation/ProcessLocale.h"
 #include "media/SongInfoProvider_imp.h"
 #include "media/SongInfo_imp.h"
-#include "foundation/ProcessLocale.h"
 
 namespace fs = std::filesystem;
 using namespace kelvar;

@@ -83,14 +83,15 @@ TEST_F(PlaylistFiles, NonUtf8ListsAreReadAsWindowsText) {
 
 TEST_F(PlaylistFiles, PlsEntriesAreBoundedByTheFileAndALongListReadsWhole) {
     std::vector<std::string> list;
-    ASSERT_TRUE(LoadPlaylistFile(Write("f.pls", "[playlist]\nNumberOfEntries=504062993\nFile1=/m/a.mp3\nFile2=/m/b.mp3\n"),
-                                 list));
+    ASSERT_TRUE(LoadPlaylistFile(
+        Write("f.pls", "[playlist]\nNumberOfEntries=504062993\nFile1=/m/a.mp3\nFile2=/m/b.mp3\n"), list));
     EXPECT_EQ(list, (std::vector<std::string>{"/m/a.mp3", "/m/b.mp3"}));
 
     // 100,000 entries with their titles, keys in any case, first of two equal keys counting.
     std::string text = "[playlist]\r\nnumberofentries=100000\r\n";
     for (int i = 1; i <= 100000; ++i)
-        text += "File" + std::to_string(i) + "=/m/" + std::to_string(i) + ".mp3\r\nTitle" + std::to_string(i) + "=t\r\n";
+        text +=
+            "File" + std::to_string(i) + "=/m/" + std::to_string(i) + ".mp3\r\nTitle" + std::to_string(i) + "=t\r\n";
     text += "FILE7=/m/late.mp3\r\n";
     list.clear();
     ASSERT_TRUE(LoadPlaylistFile(Write("g.pls", text), list));
