@@ -26,6 +26,8 @@ bool IsAsciiCodeset() {
 bool UseEnvironmentLocale() {
     // An environment naming a locale that is not installed leaves "C": handled below.
     std::setlocale(LC_ALL, "");
+    // Numbers written to files and statements keep one form (a decimal point) in every locale.
+    std::setlocale(LC_NUMERIC, "C");
     if (IsUtf8Codeset()) return true;
     // A real legacy character set is the user's choice; only the "no locale" default is replaced.
     if (!IsAsciiCodeset()) return false;
