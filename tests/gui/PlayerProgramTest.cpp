@@ -239,6 +239,8 @@ TEST_F(PlayerProgram, TheInstallHoldsTheStrippedProgramLicenseAndReadme) {
     EXPECT_EQ(program.find(".debug_info"), std::string::npos);
     EXPECT_NE(program.find(".gnu_debuglink"), std::string::npos);
     EXPECT_NE(ReadFile(*Install / "LICENSE").find("GNU GENERAL PUBLIC LICENSE"), std::string::npos);
+    // The wizard's license page shows the same text, from beside the setup program.
+    EXPECT_EQ(ReadFile(fs::path(KELVAR_SETUP_PROGRAM).parent_path() / "license.txt"), ReadFile(*Install / "LICENSE"));
     EXPECT_TRUE(fs::exists(*Install / "README.md"));
     EXPECT_NE(ReadFile(*Install / "help" / "Readme.html").find("Kelvar"), std::string::npos);
 }
