@@ -14,6 +14,7 @@
 #include "foundation/Logger_imp.h"
 #include "foundation/MainThread.h"
 #include "foundation/MiscFunc.h"
+#include "foundation/ProcessLocale.h"
 #include "gui/FirstRunImport.h"
 #include "gui/ProgramScreenshots.h"
 #include "gui/QtMainThread.h"
@@ -110,6 +111,7 @@ void EndLoop() {
 
 int RunWindows(int argc, char** argv, std::vector<std::string> args) {
     TKelvarApplication app(argc, argv);
+    UseEnvironmentLocale();  // the application object sets the locale again
     app.setApplicationName("Kelvar Zorvik");
     app.setQuitOnLastWindowClosed(false);
     auto dispatcher = std::make_shared<TQtMainThread>();
@@ -167,6 +169,8 @@ int RunWindows(int argc, char** argv, std::vector<std::string> args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Install folders, database and song paths may hold any letters.
+    UseEnvironmentLocale();
     BlockShutdownSignals();
     std::vector<std::string> args(argv + 1, argv + argc);
     if (!CheckSingleInstance("")) {

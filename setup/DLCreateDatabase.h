@@ -13,6 +13,11 @@ namespace kelvar {
 // The component stays disconnected.
 void CreateDatabase(TDLDatabase& database);
 
+// Drops the database named by the component's RemoteDatabase (attached with its "USER NAME" and
+// "PASSWORD"): the setup's way to remove a database it must make anew, also on a server. The
+// component must be disconnected.
+void DropDatabase(TDLDatabase& database);
+
 // The driver's creation call on a driver object that is not connected: the database is created
 // with the parameter block of a connect plus the "SQL Dialect" parameter (default 1), and with
 // "LOCAL CHARSET" as the new database's default character set when one is given.

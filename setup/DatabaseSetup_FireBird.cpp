@@ -1,5 +1,6 @@
 #include "setup/DatabaseSetup_FireBird.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -276,9 +277,102 @@ int TDatabaseSetup_FireBird::ReadSchemaVersion() {
     return version;
 }
 
+int TDatabaseSetup_FireBird::QueryCount(const std::string& sql) {
+    TDLQuery& q = *GetDataModule().tbQuery;
+    q.SetSQL(sql);
+    q.Open();
+    int count = 0;
+    try {
+        if (!q.IsEmpty()) count = StrToIntDef(TrimText(q.Fields(0)->AsString()), 0);
+    } catch (...) {
+        q.Close();
+        throw;
+    }
+    q.Close();
+    return count;
+}
+
+std::vector<std::string> TDatabaseSetup_FireBird::UserTables() {
+    TDLQuery& q = *GetDataModule().tbQuery;
+    q.SetSQL(
+        "SELECT TRIM(rdb$relation_name) FROM rdb$relations WHERE COALESCE(rdb$system_flag, 0) = 0 "
+        "AND rdb$view_blr IS NULL");
+    q.Open();
+    std::vector<std::string> names;
+    try {
+        for (; !q.Eof(); q.Next()) names.push_back(UpperCase(TrimText(q.Fields(0)->AsString())));
+    } catch (...) {
+        q.Close();
+        throw;
+    }
+    q.Close();
+    return names;
+}
+
+bool TDatabaseSetup_FireBird::IsEmptyOfSongs(const std::vector<std::string>& tables) {
+    // Only a database of this schema's own tables is ever made anew: someone else's is not ours to drop.
+    std::vector<std::string> ours;
+    try {
+        for (const std::string& line : SplitLines(LoadFileToString(ScriptFolder() + "/tables.sql"))) {
+            const std::string text = UpperCase(TrimText(line));
+            if (text.rfind("CREATE TABLE ", 0) != 0) continue;
+            std::string name = TrimText(text.substr(13));
+            name = name.substr(0, name.find_first_of(" (\t"));
+            ours.push_back(name);
+        }
+    } catch (const std::exception&) {
+        return false;
+    }
+    for (const std::string& table : tables)
+        if (std::find(ours.begin(), ours.end(), table) == ours.end()) return false;
+    if (std::find(tables.begin(), tables.end(), "SONGLIST") == tables.end()) return true;
+    return QueryCount("SELECT COUNT(*) FROM songlist") == 0;
+}
+
+bool TDatabaseSetup_FireBird::CreateAnew(const std::string& why) {
+    TfoDBF_DataLink& dm = GetDataModule();
+    Log("The database " + Database + " " + why + "; it is made anew.", lkWarning);
+    dm.Disconnect();
+    try {
+        DropDatabase(*dm.dbConnection);
+    } catch (const std::exception& e) {
+        Log("Unable to remove the database " + Database + ": " + TrimText(e.what()), lkError);
+        Log("Move the database file " + Database + " aside, then run the setup again.", lkFatalError);
+        return false;
+    }
+    CreateDatabaseFile(Database);
+    if (dm.Connect() && !UserTables().empty()) return true;
+    if (!dm.LastError.empty()) Log(dm.LastError, lkError);
+    Log("The database " + Database +
+            " could not be made (see the errors above). Remedy their cause (free disk space, for one), then run the "
+            "setup again.",
+        lkFatalError);
+    return false;
+}
+
 bool TDatabaseSetup_FireBird::UpgradeStructure() {
     if (!GetDataModule().Connect()) return false;
-    return UpgradeFrom(ReadSchemaVersion());
+    try {
+        // A file without tables is what a creation cut short (a full disk, say) leaves behind.
+        if (UserTables().empty() && !CreateAnew("holds no tables")) return false;
+        if (!UpgradeFrom(ReadSchemaVersion())) return false;
+        if (ReadSchemaVersion() > 0) return true;
+        // Tables without the schema version: a creation that stopped half way, or not our database.
+        if (IsEmptyOfSongs(UserTables())) {
+            if (!CreateAnew("has no schema version and holds no songs")) return false;
+            if (!UpgradeFrom(ReadSchemaVersion())) return false;
+            if (ReadSchemaVersion() > 0) return true;
+        }
+        Log("The database " + Database +
+                " has no schema version: its creation was cut short, or it is not a song database of this "
+                "program. Move the file aside (or restore a backup of it), then run the setup again.",
+            lkFatalError);
+        return false;
+    } catch (const std::exception& e) {
+        Log("Unable to check the database structure", lkError);
+        Log(TrimText(e.what()), lkError);
+        return false;
+    }
 }
 
 bool TDatabaseSetup_FireBird::UpgradeFrom(int version) {

@@ -4,6 +4,7 @@
 // table and data scripts when its file does not exist and upgrades it by numbered scripts.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "setup/DatabaseSetup.h"
 #include "setup/funDB_FireBird.h"
@@ -27,7 +28,9 @@ public:
     bool RegisterAutoStart() override;
     bool StartServer() override;
     bool ConnectDatabase() override;
-    // Stops at the first upgrade script that fails and answers false then.
+    // A database without tables (or with this schema's tables, no schema version and no songs) is
+    // made anew; one with songs but no version is refused (fatal). Stops at the first upgrade script
+    // that fails and answers false then; each script runs in one transaction.
     bool UpgradeStructure() override;
     bool CopyClientFiles() override;
     void LoadSettings(IConfigDoc& section) override;
@@ -56,6 +59,14 @@ public:
     bool FoundInRun = false;  // never on this system: no per-login start entry is read
 
 private:
+    // The first column of a one-row query as a number (0 when there is no row).
+    int QueryCount(const std::string& sql);
+    // Names of the database's own tables, in capitals.
+    std::vector<std::string> UserTables();
+    // Whether tables are all of this schema and hold no songs.
+    bool IsEmptyOfSongs(const std::vector<std::string>& tables);
+    // Drops the database and creates it from the scripts; false (fatal logged) when that fails.
+    bool CreateAnew(const std::string& why);
     bool RunScriptFile(const std::string& file, const char* preparing, const std::string& running, const char* done,
                        const char* failure);
     bool IsServiceKnown();

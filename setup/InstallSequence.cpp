@@ -69,11 +69,17 @@ bool IsKeptOnUpdate(const fs::path& relative) {
 void CopyFileReplacing(const fs::path& source, const fs::path& target) {
     fs::path temp = target;
     temp += ".new-" + std::to_string(getpid());
-    fs::copy_file(source, temp, fs::copy_options::overwrite_existing);
     std::error_code ec;
+    // A copy that fails part way (a full disk) leaves no temporary file behind.
+    if (!fs::copy_file(source, temp, fs::copy_options::overwrite_existing, ec) || ec) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        throw fs::filesystem_error("Cannot copy file", source, temp, ec);
+    }
     fs::rename(temp, target, ec);
     if (ec) {
-        fs::remove(temp);
+        std::error_code ignored;
+        fs::remove(temp, ignored);
         throw fs::filesystem_error("Cannot replace file", target, ec);
     }
 }

@@ -1,9 +1,11 @@
 # Lays out what the setup installs from, beside the setup program (cmake -P).
 # SOURCE: the setup's source folder; DEST: the setup program's folder; PLAYER: the player program
 # (may be empty or missing); PLUGINS and SOUND: built folders copied when they exist; EXTRA: a
-# folder whose contents join the program files when it exists.
+# folder whose contents join the program files when it exists; DOCS: the folder of the project's
+# LICENSE and README.md; OBJCOPY: when set, the programs and modules are installed stripped, their
+# debug information kept beside the build in DEST/debug/ (each stripped file names its own).
 set(_kelvar ${DEST}/kelvar)
-file(REMOVE_RECURSE ${_kelvar} ${DEST}/sql-firebird ${DEST}/Sound)
+file(REMOVE_RECURSE ${_kelvar} ${DEST}/sql-firebird ${DEST}/Sound ${DEST}/debug)
 file(MAKE_DIRECTORY ${_kelvar})
 if(EXISTS ${SOURCE}/payload)
   file(COPY ${SOURCE}/payload/ DESTINATION ${_kelvar})
@@ -24,4 +26,41 @@ elseif(IS_DIRECTORY ${SOURCE}/Sound)
 endif()
 if(EXTRA AND IS_DIRECTORY ${EXTRA})
   file(COPY ${EXTRA}/ DESTINATION ${_kelvar})
+endif()
+# The license on the wizard's page and in the install; the README as the finish page's readme.
+if(DOCS AND EXISTS ${DOCS}/LICENSE)
+  configure_file(${DOCS}/LICENSE ${DEST}/license.txt COPYONLY)
+  configure_file(${DOCS}/LICENSE ${_kelvar}/LICENSE COPYONLY)
+endif()
+if(DOCS AND EXISTS ${DOCS}/README.md)
+  configure_file(${DOCS}/README.md ${_kelvar}/README.md COPYONLY)
+  file(READ ${DOCS}/README.md _readme)
+  string(REPLACE "&" "&amp;" _readme "${_readme}")
+  string(REPLACE "<" "&lt;" _readme "${_readme}")
+  string(REPLACE ">" "&gt;" _readme "${_readme}")
+  file(WRITE ${_kelvar}/help/Readme.html
+       "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Kelvar</title></head>\n<body><pre>\n"
+       "${_readme}</pre></body></html>\n")
+endif()
+# What a user runs, without the debug information: that stays beside the build.
+if(OBJCOPY)
+  file(GLOB_RECURSE _files LIST_DIRECTORIES false ${_kelvar}/*)
+  foreach(_file IN LISTS _files)
+    file(READ ${_file} _magic LIMIT 4 HEX)
+    if(NOT _magic STREQUAL "7f454c46")
+      continue()
+    endif()
+    file(RELATIVE_PATH _relative ${_kelvar} ${_file})
+    set(_debug ${DEST}/debug/${_relative}.debug)
+    get_filename_component(_debug_dir ${_debug} DIRECTORY)
+    file(MAKE_DIRECTORY ${_debug_dir})
+    execute_process(COMMAND ${OBJCOPY} --only-keep-debug ${_file} ${_debug} RESULT_VARIABLE _kept)
+    if(_kept EQUAL 0)
+      execute_process(COMMAND ${OBJCOPY} --strip-unneeded --add-gnu-debuglink=${_debug} ${_file}
+                      RESULT_VARIABLE _stripped)
+    endif()
+    if(NOT _kept EQUAL 0 OR NOT _stripped EQUAL 0)
+      message(WARNING "Could not strip ${_file}: it is installed as built")
+    endif()
+  endforeach()
 endif()

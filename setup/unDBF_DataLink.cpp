@@ -14,7 +14,9 @@ TfoDBF_DataLink::TfoDBF_DataLink() : TDLComponent(nullptr) {
     tbQuery->SetDatabaseName("kelvarinstall");
     dbBatch = new TDLScript(this);
     dbBatch->SetDatabaseName("kelvarinstall");
-    dbBatch->Transaction = false;
+    // A script runs whole or not at all (Firebird takes DDL inside a transaction): a failed
+    // upgrade leaves the database as it was, and the next run starts that script again.
+    dbBatch->Transaction = true;
 }
 
 TfoDBF_DataLink::~TfoDBF_DataLink() {

@@ -10,6 +10,7 @@
 #include "common/RenderEngine.h"
 #include "foundation/Logger.h"
 #include "foundation/MiscFunc.h"
+#include "foundation/ProcessLocale.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
+    kelvar::UseEnvironmentLocale();  // paths with any letters
     kelvar::render::TRenderOptions options;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];

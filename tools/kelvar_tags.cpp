@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/ProcessLocale.h"
 #include "media/SongInfoProvider_imp.h"
 #include "media/SongInfo_imp.h"
 #include "media/tags/MetaDataConfig_imp.h"
@@ -72,6 +73,7 @@ std::string Escaped(const std::string& value) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    kelvar::UseEnvironmentLocale();  // paths with any letters
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];

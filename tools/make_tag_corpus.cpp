@@ -3,6 +3,7 @@
 //
 //   kelvar-tag-corpus FOLDER COUNT
 #include "common/OggVorbisEncoder.h"
+#include "foundation/ProcessLocale.h"
 
 #include <algorithm>
 #include <cmath>
@@ -99,6 +100,7 @@ bool Write(const std::filesystem::path& path, const Bytes& bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    kelvar::UseEnvironmentLocale();  // paths with any letters
     if (argc != 3) {
         std::fprintf(stderr, "usage: kelvar-tag-corpus FOLDER COUNT\n");
         return 2;

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 #include <vector>
+#include "foundation/ProcessLocale.h"
 
 namespace {
 
@@ -45,6 +46,7 @@ void Add(std::vector<std::pair<std::string, std::string>>& values, const char* n
 }  // namespace
 
 int main(int argc, char** argv) {
+    kelvar::UseEnvironmentLocale();  // paths with any letters
     if (argc < 2) {
         std::fprintf(stderr, "usage: taglib-tags FILE-OR-FOLDER...\n");
         return 2;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "audio/graph/Buffer_imp.h"
+#include "foundation/Logger.h"
 
 namespace kelvar {
 
@@ -114,8 +115,16 @@ std::vector<TWinampDSPPtr> TNode_WinampDSPList::GetChain() {
 
 void TNode_WinampDSPList::LoadConfig(IConfigDoc& Section) {
     const int64_t count = Section.ReadInteger("Count", 0);
+    // The count is only a claim: the chain ends at the first entry the section does not hold.
+    const std::string missing("\x01");
     for (int64_t n = 1; n <= count; ++n) {
-        const std::string path = Section.ReadString("DSP_Filename" + std::to_string(n), "");
+        const std::string path = Section.ReadString("DSP_Filename" + std::to_string(n), missing);
+        if (path == missing) {
+            LogMessage(
+                "Winamp DSP chain: Count " + std::to_string(count) + ", " + std::to_string(n - 1) + " entries found",
+                "DSP", LogKind::Error);
+            break;
+        }
         const int64_t module = Section.ReadInteger("DSP_ModNo" + std::to_string(n), 0);
         if (path.empty()) continue;
         TWinampDSPPtr plugin = FInstalled->FindByFile(path);

@@ -18,6 +18,7 @@
 #include "controls/KcUpDown.h"
 #include "controls/ScrollLabel.h"
 #include "controls/StdLabel.h"
+#include "foundation/ProcessLocale.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -277,6 +278,7 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    kelvar::UseEnvironmentLocale();  // paths with any letters
     std::string Png;
     for (int I = 1; I + 1 < argc; ++I)
         if (std::strcmp(argv[I], "--png") == 0) Png = argv[I + 1];

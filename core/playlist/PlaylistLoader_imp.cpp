@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <unordered_map>
 
 #include "database/SQLPool.h"
 #include "foundation/Errors.h"
@@ -61,7 +62,9 @@ void ReadM3U(const std::string& fileName, std::vector<std::string>& list) {
 // PLS is an INI file: "file1" .. "fileN" of section "playlist", N from "NumberOfEntries".
 void ReadPLS(const std::string& fileName, std::vector<std::string>& list) {
     std::string section;
-    std::vector<std::pair<std::string, std::string>> values;
+    // The first of two equal keys counts; found by hashing, so a long list reads in linear time.
+    std::unordered_map<std::string, std::string> values;
+    int64_t lastFile = 0;  // the greatest N of the "FileN" keys
     for (std::string line : SplitLines(ReadText(fileName))) {
         line = TrimText(line);
         if (line.empty() || line[0] == ';') continue;
@@ -71,17 +74,20 @@ void ReadPLS(const std::string& fileName, std::vector<std::string>& list) {
         }
         size_t eq = line.find('=');
         if (section != "PLAYLIST" || eq == std::string::npos) continue;
-        values.emplace_back(UpperAscii(TrimText(line.substr(0, eq))), line.substr(eq + 1));
+        std::string key = UpperAscii(TrimText(line.substr(0, eq)));
+        int64_t index = 0;
+        if (key.rfind("FILE", 0) == 0 && TryParseInt64(key.substr(4), index)) lastFile = std::max(lastFile, index);
+        values.try_emplace(std::move(key), line.substr(eq + 1));
     }
     auto valueOf = [&](const std::string& key) -> std::string {
-        for (const auto& [name, value] : values)
-            if (name == key) return value;
-        return "";
+        const auto found = values.find(key);
+        return found == values.end() ? std::string() : found->second;
     };
     int64_t count = 0;
     if (!TryParseInt64(TrimText(valueOf("NUMBEROFENTRIES")), count) || count < 0) count = 0;
-    // A hostile count must not make millions of empty entries.
-    count = std::min<int64_t>(count, 100000);
+    // A hostile count must not make millions of empty entries: none past the last entry the file holds.
+    count = std::min<int64_t>({count, lastFile, 100000});
+    list.reserve(list.size() + static_cast<size_t>(count));
     for (int64_t i = 1; i <= count; ++i) list.push_back(valueOf("FILE" + std::to_string(i)));
 }
 

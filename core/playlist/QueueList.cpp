@@ -1,10 +1,12 @@
 #include "core/playlist/QueueList.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include "core/playlist/PlaylistUtils.h"
 #include "core/playlist/ProgressHandler.h"
 #include "database/datalink/DLEngine.h"
+#include "foundation/Logger.h"
 #include "media/SongInfo_imp.h"
 
 namespace kelvar {
@@ -33,6 +35,12 @@ void TQueueList::CheckStaleMark() {
         FSeenStaleMark = mark;
         CachedCount = -1;
     }
+}
+
+void TQueueList::ApplyQueued() {
+    if (!GetDelayedQuery()->WaitForAll())
+        // The database is away: what follows fails on its own, or finds the queue as it was.
+        LogMessage("Queue: waiting for the queued changes failed", "DATABASE", LogKind::Warning);
 }
 
 void TQueueList::Progress(int percent, const std::string& text) {
@@ -78,6 +86,7 @@ void TQueueList::EndWrite(bool failed) {
 }
 
 void TQueueList::AddSongs(const ISongItemListPtr& songs, int32_t requestID, double after, double before) {
+    ApplyQueued();
     ISQLConnectionPtr connection = BeginWrite();
     try {
         if (before == -1) {
@@ -125,6 +134,7 @@ void TQueueList::AddSongs(const ISongItemListPtr& songs, int32_t requestID, doub
 }
 
 void TQueueList::Clear() {
+    ApplyQueued();
     PoolExecSQL("DELETE FROM queuelist");
     CachedCount = 0;
     FSeenStaleMark = QueueStaleMark.load();
@@ -132,14 +142,31 @@ void TQueueList::Clear() {
 }
 
 void TQueueList::Delete(int32_t id) {
-    CachedCount = CachedCount - 1;
+    // The row may be gone already (played, or deleted twice): the next Count counts again.
+    MarkForRecount();
     GetDelayedQuery()->ExecSQL("DELETE FROM queuelist WHERE ID = :ID", {id}, nullptr, false);
     if (OnDelete) OnDelete(*this, id);
+}
+
+void TQueueList::DeleteSongs(const std::vector<int32_t>& ids) {
+    if (ids.empty()) return;
+    MarkForRecount();
+    // Whole numbers only in the text; a few hundred to a statement keeps it well inside the engine's limits.
+    constexpr size_t PerStatement = 500;
+    for (size_t first = 0; first < ids.size(); first += PerStatement) {
+        std::string list;
+        for (size_t i = first; i < std::min(ids.size(), first + PerStatement); ++i)
+            list += (list.empty() ? "" : ",") + std::to_string(ids[i]);
+        GetDelayedQuery()->ExecSQL("DELETE FROM queuelist WHERE ID IN (" + list + ")", {}, nullptr, false);
+    }
+    if (OnDelete)
+        for (int32_t id : ids) OnDelete(*this, id);
 }
 
 int32_t TQueueList::Count() {
     CheckStaleMark();
     if (CachedCount < 0) {
+        ApplyQueued();
         CachedCount = FieldInt(*PoolQuery("SELECT count(*) as cnt FROM queuelist"), "cnt");
     }
     return CachedCount;
@@ -148,6 +175,8 @@ int32_t TQueueList::Count() {
 ISongInfoPtr TQueueList::PopNext() {
     CheckStaleMark();
     if (CachedCount == 0) return nullptr;
+    // An operator's delete or move issued before this pop is seen by it.
+    ApplyQueued();
     ISongInfoPtr song;
     int32_t queueID = 0;
     {
@@ -156,14 +185,17 @@ ISongInfoPtr TQueueList::PopNext() {
             "(songlist.ID = queuelist.songID) ORDER BY queuelist.sortID ASC",
             {}, true, 1, 0);
         if (row->IsEmpty()) {
-            CachedCount = 0;
+            // Rows of songs that are gone may remain: they are counted, never played.
+            MarkForRecount();
             return nullptr;
         }
         song = SongOfRow(*row);
         queueID = FieldInt(*row, "queueID");
     }
-    PoolExecSQL("DELETE FROM queuelist WHERE ID = :queueID", {queueID});
-    CachedCount = CachedCount - 1;
+    if (PoolExecSQL("DELETE FROM queuelist WHERE ID = :queueID", {queueID}) > 0 && CachedCount > 0)
+        CachedCount = CachedCount - 1;
+    else
+        MarkForRecount();
     if (OnPop) OnPop(*this, queueID);
     return song;
 }
@@ -175,6 +207,7 @@ double TQueueList::MoveSong(int32_t id, double sortA, double sortB) {
 }
 
 void TQueueList::Shuffle() {
+    ApplyQueued();
     IDatasetPtr rows = PoolQuery("SELECT * FROM queuelist", {}, false);
     ShuffleSortIDs(*rows, [this](int percent, const std::string& text) { Progress(percent, text); });
     if (OnChange) OnChange(*this);
@@ -182,7 +215,7 @@ void TQueueList::Shuffle() {
 
 IDatasetPtr TQueueList::GetList() {
     Progress(10, "Waiting...");
-    GetDelayedQuery()->WaitForAll();
+    ApplyQueued();
     Progress(0, "");
     return PoolQuery(
         "SELECT queuelist.*, songlist.artist, songlist.title, songlist.duration FROM queuelist LEFT JOIN songlist ON "
@@ -190,6 +223,7 @@ IDatasetPtr TQueueList::GetList() {
 }
 
 int TQueueList::RemoveQueueDuplicates() {
+    ApplyQueued();
     int removed = 0;
     IDatasetPtr rows = PoolQuery("SELECT MIN(ID) as ID, songID FROM queuelist  GROUP BY songID HAVING count(songID)>1");
     for (rows->First(); !rows->Eof(); rows->Next())

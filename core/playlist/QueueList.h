@@ -1,11 +1,14 @@
 #pragma once
 // The play queue as stored in queuelist: songs play from the least sortID up. The object keeps
-// a cached row count and reports every change through its events.
+// a cached row count and reports every change through its events. Deletes and moves are queued
+// on the delayed query; every other call first waits until they have run, so that changes apply
+// in the order they were issued, whichever side issued them.
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/playlist/PlaylistErrors.h"
 #include "core/playlist/SQLPoolEnabled.h"
@@ -40,6 +43,8 @@ public:
     void Clear();
     // Queued on the delayed query; OnDelete fires at once.
     void Delete(int32_t id);
+    // Queued as one statement (a crop); OnDelete fires for each at once.
+    void DeleteSongs(const std::vector<int32_t>& ids);
     int32_t Count();
     // The first song taken out of the queue (its values include "queueID" and "requestID"), or
     // empty when the queue has none.
@@ -54,6 +59,8 @@ public:
 
 private:
     void Progress(int percent, const std::string& text);
+    // Waits until the queued deletes and moves have run.
+    void ApplyQueued();
     void MarkForRecount() { CachedCount = -1; }
     // A deletion elsewhere since the last look makes the count stale.
     void CheckStaleMark();

@@ -173,8 +173,9 @@ void TDLLPlugin::Load() {
     if (FModule) throw EPluginError("Plugin: DLL already open (" + name + ")");
     void* handle = dlopen(FFileName.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
+        // The loader's reason is what the operator needs to fix it.
         const char* why = dlerror();
-        LogMessage("Plugin: " + Text(why), LogSource, LogKind::Debug);
+        LogMessage("Plugin: Unable to load " + name + ": " + Text(why), LogSource, LogKind::Error);
         throw EPluginError("Plugin: Unable to load " + name);
     }
     auto function = reinterpret_cast<TPluginInfoFunc>(dlsym(handle, "GetPluginInfo"));
@@ -225,7 +226,7 @@ void TBPLPlugin::Load() {
             void* handle = dlopen(FFileName.c_str(), RTLD_NOW | RTLD_LOCAL);
             if (!handle) {
                 const char* why = dlerror();
-                LogMessage("Plugin: " + Text(why), LogSource, LogKind::Debug);
+                LogMessage("Plugin: Unable to load package (" + name + "): " + Text(why), LogSource, LogKind::Error);
                 Packages().erase(key);
                 throw EPluginError("Plugin: Unable to load package (" + name + ")");
             }

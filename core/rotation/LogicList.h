@@ -5,6 +5,8 @@
 
 namespace kelvar {
 
+// The active logic is the selected entry, else the first; one that fails to load is logged with
+// the reason and deselected, and the built-in weighted logic takes its place.
 class TLogicList : public TOnDemandList, public ILogicList {
 public:
     IPlaylistLogicPtr GetActive() override;
@@ -20,6 +22,10 @@ public:
     void SaveConfig(IConfigDoc& node) override { TOnDemandList::SaveConfig(node); }
     void Clear() override { TOnDemandList::Clear(); }
     void Sort() override { TOnDemandList::Sort(); }
+
+private:
+    // The entry's logic, or null (logged, deselected) when it gives none.
+    IPlaylistLogicPtr TryLogic(int index);
 };
 
 }  // namespace kelvar

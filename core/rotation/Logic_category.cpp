@@ -17,9 +17,6 @@ namespace kelvar {
 
 namespace {
 
-// More lines than any wheel needs; a damaged "LineCount" must not eat the memory.
-constexpr int64_t MaxScriptLines = 100000;
-
 TDLVariant Now() { return TDLVariant::FromDateTime(NowDateTime()); }
 
 bool IsMusic(const ISongInfo& song) { return song.GetValue("songtype") == "S"; }
@@ -46,16 +43,7 @@ TplCategoryRotation::TplCategoryRotation(std::shared_ptr<TPlaylistManager> manag
 void TplCategoryRotation::LoadConfig(IConfigDoc& node) {
     PlayDec = ReadConfigFloat(node, "PlayDec", PlayDec);
     RequestInc = ReadConfigFloat(node, "RequestInc", RequestInc);
-    auto lines = node.Section("RotationFormat");
-    RotationFormat.clear();
-    int64_t count = ReadConfigInt(*lines, "LineCount", 0);
-    if (count > MaxScriptLines) {
-        LogMessage("Clockwheel script: " + std::to_string(count) + " lines, only the first " +
-                       std::to_string(MaxScriptLines) + " read",
-                   "CORE", LogKind::Error);
-        count = MaxScriptLines;
-    }
-    for (int64_t i = 0; i < count; ++i) RotationFormat.push_back(lines->ReadString("Line" + std::to_string(i), ""));
+    LoadStringsFromConfig(*node.Section("RotationFormat"), RotationFormat);
     FLoggedLines.clear();
 }
 

@@ -9,6 +9,7 @@
 
 #include "foundation/Logger.h"
 #include "foundation/MiscFunc.h"
+#include "foundation/TextUtil.h"
 
 namespace kelvar {
 
@@ -21,10 +22,15 @@ std::string Trim(const std::string& Text) {
     return Text.substr(first, last - first + 1);
 }
 
-bool SameText(const std::string& A, const std::string& B) {
-    return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-           });
+// The first maxChars characters of UTF-8 text: a name is never cut inside a character.
+std::string CutUtf8(const std::string& text, size_t maxChars) {
+    size_t pos = 0;
+    for (size_t chars = 0; pos < text.size() && chars < maxChars; ++chars) {
+        ++pos;
+        // Continuation bytes (10xxxxxx) belong to the character before them.
+        while (pos < text.size() && (static_cast<unsigned char>(text[pos]) & 0xC0) == 0x80) ++pos;
+    }
+    return text.substr(0, pos);
 }
 
 std::string& OverrideFile() {
@@ -44,37 +50,34 @@ TIniFile::TIniFile(std::string FileName) : FFileName(std::move(FileName)) {
         if (text.empty() || text[0] == ';') continue;
         if (text.front() == '[') {
             const auto close = text.find(']');
-            const std::string name = Trim(text.substr(1, close == std::string::npos ? std::string::npos : close - 1));
-            current = const_cast<TSection*>(Find(name));
-            if (!current) {
-                FSections.push_back({name, {}});
-                current = &FSections.back();
-            }
+            current = &FindOrAdd(Trim(text.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
             continue;
         }
         const auto equals = text.find('=');
         if (!current || equals == std::string::npos) continue;
-        const std::string key = Trim(text.substr(0, equals));
-        const std::string value = Trim(text.substr(equals + 1));
-        auto found = std::find_if(current->Entries.begin(), current->Entries.end(),
-                                  [&](const TEntry& e) { return SameText(e.Key, key); });
+        std::string key = Trim(text.substr(0, equals));
         // The first of two equal keys is the one that counts.
-        if (found == current->Entries.end()) current->Entries.push_back({key, value});
+        if (current->Index.try_emplace(LowerAscii(key), current->Entries.size()).second)
+            current->Entries.push_back({std::move(key), Trim(text.substr(equals + 1))});
     }
 }
 
 const TIniFile::TSection* TIniFile::Find(const std::string& Section) const {
-    for (const auto& s : FSections)
-        if (SameText(s.Name, Section)) return &s;
-    return nullptr;
+    const auto found = FSectionIndex.find(LowerAscii(Section));
+    return found == FSectionIndex.end() ? nullptr : &FSections[found->second];
+}
+
+TIniFile::TSection& TIniFile::FindOrAdd(const std::string& Section) {
+    const auto [found, added] = FSectionIndex.try_emplace(LowerAscii(Section), FSections.size());
+    if (added) FSections.push_back({Section, {}, {}});
+    return FSections[found->second];
 }
 
 const std::string* TIniFile::FindValue(const std::string& Section, const std::string& Key) const {
     const TSection* s = Find(Section);
     if (!s) return nullptr;
-    for (const auto& e : s->Entries)
-        if (SameText(e.Key, Key)) return &e.Value;
-    return nullptr;
+    const auto found = s->Index.find(LowerAscii(Key));
+    return found == s->Index.end() ? nullptr : &s->Entries[found->second].Value;
 }
 
 std::string TIniFile::ReadString(const std::string& Section, const std::string& Key, const std::string& Default) const {
@@ -103,17 +106,12 @@ void TIniFile::WriteString(const std::string& Section, const std::string& Key, c
     std::string clean = Value;
     std::replace_if(
         clean.begin(), clean.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-    auto* section = const_cast<TSection*>(Find(Section));
-    if (!section) {
-        FSections.push_back({Section, {}});
-        section = &FSections.back();
-    }
-    for (auto& e : section->Entries)
-        if (SameText(e.Key, Key)) {
-            e.Value = clean;
-            return;
-        }
-    section->Entries.push_back({Key, clean});
+    TSection& section = FindOrAdd(Section);
+    const auto [found, added] = section.Index.try_emplace(LowerAscii(Key), section.Entries.size());
+    if (added)
+        section.Entries.push_back({Key, clean});
+    else
+        section.Entries[found->second].Value = clean;
 }
 
 void TIniFile::WriteInteger(const std::string& Section, const std::string& Key, int64_t Value) {
@@ -180,17 +178,18 @@ std::vector<TEQPreset> LoadEQPresets(const std::string& FileName) {
     TIniFile ini(FileName);
     const int64_t count = ini.ReadInteger("EQPresets", "PresetCount", 0);
     if (count <= 0) return BuiltInEQPresets();
-    // More presets than anyone keeps means a damaged count; read what the file can hold.
-    constexpr int64_t MaxPresets = 10000;
-    if (count > MaxPresets)
-        LogMessage("EQ presets file " + FileName + ": PresetCount " + std::to_string(count) + " read as " +
-                       std::to_string(MaxPresets),
-                   "EQ", LogKind::Error);
+    // The count is only a claim: the list ends at the first preset the file does not hold.
     std::vector<TEQPreset> presets;
-    for (int64_t i = 0; i < std::min(count, MaxPresets); ++i) {
+    for (int64_t i = 0; i < count; ++i) {
         const std::string section = "Preset" + std::to_string(i);
+        if (!ini.HasSection(section)) {
+            LogMessage("EQ presets file " + FileName + ": PresetCount " + std::to_string(count) + ", " +
+                           std::to_string(i) + " presets found",
+                       "EQ", LogKind::Error);
+            break;
+        }
         TEQPreset preset;
-        preset.Name = ini.ReadString(section, "Name", "<unknown>").substr(0, EQPresetNameLength);
+        preset.Name = CutUtf8(ini.ReadString(section, "Name", "<unknown>"), EQPresetNameLength);
         for (int b = 0; b < EQPresetBands; ++b) {
             const int64_t value = ini.ReadInteger(section, "EQ" + std::to_string(b), 0);
             const int64_t held = std::clamp<int64_t>(value, Lowest, Highest);
@@ -202,7 +201,7 @@ std::vector<TEQPreset> LoadEQPresets(const std::string& FileName) {
         }
         presets.push_back(std::move(preset));
     }
-    return presets;
+    return presets.empty() ? BuiltInEQPresets() : presets;
 }
 
 bool SaveEQPresets(const std::string& FileName, const std::vector<TEQPreset>& Presets) {

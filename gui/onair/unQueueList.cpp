@@ -513,14 +513,17 @@ void TfoQueueList::Remove() {
     q->OnDelete = nullptr;
     try {
         int k = 0;
+        std::vector<int32_t> ids;
         tvQueueList->setUpdatesEnabled(false);
         for (int row : selected) {
             const int at = row - k;
             if (at < 0 || at >= FRows->Count()) continue;
-            q->Delete(FRows->Items(at).ListID);
+            ids.push_back(FRows->Items(at).ListID);
             FRows->Delete(at);
             ++k;
         }
+        // One queued statement: the automation's next pop sees all of it.
+        q->DeleteSongs(ids);
     } catch (...) {
         tvQueueList->setUpdatesEnabled(true);
         AttachOnDelete();
@@ -540,16 +543,18 @@ void TfoQueueList::Crop() {
     try {
         size_t next = 0;
         int i = 0, k = 0;
+        std::vector<int32_t> ids;
         while (i < FRows->Count()) {
             if (next < selected.size() && selected[next] == i + k) {
                 ++i;
                 ++next;
                 continue;
             }
-            q->Delete(FRows->Items(i).ListID);
+            ids.push_back(FRows->Items(i).ListID);
             FRows->Delete(i);
             ++k;
         }
+        q->DeleteSongs(ids);
     } catch (...) {
         AttachOnDelete();
         throw;

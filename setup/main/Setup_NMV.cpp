@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/MiscFunc.h"
+#include "foundation/ProcessLocale.h"
 #include "setup/SilentInstall.h"
 #include "setup/wizard/unMain.h"
 
@@ -23,6 +24,8 @@ bool HasDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Install folders and database paths may hold any letters.
+    kelvar::UseEnvironmentLocale();
     std::vector<std::string> args(argv + 1, argv + argc);
     kelvar::TSilentOptions options;
     std::string error;
@@ -41,6 +44,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     QApplication app(argc, argv);
+    kelvar::UseEnvironmentLocale();  // the application object sets the locale again
     QApplication::setApplicationName("Kelvar Installer");
     kelvar::TfoMain wizard(kelvar::ProgramFolder());
     wizard.show();

@@ -12,6 +12,7 @@
 #include "common/TempFolder.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "foundation/Errors.h"
+#include "foundation/Logger.h"
 #include "foundation/Version.h"
 
 namespace kelvar {
@@ -22,6 +23,24 @@ using test::TTempFolder;
 using test::WriteWholeFile;
 
 std::shared_ptr<TConfigDoc_XML> MemoryDoc() { return TConfigDoc_XML::Create(""); }
+
+// Installed as the core logger for its lifetime; keeps the messages.
+class TMemoryLogger : public ILogger {
+public:
+    TMemoryLogger() : FPrevious(GetCoreLogger()) {
+        SetCoreLogger(std::shared_ptr<ILogger>(this, [](ILogger*) {}));
+    }
+    ~TMemoryLogger() override { SetCoreLogger(FPrevious); }
+    void Log(const std::string& message, const std::string&, TLogKind) override { FLines.push_back(message); }
+    int Count(const std::string& text) const {
+        return static_cast<int>(std::count_if(FLines.begin(), FLines.end(),
+                                              [&](const std::string& l) { return l.find(text) != std::string::npos; }));
+    }
+
+private:
+    ILoggerPtr FPrevious;
+    std::vector<std::string> FLines;
+};
 
 // The message of the exception of type E that call raises ("" when none).
 template <class E, class F>
@@ -448,6 +467,25 @@ TEST(ConfigDocXml, StringListsStoreLineCountAndLines) {
     LoadStringsFromConfig(*s, lines);
     EXPECT_EQ(lines, std::vector<std::string>{"only"});
     EXPECT_EQ(s->ReadString("Line2", ""), "c d");  // left over, ignored by the reader
+}
+
+TEST(ConfigDocXml, StringListsEndAtTheLinesTheFileHolds) {
+    TMemoryLogger log;
+    auto doc = TConfigDoc_XML::Create("");
+    doc->SetXML(
+        "<Config><AddURL><MRU><LineCount>504062993</LineCount><Line0>a</Line0><Line1></Line1>"
+        "<Line3>after a gap</Line3></MRU></AddURL></Config>");
+    std::vector<std::string> lines;
+    LoadStringsFromConfig(*doc->Section("AddURL")->Section("MRU"), lines);
+    EXPECT_EQ(lines, (std::vector<std::string>{"a", ""}));
+    EXPECT_EQ(log.Count("504062993 lines stored, 2 read"), 1);
+
+    auto s = doc->Section("Other");
+    SaveStringsToConfig(*s, {"x", "y", "z"});
+    s->WriteString("LineCount", "maybe");
+    LoadStringsFromConfig(*s, lines);
+    EXPECT_TRUE(lines.empty());
+    EXPECT_EQ(log.Count("line count ignored"), 1);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "database/SQLPool.h"
@@ -30,7 +31,9 @@ using namespace std::chrono_literals;
 // A child process with its standard output and error in a file.
 class TProcess {
 public:
-    TProcess(const std::vector<std::string>& argv, const fs::path& output) {
+    // Env: variables set for the child (an empty value unsets one).
+    TProcess(const std::vector<std::string>& argv, const fs::path& output,
+             const std::vector<std::pair<std::string, std::string>>& env = {}) {
         FPid = fork();
         if (FPid == 0) {
             FILE* out = std::freopen(output.c_str(), "w", stdout);
@@ -38,6 +41,11 @@ public:
             unsetenv("DISPLAY");
             unsetenv("WAYLAND_DISPLAY");
             unsetenv("QT_QPA_PLATFORM");
+            for (const auto& [name, value] : env)
+                if (value.empty())
+                    unsetenv(name.c_str());
+                else
+                    setenv(name.c_str(), value.c_str(), 1);
             std::vector<char*> args;
             for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
             args.push_back(nullptr);
@@ -78,8 +86,9 @@ std::string ReadFile(const fs::path& path) {
     return text.str();
 }
 
-int RunProgram(const std::vector<std::string>& argv, const fs::path& output) {
-    TProcess process(argv, output);
+int RunProgram(const std::vector<std::string>& argv, const fs::path& output,
+               const std::vector<std::pair<std::string, std::string>>& env = {}) {
+    TProcess process(argv, output, env);
     return process.Wait(300s);
 }
 
@@ -188,6 +197,41 @@ TEST_F(PlayerProgram, AMissingDatabaseEndsWithAClearError) {
     EXPECT_NE(text.find("Connection to database failed"), std::string::npos) << text;
     EXPECT_NE(text.find("Shutdown complete."), std::string::npos) << text;
     EXPECT_FALSE(fs::exists(folder / "missing.fdb"));
+}
+
+// Letters beyond ASCII in the home folder, below which the default install folder lies, under the
+// "C" locale: the setup installs there, and the player starts there and reaches its database.
+TEST_F(PlayerProgram, InstallsAndStartsInAFolderNamedWithAnyLetters) {
+    const fs::path home = *Folder / "Jörg Ström Кириллица 日本語";
+    const fs::path installed = home / ".local/share/NemvoAudio/KelvarNMV";
+    const std::vector<std::pair<std::string, std::string>> env{
+        {"LC_ALL", "C"}, {"HOME", home.string()}, {"XDG_DATA_HOME", ""}, {"XDG_CONFIG_HOME", ""}};
+    const fs::path setupLog = *Folder / "letters-setup.log";
+    ASSERT_EQ(RunProgram({KELVAR_SETUP_PROGRAM, "--silent"}, setupLog, env), 0) << ReadFile(setupLog);
+    ASSERT_TRUE(fs::exists(installed / "KelvarDB" / "KelvarDB.fdb")) << ReadFile(setupLog);
+
+    const fs::path log = *Folder / "letters-player.log";
+    TProcess player({(installed / "KelvarZorvik").string(), "/SERVICE", "/NOLOG"}, log, env);
+    auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (ReadFile(log).find("Kelvar ready") == std::string::npos && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(100ms);
+    player.Signal(SIGTERM);
+    EXPECT_EQ(player.Wait(60s), 0) << ReadFile(log);
+    const std::string text = ReadFile(log);
+    EXPECT_NE(text.find("Kelvar ready"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Connection to database failed"), std::string::npos) << text;
+}
+
+// What a user runs: the program without its debug information, with the license and the readme.
+TEST_F(PlayerProgram, TheInstallHoldsTheStrippedProgramLicenseAndReadme) {
+    const std::string program = ReadFile(Player());
+    EXPECT_EQ(program.find(".debug_info"), std::string::npos);
+    EXPECT_NE(program.find(".gnu_debuglink"), std::string::npos);
+    EXPECT_NE(ReadFile(*Install / "LICENSE").find("GNU GENERAL PUBLIC LICENSE"), std::string::npos);
+    // The wizard's license page shows the same text, from beside the setup program.
+    EXPECT_EQ(ReadFile(fs::path(KELVAR_SETUP_PROGRAM).parent_path() / "license.txt"), ReadFile(*Install / "LICENSE"));
+    EXPECT_TRUE(fs::exists(*Install / "README.md"));
+    EXPECT_NE(ReadFile(*Install / "help" / "Readme.html").find("Kelvar"), std::string::npos);
 }
 
 TEST(CommandLine, SwitchesInAnyCaseAndTheTrimmedServiceSwitch) {

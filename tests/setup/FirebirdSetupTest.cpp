@@ -31,6 +31,12 @@ protected:
     std::unique_ptr<TDatabaseSetup_FireBird> Setup;
 };
 
+std::vector<std::string> Tables(const std::string& file) {
+    return setuptest::QueryColumn(file,
+                                  "SELECT TRIM(rdb$relation_name) FROM rdb$relations WHERE rdb$system_flag = 0 "
+                                  "ORDER BY 1");
+}
+
 TEST_F(FirebirdSetupTest, EmbeddedNeedsNoServerAndUsesTheInstallFoldersFile) {
     EXPECT_TRUE(Setup->IsEmbedded());
     EXPECT_EQ(Setup->Database, Folders.DatabaseFile());
@@ -88,6 +94,74 @@ TEST_F(FirebirdSetupTest, FailedUpgradeStopsBeforeLaterScripts) {
     EXPECT_TRUE(Log.Has("2 Error upgrading tables."));
     EXPECT_TRUE(Log.Mentions("(Error on line 0)"));
     EXPECT_FALSE(Log.Mentions("upgrade.3.sql"));
+}
+
+// Each upgrade script runs in one transaction: a failure anywhere leaves the schema as it was,
+// and the next run starts that script again.
+TEST_F(FirebirdSetupTest, AFailingUpgradeScriptLeavesTheSchemaAsBefore) {
+    Folders.Script("upgrade.2.sql",
+                   "CREATE TABLE two (n INTEGER);\nALTER TABLE songlist ADD artist VARCHAR(100);\n"
+                   "CREATE INDEX IDX_two ON two (n);\nALTER TABLE category ADD broken NOSUCHTYPE;\n"
+                   "COMMENT ON COLUMN category.ID IS '2';\n");
+    ASSERT_TRUE(Setup->ConnectDatabase());
+    EXPECT_FALSE(Setup->UpgradeStructure());
+    Setup->ReleaseConnection();
+    EXPECT_EQ(setuptest::SchemaVersion(Folders.DatabaseFile()), "1");
+    EXPECT_EQ(Tables(Folders.DatabaseFile()), (std::vector<std::string>{"CATEGORY", "SONGLIST"}));
+    EXPECT_TRUE(setuptest::QueryColumn(Folders.DatabaseFile(),
+                                       "SELECT rdb$field_name FROM rdb$relation_fields WHERE rdb$field_name = 'ARTIST'")
+                    .empty());
+
+    Folders.Script("upgrade.2.sql",
+                   "CREATE TABLE two (n INTEGER);\nALTER TABLE songlist ADD artist VARCHAR(100);\n"
+                   "COMMENT ON COLUMN category.ID IS '2';\n");
+    ASSERT_TRUE(Setup->UpgradeStructure()) << ::testing::PrintToString(Log.Lines);
+    Setup->ReleaseConnection();
+    EXPECT_EQ(setuptest::SchemaVersion(Folders.DatabaseFile()), "2");
+    EXPECT_EQ(Tables(Folders.DatabaseFile()), (std::vector<std::string>{"CATEGORY", "SONGLIST", "TWO"}));
+}
+
+// What a first run cut short leaves: a file without tables is made anew, or refused while the
+// cause lasts; never passed as a good database.
+TEST_F(FirebirdSetupTest, ATablelessDatabaseIsMadeAnewOrRefused) {
+    setuptest::MakeTablelessDatabase(Folders.DatabaseFile());
+    Folders.Script("tables.sql", "CREATE TABLE category (ID INTEGER NOT NULL PRIMARY KEY, n NOSUCHTYPE);\n");
+    ASSERT_TRUE(Setup->ConnectDatabase());
+    EXPECT_FALSE(Setup->UpgradeStructure());
+    EXPECT_TRUE(Log.Mentions("3 The database " + Folders.DatabaseFile() + " could not be made"))
+        << ::testing::PrintToString(Log.Lines);
+    Setup->ReleaseConnection();
+    EXPECT_TRUE(Tables(Folders.DatabaseFile()).empty()) << "the failed script left nothing half made";
+
+    Folders.Script("tables.sql", setuptest::TablesScript());
+    Log.Lines.clear();
+    ASSERT_TRUE(Setup->ConnectDatabase());
+    ASSERT_TRUE(Setup->UpgradeStructure()) << ::testing::PrintToString(Log.Lines);
+    Setup->ReleaseConnection();
+    EXPECT_TRUE(Log.Has("1 The database " + Folders.DatabaseFile() + " holds no tables; it is made anew."));
+    EXPECT_EQ(setuptest::SchemaVersion(Folders.DatabaseFile()), "1");
+    EXPECT_EQ(setuptest::QueryColumn(Folders.DatabaseFile(), "SELECT name FROM category ORDER BY ID"),
+              (std::vector<std::string>{"Music", "Jingles"}));
+}
+
+// Tables without a schema version: made anew while they hold no songs, refused (and kept) once
+// they do.
+TEST_F(FirebirdSetupTest, AMissingSchemaVersionIsMadeAnewWithoutSongsAndRefusedWithThem) {
+    ASSERT_TRUE(Setup->ConnectDatabase());
+    Setup->ReleaseConnection();
+    setuptest::ExecOn(Folders.DatabaseFile(), {"COMMENT ON COLUMN category.ID IS NULL", "DROP TABLE songlist"});
+    ASSERT_TRUE(Setup->UpgradeStructure()) << ::testing::PrintToString(Log.Lines);
+    Setup->ReleaseConnection();
+    EXPECT_EQ(setuptest::SchemaVersion(Folders.DatabaseFile()), "1");
+    EXPECT_EQ(Tables(Folders.DatabaseFile()), (std::vector<std::string>{"CATEGORY", "SONGLIST"}));
+
+    setuptest::ExecOn(Folders.DatabaseFile(),
+                      {"INSERT INTO songlist (ID, title) VALUES (1, 'Kept')", "COMMENT ON COLUMN category.ID IS NULL"});
+    EXPECT_FALSE(Setup->UpgradeStructure());
+    Setup->ReleaseConnection();
+    EXPECT_TRUE(Log.Mentions("3 The database " + Folders.DatabaseFile() + " has no schema version"));
+    EXPECT_EQ(setuptest::QueryColumn(Folders.DatabaseFile(), "SELECT title FROM songlist"),
+              std::vector<std::string>{"Kept"});
 }
 
 TEST_F(FirebirdSetupTest, BlankScriptReportsItselfNotAnEarlierFailure) {

@@ -15,6 +15,7 @@
 #include "common/FbTestDatabase.h"
 #include "common/TempFolder.h"
 #include "database/datalink/DLEngine.h"
+#include "setup/DLCreateDatabase.h"
 
 namespace kelvar::setuptest {
 
@@ -168,6 +169,16 @@ inline void ExecOn(const std::string& remote, const std::vector<std::string>& st
         }
     }
     db.Close();
+}
+
+// A database file without tables, as a creation cut short leaves it.
+inline void MakeTablelessDatabase(const std::string& file) {
+    fs::create_directories(fs::path(file).parent_path());
+    TDLDatabase db;
+    db.SetServerType(stFirebird);
+    db.SetRemoteDatabase(file);
+    db.Params = TDLStrings{"USER NAME=SYSDBA", "PASSWORD=", "SQL Dialect=3", "LOCAL CHARSET=UTF8"};
+    CreateDatabase(db);
 }
 
 // The log lines of one install, for order and content checks.

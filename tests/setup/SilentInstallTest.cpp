@@ -127,6 +127,21 @@ TEST_F(SilentInstallTest, FailedUpgradeScriptStopsTheUpgradeAndFailsTheInstall) 
               std::vector<std::string>{"Kept"});
 }
 
+// A first run cut short (a full disk) left a database file without tables: a re-run fails while
+// the cause lasts and makes the database once it is gone; it never passes the broken file.
+TEST_F(SilentInstallTest, ReRunOverATablelessDatabaseNeverPassesIt) {
+    setuptest::MakeTablelessDatabase(Folders.DatabaseFile());
+    Folders.Script("tables.sql", "CREATE TABLE category (ID INTEGER, x NOSUCHTYPE);\n");
+    EXPECT_EQ(Install(), 2) << ::testing::PrintToString(Log.Lines);
+    EXPECT_TRUE(Log.Has("FatalError> Unable to create or upgrade database structure."));
+
+    Folders.Script("tables.sql", setuptest::TablesScript());
+    ASSERT_EQ(Install(), 0) << ::testing::PrintToString(Log.Lines);
+    EXPECT_EQ(setuptest::SchemaVersion(Folders.DatabaseFile()), "1");
+    EXPECT_EQ(setuptest::QueryColumn(Folders.DatabaseFile(), "SELECT name FROM category ORDER BY ID"),
+              (std::vector<std::string>{"Music", "Jingles"}));
+}
+
 TEST_F(SilentInstallTest, FolderNameWithMarkupCharactersGivesAReadableConfiguration) {
     Folders.InstallFolder = Folders.Temp.Path() / "Kelvar & <Friends> \"live\"";
     ASSERT_EQ(Install(), 0) << ::testing::PrintToString(Log.Lines);

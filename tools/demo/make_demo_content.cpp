@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/ProcessLocale.h"
 #include "media/SongInfoProvider_imp.h"
 #include "media/SongInfo_imp.h"
 
@@ -214,6 +215,7 @@ void Tag(const fs::path& path, const std::string& artist, const std::string& tit
 }  // namespace
 
 int main(int argc, char** argv) {
+    kelvar::UseEnvironmentLocale();  // paths with any letters
     if (argc < 2 || argc % 2 != 0) {
         std::fprintf(stderr, "usage: kelvar-make-demo OUTPUT_FOLDER [--songs N] [--seconds S] [--playlist N]\n");
         return 2;

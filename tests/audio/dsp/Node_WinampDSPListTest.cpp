@@ -111,6 +111,11 @@ TEST_F(TChainFixture, ConfigurationPicksModulesAndSkipsWhatIsGone) {
     EXPECT_EQ(saved->ReadString("DSP_Filename2", ""), Folder.Plugins + "dsp_m.so");
     EXPECT_EQ(saved->ReadInteger("DSP_ModNo2", 0), 2);
     EXPECT_EQ(saved->ReadString("DSP_Description2", ""), "Test multi");
+
+    // A damaged count ends at the entries the section holds (and returns at once).
+    section->WriteInteger("Count", 2000000000);
+    Node->LockedLoadConfig(*section);
+    EXPECT_EQ(Node->GetChain().size(), 2u);
 }
 
 TEST_F(TChainFixture, ModuleWhoseInitFailsIsSkippedAndNotSaved) {

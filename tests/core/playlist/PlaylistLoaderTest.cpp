@@ -81,6 +81,26 @@ TEST_F(PlaylistFiles, NonUtf8ListsAreReadAsWindowsText) {
     EXPECT_EQ(list[0], "/m/Caf\xC3\xA9.mp3");
 }
 
+TEST_F(PlaylistFiles, PlsEntriesAreBoundedByTheFileAndALongListReadsWhole) {
+    std::vector<std::string> list;
+    ASSERT_TRUE(LoadPlaylistFile(
+        Write("f.pls", "[playlist]\nNumberOfEntries=504062993\nFile1=/m/a.mp3\nFile2=/m/b.mp3\n"), list));
+    EXPECT_EQ(list, (std::vector<std::string>{"/m/a.mp3", "/m/b.mp3"}));
+
+    // 100,000 entries with their titles, keys in any case, first of two equal keys counting.
+    std::string text = "[playlist]\r\nnumberofentries=100000\r\n";
+    for (int i = 1; i <= 100000; ++i)
+        text +=
+            "File" + std::to_string(i) + "=/m/" + std::to_string(i) + ".mp3\r\nTitle" + std::to_string(i) + "=t\r\n";
+    text += "FILE7=/m/late.mp3\r\n";
+    list.clear();
+    ASSERT_TRUE(LoadPlaylistFile(Write("g.pls", text), list));
+    ASSERT_EQ(list.size(), 100000u);
+    EXPECT_EQ(list[0], "/m/1.mp3");
+    EXPECT_EQ(list[6], "/m/7.mp3");
+    EXPECT_EQ(list[99999], "/m/100000.mp3");
+}
+
 TEST_F(PlaylistFiles, MissingFileAndBrokenXml) {
     std::vector<std::string> list{"kept"};
     EXPECT_FALSE(LoadPlaylistFile((Folder / "nothing.m3u").string(), list));

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/SongTestDatabase.h"
@@ -152,6 +154,47 @@ TEST_F(QueueListTest, QueuedDeleteAndMoveAreSeenByGetList) {
     std::vector<int64_t> order;
     for (list->First(); !list->Eof(); list->Next()) order.push_back(list->GetFieldValue("songID").AsInteger());
     EXPECT_EQ(order, (std::vector<int64_t>{c, b}));
+}
+
+// The operator's queued edits against the automation's pop a moment later.
+TEST_F(QueueListTest, APopRightAfterADeleteOrMoveHonoursIt) {
+    const int a = AddSongRow("/m/a.mp3"), b = AddSongRow("/m/b.mp3");
+    enum TEdit { Remove, MoveUp };
+    struct Case {
+        TEdit Edit;
+        int GapMs;
+    } cases[] = {{Remove, 0}, {Remove, 1}, {Remove, 2}, {MoveUp, 0}, {MoveUp, 1}, {MoveUp, 2}};
+    for (const Case& c : cases)
+        for (int round = 0; round < 3; ++round) {
+            Queue.Clear();
+            ISongItemListPtr items = Items({a, b});
+            Queue.AddSongs(items, 0, 0, 0);
+            if (c.Edit == Remove)
+                Queue.Delete(items->Items(0).ListID);
+            else
+                Queue.MoveSong(items->Items(1).ListID, 0, items->Items(0).SortID);
+            if (c.GapMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(c.GapMs));
+            ISongInfoPtr song = Queue.PopNext();
+            ASSERT_NE(song, nullptr);
+            EXPECT_EQ(song->GetID(), b) << "edit " << c.Edit << ", gap " << c.GapMs << " ms, round " << round;
+            EXPECT_EQ(Queue.Count(), CountRows("queuelist")) << "edit " << c.Edit << ", gap " << c.GapMs << " ms";
+        }
+}
+
+TEST_F(QueueListTest, ACropIsOneQueuedStatementThatTheNextPopSees) {
+    const int a = AddSongRow("/m/a.mp3"), b = AddSongRow("/m/b.mp3");
+    ISongItemListPtr items = NewSongItemList();
+    for (int i = 0; i < 300; ++i) items->Add().SongID = i == 299 ? b : a;
+    Queue.AddSongs(items, 0, 0, 0);
+    std::vector<int32_t> cropped;
+    for (int i = 0; i < 299; ++i) cropped.push_back(items->Items(i).ListID);
+    int events = 0;
+    Queue.OnDelete = [&](TQueueList&, int) { ++events; };
+    Queue.DeleteSongs(cropped);
+    EXPECT_EQ(events, 299);
+    EXPECT_EQ(Queue.PopNext()->GetID(), b);
+    EXPECT_EQ(Queue.Count(), 0);
+    EXPECT_EQ(CountRows("queuelist"), 0);
 }
 
 TEST_F(QueueListTest, ShuffleNumbersEveryRow) {

@@ -1,4 +1,9 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 
 #include <memory>
 #include <stdexcept>
@@ -107,6 +112,38 @@ TEST_F(LogicListTest, ASelectedEntryThatGivesNoLogicFallsBackToTheFirst) {
     List.Get(2)->SetSelected(true);
     EXPECT_TRUE(std::dynamic_pointer_cast<TIdleLogic>(List.GetActive()));
     EXPECT_EQ(Log->Count("module is damaged"), 1);
+}
+
+// As the core builds it: the built-ins, then what the plug-in folder holds, sorted by a new
+// configuration. The first module is no library at all, the second has no plug-in record.
+TEST_F(LogicListTest, BrokenLogicModulesLeaveTheWeightedLogicActiveAndSayWhy) {
+    const std::filesystem::path folder = Db->Folder / "plugins";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "kelvar_logic_aaa.so") << "not a library";
+    Dl_info self{};
+    ASSERT_NE(dladdr(reinterpret_cast<void*>(&std::printf), &self), 0);
+    std::filesystem::copy_file(self.dli_fname, folder / "kelvar_logic_bbb.so",
+                               std::filesystem::copy_options::overwrite_existing);
+    TPluginList modules(folder.string(), "kelvar_logic_*");
+    modules.Scan();
+    ASSERT_EQ(modules.Count(), 2);
+    for (TPluginInfoFunc info : {CategoryLogicInfo, WeightedLogicInfo})
+        List.AddPlugin(std::make_shared<TBasePlugin>(info));
+    for (int i = 0; i < modules.Count(); ++i) List.AddPlugin(modules.Get(i));
+    List.LoadConfig(*NewConfig()->Section("LogicList"));
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(std::dynamic_pointer_cast<TplWeightedRotation>(List.GetActive())) << Log->Dump();
+        // Only the weighted logic is saved as the selection, so the next start goes the same way.
+        auto saved = NewConfig()->Section("LogicList");
+        List.SaveConfig(*saved);
+        for (int i = 0; i < List.Count(); ++i) {
+            const std::string id = List.Get(i)->GetPlugin()->GetID();
+            EXPECT_EQ(saved->Section(id)->ReadBool("od_Selected", false), id == IdOf(WeightedLogicInfo)) << id;
+        }
+        List.LoadConfig(*saved);
+    }
+    // The loader's own reason, not only a debug line.
+    EXPECT_GE(Log->Count("E [CORE] Plugin: Unable to load kelvar_logic_aaa.so: "), 1) << Log->Dump();
 }
 
 }  // namespace

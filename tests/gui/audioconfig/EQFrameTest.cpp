@@ -176,6 +176,25 @@ TEST(EQPresets, WrittenPresetsReadBackWithLongNamesCut) {
     EXPECT_EQ(back[0].Bands, presets[0].Bands);
     EXPECT_EQ(back[1].Name, "B=C");
     EXPECT_FALSE(SaveEQPresets(temp.File("missing/p.ini"), presets));
+
+    // Cut at characters: 150 two-byte letters keep 100 whole letters.
+    std::string umlauts;
+    for (int i = 0; i < 150; ++i) umlauts += "\u00f6";
+    ASSERT_TRUE(SaveEQPresets(file, {{umlauts, {}}}));
+    EXPECT_EQ(LoadEQPresets(file)[0].Name, umlauts.substr(0, 200));
+}
+
+TEST(EQPresets, AStoredCountReadsOnlyThePresetsTheFileHolds) {
+    test::TTempFolder temp;
+    const std::string file = temp.File("p.ini");
+    std::ofstream(file) << "[EQPresets]\nPresetCount=99999\n[Preset0]\nName=Only\nEQ3=7\n[Preset2]\nName=Gap\n";
+    auto back = LoadEQPresets(file);
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back[0].Name, "Only");
+    EXPECT_EQ(back[0].Bands[3], 7);
+
+    std::ofstream(file) << "[EQPresets]\nPresetCount=99999\n";
+    EXPECT_EQ(LoadEQPresets(file).size(), BuiltInEQPresets().size());
 }
 
 }  // namespace
