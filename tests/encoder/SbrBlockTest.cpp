@@ -37,8 +37,8 @@ TEST(SbrBlock, SizeFollowsPayloadHeaderAndCrc) {
     struct Row {
         int header, payload, protectedBits, bits;
     };
-    for (const Row& r : {Row{0, 100, 0, 120},     // R = 101, 7 alignment bits, length 13
-                         Row{0, 100, 56, 120},    // R = 108, no alignment
+    for (const Row& r : {Row{0, 100, 0, 120},      // R = 101, 7 alignment bits, length 13
+                         Row{0, 100, 56, 120},     // R = 108, no alignment
                          Row{21, 2100, 88, 2152},  // length 266: the second length byte
                          Row{21, 4050, 88, 4104},  // length 510, the largest the field names
                          Row{21, 4060, 88, 0},     // too long: no block

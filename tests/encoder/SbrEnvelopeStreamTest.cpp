@@ -151,13 +151,17 @@ TEST(SbrEnvelopeStream, SweepAndNoiseBurstShowWhereTheyAreWithinTheQuantiserStep
     };
     int bestLag = 0;
     double best = 1e18;
-    for (int lag = -4096; lag <= 8192; lag += 64) {
-        const double m = misfit(collect(lag));
-        if (m < best) {
-            best = m;
-            bestLag = lag;
+    auto search = [&](int from, int to, int step) {
+        for (int lag = from; lag <= to; lag += step) {
+            const double m = misfit(collect(lag));
+            if (m < best) {
+                best = m;
+                bestLag = lag;
+            }
         }
-    }
+    };
+    search(-4096, 8192, 256);
+    search(bestLag - 224, bestLag + 224, 32);
     const std::vector<Sample> samples = collect(bestLag);
     // The sweep is a steady tone: every envelope band that holds it is within one step. The burst is
     // noise whose energy over one envelope itself varies by a few dB: its envelope bands are within

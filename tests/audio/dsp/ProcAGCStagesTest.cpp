@@ -161,9 +161,8 @@ TEST(ProcAGCStages, EachBandCompressorNarrowsItsOwnBandsRange) {
         int band;
         double hz, otherHz;
     };
-    const Row rows[] = {{true, 0, 60, 800},      {true, 1, 200, 3000},    {true, 2, 800, 60},
-                        {true, 3, 3000, 200},    {true, 4, 10000, 200},   {false, 0, 80, 3000},
-                        {false, 1, 3000, 80}};
+    const Row rows[] = {{true, 0, 60, 800},    {true, 1, 200, 3000}, {true, 2, 800, 60},  {true, 3, 3000, 200},
+                        {true, 4, 10000, 200}, {false, 0, 80, 3000}, {false, 1, 3000, 80}};
     for (const Row& r : rows) {
         SCOPED_TRACE(std::string(r.five ? "five-band " : "dual-band ") + std::to_string(r.band));
         Bare b;
