@@ -152,12 +152,16 @@ bool TplWeightedRotation::IndexCandidates(std::vector<int>& ids) {
             TVariantArray batchParams = params;
             std::string batch = columns + where;
             if (above) {
-                batch += " AND (balance > :after) ";
+                // The index bounds the walk only when the plan names it for the condition too.
+                batch +=
+                    " AND (balance > :after) PLAN (SONGLIST ORDER IDX_SONGLIST_BALANCE INDEX "
+                    "(IDX_SONGLIST_BALANCE)) ";
                 batchParams.emplace_back(from);
+            } else {
+                batch += " PLAN (SONGLIST ORDER IDX_SONGLIST_BALANCE) ";
             }
             double last = 0;
-            const int read = readRows(batch + " PLAN (SONGLIST ORDER IDX_SONGLIST_BALANCE) ORDER BY balance ASC",
-                                      batchParams, ReadAhead, 0, last);
+            const int read = readRows(batch + " ORDER BY balance ASC", batchParams, ReadAhead, 0, last);
             if (read < ReadAhead) break;  // every remaining row was read
             // The rows of the last balance read may go on beyond the batch.
             candidates.erase(std::remove_if(candidates.begin(), candidates.end(),
