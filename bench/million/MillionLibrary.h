@@ -58,13 +58,13 @@ inline void WithoutIndexes(const TBenchSongDatabase& db, const std::vector<std::
 // Count songs (a multiple of 1000 up to 1,024,000) with IDs 1 .. Count: 2,000 folders, 50,000
 // artists, distinct titles, weights 20 .. 80, every song eligible for the rotation rules.
 inline void FillSongs(const TBenchSongDatabase& db, int count) {
-    WithoutIndexes(db, SongListIndexes(),
-                   {"INSERT INTO songlist (ID, filename, artist, title, album, duration, weight, balance) " +
-                        NumberRows(count) +
-                        "SELECT i + 1, '/library/' || MOD(i, 2000) || '/song' || i || '.mp3', 'Artist ' || "
-                        "MOD(i * 7, 50000), 'Title ' || i, 'Album ' || MOD(i, 100000), 180000, 20 + MOD(i * 37, 61), "
-                        "0 FROM n",
-                    "ALTER SEQUENCE GEN_songlist_ID RESTART WITH " + std::to_string(count)});
+    WithoutIndexes(
+        db, SongListIndexes(),
+        {"INSERT INTO songlist (ID, filename, artist, title, album, duration, weight, balance) " + NumberRows(count) +
+             "SELECT i + 1, '/library/' || MOD(i, 2000) || '/song' || i || '.mp3', 'Artist ' || "
+             "MOD(i * 7, 50000), 'Title ' || i, 'Album ' || MOD(i, 100000), 180000, 20 + MOD(i * 37, 61), "
+             "0 FROM n",
+         "ALTER SEQUENCE GEN_songlist_ID RESTART WITH " + std::to_string(count)});
 }
 
 // Sets every song's balance to Expression (of the song's ID) with the balance indexes rebuilt.
