@@ -65,8 +65,7 @@ void TLibraryWriter::LookUp(const std::vector<std::string>& names, std::unordere
     TPreparedStatement& lookUp = Statement(FLookUp, LookUpSQL());
     for (size_t first = 0; first < names.size(); first += LookUpGroup) {
         TVariantArray params;
-        for (size_t i = 0; i < LookUpGroup; ++i)
-            params.emplace_back(names[std::min(first + i, names.size() - 1)]);
+        for (size_t i = 0; i < LookUpGroup; ++i) params.emplace_back(names[std::min(first + i, names.size() - 1)]);
         lookUp.Open(params);
         while (lookUp.Next()) {
             TSongItem item;
@@ -117,7 +116,13 @@ bool TLibraryWriter::Insert(const std::string& fileName, TSongItem& item) {
         if (field.IsNull() || SameText(name, "ID")) continue;
         columns += ", " + name;
         values += ", :" + name;
-        params.push_back(field.GetValue());
+        if (field.IsBlob()) {
+            // As a blob: a text parameter holds no more than 32 KB.
+            const std::string text = field.GetValue().AsString();
+            params.emplace_back(TBytes(text.begin(), text.end()));
+        } else {
+            params.push_back(field.GetValue());
+        }
     }
     const std::string artist = row.GetFieldValue("artist").AsString();
     const std::string title = row.GetFieldValue("title").AsString();
