@@ -169,7 +169,8 @@ ISongItemListPtr TSongList::AddFileList(const std::vector<std::string>& fileList
             known.emplace(files[i], item);
             items->Add() = std::move(item);
         }
-        writer->Commit();
+        // With forced writes every commit waits for the disk: the fewer, the faster.
+        if (writer->Pending() >= ImportCommitEvery || last == files.size()) writer->Commit();
         progress->SetPosition(static_cast<uint32_t>(last));
     }
     return items;

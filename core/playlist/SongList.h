@@ -50,9 +50,11 @@ public:
         bool FOwner = false;
     };
 
-    // Files looked up and stored per commit of an import; deletions per commit of a run.
+    // Files looked up per step of an import, new songs per commit of an import, deletions per
+    // commit of a run.
     static constexpr size_t ImportGroup = 100;
-    static constexpr size_t RunCommitEvery = 200;
+    static constexpr size_t ImportCommitEvery = 5000;
+    static constexpr size_t RunCommitEvery = 1000;
 
     std::function<void(TSongList& sender, int percent, const std::string& text)> OnProgress;
 
