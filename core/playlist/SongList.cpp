@@ -4,9 +4,11 @@
 #include <filesystem>
 #include <random>
 #include <system_error>
+#include <thread>
 #include <unordered_map>
 
 #include "core/playlist/HistoryList.h"
+#include "core/playlist/LibraryWriter.h"
 #include "core/playlist/PlaylistUtils.h"
 #include "core/playlist/QueueList.h"
 #include "database/datalink/DLEngine.h"
@@ -18,6 +20,17 @@
 namespace kelvar {
 
 std::atomic<int32_t> DefaultWeight{65};
+
+std::string CanonicalFileName(const std::string& fileName) {
+    namespace fs = std::filesystem;
+    if (fileName.empty() || !IsPlainFile(fileName)) return fileName;
+    std::error_code ec;
+    fs::path path = fs::absolute(fs::path(fileName), ec);
+    if (ec) return fileName;
+    // Links resolved and "." / ".." / "//" gone as far as the path exists; the rest as written.
+    fs::path canonical = fs::weakly_canonical(path, ec);
+    return ec ? path.lexically_normal().string() : canonical.string();
+}
 
 namespace {
 
@@ -65,12 +78,8 @@ void CopyTagValues(const TSongInfo& tags, IDataset& row) {
     }
 }
 
-namespace {
-
-// The folder part of a path, up to and including its last "/".
-std::string FolderOf(const std::string& path) { return ExtractFilePathEx(path); }
-
-}  // namespace
+TSongList::TSongList() = default;
+TSongList::~TSongList() = default;
 
 const std::vector<std::string>& TSongList::FolderMasks() {
     static const std::vector<std::string> masks{"*.mp3", "*.wav", "*.ogg", "*.wma", "*.cda", "*.wmv", "*.asf"};
@@ -104,15 +113,17 @@ void TSongList::FindFiles(std::vector<std::string>& list, const std::string& mas
 
 ISongItemListPtr TSongList::AddFolder(const std::string& folder, bool recursive) {
     std::vector<std::string> files;
-    for (const std::string& mask : FolderMasks()) FindFiles(files, mask, recursive, folder);
+    const std::string canonical = CanonicalFileName(folder);
+    for (const std::string& mask : FolderMasks()) FindFiles(files, mask, recursive, canonical);
     return AddFileList(files);
 }
 
 ISongItemListPtr TSongList::AddFile(const std::string& fileName, const std::string& display) {
-    IDatasetPtr rows = PoolQuery("SELECT * FROM songlist WHERE filename=:filename", {fileName}, false);
+    const std::string name = CanonicalFileName(fileName);
+    IDatasetPtr rows = PoolQuery("SELECT * FROM songlist WHERE filename=:filename", {name}, false);
     if (rows->IsEmpty()) {
         rows->Append();
-        InitNewSong(*rows, fileName, display);
+        InitNewSong(*rows, name, display);
         rows->Post();
     }
     ISongItemListPtr items = NewSongItemList();
@@ -120,102 +131,57 @@ ISongItemListPtr TSongList::AddFile(const std::string& fileName, const std::stri
     return items;
 }
 
-ISongItemListPtr TSongList::AddFileList(const std::vector<std::string>& files) {
+ISongItemListPtr TSongList::AddFileList(const std::vector<std::string>& fileList) {
     ISongItemListPtr items = NewSongItemList();
-    if (files.empty()) return items;
-    FProgress = std::make_shared<TProgressHandler>(static_cast<uint32_t>(files.size()), "Busy...", ProgressCallback());
+    if (fileList.empty()) return items;
+    FProgress =
+        std::make_shared<TProgressHandler>(static_cast<uint32_t>(fileList.size()), "Busy...", ProgressCallback());
+    IProgressHandlerPtr progress = FProgress;
+    std::vector<std::string> files;
+    files.reserve(fileList.size());
+    for (const std::string& file : fileList) files.push_back(CanonicalFileName(file));
 
-    if (files.size() > 10) {
-        std::string prefix = FolderOf(files.front());
-        for (const std::string& file : files) {
-            const std::string folder = FolderOf(file);
-            size_t n = 0;
-            while (n < prefix.size() && n < folder.size() && prefix[n] == folder[n]) ++n;
-            prefix.resize(n);
-            if (prefix.size() <= 3) break;
-        }
-        if (prefix.size() > 3) {
-            FolderPass(prefix, files, 0, files.size(), *items);
-            return items;
-        }
+    std::unique_ptr<TLibraryWriter> own;
+    TLibraryWriter* writer = RunWriter();
+    if (!writer) {
+        own = std::make_unique<TLibraryWriter>();
+        writer = own.get();
     }
-    size_t first = 0;
-    while (first < files.size()) {
-        const std::string folder = FolderOf(files[first]);
-        size_t last = first + 1;
-        while (last < files.size() && FolderOf(files[last]) == folder) ++last;
-        FolderPass(folder, files, first, last - first, *items);
-        first = last;
+    // Each group's stored names are looked up through the index, so the cost of a file does not
+    // grow with the library; names met earlier in this list are answered from the list.
+    std::unordered_map<std::string, TSongItem> known;
+    for (size_t first = 0; first < files.size(); first += ImportGroup) {
+        const size_t last = std::min(files.size(), first + ImportGroup);
+        progress->SetCaption("Reading DB...");
+        std::vector<std::string> unknown;
+        for (size_t i = first; i < last; ++i)
+            if (!known.count(files[i])) unknown.push_back(files[i]);
+        writer->LookUp(unknown, known);
+        progress->SetCaption("Add songlist...");
+        for (size_t i = first; i < last; ++i) {
+            auto found = known.find(files[i]);
+            if (found != known.end()) {
+                items->Add() = found->second;
+                continue;
+            }
+            TSongItem item;
+            if (!writer->Insert(files[i], item)) continue;
+            known.emplace(files[i], item);
+            items->Add() = std::move(item);
+        }
+        // With forced writes every commit waits for the disk: the fewer, the faster.
+        if (writer->Pending() >= ImportCommitEvery || last == files.size()) writer->Commit();
+        progress->SetPosition(static_cast<uint32_t>(last));
     }
     return items;
 }
 
-void TSongList::FolderPass(const std::string& folder, const std::vector<std::string>& files, size_t first, size_t count,
-                           ISongItemList& items) {
-    IProgressHandlerPtr progress = Progress();
-    progress->SetCaption("Reading DB...");
-    ISQLConnectionPtr connection = PoolGetWriteConnection();
-    try {
-        // Paths are compared as they are (two names that differ in case are two files), and the
-        // prefix is bound as a plain text: no character of a folder name acts as a wildcard.
-        std::unordered_map<std::string, TSongItem> index;
-        {
-            IDatasetPtr stored =
-                connection->Query("SELECT * FROM songlist WHERE filename STARTING WITH :filename", {folder}, true);
-            progress->SetCaption("Verify...");
-            for (stored->First(); !stored->Eof(); stored->Next()) {
-                TSongItem item;
-                FillSongItem(*stored, item);
-                index.emplace(stored->GetFieldValue("filename").AsString(), std::move(item));
-            }
-        }
-        progress->SetCaption("Add songlist...");
-        // New rows go through an empty editable result of the table; it takes its keys from
-        // the table's generator.
-        const char* const appendSQL = "SELECT * FROM songlist WHERE ID = -1";
-        IDatasetPtr rows = connection->Query(appendSQL, {}, false);
-        int committedAt = items.Count();
-        for (size_t i = first; i < first + count; ++i) {
-            const std::string& file = files[i];
-            auto found = index.find(file);
-            if (found != index.end()) {
-                items.Add() = found->second;
-            } else {
-                rows->Append();
-                InitNewSong(*rows, file, "");
-                try {
-                    rows->Post();
-                    TSongItem& item = items.Add();
-                    FillSongItem(*rows, item);
-                    index.emplace(file, item);
-                } catch (const std::exception& e) {
-                    rows->Cancel();
-                    LogMessage("Could not add " + file + " to the library: " + e.what(), LogSource, LogKind::Warning);
-                }
-            }
-            if (SQLDriverType == dtFirebird) {
-                if (items.Count() % 100 == 0 && items.Count() != committedAt) {
-                    committedAt = items.Count();
-                    connection->Commit();
-                    progress->SetPosition(static_cast<uint32_t>(items.Count()));
-                    connection->StartTransaction();
-                    rows = connection->Query(appendSQL, {}, false);
-                }
-            } else {
-                progress->SetPosition(static_cast<uint32_t>(items.Count()));
-            }
-        }
-    } catch (...) {
-        // What was posted before the failure stays.
-        try {
-            connection->Commit();
-        } catch (...) {}
-        throw;
-    }
-    connection->Commit();
-}
-
 bool TSongList::DeleteSong(int32_t songID) {
+    if (TLibraryWriter* writer = RunWriter()) {
+        const bool removed = writer->DeleteSong(songID);
+        if (writer->Pending() >= RunCommitEvery) writer->Commit();
+        return removed;
+    }
     bool removed = false;
     RunDeletion([&](ISQLConnection& connection) {
         connection.ExecSQL("DELETE FROM categorylist WHERE (songID = :songID)", {songID});
@@ -245,6 +211,21 @@ bool TSongList::DeleteSongs(const TIntegerList& songIDs) {
     }
     if (!ids.empty()) sendBatch();
     return removed;
+}
+
+TLibraryWriter* TSongList::RunWriter() const {
+    return FRunWriter && FRunThread == std::this_thread::get_id() ? FRunWriter.get() : nullptr;
+}
+
+TSongList::TWriteRun::TWriteRun(TSongList& songs) : FSongs(songs) {
+    if (FSongs.FRunWriter) return;  // an outer run goes on
+    FSongs.FRunWriter = std::make_unique<TLibraryWriter>();
+    FSongs.FRunThread = std::this_thread::get_id();
+    FOwner = true;
+}
+
+TSongList::TWriteRun::~TWriteRun() {
+    if (FOwner) FSongs.FRunWriter.reset();
 }
 
 void TSongList::RunDeletion(const std::function<void(ISQLConnection&)>& statements) {

@@ -5,7 +5,9 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/playlist/IntegerList.h"
@@ -19,6 +21,11 @@ namespace kelvar {
 extern std::atomic<int32_t> DefaultWeight;
 
 class TSongInfo;
+class TLibraryWriter;
+
+// The name a file is stored under: absolute, without "." or ".." steps or doubled delimiters,
+// symbolic links resolved as far as the path exists. Addresses and CD tracks stay as given.
+std::string CanonicalFileName(const std::string& fileName);
 
 // Copies the tag values that have a column into the row, each held to what its column takes;
 // the row's key and file name stay.
@@ -26,6 +33,29 @@ void CopyTagValues(const TSongInfo& tags, IDataset& row);
 
 class TSongList : public TSQLPoolEnabled {
 public:
+    TSongList();
+    ~TSongList() override;
+
+    // While it lives, the imports and deletions of its thread share one write connection and
+    // commit in batches (a maintenance run over thousands of songs); nested runs join the outer.
+    class TWriteRun {
+    public:
+        explicit TWriteRun(TSongList& songs);
+        ~TWriteRun();
+        TWriteRun(const TWriteRun&) = delete;
+        TWriteRun& operator=(const TWriteRun&) = delete;
+
+    private:
+        TSongList& FSongs;
+        bool FOwner = false;
+    };
+
+    // Files looked up per step of an import, new songs per commit of an import, deletions per
+    // commit of a run.
+    static constexpr size_t ImportGroup = 100;
+    static constexpr size_t ImportCommitEvery = 5000;
+    static constexpr size_t RunCommitEvery = 1000;
+
     std::function<void(TSongList& sender, int percent, const std::string& text)> OnProgress;
 
     // Masks of the files taken from folders, in order.
@@ -55,13 +85,15 @@ public:
     static void InitNewSong(IDataset& row, const std::string& fileName, std::string display);
 
 private:
-    void FolderPass(const std::string& folder, const std::vector<std::string>& files, size_t first, size_t count,
-                    ISongItemList& items);
+    // The run's writer when a run of this thread is open.
+    TLibraryWriter* RunWriter() const;
     // Runs a deletion's statements in one transaction; the queue counts its rows again.
     void RunDeletion(const std::function<void(ISQLConnection&)>& statements);
     TProgressCallback ProgressCallback();
 
     IProgressHandlerPtr FProgress;
+    std::unique_ptr<TLibraryWriter> FRunWriter;
+    std::thread::id FRunThread;
 };
 
 }  // namespace kelvar

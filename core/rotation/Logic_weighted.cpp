@@ -10,6 +10,7 @@
 #include "core/rotation/PlaylistControl_imp.h"
 #include "core/rotation/PlaylistRules_imp.h"
 #include "core/rotation/RotationConfig.h"
+#include "database/datalink/DLEngine.h"
 #include "foundation/Logger.h"
 
 namespace kelvar {
@@ -66,8 +67,9 @@ ISongInfoPtr TplWeightedRotation::ChooseSong() {
         std::string where = " WHERE (weight>:minweight) ";
         if (Rules && EnforceRules) where += Rules->BuildRulesSQL(params);
         where += AvailableMusicClauses();
-        IDatasetPtr rows = PoolQueryLimit(
-            "SELECT songlist.* FROM songlist " + where + " ORDER BY balance ASC, weight DESC", params, false, 10, 0);
+        IDatasetPtr rows =
+            PoolQueryLimit("SELECT songlist.* FROM songlist " + where + " ORDER BY balance ASC, weight DESC", params,
+                           false, static_cast<int>(Candidates), 0);
         if (rows->IsEmpty()) return nullptr;
         rows->First();
         for (int i = 0; i < steps; ++i) {
@@ -91,12 +93,14 @@ std::string TplWeightedRotation::AvailableMusicClauses() const {
 }
 
 // Sorting every candidate of a large library by balance and weight takes Firebird seconds, and so
-// does preparing a statement with a clause for each value of a long queue. Walking the balance
-// index to the first candidates and checking them against the queue here finds the same ten rows
-// in milliseconds, as long as the tenth balance is not shared beyond the rows read; otherwise the
-// caller runs the plain statement.
-bool TplWeightedRotation::ChooseByBalanceIndex(int steps, ISongInfoPtr& song) {
+// does preparing a statement with a clause for each value of a long queue. The first candidates
+// are read along indexes instead and checked against the queue here: a batch along the balance
+// index holds every row of the balances below its last one; the rows of that last balance (all of
+// the library when no song was chosen yet) are read heaviest first along the (balance, weight)
+// index, as many as still needed; then the walk goes on above that balance.
+bool TplWeightedRotation::IndexCandidates(std::vector<int>& ids) {
     constexpr int ReadAhead = 64;
+    ids.clear();
     if (SQLDriverType.load() != dtFirebird) return false;
 
     TVariantArray params{MinWeight};
@@ -120,43 +124,85 @@ bool TplWeightedRotation::ChooseByBalanceIndex(int steps, ISongInfoPtr& song) {
         double Weight;
     };
     std::vector<TCandidate> candidates;
-    int read = 0;
-    double lastBalance = 0;
-    try {
-        IDatasetPtr rows = PoolQueryLimit("SELECT ID, balance, weight, artist, album, title FROM songlist " + where +
-                                              " PLAN (SONGLIST ORDER IDX_SONGLIST_BALANCE) ORDER BY balance ASC",
-                                          params, true, ReadAhead, 0);
-        const TValueSet artists(queue.Artists), albums(queue.Albums), titles(queue.Titles);
+    const TValueSet artists(queue.Artists), albums(queue.Albums), titles(queue.Titles);
+    // Answers the rows read; the rows that pass the queue's rules go to Candidates.
+    auto readRows = [&](const std::string& sql, const TVariantArray& values, int limit, int skip, double& last) {
+        IDatasetPtr rows = PoolQueryLimit(sql, values, true, limit, skip);
+        TDLField& id = rows->FieldByName("ID");
+        TDLField& balance = rows->FieldByName("balance");
+        TDLField& weight = rows->FieldByName("weight");
+        TDLField& artist = rows->FieldByName("artist");
+        TDLField& album = rows->FieldByName("album");
+        TDLField& title = rows->FieldByName("title");
+        int read = 0;
         for (rows->First(); !rows->Eof(); rows->Next()) {
             ++read;
-            lastBalance = rows->GetFieldValue("balance").AsFloat();
-            if (artists.Has(rows->GetFieldValue("artist").AsString()) ||
-                albums.Has(rows->GetFieldValue("album").AsString()) ||
-                titles.Has(rows->GetFieldValue("title").AsString()))
+            last = balance.AsFloat();
+            if (artists.Has(artist.AsString()) || albums.Has(album.AsString()) || titles.Has(title.AsString()))
                 continue;
-            candidates.push_back({static_cast<int>(rows->GetFieldValue("ID").AsInteger()), lastBalance,
-                                  rows->GetFieldValue("weight").AsFloat()});
+            candidates.push_back({static_cast<int>(id.AsInteger()), last, weight.AsFloat()});
+        }
+        return read;
+    };
+    const std::string columns = "SELECT ID, balance, weight, artist, album, title FROM songlist ";
+    try {
+        bool above = false;
+        double from = 0;
+        while (candidates.size() < Candidates) {
+            TVariantArray batchParams = params;
+            std::string batch = columns + where;
+            if (above) {
+                // The index bounds the walk only when the plan names it for the condition too.
+                batch +=
+                    " AND (balance > :after) PLAN (SONGLIST ORDER IDX_SONGLIST_BALANCE INDEX "
+                    "(IDX_SONGLIST_BALANCE)) ";
+                batchParams.emplace_back(from);
+            } else {
+                batch += " PLAN (SONGLIST ORDER IDX_SONGLIST_BALANCE) ";
+            }
+            double last = 0;
+            const int read = readRows(batch + " ORDER BY balance ASC", batchParams, ReadAhead, 0, last);
+            if (read < ReadAhead) break;  // every remaining row was read
+            // The rows of the last balance read may go on beyond the batch.
+            candidates.erase(std::remove_if(candidates.begin(), candidates.end(),
+                                            [&](const TCandidate& c) { return c.Balance == last; }),
+                             candidates.end());
+            if (candidates.size() >= Candidates) break;
+            TVariantArray levelParams = params;
+            levelParams.emplace_back(last);
+            const std::string level = columns + where +
+                                      " AND (balance = :level) PLAN (SONGLIST ORDER IDX_SONGLIST_BALANCE_WEIGHT) "
+                                      "ORDER BY balance DESC, weight DESC";
+            for (int skip = 0; candidates.size() < Candidates; skip += ReadAhead) {
+                double ignored = 0;
+                if (readRows(level, levelParams, ReadAhead, skip, ignored) < ReadAhead) break;
+            }
+            above = true;
+            from = last;
         }
     } catch (const EDatabaseError& e) {
-        // An older database without the balance index: the plain statement still works.
+        // An older database without the indexes: the plain statement still works.
         if (!FIndexPathFailed) LogMessage("Weighted logic: " + std::string(e.what()), "CORE", LogKind::Debug);
         FIndexPathFailed = true;
         return false;
     }
-    // The same order as the plain statement: balance ascending, then weight descending.
+    // The order of the plain statement: balance ascending, then weight descending.
     std::stable_sort(candidates.begin(), candidates.end(), [](const TCandidate& a, const TCandidate& b) {
         return a.Balance != b.Balance ? a.Balance < b.Balance : a.Weight > b.Weight;
     });
-    if (read == ReadAhead) {
-        // Rows not read may belong among the first ten.
-        if (candidates.size() < 10 || candidates[9].Balance == lastBalance) return false;
-    }
-    if (candidates.empty()) {
+    if (candidates.size() > Candidates) candidates.resize(Candidates);
+    for (const TCandidate& c : candidates) ids.push_back(c.ID);
+    return true;
+}
+
+bool TplWeightedRotation::ChooseByBalanceIndex(int steps, ISongInfoPtr& song) {
+    std::vector<int> ids;
+    if (!IndexCandidates(ids)) return false;
+    if (ids.empty()) {
         song = nullptr;
         return true;
     }
-    const size_t count = std::min<size_t>(candidates.size(), 10);
-    const int chosen = candidates[std::min<size_t>(static_cast<size_t>(steps), count - 1)].ID;
+    const int chosen = ids[std::min<size_t>(static_cast<size_t>(steps), ids.size() - 1)];
     IDatasetPtr row = PoolQuery("SELECT songlist.* FROM songlist WHERE ID = :ID", {chosen}, true);
     // Gone since the first read: the next choice finds another.
     song = row->IsEmpty() ? nullptr : SongFromRow(*row);

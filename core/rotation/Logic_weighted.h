@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "core/plugins/PluginList.h"
 #include "core/rotation/PlaylistLogic_imp.h"
@@ -29,6 +30,13 @@ public:
     // Makes the random part of the choice repeatable.
     void SetRandomSeed(uint32_t seed) { FRandom.seed(seed); }
     IDelayedQueryPtr GetDelayedQuery() const { return DelayedQuery; }
+    // The IDs of the first candidates read along the indexes, in the order of the plain
+    // statement's "balance ASC, weight DESC"; false when only the plain statement can answer
+    // (another database, or one without the indexes).
+    bool IndexCandidates(std::vector<int>& ids);
+
+    // How many of the first rows a choice is made from.
+    static constexpr size_t Candidates = 10;
 
     double MinWeight = 10.0;
     double ChooseInc = 0.001;

@@ -53,20 +53,36 @@ bool BuildSearchSQL(const TSearchRequest& Request, std::string& SQL, TVariantArr
     const std::string text = QString::fromStdString(Request.Text).toUpper().toStdString();
     if (text.empty()) return false;
     const std::string pattern = Request.Substring ? "%" + text + "%" : text + "%";
-    std::string condition;
-    int n = 0;
     const std::pair<bool, const char*> fields[] = {
         {Request.Artist, "artist"}, {Request.Title, "title"}, {Request.Album, "album"}, {Request.Filename, "filename"}};
-    for (const auto& [ticked, field] : fields) {
-        if (!ticked) continue;
-        ++n;
-        Params.emplace_back(pattern);
-        condition +=
-            std::string(" ") + (n > 1 ? " OR " : "") + " (UPPER(" + field + ") LIKE :search" + std::to_string(n) + ") ";
-    }
+    // The condition over the columns of Qualifier ("" or "alias."), its parameters numbered on from N.
+    auto conditionOf = [&](const std::string& qualifier, int& n) {
+        std::string condition;
+        int ticked = 0;
+        for (const auto& [on, field] : fields) {
+            if (!on) continue;
+            ++n;
+            Params.emplace_back(pattern);
+            condition += std::string(" ") + (++ticked > 1 ? " OR " : "") + " (UPPER(" + qualifier + field +
+                         ") LIKE :search" + std::to_string(n) + ") ";
+        }
+        if (ticked > 0 && Request.SongType != 0)
+            condition =
+                "(" + condition + ") AND (" + qualifier + "songtype IN ('" + std::string(1, Request.SongType) + "')) ";
+        return condition;
+    };
+    int n = 0;
+    std::string condition = conditionOf("", n);
     if (n == 0) return false;
-    if (Request.SongType != 0)
-        condition = "(" + condition + ") AND (songtype IN ('" + std::string(1, Request.SongType) + "')) ";
+    if (Request.Limit100 && SQLDriverType.load() == dtFirebird) {
+        // The first hundred in artist order lie at or before the hundredth match along the artist
+        // index: only the rows up to that artist are read and sorted, not every match of a large
+        // library. NULL artists sort first.
+        condition = "(" + condition +
+                    ") AND ((artist IS NULL) OR (artist <= (SELECT MAX(f.artist) FROM (SELECT FIRST 100 s.artist "
+                    "FROM songlist s WHERE " +
+                    conditionOf("s.", n) + " ORDER BY s.artist) f))) ";
+    }
     SQL = "SELECT  songlist.* FROM songlist WHERE " + condition + " ORDER BY artist ASC, title ASC";
     if (Request.Limit100) SQL = AddSQLLimit(SQL, 100, 0);
     return true;

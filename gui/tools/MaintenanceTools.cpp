@@ -191,6 +191,8 @@ void TMaintenanceTools::StartWalk(IDataset& Rows, const char* Caption, const cha
 void TMaintenanceTools::VerifySongs() {
     IDatasetPtr rows = PoolQuery("SELECT * FROM songlist", {}, true);
     TSongList& songs = LibrarySongList();
+    // One write connection for every deletion of the walk.
+    TSongList::TWriteRun run(songs);
     StartWalk(*rows, "Verify tracks", "Checking...");
     int removed = 0, walked = 0;
     rows->First();

@@ -63,6 +63,8 @@ CREATE INDEX IDX_songlist_date_title ON songlist (date_title_played);
 CREATE DESCENDING INDEX IDX_songlist_weight_desc ON songlist (weight);
 CREATE DESCENDING INDEX IDX_songlist_date_desc ON songlist (date_played);
 CREATE DESCENDING INDEX IDX_songlist_date_artist_desc ON songlist (date_artist_played);
+-- The weighted rotation reads the songs of one balance heaviest first along this one.
+CREATE DESCENDING INDEX IDX_songlist_balance_weight ON songlist (balance, weight);
 
 -- User categories of the category tree (built-in ones are not stored)
 CREATE TABLE category (
@@ -148,4 +150,4 @@ CREATE DESCENDING INDEX IDX_historylist_date_desc ON historylist (date_played);
 CREATE INDEX IDX_historylist_song ON historylist (songID);
 
 -- Schema version, read by the setup before it runs the upgrade scripts
-COMMENT ON COLUMN category.ID IS '1';
+COMMENT ON COLUMN category.ID IS '2';

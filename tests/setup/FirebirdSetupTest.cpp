@@ -193,3 +193,37 @@ TEST_F(FirebirdSetupTest, UncreatableFolderIsFatalAndConnectFails) {
 
 }  // namespace
 }  // namespace kelvar
+
+namespace kelvar {
+namespace {
+
+// A database made by the shipped scripts of version 1 (today's tables without what later
+// versions add) is brought to today's version by the shipped upgrade scripts.
+TEST_F(FirebirdSetupTest, ShippedUpgradesBringAVersionOneDatabaseUpToDate) {
+    const fs::path shipped = fs::path(KELVAR_TEST_SOURCE_DIR) / ".." / "setup" / "sql-firebird";
+    std::string tables = test::ReadWholeFile((shipped / "tables.sql").string());
+    const std::string index = "CREATE DESCENDING INDEX IDX_songlist_balance_weight ON songlist (balance, weight);\n";
+    ASSERT_NE(tables.find(index), std::string::npos);
+    tables.erase(tables.find(index), index.size());
+    tables.replace(tables.find("COMMENT ON COLUMN category.ID IS '2';"), 37, "COMMENT ON COLUMN category.ID IS '1';");
+    Folders.Script("tables.sql", tables);
+    Folders.Script("data.sql", test::ReadWholeFile((shipped / "data.sql").string()));
+    ASSERT_TRUE(Setup->ConnectDatabase()) << ::testing::PrintToString(Log.Lines);
+    Setup->ReleaseConnection();
+    EXPECT_EQ(setuptest::SchemaVersion(Folders.DatabaseFile()), "1");
+
+    for (const auto& entry : fs::directory_iterator(shipped))
+        if (entry.path().filename().string().rfind("upgrade.", 0) == 0)
+            Folders.Script(entry.path().filename().string(), test::ReadWholeFile(entry.path().string()));
+    ASSERT_TRUE(Setup->ConnectDatabase());
+    ASSERT_TRUE(Setup->UpgradeStructure()) << ::testing::PrintToString(Log.Lines);
+    Setup->ReleaseConnection();
+    EXPECT_EQ(setuptest::SchemaVersion(Folders.DatabaseFile()), "2");
+    EXPECT_EQ(setuptest::QueryColumn(Folders.DatabaseFile(),
+                                     "SELECT TRIM(rdb$index_name) FROM rdb$indices WHERE rdb$index_name = "
+                                     "'IDX_SONGLIST_BALANCE_WEIGHT'"),
+              std::vector<std::string>{"IDX_SONGLIST_BALANCE_WEIGHT"});
+}
+
+}  // namespace
+}  // namespace kelvar

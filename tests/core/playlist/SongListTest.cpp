@@ -187,6 +187,47 @@ TEST_F(SongListTest, PathsAreTakenAsTheyAre) {
     EXPECT_EQ(CountRows("songlist"), 5);
 }
 
+// One file is one song however its folder is spelled or reached.
+TEST_F(SongListTest, AFileIsStoredOnceUnderItsCanonicalName) {
+    for (int i = 0; i < 3; ++i) MakeFile("music/Plain/song" + std::to_string(i) + ".mp3");
+    const std::string root = Dir.Path().string();
+    fs::create_directory_symlink(Dir.Path() / "music", Dir.Path() / "linked");
+    ASSERT_EQ(Library.AddFolder(root + "/music/Plain", false)->Count(), 3);
+    EXPECT_EQ(Row(root + "/music/Plain/song0.mp3")->RecordCount(), 1);
+
+    for (const std::string& spelling :
+         {root + "/music//Plain/", root + "/music/./Plain", root + "/linked/Plain", root + "/music/x/../Plain"}) {
+        ISongItemListPtr again = Library.AddFolder(spelling, false);
+        EXPECT_EQ(again->Count(), 3) << spelling;
+        EXPECT_EQ(CountRows("songlist"), 3) << spelling;
+    }
+    const std::string relative = fs::relative(Dir.Path() / "linked/Plain/song1.mp3").string();
+    EXPECT_EQ(Library.AddFileList({root + "//linked/Plain/song1.mp3", relative})->Count(), 2);
+    EXPECT_EQ(Library.AddFile(root + "/linked/./Plain/song2.mp3", "")->Count(), 1);
+    EXPECT_EQ(CountRows("songlist"), 3);
+    // Addresses are stored as given.
+    EXPECT_EQ(CanonicalFileName("http://host//a/./b.mp3"), "http://host//a/./b.mp3");
+}
+
+// Several look-up groups and commits: the order holds, stored and repeated names are found.
+TEST_F(SongListTest, LargeFileListsKeepOrderAcrossGroups) {
+    std::vector<std::string> files;
+    for (int i = 0; i < 250; ++i)
+        files.push_back(MakeFile("big/" + std::to_string(i % 7) + "/s" + std::to_string(i) + ".wav"));
+    const int storedID = AddSongRow(files[170], "Stored", "Row");
+    files.push_back(files[3]);
+    ISongItemListPtr items = Library.AddFileList(files);
+    ASSERT_EQ(items->Count(), 251);
+    EXPECT_EQ(items->Items(170).SongID, storedID);
+    EXPECT_EQ(items->Items(250).SongID, items->Items(3).SongID);
+    EXPECT_EQ(items->Items(249).Caption, "s249");
+    EXPECT_EQ(CountRows("songlist"), 250);
+    auto row = Row(files[249]);
+    ASSERT_EQ(row->RecordCount(), 1);
+    EXPECT_EQ(row->GetFieldValue("ID").AsInteger(), items->Items(249).SongID);
+    EXPECT_EQ(row->GetFieldValue("weight").AsFloat(), 65);
+}
+
 TEST_F(SongListTest, FoldersTakeSongFilesOfAnyCaseButNoFoldersOrLoops) {
     MakeFile("lib/ONE.MP3");
     MakeFile("lib/two.ogg");
@@ -251,6 +292,32 @@ TEST_F(SongDeletionTest, DeleteSongsInBatches) {
     EXPECT_EQ(RowsOf(first), 0);
     EXPECT_EQ(RowsOf(last), 0);
     EXPECT_EQ(RowsOf(kept), 6);
+}
+
+// A maintenance run deletes on one connection and commits in batches; what it deleted is gone
+// for everyone once the run ends.
+TEST_F(SongDeletionTest, DeletionsOfARunShareOneConnection) {
+    const int kept = SongWithRows("/m/kept.mp3");
+    PoolExecSQL(
+        "INSERT INTO songlist (ID, filename) WITH RECURSIVE r AS (SELECT 1 AS n FROM RDB$DATABASE UNION ALL "
+        "SELECT n + 1 FROM r WHERE n < 250) SELECT NEXT VALUE FOR GEN_songlist_ID, '/m/gone' || n FROM r");
+    std::vector<int> gone;
+    auto rows = PoolQuery("SELECT ID FROM songlist WHERE filename STARTING WITH '/m/gone'");
+    for (rows->First(); !rows->Eof(); rows->Next())
+        gone.push_back(static_cast<int>(rows->GetFieldValue("ID").AsInteger()));
+    ASSERT_EQ(gone.size(), 250u);
+    const int listed = SongWithRows("/m/listed.mp3");
+    {
+        TSongList::TWriteRun run(Library);
+        TSongList::TWriteRun nested(Library);
+        for (int id : gone) EXPECT_TRUE(Library.DeleteSong(id));
+        EXPECT_TRUE(Library.DeleteSong(listed));
+        EXPECT_FALSE(Library.DeleteSong(listed));
+    }
+    EXPECT_EQ(CountRows("songlist"), 1);
+    EXPECT_EQ(RowsOf(listed), 0);
+    EXPECT_EQ(RowsOf(kept), 6);
+    EXPECT_EQ(CountRows("historylist", "songID = " + std::to_string(listed)), 1);
 }
 
 TEST_F(SongDeletionTest, EraseSongDeletesTheFileWhenThereIsOne) {

@@ -116,6 +116,99 @@ TEST_F(WeightedRotationTest, QueuedArtistsAlbumsAndTitlesAreKeptOut) {
     EXPECT_EQ(passing, std::vector<int>{free});
 }
 
+// Songs made in one statement: Balance and Weight are expressions of n = 0 .. Count - 1.
+static void AddSongs(int count, const std::string& balance, const std::string& weight) {
+    PoolExecSQL(
+        "INSERT INTO songlist (ID, filename, artist, title, album, duration, balance, weight) WITH RECURSIVE r AS "
+        "(SELECT 0 AS n FROM RDB$DATABASE UNION ALL SELECT n + 1 FROM r WHERE n < " +
+        std::to_string(count - 1) +
+        ") SELECT NEXT VALUE FOR GEN_songlist_ID, '/bulk/' || n || '.mp3', 'A' || MOD(n, 13), 'T' || n, 'L' || n, "
+        "180000, " +
+        balance + ", " + weight + " FROM r");
+}
+
+// The candidates read along the indexes are the first rows of the plain statement, whatever the
+// balances: all equal, a few values, all different, or lower ones beyond the first rows read;
+// with queued artists kept out and weights that tie too.
+TEST_F(WeightedRotationTest, IndexCandidatesEqualTheSortedStatement) {
+    const struct {
+        const char* Name;
+        const char* Balance;
+        const char* Weight;
+    } cases[] = {
+        {"all equal", "0", "20 + MOD(n * 37, 61)"},
+        {"few values", "MOD(n, 3)", "20 + MOD(n * 37, 61)"},
+        {"all different", "(200 - n) / 100.0", "20 + MOD(n, 7)"},
+        {"equal weights", "MOD(n, 2)", "50"},
+        {"one low among many", "CASE WHEN n = 170 THEN -1 WHEN n < 100 THEN 0 ELSE 2 END", "20 + MOD(n * 11, 61)"},
+    };
+    for (const auto& c : cases) {
+        for (bool queued : {false, true}) {
+            PoolExecSQL("DELETE FROM queuelist");
+            PoolExecSQL("DELETE FROM songlist");
+            AddSongs(180, c.Balance, c.Weight);
+            if (queued) {
+                // The heaviest songs' artists go out.
+                auto heavy = PoolQuery("SELECT FIRST 3 ID FROM songlist ORDER BY weight DESC");
+                for (heavy->First(); !heavy->Eof(); heavy->Next())
+                    Enqueue(static_cast<int>(heavy->GetFieldValue("ID").AsInteger()));
+            }
+            TVariantArray params{Logic->MinWeight};
+            auto rows = PoolQueryLimit("SELECT ID, balance, weight FROM songlist WHERE (weight>:minweight) " +
+                                           Rules->BuildRulesSQL(params) +
+                                           " AND (status = 0) AND (songtype = 'S') ORDER BY balance ASC, weight DESC",
+                                       params, true, 10, 0);
+            std::vector<std::pair<double, double>> expected;
+            for (rows->First(); !rows->Eof(); rows->Next())
+                expected.emplace_back(rows->GetFieldValue("balance").AsFloat(),
+                                      rows->GetFieldValue("weight").AsFloat());
+
+            std::vector<int> ids;
+            ASSERT_TRUE(Logic->IndexCandidates(ids)) << c.Name;
+            std::vector<std::pair<double, double>> actual;
+            for (int id : ids) actual.emplace_back(FieldOf(id, "balance"), FieldOf(id, "weight"));
+            EXPECT_EQ(actual, expected) << c.Name << (queued ? ", queued artists out" : "");
+            ASSERT_EQ(expected.size(), 10u);
+        }
+    }
+}
+
+// On a library whose heaviest songs share a few artists and a balance, hundreds of choices and
+// plays keep every artist 40 minutes apart (a song every four minutes). Time runs on by moving
+// the rule's limit back rather than every stored date, which would leave the engine thousands of
+// old record versions to clean.
+TEST_F(WeightedRotationTest, ArtistSeparationHoldsOverManyChoicesOnASkewedLibrary) {
+    Rules->SetMinSongTime(0);
+    Rules->SetMinAlbumTime(0);
+    Rules->SetMinSongIDTime(0);
+    AddSongs(260, "CASE WHEN MOD(n, 13) < 4 THEN 0 ELSE n / 100.0 END",
+             "CASE WHEN MOD(n, 13) < 4 THEN 95 ELSE 15 + MOD(n, 5) END");
+    PoolExecSQL("UPDATE songlist SET date_artist_played = '2000-01-01'");
+    const TDateTime start = NowDateTime() - 1000.0 / 1440;  // the picks' time starts 1000 minutes ago
+    std::map<std::string, int> lastPick;
+    int heavyPicks = 0;
+    for (int pick = 0; pick < 200; ++pick) {
+        // Four minutes per pick: a play at pick p lies at start + 4 p minutes; 40 minutes apart.
+        Rules->SetMinArtistTime(1000 - 4 * pick + 40);
+        ISongInfoPtr song = Logic->ChooseSong();
+        ASSERT_TRUE(song) << "no song at choice " << pick;
+        const std::string artist = song->GetArtist();
+        auto last = lastPick.find(artist);
+        if (last != lastPick.end()) {
+            EXPECT_GT(pick - last->second, 10) << artist << " at " << pick;
+        }
+        lastPick[artist] = pick;
+        if (artist == "A0" || artist == "A1" || artist == "A2" || artist == "A3") ++heavyPicks;
+        Logic->GetDelayedQuery()->WaitForAll();
+        // Played as the playlist control records a play, half way through the pick's minutes.
+        PoolExecSQL("UPDATE songlist SET balance = balance + 1 / weight WHERE ID = :ID", {song->GetID()});
+        PoolExecSQL("UPDATE songlist SET date_artist_played = :at WHERE artist = :artist",
+                    {TDLVariant::FromDateTime(start + (4.0 * pick + 2) / 1440), artist});
+    }
+    // The heavy artists come back as soon as the rule lets them.
+    EXPECT_GE(heavyPicks, 40);
+}
+
 TEST_F(WeightedRotationTest, OnlyAvailableMusicAboveTheMinimumWeightIsChosen) {
     Logic->EnforceRules = false;
     AddWeighted("at minimum", 10, 0);

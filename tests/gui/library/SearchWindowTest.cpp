@@ -90,6 +90,36 @@ protected:
     std::unique_ptr<TfoSearchList> Frame;
 };
 
+// Limited to a hundred, the search answers the first hundred rows of the whole answer: NULL
+// artists first, then artist and title, with many songs per artist.
+TEST_F(SearchFrame, TheFirstHundredAreThoseOfTheWholeAnswer) {
+    PoolExecSQL(
+        "INSERT INTO songlist (ID, filename, artist, title) WITH RECURSIVE r AS (SELECT 0 AS n FROM RDB$DATABASE "
+        "UNION ALL SELECT n + 1 FROM r WHERE n < 299) SELECT NEXT VALUE FOR GEN_songlist_ID, '/bulk/' || n || "
+        "'.mp3', CASE WHEN MOD(n, 10) = 0 THEN NULL ELSE 'Band ' || MOD(n * 7, 23) END, 'Song ' || (300 - n) FROM r");
+    for (const char* text : {"song", "band 1", "/bulk/1", "s"}) {
+        TSearchRequest request;
+        request.Text = text;
+        request.Filename = true;
+        request.Limit100 = false;
+        std::string sql;
+        TVariantArray params;
+        ASSERT_TRUE(BuildSearchSQL(request, sql, params));
+        std::vector<int> whole;
+        auto rows = PoolQuery(sql, params);
+        for (rows->First(); !rows->Eof() && whole.size() < 100; rows->Next())
+            whole.push_back(static_cast<int>(rows->GetFieldValue("ID").AsInteger()));
+        request.Limit100 = true;
+        ASSERT_TRUE(BuildSearchSQL(request, sql, params));
+        std::vector<int> limited;
+        rows = PoolQuery(sql, params);
+        for (rows->First(); !rows->Eof(); rows->Next())
+            limited.push_back(static_cast<int>(rows->GetFieldValue("ID").AsInteger()));
+        EXPECT_EQ(limited, whole) << text;
+        EXPECT_FALSE(whole.empty()) << text;
+    }
+}
+
 TEST_F(SearchFrame, FindsByEachFieldInAnyCase) {
     QAbstractItemModelTester tester(Frame->tvSongList->Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     EXPECT_EQ(Found("beat"), std::vector<std::string>{"The Beatles - Help!"});

@@ -1,0 +1,159 @@
+// The library at a million songs on the embedded database: the weighted rotation's choice for
+// three spreads of balances, the search limited to 100 rows, a category of every song delivered
+// to the library window, 2,000 new files imported into it, and 10,000 songs found missing deleted
+// the way the maintenance tool does. The library is made once (a few minutes); each figure is the
+// median of repeated runs.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "MillionLibrary.h"
+#include "core/playlist/CategoryTree.h"
+#include "core/playlist/CustomCategory.h"
+#include "core/playlist/SongList.h"
+#include "core/rotation/Logic_weighted.h"
+#include "core/rotation/PlaylistRules_imp.h"
+#include "database/SQLPool.h"
+#include "gui/library/unSearchList.h"
+
+namespace {
+
+using namespace kelvar;
+using Clock = std::chrono::steady_clock;
+
+constexpr int SongCount = 1000000;
+
+double MsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+struct TMillion {
+    benchdb::TBenchSongDatabase Db{
+        "million", benchdb::TBenchSongDatabase::FilledBy([](benchdb::TBenchSongDatabase& db) {
+            const auto start = Clock::now();
+            benchdb::FillSongs(db, SongCount);
+            std::fprintf(stderr, "library of %d songs made in %.0f s\n", SongCount, MsSince(start) / 1000);
+        })};
+    std::string Balances = "0";
+
+    // The pool closes meanwhile: the engine rebuilds an index only while no statement uses it.
+    void UseBalances(const std::string& expression) {
+        if (expression == Balances) return;
+        Db.Manager->Close();
+        benchdb::SetBalances(Db, expression);
+        Db.Manager->Open();
+        Balances = expression;
+    }
+};
+
+TMillion& Million() {
+    static TMillion million;
+    return million;
+}
+
+// Argument: 0 every balance equal (a new library), 1 five values, 2 all different.
+void BM_WeightedChoice(benchmark::State& state) {
+    static const char* const spreads[] = {"0", "MOD(ID, 5)", "MOD(ID * 7919, 1000003) / 1000.0"};
+    auto& million = Million();
+    million.UseBalances(spreads[state.range(0)]);
+    auto rules = std::make_shared<TPlaylistRules>();
+    TplWeightedRotation logic;
+    logic.SetRules(rules);
+    logic.SetRandomSeed(1);
+    for (auto _ : state) {
+        ISongInfoPtr song = logic.ChooseSong();
+        if (!song) state.SkipWithError("no song chosen");
+        benchmark::DoNotOptimize(song);
+    }
+    logic.GetDelayedQuery()->WaitForAll();
+}
+BENCHMARK(BM_WeightedChoice)
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+// The search window's statement for "7" in artist or title (about half the songs match),
+// limited to 100 rows, until the rows are read.
+void BM_SearchFirst100(benchmark::State& state) {
+    Million();
+    TSearchRequest request;
+    request.Text = "7";
+    std::string sql;
+    TVariantArray params;
+    BuildSearchSQL(request, sql, params);
+    int rows = 0;
+    for (auto _ : state) {
+        IDatasetPtr found = PoolQuery(sql, params, true);
+        rows = 0;
+        for (found->First(); !found->Eof(); found->Next()) ++rows;
+    }
+    state.counters["rows"] = rows;
+}
+BENCHMARK(BM_SearchFirst100)->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// "Music (All)" loaded for the library window: the loader delivers the whole list at once, so
+// its first rows can be painted only then.
+void BM_CategoryOfEverySong(benchmark::State& state) {
+    Million();
+    TCategoryTree tree;
+    tree.SetRules(std::make_shared<TPlaylistRules>());
+    tree.Fill();
+    TCustomCategory* all = tree.FindByName("Music (All)");
+    int count = 0;
+    for (auto _ : state) {
+        ISongItemListPtr songs;
+        all->OnSongList = [&](TCustomCategory&, const ISongItemListPtr& list) { songs = list; };
+        CategoryLoadSongs(*all, true);
+        Million().Db.PumpUntil([&] { return songs != nullptr && all->Loader == nullptr; });
+        count = songs->Count();
+    }
+    all->OnSongList = nullptr;
+    tree.GetDelayedQuery()->WaitForAll();
+    state.counters["songs"] = count;
+}
+BENCHMARK(BM_CategoryOfEverySong)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->UseRealTime();
+
+// 2,000 new small WAV files in 20 folders into the million-song library (tags read, rows
+// written); a new set of files per run.
+void BM_ImportIntoMillion(benchmark::State& state) {
+    auto& million = Million();
+    constexpr int Files = 2000;
+    static int run = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const auto root = million.Db.Folder / ("import" + std::to_string(run++));
+        for (int i = 0; i < Files; ++i) {
+            const auto folder = root / ("Folder " + std::to_string(i % 20));
+            std::filesystem::create_directories(folder);
+            benchdb::WriteSilentWav(folder / ("Artist " + std::to_string(i) + " - Song.wav"));
+        }
+        TSongList library;
+        state.ResumeTiming();
+        ISongItemListPtr items = library.AddFolder(root.string(), true);
+        if (!items || items->Count() != Files) state.SkipWithError("not every file imported");
+    }
+    state.counters["files/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * Files, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ImportIntoMillion)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->UseRealTime();
+
+// 10,000 songs spread over the library deleted one by one in one write run, as the maintenance
+// tool's check for missing files does.
+void BM_DeleteTenThousandMissing(benchmark::State& state) {
+    Million();
+    static int round = 0;
+    for (auto _ : state) {
+        TSongList library;
+        const int offset = 1 + round++;
+        TSongList::TWriteRun run(library);
+        for (int i = 0; i < 10000; ++i) library.DeleteSong(offset + i * 97);
+    }
+}
+BENCHMARK(BM_DeleteTenThousandMissing)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->UseRealTime();
+
+}  // namespace
