@@ -9,7 +9,7 @@ rss0, fds0, rss1, fds1, status = (int(x) for x in sys.argv[4:9])
 minutes = (ended - started) / 60
 
 log = open(os.path.join(work, "player.log"), encoding="utf-8", errors="replace").read().splitlines()
-start_line = re.compile(r"^\w (\d{4}-\d\d-\d\d \d\d:\d\d:\d\d) \[DECK [AB]\] (.*) \((\d+):(\d\d)\)$")
+start_line = re.compile(r"^\w (\d{4}-\d\d-\d\d \d\d:\d\d:\d\d) \[DECK [AB]\] (.*) \((-?\d+):(\d\d)\)$")
 starts = []
 for line in log:
     m = start_line.match(line)

@@ -56,7 +56,7 @@ class Handler(BaseHTTPRequestHandler):
         name = next_song()
         artist, _, title = name[:-4].partition(" - ")
         self.reply(200, "<WEB><song><songID>-1</songID><filename>%s</filename><artist>%s</artist>"
-                   "<title>%s</title><duration>40000</duration></song></WEB>"
+                   "<title>%s</title><duration>50000</duration></song></WEB>"
                    % (escape(os.path.join(music, name)), escape(artist), escape(title)))
 
     def reply(self, status, body):
