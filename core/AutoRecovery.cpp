@@ -1,5 +1,7 @@
 #include "core/AutoRecovery.h"
 
+#include "core/rotation/RotationConfig.h"
+
 namespace kelvar {
 
 namespace {
@@ -12,15 +14,16 @@ TAutoRecovery::TAutoRecovery(TTickClock Clock) : FClock(Clock ? std::move(Clock)
 
 uint32_t TAutoRecovery::Now() const { return FClock(); }
 
-void TAutoRecovery::Log(const char* Message, TLogKind Kind) {
+void TAutoRecovery::Log(const std::string& Message, TLogKind Kind) {
     if (Logger) Logger->Log(Message, LogSource, Kind);
 }
 
 void TAutoRecovery::LoadConfig(IConfigDoc& Node) {
-    DJMode = static_cast<uint8_t>(Node.ReadInteger("DJMode", DJMode));
-    SetEnabled(Node.ReadBool("AutoRecoveryEnabled", Enabled != 0));
-    MaxIdleTime = static_cast<int32_t>(Node.ReadInteger("MaxIdleTime", MaxIdleTime));
-    MaxWaitTime = static_cast<int32_t>(Node.ReadInteger("MaxWaitTime", MaxWaitTime));
+    DJMode = static_cast<uint8_t>(ReadConfigInt(Node, "DJMode", DJMode));
+    SetEnabled(ReadConfigBool(Node, "AutoRecoveryEnabled", Enabled != 0));
+    MaxIdleTime = ReadConfigInt(Node, "MaxIdleTime", MaxIdleTime);
+    MaxWaitTime = ReadConfigInt(Node, "MaxWaitTime", MaxWaitTime);
+    QueueModeByFailure = ReadConfigBool(Node, "QueueModeByFailure", false) && DJMode == DJModes::Queue ? 1 : 0;
 }
 
 void TAutoRecovery::SaveConfig(IConfigDoc& Node) {
@@ -28,6 +31,7 @@ void TAutoRecovery::SaveConfig(IConfigDoc& Node) {
     Node.WriteBool("AutoRecoveryEnabled", Enabled != 0);
     Node.WriteInteger("MaxIdleTime", MaxIdleTime);
     Node.WriteInteger("MaxWaitTime", MaxWaitTime);
+    Node.WriteBool("QueueModeByFailure", QueueModeByFailure != 0 && DJMode == DJModes::Queue);
 }
 
 void TAutoRecovery::SetEnabled(bool Value) {
@@ -37,6 +41,7 @@ void TAutoRecovery::SetEnabled(bool Value) {
 }
 
 bool TAutoRecovery::Tick(bool Playing) {
+    if (DJMode != DJModes::Queue) QueueModeByFailure = 0;
     if (!Enabled) return false;
     const uint32_t now = Now();
     if (Playing) {
@@ -73,12 +78,28 @@ void TAutoRecovery::Trigger() {
 
 void TAutoRecovery::Abort() {
     // Queue mode aborts on every tick while nothing can play: one line for the whole stretch
-    // keeps the log readable (and the log file from filling at seven lines a second).
-    const bool wasAborted = Aborted != 0 && TriggeredAt == 0;
+    // (and its count when a deck plays again) keeps the log readable, watchdog on or off. An
+    // abort of a running countdown is always logged.
+    const bool repeat = FAbortEpisode && TriggeredAt == 0;
     Aborted = 1;
     TriggeredAt = 0;
     if (OnAbort) OnAbort(*this);
-    if (!wasAborted) Log("Auto recovery was aborted", LogKind::Warning);
+    if (repeat) {
+        ++FAbortRepeats;
+        return;
+    }
+    FAbortEpisode = true;
+    FAbortRepeats = 0;
+    Log("Auto recovery was aborted", LogKind::Warning);
+}
+
+void TAutoRecovery::EndAbortEpisode() {
+    if (!FAbortEpisode) return;
+    FAbortEpisode = false;
+    if (FAbortRepeats > 0)
+        Log("Auto recovery was aborted " + std::to_string(FAbortRepeats) + " more times until a song could play",
+            LogKind::Notice);
+    FAbortRepeats = 0;
 }
 
 void TAutoRecovery::Start() {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "core/HeartBeat.h"
 #include "foundation/ConfigDoc.h"
@@ -34,6 +35,8 @@ public:
     void Start();
     // Whole seconds of the countdown left; 0 when not triggered, may go negative.
     int32_t SecondsLeft() const;
+    // The core could play again: ends a stretch of repeated aborts, logging their count.
+    void EndAbortEpisode();
     bool IsTriggered() const { return TriggeredAt != 0; }
 
     uint8_t Enabled = 0;
@@ -44,6 +47,9 @@ public:
     uint32_t TriggeredAt = 0;  // 0: not triggered
     // Also read by the start-next handler on the output thread.
     std::atomic<uint8_t> DJMode{DJModes::AutoDJ};
+    // The Queue mode was set because the automation could not queue a song, not by the
+    // operator ("QueueModeByFailure"); cleared as soon as the mode is anything else.
+    uint8_t QueueModeByFailure = 0;
     TNotifyEvent OnStarted;
     TNotifyEvent OnAbort;
     TNotifyEvent OnTrigger;
@@ -52,7 +58,9 @@ public:
 
 private:
     uint32_t Now() const;
-    void Log(const char* Message, TLogKind Kind);
+    void Log(const std::string& Message, TLogKind Kind);
+    bool FAbortEpisode = false;
+    int64_t FAbortRepeats = 0;
 
     TTickClock FClock;
 };

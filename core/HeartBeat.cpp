@@ -1,10 +1,17 @@
 #include "core/HeartBeat.h"
 
+#include <cxxabi.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 #include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <tuple>
+#include <typeinfo>
 
+#include "foundation/Logger.h"
 #include "foundation/MainThread.h"
 #include "foundation/MiscFunc.h"
 #include "foundation/ThreadName.h"
@@ -29,6 +36,14 @@ struct THeartBeat::TState {
     std::condition_variable CallDone;
 
     std::atomic<int64_t> Calls{0};
+
+    // Failures of the callbacks by (object, code, exception type), for the log's rate limit.
+    struct TFailure {
+        uint32_t LoggedAt = 0;
+        int64_t Repeats = 0;
+    };
+    std::mutex FailureLock;
+    std::map<std::tuple<const void*, int, std::string>, TFailure> Failures;
 };
 
 namespace {
@@ -49,7 +64,39 @@ struct TCallGuard {
         Done->notify_all();
     }
 };
+std::string TypeName(const std::type_info& type) {
+    int status = 0;
+    std::unique_ptr<char, void (*)(void*)> name(abi::__cxa_demangle(type.name(), nullptr, nullptr, &status), std::free);
+    return status == 0 && name ? std::string(name.get()) : std::string(type.name());
+}
+
+constexpr uint32_t FailureLogIntervalMs = 60000;
+
 }  // namespace
+
+void THeartBeat::ReportFailure(TState& State, const TEntry& Entry, const std::string& Kind, const std::string& What) {
+    // The first failure of a task and kind is logged at once; repeats are counted and logged
+    // at most once a minute, so a task failing on every pass cannot flood the log.
+    const uint32_t now = State.Clock();
+    std::string line;
+    {
+        std::lock_guard<std::mutex> lock(State.FailureLock);
+        auto [it, first] = State.Failures.try_emplace({Entry.Object, Entry.Code, Kind});
+        TState::TFailure& failure = it->second;
+        if (first) {
+            failure.LoggedAt = now;
+            line = "Heartbeat task " + std::to_string(Entry.Code) + " failed (" + Kind + "): " + What;
+        } else {
+            ++failure.Repeats;
+            if (now - failure.LoggedAt < FailureLogIntervalMs) return;
+            line = "Heartbeat task " + std::to_string(Entry.Code) + " failed " + std::to_string(failure.Repeats) +
+                   " more times (" + Kind + "), last: " + What;
+            failure.LoggedAt = now;
+            failure.Repeats = 0;
+        }
+    }
+    LogMessage(line, "CORE", LogKind::Exception);
+}
 
 THeartBeat::THeartBeat(TTickClock Clock, bool OwnThread) : FState(std::make_shared<TState>()), FOwnThread(OwnThread) {
     FState->Clock = Clock ? std::move(Clock) : TTickClock(TickCount);
@@ -213,8 +260,11 @@ void THeartBeat::DoRunDue(TState& State) {
         if (!entry.Method) continue;
         try {
             entry.Method(*owner);
-        } catch (...) {
+        } catch (const std::exception& e) {
             // A failing callback keeps its registration and runs again after its interval.
+            ReportFailure(State, entry, TypeName(typeid(e)), e.what());
+        } catch (...) {
+            ReportFailure(State, entry, "unknown exception", "no message");
         }
     }
     std::lock_guard<std::mutex> lock(State.Lock);

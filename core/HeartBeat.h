@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -74,6 +75,8 @@ private:
     static int32_t DoCheckDue(TState& State);
     static void DoRunDue(TState& State);
     static void HandToMainThread(const std::shared_ptr<TState>& State);
+    // Logs a callback's exception: once per callback and kind, then at most once a minute.
+    static void ReportFailure(TState& State, const TEntry& Entry, const std::string& Kind, const std::string& What);
 
     std::shared_ptr<TState> FState;
     std::thread FThread;

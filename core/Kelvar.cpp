@@ -15,6 +15,8 @@
 #include "core/rotation/Logic_category.h"
 #include "core/rotation/Logic_weighted.h"
 #include "core/rotation/PlaylistControl_imp.h"
+#include "core/rotation/RotationConfig.h"
+#include "core/rotation/RotationErrors.h"
 #include "core/web/Logic_web.h"
 #include "foundation/MiscFunc.h"
 
@@ -27,10 +29,26 @@ constexpr int QueueFillTask = 2;
 constexpr int MaintenanceTask = 3;
 constexpr int QueueAttempts = 20;
 constexpr int64_t QueueAheadMs = 10000;
+// A web rotation still answering is waited for (tick by tick, never in one) while the deck on
+// air has more than this left; then the fallback song plays.
+constexpr int64_t ChoiceMarginMs = 2000;
+// A database choice not prepared in time (the first one, or after a change of logic) is waited
+// for this long at most.
+constexpr int ChoiceWaitMs = 3000;
+// When not even the fallback song could be loaded, the queue-ahead tries again after this.
+constexpr uint32_t QueueRetryMs = 2000;
 
 using TDeckGuard = std::lock_guard<std::recursive_mutex>;
 
 bool IsPlaying(TKelvarPlayer* Deck) { return Deck && Deck->GetState() == DeckState::Playing; }
+
+// Logics whose choice may run on the worker: they touch only the database (through
+// connections of the worker's own) or the network, and the rules, which lock.
+bool ChoosesOnWorker(const IPlaylistLogicPtr& Logic) {
+    return dynamic_cast<TplWeightedRotation*>(Logic.get()) || dynamic_cast<TplWebRotation*>(Logic.get());
+}
+
+bool AnswersOverNetwork(const IPlaylistLogicPtr& Logic) { return dynamic_cast<TplWebRotation*>(Logic.get()); }
 
 std::string UpperText(std::string Text) {
     for (char& c : Text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -76,6 +94,10 @@ void TKelvar::Init() {
 
     DoStatus("Creating Playlist Control");
     PlaylistControl = std::make_shared<TPlaylistControl>();
+    FChoice = std::make_unique<TChoiceAhead>([](IPlaylistLogic& Logic) {
+        if (auto* web = dynamic_cast<TplWebRotation*>(&Logic)) web->AbortSyncPost();
+    });
+    PlaylistControl->SetChooser([this](const IPlaylistLogicPtr& Logic) { return ChooseFor(Logic, FChoiceMayWait); });
 
     auto logics = std::make_shared<TLogicList>();
     LogicList = logics;
@@ -117,13 +139,18 @@ TCoreDeck* TKelvar::NewPlayer() {
 
 void TKelvar::LoadConfig(IConfigDoc& Node) {
     const bool live = Node.GetLiveApply();
+    // The logic's settings change under a choice still under way: drop it.
+    if (FChoice) FChoice->Reset();
     Guarded(*this, "Error loading Plugin: ", [&] { PluginManager->LoadConfig(*Node.Section("Plugins")); });
     Guarded(*this, "Error loading Logic: ", [&] {
         LogicList->LoadConfig(*Node.Section("LogicList"));
         PlaylistControl->SetLogic(LogicList->GetActive());
+        // The automation never waits for the web service's answer to a play or failure.
+        if (auto* web = dynamic_cast<TplWebRotation*>(PlaylistControl->GetLogic().get()))
+            web->EventsInBackground = true;
     });
     Guarded(*this, "Error setting active output channel: ", [&] {
-        const int64_t priority = Node.ReadInteger("ProcessPriority", PriorityClass::High);
+        const int64_t priority = ReadConfigInt(Node, "ProcessPriority", PriorityClass::High);
         if (!SetPriorityClass(priority)) {
             Log("Error setting priority class.", "Kelvar", LogKind::Warning);
             // The high class may be refused as well (it needs privileges): that is all we try.
@@ -131,19 +158,23 @@ void TKelvar::LoadConfig(IConfigDoc& Node) {
         }
         if (!live) AudioPipe->LoadConfig(*Node.Section("AudioPipe"));
     });
+    Guarded(*this, "Error loading Playlist control: ", [&] { PlaylistControl->LoadConfig(Node); });
+    // Each on its own, so that a damaged section costs only its own settings.
+    Guarded(*this, "Error loading Playlist control: ", [&] { MetaDataConfig->LoadConfig(*Node.Section("MetaData")); });
     Guarded(*this, "Error loading Playlist control: ", [&] {
-        PlaylistControl->LoadConfig(Node);
-        MetaDataConfig->LoadConfig(*Node.Section("MetaData"));
         AutoRecovery->LoadConfig(*Node.Section("AutoRecovery"));
+        ForgetQueueModeOfFailure();
     });
 
-    auto songSettings = Node.Section("DefSongSettings");
-    TSongSettings settings = DefaultSongSettings;
-    StringToSongSettings(songSettings->ReadString("FadeSettings", SongSettingsToString(DefaultSongSettings)), settings);
-    DefaultSongSettings = settings;
-    DefaultSongSettings.GapKiller =
-        static_cast<int32_t>(songSettings->ReadInteger("GapKillerOn", DefaultSongSettings.GapKiller));
-    XFadeSkipTime = static_cast<int32_t>(songSettings->ReadInteger("XFadeSkipTime", XFadeSkipTime));
+    Guarded(*this, "Error loading song settings: ", [&] {
+        auto songSettings = Node.Section("DefSongSettings");
+        TSongSettings settings = DefaultSongSettings;
+        StringToSongSettings(songSettings->ReadString("FadeSettings", SongSettingsToString(DefaultSongSettings)),
+                             settings);
+        DefaultSongSettings = settings;
+        DefaultSongSettings.GapKiller = ReadConfigInt(*songSettings, "GapKillerOn", DefaultSongSettings.GapKiller);
+        XFadeSkipTime = ReadConfigInt(*songSettings, "XFadeSkipTime", XFadeSkipTime);
+    });
     NoFadeSongSettings = DefaultSongSettings;
     NoFadeSongSettings.FadeIn.Enabled = 0;
     NoFadeSongSettings.FadeOut.Enabled = 0;
@@ -157,9 +188,21 @@ void TKelvar::LoadConfig(IConfigDoc& Node) {
             }
         });
     }
-    auto gapKiller = Node.Section("GapKillerEx");
-    for (auto& player : PlayerList) player->Channel->GapKiller->LockedLoadConfig(*gapKiller);
+    Guarded(*this, "Error loading the gap killer: ", [&] {
+        auto gapKiller = Node.Section("GapKillerEx");
+        for (auto& player : PlayerList) player->Channel->GapKiller->LockedLoadConfig(*gapKiller);
+    });
     Guarded(*this, "Error loading VoiceFX: ", [&] { VoiceFX->LoadConfig(*Node.Section("VoiceFX")); });
+}
+
+void TKelvar::ForgetQueueModeOfFailure() {
+    if (!ServiceMode || !AutoRecovery || !AutoRecovery->QueueModeByFailure) return;
+    if (AutoRecovery->DJMode == DJModes::Queue) {
+        // Set because nothing could be queued while an operator watched; nobody watches now.
+        AutoRecovery->DJMode = DJModes::AutoDJ;
+        Log("The Queue mode set by a queue failure is not kept in service mode: Auto DJ", "CORE", LogKind::Warning);
+    }
+    AutoRecovery->QueueModeByFailure = 0;
 }
 
 void TKelvar::SaveConfig(IConfigDoc& Node) {
@@ -186,6 +229,8 @@ void TKelvar::DoAfterLoad() {
         Heartbeat->Add(4000, this, QueueFillTask, [this](THeartBeat&) { QueueFill(); });
         Heartbeat->Add(30000, this, MaintenanceTask, [this](THeartBeat&) { Maintenance(); });
     }
+    // The first choice is made while the output opens.
+    RequestChoice();
     if (AudioPipe && AudioPipe->Open()) {
         AudioPipe->GetOutput().Play();
     } else {
@@ -207,6 +252,9 @@ void TKelvar::DoQuit() {
         Heartbeat->Remove(this, MaintenanceTask);
         Heartbeat->Clear();
     }
+    // A choice under way ends (a web post is aborted) before the logics and the pool go.
+    FChoice.reset();
+    if (PlaylistControl) PlaylistControl->SetChooser(nullptr);
     EjectAll();
     // The voice goes before the decks whose volume envelopes it ducks, and before the mixer.
     if (VoiceFX) {
@@ -306,6 +354,14 @@ TKelvarPlayer* TKelvar::TargetDeck() {
     return nullptr;
 }
 
+int64_t TKelvar::TimeLeftOnAir() {
+    TKelvarPlayer* current = CurrentDeck();
+    if (!current) return 0;
+    const int64_t duration = current->GetDuration();
+    if (duration <= 0) return 0;
+    return std::max<int64_t>(duration - current->GetPosition(), 0);
+}
+
 int64_t TKelvar::DecksRemainingTime() {
     if (!DeckA || !DeckB) return 0;
     auto remaining = [](TKelvarPlayer* Deck) {
@@ -320,11 +376,13 @@ int64_t TKelvar::DecksRemainingTime() {
 bool TKelvar::AutoDJAllowed() {
     if (!AutoRecovery) return false;
     switch (AutoRecovery->DJMode.load()) {
-        case DJModes::AutoDJ: return true;
+        case DJModes::AutoDJ: AutoRecovery->EndAbortEpisode(); return true;
         case DJModes::Queue: {
-            if (ReadyDeck()) return true;
             auto manager = PlaylistControl ? PlaylistControl->GetPlaylistManager() : nullptr;
-            if (manager && manager->Queue->Count() > 0) return true;
+            if (ReadyDeck() || (manager && manager->Queue->Count() > 0)) {
+                AutoRecovery->EndAbortEpisode();
+                return true;
+            }
             AutoRecovery->Abort();
             return false;
         }
@@ -377,47 +435,113 @@ void TKelvar::LogFailedSong(const ISongInfoPtr& Song, const std::string& Source)
     Log("Failed to play " + SongLogText(Song), Source, LogKind::Warning);
 }
 
-void TKelvar::QueueNext(TKelvarPlayer* Player) {
-    if (!Player || !PlaylistControl) return;
+void TKelvar::LogFailedOnce(const ISongInfoPtr& Song, const std::string& Source) {
+    // While queueing keeps failing, a song that fails again and again is logged once.
+    if (FQueueFailures.Failing() && Song && !FFailedSongsLogged.insert(Song->GetFilename()).second) return;
+    LogFailedSong(Song, Source);
+}
+
+ISongInfoPtr TKelvar::ChooseFor(const IPlaylistLogicPtr& Logic, bool MayWait) {
+    if (!FChoice || !ChoosesOnWorker(Logic)) return Logic->ChooseSong();
+    FChoice->Request(Logic);
+    // A web service is never waited for here; a database choice only when it was not
+    // prepared in time.
+    if (!FChoice->IsReady(Logic) && MayWait && !AnswersOverNetwork(Logic)) FChoice->WaitReady(ChoiceWaitMs);
+    ISongInfoPtr song;
+    std::string error;
+    if (!FChoice->Take(Logic, song, error)) {
+        FChoiceNotReady = true;
+        return nullptr;
+    }
+    if (!error.empty()) throw ERotationError(error);
+    return song;
+}
+
+void TKelvar::RequestChoice() {
+    if (!FChoice || !PlaylistControl) return;
+    IPlaylistLogicPtr logic = PlaylistControl->GetLogic();
+    if (logic && ChoosesOnWorker(logic)) FChoice->Request(logic);
+}
+
+void TKelvar::QueueNext(TKelvarPlayer* Player) { QueueNextFor(Player, TimeLeftOnAir()); }
+
+bool TKelvar::QueueNextFor(TKelvarPlayer* Player, int64_t TimeLeftMs) {
+    if (!Player || !PlaylistControl) return true;
     Player->Unload();
     const std::string source = PlayerSource(Player);
     bool loaded = false;
-    bool errorLogged = false;
     auto failed = [&](const ISongInfoPtr& Song) {
         try {
             PlaylistControl->SongFailed(Song);
         } catch (const std::exception& e) {
             Log(e.what(), source, LogKind::Exception);
         }
-        LogFailedSong(Song, source);
+        LogFailedOnce(Song, source);
         Player->Unload();
     };
-    for (int attempt = 0; attempt < QueueAttempts && !loaded; ++attempt) {
+    while (FQueueAttempts < QueueAttempts && !loaded) {
         ISongInfoPtr song;
+        FChoiceNotReady = false;
         try {
             song = PlaylistControl->GetNextSong();
         } catch (const std::exception& e) {
-            // A database that went away counts as an attempt; one line per run, not twenty.
-            if (!errorLogged) Log(std::string("No next song (") + e.what() + ")", source, LogKind::Error);
-            errorLogged = true;
+            // A database that went away or a failing logic counts as an attempt.
+            FQueueCause = e.what();
+            ++FQueueAttempts;
             continue;
         }
-        if (!song) continue;
+        if (!song && FChoiceNotReady) {
+            // The rotation is still answering: wait for it on the next ticks while there is
+            // time, else the fallback plays now.
+            if (TimeLeftMs > ChoiceMarginMs) return false;
+            FQueueCause = "the rotation logic did not answer in time";
+            break;
+        }
+        if (!song) {
+            FQueueCause = "the rotation logic chose no song";
+            ++FQueueAttempts;
+            continue;
+        }
         if (Player->LoadSong(song)) {
             loaded = true;
         } else {
+            FQueueCause = "songs failed to load";
+            ++FQueueAttempts;
             failed(song);
         }
     }
-    if (loaded) return;
+    FQueueAttempts = 0;
+    // The next choice is prepared now that the rules know where this one went.
+    RequestChoice();
+    if (loaded) {
+        FQueueFailures.Succeeded(Logger);
+        FFailedSongsLogged.clear();
+        return true;
+    }
     ISongInfoPtr fallback;
+    std::string fallbackError;
     try {
         fallback = PlaylistControl->GetFallbackSong();
     } catch (const std::exception& e) {
-        Log(std::string("No fallback song (") + e.what() + ")", source, LogKind::Error);
+        fallbackError = e.what();
     }
     if (fallback && !Player->LoadSong(fallback)) failed(fallback);
-    if (OnQueueFailed) OnQueueFailed(*this);
+    std::string line = FQueueCause;
+    if (Player->GetState() == DeckState::Ready) {
+        line += "; the fallback song plays: " + SongLogText(fallback);
+    } else {
+        line += fallbackError.empty() ? "; no fallback song" : "; no fallback song (" + fallbackError + ")";
+        FQueueRetryAt = TickCount() + QueueRetryMs;
+    }
+    FQueueFailures.Failed(Logger, line);
+    if (OnQueueFailed) {
+        const uint8_t mode = AutoRecovery ? AutoRecovery->DJMode.load() : DJModes::AutoDJ;
+        OnQueueFailed(*this);
+        // The user interface's switch to Queue mode: remembered as set by this failure.
+        if (AutoRecovery && mode != DJModes::Queue && AutoRecovery->DJMode == DJModes::Queue)
+            AutoRecovery->QueueModeByFailure = 1;
+    }
+    return true;
 }
 
 void TKelvar::QueueNextAndPlay(TKelvarPlayer* Player) {
@@ -462,7 +586,9 @@ void TKelvar::CheckQueueAhead() {
         if (current && target) {
             const int64_t duration = current->GetDuration();
             const int64_t remaining = duration - current->GetPosition();
-            if (remaining <= QueueAheadMs && duration > 0 && AutoDJAllowed()) QueueNext(target);
+            if (remaining <= QueueAheadMs && duration > 0 && AutoDJAllowed() &&
+                static_cast<int32_t>(TickCount() - FQueueRetryAt) >= 0)
+                QueueNextFor(target, std::max<int64_t>(remaining, 0));
         }
     } catch (...) {
         CheckFinishedPlayers();
@@ -515,22 +641,43 @@ void TKelvar::UpdateMeters() {
 
 void TKelvar::QueueFill() {
     if (!PlaylistControl) return;
-    IPlaylistRulesPtr rules = PlaylistControl->GetRules();
-    auto manager = PlaylistControl->GetPlaylistManager();
-    if (!rules || !manager) return;
-    IPlaylistLogicPtr logic = PlaylistControl->GetLogic();
-    if (rules->GetMinQueueSize() > 0) {
-        if (manager->Queue->Count() < rules->GetMinQueueSize() && logic) {
-            if (ISongInfoPtr song = logic->ChooseSong()) manager->Queue->AddSong(*song, ipBottom);
+    try {
+        IPlaylistRulesPtr rules = PlaylistControl->GetRules();
+        auto manager = PlaylistControl->GetPlaylistManager();
+        if (!rules || !manager) return;
+        IPlaylistLogicPtr logic = PlaylistControl->GetLogic();
+        // Never waits: a choice still under way is taken at a later run.
+        if (rules->GetMinQueueSize() > 0) {
+            if (manager->Queue->Count() < rules->GetMinQueueSize() && logic) {
+                if (ISongInfoPtr song = ChooseFor(logic, false)) {
+                    manager->Queue->AddSong(*song, ipBottom);
+                    RequestChoice();
+                }
+            }
+        } else if (rules->GetUseGhostQueue()) {
+            if (!rules->GetGhostSong() && manager->Queue->Count() == 0 && logic) {
+                FChoiceNotReady = false;
+                ISongInfoPtr song = ChooseFor(logic, false);
+                if (!FChoiceNotReady) {
+                    rules->SetGhostSong(song);
+                    RequestChoice();
+                }
+            }
         }
-    } else if (rules->GetUseGhostQueue()) {
-        if (!rules->GetGhostSong() && manager->Queue->Count() == 0)
-            rules->SetGhostSong(logic ? logic->ChooseSong() : nullptr);
+        FQueueFillFailures.Succeeded(Logger);
+    } catch (const std::exception& e) {
+        FQueueFillFailures.Failed(Logger, e.what());
     }
 }
 
 void TKelvar::Maintenance() {
-    if (PlaylistControl) PlaylistControl->PlayLimitMaintenance();
+    if (!PlaylistControl) return;
+    try {
+        PlaylistControl->PlayLimitMaintenance();
+        FMaintenanceFailures.Succeeded(Logger);
+    } catch (const std::exception& e) {
+        FMaintenanceFailures.Failed(Logger, e.what());
+    }
 }
 
 // ---- deck handlers

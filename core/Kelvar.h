@@ -8,15 +8,18 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "audio/live/VoiceFX_imp.h"
 #include "audio/mix/AudioPipe_imp.h"
 #include "core/AutoRecovery.h"
+#include "core/ChoiceAhead.h"
 #include "core/CoreDeck.h"
 #include "core/HeartBeat.h"
 #include "core/MessageAPI.h"
+#include "core/RepeatedFailure.h"
 #include "core/plugins/PluginManager_imp.h"
 #include "core/rotation/PlaylistControl.h"
 #include "core/rotation/PlaylistLogic.h"
@@ -88,6 +91,9 @@ public:
     void DeckFadeStart(TKelvarPlayer& Fading, TKelvarPlayer& Other);
 
     TNotifyEvent OnQueueFailed;
+    // Set by the program before Init when nobody watches (service mode): a Queue mode that a
+    // queue failure set in an earlier run is not kept.
+    bool ServiceMode = false;
     std::unique_ptr<TVoiceFX> VoiceFX;
     std::atomic<uint8_t> NotifySongChange{0};
     int32_t XFadeSkipTime = 45000;
@@ -112,7 +118,23 @@ public:
     TKelvarPlayer* Aux2 = nullptr;
     TKelvarPlayer* Aux3 = nullptr;
 
+    // The time the deck on air has left, 0 when none plays or its length is unknown.
+    int64_t TimeLeftOnAir();
+    // The choice prepared ahead on the worker (tests look at it).
+    TChoiceAhead* ChoiceAhead() { return FChoice.get(); }
+
 private:
+    // Loads the next song into Player. TimeLeftMs: how long the deck on air still plays. False
+    // when the rotation's answer is still under way and there is time to wait for it (the
+    // caller tries again on its next tick); the attempts made so far count on.
+    bool QueueNextFor(TKelvarPlayer* Player, int64_t TimeLeftMs);
+    // The playlist control's chooser: the choice prepared ahead for logics that can choose off
+    // the main thread, the logic's own ChooseSong for the others.
+    ISongInfoPtr ChooseFor(const IPlaylistLogicPtr& Logic, bool MayWait);
+    // Asks the worker for the active logic's next choice, when it chooses there.
+    void RequestChoice();
+    void ForgetQueueModeOfFailure();
+    void LogFailedOnce(const ISongInfoPtr& Song, const std::string& Source);
     TCoreDeck* NewPlayer();
     TKelvarPlayer* FindDeck(int State);
     void SongStarted(TKelvarPlayer& Deck, const std::string& Source);
@@ -122,6 +144,16 @@ private:
     void LogFailedSong(const ISongInfoPtr& Song, const std::string& Source);
     void RemoveFromMixer();
 
+    std::unique_ptr<TChoiceAhead> FChoice;
+    bool FChoiceMayWait = true;    // for the chooser, during one QueueNext
+    bool FChoiceNotReady = false;  // set by the chooser: the answer is still under way
+    int FQueueAttempts = 0;        // failed attempts of the load under way, across ticks
+    std::string FQueueCause;       // why the last attempt failed
+    uint32_t FQueueRetryAt = 0;    // tick before which a failed queue-ahead is not retried
+    TRepeatedFailure FQueueFailures{"Kelvar was unable to queue a song", "CORE"};
+    TRepeatedFailure FQueueFillFailures{"Queue fill failed", "CORE"};
+    TRepeatedFailure FMaintenanceFailures{"Maintenance failed", "CORE"};
+    std::set<std::string> FFailedSongsLogged;  // within a stretch of queue failures
     std::vector<TVolControl*> FDuckControls;
     bool FMuted = false;  // the output pair's main mute, as the core last set it
     bool FQuit = false;

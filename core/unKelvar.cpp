@@ -51,7 +51,7 @@ void TfoKelvar::LogError(const std::exception& E, const std::string& StepMessage
     Log(StepMessage + " (" + E.what() + ")", LogKind::Exception);
 }
 
-void TfoKelvar::DoInit() {
+bool TfoKelvar::DoInit() {
     Initialized = 1;
     FKelvar->StatusEvent = [this](const std::string& Message) { DoStatus(Message); };
     DoStatus("Initializing Kelvar");
@@ -59,6 +59,10 @@ void TfoKelvar::DoInit() {
         FKelvar->Init();
     } catch (const std::exception& e) {
         LogError(e, "Error initializing Kelvar");
+        // Without its players, logics and playlist control the core has nothing to configure
+        // or run: the start-up fails here rather than on the missing parts.
+        Log("Kelvar could not be initialized: start-up failed", LogKind::Error);
+        return false;
     }
     DoStatus("Loading Kelvar configuration");
     try {
@@ -72,6 +76,7 @@ void TfoKelvar::DoInit() {
     } catch (const std::exception& e) {
         LogError(e, "Error in Kelvar DoAfterLoad");
     }
+    return true;
 }
 
 void TfoKelvar::DoQuit() {

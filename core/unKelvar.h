@@ -28,8 +28,9 @@ public:
     TfoKelvar(const TfoKelvar&) = delete;
     TfoKelvar& operator=(const TfoKelvar&) = delete;
 
-    // Once, after the database pool is open.
-    void DoInit();
+    // Once, after the database pool is open. False when the core could not be initialized (it
+    // is then neither configured nor started; the failure is logged).
+    bool DoInit();
     // Once, at shutdown; nothing unless initialised.
     void DoQuit();
     void DoStatus(const std::string& Message);

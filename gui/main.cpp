@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "core/CoreCommon.h"
+#include "core/Kelvar.h"
 #include "core/MessageAPI.h"
 #include "foundation/Logger_imp.h"
 #include "foundation/MainThread.h"
@@ -63,6 +65,9 @@ int RunService(std::vector<std::string> args) {
     int exitCode = 0;
     if (main.DoInit()) {
         InstallRemoteCommands({[loop] { loop->Quit(); }, nullptr}, ui);
+        // Nobody reads a warning here and nobody could set Auto DJ again: a queue failure keeps
+        // the mode, the core logs it and plays its fallback song.
+        if (CoreKelvar) CoreKelvar->OnQueueFailed = nullptr;
         loop->Run();
         RemoveRemoteCommands();
     } else {

@@ -104,11 +104,20 @@ bool TfoMain::DoInit() {
     }
 
     SetStatus("Database ready...");
+    bool coreReady = false;
     Guarded("Error in FfoKelvar.DoInit", [&] {
         if (!FfoKelvar) throw std::runtime_error("The core data module does not exist");
-        FfoKelvar->DoInit();
-        Log("Kelvar ready", LogKind::Init);
+        if (CoreKelvar) CoreKelvar->ServiceMode = FServiceMode;
+        coreReady = FfoKelvar->DoInit();
+        if (coreReady) Log("Kelvar ready", LogKind::Init);
     });
+    if (!coreReady) {
+        // Nothing could play: the start-up ends with a failure the caller turns into exit 1.
+        Log("Kelvar could not start: the core failed to initialize", LogKind::Error);
+        FUi.CloseSplash();
+        FRequestClose();
+        return false;
+    }
 
     if (CoreConfig && CoreConfig->Section("Kelvar")->ReadBool("FirstRun", true)) {
         if (CoreHeartbeat) CoreHeartbeat->Suspend();

@@ -2,6 +2,7 @@
 // The automation's one door to the song database: which song comes next (the queue, the ghost
 // song, the active logic), a fallback when nothing else works, the booking of every play, and
 // the removal of songs that reached their play limit.
+#include <functional>
 #include <memory>
 
 #include "core/playlist/PlaylistRules.h"
@@ -31,6 +32,10 @@ public:
     // The queue's first song (taken out), else the ghost song, else the logic's choice; may
     // be empty. Database errors raise.
     virtual ISongInfoPtr GetNextSong() = 0;
+    // Asks Chooser instead of the logic's own ChooseSong in GetNextSong (the core hands it
+    // choices prepared ahead); empty restores the logic's own.
+    using TChooser = std::function<ISongInfoPtr(const IPlaylistLogicPtr& logic)>;
+    virtual void SetChooser(TChooser chooser) = 0;
     // The song played longest ago; empty for an empty library.
     virtual ISongInfoPtr GetFallbackSong() = 0;
     // Books a play (history, statistics, the logic's play event).

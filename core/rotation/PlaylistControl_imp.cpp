@@ -14,6 +14,7 @@
 #include "core/playlist/PlaylistUtils.h"
 #include "core/rotation/PlaylistRules_imp.h"
 #include "core/rotation/RotationConfig.h"
+#include "foundation/Logger.h"
 #include "foundation/MiscFunc.h"
 
 namespace kelvar {
@@ -102,8 +103,18 @@ IPlaylistRulesPtr TPlaylistControl::GetRules() { return Rules; }
 int TPlaylistControl::GetPlayCount() { return PlayCount; }
 
 void TPlaylistControl::LoadConfig(IConfigDoc& node) {
-    Rules->LoadConfig(*node.Section("PlaylistRules"));
-    if (Logic) Logic->LoadConfig(*node.Section("Logic"));
+    // Each part on its own: a logic (or plug-in) whose settings fail must not cost the rules or
+    // the default weight.
+    try {
+        Rules->LoadConfig(*node.Section("PlaylistRules"));
+    } catch (const std::exception& e) {
+        LogMessage(std::string("Error loading the playlist rules: ") + e.what(), "CORE", LogKind::Error);
+    }
+    try {
+        if (Logic) Logic->LoadConfig(*node.Section("Logic"));
+    } catch (const std::exception& e) {
+        LogMessage(std::string("Error loading the rotation logic's settings: ") + e.what(), "CORE", LogKind::Error);
+    }
     DefaultWeight = ReadConfigInt(*node.Section("Songlist"), "DefWeight", DefaultWeight.load());
 }
 
@@ -128,11 +139,13 @@ ISongInfoPtr TPlaylistControl::GetNextSong() {
     } else {
         song = Rules->GetGhostSong();
         Rules->SetGhostSong(nullptr);
-        if (!song && Logic) song = Logic->ChooseSong();
+        if (!song && Logic) song = Chooser ? Chooser(Logic) : Logic->ChooseSong();
     }
     Rules->SetNowPlaying(song);
     return song;
 }
+
+void TPlaylistControl::SetChooser(TChooser chooser) { Chooser = std::move(chooser); }
 
 ISongInfoPtr TPlaylistControl::GetFallbackSong() {
     IDatasetPtr rows = PoolQueryLimit("SELECT songlist.* FROM songlist ORDER BY date_played ASC", {}, true, 1, 0);

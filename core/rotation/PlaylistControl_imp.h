@@ -26,6 +26,7 @@ public:
     void SaveConfig(IConfigDoc& node) override;
     void SongEnded(const ISongInfoPtr& song) override;
     ISongInfoPtr GetNextSong() override;
+    void SetChooser(TChooser chooser) override;
     ISongInfoPtr GetFallbackSong() override;
     void SongPlayed(const ISongInfoPtr& song) override;
     void SongFailed(const ISongInfoPtr& song) override;
@@ -39,6 +40,7 @@ private:
     std::shared_ptr<TPlaylistManager> PlaylistManager;
     IPlaylistRulesPtr Rules;
     IPlaylistLogicPtr Logic;
+    TChooser Chooser;
     std::atomic<int> PlayCount{0};
     bool PlayLimitClean = false;
 };

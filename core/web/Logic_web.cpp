@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/rotation/RotationConfig.h"
 #include "core/web/WebErrors.h"
 #include "core/web/WebLogicMessages.h"
 #include "core/web/unPostWeb.h"
@@ -26,10 +27,11 @@ void TplWebRotation::LoadConfig(IConfigDoc& node) {
     url_OnFail = node.ReadString("url_OnFail", url_OnFail);
     url_OnEndOfSong = node.ReadString("url_OnEndOfSong", url_OnEndOfSong);
     url_OnRequest = node.ReadString("url_OnRequest", url_OnRequest);
-    async_OnPlay = node.ReadBool("async_OnPlay", async_OnPlay);
-    async_OnFail = node.ReadBool("async_OnFail", async_OnFail);
-    async_OnEndOfSong = node.ReadBool("async_OnEndOfSong", async_OnEndOfSong);
-    async_OnRequest = node.ReadBool("async_OnRequest", async_OnRequest);
+    // A switch that can't be read keeps its value (logged) and the ones after it still load.
+    async_OnPlay = ReadConfigBool(node, "async_OnPlay", async_OnPlay);
+    async_OnFail = ReadConfigBool(node, "async_OnFail", async_OnFail);
+    async_OnEndOfSong = ReadConfigBool(node, "async_OnEndOfSong", async_OnEndOfSong);
+    async_OnRequest = ReadConfigBool(node, "async_OnRequest", async_OnRequest);
 }
 
 void TplWebRotation::SaveConfig(IConfigDoc& node) {
@@ -50,12 +52,21 @@ ISongInfoPtr TplWebRotation::ChooseSong() {
     return ReadWebSongReply(reply);
 }
 
-void TplWebRotation::OnPlay(const ISongInfoPtr& song) { Post(MakeWebEventDocument(song), url_OnPlay, async_OnPlay); }
+void TplWebRotation::OnPlay(const ISongInfoPtr& song) {
+    Post(MakeWebEventDocument(song), url_OnPlay, async_OnPlay || EventsInBackground);
+}
 
-void TplWebRotation::OnFail(const ISongInfoPtr& song) { Post(MakeWebEventDocument(song), url_OnFail, async_OnFail); }
+void TplWebRotation::OnFail(const ISongInfoPtr& song) {
+    Post(MakeWebEventDocument(song), url_OnFail, async_OnFail || EventsInBackground);
+}
 
 void TplWebRotation::OnEndOfSong(const ISongInfoPtr& song) {
-    Post(MakeWebEventDocument(song), url_OnEndOfSong, async_OnEndOfSong);
+    Post(MakeWebEventDocument(song), url_OnEndOfSong, async_OnEndOfSong || EventsInBackground);
+}
+
+void TplWebRotation::AbortSyncPost() {
+    std::lock_guard<std::mutex> lock(FPostsLock);
+    if (FSyncClient) FSyncClient->Abort();
 }
 
 void TplWebRotation::OnRequest(const ISongInfoPtr& song, const std::string& host, std::string& message, int& code) {
@@ -94,6 +105,17 @@ std::string TplWebRotation::Post(const std::string& body, const std::string& url
         reply.append(data, size);
         return true;
     };
+    {
+        std::lock_guard<std::mutex> lock(FPostsLock);
+        FSyncClient = &client;
+    }
+    struct TUnregister {
+        TplWebRotation* Self;
+        ~TUnregister() {
+            std::lock_guard<std::mutex> lock(Self->FPostsLock);
+            Self->FSyncClient = nullptr;
+        }
+    } unregister{this};
     client.Post(url, body, "text/xml");
     const int status = client.GetStatusCode();
     if (status < 200 || status >= 300) {

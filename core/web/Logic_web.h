@@ -37,6 +37,14 @@ public:
 
     // Asynchronous posts still running.
     int PendingPosts();
+    // From any thread: the synchronous post under way (a song choice made off the main thread)
+    // fails at once.
+    void AbortSyncPost();
+
+    // Set by a caller that must never wait for the service (the automation on the main
+    // thread): the play, fail and end events are then posted in the background whatever their
+    // switches say, their failures logged.
+    bool EventsInBackground = false;
 
     std::string url_OnChooseSong;
     std::string url_OnEndOfSong;
@@ -57,6 +65,7 @@ private:
 
     std::mutex FPostsLock;
     std::vector<std::unique_ptr<TPostWeb>> FPosts;
+    THttpClient* FSyncClient = nullptr;  // under FPostsLock while a synchronous post runs
 };
 
 // The built-in plug-in record of the web logic.

@@ -130,5 +130,59 @@ TEST_F(AutoRecovery, ConfigurationRoundTrip) {
     EXPECT_EQ(out->ReadInteger("MaxIdleTime", 0), 30);
 }
 
+// Queue mode aborts on every tick while nothing can be queued (a deck may still play): one line
+// per stretch and the repeats counted when a song can play again, whether the watchdog is on or
+// off.
+TEST_F(AutoRecovery, RepeatedAbortsAreLoggedOncePerStretch) {
+    for (bool enabled : {false, true}) {
+        SCOPED_TRACE(enabled ? "watchdog on" : "watchdog off");
+        Log->Entries.clear();
+        Recovery.SetEnabled(enabled);
+        for (int episode = 0; episode < 2; ++episode) {
+            for (int i = 0; i < 70; ++i) {
+                Recovery.Abort();
+                IdleFor(100, i % 2 == 0);
+            }
+            Recovery.EndAbortEpisode();
+        }
+        EXPECT_EQ(Log->CountOf("Auto recovery was aborted"), 2);
+        EXPECT_EQ(Log->CountOf("Auto recovery was aborted 69 more times until a song could play"), 2);
+        EXPECT_EQ(Log->Entries.size(), 4u);
+    }
+}
+
+TEST_F(AutoRecovery, AQueueModeSetByAFailureIsRememberedOnlyWhileItLasts) {
+    auto doc = TConfigDoc_XML::Create("");
+    Recovery.DJMode = DJModes::Queue;
+    Recovery.QueueModeByFailure = 1;
+    Recovery.SaveConfig(*doc->Section("A"));
+    TAutoRecovery loaded;
+    loaded.LoadConfig(*doc->Section("A"));
+    EXPECT_EQ(loaded.DJMode, DJModes::Queue);
+    EXPECT_EQ(loaded.QueueModeByFailure, 1);
+
+    // The operator chose another mode (and maybe Queue mode again): the mark is gone.
+    Recovery.DJMode = DJModes::AutoDJ;
+    IdleFor(100);
+    Recovery.DJMode = DJModes::Queue;
+    Recovery.SaveConfig(*doc->Section("B"));
+    loaded.LoadConfig(*doc->Section("B"));
+    EXPECT_EQ(loaded.QueueModeByFailure, 0);
+}
+
+TEST_F(AutoRecovery, AnUnreadableValueKeepsItsDefaultAndTheRestLoads) {
+    auto doc = TConfigDoc_XML::Create("");
+    auto node = doc->Section("AutoRecovery");
+    node->WriteString("DJMode", "often");
+    node->WriteString("AutoRecoveryEnabled", "maybe");
+    node->WriteInteger("MaxIdleTime", 30);
+    node->WriteInteger("MaxWaitTime", 10);
+    Recovery.LoadConfig(*node);
+    EXPECT_EQ(Recovery.DJMode, DJModes::AutoDJ);
+    EXPECT_EQ(Recovery.Enabled, 0);
+    EXPECT_EQ(Recovery.MaxIdleTime, 30);
+    EXPECT_EQ(Recovery.MaxWaitTime, 10);
+}
+
 }  // namespace
 }  // namespace kelvar

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/CoreTestKit.h"
+#include "foundation/Logger.h"
 #include "foundation/MainThread.h"
 
 namespace kelvar {
@@ -93,6 +95,30 @@ TEST_F(HeartBeatPass, RaisingCallbackDoesNotStopOthersAndRunsAgain) {
     Pass();
     EXPECT_EQ(failures, 2);
     EXPECT_EQ(Runs.size(), 2u);
+}
+
+TEST_F(HeartBeatPass, AFailingCallbackIsLoggedOncePerKindThenOnceAMinute) {
+    auto log = std::make_shared<coretest::TMemoryLogger>();
+    SetCoreLogger(log);
+    int runs = 0;
+    Beat.Add(100, this, 7, [&](THeartBeat&) {
+        ++runs;
+        if (runs == 5) throw std::logic_error("other kind");
+        throw std::runtime_error("database gone");
+    });
+    for (int i = 0; i < 20; ++i) {  // 3 s of passes
+        Time.Now += 150;
+        Pass();
+    }
+    EXPECT_EQ(runs, 20);
+    EXPECT_EQ(log->Count("Heartbeat task 7 failed (std::runtime_error): database gone", "CORE"), 1);
+    EXPECT_EQ(log->Count("Heartbeat task 7 failed (std::logic_error): other kind"), 1);
+    EXPECT_EQ(log->Entries().size(), 2u);
+    // A minute on, the repeats are counted in one line.
+    Time.Now += 60000;
+    Pass();
+    EXPECT_EQ(log->Count("Heartbeat task 7 failed 19 more times (std::runtime_error), last: database gone"), 1);
+    SetCoreLogger(nullptr);
 }
 
 TEST_F(HeartBeatPass, RemoveDuringAPassKeepsTheRemovedCallbackFromRunning) {

@@ -1,11 +1,15 @@
-// Makes the demo content an install ships in its "Sound" folder: a few short songs with tags,
-// two promos, a couple of sound effects and "FirstRun.m3u" listing the songs. Everything is
-// synthesised here, so the content is ours and the same on every build.
+// Makes the demo content an install ships in its "Sound" folder: short songs with tags, two
+// promos, a couple of sound effects and "FirstRun.m3u" listing the first eight songs. The other
+// songs, each by an artist of its own, are there for the rotation: with the default rules (an
+// artist once in 120 minutes) they keep the Auto DJ choosing by itself for over half an hour
+// after the play list. Everything is synthesised here, so the content is ours and the same on
+// every build.
 //
 //   kelvar-make-demo OUTPUT_FOLDER [--songs N] [--seconds S] [--playlist N]
 //
 // The options make a library of N songs of S seconds (the play list lists the first N of them)
-// for tests of the automation; without them the demo's eight 48-second songs are made.
+// for tests of the automation; without them the demo's eight 48-second songs and its rotation
+// songs are made.
 #include <lame/lame.h>
 
 #include <algorithm>
@@ -163,7 +167,7 @@ void WriteMp3(const fs::path& path, const TStereo& s, int kbps) {
     lame_set_in_samplerate(gf, Rate);
     lame_set_num_channels(gf, 2);
     lame_set_brate(gf, kbps);
-    lame_set_quality(gf, 5);
+    lame_set_quality(gf, 7);  // fast: the content is made at every clean build
     lame_set_bWriteVbrTag(gf, 1);
     if (lame_init_params(gf) < 0) throw std::runtime_error("encoder set-up failed");
     const int frames = static_cast<int>(s.Size());
@@ -214,6 +218,9 @@ void Tag(const fs::path& path, const std::string& artist, const std::string& tit
 
 }  // namespace
 
+// A modest rate keeps the install small; the songs are synthesised tones.
+constexpr int MusicKbps = 96;
+
 int main(int argc, char** argv) {
     kelvar::UseEnvironmentLocale();  // paths with any letters
     if (argc < 2 || argc % 2 != 0) {
@@ -263,13 +270,27 @@ int main(int argc, char** argv) {
             }
             std::string name = artist + " - " + title + ".mp3";
             fs::path file = out / "music" / name;
-            WriteMp3(file, MakeSong(i + 1, seconds, s.bpm, s.key), 128);
+            WriteMp3(file, MakeSong(i + 1, seconds, s.bpm, s.key), MusicKbps);
             // One album per song: the rotation keeps songs of one album apart, so a shared album would
             // leave it nothing to choose while one of them plays.
             Tag(file, artist, title, title + " (Single)", "Pop");
             if (playlistCount < 0 || i < playlistCount)
                 m3u << "#EXTINF:" << static_cast<int>(seconds) << "," << artist << " - " << title << "\r\nmusic/"
                     << name << "\r\n";
+        }
+        if (songCount == 0) {
+            // The rotation's songs: 24 artists, titles and albums of their own, 80 s each (32 min).
+            const char* bands[] = {"Amber", "Quiet", "Northern", "Velvet", "Paper", "Silver"};
+            const char* kinds[] = {"Foxes", "Harbour", "Lanterns", "Orchestra"};
+            const char* starts[] = {"Blue", "Late", "Winter", "Golden", "Open", "Small"};
+            const char* ends[] = {"Roads", "Hours", "Letters", "Rivers"};
+            for (int i = 0; i < 24; ++i) {
+                const std::string artist = std::string(bands[i % 6]) + " " + kinds[i / 6];
+                const std::string title = std::string(starts[(i + i / 6) % 6]) + " " + ends[i / 6];
+                const fs::path file = out / "music" / (artist + " - " + title + ".mp3");
+                WriteMp3(file, MakeSong(100 + i, 80.0, 92 + 3 * i, i % 12), MusicKbps);
+                Tag(file, artist, title, title + " (Single)", "Pop");
+            }
         }
         WriteMp3(out / "promos" / "Station ID.mp3", MakeChime(6.0, 0), 128);
         Tag(out / "promos" / "Station ID.mp3", "Kelvar Radio", "Station ID", "Promos", "Other");
