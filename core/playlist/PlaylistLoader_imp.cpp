@@ -6,8 +6,8 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
-#include <unordered_map>
 
 #include "database/SQLPool.h"
 #include "foundation/Errors.h"
@@ -61,10 +61,14 @@ void ReadM3U(const std::string& fileName, std::vector<std::string>& list) {
 
 // PLS is an INI file: "file1" .. "fileN" of section "playlist", N from "NumberOfEntries".
 void ReadPLS(const std::string& fileName, std::vector<std::string>& list) {
+    // A hostile count must not make millions of empty entries.
+    constexpr int64_t MaxEntries = 100000;
     std::string section;
-    // The first of two equal keys counts; found by hashing, so a long list reads in linear time.
-    std::unordered_map<std::string, std::string> values;
-    int64_t lastFile = 0;  // the greatest N of the "FileN" keys
+    // Entry N at N - 1, the first of two equal keys counting; the list is read in one pass.
+    std::vector<std::string> files;
+    std::vector<bool> seen;
+    std::string numberOfEntries;
+    bool haveNumber = false;
     for (std::string line : SplitLines(ReadText(fileName))) {
         line = TrimText(line);
         if (line.empty() || line[0] == ';') continue;
@@ -74,21 +78,27 @@ void ReadPLS(const std::string& fileName, std::vector<std::string>& list) {
         }
         size_t eq = line.find('=');
         if (section != "PLAYLIST" || eq == std::string::npos) continue;
-        std::string key = UpperAscii(TrimText(line.substr(0, eq)));
+        const std::string key = UpperAscii(TrimText(line.substr(0, eq)));
         int64_t index = 0;
-        if (key.rfind("FILE", 0) == 0 && TryParseInt64(key.substr(4), index)) lastFile = std::max(lastFile, index);
-        values.try_emplace(std::move(key), line.substr(eq + 1));
+        if (key.rfind("FILE", 0) == 0 && TryParseInt64(key.substr(4), index) && index >= 1 && index <= MaxEntries) {
+            const auto at = static_cast<size_t>(index - 1);
+            if (at >= files.size()) {
+                files.resize(at + 1);
+                seen.resize(at + 1);
+            }
+            if (!seen[at]) files[at] = line.substr(eq + 1);
+            seen[at] = true;
+        } else if (key == "NUMBEROFENTRIES" && !haveNumber) {
+            numberOfEntries = line.substr(eq + 1);
+            haveNumber = true;
+        }
     }
-    auto valueOf = [&](const std::string& key) -> std::string {
-        const auto found = values.find(key);
-        return found == values.end() ? std::string() : found->second;
-    };
     int64_t count = 0;
-    if (!TryParseInt64(TrimText(valueOf("NUMBEROFENTRIES")), count) || count < 0) count = 0;
-    // A hostile count must not make millions of empty entries: none past the last entry the file holds.
-    count = std::min<int64_t>({count, lastFile, 100000});
-    list.reserve(list.size() + static_cast<size_t>(count));
-    for (int64_t i = 1; i <= count; ++i) list.push_back(valueOf("FILE" + std::to_string(i)));
+    if (!TryParseInt64(TrimText(numberOfEntries), count) || count < 0) count = 0;
+    // None past the last entry the file holds.
+    count = std::min<int64_t>(count, static_cast<int64_t>(files.size()));
+    files.resize(static_cast<size_t>(count));
+    list.insert(list.end(), std::make_move_iterator(files.begin()), std::make_move_iterator(files.end()));
 }
 
 void ReadASX(const std::string& fileName, std::vector<std::string>& list) {
