@@ -36,9 +36,7 @@ public:
     TSilentStreamServer(const TSilentStreamServer&) = delete;
     TSilentStreamServer& operator=(const TSilentStreamServer&) = delete;
 
-    std::string Url(const std::string& path) const {
-        return "http://127.0.0.1:" + std::to_string(FPort) + path;
-    }
+    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(FPort) + path; }
 
 private:
     void Run() {
