@@ -561,8 +561,9 @@ void TKelvar::Tick() {
 }
 
 void TKelvar::CheckSongChange() {
-    if (DeckA && DeckA->SongStarted()) SongStarted(*DeckA, "DECK A");
-    if (DeckB && DeckB->SongStarted()) SongStarted(*DeckB, "DECK B");
+    // A song counts as started (and is booked) once its deck has audio: one that never delivers any is not.
+    if (DeckA && DeckA->HasAudio() && DeckA->SongStarted()) SongStarted(*DeckA, "DECK A");
+    if (DeckB && DeckB->HasAudio() && DeckB->SongStarted()) SongStarted(*DeckB, "DECK B");
 }
 
 void TKelvar::SongStarted(TKelvarPlayer& Deck, const std::string& Source) {

@@ -1,5 +1,6 @@
 #include "media/Player_imp.h"
 
+#include <chrono>
 #include <cmath>
 
 #include "audio/nodes/Node_DSPEffects.h"
@@ -14,6 +15,11 @@ using TGuard = std::lock_guard<std::recursive_mutex>;
 namespace {
 
 const char* const LogSource = "PLAYER";
+
+int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 // The deck's stream-position events. The callback is given at construction and called
 // without any lock of the event held, so firing (output thread, then the deck's lock) never
@@ -147,7 +153,9 @@ bool TPlayer::LoadOpened(const std::string& Name, IDecoderPtr Decoder) {
         }
         Channel->GapKiller->SetOnGap([this](TNode_GapKiller&) { OnEnd(); });
         FDecodedPosition = 0;
-        FDecodedAudio = false;
+        FHasAudio = false;
+        FHungrySince = 0;
+        FSourceName = Name;
         FLoaded = true;
         StopWorker();
         auto worker = std::make_unique<TWorkerThread>([this](TWorkerThread& Sender) { DecodeStep(&Sender); }, this);
@@ -212,13 +220,16 @@ void TPlayer::DecodeStep(TWorkerThread* Worker) {
     decoder = GetDecoder();
     if (!decoder) return;
     try {
-        if (!FFinished && !decoder->IsEOF()) {
+        const double before = FDecodedPosition;
+        FBuffering = false;
+        if (!FFinished && !FEndOfStream && !decoder->IsEOF()) {
             decoder->Decode(
                 [this](const void* Buffer, int32_t Bytes, const TWaveFormat& Format) { OnPCM(Buffer, Bytes, Format); },
                 [this](const IMetaDataPtr& Meta) { OnDecoderMeta(Meta); });
         }
         if (!FEndOfStream && !FFinished) {
             FEndOfStream = decoder->IsEOF();
+            if (!FEndOfStream) CheckNoAudio(FDecodedPosition != before || FBuffering);
             if (FEndOfStream) {
                 Channel->GetInput()->EndOfStream();
                 // The real length is known now: publish the end with the last block, not when a
@@ -238,6 +249,25 @@ void TPlayer::DecodeStep(TWorkerThread* Worker) {
     }
 }
 
+void TPlayer::CheckNoAudio(bool Delivered) {
+    // The worker only runs while the deck's buffer has room, so time spent here without audio
+    // is time the deck waited for its input.
+    if (Delivered) {
+        FHungrySince = 0;
+        return;
+    }
+    const int64_t now = NowMs();
+    if (FHungrySince == 0) {
+        FHungrySince = now;
+        return;
+    }
+    if (now - FHungrySince < FNoAudioLimitMs.load()) return;
+    LogMessage("No audio from " + FSourceName + " for " + std::to_string(FNoAudioLimitMs.load() / 1000) +
+                   " s: the song is ended",
+               LogSource, LogKind::Warning);
+    FEndOfStream = true;
+}
+
 void TPlayer::OnPCM(const void* Buffer, int32_t Bytes, const TWaveFormat& Format) {
     if (Bytes <= 0) return;
     if (!SameFormat(Format, FInputFormat)) {
@@ -248,13 +278,15 @@ void TPlayer::OnPCM(const void* Buffer, int32_t Bytes, const TWaveFormat& Format
     Channel->GetInput()->Push(const_cast<void*>(Buffer), Bytes,
                               static_cast<TStreamTime>(std::llround(FDecodedPosition)));
     FDecodedPosition += BytesToMs(Format, Bytes);
-    FDecodedAudio = true;
+    FHasAudio = true;
 }
 
 void TPlayer::OnDecoderMeta(const IMetaDataPtr& Meta) {
     if (!Meta) return;
     if (auto buffer = std::dynamic_pointer_cast<IMetaBuffer>(Meta)) {
         SetBufferPercent(buffer->GetValue());
+        // A changed fill level of a stream's pre-buffer: its input is arriving.
+        FBuffering = true;
         Channel->GetOutput()->AddMeta(Meta);
         return;
     }
@@ -291,6 +323,7 @@ int64_t TPlayer::Seek(int64_t Ms) {
     if (decoder) {
         FFinished = false;
         FEndOfStream = false;
+        FHungrySince = 0;
         reached = decoder->Seek(Ms);
         Channel->Seek(reached);
         QueueMarkers();

@@ -55,8 +55,12 @@ public:
     bool IsLoaded() const { return FLoaded.load(); }
     // The decoder has delivered its last block (or failed).
     bool IsEndOfStream() const { return FEndOfStream.load(); }
-    // The decoder has delivered audio since the song was loaded.
-    bool HasDecodedAudio() const { return FDecodedAudio.load(); }
+    // Some audio of the loaded source has been decoded.
+    bool HasAudio() const { return FHasAudio.load(); }
+    // An input that delivers no audio for this long while the deck wants more (a stream that
+    // stalls or never starts) is ended as if it had reached its end.
+    static constexpr int64_t NoAudioLimitMs = 5000;
+    void SetNoAudioLimit(int64_t Ms) { FNoAudioLimitMs = Ms; }
     int GetVolume();
     void SetVolume(int Value);
     void SetPitch(int Percent);
@@ -96,9 +100,11 @@ protected:
     std::atomic<bool> FLoaded{false};
     std::atomic<bool> FEndOfStream{false};
     std::atomic<bool> FFinished{true};
-    std::atomic<bool> FDecodedAudio{false};
+    std::atomic<bool> FHasAudio{false};
 
 private:
+    // Worker thread, under the lock: ends an input that has been starved of audio too long.
+    void CheckNoAudio(bool Delivered);
     void DecodeStep(TWorkerThread* Worker);
     void OnPCM(const void* Buffer, int32_t Bytes, const TWaveFormat& Format);
     void OnDecoderMeta(const IMetaDataPtr& Meta);
@@ -117,6 +123,11 @@ private:
     std::atomic<int> FBufferPercent{100};
     std::atomic<bool> FLoop{false};
     int FVolume = 255;
+    std::atomic<int64_t> FNoAudioLimitMs{NoAudioLimitMs};
+    // Since when the worker has been asking for audio without getting any (0: it got some).
+    int64_t FHungrySince = 0;
+    bool FBuffering = false;  // the last step reported a pre-buffer's progress
+    std::string FSourceName;
 };
 
 }  // namespace kelvar

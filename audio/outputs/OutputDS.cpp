@@ -49,10 +49,14 @@ TOutput_DS::TOutput_DS() { FName = "DS Thread"; }
 
 TOutput_DS::~TOutput_DS() { Shutdown(); }
 
-bool TOutput_DS::DoOpen(const std::string& Device, const TWaveFormatExtensible& Format, int, int PacketCount) {
+bool TOutput_DS::DoOpen(const std::string& Device, const TWaveFormatExtensible& Format, int PacketMs, int PacketCount) {
     FFormat = Format;
     std::string reason;
     const int frames = FPacketBytes / FBlockAlign;
+    // A shared device (a sound server's) stops and restarts the stream when its queue runs dry,
+    // which costs seconds of silence; the queue has to ride out a busy machine's scheduler.
+    PacketCount = std::max(PacketCount, (MinQueueMs + std::max(PacketMs, 1) - 1) / std::max(PacketMs, 1));
+    FPacketCount = PacketCount;
     if (!FPcm.Open(AlsaDeviceName(Device), false, Format.Format, frames, PacketCount, false, reason)) {
         LogMessage(FName + ": " + reason, "AUDIO", LogKind::Error);
         SetError(E_FAIL,
@@ -61,7 +65,8 @@ bool TOutput_DS::DoOpen(const std::string& Device, const TWaveFormatExtensible& 
     }
     // The device may round the period; a packet is whatever one period holds.
     FPacketBytes = FPcm.PeriodFrames() * FBlockAlign;
-    FTotalBytes = FPacketBytes * PacketCount;
+    FPacketCount = std::max(FPcm.BufferFrames() / std::max(FPcm.PeriodFrames(), 1), 1);
+    FTotalBytes = FPacketBytes * FPacketCount;
     FPacket.assign(static_cast<size_t>(FPacketBytes), 0);
     FEvents = std::make_unique<TEventSet>(ControlEvents);
     FUnderruns = 0;

@@ -23,6 +23,9 @@ std::string AlsaDeviceName(const std::string& Device);
 
 class TOutput_DS : public TOutput {
 public:
+    // The least audio queued on the device, whatever the packet ring asks for.
+    static constexpr int MinQueueMs = 500;
+
     TOutput_DS();
     ~TOutput_DS() override;
 

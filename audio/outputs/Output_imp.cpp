@@ -2,6 +2,10 @@
 
 #include <pthread.h>
 #include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -16,15 +20,32 @@ const uint8_t KSDATAFORMAT_SUBTYPE_PCM[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00
 
 namespace {
 std::atomic<bool> GPriorityRefusalLogged{false};
+
+bool SetFifo(int Priority) {
+    sched_param param{};
+    param.sched_priority = Priority;
+    return pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0;
 }
+}  // namespace
 
 void RaiseThreadPriority(const char* Who) {
-    sched_param param{};
-    param.sched_priority = sched_get_priority_max(SCHED_FIFO);
-    const int rc = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
-    if (rc != 0 && !GPriorityRefusalLogged.exchange(true)) {
-        LogMessage(std::string(Who) + ": real-time priority refused, running at normal priority", "AUDIO",
-                   LogKind::Warning);
+    if (SetFifo(sched_get_priority_max(SCHED_FIFO))) return;
+    // Without the right to any real-time priority, the user's limit may still grant some.
+    rlimit limit{};
+    if (getrlimit(RLIMIT_RTPRIO, &limit) == 0 && limit.rlim_cur > 0 &&
+        SetFifo(static_cast<int>(std::min<rlim_t>(limit.rlim_cur, sched_get_priority_max(SCHED_FIFO)))))
+        return;
+    // Else the best nice value allowed, so the scheduler still favours the on-air path.
+    int nice = 0;
+    if (getrlimit(RLIMIT_NICE, &limit) == 0 && limit.rlim_cur > 0)
+        nice = 20 - static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 40));
+    nice = std::max(nice, -10);
+    const auto tid = static_cast<id_t>(syscall(SYS_gettid));
+    const bool raised = nice < 0 && setpriority(PRIO_PROCESS, tid, nice) == 0;
+    if (!GPriorityRefusalLogged.exchange(true)) {
+        LogMessage(std::string(Who) + ": real-time priority refused, running at " +
+                       (raised ? "raised priority (nice " + std::to_string(nice) + ")" : "normal priority"),
+                   "AUDIO", LogKind::Warning);
     }
 }
 

@@ -151,7 +151,9 @@ private:
 };
 using TOutputPtr = std::unique_ptr<TOutput>;
 
-// Asks for real-time scheduling for the calling thread; logs once per process when refused.
+// Asks for real-time scheduling for the calling thread (at the highest priority the system or
+// the user's limit allows); when refused, for the best nice value allowed. Logs once per process
+// when real time is refused.
 void RaiseThreadPriority(const char* Who);
 
 }  // namespace kelvar

@@ -43,7 +43,10 @@ TCustomCategory::TCustomCategory(TCategoryTree* tree, TCustomCategory* parent, i
                                  std::string name, int32_t id)
     : Tree(tree), ID(id), Name(std::move(name)), Parent(parent), LevelIndex(levelIndex), ItemIndex(itemIndex) {}
 
-TCustomCategory::~TCustomCategory() { StopLoader(); }
+TCustomCategory::~TCustomCategory() {
+    FAlive.reset();
+    StopLoader();
+}
 
 void TCustomCategory::StopLoader() {
     if (!Loader) return;
@@ -95,16 +98,19 @@ void TCustomCategory::LoadSongList(bool force, const std::string& sql, const TVa
     Songs.reset();
     auto loader = std::make_shared<TGetSongList>(sql, params);
     TGetSongList* raw = loader.get();
-    loader->OnStatus = [this](int percent, const std::string& text) {
+    loader->OnStatus = [this, alive = Alive()](int percent, const std::string& text) {
+        if (alive.expired()) return;
         if (OnStatus) OnStatus(*this, percent, text);
     };
-    loader->OnResult = [this, raw](const ISongItemListPtr& songs) {
+    loader->OnResult = [this, raw, alive = Alive()](const ISongItemListPtr& songs) {
+        if (alive.expired()) return;
         if (Loader.get() == raw) Loader.reset();
         Songs = songs;
         if (OnSongList) OnSongList(*this, songs);
     };
     // A loader that failed must not leave the category busy for good.
-    loader->OnEnd = [this, raw](const std::string& error) {
+    loader->OnEnd = [this, raw, alive = Alive()](const std::string& error) {
+        if (alive.expired()) return;
         if (Loader.get() == raw) Loader.reset();
         if (!error.empty() && OnStatus) OnStatus(*this, 100, "Failed to load the songs (" + error + ")");
     };

@@ -130,6 +130,10 @@ protected:
     std::string SongTypeClauseOf(char songType) const;
     // Tells a running loader to stop and waits for its end.
     void StopLoader();
+    // Held by the callbacks given to loaders: expired once the category is going away, so that
+    // a loader's report posted to the main thread never reaches a freed category (a loader whose
+    // result has arrived is no longer stopped by the category, yet its end is still to come).
+    std::weak_ptr<const bool> Alive() const { return FAlive; }
     // Drops the cached list.
     void DropSongs() { Songs.reset(); }
     // Gives the later siblings left at Index one place less (memory only).
@@ -144,6 +148,7 @@ private:
     std::string FBatchSQL;
     TVariantArray FBatchParams;
     std::unique_ptr<TIntegerList> FBatchIDs;
+    std::shared_ptr<const bool> FAlive = std::make_shared<const bool>(true);
 };
 
 bool CategoryHasCapability(const TCustomCategory* category, int bit);

@@ -102,16 +102,19 @@ void TLevelCategory::LoadLevelList(bool force, const std::string& sql, const TVa
     Levels.reset();
     auto loader = std::make_shared<TGetLevelList>(sql, params);
     TGetLevelList* raw = loader.get();
-    loader->OnStatus = [this](int percent, const std::string& text) {
+    loader->OnStatus = [this, alive = Alive()](int percent, const std::string& text) {
+        if (alive.expired()) return;
         if (OnLevelStatus) OnLevelStatus(*this, percent, text);
     };
-    loader->OnResult = [this, raw](const ILevelItemListPtr& levels) {
+    loader->OnResult = [this, raw, alive = Alive()](const ILevelItemListPtr& levels) {
+        if (alive.expired()) return;
         if (LevelLoader.get() == raw) LevelLoader.reset();
         Levels = levels;
         if (OnLevelList) OnLevelList(*this, levels);
     };
     // A loader that failed must not leave the groups busy for good.
-    loader->OnEnd = [this, raw](const std::string& error) {
+    loader->OnEnd = [this, raw, alive = Alive()](const std::string& error) {
+        if (alive.expired()) return;
         if (LevelLoader.get() == raw) LevelLoader.reset();
         if (!error.empty() && OnLevelStatus) OnLevelStatus(*this, 100, "Failed to load the groups (" + error + ")");
     };

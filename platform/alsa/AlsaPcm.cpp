@@ -102,6 +102,15 @@ bool TAlsaPcm::Open(const std::string& Name, bool Capture, const TWaveFormat& Fo
     // Started explicitly once every packet is queued.
     snd_pcm_sw_params_set_start_threshold(FPcm, sw, boundary);
     snd_pcm_sw_params_set_avail_min(FPcm, sw, period);
+    FKeepRunning = !Capture && !Direct;
+    if (FKeepRunning) {
+        // A late writer must not stop the stream: a stopped stream is prepared and started
+        // again, which some devices (a sound server's) answer with seconds of silence. Running
+        // on, the device plays silence for what is missing and Avail skips past it.
+        snd_pcm_sw_params_set_stop_threshold(FPcm, sw, boundary);
+        snd_pcm_sw_params_set_silence_threshold(FPcm, sw, 0);
+        snd_pcm_sw_params_set_silence_size(FPcm, sw, boundary);
+    }
     if ((rc = snd_pcm_sw_params(FPcm, sw)) < 0) return fail("Unable to set software parameters", rc);
 
     const int count = snd_pcm_poll_descriptors_count(FPcm);
@@ -137,6 +146,14 @@ long TAlsaPcm::Avail() {
         const int rc = snd_pcm_recover(FPcm, static_cast<int>(n), 1);
         if (rc < 0) return rc;
         n = snd_pcm_avail_update(FPcm);
+    }
+    if (FKeepRunning && n > FBufferFrames && snd_pcm_state(FPcm) == SND_PCM_STATE_RUNNING) {
+        // The device played past what was written: what comes next plays now, so an underrun
+        // costs only the time that was missed.
+        const snd_pcm_sframes_t skipped = snd_pcm_forward(FPcm, static_cast<snd_pcm_uframes_t>(n - FBufferFrames));
+        if (skipped > 0) FSkippedFrames += skipped;
+        n = snd_pcm_avail_update(FPcm);
+        if (n > FBufferFrames) n = FBufferFrames;
     }
     return n;
 }

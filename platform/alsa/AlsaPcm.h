@@ -49,7 +49,11 @@ public:
     bool PollReady();
 
     // Frames the PCM can take now; recovers from an underrun (negative errno when it cannot).
+    // A playback stream that is not Direct keeps running through an underrun (it plays
+    // silence): what the writer missed is skipped, never queued behind.
     long Avail();
+    // Frames skipped that way since the device was opened.
+    int64_t SkippedFrames() const { return FSkippedFrames; }
     // Writes Frames whole frames, recovering once from an underrun; answers frames written
     // or a negative errno.
     long Write(const void* Buffer, long Frames);
@@ -74,6 +78,8 @@ private:
     bool FCanPause = false;
     bool FCapture = false;
     bool FDeviceOpened = false;
+    bool FKeepRunning = false;
+    int64_t FSkippedFrames = 0;
     std::vector<pollfd> FPollFds;
 };
 

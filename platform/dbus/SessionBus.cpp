@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include "foundation/Logger.h"
 #include "foundation/ThreadName.h"
 
 namespace kelvar::platform {
@@ -32,6 +33,16 @@ std::string ErrorText(const char* What, int Code) {
     const char* text = strerror_r(-Code, buffer, sizeof(buffer));
     return std::string(What) + ": " + text;
 }
+// A session bus run by this user admits only this user's connections, which is what lets a
+// signal through whose sender has left before it could be asked who it was.
+bool BusOwnedByThisUser(sd_bus* Bus) {
+    sd_bus_creds* creds = nullptr;
+    if (sd_bus_get_owner_creds(Bus, SD_BUS_CREDS_EUID, &creds) < 0) return false;
+    uid_t uid = 0;
+    const bool own = sd_bus_creds_get_euid(creds, &uid) >= 0 && uid == geteuid();
+    sd_bus_creds_unref(creds);
+    return own;
+}
 }  // namespace
 
 std::unique_ptr<TSessionBus> TSessionBus::Open(std::string& Error) {
@@ -49,6 +60,7 @@ std::unique_ptr<TSessionBus> TSessionBus::Open(std::string& Error) {
         Error = ErrorText("Cannot listen on the session bus", r);
         return nullptr;
     }
+    self->FOwnUsersBus = BusOwnedByThisUser(self->FBus);
     self->FWakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (self->FWakeFd < 0) {
         Error = ErrorText("Cannot create an event", -errno);
@@ -108,18 +120,35 @@ void TSessionBus::WakeThread() {
     [[maybe_unused]] ssize_t n = write(FWakeFd, &one, sizeof(one));
 }
 
-bool TSessionBus::SameUser(const char* Sender) {
-    if (!Sender) return false;
+TSessionBus::TSender TSessionBus::Identify(const char* Sender) {
+    if (!Sender) return FOwnUsersBus ? TSender::ThisUser : TSender::Unknown;
     sd_bus_creds* creds = nullptr;
-    if (sd_bus_get_name_creds(FBus, Sender, SD_BUS_CREDS_EUID, &creds) < 0) return false;
+    if (sd_bus_get_name_creds(FBus, Sender, SD_BUS_CREDS_EUID, &creds) < 0) {
+        // Senders such as dbus-send leave right after sending, so their name is gone by now.
+        return FOwnUsersBus ? TSender::ThisUser : TSender::Unknown;
+    }
     uid_t uid = 0;
-    const bool same = sd_bus_creds_get_euid(creds, &uid) >= 0 && uid == geteuid();
+    const bool known = sd_bus_creds_get_euid(creds, &uid) >= 0;
     sd_bus_creds_unref(creds);
-    return same;
+    if (!known) return FOwnUsersBus ? TSender::ThisUser : TSender::Unknown;
+    return uid == geteuid() ? TSender::ThisUser : TSender::OtherUser;
 }
 
 void TSessionBus::Deliver(const TBusSignal& Signal, const char* Sender) {
-    if (!SameUser(Sender)) return;
+    switch (Identify(Sender)) {
+        case TSender::ThisUser: break;
+        case TSender::OtherUser:
+            LogMessage("Remote command " + Signal.Name + " " + std::to_string(Signal.Code) + " from " +
+                           (Sender ? Sender : "?") + " refused: it was sent by another user",
+                       "Remote", LogKind::Warning);
+            return;
+        case TSender::Unknown:
+            LogMessage("Remote command " + Signal.Name + " " + std::to_string(Signal.Code) + " from " +
+                           (Sender ? Sender : "?") +
+                           " refused: its sender could not be identified on a bus not run by this user",
+                       "Remote", LogKind::Warning);
+            return;
+    }
     THandler handler;
     {
         std::lock_guard<std::mutex> lock(FHandlerLock);

@@ -38,7 +38,8 @@ public:
     // Queues the signal and returns at once; false with the reason when it cannot be queued.
     bool Emit(const TBusSignal& Signal, std::string& Error);
     // Called on the bus thread for each signal of the interface sent by a program of this user
-    // (this process's own signals included).
+    // (this process's own signals included). A sender that has already left counts as this
+    // user's when the bus daemon runs as this user; refused signals are logged.
     void SetHandler(THandler Handler);
     // The bus's unique name of this connection.
     std::string UniqueName();
@@ -47,7 +48,8 @@ private:
     TSessionBus() = default;
     friend struct TSessionBusAccess;
     void Deliver(const TBusSignal& Signal, const char* Sender);
-    bool SameUser(const char* Sender);
+    enum class TSender { ThisUser, OtherUser, Unknown };
+    TSender Identify(const char* Sender);
     void Run();
     void WakeThread();
 
@@ -55,6 +57,7 @@ private:
     sd_bus* FBus = nullptr;
     sd_bus_slot* FSlot = nullptr;
     int FWakeFd = -1;
+    bool FOwnUsersBus = false;  // the bus daemon runs as this user
     std::atomic<bool> FStop{false};
     std::mutex FHandlerLock;
     THandler FHandler;

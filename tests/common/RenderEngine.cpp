@@ -210,7 +210,7 @@ private:
     bool AutomationPending() const {
         return std::any_of(std::begin(FDecks), std::end(FDecks), [this](TKelvarPlayer* deck) {
             if (!deck->IsLoaded() || deck->IsFinished()) return !FNoMoreFiles;
-            return !deck->HasDecodedAudio() && !deck->IsEndOfStream();
+            return !deck->HasAudio() && !deck->IsEndOfStream();
         });
     }
 
@@ -406,7 +406,7 @@ TRenderResult Render(const TRenderOptions& Options) {
         TKelvarPlayer* deck = decks[index];
         const int state = deck->GetState();
         if ((state != DeckState::Playing && state != DeckState::Ready) || !deck->IsFinished()) return;
-        if (!deck->HasDecodedAudio()) {
+        if (!deck->HasAudio()) {
             ++result.Failed;
             LogMessage("Nothing to play in " + Options.Files[loadedFile[index]], DeckSources[index], LogKind::Warning);
         }

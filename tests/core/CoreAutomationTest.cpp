@@ -2,14 +2,17 @@
 // device: a deck's playing flag is enough for the automation's decisions).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "common/SongTestDatabase.h"
 #include "core/CoreCommon.h"
 #include "core/CoreTestKit.h"
 #include "core/Kelvar.h"
 #include "core/ProcessPriority.h"
+#include "core/SilentStreamServer.h"
 #include "core/rotation/Logic_weighted.h"
 #include "core/unKelvar.h"
 #include "foundation/ConfigDoc_XML.h"
@@ -268,6 +271,28 @@ TEST_F(CoreAutomation, GapBeforeTheFirstPlayDoesNotFinishTheSong) {
     deck.Play();
     deck.OnEnd();  // once it plays, the gap report counts
     EXPECT_TRUE(deck.IsFinished());
+}
+
+TEST_F(CoreAutomation, StreamWithoutAudioEndsAndIsNotBooked) {
+    auto next = AddSong(0, 4000);
+    coretest::TSilentStreamServer server;
+    StartCore();
+    Core->AutoRecovery->DJMode = DJModes::AutoDJ;
+    Core->DeckA->SetNoAudioLimit(300);
+    auto stream = TSongInfo::Create(0, server.Url("/live.mp3"));
+    ASSERT_TRUE(Core->DeckA->LoadSong(stream));
+    Core->DeckA->Play();
+    // The stream is ended, the library's song follows and only that one is booked.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (Core->PlaylistControl->GetPlayCount() == 0 && std::chrono::steady_clock::now() < until) {
+        Core->Tick();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(Log->Count("No audio from " + server.Url("/live.mp3")), 1);
+    ASSERT_EQ(Core->PlaylistControl->GetPlayCount(), 1);
+    ASSERT_NE(Core->CurrentSong, nullptr);
+    EXPECT_EQ(Core->CurrentSong->GetID(), next.first);
+    EXPECT_NE(Core->DeckA->GetSong(), stream);
 }
 
 }  // namespace

@@ -233,5 +233,58 @@ TEST_F(Player, BadSourcesFailOrEndCleanly) {
     }
 }
 
+// An input that stops delivering audio while the deck wants more is ended after the limit: a
+// stream that answers and never sends, one that stalls mid-song, and nothing else is cut.
+TEST_F(Player, InputWithoutAudioForTheLimitIsEnded) {
+    const Bytes mp3 = EncodeMp3(test::Tone(44100, 2, 2000, 440, 10000), 44100, 2, 128);
+    TLoopbackServer server([&](int fd, const std::string& request, int) {
+        SendAll(fd, "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n");
+        if (request.find("/stall") != std::string::npos) SendAll(fd, mp3.data(), mp3.size() / 2);
+        while (!server.Release) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    });
+    constexpr int LimitMs = 400;
+    {
+        TTestPlayer silent;
+        silent.SetNoAudioLimit(LimitMs);
+        ASSERT_TRUE(silent.Load(server.Url("/silent.mp3")));
+        const auto start = std::chrono::steady_clock::now();
+        silent.Play();
+        ASSERT_TRUE(PullUntil(silent.Channel->GetOutput(), [&] { return silent.IsFinished(); }));
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_GE(took, std::chrono::milliseconds(LimitMs));
+        EXPECT_LT(took, std::chrono::milliseconds(LimitMs + 2000));
+        EXPECT_FALSE(silent.HasAudio());
+        EXPECT_TRUE(FLog.Contains("No audio from " + server.Url("/silent.mp3")));
+    }
+    {
+        // What was decoded before the stall still plays to its end event.
+        TTestPlayer stalled;
+        stalled.SetNoAudioLimit(LimitMs);
+        ASSERT_TRUE(stalled.Load(server.Url("/stall.mp3")));
+        stalled.Play();
+        TStreamTime last = 0;
+        ASSERT_TRUE(PullUntil(
+            stalled.Channel->GetOutput(), [&] { return stalled.IsFinished(); },
+            [&](const int16_t*, int, TStreamTime time) { last = time; }));
+        EXPECT_TRUE(stalled.HasAudio());
+        EXPECT_EQ(stalled.EndEvents.load(), 1);
+        EXPECT_GT(last, 500);
+    }
+    server.Release = true;
+    {
+        // A deck whose buffer is full asks for nothing: a long wait is not a stall.
+        TTestPlayer full;
+        full.SetNoAudioLimit(LimitMs);
+        ASSERT_TRUE(full.Load(Tone("long.wav", 12000)));
+        auto buffer = full.Channel->GetPushPull()->GetBuffer();
+        ASSERT_TRUE(WaitFor([&] { return buffer->FreeSpace() == 0; }));
+        std::this_thread::sleep_for(std::chrono::milliseconds(LimitMs * 2));
+        full.Play();
+        ASSERT_TRUE(PullUntil(full.Channel->GetOutput(), [&] { return full.GetPosition() >= 1000; }));
+        EXPECT_FALSE(full.IsEndOfStream());
+        EXPECT_FALSE(full.IsFinished());
+    }
+}
+
 }  // namespace
 }  // namespace kelvar

@@ -1,6 +1,7 @@
 // The built-in collections over songlist columns: song types, weight classes, play limits, the
 // recycle bin and the group categories.
 #include "CategoryTestSupport.h"
+#include "core/playlist/GetSongList.h"
 #include "core/playlist/LevelCategories.h"
 #include "core/playlist/SongList.h"
 
@@ -190,6 +191,32 @@ TEST_F(CategoryKindsTest, LevelLoaderReportsAndRecoversFromFailure) {
     auto* field = dynamic_cast<TFieldLevelCategory*>(genre);
     field->FieldName = "genre FROM songlist; --";
     EXPECT_THROW(field->RefreshLevels(true), ECategoryError);
+}
+
+TEST_F(CategoryKindsTest, GroupCategoryFreedWhileItsLoadersRunHearsNothingMore) {
+    AddSongRows(4);
+    // Freed from its own group-list handler, with the loader's end still to come.
+    auto owned = std::make_unique<TFieldLevelCategory>(Tree.get(), nullptr, 0, 0, "Groups", -100);
+    owned->FieldName = "genre";
+    std::weak_ptr<TGetLevelList> levelLoader;
+    owned->OnLevelList = [&](TCustomCategory&, const ILevelItemListPtr&) { owned.reset(); };
+    owned->RefreshLevels(true);
+    levelLoader = owned->LevelLoader;
+    EXPECT_TRUE(PumpUntil([&] { return owned == nullptr && levelLoader.expired(); }));
+
+    // Freed while both its loaders still run.
+    auto busy = std::make_unique<TFieldLevelCategory>(Tree.get(), nullptr, 0, 0, "Groups", -100);
+    busy->FieldName = "genre";
+    bool heard = false;
+    busy->OnLevelList = [&](TCustomCategory&, const ILevelItemListPtr&) { heard = true; };
+    busy->OnSongList = [&](TCustomCategory&, const ISongItemListPtr&) { heard = true; };
+    busy->RefreshLevels(true);
+    busy->LoadSongList(true, "SELECT ID as songID, artist, title, duration FROM songlist", {});
+    std::weak_ptr<TGetLevelList> groups = busy->LevelLoader;
+    std::weak_ptr<TGetSongList> songs = busy->Loader;
+    busy.reset();
+    EXPECT_TRUE(PumpUntil([&] { return groups.expired() && songs.expired(); }));
+    EXPECT_FALSE(heard);
 }
 
 }  // namespace

@@ -191,5 +191,21 @@ TEST_F(CustomCategoryTest, CategoryGoingAwayStopsItsLoader) {
     EXPECT_TRUE(PumpUntil([&] { return loader.expired(); }));
 }
 
+TEST_F(CustomCategoryTest, CategoryFreedWhenItsListArrivesHearsNothingOfTheLoadersEnd) {
+    auto items = ItemsOf(AddSongRows(3));
+    Category->AddSongs(*items, 0, 0);
+    std::weak_ptr<TGetSongList> loader;
+    bool delivered = false;
+    // A window that drops the category once its list is in: the loader's end is still on its way.
+    Category->OnSongList = [&](TCustomCategory& sender, const ISongItemListPtr&) {
+        delivered = true;
+        Tree->Remove(&sender);
+    };
+    CategoryLoadSongs(*Category, true);
+    loader = Category->Loader;
+    Category = nullptr;
+    EXPECT_TRUE(PumpUntil([&] { return delivered && loader.expired(); }));
+}
+
 }  // namespace
 }  // namespace kelvar

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include <systemd/sd-bus.h>
+
 #include "platform/dbus/TestBusDaemon.h"
 
 using kelvar::platform::TBusSignal;
@@ -53,6 +55,37 @@ TEST(SessionBus, SignalReachesOtherConnectionsAndItself) {
     EXPECT_EQ(other.Signals[0].Value, -1);
     EXPECT_EQ(other.Signals[1].Value, int64_t{1} << 40);
     EXPECT_TRUE(own.WaitFor(2));
+}
+
+// As dbus-send does: connect, send one signal, leave at once. By the time the receiver asks
+// the bus who sent it, the sender's name no longer exists.
+void SendAndLeave(int64_t Value) {
+    sd_bus* bus = nullptr;
+    ASSERT_GE(sd_bus_open_user(&bus), 0);
+    ASSERT_GE(sd_bus_emit_signal(bus, kelvar::platform::BusObjectPath, kelvar::platform::BusInterface, "KelvarAPI",
+                                 "ux", 103u, Value),
+              0);
+    sd_bus_flush_close_unref(bus);
+}
+
+TEST(SessionBus, SignalFromASenderThatLeftAtOnceIsDelivered) {
+    kelvar::test::TTestBusDaemon daemon;
+    ASSERT_TRUE(daemon.Running());
+    std::string error;
+    auto receiver = TSessionBus::Open(error);
+    ASSERT_TRUE(receiver) << error;
+    TReceived got;
+    receiver->SetHandler([&got](const TBusSignal& s) {
+        std::lock_guard<std::mutex> lock(got.Lock);
+        got.Signals.push_back(s);
+        got.Arrived.notify_all();
+    });
+    // The receiver's match must be in place before anything is sent.
+    ASSERT_FALSE(receiver->UniqueName().empty());
+    constexpr int Senders = 10;
+    for (int i = 0; i < Senders; ++i) SendAndLeave(i);
+    ASSERT_TRUE(got.WaitFor(Senders)) << got.Signals.size() << " of " << Senders << " arrived";
+    for (int i = 0; i < Senders; ++i) EXPECT_EQ(got.Signals[i].Value, i);
 }
 
 TEST(SessionBus, WithoutABusOpenFailsWithAReason) {
