@@ -6,17 +6,13 @@
 #include <cstdint>
 #include <functional>
 
+#include "core/DJModes.h"
 #include "core/HeartBeat.h"
 #include "foundation/ConfigDoc.h"
 #include "foundation/Logger.h"
+#include "foundation/MulticastEvent.h"
 
 namespace kelvar {
-
-namespace DJModes {
-constexpr uint8_t AutoDJ = 0;
-constexpr uint8_t Queue = 1;
-constexpr uint8_t Manual = 2;
-}  // namespace DJModes
 
 class TAutoRecovery {
 public:
@@ -44,9 +40,10 @@ public:
     uint32_t TriggeredAt = 0;  // 0: not triggered
     // Also read by the start-next handler on the output thread.
     std::atomic<uint8_t> DJMode{DJModes::AutoDJ};
-    TNotifyEvent OnStarted;
-    TNotifyEvent OnAbort;
-    TNotifyEvent OnTrigger;
+    // Every listener hears these (the countdown window, the front door's listeners).
+    TMulticastEvent<TAutoRecovery&> OnStarted;
+    TMulticastEvent<TAutoRecovery&> OnAbort;
+    TMulticastEvent<TAutoRecovery&> OnTrigger;
     ILoggerPtr Logger;
     TNotifyEvent OnStart;
 

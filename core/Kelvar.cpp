@@ -56,7 +56,8 @@ std::string SongLogText(const ISongInfoPtr& Song) {
            ")";
 }
 
-TKelvar::TKelvar() : PluginManager(std::make_unique<TPluginManager>(PluginDir())) {}
+TKelvar::TKelvar(IPlaylistControlPtr Control)
+    : PluginManager(std::make_unique<TPluginManager>(PluginDir())), PlaylistControl(std::move(Control)) {}
 
 TKelvar::~TKelvar() { DoQuit(); }
 
@@ -75,7 +76,7 @@ void TKelvar::Init() {
     PluginManager->LoadPlugins();
 
     DoStatus("Creating Playlist Control");
-    PlaylistControl = std::make_shared<TPlaylistControl>();
+    if (!PlaylistControl) PlaylistControl = std::make_shared<TPlaylistControl>();
 
     auto logics = std::make_shared<TLogicList>();
     LogicList = logics;

@@ -13,6 +13,7 @@
 #include "core/MessageAPI.h"
 #include "foundation/ConfigDoc.h"
 #include "foundation/Logger.h"
+#include "foundation/MulticastEvent.h"
 #include "gui/engine/WindowList.h"
 
 class QAction;
@@ -162,6 +163,8 @@ private:
     std::vector<std::string> FLayoutFiles;
     QWidget* FClient = nullptr;
     std::unique_ptr<TMaintenanceTools> FTools;
+    // The main window's listeners on the core (recovery countdown, queue failure, DJ mode).
+    std::vector<TEventLink> FCoreLinks;
 };
 
 }  // namespace kelvar

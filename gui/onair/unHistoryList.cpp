@@ -107,12 +107,13 @@ void TfoHistoryList::Init() {
     FInitDone = true;
     Refresh();
     if (PlaylistManager && PlaylistManager->History)
-        SetOwned(PlaylistManager->History->OnAdd, this,
-                 [this](THistoryList&, const TSongItem& Item) { RunAction([&] { HistoryAdded(Item); }); });
+        FHistoryLink = TEventLink(PlaylistManager->History->OnAdd, [this](THistoryList&, const TSongItem& Item) {
+            RunAction([&] { HistoryAdded(Item); });
+        });
 }
 
 void TfoHistoryList::Done() {
-    if (PlaylistManager && PlaylistManager->History) ClearOwned(PlaylistManager->History->OnAdd, this);
+    FHistoryLink.Reset();
     FInitDone = false;
     TfoStatusSection::Done();
 }

@@ -8,6 +8,7 @@
 
 #include "core/playlist/SongItem.h"
 #include "database/SQLPool.h"
+#include "foundation/MulticastEvent.h"
 #include "gui/engine/WindowList_imp.h"
 #include "gui/lists/unStatusSection.h"
 
@@ -54,6 +55,7 @@ private:
 
     ISongItemListPtr FRows;
     bool FInitDone = false;
+    TEventLink FHistoryLink;
 };
 
 class TwiHistorylist : public TWindowItem {

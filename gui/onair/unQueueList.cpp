@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "controls/BrowseForFolder.h"
+#include "core/ChooseSong.h"
 #include "core/Kelvar.h"
 #include "core/playlist/PlaylistLoader_imp.h"
 #include "core/playlist/PlaylistManager.h"
@@ -197,19 +198,34 @@ void TfoQueueList::SetProgress(int Percent, const std::string& Text) {
     TfoStatusSection::SetProgress(static_cast<uint8_t>(std::clamp(Percent, 0, 100)), QString::fromStdString(Text));
 }
 
-void TfoQueueList::AttachOnAdd() {
-    if (TQueueList* q = Queue())
-        SetOwned(q->OnAdd, this,
-                 [this](TQueueList&, const ISongItemListPtr& Songs) { RunAction([&] { QueueAdded(Songs); }); });
+void TfoQueueList::ListenToQueue() {
+    FQueueLinks.clear();
+    TQueueList* q = Queue();
+    if (!q) return;
+    // The window's own changes place or drop its rows itself: it does not hear them again.
+    FQueueLinks.emplace_back(q->OnPop, [this](TQueueList&, int ID) { RunAction([&] { QueuePopped(ID); }); });
+    FQueueLinks.emplace_back(q->OnAdd, [this](TQueueList&, const ISongItemListPtr& Songs) {
+        if (FOwnChange == 0) RunAction([&] { QueueAdded(Songs); });
+    });
+    FQueueLinks.emplace_back(q->OnDelete, [this](TQueueList&, int ID) {
+        if (FOwnChange == 0) RunAction([&] { QueueRowDeleted(ID); });
+    });
+    FQueueLinks.emplace_back(q->OnChange, [this](TQueueList&) {
+        if (FOwnChange == 0) RunAction([this] { Refresh(); });
+    });
 }
 
-void TfoQueueList::AttachOnDelete() {
-    if (TQueueList* q = Queue())
-        SetOwned(q->OnDelete, this, [this](TQueueList&, int ID) { RunAction([&] { QueueRowDeleted(ID); }); });
-}
-
-void TfoQueueList::AttachOnChange() {
-    if (TQueueList* q = Queue()) SetOwned(q->OnChange, this, [this](TQueueList&) { RunAction([this] { Refresh(); }); });
+// Marks the window's own change of the queue while it runs.
+template <class F>
+void TfoQueueList::OwnChange(F Change) {
+    ++FOwnChange;
+    try {
+        Change();
+    } catch (...) {
+        --FOwnChange;
+        throw;
+    }
+    --FOwnChange;
 }
 
 void TfoQueueList::AttachProgress() {
@@ -225,24 +241,14 @@ void TfoQueueList::Init() {
     tvQueueList->SetTag(3);
     FRows = NewSongItemList();
     tvQueueList->SetSongList(FRows);
-    if (TQueueList* q = Queue()) {
-        SetOwned(q->OnPop, this, [this](TQueueList&, int ID) { RunAction([&] { QueuePopped(ID); }); });
-        AttachOnAdd();
-        AttachOnDelete();
-        AttachOnChange();
-    }
+    ListenToQueue();
     FInitDone = true;
     Refresh();
 }
 
 void TfoQueueList::Done() {
-    if (TQueueList* q = Queue()) {
-        ClearOwned(q->OnPop, this);
-        ClearOwned(q->OnAdd, this);
-        ClearOwned(q->OnDelete, this);
-        ClearOwned(q->OnChange, this);
-        ClearOwned(q->OnProgress, this);
-    }
+    FQueueLinks.clear();
+    if (TQueueList* q = Queue()) ClearOwned(q->OnProgress, this);
     if (PlaylistManager && PlaylistManager->SongList) ClearOwned(PlaylistManager->SongList->OnProgress, this);
     FInitDone = false;
     TfoStatusSection::Done();
@@ -368,14 +374,7 @@ void TfoQueueList::ChooseNext() {
     TQueueList* q = Queue();
     if (!Core || !Core->PlaylistControl || !q) return;
     for (int i = 0; i < ChooseTries; ++i) {
-        ISongInfoPtr song;
-        if (IPlaylistRulesPtr rules = Core->PlaylistControl->GetRules()) {
-            song = rules->GetGhostSong();
-            rules->SetGhostSong(nullptr);
-        }
-        if (!song)
-            if (IPlaylistLogicPtr logic = Core->PlaylistControl->GetLogic()) song = logic->ChooseSong();
-        if (song) {
+        if (ISongInfoPtr song = ChooseQueueSong(*Core->PlaylistControl)) {
             q->AddSong(*song, ipBottom);  // the queue's OnAdd shows it
             return;
         }
@@ -402,14 +401,7 @@ void TfoQueueList::AddSongItems(const ISongItemListPtr& Songs, TInsertPos Pos, i
     const TInsertPos used = SortIDForDrop(FRows.get(), before, after, Index, Pos);
     AttachProgress();
     // Our own change: the rows are placed here, not by the queue's event.
-    q->OnAdd = nullptr;
-    try {
-        q->AddSongs(Songs, 0, before, after);
-    } catch (...) {
-        AttachOnAdd();
-        throw;
-    }
-    AttachOnAdd();
+    OwnChange([&] { q->AddSongs(Songs, 0, before, after); });
     FRows->MoveFrom(*Songs, used, Index);
     UpdateETA();
     switch (used) {
@@ -509,25 +501,24 @@ void TfoQueueList::Remove() {
     const std::vector<int> selected = tvQueueList->SelectedRows();
     if (!q || selected.empty()) return;
     if (static_cast<int>(selected.size()) == FRows->Count() && Clear()) return;
-    // Our own deletions: the rows go here, not by the queue's event (attached again on failure).
-    q->OnDelete = nullptr;
+    // Our own deletions: the rows go here, not by the queue's event.
     try {
-        int k = 0;
-        tvQueueList->setUpdatesEnabled(false);
-        for (int row : selected) {
-            const int at = row - k;
-            if (at < 0 || at >= FRows->Count()) continue;
-            q->Delete(FRows->Items(at).ListID);
-            FRows->Delete(at);
-            ++k;
-        }
+        OwnChange([&] {
+            int k = 0;
+            tvQueueList->setUpdatesEnabled(false);
+            for (int row : selected) {
+                const int at = row - k;
+                if (at < 0 || at >= FRows->Count()) continue;
+                q->Delete(FRows->Items(at).ListID);
+                FRows->Delete(at);
+                ++k;
+            }
+        });
     } catch (...) {
         tvQueueList->setUpdatesEnabled(true);
-        AttachOnDelete();
         throw;
     }
     tvQueueList->setUpdatesEnabled(true);
-    AttachOnDelete();
     UpdateETA();
     ClearSongTreeState(*tvQueueList);
 }
@@ -536,8 +527,7 @@ void TfoQueueList::Crop() {
     TQueueList* q = Queue();
     if (!q) return;
     const std::vector<int> selected = tvQueueList->SelectedRows();
-    q->OnDelete = nullptr;
-    try {
+    OwnChange([&] {
         size_t next = 0;
         int i = 0, k = 0;
         while (i < FRows->Count()) {
@@ -550,11 +540,7 @@ void TfoQueueList::Crop() {
             FRows->Delete(i);
             ++k;
         }
-    } catch (...) {
-        AttachOnDelete();
-        throw;
-    }
-    AttachOnDelete();
+    });
     UpdateETA();
     SelectAllSongTree(*tvQueueList);
 }
@@ -562,16 +548,9 @@ void TfoQueueList::Crop() {
 bool TfoQueueList::Clear() {
     TQueueList* q = Queue();
     if (!q) return false;
-    q->OnChange = nullptr;
-    try {
-        q->Clear();
-    } catch (...) {
-        AttachOnChange();
-        throw;
-    }
+    OwnChange([&] { q->Clear(); });
     FRows->Clear();
     UpdateETA();
-    AttachOnChange();
     return true;
 }
 
