@@ -132,6 +132,9 @@ protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
+    // Takes the item's host form back and frees it once its events are over. Host forms are
+    // children of the client area, their one owner; items only refer to them.
+    void ReleaseHost(IWindowItem& Item);
     void CreateActions();
     void CreateMenus();
     void CreateToolBar();
