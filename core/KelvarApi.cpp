@@ -99,9 +99,7 @@ void TKelvarApi::SetAutoRecoveryEnabled(bool On) {
     if (FCore.AutoRecovery) FCore.AutoRecovery->SetEnabled(On);
 }
 
-int32_t TKelvarApi::RecoverySecondsLeft() const {
-    return FCore.AutoRecovery ? FCore.AutoRecovery->SecondsLeft() : 0;
-}
+int32_t TKelvarApi::RecoverySecondsLeft() const { return FCore.AutoRecovery ? FCore.AutoRecovery->SecondsLeft() : 0; }
 
 void TKelvarApi::StartRecovery() {
     if (FCore.AutoRecovery) FCore.AutoRecovery->Start();
@@ -134,6 +132,14 @@ void TKelvarApi::SetPreviewVolume(uint8_t Value) {
     if (TDualOutput_Combo* output = Output(FCore)) output->SetPreviewVolume(Value);
 }
 
+void TKelvarApi::SetMainMute(bool On) {
+    if (TDualOutput_Combo* output = Output(FCore)) output->SetMainMute(On);
+}
+
+void TKelvarApi::SetPreviewMute(bool On) {
+    if (TDualOutput_Combo* output = Output(FCore)) output->SetPreviewMute(On);
+}
+
 bool TKelvarApi::HasVoice() const { return FCore.VoiceFX != nullptr; }
 bool TKelvarApi::Talking() const { return FCore.VoiceFX && FCore.VoiceFX->GetTalking(); }
 
@@ -156,7 +162,8 @@ ISongItemListPtr TKelvarApi::QueueSnapshot() {
         item.SongID = static_cast<int32_t>(data->GetFieldValue("songID").AsInteger());
         item.Duration = static_cast<int32_t>(data->GetFieldValue("duration").AsInteger());
         item.SortID = data->GetFieldValue("sortID").AsFloat();
-        item.Caption = SongDisplayName(data->GetFieldValue("artist").AsString(), data->GetFieldValue("title").AsString());
+        item.Caption =
+            SongDisplayName(data->GetFieldValue("artist").AsString(), data->GetFieldValue("title").AsString());
         if (data->GetFieldValue("requestID").AsInteger() > 0) item.Caption += " ~requested~";
     }
     return rows;
@@ -172,10 +179,18 @@ ISongItemListPtr TKelvarApi::HistorySnapshot() {
         item.ListID = static_cast<int32_t>(data->GetFieldValue("ID").AsInteger());
         item.SongID = static_cast<int32_t>(data->GetFieldValue("songID").AsInteger());
         item.Duration = static_cast<int32_t>(data->GetFieldValue("duration").AsInteger());
-        item.Caption = SongDisplayName(data->GetFieldValue("artist").AsString(), data->GetFieldValue("title").AsString());
+        item.Caption =
+            SongDisplayName(data->GetFieldValue("artist").AsString(), data->GetFieldValue("title").AsString());
         item.StartTime = TimeOfDayToMs(data->GetFieldValue("date_played").AsDateTime());
     }
     return rows;
+}
+
+bool TKelvarApi::HasQueue() { return Queue(FCore) != nullptr; }
+
+int TKelvarApi::HistoryLimit() {
+    THistoryList* history = History(FCore);
+    return history ? history->MaxItems : 200;
 }
 
 int TKelvarApi::QueueCount() {
@@ -280,9 +295,12 @@ TLevelsSnapshot TKelvarApi::Levels() const {
         levels.PreviewVolume = output->GetPreviewVolume();
         levels.MainMute = output->GetMainMute();
         levels.PreviewMute = output->GetPreviewMute();
+        levels.PreviewOwnDevice = output->GetSettings().PreviewStyle == PreviewStyle::SecondDevice;
     }
     return levels;
 }
+
+int64_t TKelvarApi::DecksRemainingTime() { return FCore.DecksRemainingTime(); }
 
 int TKelvarApi::PlayerCount() const { return FCore.PlayerCount(); }
 

@@ -51,7 +51,8 @@ struct TLevelsSnapshot {
     uint8_t PreviewVolume = 0;
     bool MainMute = false;
     bool PreviewMute = false;
-    bool Muted = false;  // the core's own mute of the on-air output
+    bool Muted = false;             // the core's own mute of the on-air output
+    bool PreviewOwnDevice = false;  // the preview plays on a second device
 };
 
 // What the queue window hears; any member may be empty.
@@ -110,6 +111,8 @@ public:
     // Adds Delta to the main volume, kept within 0..255.
     void ChangeMainVolume(int Delta);
     void SetPreviewVolume(uint8_t Value);
+    void SetMainMute(bool On);
+    void SetPreviewMute(bool On);
     bool HasVoice() const;
     bool Talking() const;
     // Talking switches the voice on first.
@@ -119,6 +122,10 @@ public:
     // Copies of the rows as the windows list them (requests marked " ~requested~").
     ISongItemListPtr QueueSnapshot();
     ISongItemListPtr HistorySnapshot();
+    // The most rows the history lists.
+    int HistoryLimit();
+    // False until the core has its song database model.
+    bool HasQueue();
     int QueueCount();
     // After/Before as TQueueList::AddSongs; the items get their ListID and SortID.
     void QueueSongs(const ISongItemListPtr& Songs, double After, double Before);
@@ -146,6 +153,8 @@ public:
     // ---- snapshots
     TDeckSnapshot Deck(TDeckId Deck);
     TLevelsSnapshot Levels() const;
+    // What is left to play on decks A and B (ms): the queue's first song starts after it.
+    int64_t DecksRemainingTime();
     int PlayerCount() const;
 
     // ---- events (a link unregisters its listener when it goes)

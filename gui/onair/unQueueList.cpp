@@ -11,8 +11,8 @@
 #include <stdexcept>
 
 #include "controls/BrowseForFolder.h"
-#include "core/ChooseSong.h"
 #include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/playlist/PlaylistLoader_imp.h"
 #include "core/playlist/PlaylistManager.h"
 #include "core/playlist/PlaylistUtils.h"
@@ -200,19 +200,20 @@ void TfoQueueList::SetProgress(int Percent, const std::string& Text) {
 
 void TfoQueueList::ListenToQueue() {
     FQueueLinks.clear();
-    TQueueList* q = Queue();
-    if (!q) return;
+    if (!Api) return;
     // The window's own changes place or drop its rows itself: it does not hear them again.
-    FQueueLinks.emplace_back(q->OnPop, [this](TQueueList&, int ID) { RunAction([&] { QueuePopped(ID); }); });
-    FQueueLinks.emplace_back(q->OnAdd, [this](TQueueList&, const ISongItemListPtr& Songs) {
+    TQueueListener listener;
+    listener.Popped = [this](int ID) { RunAction([&] { QueuePopped(ID); }); };
+    listener.Added = [this](const ISongItemListPtr& Songs) {
         if (FOwnChange == 0) RunAction([&] { QueueAdded(Songs); });
-    });
-    FQueueLinks.emplace_back(q->OnDelete, [this](TQueueList&, int ID) {
+    };
+    listener.Removed = [this](int ID) {
         if (FOwnChange == 0) RunAction([&] { QueueRowDeleted(ID); });
-    });
-    FQueueLinks.emplace_back(q->OnChange, [this](TQueueList&) {
+    };
+    listener.Changed = [this] {
         if (FOwnChange == 0) RunAction([this] { Refresh(); });
-    });
+    };
+    FQueueLinks = Api->ListenQueue(std::move(listener));
 }
 
 // Marks the window's own change of the queue while it runs.
@@ -292,7 +293,7 @@ void TfoQueueList::LoadRows(const IDatasetPtr& Rows) {
 }
 
 void TfoQueueList::UpdateETA() {
-    FBase = TimeOfDay() + (Core ? Core->DecksRemainingTime() : 0);
+    FBase = TimeOfDay() + (Api ? Api->DecksRemainingTime() : 0);
     int64_t total = 0;
     int64_t offset = 0;
     bool missing = false;
@@ -359,26 +360,20 @@ void TfoQueueList::UpdateActions() {
 }
 
 void TfoQueueList::PlayNext() {
-    if (Core) Core->PlayNext(IsShiftDown());
+    if (Api) Api->PlayNext(IsShiftDown());
 }
 
 void TfoQueueList::RowDoubleClicked() {
     if (tvQueueList->FocusedRow() < 0) return;
     MoveSelectedRows(0);
     // The moves are stored in the background; the deck takes the top row straight from the table.
-    if (TQueueList* q = Queue()) q->GetDelayedQuery()->WaitForAll();
+    if (Api) Api->WaitForQueue();
     PlayNext();
 }
 
 void TfoQueueList::ChooseNext() {
-    TQueueList* q = Queue();
-    if (!Core || !Core->PlaylistControl || !q) return;
-    for (int i = 0; i < ChooseTries; ++i) {
-        if (ISongInfoPtr song = ChooseQueueSong(*Core->PlaylistControl)) {
-            q->AddSong(*song, ipBottom);  // the queue's OnAdd shows it
-            return;
-        }
-    }
+    if (!Api || !Api->HasQueue()) return;
+    if (Api->QueueChosenSong(ChooseTries)) return;  // the queue's OnAdd shows it
     MessageDlg("Kelvar was unable to queue a song after " + std::to_string(ChooseTries) +
                    " tries. This can be caused by incorrect playlist rotation rules or having too few files in your "
                    "media library.",
@@ -394,14 +389,13 @@ void TfoQueueList::AddFiles(const std::vector<std::string>& Names, TInsertPos Po
 }
 
 void TfoQueueList::AddSongItems(const ISongItemListPtr& Songs, TInsertPos Pos, int Index) {
-    TQueueList* q = Queue();
-    if (!q || !Songs || Songs->Count() == 0) return;
+    if (!Api || !Songs || Songs->Count() == 0) return;
     const int n = Songs->Count();
     double before = 0, after = 0;
     const TInsertPos used = SortIDForDrop(FRows.get(), before, after, Index, Pos);
     AttachProgress();
     // Our own change: the rows are placed here, not by the queue's event.
-    OwnChange([&] { q->AddSongs(Songs, 0, before, after); });
+    OwnChange([&] { Api->QueueSongs(Songs, before, after); });
     FRows->MoveFrom(*Songs, used, Index);
     UpdateETA();
     switch (used) {
@@ -413,9 +407,8 @@ void TfoQueueList::AddSongItems(const ISongItemListPtr& Songs, TInsertPos Pos, i
 }
 
 void TfoQueueList::MoveSelectedRows(int Index) {
-    TQueueList* q = Queue();
     const std::vector<int> selected = tvQueueList->SelectedRows();
-    if (!q || selected.empty()) return;
+    if (!Api || selected.empty()) return;
     double before = 0, after = 0;
     SortIDForDrop(FRows.get(), before, after, Index, ipInsert);
     // Each moved row gets its own even share of the gap: halving the rest for every row runs
@@ -424,7 +417,7 @@ void TfoQueueList::MoveSelectedRows(int Index) {
     for (int i = 0; i < n; ++i) {
         TSongItem& item = FRows->Items(selected[static_cast<size_t>(i)]);
         const double value = SpreadSortID(before, after, i, n);
-        item.SortID = q->MoveSong(item.ListID, value, value);
+        item.SortID = Api->MoveQueueSong(item.ListID, value, value);
     }
     int b = 0, p = Index;
     for (int r : selected) {
@@ -497,9 +490,8 @@ void TfoQueueList::AddMic() {
 }
 
 void TfoQueueList::Remove() {
-    TQueueList* q = Queue();
     const std::vector<int> selected = tvQueueList->SelectedRows();
-    if (!q || selected.empty()) return;
+    if (!Api || selected.empty()) return;
     if (static_cast<int>(selected.size()) == FRows->Count() && Clear()) return;
     // Our own deletions: the rows go here, not by the queue's event.
     try {
@@ -509,7 +501,7 @@ void TfoQueueList::Remove() {
             for (int row : selected) {
                 const int at = row - k;
                 if (at < 0 || at >= FRows->Count()) continue;
-                q->Delete(FRows->Items(at).ListID);
+                Api->RemoveQueueSong(FRows->Items(at).ListID);
                 FRows->Delete(at);
                 ++k;
             }
@@ -524,8 +516,7 @@ void TfoQueueList::Remove() {
 }
 
 void TfoQueueList::Crop() {
-    TQueueList* q = Queue();
-    if (!q) return;
+    if (!Api) return;
     const std::vector<int> selected = tvQueueList->SelectedRows();
     OwnChange([&] {
         size_t next = 0;
@@ -536,7 +527,7 @@ void TfoQueueList::Crop() {
                 ++next;
                 continue;
             }
-            q->Delete(FRows->Items(i).ListID);
+            Api->RemoveQueueSong(FRows->Items(i).ListID);
             FRows->Delete(i);
             ++k;
         }
@@ -546,18 +537,16 @@ void TfoQueueList::Crop() {
 }
 
 bool TfoQueueList::Clear() {
-    TQueueList* q = Queue();
-    if (!q) return false;
-    OwnChange([&] { q->Clear(); });
+    if (!Api) return false;
+    OwnChange([&] { Api->ClearQueue(); });
     FRows->Clear();
     UpdateETA();
     return true;
 }
 
 void TfoQueueList::RemoveDuplicates() {
-    TQueueList* q = Queue();
-    if (!q) return;
-    const int removed = q->RemoveQueueDuplicates();
+    if (!Api) return;
+    const int removed = Api->RemoveQueueDuplicates();
     Refresh();
     MessageDlg(std::to_string(removed) + " duplicate tracks removed from queue.", TMsgDlgType::Information,
                MsgButton::OK, this);
@@ -589,7 +578,7 @@ void TfoQueueList::DeleteSelected(bool EraseFiles) {
 }
 
 void TfoQueueList::Shuffle() {
-    if (TQueueList* q = Queue()) q->Shuffle();  // OnChange reloads the list
+    if (Api) Api->ShuffleQueue();  // OnChange reloads the list
 }
 
 void TfoQueueList::Save() {
@@ -621,7 +610,7 @@ void TwiQueuelist::Activate() {
     FFrame = std::make_unique<TfoQueueList>();
     if (GuiKelvar && GuiKelvar->PlaylistControl)
         FFrame->PlaylistManager = GuiKelvar->PlaylistControl->GetPlaylistManager();
-    FFrame->Core = GuiKelvar;
+    FFrame->Api = ProgramKelvarApi();
     FFrame->Init();
     if (GuiHeartBeat)
         GuiHeartBeat->Add(1000, this, TickCode, [this](THeartBeat&) {
@@ -634,7 +623,7 @@ void TwiQueuelist::Deactivate() {
     if (FFrame) {
         FFrame->Done();
         FFrame->PlaylistManager.reset();
-        FFrame->Core = nullptr;
+        FFrame->Api = nullptr;
     }
     FFrame.reset();
     TWindowItem::Deactivate();

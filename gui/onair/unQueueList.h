@@ -23,7 +23,7 @@ class QToolButton;
 
 namespace kelvar {
 
-class TKelvar;
+class TKelvarApi;
 class TPlaylistManager;
 class TVirtualSongTree;
 struct TSongDrop;
@@ -86,7 +86,8 @@ public:
     std::function<int64_t()> TimeOfDay;
 
     std::shared_ptr<TPlaylistManager> PlaylistManager;
-    TKelvar* Core = nullptr;
+    // The core's front door: every queue command and the queue's events go through it.
+    TKelvarApi* Api = nullptr;
 
     TVirtualSongTree* tvQueueList = nullptr;
     QToolBar* ToolBar1 = nullptr;

@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <mutex>
-#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
