@@ -265,6 +265,8 @@ bool TKelvarApi::QueueChosenSong(int Tries) {
 
 // ---- configuration
 
+int TKelvarApi::DatabaseDialect() { return static_cast<int>(SQLDriverType.load()); }
+
 void TKelvarApi::LoadConfig(IConfigDoc& Node) { FCore.LoadConfig(Node); }
 void TKelvarApi::SaveConfig(IConfigDoc& Node) { FCore.SaveConfig(Node); }
 

@@ -147,6 +147,9 @@ public:
     bool QueueChosenSong(int Tries);
 
     // ---- configuration
+    // The driver of the song database the program opened (0 none, 1 MySQL, 2 Firebird,
+    // 3 PostgreSQL, 4 MSSQL, 5 SQLite, 6 ADO); process-wide, so asked without a door.
+    static int DatabaseDialect();
     void LoadConfig(IConfigDoc& Node);
     void SaveConfig(IConfigDoc& Node);
 
