@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/SongTestDatabase.h"
+#include "core/AutoRecovery.h"
 #include "core/CoreTestKit.h"
 #include "core/Kelvar.h"
 #include "core/KelvarApi.h"
@@ -132,6 +133,26 @@ TEST_F(KelvarApiTest, DJModeMuteAndVolumeCommands) {
     EXPECT_TRUE(deck.Exists);
     EXPECT_EQ(deck.Phase, TDeckPhase::Empty);
     EXPECT_EQ(Api->PlayerCount(), 6);
+}
+
+TEST_F(KelvarApiTest, QueueFailureAndRecoveryReachEveryListener) {
+    int failedA = 0, failedB = 0;
+    TEventLink a = Api->ListenQueueFailed([&] { ++failedA; });
+    TEventLink b = Api->ListenQueueFailed([&] { ++failedB; });
+    Core->OnQueueFailed(*Core);
+    EXPECT_EQ(failedA, 1);
+    EXPECT_EQ(failedB, 1);
+
+    std::vector<std::string> heard;
+    TEventLinks first = Api->ListenRecovery([&](TAutoRecovery&) { heard.push_back("1 trigger"); },
+                                            [&] { heard.push_back("1 end"); });
+    TEventLinks second = Api->ListenRecovery([&](TAutoRecovery&) { heard.push_back("2 trigger"); },
+                                             [&] { heard.push_back("2 end"); });
+    Core->AutoRecovery->Trigger();
+    Api->AbortRecovery();
+    second.clear();
+    Api->StartRecovery();
+    EXPECT_EQ(heard, (std::vector<std::string>{"1 trigger", "2 trigger", "1 end", "2 end", "1 end"}));
 }
 
 }  // namespace
