@@ -144,10 +144,10 @@ TEST_F(KelvarApiTest, QueueFailureAndRecoveryReachEveryListener) {
     EXPECT_EQ(failedB, 1);
 
     std::vector<std::string> heard;
-    TEventLinks first = Api->ListenRecovery([&](TAutoRecovery&) { heard.push_back("1 trigger"); },
-                                            [&] { heard.push_back("1 end"); });
-    TEventLinks second = Api->ListenRecovery([&](TAutoRecovery&) { heard.push_back("2 trigger"); },
-                                             [&] { heard.push_back("2 end"); });
+    TEventLinks first =
+        Api->ListenRecovery([&](TAutoRecovery&) { heard.push_back("1 trigger"); }, [&] { heard.push_back("1 end"); });
+    TEventLinks second =
+        Api->ListenRecovery([&](TAutoRecovery&) { heard.push_back("2 trigger"); }, [&] { heard.push_back("2 end"); });
     Core->AutoRecovery->Trigger();
     Api->AbortRecovery();
     second.clear();
