@@ -7,17 +7,13 @@
 #include <functional>
 #include <string>
 
+#include "core/DJModes.h"
 #include "core/HeartBeat.h"
 #include "foundation/ConfigDoc.h"
 #include "foundation/Logger.h"
+#include "foundation/MulticastEvent.h"
 
 namespace kelvar {
-
-namespace DJModes {
-constexpr uint8_t AutoDJ = 0;
-constexpr uint8_t Queue = 1;
-constexpr uint8_t Manual = 2;
-}  // namespace DJModes
 
 class TAutoRecovery {
 public:
@@ -50,9 +46,10 @@ public:
     // The Queue mode was set because the automation could not queue a song, not by the
     // operator ("QueueModeByFailure"); cleared as soon as the mode is anything else.
     uint8_t QueueModeByFailure = 0;
-    TNotifyEvent OnStarted;
-    TNotifyEvent OnAbort;
-    TNotifyEvent OnTrigger;
+    // Every listener hears these (the countdown window, the front door's listeners).
+    TMulticastEvent<TAutoRecovery&> OnStarted;
+    TMulticastEvent<TAutoRecovery&> OnAbort;
+    TMulticastEvent<TAutoRecovery&> OnTrigger;
     ILoggerPtr Logger;
     TNotifyEvent OnStart;
 

@@ -74,7 +74,8 @@ std::string SongLogText(const ISongInfoPtr& Song) {
            ")";
 }
 
-TKelvar::TKelvar() : PluginManager(std::make_unique<TPluginManager>(PluginDir())) {}
+TKelvar::TKelvar(IPlaylistControlPtr Control)
+    : PluginManager(std::make_unique<TPluginManager>(PluginDir())), PlaylistControl(std::move(Control)) {}
 
 TKelvar::~TKelvar() { DoQuit(); }
 
@@ -93,7 +94,7 @@ void TKelvar::Init() {
     PluginManager->LoadPlugins();
 
     DoStatus("Creating Playlist Control");
-    PlaylistControl = std::make_shared<TPlaylistControl>();
+    if (!PlaylistControl) PlaylistControl = std::make_shared<TPlaylistControl>();
     FChoice = std::make_unique<TChoiceAhead>([](IPlaylistLogic& Logic) {
         if (auto* web = dynamic_cast<TplWebRotation*>(&Logic)) web->AbortSyncPost();
     });

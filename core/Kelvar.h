@@ -25,6 +25,7 @@
 #include "core/rotation/PlaylistLogic.h"
 #include "foundation/ConfigDoc.h"
 #include "foundation/Logger.h"
+#include "foundation/MulticastEvent.h"
 #include "media/SongInfo.h"
 #include "media/tags/MetaDataConfig_imp.h"
 
@@ -35,7 +36,8 @@ public:
     using TNotifyEvent = std::function<void(TKelvar& Sender)>;
     using TStatusEvent = std::function<void(const std::string& Message)>;
 
-    TKelvar();
+    // The playlist control is made by Init unless one is given (tests give a fake one).
+    explicit TKelvar(IPlaylistControlPtr Control = nullptr);
     ~TKelvar();
     TKelvar(const TKelvar&) = delete;
     TKelvar& operator=(const TKelvar&) = delete;
@@ -90,7 +92,8 @@ public:
     // ready, unless the next song must not start on a fade or the mode is Manual.
     void DeckFadeStart(TKelvarPlayer& Fading, TKelvarPlayer& Other);
 
-    TNotifyEvent OnQueueFailed;
+    // Every listener hears it (the main window, the remote commands).
+    TMulticastEvent<TKelvar&> OnQueueFailed;
     // Set by the program before Init when nobody watches (service mode): a Queue mode that a
     // queue failure set in an earlier run is not kept.
     bool ServiceMode = false;

@@ -16,12 +16,16 @@ TfoKelvar::TfoKelvar(const std::string& ConfigFile) {
     CoreConfig = config;
     FKelvar = std::make_unique<TKelvar>();
     CoreKelvar = FKelvar.get();
+    FApi = std::make_unique<TKelvarApi>(*FKelvar);
+    SetProgramKelvarApi(FApi.get());
     FKelvar->Heartbeat = CoreHeartbeat;
     FKelvar->Logger = GetCoreLogger();
 }
 
 TfoKelvar::~TfoKelvar() {
     if (FHeartbeat) FHeartbeat->Clear();
+    SetProgramKelvarApi(nullptr);
+    FApi.reset();
     CoreKelvar = nullptr;
     FKelvar.reset();
     if (FHeartbeat) FHeartbeat->Stop();

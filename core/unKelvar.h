@@ -9,6 +9,7 @@
 
 #include "core/HeartBeat.h"
 #include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "foundation/ConfigDoc.h"
 #include "foundation/Logger.h"
 
@@ -22,7 +23,7 @@ public:
     using TStatusEvent = std::function<void(const std::string& Message)>;
 
     // Sets CoreHeartbeat, CoreConfig (the document of ConfigFile, by default the program's own
-    // core configuration) and CoreKelvar.
+    // core configuration), CoreKelvar and the program's door (ProgramKelvarApi).
     explicit TfoKelvar(const std::string& ConfigFile = CoreConfigFileName());
     ~TfoKelvar();
     TfoKelvar(const TfoKelvar&) = delete;
@@ -43,6 +44,7 @@ public:
 private:
     std::unique_ptr<THeartBeat> FHeartbeat;
     std::unique_ptr<TKelvar> FKelvar;
+    std::unique_ptr<TKelvarApi> FApi;
 };
 
 }  // namespace kelvar

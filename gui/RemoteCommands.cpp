@@ -1,8 +1,6 @@
 #include "gui/RemoteCommands.h"
 
-#include "core/AutoRecovery.h"
-#include "core/CoreCommon.h"
-#include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/MessageAPI.h"
 #include "gui/StartupUi.h"
 
@@ -12,8 +10,13 @@ namespace {
 
 constexpr int QueueTries = 20;
 
-void PauseOrPlay() {
-    if (CoreKelvar) CoreKelvar->PauseOrPlay();
+// The remote commands' own listener on the core's queue failure.
+TEventLink QueueFailedLink;
+
+// Runs Command on the program's door when there is one.
+template <class F>
+void OnCore(F Command) {
+    if (TKelvarApi* api = ProgramKelvarApi()) Command(*api);
 }
 
 }  // namespace
@@ -27,8 +30,9 @@ std::string QueueFailedText() {
 }
 
 void QueueFailed(IStartupUi& dialogs) {
-    if (!CoreKelvar || !CoreKelvar->AutoRecovery || CoreKelvar->AutoRecovery->DJMode != 0) return;
-    CoreKelvar->AutoRecovery->DJMode = 1;
+    TKelvarApi* api = ProgramKelvarApi();
+    if (!api || api->DJMode() != DJModes::AutoDJ) return;
+    api->SetDJMode(DJModes::Queue);
     dialogs.ErrorDialog(QueueFailedText());
 }
 
@@ -36,19 +40,11 @@ TKelvarAPIHandlers RemoteCommandHandlers(const TRemoteCommandHooks& hooks) {
     TKelvarAPIHandlers handlers;
     handlers.Exit = hooks.Exit;
     handlers.Show = hooks.Show;
-    handlers.SetNotifySongChange = [](bool on) {
-        if (CoreKelvar) CoreKelvar->NotifySongChange = on ? 1 : 0;
-    };
-    handlers.Play = [] {
-        if (CoreKelvar) CoreKelvar->Play();
-    };
-    handlers.Stop = [] {
-        if (CoreKelvar) CoreKelvar->StopAll();
-    };
-    handlers.Pause = PauseOrPlay;
-    handlers.Next = [](bool fade) {
-        if (CoreKelvar) CoreKelvar->PlayNext(fade);
-    };
+    handlers.SetNotifySongChange = [](bool on) { OnCore([on](TKelvarApi& api) { api.SetNotifySongChange(on); }); };
+    handlers.Play = [] { OnCore([](TKelvarApi& api) { api.Play(); }); };
+    handlers.Stop = [] { OnCore([](TKelvarApi& api) { api.Stop(); }); };
+    handlers.Pause = [] { OnCore([](TKelvarApi& api) { api.PauseOrPlay(); }); };
+    handlers.Next = [](bool fade) { OnCore([fade](TKelvarApi& api) { api.PlayNext(fade); }); };
     return handlers;
 }
 
@@ -64,13 +60,15 @@ void InstallRemoteCommands(TRemoteCommandHooks hooks, IStartupUi& dialogs) {
     InstallRemoteReceivers(RemoteCommandHandlers(hooks), [show] {
         if (show) show(true);
     });
-    if (CoreKelvar) CoreKelvar->OnQueueFailed = [&dialogs](auto&&...) { QueueFailed(dialogs); };
+    QueueFailedLink.Reset();
+    OnCore(
+        [&dialogs](TKelvarApi& api) { QueueFailedLink = api.ListenQueueFailed([&dialogs] { QueueFailed(dialogs); }); });
 }
 
 void RemoveRemoteCommands() {
     SetKelvarAPIReceiver(nullptr);
     SetShowKelvarReceiver(nullptr);
-    if (CoreKelvar) CoreKelvar->OnQueueFailed = nullptr;
+    QueueFailedLink.Reset();
 }
 
 }  // namespace kelvar

@@ -19,15 +19,12 @@
 #include <ctime>
 #include <filesystem>
 
-#include "audio/live/VoiceFX_imp.h"
-#include "audio/mix/AudioPipe_imp.h"
 #include "controls/BoxButton.h"
 #include "controls/KcButtons.h"
 #include "controls/KcLcd.h"
 #include "controls/KcTrayIcon.h"
-#include "core/AutoRecovery.h"
 #include "core/CoreCommon.h"
-#include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "foundation/MiscFunc.h"
 #include "foundation/Version.h"
 #include "gui/FirstRunImport.h"
@@ -48,7 +45,7 @@ namespace {
 
 constexpr const char* kTitle = "Kelvar Zorvik";
 
-TKelvar* Core() { return GuiKelvar ? GuiKelvar : CoreKelvar; }
+TKelvarApi* Api() { return ProgramKelvarApi(); }
 
 QAction* NewAction(QObject* Parent, const char* Caption, const char* Hint = "") {
     auto* a = new QAction(QString::fromUtf8(Caption), Parent);
@@ -165,17 +162,17 @@ void TfoMDIGui::CreateActions() {
     connect(alCloseAll, &QAction::triggered, this, [this] { HideAllWindows(); });
     connect(alRestore, &QAction::triggered, this, [this] { RestoreAllWindows(); });
     connect(alPlay, &QAction::triggered, this, [] {
-        if (Core()) Core()->Play();
+        if (Api()) Api()->Play();
     });
     connect(alPause, &QAction::triggered, this, [this] { alPauseExecute(); });
     connect(alStop, &QAction::triggered, this, [] {
-        if (Core()) Core()->StopAll();
+        if (Api()) Api()->Stop();
     });
     connect(alNext, &QAction::triggered, this, [] {
-        if (Core()) Core()->PlayNext(IsShiftDown());
+        if (Api()) Api()->PlayNext(IsShiftDown());
     });
     connect(alFadeToNext, &QAction::triggered, this, [] {
-        if (Core()) Core()->PlayNext(true);
+        if (Api()) Api()->PlayNext(true);
     });
     connect(alDesktopA, &QAction::triggered, this, [this] { SwitchDesktop(0); });
     connect(alDesktopB, &QAction::triggered, this, [this] { SwitchDesktop(1); });
@@ -185,7 +182,7 @@ void TfoMDIGui::CreateActions() {
     connect(alDJModeQueue, &QAction::triggered, this, [this] { SetDJMode(DJModes::Queue); });
     connect(alDJModeOff, &QAction::triggered, this, [this] { SetDJMode(DJModes::Manual); });
     connect(alAutoRecovery, &QAction::triggered, this, [this] {
-        if (Core() && Core()->AutoRecovery) Core()->AutoRecovery->SetEnabled(Core()->AutoRecovery->Enabled == 0);
+        if (Api()) Api()->SetAutoRecoveryEnabled(!Api()->AutoRecoveryEnabled());
         RefreshDJMode();
     });
     connect(alMute, &QAction::triggered, this, [this] { alMuteExecute(); });
@@ -411,15 +408,13 @@ void TfoMDIGui::DoInit() {
     }
     UpdateHideShowCaption();
     RefreshDJMode();
-    if (TKelvar* core = Core()) {
-        if (core->AutoRecovery) {
-            // The countdown shows while the recovery waits; it goes when the recovery starts or
-            // is aborted elsewhere.
-            core->AutoRecovery->OnTrigger = [](TAutoRecovery& Recovery) { ShowAutoRecoveryDialog(Recovery); };
-            core->AutoRecovery->OnStarted = [](TAutoRecovery&) { CloseAutoRecoveryDialog(); };
-            core->AutoRecovery->OnAbort = [](TAutoRecovery&) { CloseAutoRecoveryDialog(); };
-        }
-        core->OnQueueFailed = [this](TKelvar&) { QueueFailed(); };
+    if (TKelvarApi* api = Api()) {
+        // The countdown shows while the recovery waits; it goes when the recovery starts or is
+        // aborted elsewhere.
+        FCoreLinks = api->ListenRecovery([](TAutoRecovery& Recovery) { ShowAutoRecoveryDialog(Recovery); },
+                                         [] { CloseAutoRecoveryDialog(); });
+        FCoreLinks.push_back(api->ListenQueueFailed([this] { QueueFailed(); }));
+        FCoreLinks.push_back(api->ListenDJMode([this](int) { RefreshDJMode(); }));
     }
     if (GuiHeartBeat && !FClockRegistered) {
         GuiHeartBeat->Add(300, this, 1, [this](THeartBeat&) { RefreshClock(); });
@@ -440,14 +435,7 @@ void TfoMDIGui::DoQuit() {
     FClockRegistered = false;
     CloseAutoRecoveryDialog();
     CloseAudioSettings();
-    if (TKelvar* core = Core()) {
-        if (core->AutoRecovery) {
-            core->AutoRecovery->OnTrigger = nullptr;
-            core->AutoRecovery->OnStarted = nullptr;
-            core->AutoRecovery->OnAbort = nullptr;
-        }
-        core->OnQueueFailed = nullptr;
-    }
+    FCoreLinks.clear();
     try {
         if (FLayout) {
             SaveLayout(*FLayout);
@@ -520,18 +508,18 @@ void TfoMDIGui::RestoreAllWindows() {
 }
 
 void TfoMDIGui::SetDJMode(int Mode) {
-    if (Core() && Core()->AutoRecovery) Core()->AutoRecovery->DJMode = static_cast<uint8_t>(Mode);
+    if (Api()) Api()->SetDJMode(static_cast<uint8_t>(Mode));
     RefreshDJMode();
 }
 
 void TfoMDIGui::RefreshDJMode() {
-    TKelvar* core = Core();
-    btMuted->SetActive(core && core->GetMuted());
-    const int mode = core && core->AutoRecovery ? core->AutoRecovery->DJMode.load() : -1;
+    TKelvarApi* api = Api();
+    btMuted->SetActive(api && api->Muted());
+    const int mode = api ? api->DJMode() : -1;
     alDJModeOn->setChecked(mode == DJModes::AutoDJ);
     alDJModeQueue->setChecked(mode == DJModes::Queue);
     alDJModeOff->setChecked(mode == DJModes::Manual);
-    alAutoRecovery->setChecked(core && core->AutoRecovery && core->AutoRecovery->Enabled != 0);
+    alAutoRecovery->setChecked(api && api->AutoRecoveryEnabled());
     alAutoRecovery->setEnabled(mode != DJModes::Manual);
     switch (mode) {
         case DJModes::AutoDJ: btAutoDJ->setText(QStringLiteral("Auto DJ")); break;
@@ -542,7 +530,7 @@ void TfoMDIGui::RefreshDJMode() {
 }
 
 void TfoMDIGui::RefreshPlayerMenu() {
-    alMute->setChecked(Core() && Core()->GetMuted());
+    alMute->setChecked(Api() && Api()->Muted());
     RefreshDJMode();
 }
 
@@ -553,27 +541,27 @@ void TfoMDIGui::RefreshClock() {
     if (eClock->Hours() != local.tm_hour) eClock->SetHours(local.tm_hour);
     if (eClock->Minutes() != local.tm_min) eClock->SetMinutes(local.tm_min);
     if (eClock->Seconds() != local.tm_sec) eClock->SetSeconds(local.tm_sec);
-    const bool muted = Core() && Core()->GetMuted();
+    const bool muted = Api() && Api()->Muted();
     if (btMuted->Active() != muted) btMuted->SetActive(muted);
 }
 
 void TfoMDIGui::btAutoDJClick() {
-    TKelvar* core = Core();
-    if (!core || !core->AutoRecovery) return;
-    SetDJMode(core->AutoRecovery->DJMode == DJModes::Manual ? DJModes::AutoDJ : DJModes::Manual);
+    TKelvarApi* api = Api();
+    if (!api || api->DJMode() < 0) return;
+    SetDJMode(api->DJMode() == DJModes::Manual ? DJModes::AutoDJ : DJModes::Manual);
 }
 
 void TfoMDIGui::QueueFailed() {
-    TKelvar* core = Core();
-    if (!core || !core->AutoRecovery || core->AutoRecovery->DJMode != DJModes::AutoDJ) return;
+    TKelvarApi* api = Api();
+    if (!api || api->DJMode() != DJModes::AutoDJ) return;
     SetDJMode(DJModes::Queue);
     MessageDlg(QueueFailedText(), TMsgDlgType::Warning, MsgButton::OK, this);
 }
 
 void TfoMDIGui::Log(const std::string& Message, TLogKind Kind) {
     try {
-        if (Core())
-            Core()->Log(Message, "GUI", Kind);
+        if (Api())
+            Api()->Log(Message, "GUI", Kind);
         else
             LogMessage(Message, "GUI", Kind);
     } catch (...) {}
@@ -590,10 +578,10 @@ TKelvarAPIHandlers TfoMDIGui::RemoteHandlers() {
     handlers.Stop = [this] { alStop->trigger(); };
     handlers.Pause = [this] { alPause->trigger(); };
     handlers.SetNotifySongChange = [](bool On) {
-        if (Core()) Core()->NotifySongChange = On ? 1 : 0;
+        if (Api()) Api()->SetNotifySongChange(On);
     };
     handlers.Next = [](bool Fade) {
-        if (Core()) Core()->PlayNext(Fade);
+        if (Api()) Api()->PlayNext(Fade);
     };
     return handlers;
 }
@@ -610,14 +598,16 @@ void TfoMDIGui::TaskbarCreated() {
 }
 
 void TfoMDIGui::alConfigExecute() {
-    if (!CoreConfig || !Core()) return;
-    ExecuteConfigAction(*Core(), CoreConfig, [this] { RefreshDJMode(); });
+    // The configuration dialog still works on the core object itself.
+    TKelvar* core = GuiKelvar ? GuiKelvar : CoreKelvar;
+    if (!CoreConfig || !core) return;
+    ExecuteConfigAction(*core, CoreConfig, [this] { RefreshDJMode(); });
 }
 
 void TfoMDIGui::alSaveConfigExecute() {
     if (!CoreConfig) return;
     CoreConfig->SetLiveApply(false);
-    if (Core()) Core()->SaveConfig(*CoreConfig->Section("Kelvar"));
+    if (Api()) Api()->SaveConfig(*CoreConfig->Section("Kelvar"));
     CoreConfig->Save();
 }
 
@@ -630,14 +620,14 @@ void TfoMDIGui::alAboutExecute() {
 }
 
 void TfoMDIGui::alPauseExecute() {
-    if (Core()) Core()->PauseOrPlay();
+    if (Api()) Api()->PauseOrPlay();
 }
 
 void TfoMDIGui::alMuteExecute() {
     if (FMuteGuard != 0) return;
     FMuteGuard = 1;
     try {
-        if (Core()) Core()->SetMuted(!Core()->GetMuted());
+        if (Api()) Api()->SetMuted(!Api()->Muted());
         RefreshDJMode();
     } catch (...) {
         FMuteGuard = 0;
@@ -647,10 +637,7 @@ void TfoMDIGui::alMuteExecute() {
 }
 
 void TfoMDIGui::ChangeVolume(int Delta) {
-    TKelvar* core = Core();
-    if (!core || !core->AudioPipe) return;
-    TDualOutput_Combo& output = core->AudioPipe->GetOutput();
-    output.SetMainVolume(static_cast<uint8_t>(std::clamp(output.GetMainVolume() + Delta, 0, 255)));
+    if (TKelvarApi* api = Api()) api->ChangeMainVolume(Delta);
 }
 
 void TfoMDIGui::OpenHelp() {
@@ -673,16 +660,14 @@ bool TfoMDIGui::TalkOverKeyDown(QKeyEvent& Event) {
     // A held key repeats its key-down: only the first press counts, or a latched voice would
     // flicker on and off at the repeat rate.
     if (Event.isAutoRepeat()) return true;
-    TKelvar* core = Core();
-    TVoiceFX* voice = core ? core->VoiceFX.get() : nullptr;
-    if (!voice) return true;
-    if (FVoiceLatched && voice->GetTalking()) {
+    TKelvarApi* api = Api();
+    if (!api || !api->HasVoice()) return true;
+    if (FVoiceLatched && api->Talking()) {
         FVoiceLatched = false;
-        voice->SetTalking(false);
+        api->SetTalking(false);
         return true;
     }
-    voice->SetActive(true);
-    voice->SetTalking(true);
+    api->SetTalking(true);
     const auto modifiers = Event.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
     if (modifiers == Qt::ShiftModifier) FVoiceLatched = true;
     return true;
@@ -691,9 +676,8 @@ bool TfoMDIGui::TalkOverKeyDown(QKeyEvent& Event) {
 bool TfoMDIGui::TalkOverKeyUp(QKeyEvent& Event) {
     if (Event.key() != Qt::Key_F11) return false;
     if (Event.isAutoRepeat()) return true;
-    TKelvar* core = Core();
-    TVoiceFX* voice = core ? core->VoiceFX.get() : nullptr;
-    if (voice && !FVoiceLatched) voice->SetTalking(false);
+    TKelvarApi* api = Api();
+    if (api && api->HasVoice() && !FVoiceLatched) api->SetTalking(false);
     return true;
 }
 

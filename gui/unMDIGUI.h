@@ -13,6 +13,7 @@
 #include "core/MessageAPI.h"
 #include "foundation/ConfigDoc.h"
 #include "foundation/Logger.h"
+#include "foundation/MulticastEvent.h"
 #include "gui/engine/WindowList.h"
 
 class QAction;
@@ -131,6 +132,9 @@ protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
+    // Takes the item's host form back and frees it once its events are over. Host forms are
+    // children of the client area, their one owner; items only refer to them.
+    void ReleaseHost(IWindowItem& Item);
     void CreateActions();
     void CreateMenus();
     void CreateToolBar();
@@ -162,6 +166,8 @@ private:
     std::vector<std::string> FLayoutFiles;
     QWidget* FClient = nullptr;
     std::unique_ptr<TMaintenanceTools> FTools;
+    // The main window's listeners on the core (recovery countdown, queue failure, DJ mode).
+    std::vector<TEventLink> FCoreLinks;
 };
 
 }  // namespace kelvar

@@ -118,7 +118,7 @@ void TfoMDIGui::HostWindowItem(IConfigDoc& DesktopNode, const IWindowItemPtr& It
         if (!Item->IsActive()) Item->Activate();
         TfoMDIForm* host = Item->GetHost();
         if (!host) {
-            host = new TfoMDIForm(FClient);
+            host = new TfoMDIForm(FClient);  // owned by the client area, its Qt parent
             host->hide();
             host->OnClose = [this](TfoMDIForm& h) { HostClosed(h); };
             host->SetItem(Item.get());
@@ -167,8 +167,14 @@ void TfoMDIGui::CloseWindowItem(IConfigDoc& DesktopNode, const IWindowItemPtr& I
             Item->Deactivate();
         }
         // The host may be inside its own close event: it goes once that is over.
-        if (host) Item->SetHost(nullptr);
+        ReleaseHost(*Item);
     });
+}
+
+void TfoMDIGui::ReleaseHost(IWindowItem& Item) {
+    TfoMDIForm* host = Item.GetHost();
+    Item.SetHost(nullptr);
+    if (host) host->ReleaseLater();
 }
 
 void TfoMDIGui::HostClosed(TfoMDIForm& Host) {
@@ -195,7 +201,7 @@ void TfoMDIGui::CloseAllItems() {
             }
         });
         Guard("Error closing a window", [&] {
-            item->SetHost(nullptr);
+            ReleaseHost(*item);
             item->SetVisible(false);
         });
     }

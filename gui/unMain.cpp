@@ -7,7 +7,7 @@
 
 #include "core/CoreCommon.h"
 #include "core/HeartBeat.h"
-#include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/unKelvar.h"
 #include "database/SQLPool.h"
 #include "foundation/Logger_imp.h"
@@ -193,9 +193,7 @@ void TfoMain::DoQuit() {
         FUi.ShowSplash(Version);
         if (FfoMDIGui) FfoMDIGui->hide();
         Guarded("Error ejecting players or in CoreHeartBeat.Clear", [&] {
-            if (!CoreKelvar) return;
-            CoreKelvar->EjectAll();
-            if (CoreKelvar->AudioPipe) CoreKelvar->AudioPipe->Close();
+            if (TKelvarApi* api = ProgramKelvarApi()) api->ShutdownAudio();
             if (CoreHeartbeat) CoreHeartbeat->Clear();
         });
         SetStatus("Closing user interface");

@@ -30,6 +30,7 @@
 #include "common/BenchSongDatabase.h"
 #include "core/AutoRecovery.h"
 #include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/ProcessPriority.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "foundation/MainThread.h"
@@ -130,6 +131,8 @@ void BM_DecksPlayingWithWindows(benchmark::State& state) {
     RegisterWindowItems();
     auto engine = std::make_unique<TKelvarGui>((db.Folder / "bench.gui.xml").string());
     GuiKelvar = core.get();
+    auto api = std::make_unique<TKelvarApi>(*core);
+    SetProgramKelvarApi(api.get());
     const std::string layout = (db.Folder / "bench.kgl").string();
     {
         auto l = TConfigDoc_XML::Create(layout);
@@ -239,6 +242,8 @@ void BM_DecksPlayingWithWindows(benchmark::State& state) {
     engine->DoQuit();
     engine.reset();
     GuiKelvar = nullptr;
+    SetProgramKelvarApi(nullptr);
+    api.reset();
     core->EjectAll();
     heartbeat->Clear();
     core.reset();

@@ -6,6 +6,7 @@
 
 #include "core/playlist/SQLPoolEnabled.h"
 #include "core/playlist/SongItem.h"
+#include "foundation/MulticastEvent.h"
 #include "media/SongInfo.h"
 
 namespace kelvar {
@@ -15,8 +16,8 @@ extern std::atomic<double> LastHistoryBalance;
 
 class THistoryList : public TSQLPoolEnabled {
 public:
-    // The item lives only during the call.
-    std::function<void(THistoryList& sender, const TSongItem& item)> OnAdd;
+    // Every listener hears it; the item lives only during the call.
+    TMulticastEvent<THistoryList& /*sender*/, const TSongItem& /*item*/> OnAdd;
     int32_t MaxItems = 200;
 
     // Books a play; Song keeps "listeners" as given.

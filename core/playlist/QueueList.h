@@ -13,6 +13,7 @@
 #include "core/playlist/PlaylistErrors.h"
 #include "core/playlist/SQLPoolEnabled.h"
 #include "core/playlist/SongItem.h"
+#include "foundation/MulticastEvent.h"
 #include "media/SongInfo.h"
 
 namespace kelvar {
@@ -27,11 +28,13 @@ class TQueueList : public TSQLPoolEnabled {
 public:
     TQueueList();
 
-    std::function<void(TQueueList& sender, int queueID)> OnPop;
+    // Every listener hears these (windows and the core's front door alike).
+    TMulticastEvent<TQueueList& /*sender*/, int /*queueID*/> OnPop;
+    TMulticastEvent<TQueueList& /*sender*/, const ISongItemListPtr& /*songs*/> OnAdd;
+    TMulticastEvent<TQueueList& /*sender*/, int /*id*/> OnDelete;
+    TMulticastEvent<TQueueList& /*sender*/> OnChange;
+    // Progress goes to whoever runs the long job.
     std::function<void(TQueueList& sender, int percent, const std::string& text)> OnProgress;
-    std::function<void(TQueueList& sender, const ISongItemListPtr& songs)> OnAdd;
-    std::function<void(TQueueList& sender, int id)> OnDelete;
-    std::function<void(TQueueList& sender)> OnChange;
 
     // The number of rows, or negative when it must be counted again.
     int32_t CachedCount = -1;

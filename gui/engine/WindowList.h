@@ -21,7 +21,8 @@ public:
     // Key of the window in layout documents.
     virtual void GetName(std::string& Name) const = 0;
     virtual TfoMDIForm* GetHost() const = 0;
-    // The item owns the host from then on; a previous host is freed.
+    // The item refers to the host from then on; it does not own it (the host's Qt parent does,
+    // and the main window frees it when it takes it back).
     virtual void SetHost(TfoMDIForm* Host) = 0;
     virtual bool GetVisible() const = 0;
     virtual void SetVisible(bool Value) = 0;

@@ -9,16 +9,11 @@ namespace kelvar {
 TWindowItem::TWindowItem(std::string Name, std::string Caption, bool Sizeable)
     : FName(std::move(Name)), FCaption(std::move(Caption)), FSizeable(Sizeable) {}
 
-TWindowItem::~TWindowItem() {
-    // deleteLater: the host may be inside its own event processing.
-    if (FHost) FHost->ReleaseLater();
-}
+TWindowItem::~TWindowItem() = default;
 
-void TWindowItem::SetHost(TfoMDIForm* Host) {
-    if (Host == FHost) return;
-    if (FHost) FHost->ReleaseLater();
-    FHost = Host;
-}
+TfoMDIForm* TWindowItem::GetHost() const { return FHost.data(); }
+
+void TWindowItem::SetHost(TfoMDIForm* Host) { FHost = Host; }
 
 void TWindowItem::Activate() {
     if (FActive) throw EWindowItemError("Window item already active (" + FName + ")");

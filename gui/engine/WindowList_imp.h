@@ -1,5 +1,6 @@
 #pragma once
 // The base of every dockable window item and the registry's list.
+#include <QPointer>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -27,7 +28,7 @@ public:
     bool GetSizeable() const override { return FSizeable; }
     void GetCaption(std::string& Caption) const override { Caption = FCaption; }
     void GetName(std::string& Name) const override { Name = FName; }
-    TfoMDIForm* GetHost() const override { return FHost; }
+    TfoMDIForm* GetHost() const override;
     void SetHost(TfoMDIForm* Host) override;
     bool GetVisible() const override { return FVisible; }
     void SetVisible(bool Value) override { FVisible = Value; }
@@ -42,7 +43,10 @@ private:
     bool FSizeable = false;
     bool FActive = false;
     bool FVisible = false;
-    TfoMDIForm* FHost = nullptr;  // owned
+    // Not owned. A host form has one owner, its Qt parent (the main window's client area): the
+    // main window creates it, hands it to the item and frees it (ReleaseLater) when it takes it
+    // back. The item only refers to it, and sees it go when the client area goes first.
+    QPointer<TfoMDIForm> FHost;
 };
 
 class TWindowList : public IWindowList {

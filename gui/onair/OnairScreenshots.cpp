@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "gui/engine/GUIcommon.h"
 #include "gui/engine/Screenshots.h"
 #include "gui/onair/unHistoryList.h"
@@ -24,7 +25,7 @@ void RegisterOnairScreenshots() {
     RegisterScreenshot("Queue", []() -> std::unique_ptr<QWidget> {
         auto f = std::make_unique<TfoQueueList>();
         f->PlaylistManager = Manager();
-        f->Core = GuiKelvar;
+        f->Api = ProgramKelvarApi();
         f->Init();
         f->resize(320, 300);
         return f;
@@ -32,6 +33,7 @@ void RegisterOnairScreenshots() {
     RegisterScreenshot("History", []() -> std::unique_ptr<QWidget> {
         auto f = std::make_unique<TfoHistoryList>();
         f->PlaylistManager = Manager();
+        f->Api = ProgramKelvarApi();
         f->Init();
         f->resize(320, 300);
         return f;

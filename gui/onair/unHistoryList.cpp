@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/playlist/PlaylistManager.h"
 #include "core/playlist/PlaylistUtils.h"
 #include "core/playlist/ProgressHandler.h"
@@ -94,9 +95,7 @@ void TfoHistoryList::SetProgress(int Percent, const std::string& Text) {
     TfoStatusSection::SetProgress(static_cast<uint8_t>(std::clamp(Percent, 0, 100)), QString::fromStdString(Text));
 }
 
-int TfoHistoryList::RowLimit() const {
-    return PlaylistManager && PlaylistManager->History ? PlaylistManager->History->MaxItems : 200;
-}
+int TfoHistoryList::RowLimit() const { return Api ? Api->HistoryLimit() : 200; }
 
 void TfoHistoryList::Init() {
     TfoStatusSection::Init();
@@ -106,35 +105,28 @@ void TfoHistoryList::Init() {
     tvHistorylist->SetSongList(FRows);
     FInitDone = true;
     Refresh();
-    if (PlaylistManager && PlaylistManager->History)
-        SetOwned(PlaylistManager->History->OnAdd, this,
-                 [this](THistoryList&, const TSongItem& Item) { RunAction([&] { HistoryAdded(Item); }); });
+    if (Api)
+        FHistoryLink = Api->ListenHistory([this](const TSongItem& Item) { RunAction([&] { HistoryAdded(Item); }); });
 }
 
 void TfoHistoryList::Done() {
-    if (PlaylistManager && PlaylistManager->History) ClearOwned(PlaylistManager->History->OnAdd, this);
+    FHistoryLink.Reset();
     FInitDone = false;
     TfoStatusSection::Done();
 }
 
 void TfoHistoryList::Refresh() {
-    if (!PlaylistManager || !PlaylistManager->History) return;
-    LoadRows(PlaylistManager->History->GetList());
+    if (!Api || !Api->HasQueue()) return;
+    LoadRows(Api->HistorySnapshot());
 }
 
-void TfoHistoryList::LoadRows(const IDatasetPtr& Rows) {
+void TfoHistoryList::LoadRows(const ISongItemListPtr& Rows) {
     FRows->Clear();
     if (Rows) {
-        TProgressHandler progress(static_cast<uint32_t>(std::max(0, Rows->RecordCount())), "Loading...",
+        TProgressHandler progress(static_cast<uint32_t>(Rows->Count()), "Loading...",
                                   [this](int Percent, const std::string& Text) { SetProgress(Percent, Text); });
-        for (Rows->First(); !Rows->Eof(); Rows->Next()) {
-            TSongItem& item = FRows->Add();
-            item.ListID = static_cast<int32_t>(Rows->GetFieldValue("ID").AsInteger());
-            item.SongID = static_cast<int32_t>(Rows->GetFieldValue("songID").AsInteger());
-            item.Duration = static_cast<int32_t>(Rows->GetFieldValue("duration").AsInteger());
-            item.Caption =
-                SongDisplayName(Rows->GetFieldValue("artist").AsString(), Rows->GetFieldValue("title").AsString());
-            item.StartTime = TimeOfDayToMs(Rows->GetFieldValue("date_played").AsDateTime());
+        for (int i = 0; i < Rows->Count(); ++i) {
+            FRows->Add() = Rows->Items(i);
             progress.StepIt();
         }
     }
@@ -171,11 +163,11 @@ void TfoHistoryList::UpdateActions() {
 }
 
 void TfoHistoryList::QueueSelected(bool Top) {
-    if (!PlaylistManager || !PlaylistManager->Queue) return;
+    if (!Api) return;
     ISongItemListPtr rows;
     GetSelectedSongItems(*tvHistorylist, rows);
     if (!rows || rows->Count() == 0) return;
-    PlaylistManager->Queue->AddSongs(rows, 0, 0, Top ? -1.0 : 0);
+    Api->QueueSongs(rows, 0, Top ? -1.0 : 0);
 }
 
 void TfoHistoryList::Search(const QString& Text) { OpenSearchWindow(PlaylistManager, Text); }
@@ -197,6 +189,7 @@ void TwiHistorylist::Activate() {
     FFrame = std::make_unique<TfoHistoryList>();
     if (GuiKelvar && GuiKelvar->PlaylistControl)
         FFrame->PlaylistManager = GuiKelvar->PlaylistControl->GetPlaylistManager();
+    FFrame->Api = ProgramKelvarApi();
     FFrame->Init();
 }
 
@@ -204,6 +197,7 @@ void TwiHistorylist::Deactivate() {
     if (FFrame) {
         FFrame->Done();
         FFrame->PlaylistManager.reset();
+        FFrame->Api = nullptr;
     }
     FFrame.reset();
     TWindowItem::Deactivate();

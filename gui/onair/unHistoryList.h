@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/playlist/SongItem.h"
-#include "database/SQLPool.h"
+#include "foundation/MulticastEvent.h"
 #include "gui/engine/WindowList_imp.h"
 #include "gui/lists/unStatusSection.h"
 
@@ -16,6 +16,7 @@ class QMenu;
 
 namespace kelvar {
 
+class TKelvarApi;
 class TPlaylistManager;
 class TVirtualSongTree;
 
@@ -27,7 +28,7 @@ public:
     void Init() override;
     void Done() override;
     void Refresh();
-    void LoadRows(const IDatasetPtr& Rows);
+    void LoadRows(const ISongItemListPtr& Rows);
     void HistoryAdded(const TSongItem& Item);
     void TrimAndSummarize();
     void QueueSelected(bool Top);
@@ -39,6 +40,8 @@ public:
     const ISongItemListPtr& Rows() const { return FRows; }
 
     std::shared_ptr<TPlaylistManager> PlaylistManager;
+    // The core's front door: the window hears booked plays through it.
+    TKelvarApi* Api = nullptr;
 
     TVirtualSongTree* tvHistorylist = nullptr;
     QMenu* PopupMenu1 = nullptr;
@@ -54,6 +57,7 @@ private:
 
     ISongItemListPtr FRows;
     bool FInitDone = false;
+    TEventLink FHistoryLink;
 };
 
 class TwiHistorylist : public TWindowItem {

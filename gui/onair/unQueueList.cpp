@@ -12,6 +12,7 @@
 
 #include "controls/BrowseForFolder.h"
 #include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/playlist/PlaylistLoader_imp.h"
 #include "core/playlist/PlaylistManager.h"
 #include "core/playlist/PlaylistUtils.h"
@@ -197,19 +198,35 @@ void TfoQueueList::SetProgress(int Percent, const std::string& Text) {
     TfoStatusSection::SetProgress(static_cast<uint8_t>(std::clamp(Percent, 0, 100)), QString::fromStdString(Text));
 }
 
-void TfoQueueList::AttachOnAdd() {
-    if (TQueueList* q = Queue())
-        SetOwned(q->OnAdd, this,
-                 [this](TQueueList&, const ISongItemListPtr& Songs) { RunAction([&] { QueueAdded(Songs); }); });
+void TfoQueueList::ListenToQueue() {
+    FQueueLinks.clear();
+    if (!Api) return;
+    // The window's own changes place or drop its rows itself: it does not hear them again.
+    TQueueListener listener;
+    listener.Popped = [this](int ID) { RunAction([&] { QueuePopped(ID); }); };
+    listener.Added = [this](const ISongItemListPtr& Songs) {
+        if (FOwnChange == 0) RunAction([&] { QueueAdded(Songs); });
+    };
+    listener.Removed = [this](int ID) {
+        if (FOwnChange == 0) RunAction([&] { QueueRowDeleted(ID); });
+    };
+    listener.Changed = [this] {
+        if (FOwnChange == 0) RunAction([this] { Refresh(); });
+    };
+    FQueueLinks = Api->ListenQueue(std::move(listener));
 }
 
-void TfoQueueList::AttachOnDelete() {
-    if (TQueueList* q = Queue())
-        SetOwned(q->OnDelete, this, [this](TQueueList&, int ID) { RunAction([&] { QueueRowDeleted(ID); }); });
-}
-
-void TfoQueueList::AttachOnChange() {
-    if (TQueueList* q = Queue()) SetOwned(q->OnChange, this, [this](TQueueList&) { RunAction([this] { Refresh(); }); });
+// Marks the window's own change of the queue while it runs.
+template <class F>
+void TfoQueueList::OwnChange(F Change) {
+    ++FOwnChange;
+    try {
+        Change();
+    } catch (...) {
+        --FOwnChange;
+        throw;
+    }
+    --FOwnChange;
 }
 
 void TfoQueueList::AttachProgress() {
@@ -225,24 +242,14 @@ void TfoQueueList::Init() {
     tvQueueList->SetTag(3);
     FRows = NewSongItemList();
     tvQueueList->SetSongList(FRows);
-    if (TQueueList* q = Queue()) {
-        SetOwned(q->OnPop, this, [this](TQueueList&, int ID) { RunAction([&] { QueuePopped(ID); }); });
-        AttachOnAdd();
-        AttachOnDelete();
-        AttachOnChange();
-    }
+    ListenToQueue();
     FInitDone = true;
     Refresh();
 }
 
 void TfoQueueList::Done() {
-    if (TQueueList* q = Queue()) {
-        ClearOwned(q->OnPop, this);
-        ClearOwned(q->OnAdd, this);
-        ClearOwned(q->OnDelete, this);
-        ClearOwned(q->OnChange, this);
-        ClearOwned(q->OnProgress, this);
-    }
+    FQueueLinks.clear();
+    if (TQueueList* q = Queue()) ClearOwned(q->OnProgress, this);
     if (PlaylistManager && PlaylistManager->SongList) ClearOwned(PlaylistManager->SongList->OnProgress, this);
     FInitDone = false;
     TfoStatusSection::Done();
@@ -286,7 +293,7 @@ void TfoQueueList::LoadRows(const IDatasetPtr& Rows) {
 }
 
 void TfoQueueList::UpdateETA() {
-    FBase = TimeOfDay() + (Core ? Core->DecksRemainingTime() : 0);
+    FBase = TimeOfDay() + (Api ? Api->DecksRemainingTime() : 0);
     int64_t total = 0;
     int64_t offset = 0;
     bool missing = false;
@@ -353,33 +360,20 @@ void TfoQueueList::UpdateActions() {
 }
 
 void TfoQueueList::PlayNext() {
-    if (Core) Core->PlayNext(IsShiftDown());
+    if (Api) Api->PlayNext(IsShiftDown());
 }
 
 void TfoQueueList::RowDoubleClicked() {
     if (tvQueueList->FocusedRow() < 0) return;
     MoveSelectedRows(0);
     // The moves are stored in the background; the deck takes the top row straight from the table.
-    if (TQueueList* q = Queue()) q->GetDelayedQuery()->WaitForAll();
+    if (Api) Api->WaitForQueue();
     PlayNext();
 }
 
 void TfoQueueList::ChooseNext() {
-    TQueueList* q = Queue();
-    if (!Core || !Core->PlaylistControl || !q) return;
-    for (int i = 0; i < ChooseTries; ++i) {
-        ISongInfoPtr song;
-        if (IPlaylistRulesPtr rules = Core->PlaylistControl->GetRules()) {
-            song = rules->GetGhostSong();
-            rules->SetGhostSong(nullptr);
-        }
-        if (!song)
-            if (IPlaylistLogicPtr logic = Core->PlaylistControl->GetLogic()) song = logic->ChooseSong();
-        if (song) {
-            q->AddSong(*song, ipBottom);  // the queue's OnAdd shows it
-            return;
-        }
-    }
+    if (!Api || !Api->HasQueue()) return;
+    if (Api->QueueChosenSong(ChooseTries)) return;  // the queue's OnAdd shows it
     MessageDlg("Kelvar was unable to queue a song after " + std::to_string(ChooseTries) +
                    " tries. This can be caused by incorrect playlist rotation rules or having too few files in your "
                    "media library.",
@@ -395,21 +389,13 @@ void TfoQueueList::AddFiles(const std::vector<std::string>& Names, TInsertPos Po
 }
 
 void TfoQueueList::AddSongItems(const ISongItemListPtr& Songs, TInsertPos Pos, int Index) {
-    TQueueList* q = Queue();
-    if (!q || !Songs || Songs->Count() == 0) return;
+    if (!Api || !Songs || Songs->Count() == 0) return;
     const int n = Songs->Count();
     double before = 0, after = 0;
     const TInsertPos used = SortIDForDrop(FRows.get(), before, after, Index, Pos);
     AttachProgress();
     // Our own change: the rows are placed here, not by the queue's event.
-    q->OnAdd = nullptr;
-    try {
-        q->AddSongs(Songs, 0, before, after);
-    } catch (...) {
-        AttachOnAdd();
-        throw;
-    }
-    AttachOnAdd();
+    OwnChange([&] { Api->QueueSongs(Songs, before, after); });
     FRows->MoveFrom(*Songs, used, Index);
     UpdateETA();
     switch (used) {
@@ -421,9 +407,8 @@ void TfoQueueList::AddSongItems(const ISongItemListPtr& Songs, TInsertPos Pos, i
 }
 
 void TfoQueueList::MoveSelectedRows(int Index) {
-    TQueueList* q = Queue();
     const std::vector<int> selected = tvQueueList->SelectedRows();
-    if (!q || selected.empty()) return;
+    if (!Api || selected.empty()) return;
     double before = 0, after = 0;
     SortIDForDrop(FRows.get(), before, after, Index, ipInsert);
     // Each moved row gets its own even share of the gap: halving the rest for every row runs
@@ -432,7 +417,7 @@ void TfoQueueList::MoveSelectedRows(int Index) {
     for (int i = 0; i < n; ++i) {
         TSongItem& item = FRows->Items(selected[static_cast<size_t>(i)]);
         const double value = SpreadSortID(before, after, i, n);
-        item.SortID = q->MoveSong(item.ListID, value, value);
+        item.SortID = Api->MoveQueueSong(item.ListID, value, value);
     }
     int b = 0, p = Index;
     for (int r : selected) {
@@ -505,42 +490,38 @@ void TfoQueueList::AddMic() {
 }
 
 void TfoQueueList::Remove() {
-    TQueueList* q = Queue();
     const std::vector<int> selected = tvQueueList->SelectedRows();
-    if (!q || selected.empty()) return;
+    if (!Api || selected.empty()) return;
     if (static_cast<int>(selected.size()) == FRows->Count() && Clear()) return;
-    // Our own deletions: the rows go here, not by the queue's event (attached again on failure).
-    q->OnDelete = nullptr;
+    // Our own deletions: the rows go here, not by the queue's event.
     try {
-        int k = 0;
-        std::vector<int32_t> ids;
-        tvQueueList->setUpdatesEnabled(false);
-        for (int row : selected) {
-            const int at = row - k;
-            if (at < 0 || at >= FRows->Count()) continue;
-            ids.push_back(FRows->Items(at).ListID);
-            FRows->Delete(at);
-            ++k;
-        }
-        // One queued statement: the automation's next pop sees all of it.
-        q->DeleteSongs(ids);
+        OwnChange([&] {
+            int k = 0;
+            std::vector<int32_t> ids;
+            tvQueueList->setUpdatesEnabled(false);
+            for (int row : selected) {
+                const int at = row - k;
+                if (at < 0 || at >= FRows->Count()) continue;
+                ids.push_back(FRows->Items(at).ListID);
+                FRows->Delete(at);
+                ++k;
+            }
+            // One queued statement: the automation's next pop sees all of it.
+            Api->RemoveQueueSongs(ids);
+        });
     } catch (...) {
         tvQueueList->setUpdatesEnabled(true);
-        AttachOnDelete();
         throw;
     }
     tvQueueList->setUpdatesEnabled(true);
-    AttachOnDelete();
     UpdateETA();
     ClearSongTreeState(*tvQueueList);
 }
 
 void TfoQueueList::Crop() {
-    TQueueList* q = Queue();
-    if (!q) return;
+    if (!Api) return;
     const std::vector<int> selected = tvQueueList->SelectedRows();
-    q->OnDelete = nullptr;
-    try {
+    OwnChange([&] {
         size_t next = 0;
         int i = 0, k = 0;
         std::vector<int32_t> ids;
@@ -554,36 +535,23 @@ void TfoQueueList::Crop() {
             FRows->Delete(i);
             ++k;
         }
-        q->DeleteSongs(ids);
-    } catch (...) {
-        AttachOnDelete();
-        throw;
-    }
-    AttachOnDelete();
+        Api->RemoveQueueSongs(ids);
+    });
     UpdateETA();
     SelectAllSongTree(*tvQueueList);
 }
 
 bool TfoQueueList::Clear() {
-    TQueueList* q = Queue();
-    if (!q) return false;
-    q->OnChange = nullptr;
-    try {
-        q->Clear();
-    } catch (...) {
-        AttachOnChange();
-        throw;
-    }
+    if (!Api) return false;
+    OwnChange([&] { Api->ClearQueue(); });
     FRows->Clear();
     UpdateETA();
-    AttachOnChange();
     return true;
 }
 
 void TfoQueueList::RemoveDuplicates() {
-    TQueueList* q = Queue();
-    if (!q) return;
-    const int removed = q->RemoveQueueDuplicates();
+    if (!Api) return;
+    const int removed = Api->RemoveQueueDuplicates();
     Refresh();
     MessageDlg(std::to_string(removed) + " duplicate tracks removed from queue.", TMsgDlgType::Information,
                MsgButton::OK, this);
@@ -615,7 +583,7 @@ void TfoQueueList::DeleteSelected(bool EraseFiles) {
 }
 
 void TfoQueueList::Shuffle() {
-    if (TQueueList* q = Queue()) q->Shuffle();  // OnChange reloads the list
+    if (Api) Api->ShuffleQueue();  // OnChange reloads the list
 }
 
 void TfoQueueList::Save() {
@@ -647,7 +615,7 @@ void TwiQueuelist::Activate() {
     FFrame = std::make_unique<TfoQueueList>();
     if (GuiKelvar && GuiKelvar->PlaylistControl)
         FFrame->PlaylistManager = GuiKelvar->PlaylistControl->GetPlaylistManager();
-    FFrame->Core = GuiKelvar;
+    FFrame->Api = ProgramKelvarApi();
     FFrame->Init();
     if (GuiHeartBeat)
         GuiHeartBeat->Add(1000, this, TickCode, [this](THeartBeat&) {
@@ -660,7 +628,7 @@ void TwiQueuelist::Deactivate() {
     if (FFrame) {
         FFrame->Done();
         FFrame->PlaylistManager.reset();
-        FFrame->Core = nullptr;
+        FFrame->Api = nullptr;
     }
     FFrame.reset();
     TWindowItem::Deactivate();

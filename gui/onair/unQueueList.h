@@ -1,7 +1,7 @@
 #pragma once
 // The queue window: the songs the automation plays next with the clock time each is expected
 // to start. Its rows follow the queue table through the queue's events, so changes made
-// elsewhere show without reloading; its own changes detach the matching event while they run.
+// elsewhere show without reloading; its own changes are marked so that it does not hear them.
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -11,6 +11,7 @@
 
 #include "core/playlist/QueueList.h"
 #include "core/playlist/SongItem.h"
+#include "foundation/MulticastEvent.h"
 #include "gui/engine/WindowList_imp.h"
 #include "gui/lists/unStatusSection.h"
 
@@ -22,7 +23,7 @@ class QToolButton;
 
 namespace kelvar {
 
-class TKelvar;
+class TKelvarApi;
 class TPlaylistManager;
 class TVirtualSongTree;
 struct TSongDrop;
@@ -85,7 +86,8 @@ public:
     std::function<int64_t()> TimeOfDay;
 
     std::shared_ptr<TPlaylistManager> PlaylistManager;
-    TKelvar* Core = nullptr;
+    // The core's front door: every queue command and the queue's events go through it.
+    TKelvarApi* Api = nullptr;
 
     TVirtualSongTree* tvQueueList = nullptr;
     QToolBar* ToolBar1 = nullptr;
@@ -119,9 +121,9 @@ public:
 private:
     void BuildActions();
     void RunAction(const std::function<void()>& Action);
-    void AttachOnAdd();
-    void AttachOnDelete();
-    void AttachOnChange();
+    void ListenToQueue();
+    template <class F>
+    void OwnChange(F Change);
     void AttachProgress();
     TQueueList* Queue() const;
     void SetProgress(int Percent, const std::string& Text);
@@ -130,6 +132,8 @@ private:
     int64_t FBase = 0;
     bool FMenuOpen = false;
     bool FInitDone = false;
+    std::vector<TEventLink> FQueueLinks;
+    int FOwnChange = 0;
 };
 
 class TwiQueuelist : public TWindowItem {

@@ -7,7 +7,7 @@
 
 #include "controls/FxFancyButton.h"
 #include "controls/KcLabel.h"
-#include "database/SQLPool.h"
+#include "core/KelvarApi.h"
 #include "foundation/Clock.h"
 #include "gui/engine/GuiDialogs.h"
 
@@ -70,8 +70,8 @@ void TfoAbout::Fill() {
     lbCaption->SetCaption(QStringLiteral("Kelvar Zorvik"));
     lbVersion->setGeometry(lbCaption->x(), lbCaption->y() + lbCaption->height(), lbCaption->width(), 18);
     lbVersion->setText(QStringLiteral("v3.4.2"));
-    lbDatabase->setText(
-        QStringLiteral("Database driver: %1").arg(QString::fromLatin1(SQLDriverDisplayName(SQLDriverType.load()))));
+    lbDatabase->setText(QStringLiteral("Database driver: %1")
+                            .arg(QString::fromLatin1(SQLDriverDisplayName(TKelvarApi::DatabaseDialect()))));
     const QIcon icon = QApplication::windowIcon();
     imIcon->setPixmap(icon.isNull() ? QPixmap() : icon.pixmap(48, 48));
     // The program's start is where the steady clock counts from.

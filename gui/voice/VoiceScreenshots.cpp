@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "audio/mix/AudioPipe_imp.h"
 #include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "gui/engine/GUIcommon.h"
 #include "gui/engine/Screenshots.h"
@@ -26,7 +26,7 @@ void RegisterVoiceScreenshots() {
     });
     RegisterScreenshot("MasterVolume", []() -> std::unique_ptr<QWidget> {
         auto frame = std::make_unique<TfrmMasterVolume>();
-        frame->Init(GuiKelvar && GuiKelvar->AudioPipe ? &GuiKelvar->AudioPipe->GetOutput() : nullptr);
+        frame->Init(ProgramKelvarApi());
         frame->Done();
         return frame;
     });

@@ -2,11 +2,9 @@
 
 #include <QLabel>
 
-#include "audio/mix/AudioPipe_imp.h"
-#include "audio/mix/DualOutput_Combo.h"
 #include "controls/KcButtons.h"
 #include "controls/KcTrackBar.h"
-#include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "gui/editors/EditorControls.h"
 #include "gui/engine/GUIcommon.h"
 #include "gui/voice/VoiceUi.h"
@@ -66,16 +64,16 @@ TfrmMasterVolume::TfrmMasterVolume(QWidget* Parent) : QWidget(Parent) {
     setFixedSize(112, 162);
 
     eMainVol->OnChange = [this](TKcCustomControl&) {
-        Handler([this] { FOutput->SetMainVolume(static_cast<uint8_t>(eMainVol->Position())); });
+        Handler([this] { FApi->SetMainVolume(static_cast<uint8_t>(eMainVol->Position())); });
     };
     eCueVol->OnChange = [this](TKcCustomControl&) {
-        Handler([this] { FOutput->SetPreviewVolume(static_cast<uint8_t>(eCueVol->Position())); });
+        Handler([this] { FApi->SetPreviewVolume(static_cast<uint8_t>(eCueVol->Position())); });
     };
-    btMainZero->OnClick = [this](TKcCustomControl&) { Handler([this] { FOutput->SetMainVolume(255); }); };
-    btCueZero->OnClick = [this](TKcCustomControl&) { Handler([this] { FOutput->SetPreviewVolume(255); }); };
-    btMain->OnClick = [this](TKcCustomControl&) { Handler([this] { FOutput->SetMainMute(!FOutput->GetMainMute()); }); };
+    btMainZero->OnClick = [this](TKcCustomControl&) { Handler([this] { FApi->SetMainVolume(255); }); };
+    btCueZero->OnClick = [this](TKcCustomControl&) { Handler([this] { FApi->SetPreviewVolume(255); }); };
+    btMain->OnClick = [this](TKcCustomControl&) { Handler([this] { FApi->SetMainMute(!FApi->Levels().MainMute); }); };
     btCue->OnClick = [this](TKcCustomControl&) {
-        Handler([this] { FOutput->SetPreviewMute(!FOutput->GetPreviewMute()); });
+        Handler([this] { FApi->SetPreviewMute(!FApi->Levels().PreviewMute); });
     };
 }
 
@@ -83,7 +81,7 @@ TfrmMasterVolume::~TfrmMasterVolume() { Done(); }
 
 template <class F>
 void TfrmMasterVolume::Handler(F&& Action) {
-    if (FTag != 0 || !FOutput) return;
+    if (FTag != 0 || !FApi) return;
     ++FTag;
     GuardedUi([&] {
         Action();
@@ -92,8 +90,8 @@ void TfrmMasterVolume::Handler(F&& Action) {
     --FTag;
 }
 
-void TfrmMasterVolume::Init(TDualOutput_Combo* Output) {
-    FOutput = Output;
+void TfrmMasterVolume::Init(TKelvarApi* Api) {
+    FApi = Api;
     Refresh();
     if (GuiHeartBeat && !FRegistered) {
         GuiHeartBeat->Add(300, this, 1, [this](THeartBeat&) { GuardedUi([this] { Refresh(); }); });
@@ -104,16 +102,17 @@ void TfrmMasterVolume::Init(TDualOutput_Combo* Output) {
 void TfrmMasterVolume::Done() {
     if (FRegistered && GuiHeartBeat) GuiHeartBeat->Remove(this, 1);
     FRegistered = false;
-    FOutput = nullptr;
+    FApi = nullptr;
 }
 
 void TfrmMasterVolume::Refresh() {
-    if (!FOutput) return;
-    eMainVol->SetPosition(FOutput->GetMainVolume());
-    eCueVol->SetPosition(FOutput->GetPreviewVolume());
-    btMain->SetActive(!FOutput->GetMainMute());
-    btCue->SetActive(!FOutput->GetPreviewMute());
-    eCueVol->setEnabled(FOutput->GetSettings().PreviewStyle == PreviewStyle::SecondDevice);
+    if (!FApi) return;
+    const TLevelsSnapshot levels = FApi->Levels();
+    eMainVol->SetPosition(levels.MainVolume);
+    eCueVol->SetPosition(levels.PreviewVolume);
+    btMain->SetActive(!levels.MainMute);
+    btCue->SetActive(!levels.PreviewMute);
+    eCueVol->setEnabled(levels.PreviewOwnDevice);
     btCue->setEnabled(eCueVol->isEnabled());
     btCueZero->setEnabled(eCueVol->isEnabled());
 }
@@ -129,7 +128,7 @@ TwiMasterVolume::~TwiMasterVolume() {
 void TwiMasterVolume::Activate() {
     TWindowItem::Activate();
     FFrame = std::make_unique<TfrmMasterVolume>();
-    FFrame->Init(GuiKelvar && GuiKelvar->AudioPipe ? &GuiKelvar->AudioPipe->GetOutput() : nullptr);
+    FFrame->Init(ProgramKelvarApi());
 }
 
 void TwiMasterVolume::Deactivate() {

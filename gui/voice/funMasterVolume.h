@@ -8,7 +8,7 @@
 
 namespace kelvar {
 
-class TDualOutput_Combo;
+class TKelvarApi;
 class TKcDemoButton;
 class TKcPowerButton;
 class TKcTrackBar;
@@ -18,11 +18,11 @@ public:
     explicit TfrmMasterVolume(QWidget* Parent = nullptr);
     ~TfrmMasterVolume() override;
 
-    // Shows the pair and refreshes every 300 ms.
-    void Init(TDualOutput_Combo* Output);
+    // Shows the core's output pair through its front door and refreshes every 300 ms.
+    void Init(TKelvarApi* Api);
     void Done();
     void Refresh();
-    TDualOutput_Combo* Output() const { return FOutput; }
+    TKelvarApi* Api() const { return FApi; }
 
     TKcTrackBar* eMainVol = nullptr;
     TKcTrackBar* eCueVol = nullptr;
@@ -36,7 +36,7 @@ private:
     template <class F>
     void Handler(F&& Action);
 
-    TDualOutput_Combo* FOutput = nullptr;
+    TKelvarApi* FApi = nullptr;
     int FTag = 0;
     bool FRegistered = false;
 };

@@ -32,9 +32,9 @@ struct AutoRecovery : ::testing::Test {
     void SetUp() override {
         Recovery.Logger = Log;
         Recovery.OnStart = [this](TAutoRecovery&) { ++Starts; };
-        Recovery.OnStarted = [this](TAutoRecovery&) { ++Started; };
-        Recovery.OnAbort = [this](TAutoRecovery&) { ++Aborts; };
-        Recovery.OnTrigger = [this](TAutoRecovery&) { ++Triggers; };
+        Recovery.OnStarted.Add([this](TAutoRecovery&) { ++Started; });
+        Recovery.OnAbort.Add([this](TAutoRecovery&) { ++Aborts; });
+        Recovery.OnTrigger.Add([this](TAutoRecovery&) { ++Triggers; });
     }
     // Ticks every 100 ms for Ms milliseconds; answers how many ticks triggered.
     int IdleFor(uint32_t Ms, bool Playing = false) {

@@ -82,10 +82,10 @@ TEST_F(CoreAutomation, TwentyFailedSongsThenTheFallbackAndOneQueueFailure) {
                 std::to_string(fallback.first));
     StartCore();
     int queueFailed = 0;
-    Core->OnQueueFailed = [&](TKelvar& sender) {
+    TEventLink listenQueueFailed(Core->OnQueueFailed, [&](TKelvar& sender) {
         EXPECT_EQ(&sender, Core.get());
         ++queueFailed;
-    };
+    });
     Core->QueueNext(Core->DeckA);
     EXPECT_EQ(Log->Count("Failed to play Artist", "DECK A"), 20);
     EXPECT_EQ(queueFailed, 1);

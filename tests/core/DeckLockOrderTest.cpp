@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,7 +21,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(DeckLockOrder, CrossfadeOnTheOutputThreadWhileTheMainThreadChecksDecks) {
+// Crossfades six short songs through the real decks, mixer and silent output; Extra runs on the
+// main thread on every pass besides the tick's own deck checks.
+void RunCrossfades(const std::function<void(TKelvar& Core)>& Extra) {
     const fs::path folder = fs::temp_directory_path() / ("kelvar-lockorder-" + std::to_string(getpid()));
     fs::create_directories(folder);
     constexpr int Songs = 6;
@@ -75,6 +79,7 @@ TEST(DeckLockOrder, CrossfadeOnTheOutputThreadWhileTheMainThreadChecksDecks) {
             if (core.PlayingDeck() && next < files.size()) {
                 if (TKelvarPlayer* empty = core.EmptyDeck()) load(empty);
             }
+            if (Extra) Extra(core);
             if (next == files.size() && !core.PlayingDeck() && !core.ReadyDeck()) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
@@ -83,6 +88,24 @@ TEST(DeckLockOrder, CrossfadeOnTheOutputThreadWhileTheMainThreadChecksDecks) {
     }
     std::error_code ec;
     fs::remove_all(folder, ec);
+}
+
+TEST(DeckLockOrder, CrossfadeOnTheOutputThreadWhileTheMainThreadChecksDecks) { RunCrossfades(nullptr); }
+
+// The main thread's deck commands take a deck's lock and then its channel's node locks (the
+// mix-mode filter, the volume envelope, the chain seeked from the source end), while the start-
+// next handler takes the same deck's lock under the output pair's, the master chain's and the
+// mixer's locks: the two orders agree as long as no deck lock is held towards the mixer.
+TEST(DeckLockOrder, DeckCommandsUnderTheDeckLockWhileTheOutputThreadStartsDecks) {
+    RunCrossfades([pass = 0](TKelvar& Core) mutable {
+        if (++pass % 20 != 0) return;
+        for (TKelvarPlayer* deck : {Core.DeckA, Core.DeckB}) {
+            std::lock_guard<std::recursive_mutex> guard(deck->GetLock());
+            if (deck->GetState() == DeckState::Ready) deck->Seek(0);
+            deck->GetEffectiveSettings();
+            deck->GetPosition();
+        }
+    });
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "core/AutoRecovery.h"
 #include "core/CoreTestKit.h"
 #include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/ProcessPriority.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "foundation/Logger_imp.h"
@@ -86,6 +87,8 @@ protected:
         Engine =
             std::make_unique<TKelvarGui>((Folder / "gui.xml").string(), std::make_unique<THeartBeat>(TickCount, false));
         GuiKelvar = Core.get();
+        Api = std::make_unique<TKelvarApi>(*Core);
+        SetProgramKelvarApi(Api.get());
     }
     void TearDown() override {
         SetMessageHandler(nullptr);
@@ -98,6 +101,8 @@ protected:
         Engine.reset();
         GuiWindowList.reset();
         GuiKelvar = nullptr;
+        SetProgramKelvarApi(nullptr);
+        Api.reset();
         GuiLogger.reset();
         Core.reset();
         std::error_code ec;
@@ -137,6 +142,7 @@ protected:
     std::shared_ptr<coretest::TMemoryLogger> Log = std::make_shared<coretest::TMemoryLogger>();
     IConfigDocPtr Doc;
     std::unique_ptr<TKelvar> Core;
+    std::unique_ptr<TKelvarApi> Api;
     std::unique_ptr<TKelvarGui> Engine;
     std::unique_ptr<TfoMDIGui> Gui;
     TQuietTray* Tray = nullptr;

@@ -38,7 +38,7 @@ TEST_F(HistoryListTest, AddBooksTheSongsValues) {
     song->SetValue("songtype", "J");
     song->SetValue("ISRC", "GB-XYZ-26-00001");
     TSongItem seen;
-    History.OnAdd = [&](THistoryList&, const TSongItem& item) { seen = item; };
+    TEventLink listenOnAdd(History.OnAdd, [&](THistoryList&, const TSongItem& item) { seen = item; });
 
     History.Add(*song, 17);
     EXPECT_EQ(song->GetValue("listeners"), "17");

@@ -64,7 +64,7 @@ TEST_F(QueueListTest, AddSongsPlacesBatchesBetweenTheirNeighbours) {
         QueueRows(c.existing);
         ISongItemListPtr items = Items({a, b});
         ISongItemListPtr added;
-        Queue.OnAdd = [&](TQueueList&, const ISongItemListPtr& songs) { added = songs; };
+        TEventLink listenOnAdd(Queue.OnAdd, [&](TQueueList&, const ISongItemListPtr& songs) { added = songs; });
         Queue.AddSongs(items, 0, 0, c.before);
         EXPECT_EQ(added, items);
         EXPECT_EQ(items->Items(0).SortID, c.expected[0]);
@@ -84,7 +84,7 @@ TEST_F(QueueListTest, AddSongMarksRequestsAndRefusesInsertPosition) {
     auto song = Song(id, "Artist", "Title");
     song->SetValue("requestID", "12");
     ISongItemListPtr added;
-    Queue.OnAdd = [&](TQueueList&, const ISongItemListPtr& songs) { added = songs; };
+    TEventLink listenOnAdd(Queue.OnAdd, [&](TQueueList&, const ISongItemListPtr& songs) { added = songs; });
 
     EXPECT_THROW(Queue.AddSong(*song, ipInsert), EPlaylistError);
     EXPECT_EQ(added, nullptr);
@@ -106,7 +106,7 @@ TEST_F(QueueListTest, PopNextTakesTheFirstSongAndSkipsRowsOfGoneSongs) {
     QueueRows({{999999, 500}, {b, 2000}, {a, 1000}});
     EXPECT_EQ(Queue.Count(), 3);
     int popped = 0;
-    Queue.OnPop = [&](TQueueList&, int queueID) { popped = queueID; };
+    TEventLink listenOnPop(Queue.OnPop, [&](TQueueList&, int queueID) { popped = queueID; });
 
     ISongInfoPtr song = Queue.PopNext();
     ASSERT_NE(song, nullptr);
@@ -128,7 +128,7 @@ TEST_F(QueueListTest, PopNextAfterClearAsksNothing) {
     const int a = AddSongRow("/m/a.mp3");
     QueueRows({{a, 1000}});
     bool changed = false;
-    Queue.OnChange = [&](TQueueList&) { changed = true; };
+    TEventLink listenOnChange(Queue.OnChange, [&](TQueueList&) { changed = true; });
     Queue.Clear();
     EXPECT_TRUE(changed);
     EXPECT_EQ(CountRows("queuelist"), 0);
@@ -144,7 +144,7 @@ TEST_F(QueueListTest, QueuedDeleteAndMoveAreSeenByGetList) {
     Queue.AddSongs(items, 0, 0, 0);
     EXPECT_EQ(Queue.Count(), 3);
     int deleted = 0;
-    Queue.OnDelete = [&](TQueueList&, int id) { deleted = id; };
+    TEventLink listenOnDelete(Queue.OnDelete, [&](TQueueList&, int id) { deleted = id; });
     Queue.Delete(items->Items(0).ListID);
     EXPECT_EQ(deleted, items->Items(0).ListID);
     EXPECT_EQ(Queue.Count(), 2);
@@ -201,7 +201,7 @@ TEST_F(QueueListTest, ShuffleNumbersEveryRow) {
     const int a = AddSongRow("/m/a.mp3");
     QueueRows({{a, 5}, {a, 6}, {a, 7}, {a, 8}, {a, 9}});
     bool changed = false;
-    Queue.OnChange = [&](TQueueList&) { changed = true; };
+    TEventLink listenOnChange(Queue.OnChange, [&](TQueueList&) { changed = true; });
     Queue.Shuffle();
     EXPECT_TRUE(changed);
     EXPECT_EQ(SortIDs(), (std::vector<double>{1000, 2000, 3000, 4000, 5000}));

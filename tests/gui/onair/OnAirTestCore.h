@@ -13,6 +13,7 @@
 #include "core/CoreTestKit.h"
 #include "core/HeartBeat.h"
 #include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/ProcessPriority.h"
 #include "core/playlist/PlaylistManager.h"
 #include "foundation/ConfigDoc_XML.h"
@@ -39,11 +40,15 @@ protected:
         kelvar->WriteInteger("ProcessPriority", PriorityClass::Normal);
         Core->LoadConfig(*kelvar);
         GuiKelvar = Core.get();
+        Api = std::make_unique<TKelvarApi>(*Core);
+        SetProgramKelvarApi(Api.get());
         Manager = Core->PlaylistControl->GetPlaylistManager();
     }
     void TearDown() override {
         Manager.reset();
         GuiKelvar = nullptr;
+        SetProgramKelvarApi(nullptr);
+        Api.reset();
         Core.reset();
         GuiHeartBeat = nullptr;
         Beat.reset();
@@ -69,6 +74,7 @@ protected:
     IConfigDocPtr Doc;
     std::unique_ptr<THeartBeat> Beat;
     std::unique_ptr<TKelvar> Core;
+    std::unique_ptr<TKelvarApi> Api;
     std::shared_ptr<TPlaylistManager> Manager;
 };
 

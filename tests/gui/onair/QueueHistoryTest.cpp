@@ -33,7 +33,7 @@ protected:
         Queue = std::make_unique<TfoQueueList>();
         Queue->TimeOfDay = [this] { return Now; };
         Queue->PlaylistManager = Manager;
-        Queue->Core = Core.get();
+        Queue->Api = Api.get();
         Queue->Init();
         Queue->show();
         return *Queue;
@@ -41,6 +41,7 @@ protected:
     TfoHistoryList& OpenHistory() {
         History = std::make_unique<TfoHistoryList>();
         History->PlaylistManager = Manager;
+        History->Api = Api.get();
         History->Init();
         History->show();
         return *History;
@@ -137,12 +138,12 @@ TEST_F(OnAirLists, QueueFollowsChangesMadeElsewhereOnce) {
     q.Done();
     EXPECT_FALSE(Manager->Queue->OnAdd);
     EXPECT_FALSE(Manager->Queue->OnPop);
-    Manager->Queue->OnChange = [&](TQueueList&) { otherCalled = true; };
+    TEventLink other(Manager->Queue->OnChange, [&](TQueueList&) { otherCalled = true; });
     q.Done();
     EXPECT_TRUE(Manager->Queue->OnChange);
     Manager->Queue->Clear();
     EXPECT_TRUE(otherCalled);
-    Manager->Queue->OnChange = nullptr;
+    other.Reset();
 }
 
 TEST_F(OnAirLists, RequestsAreMarked) {

@@ -102,8 +102,8 @@ TEST_F(Countdown, OperatorRecoversOrCancelsByButtonKeyOrClosingTheWindow) {
 
 TEST_F(Countdown, ClosedByTheProgramItNeitherStartsNorAborts) {
     // As the main window hooks it: the recovery's start and abort close the countdown.
-    Recovery.OnStarted = [](TAutoRecovery&) { CloseAutoRecoveryDialog(); };
-    Recovery.OnAbort = [](TAutoRecovery&) { CloseAutoRecoveryDialog(); };
+    Recovery.OnStarted.Add([](TAutoRecovery&) { CloseAutoRecoveryDialog(); });
+    Recovery.OnAbort.Add([](TAutoRecovery&) { CloseAutoRecoveryDialog(); });
 
     Recovery.Trigger();
     QPointer<TfoAutoRecovery> d = &Show();

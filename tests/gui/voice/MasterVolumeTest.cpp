@@ -28,7 +28,7 @@ TEST_F(MasterVolume, TheItemShowsTheCoresOutputPairAndDrivesIt) {
     Output().SetMainMute(true);
     item.Activate();
     TfrmMasterVolume& f = *item.Frame();
-    EXPECT_EQ(f.Output(), &Output());
+    EXPECT_EQ(f.Api(), Api.get());
     EXPECT_EQ(f.eMainVol->Position(), 180);
     EXPECT_EQ(f.eCueVol->Position(), 255);
     EXPECT_FALSE(f.btMain->Active());  // muted: no light
@@ -55,7 +55,7 @@ TEST_F(MasterVolume, TheItemShowsTheCoresOutputPairAndDrivesIt) {
 
 TEST_F(MasterVolume, PreviewControlsOnlyForASecondDevice) {
     TfrmMasterVolume f;
-    f.Init(&Output());
+    f.Init(Api.get());
     for (uint8_t style :
          {PreviewStyle::None, PreviewStyle::Split, PreviewStyle::FourChannels, PreviewStyle::SecondDevice}) {
         TDualOutputSettings settings = Output().GetSettings();

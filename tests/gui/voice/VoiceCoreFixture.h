@@ -10,6 +10,7 @@
 #include "common/SongTestDatabase.h"
 #include "core/CoreTestKit.h"
 #include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/ProcessPriority.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "gui/engine/GUIcommon.h"
@@ -25,12 +26,16 @@ protected:
         Mixer = InstallMixer({"Card 0"}, {"PCM", "Mic", "Line"}, {"Line", "Mic Volume"});
         Core = NewCore(*Doc->Section("Kelvar"));
         GuiKelvar = Core.get();
+        Api = std::make_unique<TKelvarApi>(*Core);
+        SetProgramKelvarApi(Api.get());
     }
     void TearDown() override {
         SetModalHandler(nullptr);
         SetMessageHandler(nullptr);
         GuiKelvar = nullptr;
         GuiHeartBeat = nullptr;
+        SetProgramKelvarApi(nullptr);
+        Api.reset();
         Core.reset();
         platform::SetMixerBackendFactory(nullptr);
         TSongDbFixture::TearDown();
@@ -49,6 +54,7 @@ protected:
     IConfigDocPtr Doc = TConfigDoc_XML::Create("");
     platform::TMemoryMixerModelPtr Mixer;
     std::unique_ptr<TKelvar> Core;
+    std::unique_ptr<TKelvarApi> Api;
 };
 
 }  // namespace kelvar::voicetest

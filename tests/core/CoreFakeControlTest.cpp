@@ -1,0 +1,118 @@
+// The automation with a playlist control of the test's own (no song database): what it asks
+// the control for, what it books, and what it does when songs cannot be loaded.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <deque>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/CoreTestKit.h"
+#include "core/Kelvar.h"
+#include "core/ProcessPriority.h"
+#include "foundation/ConfigDoc_XML.h"
+#include "media/SongInfo_imp.h"
+
+namespace kelvar {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Hands out the songs it was given, in order, and records the core's reports.
+class TFakePlaylistControl : public IPlaylistControl {
+public:
+    IPlaylistLogicPtr GetLogic() override { return nullptr; }
+    void SetLogic(IPlaylistLogicPtr) override {}
+    std::shared_ptr<TPlaylistManager> GetPlaylistManager() override { return nullptr; }
+    IPlaylistRulesPtr GetRules() override { return nullptr; }
+    int GetPlayCount() override { return static_cast<int>(Played.size()); }
+    void LoadConfig(IConfigDoc&) override {}
+    void SaveConfig(IConfigDoc&) override {}
+    void SongEnded(const ISongInfoPtr&) override {}
+    ISongInfoPtr GetNextSong() override {
+        ++Asked;
+        if (Next.empty()) return nullptr;
+        ISongInfoPtr song = Next.front();
+        Next.pop_front();
+        return song;
+    }
+    ISongInfoPtr GetFallbackSong() override { return Fallback; }
+    void SongPlayed(const ISongInfoPtr& song) override { Played.push_back(song->GetID()); }
+    void SongFailed(const ISongInfoPtr& song) override { Failed.push_back(song->GetID()); }
+    void PlayLimitMaintenance() override {}
+
+    std::deque<ISongInfoPtr> Next;
+    ISongInfoPtr Fallback;
+    int Asked = 0;
+    std::vector<int> Played, Failed;
+};
+
+class CoreFakeControl : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Folder = fs::temp_directory_path() / ("kelvar-fakecontrol-" + std::to_string(getpid()));
+        fs::create_directories(Folder);
+        InitSongSettings(DefaultSongSettings);
+        Core = std::make_unique<TKelvar>(Control);
+        Core->Logger = Log;
+        Core->Init();
+        Doc = TConfigDoc_XML::Create("");
+        auto kelvar = Doc->Section("Kelvar");
+        kelvar->WriteInteger("ProcessPriority", PriorityClass::Normal);
+        Core->LoadConfig(*kelvar);
+    }
+    void TearDown() override {
+        Core.reset();
+        std::error_code ec;
+        fs::remove_all(Folder, ec);
+    }
+
+    ISongInfoPtr Song(int ID, bool Real) {
+        const std::string file = (Folder / ("song" + std::to_string(ID) + ".wav")).string();
+        if (Real) coretest::WriteToneWav(file, 3000, 300);
+        auto song = TSongInfo::Create(ID, file);
+        song->SetArtist("Artist");
+        song->SetTitle("Title " + std::to_string(ID));
+        song->SetDuration(3000);
+        return song;
+    }
+
+    fs::path Folder;
+    std::shared_ptr<TFakePlaylistControl> Control = std::make_shared<TFakePlaylistControl>();
+    std::shared_ptr<coretest::TMemoryLogger> Log = std::make_shared<coretest::TMemoryLogger>();
+    IConfigDocPtr Doc;
+    std::unique_ptr<TKelvar> Core;
+};
+
+TEST_F(CoreFakeControl, QueueNextSkipsFailedSongsAndBooksThePlayedOne) {
+    EXPECT_EQ(Core->PlaylistControl, Control);  // kept, not replaced by the core's own
+    Control->Next = {Song(1, false), Song(2, false), Song(3, true)};
+    int queueFailed = 0;
+    TEventLink failed(Core->OnQueueFailed, [&](TKelvar&) { ++queueFailed; });
+
+    Core->QueueNext(Core->DeckA);
+    EXPECT_EQ(Control->Failed, (std::vector<int>{1, 2}));
+    ASSERT_EQ(Core->DeckA->GetState(), DeckState::Ready);
+    EXPECT_EQ(Core->DeckA->GetSong()->GetID(), 3);
+    EXPECT_EQ(queueFailed, 0);
+
+    Core->DeckA->Play();
+    Core->CheckSongChange();
+    EXPECT_EQ(Control->Played, (std::vector<int>{3}));
+    EXPECT_EQ(Log->Count("Artist - Title 3", "DECK A"), 1);
+}
+
+TEST_F(CoreFakeControl, NothingToPlayLoadsTheFallbackAndReportsTheFailureOnce) {
+    Control->Fallback = Song(9, true);
+    int queueFailed = 0;
+    TEventLink failed(Core->OnQueueFailed, [&](TKelvar&) { ++queueFailed; });
+    Core->QueueNext(Core->DeckB);
+    EXPECT_EQ(Control->Asked, 20);
+    EXPECT_EQ(queueFailed, 1);
+    ASSERT_EQ(Core->DeckB->GetState(), DeckState::Ready);
+    EXPECT_EQ(Core->DeckB->GetSong()->GetID(), 9);
+}
+
+}  // namespace
+}  // namespace kelvar
