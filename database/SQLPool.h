@@ -11,14 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "database/Dataset.h"
 #include "database/datalink/DLDataTypes.h"
 #include "foundation/ConfigDoc.h"
 #include "foundation/ValueList.h"
 
 namespace kelvar {
-
-class TDLDataSet;
-class TDLField;
 
 // Failures of the pool layer itself (no pool, closed pool, unknown driver, unsupported dialect).
 class ESQLPoolError : public EDatabaseError {
@@ -29,56 +27,12 @@ public:
 // The dialect of the open database.
 enum TSQLDriverType : uint8_t { dtNone, dtMySQL, dtFirebird, dtPostgreSQL, dtMSSQL, dtSQLite, dtADO };
 
-// Positional statement values: the first value goes to the first parameter marker, and so on.
-using TVariantArray = std::vector<TDLVariant>;
-
-class ISQLConnection;
-class IDataset;
 class ISQLPool;
 class ISQLPoolManager;
 class IDelayedQuery;
-using ISQLConnectionPtr = std::shared_ptr<ISQLConnection>;
-using IDatasetPtr = std::shared_ptr<IDataset>;
 using ISQLPoolPtr = std::shared_ptr<ISQLPool>;
 using ISQLPoolManagerPtr = std::shared_ptr<ISQLPoolManager>;
 using IDelayedQueryPtr = std::shared_ptr<IDelayedQuery>;
-
-// One open query result: a cursor over rows with field access by name and editing. As a value
-// list it reads and writes the current row's fields as text (a NULL reads as the empty text).
-class IDataset : public IValueList {
-public:
-    using IValueList::GetValue;
-    using IValueList::SetValue;
-
-    virtual ISQLConnectionPtr GetConnection() = 0;
-    virtual TDLDataSet* GetDataSet() = 0;
-    virtual TDLField& FieldByName(const std::string& name) = 0;
-    virtual bool HasField(const std::string& name) = 0;
-    // NULL reads as the empty text, never as a null value.
-    virtual TDLVariant GetFieldValue(const std::string& name) = 0;
-    virtual void SetFieldValue(const std::string& name, const TDLVariant& value) = 0;
-    // Options: loCaseInsensitive, loPartialKey.
-    virtual bool Locate(const std::string& keyFields, const TDLVariant& keyValues, uint8_t options) = 0;
-    // (Re)opens this result with a new statement; answers itself.
-    virtual IDatasetPtr OpenSQL(const std::string& sql, const TVariantArray& params, bool readOnly) = 0;
-    virtual bool Eof() = 0;
-    virtual bool Bof() = 0;
-    virtual bool IsEmpty() = 0;
-    virtual int RecordCount() = 0;
-    virtual void Open() = 0;
-    virtual void Close() = 0;
-    virtual void Refresh() = 0;
-    virtual void Post() = 0;
-    virtual void Cancel() = 0;
-    virtual void Edit() = 0;
-    virtual void Delete() = 0;
-    virtual void Append() = 0;
-    virtual void Insert() = 0;
-    virtual void First() = 0;
-    virtual void Last() = 0;
-    virtual void Next() = 0;
-    virtual void Prior() = 0;
-};
 
 // One database connection.
 class ISQLConnection {

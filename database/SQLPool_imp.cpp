@@ -1,5 +1,6 @@
 #include "database/SQLPool_imp.h"
 
+#include "database/DataSetAccess.h"
 #include "database/SQLDelayedQueryThread.h"
 #include "database/datalink/DLEngine.h"
 #include "foundation/Errors.h"
@@ -136,6 +137,15 @@ void TDataSetWrapper::SetValue(std::string_view name, const std::optional<std::s
 
 TDLField& TDataSetWrapper::FieldByName(const std::string& name) { return FDataSet->FieldByName(name); }
 
+std::vector<std::string> TDataSetWrapper::FieldNames() {
+    std::vector<std::string> names;
+    names.reserve(static_cast<size_t>(FDataSet->FieldCount()));
+    for (int i = 0; i < FDataSet->FieldCount(); ++i) names.push_back(FDataSet->Fields(i)->GetFieldName());
+    return names;
+}
+
+bool TDataSetWrapper::IsEditing() { return FDataSet->GetState() == dsEdit || FDataSet->GetState() == dsInsert; }
+
 bool TDataSetWrapper::HasField(const std::string& name) {
     const std::string upper = UpperCase(name);
     for (const TDLFieldDef& def : FDataSet->GetFieldDefs())
@@ -219,5 +229,13 @@ void TQueryCallBack::OnResult(int id, const IDatasetPtr& dataset) {
 void TQueryCallBack::OnError(int id, const std::exception& error) {
     if (FOnError) FOnError(id, error);
 }
+
+TDLDataSet& DataSetOf(IDataset& rows) {
+    auto* wrapper = dynamic_cast<TDataSetWrapper*>(&rows);
+    if (!wrapper || !wrapper->GetDataSet()) throw ESQLPoolError("Result has no dataset");
+    return *wrapper->GetDataSet();
+}
+
+TDLField& FieldOf(IDataset& rows, const std::string& name) { return DataSetOf(rows).FieldByName(name); }
 
 }  // namespace kelvar

@@ -14,6 +14,7 @@
 namespace kelvar {
 
 class TDLDataSet;
+class TDLField;
 class TSQLDelayedQueryThread;
 
 // Binds Values by position to Params, each parameter's type cleared first so that the value
@@ -97,8 +98,11 @@ public:
     void SetValue(std::string_view name, const std::optional<std::string>& value) override;
 
     ISQLConnectionPtr GetConnection() override { return FConnection; }
-    TDLDataSet* GetDataSet() override { return FDataSet.get(); }
-    TDLField& FieldByName(const std::string& name) override;
+    // The client layer's dataset and its fields (database/DataSetAccess.h reaches them).
+    TDLDataSet* GetDataSet() { return FDataSet.get(); }
+    TDLField& FieldByName(const std::string& name);
+    std::vector<std::string> FieldNames() override;
+    bool IsEditing() override;
     bool HasField(const std::string& name) override;
     TDLVariant GetFieldValue(const std::string& name) override;
     void SetFieldValue(const std::string& name, const TDLVariant& value) override;

@@ -31,12 +31,7 @@ std::string SelectionOrderBy(int method) {
     }
 }
 
-ISongInfoPtr SongFromRow(IDataset& row) {
-    std::vector<std::string> columns;
-    if (TDLDataSet* data = row.GetDataSet())
-        for (int i = 0; i < data->FieldCount(); ++i) columns.push_back(data->Fields(i)->GetFieldName());
-    return TSongInfo::CreateFromDataset(row, columns);
-}
+ISongInfoPtr SongFromRow(IDataset& row) { return TSongInfo::CreateFromDataset(row, row.FieldNames()); }
 
 void PrepareSelection(IPlaylistRules& rules, const TVariantArray& params, char songType, TSelection& selection) {
     selection.Fields = " songlist.ID as songID, songlist.*";

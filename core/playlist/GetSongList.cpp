@@ -5,6 +5,7 @@
 
 #include "core/playlist/PlaylistUtils.h"
 #include "core/playlist/ProgressHandler.h"
+#include "database/DataSetAccess.h"
 #include "database/datalink/DLEngine.h"
 
 namespace kelvar {
@@ -28,12 +29,12 @@ void TGetSongList::Execute() {
     auto songs = NewSongItemList();
 
     // Fields looked up once: a list may hold a hundred thousand rows.
-    TDLField& artist = rows->FieldByName("artist");
-    TDLField& title = rows->FieldByName("title");
-    TDLField& songID = rows->FieldByName("songID");
-    TDLField& duration = rows->FieldByName("duration");
-    TDLField* sortID = rows->HasField("sortID") ? &rows->FieldByName("sortID") : nullptr;
-    TDLField* listID = rows->HasField("listID") ? &rows->FieldByName("listID") : nullptr;
+    TDLField& artist = FieldOf(*rows, "artist");
+    TDLField& title = FieldOf(*rows, "title");
+    TDLField& songID = FieldOf(*rows, "songID");
+    TDLField& duration = FieldOf(*rows, "duration");
+    TDLField* sortID = rows->HasField("sortID") ? &FieldOf(*rows, "sortID") : nullptr;
+    TDLField* listID = rows->HasField("listID") ? &FieldOf(*rows, "listID") : nullptr;
 
     double total = 0;  // seconds
     int done = 0;

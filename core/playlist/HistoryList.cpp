@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/playlist/PlaylistUtils.h"
+#include "database/DataSetAccess.h"
 #include "database/datalink/DLEngine.h"
 
 namespace kelvar {
@@ -17,7 +18,7 @@ void THistoryList::Add(ISongInfo& song, int32_t listeners) {
 
     rows->Append();
     const TDateTime now = NowDateTime();
-    rows->FieldByName("date_played").SetAsDateTime(now);
+    FieldOf(*rows, "date_played").SetAsDateTime(now);
     SetTextField(*rows, "historylist", "filename", song.GetFilename());
     rows->SetFieldValue("songID", song.GetID());
     rows->SetFieldValue("duration", song.GetDuration());
@@ -41,7 +42,7 @@ void THistoryList::Add(ISongInfo& song, int32_t listeners) {
         item.SongID = song.GetID();
         item.Caption = SongDisplayName(song.GetValue("artist"), song.GetValue("title"));
         item.Duration = TextToIntDef0(song.GetValue("duration"));
-        item.StartTime = TimeOfDayToMs(rows->FieldByName("date_played").AsDateTime());
+        item.StartTime = TimeOfDayToMs(FieldOf(*rows, "date_played").AsDateTime());
         OnAdd(*this, item);
     }
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <thread>
 
+#include "database/DataSetAccess.h"
 #include "database/datalink/DLEngine.h"
 
 namespace kelvar {
@@ -51,8 +52,8 @@ void TGetLevelList::Execute() {
     const int count = rows->RecordCount();
     const int interval = ReportInterval(count);
     auto levels = NewLevelItemList();
-    TDLField* id = rows->HasField("ID") ? &rows->FieldByName("ID") : nullptr;
-    TDLField* display = rows->HasField("display") ? &rows->FieldByName("display") : nullptr;
+    TDLField* id = rows->HasField("ID") ? &FieldOf(*rows, "ID") : nullptr;
+    TDLField* display = rows->HasField("display") ? &FieldOf(*rows, "display") : nullptr;
     int done = 0;
     for (rows->First(); !rows->Eof() && !Terminated(); rows->Next()) {
         TSongItem& group = levels->Add();

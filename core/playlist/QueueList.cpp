@@ -16,12 +16,7 @@ namespace {
 std::atomic<uint32_t> QueueStaleMark{0};
 
 // Every column of the current row under its own name.
-ISongInfoPtr SongOfRow(IDataset& row) {
-    std::vector<std::string> columns;
-    if (TDLDataSet* data = row.GetDataSet())
-        for (int i = 0; i < data->FieldCount(); ++i) columns.push_back(data->Fields(i)->GetFieldName());
-    return TSongInfo::CreateFromDataset(row, columns);
-}
+ISongInfoPtr SongOfRow(IDataset& row) { return TSongInfo::CreateFromDataset(row, row.FieldNames()); }
 
 }  // namespace
 

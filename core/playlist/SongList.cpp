@@ -11,6 +11,7 @@
 #include "core/playlist/LibraryWriter.h"
 #include "core/playlist/PlaylistUtils.h"
 #include "core/playlist/QueueList.h"
+#include "database/DataSetAccess.h"
 #include "database/datalink/DLEngine.h"
 #include "foundation/FileFind.h"
 #include "foundation/Logger.h"
@@ -64,7 +65,7 @@ void CopyTagValues(const TSongInfo& tags, IDataset& row) {
         }();
         if (lower == "id" || lower == "filename") continue;
         const std::string value = tags.GetValue(name);
-        TDLField& field = row.FieldByName(name);
+        TDLField& field = FieldOf(row, name);
         const TFieldType type = field.GetDataType();
         if (IsTextType(type) || field.IsBlob()) {
             SetTextField(row, "songlist", name, value);
@@ -300,14 +301,14 @@ void TSongList::InitNewSong(IDataset& row, const std::string& fileName, std::str
         SetTextField(row, "songlist", "title", title);
         row.SetFieldValue("duration", -1);
         const TDateTime now = NowDateTime();
-        row.FieldByName("date_added").SetAsDateTime(now);
+        FieldOf(row, "date_added").SetAsDateTime(now);
         // A weight of 0 or less would make 1/weight fail here and in every rotation update.
         row.SetFieldValue("weight", static_cast<double>(std::max<int32_t>(DefaultWeight.load(), 1)));
         double weight = FieldFloat(row, "weight");
         if (weight <= 0) weight = 1;
         row.SetFieldValue("balance", 1.0 / weight + RandomBelow(100) / 100.0 + LastHistoryBalance.load());
         for (const char* column : {"date_played", "date_artist_played", "date_album_played", "date_title_played"})
-            row.FieldByName(column).SetAsDateTime(now - 30.0 - RandomBelow(5000) / 1000.0);
+            FieldOf(row, column).SetAsDateTime(now - 30.0 - RandomBelow(5000) / 1000.0);
 
         if (IsPlainFile(fileName)) {
             TSongInfo tags;

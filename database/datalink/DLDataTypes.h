@@ -72,6 +72,9 @@ enum TParamType : uint8_t { ptUnknown, ptInput, ptOutput, ptInputOutput, ptResul
 
 using TBytes = std::vector<uint8_t>;
 
+// Locate options of datasets and results.
+constexpr uint8_t loCaseInsensitive = 1, loPartialKey = 2;
+
 // Dates and times as days since 1899-12-30 with the time of day as the fraction.
 using TDateTime = double;
 

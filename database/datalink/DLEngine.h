@@ -398,9 +398,6 @@ enum TDLConnectReason : uint8_t {
     crSPExecuting = 7
 };
 
-// Locate options.
-constexpr uint8_t loCaseInsensitive = 1, loPartialKey = 2;
-
 class TDLDataSet : public TDLComponent, public IDLExprDataSource {
 public:
     explicit TDLDataSet(TDLComponent* owner = nullptr);

@@ -7,12 +7,12 @@
 #include <cmath>
 #include <mutex>
 
-#include "audio/nodes/Node_AGC.h"
 #include "controls/FxFancyButton.h"
 #include "controls/KcButtons.h"
 #include "controls/KcLeds.h"
 #include "controls/KcLevelBar.h"
 #include "controls/KcTrackBar.h"
+#include "core/ProcessorAccess.h"
 #include "foundation/MiscFunc.h"
 #include "gui/decks/funVUMeterBase.h"
 #include "gui/editors/EditorControls.h"
@@ -151,47 +151,50 @@ TfrmAGC::TfrmAGC(QWidget* Parent) : QWidget(Parent) {
     setMinimumSize(596, 460);
 
     // Changes.
-    btByPassAll->OnClick = [this](TKcCustomControl&) { Edit([this] { FNode->Enabled = !btByPassAll->Active(); }); };
-    auto check = [this](QCheckBox* box, void (TNode_AGC::*setter)(bool)) {
-        connect(box, &QCheckBox::clicked, this,
-                [this, box, setter] { Edit([=, this] { (FNode->*setter)(box->isChecked()); }); });
+    btByPassAll->OnClick = [this](TKcCustomControl&) {
+        Edit([this] { TProcessorAccess(*FNode).SetEnabled(!btByPassAll->Active()); });
     };
-    check(eGatedAGC_enabled, &TNode_AGC::SetGatedAGCEnabled);
-    check(eSExp_enabled, &TNode_AGC::SetStereoExpanderEnabled);
-    check(eBass_enabled, &TNode_AGC::SetBassEQEnabled);
-    check(eMb_enabled, &TNode_AGC::SetMultiBandEnabled);
-    check(eDb_enabled, &TNode_AGC::SetDualBandEnabled);
-    check(eClipper_Enabled, &TNode_AGC::SetClipperEnabled);
+    auto check = [this](QCheckBox* box, void (TProcessorAccess::*setter)(bool)) {
+        connect(box, &QCheckBox::clicked, this,
+                [this, box, setter] { Edit([=, this] { (TProcessorAccess(*FNode).*setter)(box->isChecked()); }); });
+    };
+    check(eGatedAGC_enabled, &TProcessorAccess::SetGatedAGCEnabled);
+    check(eSExp_enabled, &TProcessorAccess::SetStereoExpanderEnabled);
+    check(eBass_enabled, &TProcessorAccess::SetBassEQEnabled);
+    check(eMb_enabled, &TProcessorAccess::SetMultiBandEnabled);
+    check(eDb_enabled, &TProcessorAccess::SetDualBandEnabled);
+    check(eClipper_Enabled, &TProcessorAccess::SetClipperEnabled);
     auto slide = [this](TKcTrackBar* bar, std::function<void(int)> action) {
         bar->OnChange = [this, bar, action](TKcCustomControl&) { Edit([bar, action] { action(bar->Position()); }); };
     };
-    slide(eAgc_gate, [this](int v) { FNode->SetGateLevel(v); });
-    slide(eAgc_maxgain, [this](int v) { FNode->SetMaxGain(v); });
-    slide(eSExp_Lev, [this](int v) { FNode->SetStereoExpanderLevel(float(v)); });
-    slide(eSExp_Depth, [this](int v) { FNode->SetStereoExpanderDepth(v); });
-    slide(eSExp_Thr, [this](int v) { FNode->SetStereoExpanderThreshold(float(v)); });
-    slide(eBass_Gain, [this](int v) { FNode->SetBassEQGain(v); });
-    slide(eBass_Freq, [this](int v) { FNode->SetBassEQFreq(v); });
-    slide(eMB_Drive, [this](int v) { FNode->SetMultiBandDrive(float(v)); });
-    slide(eMB_Link01, [this](int v) { FNode->SetLink01(v); });
-    slide(eMB_Link23, [this](int v) { FNode->SetLink23(v); });
-    slide(eMB_Link34, [this](int v) { FNode->SetLink34(v); });
-    slide(eDb_Drive, [this](int v) { FNode->SetDualBandDrive(float(v)); });
-    slide(eClipper_Lev, [this](int v) { FNode->SetClipperLevel(float(v) / 10.0f); });
+    slide(eAgc_gate, [this](int v) { TProcessorAccess(*FNode).SetGateLevel(v); });
+    slide(eAgc_maxgain, [this](int v) { TProcessorAccess(*FNode).SetMaxGain(v); });
+    slide(eSExp_Lev, [this](int v) { TProcessorAccess(*FNode).SetStereoExpanderLevel(float(v)); });
+    slide(eSExp_Depth, [this](int v) { TProcessorAccess(*FNode).SetStereoExpanderDepth(v); });
+    slide(eSExp_Thr, [this](int v) { TProcessorAccess(*FNode).SetStereoExpanderThreshold(float(v)); });
+    slide(eBass_Gain, [this](int v) { TProcessorAccess(*FNode).SetBassEQGain(v); });
+    slide(eBass_Freq, [this](int v) { TProcessorAccess(*FNode).SetBassEQFreq(v); });
+    slide(eMB_Drive, [this](int v) { TProcessorAccess(*FNode).SetMultiBandDrive(float(v)); });
+    slide(eMB_Link01, [this](int v) { TProcessorAccess(*FNode).SetLink01(v); });
+    slide(eMB_Link23, [this](int v) { TProcessorAccess(*FNode).SetLink23(v); });
+    slide(eMB_Link34, [this](int v) { TProcessorAccess(*FNode).SetLink34(v); });
+    slide(eDb_Drive, [this](int v) { TProcessorAccess(*FNode).SetDualBandDrive(float(v)); });
+    slide(eClipper_Lev, [this](int v) { TProcessorAccess(*FNode).SetClipperLevel(float(v) / 10.0f); });
     slide(eMB_Gain, [this](int v) {
-        std::lock_guard<std::recursive_mutex> guard(FNode->GetLock());
-        auto* p = const_cast<TAGCParams*>(FNode->GetParams());
-        for (int b = 0; b < AGCMultiBands; ++b)
-            if (MB.Global || b == MB.Band) p->MultiBandGain[b] = float(v) / 10.0f;
-        FNode->Apply(AGCApply::MultiBand);
+        TProcessorAccess(*FNode).EditParams(
+            [this, v](TAGCParams& p) {
+                for (int b = 0; b < AGCMultiBands; ++b)
+                    if (MB.Global || b == MB.Band) p.MultiBandGain[b] = float(v) / 10.0f;
+            },
+            AGCApply::MultiBand);
     });
     btPreEmp->OnClick = [this](TKcCustomControl&) {
-        Edit([this] { FNode->SetPreEmphasisEnabled(btPreEmp->Active()); });
+        Edit([this] { TProcessorAccess(*FNode).SetPreEmphasisEnabled(btPreEmp->Active()); });
     };
-    btShelve->OnClick = [this](TKcCustomControl&) { Edit([this] { FNode->SetBassEqType(1); }); };
-    btPeak->OnClick = [this](TKcCustomControl&) { Edit([this] { FNode->SetBassEqType(0); }); };
-    btPreEmp50->OnClick = [this](TKcCustomControl&) { Edit([this] { FNode->SetPreEmpType(1); }); };
-    btPreEmp75->OnClick = [this](TKcCustomControl&) { Edit([this] { FNode->SetPreEmpType(0); }); };
+    btShelve->OnClick = [this](TKcCustomControl&) { Edit([this] { TProcessorAccess(*FNode).SetBassEqType(1); }); };
+    btPeak->OnClick = [this](TKcCustomControl&) { Edit([this] { TProcessorAccess(*FNode).SetBassEqType(0); }); };
+    btPreEmp50->OnClick = [this](TKcCustomControl&) { Edit([this] { TProcessorAccess(*FNode).SetPreEmpType(1); }); };
+    btPreEmp75->OnClick = [this](TKcCustomControl&) { Edit([this] { TProcessorAccess(*FNode).SetPreEmpType(0); }); };
     btSavePreset->OnClick = [this](TFxFancyButton&) { GuardedUi([this] { SavePreset(); }); };
     btLoadPreset->OnClick = [this](TFxFancyButton&) { GuardedUi([this] { LoadPreset(); }); };
 }
@@ -261,10 +264,12 @@ void TfrmAGC::BuildBands(TBandEditor& E, QWidget* Box) {
     field(E.Hold, [](TAGCBandProcessor& P, int V) { P.Hold = static_cast<uint32_t>(V); });
     E.ProcEnabled->OnClick = [this, &E](TKcCustomControl&) {
         Edit([this, &E] {
-            std::lock_guard<std::recursive_mutex> guard(FNode->GetLock());
-            TAGCBandProcessor& P = Proc(*const_cast<TAGCParams*>(FNode->GetParams()), E, E.Band);
-            P.Enabled = P.Enabled == 1 ? 0 : 1;
-            FNode->Apply(E.Multi ? AGCApply::MultiBand : AGCApply::DualBand);
+            TProcessorAccess(*FNode).EditParams(
+                [&E](TAGCParams& p) {
+                    TAGCBandProcessor& P = Proc(p, E, E.Band);
+                    P.Enabled = P.Enabled == 1 ? 0 : 1;
+                },
+                E.Multi ? AGCApply::MultiBand : AGCApply::DualBand);
         });
     };
 }
@@ -276,12 +281,13 @@ TAGCBandProcessor& TfrmAGC::Proc(TAGCParams& P, const TBandEditor& E, int Band) 
 }
 
 void TfrmAGC::EditBands(TBandEditor& E, const std::function<void(TAGCBandProcessor&, int)>& Change) {
-    std::lock_guard<std::recursive_mutex> guard(FNode->GetLock());
-    auto* p = const_cast<TAGCParams*>(FNode->GetParams());
     const int bands = E.Multi ? AGCMultiBands : AGCDualBands;
-    for (int b = 0; b < bands; ++b)
-        if (E.Global || b == E.Band) Change(Proc(*p, E, b), b);
-    FNode->Apply(E.Multi ? AGCApply::MultiBand : AGCApply::DualBand);
+    TProcessorAccess(*FNode).EditParams(
+        [&](TAGCParams& p) {
+            for (int b = 0; b < bands; ++b)
+                if (E.Global || b == E.Band) Change(Proc(p, E, b), b);
+        },
+        E.Multi ? AGCApply::MultiBand : AGCApply::DualBand);
 }
 
 void TfrmAGC::Edit(const std::function<void()>& Action) {
@@ -375,13 +381,9 @@ void TfrmAGC::ShowBands(TBandEditor& E, const TAGCParams& P) {
 void TfrmAGC::ShowSettings() {
     if (!FNode) return;
     ++FBusy;
-    TAGCParams p;
-    {
-        std::lock_guard<std::recursive_mutex> guard(FNode->GetLock());
-        p = *FNode->GetParams();
-    }
+    const TAGCParams p = TProcessorAccess(*FNode).GetParams();
     auto on = [](int32_t v) { return v == 1; };
-    btByPassAll->SetActive(!FNode->Enabled);
+    btByPassAll->SetActive(!TProcessorAccess(*FNode).GetEnabled());
     eGatedAGC_enabled->setChecked(on(p.GatedAGC));
     eAgc_gate->SetPosition(p.GateLevel);
     eAgc_maxgain->SetPosition(p.MaxGain);
@@ -439,12 +441,13 @@ void TfrmAGC::Fall(TKcLevelBar* Bar, int Value) {
 void TfrmAGC::ShowMeters() {
     if (!FNode) return;
     // The levels are the node's atomics: the audio thread is never waited for.
-    const int in = FNode->InputPeak.load(std::memory_order_relaxed);
-    const int out = FNode->OutputPeak.load(std::memory_order_relaxed);
+    TProcessorAccess processor(*FNode);
+    const int in = processor.InputPeak();
+    const int out = processor.OutputPeak();
     Fall(frmVUMeterBase1->ePeakL, 100 * in / 32768);
     Fall(frmVUMeterBase1->ePeakR, 100 * out / 32768);
-    SetLabelText(lbGatedB, Format("%d dB", FNode->GetGateLevel()));
-    const TAGCMeters meters = FNode->GetMeters();
+    SetLabelText(lbGatedB, Format("%d dB", processor.GetGateLevel()));
+    const TAGCMeters meters = processor.GetMeters();
     Fall(eAGC_VU, static_cast<int>(std::lround(20.0 * std::log10(std::max(1.0f, meters.Gain)))));
     // Once lit, the lamp stays for 10 refreshes so that a short gate is seen.
     int hold = eGated->property("Tag").toInt();
@@ -472,7 +475,7 @@ void TfrmAGC::SavePreset() {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix("AGC");
     if (ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    SaveAGCPreset(*FNode, dialog.selectedFiles().front().toStdString());
+    TProcessorAccess(*FNode).SavePreset(dialog.selectedFiles().front().toStdString());
 }
 
 void TfrmAGC::LoadPreset() {
@@ -481,7 +484,7 @@ void TfrmAGC::LoadPreset() {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     if (ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    LoadAGCPreset(*FNode, dialog.selectedFiles().front().toStdString());
+    TProcessorAccess(*FNode).LoadPreset(dialog.selectedFiles().front().toStdString());
     ShowSettings();
 }
 

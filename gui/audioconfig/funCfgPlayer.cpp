@@ -7,10 +7,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "audio/live/VoiceFX_imp.h"
-#include "audio/mix/AudioPipe_imp.h"
 #include "controls/KcButtons.h"
 #include "controls/KcSysUtils.h"
+#include "core/AudioSettingsAccess.h"
 #include "core/Kelvar.h"
 #include "gui/audioconfig/funAGC.h"
 #include "gui/audioconfig/funDualOutput_combo.h"
@@ -18,7 +17,6 @@
 #include "gui/audioconfig/funWinampDSP.h"
 #include "gui/editors/EditorControls.h"
 #include "gui/engine/GUIcommon.h"
-#include "media/KelvarPlayer_imp.h"
 
 namespace kelvar {
 
@@ -108,7 +106,7 @@ TfrmCfgPlayer::TfrmCfgPlayer(QWidget* Parent) : QWidget(Parent) {
     btSoundFX->OnClick = select([] { return TAudioObject(GuiKelvar ? GuiKelvar->SoundFXPlayer : nullptr); });
     btVoiceFX->OnClick = select([] { return TAudioObject(GuiKelvar ? GuiKelvar->VoiceFX.get() : nullptr); });
     btMixer->OnClick = select([] {
-        return GuiKelvar && GuiKelvar->AudioPipe ? TAudioObject(&GuiKelvar->AudioPipe->GetMixer()) : TAudioObject();
+        return GuiKelvar && GuiKelvar->AudioPipe ? TAudioObject(PipeMixer(*GuiKelvar->AudioPipe)) : TAudioObject();
     });
     btOutput->OnClick = select(
         [] { return GuiKelvar && GuiKelvar->AudioPipe ? TAudioObject(GuiKelvar->AudioPipe.get()) : TAudioObject(); });
@@ -150,13 +148,13 @@ void TfrmCfgPlayer::SelectObject(const TAudioObject& Object) {
             SetAuxCaption();
             Light(btAux);
         }
-        SetChannel(p->Channel.get());
+        SetChannel(PlayerChannel(*p));
     } else if (auto* voice = std::get_if<TVoiceFX*>(&Object); voice && *voice) {
         Light(btVoiceFX);
-        SetChannel((*voice)->GetVoiceChannel());
+        SetChannel(VoiceChannel(**voice));
     } else if (auto* mixer = std::get_if<TMixer*>(&Object); mixer && *mixer) {
         Light(btMixer);
-        SetChannel(&(*mixer)->GetMasterChannel());
+        SetChannel(MixerChannel(**mixer));
     } else if (auto* pipe = std::get_if<TAudioPipe*>(&Object); pipe && *pipe) {
         Light(btOutput);
         frmDualOutput_combo1->Attach(*pipe);
@@ -170,9 +168,10 @@ void TfrmCfgPlayer::SetChannel(TChannel_base* Channel) {
     frmAGC1->Detach();
     frmWinampDSP1->Detach();
     if (Channel) {
-        frmEQ1->Attach(Channel->DSPEffects);
-        frmAGC1->Attach(Channel->AGC);
-        frmWinampDSP1->Attach(Channel->WinampDSP);
+        const TChannelNodes nodes = ChannelNodes(*Channel);
+        frmEQ1->Attach(nodes.Effects);
+        frmAGC1->Attach(nodes.Processor);
+        frmWinampDSP1->Attach(nodes.WinampDSP);
         if (pcSection->currentWidget() == tsOutput) SetPage("EQ");
     }
 }

@@ -7,9 +7,9 @@
 #include <QRadioButton>
 #include <exception>
 
-#include "audio/mix/AudioPipe_imp.h"
 #include "controls/FxFancyButton.h"
 #include "controls/KcTrackBar.h"
+#include "core/AudioSettingsAccess.h"
 #include "foundation/Logger.h"
 #include "gui/editors/EditorControls.h"
 #include "gui/engine/GuiDialogs.h"
@@ -124,13 +124,12 @@ TfrmDualOutput_combo::~TfrmDualOutput_combo() = default;
 void TfrmDualOutput_combo::Attach(TAudioPipe* Pipe) {
     if (FPipe || !Pipe) return;
     FPipe = Pipe;
-    FOutput = &Pipe->GetOutput();
     FDSDevices = {};
     FKSDevices = {};
     FDSFilled = false;
     FKSFilled = false;
     ++FBusy;
-    const TDualOutputSettings s = FOutput->GetSettings();
+    const TDualOutputSettings s = TOutputAccess(*Pipe).GetSettings();
     ePackets->SetPosition(s.Packets);
     ePacketTime->SetPosition(s.PacketTime);
     eMono->setChecked(s.Mono);
@@ -153,7 +152,6 @@ void TfrmDualOutput_combo::Detach() {
     if (FPipe) {
         FDSDevices = {};
         FKSDevices = {};
-        FOutput = nullptr;
     }
     FChanged = false;
     FPipe = nullptr;
@@ -237,9 +235,10 @@ void TfrmDualOutput_combo::UpdateControls() {
 }
 
 bool TfrmDualOutput_combo::ApplyNow() {
-    if (!FPipe || !FOutput || !FChanged) return true;
-    FOutput->Close();
-    TDualOutputSettings s = FOutput->GetSettings();
+    if (!FPipe || !FChanged) return true;
+    TOutputAccess output(*FPipe);
+    output.Close();
+    TDualOutputSettings s = output.GetSettings();
     s.PacketTime = ePacketTime->Position();
     s.Packets = ePackets->Position();
     s.PreviewStyle = static_cast<uint8_t>(PreviewStyle());
@@ -257,16 +256,13 @@ bool TfrmDualOutput_combo::ApplyNow() {
          s.OutputType1 == OutputType::Silent ? TOutputDeviceList{} : Devices(s.OutputType1), s.SoundDevice1,
          s.DeviceName1);
     pick(s.OutputType2, eDevice2->currentIndex(), Devices(s.OutputType2), s.SoundDevice2, s.DeviceName2);
-    FOutput->SetSettings(s);
-    FPipe->GetMixer().SetPreviewEnabled(s.PreviewStyle != 0);
-    if (FOutput->Open(DefaultAudioFormat)) {
-        FOutput->Play();
+    if (output.Open(s)) {
         FChanged = false;
         return true;
     }
     int32_t code = 0;
     std::string text;
-    FOutput->GetLastError(code, text);
+    output.GetLastError(code, text);
     LogMessage("Unable to apply the output settings: " + text, "AUDIO", LogKind::Error);
     MessageDlg("Unable to apply settings.\nError: " + text + "\n" +
                    QString::asprintf("Code: $%08x", static_cast<unsigned>(code)).toStdString() +

@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <string>
 
-#include "gui/audioconfig/AlsaDeviceList.h"
+#include "core/AlsaDeviceList.h"
 
 class QCheckBox;
 class QComboBox;
@@ -14,7 +14,6 @@ class QRadioButton;
 namespace kelvar {
 
 class TAudioPipe;
-class TDualOutput_Combo;
 class TKcTrackBar;
 class TFxFancyButton;
 
@@ -58,7 +57,6 @@ private:
     void SetChanged() { FChanged = true; }
 
     TAudioPipe* FPipe = nullptr;
-    TDualOutput_Combo* FOutput = nullptr;
     bool FChanged = false;
     TOutputDeviceList FDSDevices;
     TOutputDeviceList FKSDevices;

@@ -7,8 +7,8 @@
 #include <QToolButton>
 #include <cmath>
 
-#include "audio/nodes/Node_DSPEffects.h"
 #include "controls/KcTrackBar.h"
+#include "core/AudioSettingsAccess.h"
 #include "foundation/dButils.h"
 #include "gui/editors/EditorControls.h"
 #include "gui/engine/GuiDialogs.h"
@@ -105,11 +105,11 @@ void TfrmEQ::ShowBands() {
     const bool busy = FBusy;
     FBusy = true;
     for (int i = 0; i < EQPresetBands; ++i) {
-        const int value = FNode->GetEQBand(i);
+        const int value = TEqualizerAccess(*FNode).GetBand(i);
         eEQ[static_cast<size_t>(i)]->SetPosition(value);
         SetLabelText(lb[static_cast<size_t>(i)], BandText(value).toStdString());
     }
-    eEnableEQ->setChecked(FNode->GetEQEnabled());
+    eEnableEQ->setChecked(TEqualizerAccess(*FNode).GetEnabled());
     FBusy = busy;
 }
 
@@ -118,7 +118,7 @@ void TfrmEQ::BandChanged(int Index) {
     FBusy = true;
     TKcTrackBar* bar = eEQ[static_cast<size_t>(Index)];
     if (std::abs(bar->Position()) < SnapBelow) bar->SetPosition(0);
-    FNode->SetEQBand(Index, bar->Position());
+    TEqualizerAccess(*FNode).SetBand(Index, bar->Position());
     if (!FApplying) SelectCustom();
     FBusy = false;
     ShowBands();
@@ -126,7 +126,7 @@ void TfrmEQ::BandChanged(int Index) {
 
 void TfrmEQ::EnableClicked() {
     if (!FNode || FBusy) return;
-    FNode->SetEQEnabled(eEnableEQ->isChecked());
+    TEqualizerAccess(*FNode).SetEnabled(eEnableEQ->isChecked());
     ShowBands();
 }
 
@@ -153,7 +153,8 @@ void TfrmEQ::PresetChosen() {
         SetButtons(true);
     } else {
         SetButtons(false);
-        for (int i = 0; i < EQPresetBands; ++i) FNode->SetEQBand(i, preset->Bands[static_cast<size_t>(i)]);
+        for (int i = 0; i < EQPresetBands; ++i)
+            TEqualizerAccess(*FNode).SetBand(i, preset->Bands[static_cast<size_t>(i)]);
         ShowBands();
     }
     FApplying = false;
@@ -178,7 +179,7 @@ void TfrmEQ::SaveClicked() {
     if (name.empty()) return;
     TEQPreset preset;
     preset.Name = name;
-    for (int i = 0; i < EQPresetBands; ++i) preset.Bands[static_cast<size_t>(i)] = FNode->GetEQBand(i);
+    for (int i = 0; i < EQPresetBands; ++i) preset.Bands[static_cast<size_t>(i)] = TEqualizerAccess(*FNode).GetBand(i);
     AddPreset(preset);
     // The new entry itself, also when its name was there before.
     const auto* record = &FPresets.back();

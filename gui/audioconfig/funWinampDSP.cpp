@@ -9,9 +9,9 @@
 #include <QUrl>
 #include <filesystem>
 
-#include "audio/nodes/Node_WinampDSPList.h"
 #include "controls/FxFancyButton.h"
 #include "controls/KcSpinner.h"
+#include "core/DSPPluginAccess.h"
 #include "foundation/Logger.h"
 #include "gui/editors/EditorControls.h"
 #include "gui/engine/GuiDialogs.h"
@@ -80,14 +80,13 @@ void TfrmWinampDSP::Attach(TNode_WinampDSPList* Node) {
     if (FNode == Node && FList) return;
     Detach();
     FNode = Node;
-    FList = GetWinampDSPList();
     QWidget* parent = window();
     for (QWidget* top : QApplication::topLevelWidgets())
         if (dynamic_cast<QMainWindow*>(top)) {
             parent = top;
             break;
         }
-    FList->SetParentWindow(parent ? static_cast<uintptr_t>(parent->winId()) : 0);
+    FList = InstalledDSPPlugins(parent ? static_cast<uintptr_t>(parent->winId()) : 0);
     FCurrent.reset();
     FWasLoaded = false;
     FWasActive = false;
@@ -100,12 +99,13 @@ void TfrmWinampDSP::Detach() {
         return;
     }
     SetCurrent(nullptr);
-    for (int i = 0; i < FList->Count(); ++i) {
-        TWinampDSPPtr plugin = FList->GetItem(i);
-        if (!plugin || plugin->GetInUse()) continue;
+    TDSPPluginListAccess list(*FList);
+    for (int i = 0; i < list.Count(); ++i) {
+        TDSPPluginPtr plugin = list.Item(i);
+        if (!plugin || TDSPPluginAccess(*plugin).InUse()) continue;
         try {
-            plugin->Deactivate();
-            plugin->Unload();
+            TDSPPluginAccess(*plugin).Deactivate();
+            TDSPPluginAccess(*plugin).Unload();
         } catch (const std::exception& e) {
             LogMessage(std::string("Unable to unload DSP plugin: ") + e.what(), "DSP", LogKind::Error);
         }
@@ -118,26 +118,28 @@ void TfrmWinampDSP::Detach() {
     UpdateModules();
 }
 
-TWinampDSPPtr TfrmWinampDSP::PluginOf(const QListWidgetItem* Item) const {
+TDSPPluginPtr TfrmWinampDSP::PluginOf(const QListWidgetItem* Item) const {
     if (!Item || !FList) return nullptr;
-    return FList->FindByFile(Item->data(PluginRole).toString().toStdString());
+    return TDSPPluginListAccess(*FList).FindByFile(Item->data(PluginRole).toString().toStdString());
 }
 
-TWinampDSPPtr TfrmWinampDSP::Selected() const { return PluginOf(eList->currentItem()); }
+TDSPPluginPtr TfrmWinampDSP::Selected() const { return PluginOf(eList->currentItem()); }
 
 void TfrmWinampDSP::FillList() {
     FFilling = true;
     eList->clear();
     if (FList) {
-        for (int i = 0; i < FList->Count(); ++i) {
-            TWinampDSPPtr plugin = FList->GetItem(i);
+        TDSPPluginListAccess list(*FList);
+        for (int i = 0; i < list.Count(); ++i) {
+            TDSPPluginPtr plugin = list.Item(i);
             if (!plugin) continue;
-            const std::string file = std::filesystem::path(plugin->GetFileName()).filename().string();
-            auto* item = new QListWidgetItem(
-                QString::asprintf("%s (%s)", plugin->GetDescription().c_str(), file.c_str()), eList);
-            item->setData(PluginRole, QString::fromStdString(plugin->GetFileName()));
+            TDSPPluginAccess access(*plugin);
+            const std::string file = std::filesystem::path(access.FileName()).filename().string();
+            auto* item =
+                new QListWidgetItem(QString::asprintf("%s (%s)", access.Description().c_str(), file.c_str()), eList);
+            item->setData(PluginRole, QString::fromStdString(access.FileName()));
             item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-            const bool inChain = FNode && FNode->FindDSP(plugin->GetFileName());
+            const bool inChain = FNode && TDSPChainAccess(*FNode).Contains(access.FileName());
             item->setCheckState(inChain ? Qt::Checked : Qt::Unchecked);
         }
     }
@@ -145,21 +147,22 @@ void TfrmWinampDSP::FillList() {
     SetCurrent(nullptr);
 }
 
-void TfrmWinampDSP::SetCurrent(const TWinampDSPPtr& Plugin) {
+void TfrmWinampDSP::SetCurrent(const TDSPPluginPtr& Plugin) {
     if (Plugin != FCurrent) {
-        if (FCurrent && !FCurrent->GetInUse()) {
+        if (FCurrent && !TDSPPluginAccess(*FCurrent).InUse()) {
             try {
-                if (!FWasActive) FCurrent->Deactivate();
-                if (!FWasLoaded) FCurrent->Unload();
+                if (!FWasActive) TDSPPluginAccess(*FCurrent).Deactivate();
+                if (!FWasLoaded) TDSPPluginAccess(*FCurrent).Unload();
             } catch (const std::exception& e) {
                 LogMessage(std::string("Unable to release DSP plugin: ") + e.what(), "DSP", LogKind::Error);
             }
         }
         if (Plugin) {
-            FWasLoaded = Plugin->IsLoaded();
-            if (!FWasLoaded) Plugin->Load();
-            FWasActive = Plugin->IsActive();
-            if (!FWasActive) Plugin->Activate(0);
+            TDSPPluginAccess plugin(*Plugin);
+            FWasLoaded = plugin.IsLoaded();
+            if (!FWasLoaded) plugin.Load();
+            FWasActive = plugin.IsActive();
+            if (!FWasActive) plugin.Activate(0);
             FCurrent = Plugin;
         } else {
             FWasLoaded = false;
@@ -172,36 +175,34 @@ void TfrmWinampDSP::SetCurrent(const TWinampDSPPtr& Plugin) {
 
 void TfrmWinampDSP::UpdateModules() {
     eModule->clear();
-    TWinampDSPPtr plugin = Selected();
-    const bool active = plugin && plugin->IsActive();
+    TDSPPluginPtr plugin = Selected();
+    const bool active = plugin && TDSPPluginAccess(*plugin).IsActive();
     if (active) {
-        const int count = plugin->ModuleCount();
-        for (int i = 0; i < count; ++i) {
-            TWinampDSPModule* module = plugin->GetModule(i);
-            eModule->addItem(QString::fromUtf8(module && module->description ? module->description : ""));
-        }
-        eModule->setCurrentIndex(plugin->GetModuleIndex());
+        for (const std::string& name : TDSPPluginAccess(*plugin).ModuleNames())
+            eModule->addItem(QString::fromUtf8(name.c_str()));
+        eModule->setCurrentIndex(TDSPPluginAccess(*plugin).ModuleIndex());
     }
     btConfig->setEnabled(active);
     eModule->setEnabled(active);
 }
 
 void TfrmWinampDSP::ConfigureSelected() {
-    TWinampDSPPtr plugin = Selected();
+    TDSPPluginPtr plugin = Selected();
     if (!plugin) return;
     SetCurrent(plugin);
-    if (plugin->IsActive() && eModule->currentIndex() >= 0) plugin->Configure(eModule->currentIndex());
+    if (TDSPPluginAccess(*plugin).IsActive() && eModule->currentIndex() >= 0)
+        TDSPPluginAccess(*plugin).Configure(eModule->currentIndex());
 }
 
 void TfrmWinampDSP::ItemChanged(QListWidgetItem* Item) {
     if (FFilling || !Item) return;
-    TWinampDSPPtr plugin = PluginOf(Item);
+    TDSPPluginPtr plugin = PluginOf(Item);
     if (!plugin) return;
     eList->setCurrentItem(Item);
     SetCurrent(plugin);
     if (!FNode) return;
     if (Item->checkState() == Qt::Checked) {
-        if (plugin->GetOwner() && plugin->GetOwner() != FNode) {
+        if (TDSPPluginAccess(*plugin).UsedByOther(FNode)) {
             const int answer = MessageDlg(
                 "Each DSP plugin can only be used once in the audio pipeline.\nThe selected DSP plugin is already in "
                 "use.\nPress OK to read how you can work around this problem, or Cancel to continue",
@@ -212,23 +213,23 @@ void TfrmWinampDSP::ItemChanged(QListWidgetItem* Item) {
             FFilling = false;
             return;
         }
-        FNode->AddDSP(plugin);
+        TDSPChainAccess(*FNode).Add(plugin);
     } else {
-        FNode->RemoveDSP(plugin);
+        TDSPChainAccess(*FNode).Remove(plugin);
     }
     UpdateModules();
 }
 
 void TfrmWinampDSP::RefreshClicked() {
     if (!FList) return;
-    FList->Refresh();
+    TDSPPluginListAccess(*FList).Refresh();
     FillList();
 }
 
 void TfrmWinampDSP::Exchange(int Row, int Other) {
     if (!FList) return;
-    FList->Exchange(Row, Other);
-    if (FNode) FNode->Sort();
+    TDSPPluginListAccess(*FList).Exchange(Row, Other);
+    if (FNode) TDSPChainAccess(*FNode).Sort();
     FFilling = true;
     const int low = std::min(Row, Other);
     QListWidgetItem* item = eList->takeItem(low + 1);

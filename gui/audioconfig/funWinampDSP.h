@@ -3,7 +3,7 @@
 // attached channel's chain. Orders the plug-ins and opens a module's own settings dialog.
 #include <QWidget>
 
-#include "audio/nodes/WinampDSPList.h"
+#include "core/DSPPluginAccess.h"
 
 class QComboBox;
 class QLabel;
@@ -12,7 +12,6 @@ class QListWidgetItem;
 
 namespace kelvar {
 
-class TNode_WinampDSPList;
 class TFxFancyButton;
 class TKcSpinner;
 
@@ -26,7 +25,7 @@ public:
     void Detach();
     TNode_WinampDSPList* Node() const { return FNode; }
     // The plug-in taken for configuration, or none.
-    TWinampDSPPtr Current() const { return FCurrent; }
+    TDSPPluginPtr Current() const { return FCurrent; }
 
     void FillList();
     void ConfigureSelected();
@@ -45,16 +44,16 @@ public:
     static constexpr const char* WorkAroundPage = "https://www.google.com/search?q=winamp+dsp+plugin+copy+load+twice";
 
 private:
-    void SetCurrent(const TWinampDSPPtr& Plugin);
+    void SetCurrent(const TDSPPluginPtr& Plugin);
     void UpdateModules();
     void ItemChanged(QListWidgetItem* Item);
-    TWinampDSPPtr PluginOf(const QListWidgetItem* Item) const;
-    TWinampDSPPtr Selected() const;
+    TDSPPluginPtr PluginOf(const QListWidgetItem* Item) const;
+    TDSPPluginPtr Selected() const;
     void Exchange(int Row, int Other);
 
-    TWinampDSPListPtr FList;
+    TDSPPluginListPtr FList;
     TNode_WinampDSPList* FNode = nullptr;
-    TWinampDSPPtr FCurrent;
+    TDSPPluginPtr FCurrent;
     bool FWasLoaded = false;
     bool FWasActive = false;
     bool FFilling = false;

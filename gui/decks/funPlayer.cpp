@@ -130,12 +130,7 @@ void LogUnhandled(const std::string& What) {
     if (auto log = GetCoreLogger()) log->Log("Unhandled exception (" + What + ")", "GUI", 0);
 }
 
-ISongInfoPtr SongOfRow(IDataset& Row) {
-    std::vector<std::string> columns;
-    if (TDLDataSet* data = Row.GetDataSet())
-        for (int i = 0; i < data->FieldCount(); ++i) columns.push_back(data->Fields(i)->GetFieldName());
-    return TSongInfo::CreateFromDataset(Row, columns);
-}
+ISongInfoPtr SongOfRow(IDataset& Row) { return TSongInfo::CreateFromDataset(Row, Row.FieldNames()); }
 
 }  // namespace
 

@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "database/SQLPool.h"
-#include "database/datalink/DLEngine.h"
+#include "core/playlist/SongRows.h"
 #include "gui/editors/funFadeSettings.h"
 #include "gui/editors/funSongSettings.h"
 #include "gui/engine/Screenshots.h"
@@ -18,17 +17,7 @@ namespace {
 
 // The first song of the library, or a stand-in when the library is empty or unreachable.
 ISongInfoPtr SomeSong() {
-    try {
-        IDatasetPtr rows = PoolQueryLimit("SELECT * FROM songlist ORDER BY ID", {}, true, 1, 0);
-        if (rows && !rows->IsEmpty()) {
-            std::vector<std::string> columns;
-            if (TDLDataSet* data = rows->GetDataSet())
-                for (int i = 0; i < data->FieldCount(); ++i) columns.push_back(data->Fields(i)->GetFieldName());
-            return TSongInfo::CreateFromDataset(*rows, columns);
-        }
-    } catch (...) {
-        // No database: the stand-in below.
-    }
+    if (ISongInfoPtr song = SampleSong()) return song;
     auto song = TSongInfo::Create(0, "demo.wav");
     song->SetArtist("Demo Artist");
     song->SetTitle("Demo Title");

@@ -12,8 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "audio/mix/Channel_imp.h"
-#include "audio/nodes/Node_Metronome.h"
 #include "controls/BoxShape.h"
 #include "controls/FxFancyButton.h"
 #include "controls/KcButtons.h"
@@ -22,6 +20,7 @@
 #include "controls/KcTrackBar.h"
 #include "controls/KcUpDown.h"
 #include "core/Kelvar.h"
+#include "core/PreviewDeck.h"
 #include "foundation/Clock.h"
 #include "foundation/MiscFunc.h"
 #include "foundation/dButils.h"
@@ -32,7 +31,6 @@
 #include "gui/editors/unBPMDetect.h"
 #include "gui/editors/unEditTime.h"
 #include "gui/engine/GUIcommon.h"
-#include "media/KelvarPlayer_imp.h"
 
 namespace kelvar {
 
@@ -261,7 +259,7 @@ bool TfrmSongSettings::eventFilter(QObject* Watched, QEvent* Event) {
 
 // The preview deck loads the song being edited, never a song of the queue.
 void TfrmSongSettings::PlayPressed() {
-    if (FPlayer && FSong && FPlayer->GetState() == DeckState::Empty) FPlayer->LoadSong(FSong);
+    if (FPlayer && FSong && TPreviewDeck(*FPlayer).IsEmpty()) TPreviewDeck(*FPlayer).LoadSong(FSong);
 }
 
 void TfrmSongSettings::Init(const ISongInfoPtr& Song, const TSongSettings& Settings, TfrmFadeSettings* FadeFrame) {
@@ -285,8 +283,7 @@ void TfrmSongSettings::Done() {
     TKelvarPlayer* p = FPlayer;
     FPlayer = nullptr;
     frmPlayer1->DetachPlayer();
-    p->Unload();
-    if (p->Channel && p->Channel->Metronome) p->Channel->Metronome->SetEnabled(false);
+    TPreviewDeck(*p).Unload();
 }
 
 void TfrmSongSettings::GetSettings(TSongSettings& Settings) const {
@@ -323,15 +320,14 @@ void TfrmSongSettings::Refresh() {
     if (FFadeFrame) FFadeFrame->frmXFade1->SetXFadePoint(Low32(FSettings.XFade));
     SetLabelText(lbBPM, Format1("%0.1f", FSettings.BPM));
     btMetronome->setEnabled(FSettings.BPM > 0 && FSettings.BPM < MetronomeLimit);
-    const bool on =
-        FPlayer && FPlayer->Channel && FPlayer->Channel->Metronome && FPlayer->Channel->Metronome->GetEnabled();
+    const bool on = FPlayer && TPreviewDeck(*FPlayer).GetMetronome();
     if (btMetronome->Active() != on) btMetronome->SetActive(on);
     SetLabelText(lbGain, GainText(FSettings.Gain));
 }
 
 void TfrmSongSettings::SetCue(int Row) {
     if (!FPlayer) return;
-    CueTime(Row) = FPlayer->GetPosition();
+    CueTime(Row) = TPreviewDeck(*FPlayer).GetPosition();
     Refresh();
 }
 
@@ -341,7 +337,7 @@ void TfrmSongSettings::ResetCue(int Row) {
 }
 
 void TfrmSongSettings::SeekCue(int Row) {
-    if (FPlayer) FPlayer->Seek(Low32(CueTime(Row)));
+    if (FPlayer) TPreviewDeck(*FPlayer).Seek(Low32(CueTime(Row)));
 }
 
 void TfrmSongSettings::EditCue(int Row) {
@@ -399,29 +395,21 @@ void TfrmSongSettings::DetectTempo() {
 
 void TfrmSongSettings::UpdateMetronome() {
     if (!(FSettings.BPM > 0 && FSettings.BPM < MetronomeLimit)) return;
-    if (!FPlayer || !FPlayer->Channel || !FPlayer->Channel->Metronome) return;
-    TNode_Metronome& m = *FPlayer->Channel->Metronome;
-    m.SetInterval(static_cast<int32_t>(std::lround(60000.0 / FSettings.BPM)));
-    if (GuiKelvar && GuiKelvar->AudioPipe) {
-        const TDualOutputSettings out = GuiKelvar->AudioPipe->GetOutput().GetSettings();
-        m.SetOffset(out.Packets * out.PacketTime);  // the output's latency
-    }
+    if (FPlayer) TPreviewDeck(*FPlayer).TimeMetronome(FSettings.BPM, GuiKelvar);
 }
 
 void TfrmSongSettings::MetronomeClick() {
     if (!FPlayer) return;
-    if (IsShiftDown() && FPlayer->GetState() == DeckState::Ready) FPlayer->Play();
-    if (FPlayer->Channel && FPlayer->Channel->Metronome) {
-        TNode_Metronome& m = *FPlayer->Channel->Metronome;
-        m.SetEnabled(!m.GetEnabled());
-    }
+    TPreviewDeck deck(*FPlayer);
+    if (IsShiftDown() && deck.IsReady()) deck.Play();
+    deck.SetMetronome(!deck.GetMetronome());
     UpdateMetronome();
     Refresh();
 }
 
 void TfrmSongSettings::HandTo(const TSongSettings& Settings) {
     if (FSong) FSong->SetValue("xfade", SongSettingsToString(Settings));
-    if (FPlayer) FPlayer->SetSongSettings(Settings);
+    if (FPlayer) TPreviewDeck(*FPlayer).SetSongSettings(Settings);
 }
 
 void TfrmSongSettings::Apply() { HandTo(FSettings); }

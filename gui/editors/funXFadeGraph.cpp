@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "audio/nodes/Node_Volume.h"
+#include "core/FadeCurves.h"
 #include "foundation/dButils.h"
 
 namespace kelvar {
@@ -144,7 +144,7 @@ void TfrmXFadeGraph::Draw(const TSongSettings& Source) {
         QPolygon out;
         out << QPoint(0, g.Y(100)) << QPoint(g.X(1000), g.Y(100));
         for (int i = 0; i <= tout; ++i)
-            out << QPoint(g.X(1000) + g.X(i), g.Y(FadeCurveValue(s.FadeOut.Curve, i, tout, s.FadeOut.Level, false)));
+            out << QPoint(g.X(1000) + g.X(i), g.Y(FadeLevelAt(s.FadeOut.Curve, i, tout, s.FadeOut.Level, false)));
         xOutEnd = out.last().x();
         out << QPoint(xOutEnd, g.Y(0) + 1);
         p.drawPolyline(out);
@@ -154,7 +154,7 @@ void TfrmXFadeGraph::Draw(const TSongSettings& Source) {
         QPolygon in;
         in << QPoint(x2, g.Y(0) + 1) << QPoint(x2, g.Y(100 - s.FadeIn.Level));
         for (int i = 0; i <= tin; ++i)
-            in << QPoint(x2 + g.X(i), g.Y(FadeCurveValue(s.FadeIn.Curve, i, tin, s.FadeIn.Level, true)));
+            in << QPoint(x2 + g.X(i), g.Y(FadeLevelAt(s.FadeIn.Curve, i, tin, s.FadeIn.Level, true)));
         in << QPoint(w, in.last().y());
         p.drawPolyline(in);
     }

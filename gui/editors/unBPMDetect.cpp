@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "gui/editors/BPMDetect.h"
+#include "core/BPMDetect.h"
 #include "gui/editors/EditorControls.h"
 #include "gui/engine/GuiDialogs.h"
 

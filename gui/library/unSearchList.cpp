@@ -18,7 +18,6 @@
 #include "controls/FxFancyButton.h"
 #include "core/playlist/PlaylistManager.h"
 #include "core/playlist/PlaylistUtils.h"
-#include "database/SQLPool_imp.h"
 #include "foundation/Logger.h"
 #include "gui/engine/GuiDialogs.h"
 #include "gui/lists/SongInfoHook.h"
@@ -45,48 +44,6 @@ void Guarded(F&& Action) {
 }
 
 }  // namespace
-
-bool BuildSearchSQL(const TSearchRequest& Request, std::string& SQL, TVariantArray& Params) {
-    SQL.clear();
-    Params.clear();
-    // The database folds every script, so the text must be folded the same way.
-    const std::string text = QString::fromStdString(Request.Text).toUpper().toStdString();
-    if (text.empty()) return false;
-    const std::string pattern = Request.Substring ? "%" + text + "%" : text + "%";
-    const std::pair<bool, const char*> fields[] = {
-        {Request.Artist, "artist"}, {Request.Title, "title"}, {Request.Album, "album"}, {Request.Filename, "filename"}};
-    // The condition over the columns of Qualifier ("" or "alias."), its parameters numbered on from N.
-    auto conditionOf = [&](const std::string& qualifier, int& n) {
-        std::string condition;
-        int ticked = 0;
-        for (const auto& [on, field] : fields) {
-            if (!on) continue;
-            ++n;
-            Params.emplace_back(pattern);
-            condition += std::string(" ") + (++ticked > 1 ? " OR " : "") + " (UPPER(" + qualifier + field +
-                         ") LIKE :search" + std::to_string(n) + ") ";
-        }
-        if (ticked > 0 && Request.SongType != 0)
-            condition =
-                "(" + condition + ") AND (" + qualifier + "songtype IN ('" + std::string(1, Request.SongType) + "')) ";
-        return condition;
-    };
-    int n = 0;
-    std::string condition = conditionOf("", n);
-    if (n == 0) return false;
-    if (Request.Limit100 && SQLDriverType.load() == dtFirebird) {
-        // The first hundred in artist order lie at or before the hundredth match along the artist
-        // index: only the rows up to that artist are read and sorted, not every match of a large
-        // library. NULL artists sort first.
-        condition = "(" + condition +
-                    ") AND ((artist IS NULL) OR (artist <= (SELECT MAX(f.artist) FROM (SELECT FIRST 100 s.artist "
-                    "FROM songlist s WHERE " +
-                    conditionOf("s.", n) + " ORDER BY s.artist) f))) ";
-    }
-    SQL = "SELECT  songlist.* FROM songlist WHERE " + condition + " ORDER BY artist ASC, title ASC";
-    if (Request.Limit100) SQL = AddSQLLimit(SQL, 100, 0);
-    return true;
-}
 
 TfoSearchList::TfoSearchList(QWidget* Parent) : QWidget(Parent) {
     setObjectName("foSearchList");
@@ -210,17 +167,14 @@ void TfoSearchList::Init() {
     eSongType->setCurrentIndex(0);
     eSongType->blockSignals(false);
     FAlive = std::make_shared<int>(0);
-    DelayedQuery = PoolNewDelayedQuery();
+    SongSearch = std::make_unique<TSongSearch>();
     PendingID = 0;
 }
 
 void TfoSearchList::Done() {
     DelayTimer->stop();
     FAlive.reset();
-    if (DelayedQuery) {
-        DelayedQuery->Clear();
-        DelayedQuery.reset();
-    }
+    SongSearch.reset();
     PendingID = 0;
 }
 
@@ -254,41 +208,27 @@ void TfoSearchList::Search() {
     DelayTimer->stop();
     const TSearchRequest request = Request();
     if (!PlaylistManager || !(request.Artist || request.Title || request.Album || request.Filename)) return;
-    if (PendingID != 0 && DelayedQuery) DelayedQuery->Cancel(PendingID);
-    std::string sql;
-    TVariantArray params;
-    if (!BuildSearchSQL(request, sql, params)) {
+    if (PendingID != 0 && SongSearch) SongSearch->Cancel(PendingID);
+    if (!SongSearch) SongSearch = std::make_unique<TSongSearch>();
+    std::weak_ptr<int> alive = FAlive;
+    PendingID = SongSearch->Search(request, [this, alive](int ID, const ISongItemListPtr& Songs) {
+        if (alive.expired()) return;
+        Guarded([&] { SearchResult(ID, Songs); });
+    });
+    if (PendingID == 0) {
         tvSongList->SetSongList(nullptr);
         lbSummary->setText("Enter your search");
-        return;
     }
-    if (!DelayedQuery) DelayedQuery = PoolNewDelayedQuery();
-    std::weak_ptr<int> alive = FAlive;
-    auto callback = std::make_shared<TQueryCallBack>(
-        [this, alive](int ID, const IDatasetPtr& Rows) {
-            if (alive.expired()) return;
-            Guarded([&] { SearchResult(ID, Rows); });
-        },
-        nullptr);
-    PendingID = DelayedQuery->Query(sql, params, true, callback, true);
 }
 
-void TfoSearchList::SearchResult(int ID, const IDatasetPtr& Rows) {
+void TfoSearchList::SearchResult(int ID, const ISongItemListPtr& Songs) {
     (void)ID;
     PendingID = 0;
-    ShowResults(Rows);
+    ShowResults(Songs);
 }
 
-void TfoSearchList::ShowResults(const IDatasetPtr& Rows) {
-    auto list = NewSongItemList();
-    if (Rows) {
-        for (Rows->First(); !Rows->Eof(); Rows->Next()) {
-            TSongItem& item = list->Add();
-            item.SongID = static_cast<int32_t>(Rows->GetFieldValue("ID").AsInteger());
-            item.Caption = SongDisplayName(Rows->GetValue("artist"), Rows->GetValue("title"));
-            item.Duration = static_cast<int32_t>(Rows->GetFieldValue("duration").AsInteger());
-        }
-    }
+void TfoSearchList::ShowResults(const ISongItemListPtr& Songs) {
+    ISongItemListPtr list = Songs ? Songs : NewSongItemList();
     tvSongList->SetSongList(list);
     list->Recalc();
     lbSummary->setText(QString::fromStdString(std::to_string(list->Count()) + " tracks (" +

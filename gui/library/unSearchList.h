@@ -1,13 +1,13 @@
 #pragma once
 // The search frame: finds songs of the library by artist, title, album or file name while the
-// operator types. The statement runs on a delayed-query thread; the rows come back on the main
-// thread and replace the result list.
+// operator types. The search runs on a worker thread (core/playlist/SongSearch); the songs come
+// back on the main thread and replace the result list.
 #include <QWidget>
 #include <cstdint>
 #include <memory>
 #include <string>
 
-#include "database/SQLPool.h"
+#include "core/playlist/SongSearch.h"
 
 class QAction;
 class QCheckBox;
@@ -25,17 +25,6 @@ class TFxFancyButton;
 class TPlaylistManager;
 class TVirtualSongTree;
 
-// What the operator asked for, and the statement that answers it.
-struct TSearchRequest {
-    std::string Text;  // as typed
-    bool Substring = true;
-    bool Limit100 = true;
-    bool Artist = true, Title = true, Album = false, Filename = false;
-    char SongType = 0;  // 0: all types
-};
-// False when nothing is to be searched (no field ticked or an empty text).
-bool BuildSearchSQL(const TSearchRequest& Request, std::string& SQL, TVariantArray& Params);
-
 class TfoSearchList : public QWidget {
 public:
     explicit TfoSearchList(QWidget* Parent = nullptr);
@@ -45,8 +34,8 @@ public:
     void Init();
     void Done();
     void Search();
-    void SearchResult(int ID, const IDatasetPtr& Rows);
-    void ShowResults(const IDatasetPtr& Rows);
+    void SearchResult(int ID, const ISongItemListPtr& Songs);
+    void ShowResults(const ISongItemListPtr& Songs);
     // Puts Text into the search field with the caret at its end.
     void SetSearchText(const QString& Text);
 
@@ -56,7 +45,7 @@ public:
     TSearchRequest Request() const;
 
     std::shared_ptr<TPlaylistManager> PlaylistManager;
-    IDelayedQueryPtr DelayedQuery;
+    std::unique_ptr<TSongSearch> SongSearch;
     int PendingID = 0;
 
     QLineEdit* eSearch;

@@ -38,12 +38,7 @@ constexpr TColor ReleasedColor = 13160661;
 constexpr int UpdateCode = 1;
 constexpr const char* NoCategory = "<invalid>";
 
-ISongInfoPtr SongOfRow(IDataset& Row) {
-    std::vector<std::string> columns;
-    if (TDLDataSet* data = Row.GetDataSet())
-        for (int i = 0; i < data->FieldCount(); ++i) columns.push_back(data->Fields(i)->GetFieldName());
-    return TSongInfo::CreateFromDataset(Row, columns);
-}
+ISongInfoPtr SongOfRow(IDataset& Row) { return TSongInfo::CreateFromDataset(Row, Row.FieldNames()); }
 
 QToolButton* MakeTool(QWidget* Parent, const char* Name, const QString& Text, const char* Hint, QRect Geometry) {
     auto* b = new QToolButton(Parent);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "database/SQLPool.h"
+#include "database/Dataset.h"
 #include "foundation/ValueList.h"
 
 class QComboBox;

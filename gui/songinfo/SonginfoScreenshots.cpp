@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "core/Kelvar.h"
-#include "database/SQLPool.h"
+#include "core/playlist/SongRows.h"
 #include "foundation/MiscFunc.h"
 #include "gui/engine/GUIcommon.h"
 #include "gui/engine/Screenshots.h"
@@ -21,17 +21,6 @@
 namespace kelvar {
 
 namespace {
-
-// Library rows, or none when the database can't be reached.
-IDatasetPtr Rows(const std::string& Sql, const TVariantArray& Params = {}) {
-    try {
-        IDatasetPtr rows = PoolQueryLimit(Sql, Params, false, 3, 0);
-        if (rows && !rows->IsEmpty()) return rows;
-    } catch (...) {
-        // Drawn without data.
-    }
-    return nullptr;
-}
 
 const TMetaDataConfig& ShownConfig() {
     if (GuiKelvar && GuiKelvar->MetaDataConfig) return *GuiKelvar->MetaDataConfig;
@@ -60,17 +49,12 @@ std::string Cover(int Number, QColor Colour) {
 void RegisterSonginfoScreenshots() {
     RegisterScreenshot("SongInfo", []() -> std::unique_ptr<QWidget> {
         auto dialog = std::make_unique<TfoSongInfo>();
-        if (IDatasetPtr rows = Rows("SELECT songlist.* FROM songlist ORDER BY artist,album,title")) dialog->Init(rows);
+        if (IDatasetPtr rows = SampleSongs()) dialog->Init(rows);
         return dialog;
     });
     RegisterScreenshot("ApplyToAlbum", []() -> std::unique_ptr<QWidget> {
         auto dialog = std::make_unique<TfoSongApplyList>();
-        if (IDatasetPtr first = Rows("SELECT songlist.* FROM songlist WHERE album <> '' ORDER BY album")) {
-            if (IDatasetPtr rows = Rows("SELECT songlist.*, ID as songID FROM songlist WHERE (album = :album) "
-                                        "ORDER BY trackno, title",
-                                        {first->GetValue("album")}))
-                dialog->Fill(*rows);
-        }
+        if (IDatasetPtr rows = SampleAlbumTracks()) dialog->Fill(*rows);
         return dialog;
     });
     RegisterScreenshot("AlbumLookup", []() -> std::unique_ptr<QWidget> {

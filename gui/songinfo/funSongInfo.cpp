@@ -24,8 +24,10 @@
 
 #include "controls/BoxButton.h"
 #include "controls/KcTrackBar.h"
+#include "core/DeckAccess.h"
 #include "core/Kelvar.h"
-#include "database/datalink/DLEngine.h"
+#include "core/playlist/CategorySelection.h"
+#include "core/playlist/SongFiles.h"
 #include "foundation/Logger.h"
 #include "foundation/MiscFunc.h"
 #include "foundation/TextUtil.h"
@@ -39,8 +41,6 @@
 #include "gui/songinfo/funAmazonInfo.h"
 #include "gui/songinfo/unAmazonSearch.h"
 #include "gui/songinfo/unSongApplyList.h"
-#include "media/KelvarPlayer_imp.h"
-#include "media/SongInfoProvider_imp.h"
 #include "media/SongInfo_imp.h"
 #include "media/SongSettings.h"
 #include "media/tags/MetaDataConfig_imp.h"
@@ -620,10 +620,7 @@ void TfrmSongInfo::LoadSong() {
     frmSongSettings->Done();
     frmFadeSettings->Done();
     FBinder->Load();
-    std::vector<std::string> columns;
-    if (TDLDataSet* set = FData->GetDataSet())
-        for (int i = 0; i < set->FieldCount(); ++i) columns.push_back(set->Fields(i)->GetFieldName());
-    const ISongInfoPtr song = TSongInfo::CreateFromDataset(*FData, columns);
+    const ISongInfoPtr song = SongFromRow(*FData);
     TSongSettings settings;
     StringToSongSettings(FData->GetValue("xfade"), settings);
     frmFadeSettings->Init(true, DefaultSongSettings, settings);
@@ -642,8 +639,8 @@ void TfrmSongInfo::LoadSong() {
     lbDuration->setText(Text(FormatTimeMs(2, duration)));
     lbDuration2->setText(lbDuration->text());
     const std::string fileName = FData->GetValue("filename");
-    btSaveTag->setEnabled(SongInfoManager().CanWrite(fileName));
-    btLoadTag->setEnabled(SongInfoManager().CanRead(fileName));
+    btSaveTag->setEnabled(CanWriteSongTags(fileName));
+    btLoadTag->setEnabled(CanReadSongTags(fileName));
     eFilename->setReadOnly(true);
     eFilename->setStyleSheet("QLineEdit { background: palette(button); }");
     try {
@@ -760,7 +757,7 @@ void TfrmSongInfo::btLoadTagClick() {
     try {
         EnsureEditing();
         TDatasetValues values(*FData);
-        if (SongInfoManager().ReadInfo(FData->GetValue("filename"), values))
+        if (ReadSongTags(FData->GetValue("filename"), values))
             LoadSong();
         else
             MessageDlg("Unable to load song information from file", TMsgDlgType::Information, MsgButton::OK);
@@ -773,13 +770,12 @@ void TfrmSongInfo::btLoadTagClick() {
 void TfrmSongInfo::btSaveTag1Click() {
     if (!FData) return;
     // The sound effect player may hold the file open.
-    if (GuiKelvar && GuiKelvar->PlayerCount() > 2)
-        if (TKelvarPlayer* fx = GuiKelvar->Players(2)) fx->Unload();
+    if (GuiKelvar) TDeckAccess(*GuiKelvar).Unload(2);
     try {
         SaveSettings();
         if (IsEditing(*FData)) FData->Post();
         TDatasetValues values(*FData);
-        if (!SongInfoManager().WriteInfo(FData->GetValue("filename"), values))
+        if (!WriteSongTags(FData->GetValue("filename"), values))
             MessageDlg("Unable to write song information to file", TMsgDlgType::Information, MsgButton::OK);
     } catch (const std::exception&) {
         MessageDlg("Unable to write song information to file (Exception occured)", TMsgDlgType::Information,

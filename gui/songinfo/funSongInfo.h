@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <string>
 
-#include "database/SQLPool.h"
+#include "database/Dataset.h"
 
 class QComboBox;
 class QLabel;

@@ -17,8 +17,8 @@
 #include <stdexcept>
 
 #include "controls/FxFancyButton.h"
+#include "core/playlist/SongFiles.h"
 #include "core/web/unGetWeb.h"
-#include "database/datalink/DLEngine.h"
 #include "foundation/MiscFunc.h"
 #include "foundation/UrlCoding.h"
 #include "gui/engine/GUIcommon.h"
@@ -26,7 +26,6 @@
 #include "gui/plugins/funOKCancel.h"
 #include "gui/songinfo/DataBinder.h"
 #include "gui/songinfo/unSongApplyList.h"
-#include "media/tags/PictureInfo_imp.h"
 
 namespace kelvar {
 
@@ -390,14 +389,14 @@ bool FindAlbumCover(IDataset& Data, const TMetaDataConfig& Config) {
     fillEmpty("genre", chosen.Genre);
     fillEmpty("UPC", chosen.UPC);
     fillEmpty("buyCD", chosen.URL);
-    TDLField& year = Data.FieldByName("albumyear");
+    // A NULL year reads as the empty text, which is no number either.
     int64_t stored = 0;
-    if (year.IsNull() || !TryParseInt64(year.AsString(), stored) || stored <= 0)
+    if (!TryParseInt64(Data.GetValue("albumyear"), stored) || stored <= 0)
         Data.SetFieldValue("albumyear", std::to_string(ToIntDef(chosen.Year, 0)));
     if (!chosen.LocalPicture.empty()) {
         const std::string ext = std::filesystem::path(chosen.LocalPicture).extension().string();
         const std::string target =
-            MakePictureFileName(Data.GetFieldValue("ID").AsInteger(), chosen.Artist, chosen.Album, ext);
+            SongPictureFileName(Data.GetFieldValue("ID").AsInteger(), chosen.Artist, chosen.Album, ext);
         std::filesystem::copy_file(chosen.LocalPicture, target, std::filesystem::copy_options::overwrite_existing, ec);
         if (ec)
             MessageDlg("Unable to copy picture. Please make sure your picture directory is valid.",

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/web/HttpClient.h"
-#include "database/SQLPool.h"
+#include "database/Dataset.h"
 #include "gui/songinfo/funAmazonInfo.h"
 #include "media/tags/MetaDataConfig_imp.h"
 

@@ -14,7 +14,7 @@
 #include <algorithm>
 
 #include "controls/FxFancyButton.h"
-#include "database/datalink/DLEngine.h"
+#include "core/playlist/SongRows.h"
 #include "foundation/MiscFunc.h"
 #include "foundation/TextUtil.h"
 #include "gui/engine/GUIcommon.h"
@@ -31,10 +31,7 @@ bool IsExcludedApplyField(const std::string& Name) {
     return UpperAscii(ExcludedApplyFields).find(UpperAscii("," + Name + ",")) != std::string::npos;
 }
 
-bool IsEditing(IDataset& Data) {
-    TDLDataSet* set = Data.GetDataSet();
-    return set && (set->GetState() == dsEdit || set->GetState() == dsInsert);
-}
+bool IsEditing(IDataset& Data) { return Data.IsEditing(); }
 
 namespace {
 
@@ -113,14 +110,11 @@ void TfoSongApplyList::showEvent(QShowEvent* Event) {
 
 void TfoSongApplyList::Fill(IDataset& Data) {
     eFieldList->clear();
-    if (TDLDataSet* set = Data.GetDataSet()) {
-        for (int i = 0; i < set->FieldCount(); ++i) {
-            const std::string name = set->Fields(i)->GetFieldName();
-            if (IsExcludedApplyField(name)) continue;
-            auto* item = new QListWidgetItem(Text(name), eFieldList);
-            item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-            item->setCheckState(Qt::Checked);
-        }
+    for (const std::string& name : Data.FieldNames()) {
+        if (IsExcludedApplyField(name)) continue;
+        auto* item = new QListWidgetItem(Text(name), eFieldList);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Checked);
     }
     lvSonglist->clear();
     Data.First();
@@ -194,57 +188,6 @@ bool ApplyListDialog(IDataset& Data, std::vector<int>& IDs, std::vector<std::str
     return true;
 }
 
-namespace {
-
-bool FieldCountsAsEmpty(const std::string& Name, TDLField& Target) {
-    if (SameText(Name, "albumyear")) {
-        int64_t year = 0;
-        if (!TryParseInt64(Target.AsString(), year)) year = 0;
-        return year == 0;
-    }
-    if (SameText(Name, "weight")) return true;
-    return Target.AsString().empty();
-}
-
-void CopyField(TDLField& Source, TDLField& Target) {
-    switch (Target.GetDataType()) {
-        case ftSmallint:
-        case ftInteger:
-        case ftWord:
-        case ftBoolean:
-        case ftAutoInc:
-        case ftLargeint: Target.SetAsInteger(Source.AsInteger()); break;
-        case ftFloat:
-        case ftCurrency: Target.SetAsFloat(Source.AsFloat()); break;
-        case ftDate:
-        case ftTime:
-        case ftDateTime: Target.SetAsDateTime(Source.AsDateTime()); break;
-        default: Target.SetAsString(Source.AsString()); break;
-    }
-}
-
-}  // namespace
-
-int ApplyFields(IDataset& Source, IDataset& Targets, const std::vector<int>& IDs, bool ToEmpty,
-                const std::vector<std::string>& Fields) {
-    Targets.First();
-    int count = 0;
-    while (!Targets.Eof()) {
-        const int id = static_cast<int>(Targets.GetFieldValue("songID").AsInteger());
-        if (std::find(IDs.begin(), IDs.end(), id) != IDs.end()) {
-            Targets.Edit();
-            for (const std::string& name : Fields) {
-                TDLField& target = Targets.FieldByName(name);
-                if (!ToEmpty || FieldCountsAsEmpty(name, target)) CopyField(Source.FieldByName(name), target);
-            }
-            ++count;
-            Targets.Post();
-        }
-        Targets.Next();
-    }
-    return count;
-}
-
 void ApplyToAlbum(IDataset& Edited) {
     const std::string album = Edited.GetValue("album");
     if (album.empty()) {
@@ -252,10 +195,7 @@ void ApplyToAlbum(IDataset& Edited) {
         return;
     }
     if (IsEditing(Edited)) Edited.Post();
-    IDatasetPtr targets = PoolQuery(
-        "SELECT songlist.*, ID as songID FROM songlist WHERE (album = :album) AND (ID <> :ID) ORDER BY "
-        "trackno, title",
-        {album, Edited.GetFieldValue("ID")}, false);
+    IDatasetPtr targets = OpenAlbumTracks(album, Edited.GetFieldValue("ID"));
     std::vector<int> ids;
     std::vector<std::string> fields;
     bool toEmpty = true;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "database/SQLPool.h"
+#include "core/playlist/AlbumApply.h"
 #include "foundation/ConfigDoc.h"
 
 class QCheckBox;
@@ -49,12 +49,6 @@ protected:
 
 // Runs the dialog over the target rows; false when it was not closed with its Apply button.
 bool ApplyListDialog(IDataset& Data, std::vector<int>& IDs, std::vector<std::string>& Fields, bool& ToEmpty);
-
-// Copies Fields of Source's current row into every row of Targets whose "songID" is in IDs;
-// with ToEmpty only into empty target fields (an album year of 0 and the weight count as
-// empty). Answers the number of rows edited and posted.
-int ApplyFields(IDataset& Source, IDataset& Targets, const std::vector<int>& IDs, bool ToEmpty,
-                const std::vector<std::string>& Fields);
 
 // The "Apply to Album" action on the row being edited in Edited.
 void ApplyToAlbum(IDataset& Edited);

@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "database/datalink/DLEngine.h"
+#include "core/playlist/SongRows.h"
 #include "foundation/MiscFunc.h"
 #include "gui/engine/GuiDialogs.h"
 #include "gui/lists/VirtualSongTree.h"
@@ -116,13 +116,8 @@ bool EditSelectedSongs(const TVirtualSongTree& Tree) {
 }
 
 bool EditSongIDs(const std::vector<int>& IDs) {
-    // Without a song the statement would have no condition.
-    if (IDs.empty()) return false;
-    std::string sql = "SELECT songlist.* FROM songlist WHERE ";
-    for (size_t i = 0; i < IDs.size(); ++i)
-        sql += (i ? " OR " : "") + std::string(" (ID = ") + std::to_string(IDs[i]) + ") ";
-    sql += " ORDER BY artist,album,title";
-    IDatasetPtr data = PoolQuery(sql, {}, false);
+    IDatasetPtr data = OpenSongsForEdit(IDs);
+    if (!data) return false;
     const bool result = EditSongs(data);
     data->Close();
     return result;

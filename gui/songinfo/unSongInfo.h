@@ -4,7 +4,7 @@
 #include <QDialog>
 #include <vector>
 
-#include "database/SQLPool.h"
+#include "database/Dataset.h"
 
 class QListWidget;
 

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "PoolTestSupport.h"
+#include "database/DataSetAccess.h"
 #include "database/datalink/DLCommon.h"
 #include "database/datalink/DLEngine.h"
 
@@ -42,6 +43,26 @@ TEST_F(SQLPoolDbTest, RunsStatementsWithPositionalValuesAndReadsRows) {
     EXPECT_EQ(ds->RecordCount(), 3);
     ASSERT_TRUE(ds->Locate("ID", 2, 0));
     EXPECT_EQ(ds->GetFieldValue("ID").AsInteger(), 2);
+}
+
+// What a window sees of a result without the client layer: its columns and whether the row is
+// being edited; the client layer's dataset stays reachable for typed access.
+TEST_F(SQLPoolDbTest, ResultsNameTheirColumnsAndEditState) {
+    AddSongs(1);
+    IDatasetPtr ds = PoolQuery("SELECT ID, title, ID AS songID FROM songlist", {}, false);
+    EXPECT_EQ(ds->FieldNames(), (std::vector<std::string>{"ID", "TITLE", "SONGID"}));
+    EXPECT_FALSE(ds->IsEditing());
+    ds->Edit();
+    EXPECT_TRUE(ds->IsEditing());
+    ds->SetFieldValue("title", "Changed");
+    ds->Post();
+    EXPECT_FALSE(ds->IsEditing());
+    ds->Edit();
+    ds->Cancel();
+    EXPECT_FALSE(ds->IsEditing());
+    EXPECT_EQ(FieldOf(*ds, "title").AsString(), "Changed");
+    EXPECT_EQ(&FieldOf(*ds, "ID"), DataSetOf(*ds).Fields(0));
+    EXPECT_THROW(FieldOf(*ds, "nothing"), EDatabaseError);
 }
 
 TEST_F(SQLPoolDbTest, RowLimitsOnTheServer) {
@@ -99,11 +120,11 @@ TEST_F(SQLPoolDbTest, ReadOnlyAndGeneratorlessResultsRefuseNewRows) {
     EXPECT_THROW(ro->Append(), EDatabaseError);
     ASSERT_FALSE(ro->IsEmpty());
     EXPECT_THROW(ro->Edit(), EDatabaseError);
-    EXPECT_EQ(ro->GetDataSet()->GetState(), dsBrowse);
+    EXPECT_EQ(DataSetOf(*ro).GetState(), dsBrowse);
 
     IDatasetPtr live = PoolQuery("SELECT * FROM nogen", {}, false);
     EXPECT_THROW(live->Append(), EDLEngineError);
-    EXPECT_EQ(live->GetDataSet()->GetState(), dsBrowse);
+    EXPECT_EQ(DataSetOf(*live).GetState(), dsBrowse);
 
     try {
         PoolQuery("SELECT * FROM nokey", {}, false);

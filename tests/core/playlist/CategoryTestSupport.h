@@ -137,7 +137,7 @@ protected:
 
     static double Number(const std::string& sql, const TVariantArray& params = {}) {
         auto rows = PoolQuery(sql, params);
-        return rows->IsEmpty() ? 0 : rows->GetFieldValue(rows->GetDataSet()->Fields(0)->GetFieldName()).AsFloat();
+        return rows->IsEmpty() ? 0 : rows->GetFieldValue(rows->FieldNames().at(0)).AsFloat();
     }
 
     std::shared_ptr<TTestRules> Rules;

@@ -6,6 +6,7 @@
 #include "common/SongTestDatabase.h"
 #include "core/playlist/HistoryList.h"
 #include "core/playlist/PlaylistUtils.h"
+#include "database/DataSetAccess.h"
 #include "database/datalink/DLEngine.h"
 #include "media/SongInfo_imp.h"
 
@@ -61,7 +62,7 @@ TEST_F(HistoryListTest, AddBooksTheSongsValues) {
     EXPECT_EQ(seen.Caption, "Artist - Title");
     EXPECT_EQ(seen.Duration, 183000);
     // The database keeps whole seconds of the bound time.
-    const int64_t stored = TimeOfDayToMs(row->FieldByName("date_played").AsDateTime());
+    const int64_t stored = TimeOfDayToMs(FieldOf(*row, "date_played").AsDateTime());
     EXPECT_EQ(seen.StartTime / 1000, stored / 1000);
 }
 
@@ -85,7 +86,7 @@ TEST_F(HistoryListTest, GetListAnswersTheNewestRows) {
     for (int i = 0; i < 500; ++i) {
         rows->Append();
         rows->SetFieldValue("songID", i);
-        rows->FieldByName("date_played").SetAsDateTime(EncodeDateTime(2026, 1, 1, 0, 0, 0, 0) + i / 1440.0);
+        FieldOf(*rows, "date_played").SetAsDateTime(EncodeDateTime(2026, 1, 1, 0, 0, 0, 0) + i / 1440.0);
         rows->Post();
     }
     IDatasetPtr list = History.GetList();

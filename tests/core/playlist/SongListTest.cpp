@@ -15,6 +15,7 @@
 #include "core/playlist/HistoryList.h"
 #include "core/playlist/PlaylistUtils.h"
 #include "core/playlist/SongList.h"
+#include "database/DataSetAccess.h"
 #include "database/datalink/DLEngine.h"
 
 namespace kelvar {
@@ -97,7 +98,7 @@ TEST_F(SongListTest, NewSongsGetTheirStartingValues) {
     EXPECT_GE(balance, 7 + 1.0 / 65 - 1e-9);
     EXPECT_LE(balance, 7 + 1.0 / 65 + 0.99 + 1e-9);
     for (const char* column : {"date_played", "date_artist_played", "date_album_played", "date_title_played"}) {
-        const double daysAgo = before - row->FieldByName(column).AsDateTime();
+        const double daysAgo = before - FieldOf(*row, column).AsDateTime();
         EXPECT_GE(daysAgo, 30 - 1e-3) << column;
         EXPECT_LE(daysAgo, 35 + 1e-3) << column;
     }
@@ -148,7 +149,7 @@ TEST_F(SongListTest, ZeroDefaultWeightStillGivesAUsableRow) {
     const double balance = row->GetFieldValue("balance").AsFloat();
     EXPECT_GE(balance, 1.0);
     EXPECT_LT(balance, 2.0);
-    EXPECT_LT(row->FieldByName("date_played").AsDateTime(), NowDateTime() - 29);
+    EXPECT_LT(FieldOf(*row, "date_played").AsDateTime(), NowDateTime() - 29);
 }
 
 TEST_F(SongListTest, FileListImportKeepsOrderAndFindsStoredRows) {

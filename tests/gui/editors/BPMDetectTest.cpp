@@ -10,7 +10,7 @@
 
 #include "EditorTestCore.h"
 #include "controls/KcButtons.h"
-#include "gui/editors/BPMDetect.h"
+#include "core/BPMDetect.h"
 #include "gui/editors/funSongSettings.h"
 #include "gui/editors/unBPMDetect.h"
 

@@ -228,7 +228,7 @@ TEST_F(SearchFrame, OpensOnceWithTheTypedCharacter) {
     EXPECT_EQ(SearchWindow(), window);
     EXPECT_EQ(window->foSearchList1->eSearch->text(), "W");
     window->close();
-    EXPECT_EQ(window->foSearchList1->DelayedQuery, nullptr);
+    EXPECT_EQ(window->foSearchList1->SongSearch, nullptr);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "gui/editors/BPMDetect.h"
+#include "core/BPMDetect.h"
 
 #include <sys/resource.h>
 #include <sys/syscall.h>

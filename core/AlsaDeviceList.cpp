@@ -1,4 +1,4 @@
-#include "gui/audioconfig/AlsaDeviceList.h"
+#include "core/AlsaDeviceList.h"
 
 #include "audio/outputs/DirectKS_API.h"
 #include "platform/alsa/AlsaPcm.h"
