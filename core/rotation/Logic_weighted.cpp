@@ -10,7 +10,6 @@
 #include "core/rotation/PlaylistControl_imp.h"
 #include "core/rotation/PlaylistRules_imp.h"
 #include "core/rotation/RotationConfig.h"
-#include "database/datalink/DLEngine.h"
 #include "foundation/Logger.h"
 
 namespace kelvar {
@@ -128,19 +127,16 @@ bool TplWeightedRotation::IndexCandidates(std::vector<int>& ids) {
     // Answers the rows read; the rows that pass the queue's rules go to Candidates.
     auto readRows = [&](const std::string& sql, const TVariantArray& values, int limit, int skip, double& last) {
         IDatasetPtr rows = PoolQueryLimit(sql, values, true, limit, skip);
-        TDLField& id = rows->FieldByName("ID");
-        TDLField& balance = rows->FieldByName("balance");
-        TDLField& weight = rows->FieldByName("weight");
-        TDLField& artist = rows->FieldByName("artist");
-        TDLField& album = rows->FieldByName("album");
-        TDLField& title = rows->FieldByName("title");
         int read = 0;
         for (rows->First(); !rows->Eof(); rows->Next()) {
             ++read;
-            last = balance.AsFloat();
-            if (artists.Has(artist.AsString()) || albums.Has(album.AsString()) || titles.Has(title.AsString()))
+            last = rows->GetFieldValue("balance").AsFloat();
+            if (artists.Has(rows->GetFieldValue("artist").AsString()) ||
+                albums.Has(rows->GetFieldValue("album").AsString()) ||
+                titles.Has(rows->GetFieldValue("title").AsString()))
                 continue;
-            candidates.push_back({static_cast<int>(id.AsInteger()), last, weight.AsFloat()});
+            candidates.push_back({static_cast<int>(rows->GetFieldValue("ID").AsInteger()), last,
+                                  rows->GetFieldValue("weight").AsFloat()});
         }
         return read;
     };
