@@ -5,6 +5,7 @@
 #include "core/playlist/PlaylistUtils.h"
 #include "core/playlist/QueueList.h"
 #include "core/playlist/SongList.h"
+#include "database/DataSetAccess.h"
 #include "database/SQLPool_DataLink.h"
 #include "database/datalink/DLEngine.h"
 #include "foundation/Logger.h"
@@ -39,7 +40,7 @@ void TLibraryWriter::OpenScratch() {
     else
         FScratch = FConnection->Query(sql, {}, false);
     // Keys come from reserved blocks here, not from a generator query per new row.
-    if (FFastInsert) FScratch->GetDataSet()->OnNewRecord = nullptr;
+    if (FFastInsert) DataSetOf(*FScratch).OnNewRecord = nullptr;
 }
 
 TLibraryWriter::~TLibraryWriter() {
@@ -107,7 +108,7 @@ bool TLibraryWriter::Insert(const std::string& fileName, TSongItem& item) {
         return true;
     }
     // The columns given a value; the others keep the table's defaults.
-    TDLDataSet& data = *row.GetDataSet();
+    TDLDataSet& data = DataSetOf(row);
     std::string columns, values;
     TVariantArray params(1);  // the key first
     for (int i = 0; i < data.FieldCount(); ++i) {
