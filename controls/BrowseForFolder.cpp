@@ -1,5 +1,7 @@
 #include "controls/BrowseForFolder.h"
 
+#include "controls/DialogOwner.h"
+
 #include <QCheckBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -201,6 +203,7 @@ void TBrowseForFolderDialog::CustomButtonClick() {
 bool TBrowseForFolderDialog::Execute() {
     if (OnExecuting) OnExecuting(*this);
     QDialog Dialog;
+    OwnDialog(Dialog, FOwner);
     Dialog.setWindowTitle(QObject::tr("Browse for Folder"));
     auto* Layout = new QVBoxLayout(&Dialog);
     FWindow = &Dialog;
@@ -264,8 +267,9 @@ QString& LastChosenFolder() {
     return Folder;
 }
 
-bool ChooseFolder(QString& Folder, bool& IncludeSubfolders, const QString& Title, bool HideCheckBox) {
+bool ChooseFolder(QString& Folder, bool& IncludeSubfolders, const QString& Title, bool HideCheckBox, QWidget* Owner) {
     TBrowseForFolderDialog Dialog;
+    Dialog.SetOwner(Owner);
     Dialog.SetTitle(Title);
     Dialog.SetTreeViewHideSelection(false);
     Dialog.SetOptions(bfoReturnOnlyFSDirs);

@@ -113,6 +113,9 @@ public:
     void SetCustomButtonChecked(bool Value);
     bool TreeViewHideSelection() const { return FTreeViewHideSelection; }
     void SetTreeViewHideSelection(bool Value) { FTreeViewHideSelection = Value; }
+    // The window the browser belongs to; null: the window in front (see DialogOwner).
+    QWidget* Owner() const { return FOwner; }
+    void SetOwner(QWidget* Value) { FOwner = Value; }
     void BeginLoading() { FLoading = true; }
     void EndLoading() { FLoading = false; }
 
@@ -145,6 +148,7 @@ private:
     bool FTreeViewHideSelection = true;
     bool FLoading = false;
     bool FEditSetByCode = false;
+    QPointer<QWidget> FOwner;
     QPointer<QDialog> FWindow;
     QPointer<QLabel> FTitleLabel, FStatusLabel;
     QPointer<QLineEdit> FEdit;
@@ -158,6 +162,7 @@ QString& LastChosenFolder();
 
 // One-call folder choice with an "Include subdirectories" check box; answers whether a folder
 // was chosen, and only then updates Folder and IncludeSubfolders.
-bool ChooseFolder(QString& Folder, bool& IncludeSubfolders, const QString& Title, bool HideCheckBox);
+bool ChooseFolder(QString& Folder, bool& IncludeSubfolders, const QString& Title, bool HideCheckBox,
+                  QWidget* Owner = nullptr);
 
 }  // namespace kelvar

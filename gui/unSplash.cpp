@@ -9,6 +9,7 @@
 
 #include <filesystem>
 
+#include "controls/DialogOwner.h"
 #include "foundation/MiscFunc.h"
 
 namespace kelvar {
@@ -87,13 +88,18 @@ void TQtStartupUi::CloseSplash() {
     FSplash.reset();
 }
 
+// Start-up questions belong to the splash while it shows, so they open above it.
 void TQtStartupUi::ErrorDialog(const std::string& text) {
-    QMessageBox::critical(nullptr, "Kelvar Zorvik", QString::fromStdString(text));
+    QMessageBox box(QMessageBox::Critical, "Kelvar Zorvik", QString::fromStdString(text), QMessageBox::Ok);
+    OwnDialog(box, FSplash.get());
+    box.exec();
 }
 
 bool TQtStartupUi::RetryDialog(const std::string& text) {
-    return QMessageBox::warning(nullptr, "Kelvar Zorvik", QString::fromStdString(text),
-                                QMessageBox::Abort | QMessageBox::Retry) == QMessageBox::Retry;
+    QMessageBox box(QMessageBox::Warning, "Kelvar Zorvik", QString::fromStdString(text),
+                    QMessageBox::Abort | QMessageBox::Retry);
+    OwnDialog(box, FSplash.get());
+    return box.exec() == QMessageBox::Retry;
 }
 
 }  // namespace kelvar

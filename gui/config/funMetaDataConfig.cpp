@@ -86,7 +86,7 @@ void TfrmMetaDataConfig::SaveTo(IConfigDoc& Section) {
 void TfrmMetaDataConfig::OpenDir() {
     QString folder = eLoc_PictureDir->text();
     bool subFolders = false;
-    if (ChooseFolder(folder, subFolders, "Choose picture directory", true)) eLoc_PictureDir->setText(folder);
+    if (ChooseFolder(folder, subFolders, "Choose picture directory", true, this)) eLoc_PictureDir->setText(folder);
 }
 
 }  // namespace kelvar

@@ -1,5 +1,7 @@
 #include "gui/engine/GuiDialogs.h"
 
+#include "controls/DialogOwner.h"
+
 #include <QDialog>
 #include <QMessageBox>
 
@@ -40,9 +42,10 @@ constexpr TButtonMap kButtons[] = {
 }  // namespace
 
 int MessageDlg(const std::string& Text, TMsgDlgType Type, int Buttons, QWidget* Parent) {
-    if (MessageHandler()) return MessageHandler()(TMessageRequest{Type, Text, Buttons});
-    QMessageBox box(IconOf(Type), QStringLiteral("Kelvar"), QString::fromStdString(Text), QMessageBox::NoButton,
-                    Parent);
+    QWidget* Owner = DialogOwner(Parent);
+    if (MessageHandler()) return MessageHandler()(TMessageRequest{Type, Text, Buttons, Owner});
+    QMessageBox box(IconOf(Type), QStringLiteral("Kelvar"), QString::fromStdString(Text), QMessageBox::NoButton, Owner);
+    OwnDialog(box, Owner);
     for (const auto& b : kButtons)
         if (Buttons & b.Ours) box.addButton(b.Qt);
     const int answer = box.exec();
@@ -52,6 +55,7 @@ int MessageDlg(const std::string& Text, TMsgDlgType Type, int Buttons, QWidget* 
 }
 
 int ExecModal(QDialog& Dialog) {
+    if (!Dialog.parentWidget()) OwnDialog(Dialog);
     if (ModalHandler()) {
         const int result = ModalHandler()(Dialog);
         Dialog.setResult(result);

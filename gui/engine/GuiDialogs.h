@@ -26,6 +26,8 @@ struct TMessageRequest {
     TMsgDlgType Type = TMsgDlgType::Information;
     std::string Text;
     int Buttons = MsgButton::OK;
+    // The window the box belongs to and shows above.
+    QWidget* Owner = nullptr;
 };
 
 using TMessageHandler = std::function<int(const TMessageRequest&)>;
@@ -35,7 +37,8 @@ using TModalHandler = std::function<int(QDialog&)>;
 
 // Shows a message box (or asks the test's handler) and answers the button pressed.
 int MessageDlg(const std::string& Text, TMsgDlgType Type, int Buttons, QWidget* Parent = nullptr);
-// Runs Dialog modally (or hands it to the test's handler) and answers its result.
+// Runs Dialog modally (or hands it to the test's handler) and answers its result; a dialog
+// without a parent is first given to the window in front (see DialogOwner).
 int ExecModal(QDialog& Dialog);
 
 // Tests: replace the person at the screen; an empty handler restores the real dialogs.

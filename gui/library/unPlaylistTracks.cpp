@@ -118,7 +118,7 @@ void TfoPlaylist::SongAddDir() {
     if (!PlaylistManager || !SelectedCategory()) return;
     QString folder;
     bool subfolders = true;
-    if (!ChooseFolder(folder, subfolders, "Choose directory", false)) return;
+    if (!ChooseFolder(folder, subfolders, "Choose directory", false, this)) return;
     TSongList& songs = *PlaylistManager->SongList;
     songs.OnProgress = [this](TSongList&, int Percent, const std::string& Text) { SetProgress(Percent, Text); };
     ISongItemListPtr added;

@@ -459,7 +459,7 @@ void TfoQueueList::AddDirectory() {
     if (!PlaylistManager) return;
     QString folder;
     bool subfolders = true;
-    if (!ChooseFolder(folder, subfolders, "Choose directory", false)) return;
+    if (!ChooseFolder(folder, subfolders, "Choose directory", false, this)) return;
     TSongList& songs = *PlaylistManager->SongList;
     SetOwned(songs.OnProgress, this,
              [this](TSongList&, int Percent, const std::string& Text) { SetProgress(Percent, Text); });

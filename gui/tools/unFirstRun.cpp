@@ -95,7 +95,8 @@ void TfoFirstRun::ImportOwnMusic() {
     if (!manager) throw std::runtime_error("No playlist manager");
     QString folder = QDir::homePath();
     bool subFolders = true;
-    if (!ChooseFolder(folder, subFolders, QStringLiteral("Choose the location of your music files"), false)) return;
+    if (!ChooseFolder(folder, subFolders, QStringLiteral("Choose the location of your music files"), false, this))
+        return;
     TCustomCategory* tracks = FindOrCreateCategory(*manager->Categories, "Tracks", "Playlist");
     if (!tracks) {
         LogMessage("No category \"Tracks\" for the music of " + folder.toStdString(), "Kelvar", LogKind::Warning);
