@@ -210,7 +210,13 @@ private:
     bool AutomationPending() const {
         return std::any_of(std::begin(FDecks), std::end(FDecks), [this](TKelvarPlayer* deck) {
             if (!deck->IsLoaded() || deck->IsFinished()) return !FNoMoreFiles;
-            return !deck->HasDecodedAudio() && !deck->IsEndOfStream();
+            if (deck->IsEndOfStream()) return false;
+            // A deck waiting to be started holds its look-ahead, as it does on air: a start-next
+            // event may start it inside any pull, and it must then deliver the same audio
+            // whether its worker was quick or not.
+            if ((deck->Channel->GetMixMode() & MixMode::Playing) == 0)
+                return deck->Channel->GetPushPull()->GetBuffer()->FreeSpace() > LookAheadSlack;
+            return !deck->HasDecodedAudio();
         });
     }
 
