@@ -156,6 +156,10 @@ bool TPlayer::LoadOpened(const std::string& Name, IDecoderPtr Decoder) {
         FHasAudio = false;
         FHungrySince = 0;
         FSourceName = Name;
+        // Cleared before the deck shows as loaded: a reader must never see a loaded deck
+        // with the last song's end.
+        FFinished = false;
+        FEndOfStream = false;
         FLoaded = true;
         StopWorker();
         auto worker = std::make_unique<TWorkerThread>([this](TWorkerThread& Sender) { DecodeStep(&Sender); }, this);
@@ -167,8 +171,6 @@ bool TPlayer::LoadOpened(const std::string& Name, IDecoderPtr Decoder) {
         Channel->SetDataEvent(raw->GetEvent());
         raw->Wake();
         result = true;
-        FFinished = false;
-        FEndOfStream = false;
         GetDuration();
         QueueMarkers();
     } catch (const std::exception& e) {
@@ -375,7 +377,17 @@ void TPlayer::QueueMarkers() {
 
 void TPlayer::OnMeta(IMetaData& Meta) {
     auto* event = dynamic_cast<IMetaEvent*>(&Meta);
-    if (event && Meta.GetKind() == MetaKind::Event && event->GetCode() == PlayerEvent::EndReached) FFinished = true;
+    if (!event || Meta.GetKind() != MetaKind::Event || event->GetCode() != PlayerEvent::EndReached) return;
+    TGuard guard(FLock);
+    // Until the decoder reaches the end of the stream, the end is the header's estimate: when the
+    // worker has not yet delivered up to it (a very short file, a busy machine), the song is not
+    // over. The deck waits for its decoder, and the event comes again at the next pull; a decoder
+    // that never delivers is the silence watchdog's to end.
+    if (!FEndOfStream && FDecodedPosition < static_cast<double>(GetDuration())) {
+        AddPlayerEvent(PlayerEvent::EndReached, -1);
+        return;
+    }
+    FFinished = true;
 }
 
 void TPlayer::OnEnd() { FFinished = true; }

@@ -210,7 +210,13 @@ private:
     bool AutomationPending() const {
         return std::any_of(std::begin(FDecks), std::end(FDecks), [this](TKelvarPlayer* deck) {
             if (!deck->IsLoaded() || deck->IsFinished()) return !FNoMoreFiles;
-            return !deck->HasAudio() && !deck->IsEndOfStream();
+            if (deck->IsEndOfStream()) return false;
+            // A deck waiting to be started holds its look-ahead, as it does on air: a start-next
+            // event may start it inside any pull, and it must then deliver the same audio
+            // whether its worker was quick or not.
+            if ((deck->Channel->GetMixMode() & MixMode::Playing) == 0)
+                return deck->Channel->GetPushPull()->GetBuffer()->FreeSpace() > LookAheadSlack;
+            return !deck->HasAudio();
         });
     }
 
@@ -227,6 +233,10 @@ private:
     // well before it is heard), as in real-time playback: once its bridge has run a second
     // below full, the output waits until the worker has filled it again or reached the end.
     bool Ready() {
+        // Under the decks' locks: a worker publishes the end of its stream and then, in the same
+        // step, the fade trigger places the crossfade's events. Seen in between, the deck would
+        // be pulled before its events are queued, and the crossfade would start late.
+        std::scoped_lock decks(FDecks[0]->GetLock(), FDecks[1]->GetLock());
         FMissing = 0;
         // A deck the automation has still to eject or load: a start-next event now would find
         // it not ready, and the songs would not overlap as they do when the automation is quick.
@@ -442,6 +452,18 @@ TRenderResult Render(const TRenderOptions& Options) {
             // The automation: eject finished decks, load the idle one, start a ready deck when
             // nothing plays (the start-next events start it when the songs crossfade).
             while (!tap->Done()) {
+                // A loaded deck whose worker has not yet shown whether its file holds audio
+                // may still finish at once: acting before it settles would hand the next
+                // files to the decks in an order that depends on the load, and the deck that
+                // is pulled first starts a crossfade one block earlier.
+                const bool settled = std::all_of(std::begin(decks), std::end(decks), [](TKelvarPlayer* d) {
+                    return !d->IsLoaded() || d->IsFinished() || d->HasAudio() || d->IsEndOfStream();
+                });
+                if (!settled) {
+                    drain();
+                    tap->Wait(std::chrono::milliseconds(1));
+                    continue;
+                }
                 for (int i = 0; i < 2; ++i) {
                     decks[i]->GetDuration();
                     ejectFinished(i);

@@ -109,6 +109,31 @@ TEST_F(Player, SourceWithoutAudioFinishesWithoutEndEvent) {
     EXPECT_EQ(player.EndEvents.load(), 0);
 }
 
+// The end the file's header promises falls due before the worker has delivered anything (a
+// very short file on a busy machine): the deck waits for its decoder instead of ending unplayed.
+TEST_F(Player, EndWaitsForADecoderThatHasNotDeliveredYet) {
+    TTestPlayer player;
+    // Shorter than one pull: its end falls due at the first one.
+    const std::string tiny = Tone("tiny.wav", 5);
+    {
+        // With the deck's lock held its new worker cannot decode yet.
+        std::lock_guard<std::recursive_mutex> hold(player.GetLock());
+        ASSERT_TRUE(player.Load(tiny));
+        player.Play();
+        std::vector<int16_t> block(441 * 2);
+        for (int i = 0; i < 5; ++i) {
+            TStreamTime time = 0;
+            EXPECT_EQ(player.Channel->GetOutput()->Pull(block.data(), static_cast<int>(block.size() * 2), time), 0);
+        }
+        EXPECT_GE(player.EndEvents.load(), 1);
+        EXPECT_FALSE(player.IsFinished());
+    }
+    // Once the worker has decoded the file, the end comes.
+    ASSERT_TRUE(PullUntil(player.Channel->GetOutput(), [&] { return player.IsFinished(); }));
+    EXPECT_TRUE(player.HasAudio());
+    EXPECT_TRUE(player.IsEndOfStream());
+}
+
 TEST_F(Player, PausedDeckDecodesAheadUntilItsBufferIsFull) {
     TPlayer player;
     ASSERT_TRUE(player.Load(Tone("long.wav", 15000)));

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 #include "DeckTestUtil.h"
 #include "common/RenderEngine.h"
@@ -106,6 +108,45 @@ TEST_F(RenderEngine, KeepsSilencesWithoutGapKillerAndSkipsBadFiles) {
     EXPECT_LT(At(mix, 0.5).Peak, 10);
     EXPECT_NEAR(At(mix, 2.0).Hz, 440, 15);
     EXPECT_NEAR(At(mix, 5.0).Hz, 660, 15);
+}
+
+// The same play list (normal, very short, broken and empty files between two songs that
+// crossfade) renders to the same samples and the same failures while every core is busy.
+TEST_F(RenderEngine, RendersTheSameSamplesAndFailuresUnderLoad) {
+    const std::string a =
+        WriteWav(FDir, "a.wav", Concat(Tone(44100, 2, 1500, 440, 22000), Tone(44100, 2, 500, 440, 3000)));
+    const std::string b =
+        WriteWav(FDir, "b.wav", Concat(Tone(44100, 2, 1500, 660, 22000), Tone(44100, 2, 500, 660, 3000)));
+    const std::string tiny = WriteWav(FDir, "tiny.wav", Tone(44100, 2, 5, 550, 22000));
+    const std::string broken = FDir.File("broken.wav");
+    const std::string empty = FDir.File("empty.wav");
+    WriteFile(broken, Bytes(300, 0x55));
+    WriteFile(empty, Bytes());
+    // Each song after a file that fails at once: which deck it lands on must not depend on how
+    // soon the failing one is found out.
+    const std::vector<std::string> files = {tiny, a, broken, tiny, b, empty, tiny, a, tiny, b};
+    render::TRenderResult calm;
+    const auto reference = Render(files, "", &calm);
+    ASSERT_FALSE(reference.empty());
+
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> load;
+    for (unsigned i = 0; i < std::max(2u, std::thread::hardware_concurrency()); ++i) {
+        load.emplace_back([&stop] {
+            volatile uint64_t x = 1;
+            while (!stop) x = x * 6364136223846793005ULL + 1;
+        });
+    }
+    for (int run = 0; run < 2; ++run) {
+        render::TRenderResult busy;
+        const auto mix = Render(files, "", &busy);
+        EXPECT_EQ(busy.Failed, calm.Failed) << "run " << run;
+        EXPECT_EQ(busy.Loaded, calm.Loaded) << "run " << run;
+        ASSERT_EQ(mix.size(), reference.size()) << "run " << run;
+        EXPECT_TRUE(mix == reference) << "run " << run;
+    }
+    stop = true;
+    for (auto& t : load) t.join();
 }
 
 }  // namespace
