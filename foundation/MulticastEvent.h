@@ -35,6 +35,11 @@ public:
             return;
         }
     }
+    void Clear() {
+        std::lock_guard<std::mutex> guard(FLock);
+        for (auto& entry : FEntries) entry->Removed = true;
+        FEntries.clear();
+    }
     int Count() const {
         std::lock_guard<std::mutex> guard(FLock);
         return static_cast<int>(FEntries.size());
@@ -85,6 +90,8 @@ public:
         return FListeners->Add(std::make_shared<THandler>(std::move(Handler)));
     }
     void Remove(TEventToken Token) { FListeners->Remove(Token); }
+    // Nobody hears the event any more (service mode: nobody is there to answer a warning).
+    void Clear() { FListeners->Clear(); }
     int Count() const { return FListeners->Count(); }
     explicit operator bool() const { return Count() > 0; }
 

@@ -67,7 +67,7 @@ int RunService(std::vector<std::string> args) {
         InstallRemoteCommands({[loop] { loop->Quit(); }, nullptr}, ui);
         // Nobody reads a warning here and nobody could set Auto DJ again: a queue failure keeps
         // the mode, the core logs it and plays its fallback song.
-        if (CoreKelvar) CoreKelvar->OnQueueFailed = nullptr;
+        if (CoreKelvar) CoreKelvar->OnQueueFailed.Clear();
         loop->Run();
         RemoveRemoteCommands();
     } else {

@@ -24,6 +24,7 @@ class TFakePlaylistControl : public IPlaylistControl {
 public:
     IPlaylistLogicPtr GetLogic() override { return nullptr; }
     void SetLogic(IPlaylistLogicPtr) override {}
+    void SetChooser(TChooser) override {}
     std::shared_ptr<TPlaylistManager> GetPlaylistManager() override { return nullptr; }
     IPlaylistRulesPtr GetRules() override { return nullptr; }
     int GetPlayCount() override { return static_cast<int>(Played.size()); }

@@ -126,7 +126,7 @@ TEST_F(UnattendedStation, AQueueModeSetByTheFailureDoesNotComeBackInServiceMode)
     AddSong(0, 4000, 1);
     StartCore();
     Core->ServiceMode = false;
-    Core->OnQueueFailed = [](TKelvar& core) { core.AutoRecovery->DJMode = DJModes::Queue; };
+    Core->OnQueueFailed.Add([](TKelvar& core) { core.AutoRecovery->DJMode = DJModes::Queue; });
     Core->QueueNext(Core->DeckA);
     ASSERT_EQ(Core->AutoRecovery->DJMode, DJModes::Queue);
     auto saved = TConfigDoc_XML::Create("");

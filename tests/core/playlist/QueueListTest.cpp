@@ -189,7 +189,7 @@ TEST_F(QueueListTest, ACropIsOneQueuedStatementThatTheNextPopSees) {
     std::vector<int32_t> cropped;
     for (int i = 0; i < 299; ++i) cropped.push_back(items->Items(i).ListID);
     int events = 0;
-    Queue.OnDelete = [&](TQueueList&, int) { ++events; };
+    Queue.OnDelete.Add([&](TQueueList&, int) { ++events; });
     Queue.DeleteSongs(cropped);
     EXPECT_EQ(events, 299);
     EXPECT_EQ(Queue.PopNext()->GetID(), b);
