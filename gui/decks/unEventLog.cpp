@@ -97,7 +97,8 @@ TfrmEventLog::TfrmEventLog(QWidget* Parent) : QWidget(Parent) {
     header->setSectionsMovable(true);
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setStretchLastSection(true);
-    vtLogEvents->setColumnWidth(0, 55);
+    // The time column shows a whole "23:59:59" in the table's font, with the cell's margins.
+    vtLogEvents->setColumnWidth(0, qMax(55, vtLogEvents->fontMetrics().horizontalAdvance("23:59:59") + 12));
     vtLogEvents->setColumnWidth(1, 60);
     vtLogEvents->setColumnWidth(2, 55);
     vtLogEvents->setColumnWidth(3, 400);

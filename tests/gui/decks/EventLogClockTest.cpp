@@ -31,6 +31,10 @@ TEST(EventLogWindow, NewestFirstWithKindsAndColours) {
     EXPECT_TRUE(item.GetSizeable());
     logger->Log("first", "CORE", 3);
     item.Activate();
+    auto* table = item.Frame()->findChild<QTableView*>("vtLogEvents");
+    ASSERT_TRUE(table);
+    // A cell draws its text inside a few pixels of margin on each side.
+    EXPECT_GE(table->columnWidth(0), table->fontMetrics().horizontalAdvance("23:59:59") + 8);
     TEventLogModel& model = *item.Frame()->Model();
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     ASSERT_EQ(model.rowCount(), 1);
