@@ -19,7 +19,8 @@ TEST_F(PreparedStatementTest, RunsAgainWithNewValuesAndReadsRows) {
         const std::string lyrics(70000, 'l');
         const TBytes lyricsBytes(lyrics.begin(), lyrics.end());
         for (int id = 1; id <= 3; ++id)
-            EXPECT_EQ(insert.Exec({id, "/f" + std::to_string(id), 20.5 + id, id == 2 ? TDLVariant(lyricsBytes) : TDLVariant("short"),
+            EXPECT_EQ(insert.Exec({id, "/f" + std::to_string(id), 20.5 + id,
+                                   id == 2 ? TDLVariant(lyricsBytes) : TDLVariant("short"),
                                    TDLVariant::FromDateTime(45000.25)}),
                       1);
         TPreparedStatement read(*connection, "SELECT ID, weight, lyrics FROM songlist WHERE ID >= :ID ORDER BY ID");
