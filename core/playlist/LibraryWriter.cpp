@@ -29,7 +29,9 @@ std::string LookUpSQL() {
 }  // namespace
 
 TLibraryWriter::TLibraryWriter() : FConnection(PoolGetWriteConnection()) {
-    FFastInsert = SQLDriverType.load() == dtFirebird && dynamic_cast<TDataLinkConnection*>(FConnection.get());
+    // The statement-built insert stores non-ASCII file names mangled ("Ünï" came back as "....");
+    // rows go through the dataset until that path keeps text as it is.
+    FFastInsert = false;
     OpenScratch();
 }
 

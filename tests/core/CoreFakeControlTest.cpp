@@ -2,6 +2,9 @@
 // the control for, what it books, and what it does when songs cannot be loaded.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include <unistd.h>
 #include <deque>
 #include <filesystem>
@@ -99,6 +102,9 @@ TEST_F(CoreFakeControl, QueueNextSkipsFailedSongsAndBooksThePlayedOne) {
     EXPECT_EQ(queueFailed, 0);
 
     Core->DeckA->Play();
+    // A song is booked once its deck has delivered audio.
+    for (int i = 0; i < 500 && !Core->DeckA->HasAudio(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     Core->CheckSongChange();
     EXPECT_EQ(Control->Played, (std::vector<int>{3}));
     EXPECT_EQ(Log->Count("Artist - Title 3", "DECK A"), 1);
