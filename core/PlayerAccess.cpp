@@ -10,9 +10,7 @@ static_assert(ChannelMix::Playing == MixMode::Playing);
 static_assert(ChannelMix::OnAir == MixMode::OnAir);
 static_assert(ChannelMix::Preview == MixMode::Preview);
 
-TDeckPhase TPlayerAccess::State() {
-    return FPlayer ? static_cast<TDeckPhase>(FPlayer->GetState()) : TDeckPhase::Empty;
-}
+TDeckPhase TPlayerAccess::State() { return FPlayer ? static_cast<TDeckPhase>(FPlayer->GetState()) : TDeckPhase::Empty; }
 
 bool TPlayerAccess::LoadSong(const ISongInfoPtr& Song) { return FPlayer && FPlayer->LoadSong(Song); }
 
