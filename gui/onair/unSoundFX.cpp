@@ -188,7 +188,6 @@ void TfoSoundFX::ShowCategory(TCustomCategory* C, int Page) {
     C->OnStatus = [this](TCustomCategory&, int Percent, const std::string&) {
         lbStatus->setText(QString("Busy (%1%)").arg(Percent));
     };
-    FRows.reset();
     FRows = OpenCategorySongs(*C);
     ShowPage(Page);
 }
