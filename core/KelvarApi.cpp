@@ -70,6 +70,10 @@ void TKelvarApi::EjectAll() { FCore.EjectAll(); }
 void TKelvarApi::QueueNext(TDeckId Deck) { FCore.QueueNext(Player(Deck)); }
 void TKelvarApi::QueueNextAndPlay(TDeckId Deck) { FCore.QueueNextAndPlay(Player(Deck)); }
 void TKelvarApi::SetNotifySongChange(bool On) { FCore.NotifySongChange = On ? 1 : 0; }
+TKelvarPlayer* TKelvarApi::DeckPlayer(TDeckId Deck) const { return Player(Deck); }
+TKelvarPlayer* TKelvarApi::PlayingDeck() { return FCore.PlayingDeck(); }
+void TKelvarApi::QueueNext(TKelvarPlayer* Deck) { FCore.QueueNext(Deck); }
+void TKelvarApi::QueueNextAndPlay(TKelvarPlayer* Deck) { FCore.QueueNextAndPlay(Deck); }
 
 TKelvarPlayer* TKelvarApi::Player(TDeckId Deck) const {
     switch (Deck) {
@@ -142,6 +146,7 @@ void TKelvarApi::SetPreviewMute(bool On) {
 
 bool TKelvarApi::HasVoice() const { return FCore.VoiceFX != nullptr; }
 bool TKelvarApi::Talking() const { return FCore.VoiceFX && FCore.VoiceFX->GetTalking(); }
+TVoiceFX* TKelvarApi::Voice() const { return FCore.VoiceFX.get(); }
 
 void TKelvarApi::SetTalking(bool On) {
     if (!FCore.VoiceFX) return;
@@ -275,6 +280,11 @@ int TKelvarApi::DatabaseDialect() { return static_cast<int>(SQLDriverType.load()
 
 void TKelvarApi::LoadConfig(IConfigDoc& Node) { FCore.LoadConfig(Node); }
 void TKelvarApi::SaveConfig(IConfigDoc& Node) { FCore.SaveConfig(Node); }
+std::shared_ptr<TPlaylistManager> TKelvarApi::PlaylistManager() const { return Manager(FCore); }
+
+std::string TKelvarApi::PictureFolder() const {
+    return FCore.MetaDataConfig ? FCore.MetaDataConfig->LocalPictureDir() : std::string();
+}
 
 // ---- snapshots
 

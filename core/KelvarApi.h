@@ -25,6 +25,8 @@ namespace kelvar {
 class TAutoRecovery;
 class TKelvar;
 class TKelvarPlayer;
+class TPlaylistManager;
+class TVoiceFX;
 
 // The players of the core, in the order the core creates them.
 enum class TDeckId : uint8_t { DeckA = 0, DeckB = 1, SoundFX = 2, Aux1 = 3, Aux2 = 4, Aux3 = 5 };
@@ -91,6 +93,14 @@ public:
     void QueueNextAndPlay(TDeckId Deck);
     // Remote-control "notify song change".
     void SetNotifySongChange(bool On);
+    // The deck windows' players, handed out as handles for core/PlayerAccess; nullptr when the
+    // core has no such player.
+    TKelvarPlayer* DeckPlayer(TDeckId Deck) const;
+    // Deck A or B, whichever plays; nullptr when neither does.
+    TKelvarPlayer* PlayingDeck();
+    // As above, for the deck a window holds.
+    void QueueNext(TKelvarPlayer* Deck);
+    void QueueNextAndPlay(TKelvarPlayer* Deck);
 
     // ---- DJ mode and recovery
     // DJModes::AutoDJ, Queue or Manual; -1 before the core is initialised.
@@ -117,6 +127,8 @@ public:
     bool Talking() const;
     // Talking switches the voice on first.
     void SetTalking(bool On);
+    // The voice, handed out as a handle for core/VoiceAccess; nullptr when the core has none.
+    TVoiceFX* Voice() const;
 
     // ---- queue and history
     // Copies of the rows as the windows list them (requests marked " ~requested~").
@@ -154,6 +166,11 @@ public:
     static int DatabaseDialect();
     void LoadConfig(IConfigDoc& Node);
     void SaveConfig(IConfigDoc& Node);
+    // The song database model the library and on-air windows list from; nullptr before the core
+    // has one.
+    std::shared_ptr<TPlaylistManager> PlaylistManager() const;
+    // The folder the songs' "picture" names are relative to; empty without metadata settings.
+    std::string PictureFolder() const;
 
     // ---- snapshots
     TDeckSnapshot Deck(TDeckId Deck);

@@ -1,6 +1,7 @@
 #include "core/playlist/SongRows.h"
 
 #include "core/playlist/CategorySelection.h"
+#include "core/playlist/CustomCategory.h"
 #include "database/SQLPool.h"
 
 namespace kelvar {
@@ -45,6 +46,13 @@ IDatasetPtr OpenQueuedSongs() {
     return PoolQuery(
         "SELECT songlist.* FROM songlist, queuelist WHERE (songlist.ID = queuelist.songID) ORDER BY sortID ASC ", {},
         true);
+}
+
+IDatasetPtr OpenCategorySongs(TCustomCategory& Category) {
+    std::string sql;
+    TVariantArray params;
+    if (!Category.GetSongListSQL(sql, params, ", songlist.*")) return nullptr;
+    return PoolQuery(sql, params, true);
 }
 
 IDatasetPtr OpenAllSongs(bool ReadOnly) { return PoolQuery("SELECT * FROM songlist", {}, ReadOnly); }

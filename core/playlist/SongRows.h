@@ -10,6 +10,8 @@
 
 namespace kelvar {
 
+class TCustomCategory;
+
 // The songs with these IDs, editable, by artist, album and title; no IDs open nothing (nullptr).
 IDatasetPtr OpenSongsForEdit(const std::vector<int>& IDs);
 // One song, editable, with its ID also as songID.
@@ -18,6 +20,9 @@ IDatasetPtr OpenSongForEdit(int64_t SongID);
 IDatasetPtr OpenAlbumTracks(const std::string& Album, const TDLVariant& ExceptID);
 // The queued songs in queue order, read-only.
 IDatasetPtr OpenQueuedSongs();
+// The songs of a category with every song column, read-only; nullptr when the category lists
+// no songs through a statement.
+IDatasetPtr OpenCategorySongs(TCustomCategory& Category);
 // Every song of the library.
 IDatasetPtr OpenAllSongs(bool ReadOnly);
 // Raises the database's error when the song database can't be queried (the start-up check).

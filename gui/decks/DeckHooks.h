@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "database/SQLPool.h"
+#include "database/Dataset.h"
 
 namespace kelvar {
 

@@ -3,8 +3,8 @@
 #include <QObject>
 #include <QVariant>
 
-#include "core/Kelvar.h"
-#include "media/KelvarPlayer_imp.h"
+#include "core/KelvarApi.h"
+#include "core/PlayerAccess.h"
 
 namespace kelvar {
 
@@ -14,11 +14,11 @@ int DeckDropSourceTag(const QObject* Source) {
     return tag >= 1 && tag <= 5 ? tag : 0;
 }
 
-void DropSongsOnDeck(TKelvar& Core, TKelvarPlayer& Deck, QObject* Source) {
+void DropSongsOnDeck(TKelvarApi& Api, TKelvarPlayer* Deck, QObject* Source) {
     (void)Source;
-    const bool wasPlaying = Deck.GetState() == DeckState::Playing;
-    Core.QueueNext(&Deck);
-    if (wasPlaying) Deck.Play();
+    const bool wasPlaying = TPlayerAccess(Deck).State() == TDeckPhase::Playing;
+    Api.QueueNext(Deck);
+    if (wasPlaying) TPlayerAccess(Deck).Play();
 }
 
 }  // namespace kelvar

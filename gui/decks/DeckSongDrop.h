@@ -5,11 +5,11 @@ class QObject;
 
 namespace kelvar {
 
-class TKelvar;
+class TKelvarApi;
 class TKelvarPlayer;
 
 // The song-list source tag (1..5) of a drag source, 0 when the deck does not take it.
 int DeckDropSourceTag(const QObject* Source);
-void DropSongsOnDeck(TKelvar& Core, TKelvarPlayer& Deck, QObject* Source);
+void DropSongsOnDeck(TKelvarApi& Api, TKelvarPlayer* Deck, QObject* Source);
 
 }  // namespace kelvar

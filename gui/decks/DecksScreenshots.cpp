@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "core/Kelvar.h"
 #include "foundation/Logger.h"
+#include "gui/decks/GuiPlayers.h"
 #include "gui/decks/funClock.h"
 #include "gui/decks/funDJControl.h"
 #include "gui/decks/funPlayer.h"
@@ -16,13 +16,13 @@ namespace kelvar {
 void RegisterDecksScreenshots() {
     RegisterScreenshot("DeckA", []() -> std::unique_ptr<QWidget> {
         auto frame = std::make_unique<TfrmPlayer>();
-        frame->AttachPlayer(GuiKelvar ? GuiKelvar->DeckA : nullptr);
+        frame->AttachPlayer(GuiPlayerOfLetter('A'));
         frame->Refresh();
         return frame;
     });
     RegisterScreenshot("DeckB", []() -> std::unique_ptr<QWidget> {
         auto frame = std::make_unique<TfrmPlayer>();
-        frame->AttachPlayer(GuiKelvar ? GuiKelvar->DeckB : nullptr);
+        frame->AttachPlayer(GuiPlayerOfLetter('B'));
         frame->Refresh();
         return frame;
     });

@@ -1,18 +1,18 @@
 #include "gui/decks/GuiPlayers.h"
 
-#include "core/Kelvar.h"
-#include "gui/engine/GUIcommon.h"
+#include "core/KelvarApi.h"
 
 namespace kelvar {
 
 TKelvarPlayer* GuiPlayerOfLetter(char Letter) {
-    if (!GuiKelvar) return nullptr;
+    TKelvarApi* api = ProgramKelvarApi();
+    if (!api) return nullptr;
     switch (Letter) {
-        case 'A': return GuiKelvar->DeckA;
-        case 'B': return GuiKelvar->DeckB;
-        case '1': return GuiKelvar->Aux1;
-        case '2': return GuiKelvar->Aux2;
-        case '3': return GuiKelvar->Aux3;
+        case 'A': return api->DeckPlayer(TDeckId::DeckA);
+        case 'B': return api->DeckPlayer(TDeckId::DeckB);
+        case '1': return api->DeckPlayer(TDeckId::Aux1);
+        case '2': return api->DeckPlayer(TDeckId::Aux2);
+        case '3': return api->DeckPlayer(TDeckId::Aux3);
         default: return nullptr;
     }
 }

@@ -11,10 +11,10 @@
 #include "controls/KcButtons.h"
 #include "controls/KcTrackBar.h"
 #include "controls/KcUpDown.h"
-#include "core/Kelvar.h"
+#include "core/KelvarApi.h"
+#include "core/PlayerAccess.h"
 #include "foundation/Logger.h"
 #include "gui/engine/GUIcommon.h"
-#include "media/KelvarPlayer_imp.h"
 
 namespace kelvar {
 
@@ -149,7 +149,7 @@ void TfrmDJControl::BuildControls() {
     eFade->OnChange = [this](TKcCustomControl&) { Guarded([this] { FadeChange(); }); };
     connect(btFadeToNext, &QToolButton::clicked, this, [this] {
         Guarded([this] {
-            if (FCore) FCore->PlayNext(true);
+            if (FApi) FApi->PlayNext(true);
         });
     });
     btXBeat1->OnClick = [this](TKcCustomControl&) { eBeatXFade->SetPosition(0); };
@@ -159,8 +159,8 @@ void TfrmDJControl::BuildControls() {
     btBeat3->OnClick = [this](TKcCustomControl&) { eBeatFade->SetPosition(100); };
     KcDemoButton1->OnClick = [this](TKcCustomControl&) { eFade->SetPosition(0); };
 
-    auto deckA = [this] { return FCore ? FCore->DeckA : nullptr; };
-    auto deckB = [this] { return FCore ? FCore->DeckB : nullptr; };
+    auto deckA = [this] { return DeckA(); };
+    auto deckB = [this] { return DeckB(); };
     eTempoA->OnChange = [=, this](TKcCustomControl&) { Guarded([&] { SetDeckTempo(deckA(), eTempoA->Position()); }); };
     eTempoB->OnChange = [=, this](TKcCustomControl&) { Guarded([&] { SetDeckTempo(deckB(), eTempoB->Position()); }); };
     btZeroA->OnClick = [=, this](TKcCustomControl&) { Guarded([&] { SetDeckTempo(deckA(), 0); }); };
@@ -171,8 +171,12 @@ void TfrmDJControl::BuildControls() {
     btTempoB->OnDownClick = [=, this](TKcCustomControl&) { Guarded([&] { NudgeTempo(deckB(), +1); }); };
 }
 
+TKelvarPlayer* TfrmDJControl::DeckA() const { return FApi ? FApi->DeckPlayer(TDeckId::DeckA) : nullptr; }
+TKelvarPlayer* TfrmDJControl::DeckB() const { return FApi ? FApi->DeckPlayer(TDeckId::DeckB) : nullptr; }
+TPlayerAccess TfrmDJControl::Deck(TKelvarPlayer* Player) { return TPlayerAccess(Player); }
+
 void TfrmDJControl::AttachCore() {
-    FCore = GuiKelvar;
+    FApi = ProgramKelvarApi();
     FTargetBPM = FBeatTargetA = FBeatTargetB = 0;
     FFadeVolumeA = FFadeVolumeB = 0;
     if (GuiHeartBeat && !FRegistered) {
@@ -185,21 +189,21 @@ void TfrmDJControl::AttachCore() {
 void TfrmDJControl::DetachCore() {
     if (FRegistered && GuiHeartBeat) GuiHeartBeat->Remove(this, 1);
     FRegistered = false;
-    if (FCore) Guarded([this] { RestoreFadeVolumes(); });
-    FCore = nullptr;
+    if (FApi) Guarded([this] { RestoreFadeVolumes(); });
+    FApi = nullptr;
 }
 
 void TfrmDJControl::Refresh() {
     FGuard = true;
     try {
-        if (FCore && FCore->DeckA && FCore->DeckB) {
-            const int a = FCore->DeckA->Tempo.load(), b = FCore->DeckB->Tempo.load();
+        if (DeckA() && DeckB()) {
+            const int a = Deck(DeckA()).Tempo(), b = Deck(DeckB()).Tempo();
             eTempoA->SetPosition(a);
             eTempoB->SetPosition(b);
             lbTempoA->setText(QString("%1%").arg(a));
             lbTempoB->setText(QString("%1%").arg(b));
-            lbBpmA->setText(QString::fromStdString(Format("%0.1f", FCore->DeckA->GetEffectiveBPM()) + " Bpm"));
-            lbBpmB->setText(QString::fromStdString(Format("%0.1f", FCore->DeckB->GetEffectiveBPM()) + " Bpm"));
+            lbBpmA->setText(QString::fromStdString(Format("%0.1f", Deck(DeckA()).EffectiveBPM()) + " Bpm"));
+            lbBpmB->setText(QString::fromStdString(Format("%0.1f", Deck(DeckB()).EffectiveBPM()) + " Bpm"));
         }
     } catch (...) {
         FGuard = false;
@@ -211,25 +215,25 @@ void TfrmDJControl::Refresh() {
 // --- cross-fader ---
 
 void TfrmDJControl::CaptureDecks() {
-    FFrom = FCore ? FCore->PlayingDeck() : nullptr;
+    FFrom = FApi ? FApi->PlayingDeck() : nullptr;
     if (!FFrom) return;
-    FTo = FFrom == FCore->DeckA ? FCore->DeckB : FCore->DeckA;
-    FFromVolume = std::max(FFrom->GetVolume(), FFromVolume);
-    FToVolume = std::max(FTo->GetVolume(), FToVolume);
+    FTo = FFrom == DeckA() ? DeckB() : DeckA();
+    FFromVolume = std::max(Deck(FFrom).Volume(), FFromVolume);
+    FToVolume = std::max(Deck(FTo).Volume(), FToVolume);
 }
 
 void TfrmDJControl::XFadeDown() {
-    if (!FCore) return;
+    if (!FApi) return;
     if (!FFrom) CaptureDecks();
-    for (TKelvarPlayer* deck : {FCore->DeckA, FCore->DeckB})
-        if (deck && deck->GetState() == DeckState::Empty) FCore->QueueNext(deck);
+    for (TKelvarPlayer* deck : {DeckA(), DeckB()})
+        if (deck && Deck(deck).State() == TDeckPhase::Empty) FApi->QueueNext(deck);
     if (!FFrom) CaptureDecks();
-    if (FTo) FTo->SetVolume(0);
+    Deck(FTo).SetVolume(0);
 }
 
 bool TfrmDJControl::CrossfadeReady() {
     if (!FFrom || !FTo) return false;
-    if (FTo->GetState() == DeckState::Ready) FTo->Play();
+    if (Deck(FTo).State() == TDeckPhase::Ready) Deck(FTo).Play();
     return true;
 }
 
@@ -241,24 +245,24 @@ void TfrmDJControl::XFadeChange() {
     FXFadeTag = true;
     int from;
     if (pos > 0) {
-        FTo->SetVolume(FToVolume);
+        Deck(FTo).SetVolume(FToVolume);
         from = Percent(FFromVolume, 100 - pos);
     } else {
         const int a = pos + eXFade->MaxValue();
-        FTo->SetVolume(Percent(FToVolume, 100 - a));
+        Deck(FTo).SetVolume(Percent(FToVolume, 100 - a));
         from = Percent(FFromVolume, a);
     }
-    FFrom->SetVolume(from);
+    Deck(FFrom).SetVolume(from);
     if (from == 0) FinishCrossfade();
     FXFadeTag = false;
 }
 
 void TfrmDJControl::FinishCrossfade() {
     if (!FFrom) return;
-    TKelvarPlayer* from = FFrom;
-    from->SetVolume(FFromVolume);
-    if (FTo) FTo->SetVolume(FToVolume);
-    from->Unload();
+    TPlayerAccess from = Deck(FFrom);
+    from.SetVolume(FFromVolume);
+    Deck(FTo).SetVolume(FToVolume);
+    from.Unload();
     FFrom = FTo = nullptr;
     FFromVolume = FToVolume = 0;
 }
@@ -286,54 +290,54 @@ bool TfrmDJControl::eventFilter(QObject* Watched, QEvent* Event) {
 // --- tempo fades ---
 
 double TfrmDJControl::SongBPM(TKelvarPlayer* Deck) {
-    if (!Deck || Deck->GetState() == DeckState::Empty) return 0;
-    return Deck->GetSongSettings().BPM;
+    if (!Deck || TPlayerAccess(Deck).State() == TDeckPhase::Empty) return 0;
+    return TPlayerAccess(Deck).SongSettings().BPM;
 }
 
 void TfrmDJControl::RampTempo(int Percent, TKelvarPlayer* Deck, double Target, double BPM) {
     if (!Deck) return;
     if (Target != 0 && BPM != 0) {
         const double tempo = std::clamp(Percent / 100.0 * (Target - BPM) / BPM * 100, -50.0, 100.0);
-        Deck->SetTempo(static_cast<int>(std::lround(tempo)));
+        TPlayerAccess(Deck).SetTempo(static_cast<int>(std::lround(tempo)));
     } else {
-        Deck->SetTempo(0);
+        TPlayerAccess(Deck).SetTempo(0);
     }
 }
 
 void TfrmDJControl::BeatXFadeChange() {
-    if (!FCore) return;
+    if (!FApi) return;
     const int pos = eBeatXFade->Position();
     if (pos == 0) FTargetBPM = 0;
-    const double a = SongBPM(FCore->DeckA), b = SongBPM(FCore->DeckB);
+    const double a = SongBPM(DeckA()), b = SongBPM(DeckB());
     if (FTargetBPM == 0 && a != 0 && b != 0) FTargetBPM = (a + b) / 2;
-    RampTempo(pos, FCore->DeckA, FTargetBPM, a);
-    RampTempo(pos, FCore->DeckB, FTargetBPM, b);
+    RampTempo(pos, DeckA(), FTargetBPM, a);
+    RampTempo(pos, DeckB(), FTargetBPM, b);
     Refresh();
 }
 
 void TfrmDJControl::BeatFadeChange() {
-    if (!FCore || !FCore->DeckA || !FCore->DeckB) return;
+    if (!DeckA() || !DeckB()) return;
     const int pos = eBeatFade->Position();
-    const double a = SongBPM(FCore->DeckA), b = SongBPM(FCore->DeckB);
+    const double a = SongBPM(DeckA()), b = SongBPM(DeckB());
     if (pos < 0) {
         if (FBeatTargetA == 0) FBeatTargetA = a;
         FBeatTargetB = 0;
-        FCore->DeckA->SetTempo(0);
+        Deck(DeckA()).SetTempo(0);
         if (FBeatTargetA != 0 && b != 0)
-            RampTempo(-pos, FCore->DeckB, FBeatTargetA, b);
+            RampTempo(-pos, DeckB(), FBeatTargetA, b);
         else
-            FCore->DeckA->SetTempo(0);
+            Deck(DeckA()).SetTempo(0);
     } else if (pos > 0) {
         if (FBeatTargetB == 0) FBeatTargetB = b;
         FBeatTargetA = 0;
-        FCore->DeckB->SetTempo(0);
+        Deck(DeckB()).SetTempo(0);
         if (FBeatTargetB != 0 && a != 0)
-            RampTempo(pos, FCore->DeckA, FBeatTargetB, a);
+            RampTempo(pos, DeckA(), FBeatTargetB, a);
         else
-            FCore->DeckB->SetTempo(0);
+            Deck(DeckB()).SetTempo(0);
     } else {
-        FCore->DeckA->SetTempo(0);
-        FCore->DeckB->SetTempo(0);
+        Deck(DeckA()).SetTempo(0);
+        Deck(DeckB()).SetTempo(0);
         FBeatTargetA = FBeatTargetB = 0;
     }
     Refresh();
@@ -342,31 +346,31 @@ void TfrmDJControl::BeatFadeChange() {
 // --- manual fade ---
 
 void TfrmDJControl::RestoreFadeVolumes() {
-    if (FCore && FFadeVolumeA > 0 && FCore->DeckA) FCore->DeckA->SetVolume(FFadeVolumeA);
-    if (FCore && FFadeVolumeB > 0 && FCore->DeckB) FCore->DeckB->SetVolume(FFadeVolumeB);
+    if (FFadeVolumeA > 0 && DeckA()) Deck(DeckA()).SetVolume(FFadeVolumeA);
+    if (FFadeVolumeB > 0 && DeckB()) Deck(DeckB()).SetVolume(FFadeVolumeB);
     FFadeVolumeA = FFadeVolumeB = 0;
 }
 
 void TfrmDJControl::FadeChange() {
-    if (!FCore || !FCore->DeckA || !FCore->DeckB) return;
+    if (!DeckA() || !DeckB()) return;
     int pos = eFade->Position();
     if (pos >= -2 && pos <= 2) pos = 0;
     if (pos == 0) {
         RestoreFadeVolumes();
     } else if (pos < 0) {
         if (FFadeVolumeA > 0) {
-            FCore->DeckA->SetVolume(FFadeVolumeA);
+            Deck(DeckA()).SetVolume(FFadeVolumeA);
             FFadeVolumeA = 0;
         }
-        if (FFadeVolumeB == 0) FFadeVolumeB = FCore->DeckB->GetVolume();
-        FCore->DeckB->SetVolume(Percent(FFadeVolumeB, 100 + pos));
+        if (FFadeVolumeB == 0) FFadeVolumeB = Deck(DeckB()).Volume();
+        Deck(DeckB()).SetVolume(Percent(FFadeVolumeB, 100 + pos));
     } else {
         if (FFadeVolumeB > 0) {
-            FCore->DeckB->SetVolume(FFadeVolumeB);
+            Deck(DeckB()).SetVolume(FFadeVolumeB);
             FFadeVolumeB = 0;
         }
-        if (FFadeVolumeA == 0) FFadeVolumeA = FCore->DeckA->GetVolume();
-        FCore->DeckA->SetVolume(Percent(FFadeVolumeA, 100 - pos));
+        if (FFadeVolumeA == 0) FFadeVolumeA = Deck(DeckA()).Volume();
+        Deck(DeckA()).SetVolume(Percent(FFadeVolumeA, 100 - pos));
     }
 }
 
@@ -375,7 +379,7 @@ void TfrmDJControl::FadeChange() {
 void TfrmDJControl::SetDeckTempo(TKelvarPlayer* Deck, int Tempo) {
     if (FGuard || !Deck) return;
     FGuard = true;
-    Deck->SetTempo(Tempo);
+    TPlayerAccess(Deck).SetTempo(Tempo);
     Refresh();
     FGuard = false;
 }
@@ -383,7 +387,7 @@ void TfrmDJControl::SetDeckTempo(TKelvarPlayer* Deck, int Tempo) {
 void TfrmDJControl::NudgeTempo(TKelvarPlayer* Deck, int Delta) {
     if (FGuard || !Deck) return;
     FGuard = true;
-    Deck->SetTempo(Deck->Tempo.load() + Delta);
+    TPlayerAccess(Deck).SetTempo(TPlayerAccess(Deck).Tempo() + Delta);
     Refresh();
     FGuard = false;
 }

@@ -11,8 +11,9 @@ class TBoxButton;
 class TKcDemoButton;
 class TKcTrackBar;
 class TKcUpDown;
-class TKelvar;
+class TKelvarApi;
 class TKelvarPlayer;
+class TPlayerAccess;
 
 class TfrmDJControl : public QWidget {
 public:
@@ -73,7 +74,11 @@ private:
     double SongBPM(TKelvarPlayer* Deck);
     void RampTempo(int Percent, TKelvarPlayer* Deck, double Target, double BPM);
 
-    TKelvar* FCore = nullptr;
+    TKelvarPlayer* DeckA() const;
+    TKelvarPlayer* DeckB() const;
+    static TPlayerAccess Deck(TKelvarPlayer* Player);
+
+    TKelvarApi* FApi = nullptr;
     bool FGuard = false;     // the frame is setting its own controls
     bool FXFadeTag = false;  // the cross-fader is being set by the frame
     bool FRegistered = false;

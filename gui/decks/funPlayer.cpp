@@ -16,17 +16,15 @@
 #include <exception>
 #include <filesystem>
 
-#include "audio/mix/Channel_imp.h"
-#include "audio/nodes/Node_VUMeter.h"
 #include "controls/BoxButton.h"
 #include "controls/FxFancyButton.h"
 #include "controls/KcButtons.h"
 #include "controls/KcSlider.h"
 #include "controls/KcTrackBar.h"
 #include "controls/ScrollLabel.h"
-#include "core/Kelvar.h"
-#include "database/SQLPool.h"
-#include "database/datalink/DLEngine.h"
+#include "core/KelvarApi.h"
+#include "core/PlayerAccess.h"
+#include "core/playlist/SongRows.h"
 #include "foundation/Clock.h"
 #include "foundation/Logger.h"
 #include "foundation/MiscFunc.h"
@@ -35,7 +33,6 @@
 #include "gui/decks/DeckSongDrop.h"
 #include "gui/decks/funVUMeterBase.h"
 #include "gui/engine/GUIcommon.h"
-#include "media/KelvarPlayer_imp.h"
 #include "media/SongInfo_imp.h"
 
 namespace kelvar {
@@ -51,6 +48,9 @@ constexpr int VolumeRange = 350;
 constexpr int64_t StatusMs = 2000;
 constexpr const char* IconMarker = "ICON";
 constexpr const char* AlbumHint = "Click to view song information";
+constexpr int PhasePlaying = static_cast<int>(TDeckPhase::Playing);
+constexpr int PhaseEmpty = static_cast<int>(TDeckPhase::Empty);
+constexpr int PhaseReady = static_cast<int>(TDeckPhase::Ready);
 
 std::string Format(const char* Fmt, auto... Args) {
     char buf[256];
@@ -325,15 +325,16 @@ void TfrmPlayer::DetachPlayer() {
     FPlayer = nullptr;
 }
 
+TPlayerAccess TfrmPlayer::Deck() const { return TPlayerAccess(FPlayer); }
+
 void TfrmPlayer::Tick() {
     lbDisplay->Tick();
     Refresh();
 }
 
 void TfrmPlayer::RefreshVU() {
-    if (!FPlayer || !FPlayer->Channel || !FPlayer->Channel->VUMeter) return;
     double left = 0, right = 0;
-    FPlayer->Channel->VUMeter->GetLevels(left, right);
+    if (!Deck().Levels(left, right)) return;
     frmVUMeter1->SetLevels(1, right, left);
 }
 
@@ -370,22 +371,22 @@ void TfrmPlayer::SetEditorMode() {
 
 void TfrmPlayer::Refresh() {
     if (!FPlayer) return;
-    TKelvarPlayer& p = *FPlayer;
-    FNow.Volume = p.GetVolume();
-    FNow.Pitch = p.Pitch.load();
-    FNow.Tempo = p.Tempo.load();
-    FNow.MixMode = p.Channel ? p.Channel->GetMixMode() : 0;
-    FNow.State = p.GetState();
-    FNow.Settings = p.GetSongSettings();
-    FNow.BPM = p.GetEffectiveBPM();
-    FNow.Rate = p.GetRate();
-    FNow.Bitrate = p.GetBitrate();
-    FNow.Channels = p.GetChannels();
-    FNow.Seekable = p.IsSeekable();
-    FNow.Buffer = p.GetBufferPercent();
-    FNow.Loop = p.GetLoop();
+    TPlayerAccess p = Deck();
+    FNow.Volume = p.Volume();
+    FNow.Pitch = p.Pitch();
+    FNow.Tempo = p.Tempo();
+    FNow.MixMode = p.MixMode();
+    FNow.State = static_cast<int>(p.State());
+    FNow.Settings = p.SongSettings();
+    FNow.BPM = p.EffectiveBPM();
+    FNow.Rate = p.Rate();
+    FNow.Bitrate = p.Bitrate();
+    FNow.Channels = p.Channels();
+    FNow.Seekable = p.Seekable();
+    FNow.Buffer = p.BufferPercent();
+    FNow.Loop = p.Loop();
 
-    if (ISongInfoPtr song = p.GetSong()) {
+    if (ISongInfoPtr song = p.Song()) {
         const std::string key = std::to_string(song->GetID()) + UpperAscii(song->GetFilename());
         if (key != FSongKey) {
             FSongKey = key;
@@ -401,7 +402,7 @@ void TfrmPlayer::Refresh() {
         ShowStatus(Format("Buffering (%d%%)", FNow.Buffer));
     }
 
-    const std::string streamTitle = p.GetStreamTitle();
+    const std::string streamTitle = p.StreamTitle();
     if (!streamTitle.empty()) FTitle = streamTitle;
 
     const int64_t now = GetClock().MsSinceStart();
@@ -420,8 +421,8 @@ void TfrmPlayer::Refresh() {
         ShowText(FTitleShown);
     }
 
-    FNow.Duration = p.GetDuration();
-    FNow.Position = FSliderMode == SliderMode::Dragging ? tbPosition->Position() : p.GetPosition();
+    FNow.Duration = p.Duration();
+    FNow.Position = FSliderMode == SliderMode::Dragging ? tbPosition->Position() : p.Position();
 
     RefreshControlMode();
     RefreshMixButtons();
@@ -489,9 +490,9 @@ void TfrmPlayer::ShowPlayOrPause(bool Playing) {
 void TfrmPlayer::RefreshMixButtons() {
     if (FNow.MixMode == FShownMix) return;
     FShownMix = FNow.MixMode;
-    SetLit(btAir, FNow.MixMode & MixMode::OnAir);
-    SetLit(btCue, FNow.MixMode & MixMode::Preview);
-    if (!FPlayPressed) ShowPlayOrPause(FNow.MixMode & MixMode::Playing);
+    SetLit(btAir, FNow.MixMode & ChannelMix::OnAir);
+    SetLit(btCue, FNow.MixMode & ChannelMix::Preview);
+    if (!FPlayPressed) ShowPlayOrPause(FNow.MixMode & ChannelMix::Playing);
 }
 
 void TfrmPlayer::RefreshPositionRange() {
@@ -524,10 +525,10 @@ void TfrmPlayer::RefreshLoop() {
 void TfrmPlayer::RefreshState() {
     if (FNow.State == FShownState) return;
     FShownState = FNow.State;
-    const bool active = FNow.State != DeckState::Empty;
-    if (FNow.State == DeckState::Playing) {
+    const bool active = FNow.State != PhaseEmpty;
+    if (FNow.State == PhasePlaying) {
         tbPosition->SetPalette(TKcPalette(clTeal, clAqua));
-    } else if (FNow.State == DeckState::Ready) {
+    } else if (FNow.State == PhaseReady) {
         tbPosition->SetPalette(TKcPalette(clGreen, clLime));
     } else {
         tbPosition->SetPalette(TKcPalette(clGray, clSilver));
@@ -555,7 +556,7 @@ void TfrmPlayer::RefreshState() {
 }
 
 void TfrmPlayer::RefreshTimes() {
-    if (FNow.State != DeckState::Playing && FNow.State != DeckState::Ready) return;
+    if (FNow.State != PhasePlaying && FNow.State != PhaseReady) return;
     const int64_t pos = FNow.Position, dur = FNow.Duration;
     SetLabel(lbCurrent, FormatTimeMs(3, pos));
     SetLabel(lbDuration, FormatTimeMs(3, dur));
@@ -581,12 +582,13 @@ void TfrmPlayer::RefreshTimes() {
 void TfrmPlayer::PlayDown(bool Shift) {
     if (!FPlayer) return;
     FPlayPressed = true;
-    if (FPlayer->GetState() == DeckState::Empty && GuiKelvar) GuiKelvar->QueueNext(FPlayer);
+    if (Deck().State() == TDeckPhase::Empty)
+        if (TKelvarApi* api = ProgramKelvarApi()) api->QueueNext(FPlayer);
     if (Shift) {
-        FPlayer->FadeInAndPlay();
+        Deck().FadeInAndPlay();
         ShowStatus("Fade to play");
     } else {
-        FPlayer->Play();
+        Deck().Play();
         ShowStatus("Play started");
     }
     Refresh();
@@ -596,10 +598,10 @@ void TfrmPlayer::PauseDown(bool Shift) {
     if (!FPlayer) return;
     FPlayPressed = true;
     if (Shift) {
-        FPlayer->FadeOutAndPause();
+        Deck().FadeOutAndPause();
         ShowStatus("Fade to pause");
     } else {
-        FPlayer->Pause();
+        Deck().Pause();
         ShowStatus("Paused");
     }
     Refresh();
@@ -614,11 +616,11 @@ void TfrmPlayer::PlayPauseUp() {
 void TfrmPlayer::StopDown(bool Shift) {
     if (!FPlayer) return;
     if (Shift) {
-        FPlayer->FadeOutAndPause();
+        Deck().FadeOutAndPause();
         ShowStatus("Fade to pause");
     } else {
-        FPlayer->Pause();
-        FPlayer->Seek(0);
+        Deck().Pause();
+        Deck().Seek(0);
         ShowStatus("Stopped");
     }
     Refresh();
@@ -627,19 +629,17 @@ void TfrmPlayer::StopDown(bool Shift) {
 void TfrmPlayer::NextDown(bool Shift) {
     if (!FPlayer) return;
     if (Shift)
-        FPlayer->FadeToNext();
-    else if (GuiKelvar)
-        GuiKelvar->QueueNextAndPlay(FPlayer);
+        Deck().FadeToNext();
+    else if (TKelvarApi* api = ProgramKelvarApi())
+        api->QueueNextAndPlay(FPlayer);
 }
 
-void TfrmPlayer::EjectClick() {
-    if (FPlayer) FPlayer->Unload();
-}
+void TfrmPlayer::EjectClick() { Deck().Unload(); }
 
 void TfrmPlayer::FadeoutClick() {
     if (!FPlayer) return;
-    FPlayer->SetLoop(false);
-    FPlayer->FadeToNext();
+    Deck().SetLoop(false);
+    Deck().FadeToNext();
 }
 
 void TfrmPlayer::EQClick() {
@@ -648,18 +648,14 @@ void TfrmPlayer::EQClick() {
 }
 
 void TfrmPlayer::AirClick() {
-    if (!FPlayer || !FPlayer->Channel) return;
-    const uint8_t mix = FPlayer->Channel->GetMixMode() ^ MixMode::OnAir;
-    FPlayer->Channel->SetMixMode(mix);
-    ShowStatus(mix & MixMode::OnAir ? "On-Air output active" : "On-Air output disabled");
+    if (!Deck().ToggleMix(ChannelMix::OnAir)) return;
+    ShowStatus(Deck().MixMode() & ChannelMix::OnAir ? "On-Air output active" : "On-Air output disabled");
     Refresh();
 }
 
 void TfrmPlayer::CueClick() {
-    if (!FPlayer || !FPlayer->Channel) return;
-    const uint8_t mix = FPlayer->Channel->GetMixMode() ^ MixMode::Preview;
-    FPlayer->Channel->SetMixMode(mix);
-    ShowStatus(mix & MixMode::Preview ? "Preview output active" : "Preview output disabled");
+    if (!Deck().ToggleMix(ChannelMix::Preview)) return;
+    ShowStatus(Deck().MixMode() & ChannelMix::Preview ? "Preview output active" : "Preview output disabled");
     Refresh();
 }
 
@@ -673,13 +669,13 @@ void TfrmPlayer::SelectControl(int Control) {
 void TfrmPlayer::ZeroClick() {
     if (!FPlayer) return;
     if (FControl == DeckControl::Volume) {
-        FPlayer->SetVolume(255);
+        Deck().SetVolume(255);
         ShowStatus("Volume: 0.0 dB");
     } else if (FControl == DeckControl::Pitch) {
-        FPlayer->SetPitch(0);
+        Deck().SetPitch(0);
         ShowStatus("Pitch: 0.0%");
     } else {
-        FPlayer->SetTempo(0);
+        Deck().SetTempo(0);
         ShowStatus("Tempo: 0.0%");
     }
     Refresh();
@@ -688,16 +684,17 @@ void TfrmPlayer::ZeroClick() {
 void TfrmPlayer::BeatMatchClick() {
     if (!FPlayer) return;
     FControl = DeckControl::Tempo;
-    if (GuiKelvar) {
-        TKelvarPlayer* other = FPlayer == GuiKelvar->DeckA ? GuiKelvar->DeckB : GuiKelvar->DeckA;
-        if (other) FPlayer->SyncTempo(other->GetEffectiveBPM());
+    if (TKelvarApi* api = ProgramKelvarApi()) {
+        TKelvarPlayer* a = api->DeckPlayer(TDeckId::DeckA);
+        TKelvarPlayer* other = FPlayer == a ? api->DeckPlayer(TDeckId::DeckB) : a;
+        if (other) Deck().SyncTempo(TPlayerAccess(other).EffectiveBPM());
     }
     ShowStatus("Beat matched with deck");
     Refresh();
 }
 
 void TfrmPlayer::LoopClick() {
-    if (FPlayer) FPlayer->SetLoop(!FPlayer->GetLoop());
+    if (FPlayer) Deck().SetLoop(!Deck().Loop());
 }
 
 void TfrmPlayer::TrackBarChange() {
@@ -705,16 +702,16 @@ void TfrmPlayer::TrackBarChange() {
     int pos = eTrackBar->Position();
     if (FControl == DeckControl::Volume) {
         if (pos >= 251 && pos <= 259) pos = 255;
-        FPlayer->SetVolume(pos);
+        Deck().SetVolume(pos);
         const double db = LinearToDb100(pos / 255.0 * 100);
         ShowStatus(Format("Volume: %s%0.1f dB", db > 0 ? "+" : "", db));
     } else {
         if (pos >= -1 && pos <= 1) pos = 0;
         const bool pitch = FControl == DeckControl::Pitch;
         if (pitch)
-            FPlayer->SetPitch(pos);
+            Deck().SetPitch(pos);
         else
-            FPlayer->SetTempo(pos);
+            Deck().SetTempo(pos);
         ShowStatus(Format(pitch ? "Pitch: %s%0.1f%%" : "Tempo: %s%0.1f%%", pos > 0 ? "+" : "", double(pos)));
     }
     Refresh();
@@ -729,7 +726,7 @@ void TfrmPlayer::PositionDown() {
 void TfrmPlayer::PositionUp() {
     if (FSliderMode != SliderMode::Dragging) return;
     FSliderMode = FSliderReturn;
-    if (FSliderMode == SliderMode::Normal && FPlayer) FPlayer->Seek(tbPosition->Position());
+    if (FSliderMode == SliderMode::Normal && FPlayer) Deck().Seek(tbPosition->Position());
     Refresh();
 }
 
@@ -742,7 +739,7 @@ void TfrmPlayer::PositionChange() {
 
 void TfrmPlayer::AddCuePointEntry(const std::string& Name, int64_t Time) {
     if (Time == 0 || Time == -1) return;
-    const int64_t duration = FPlayer ? FPlayer->GetDuration() : 0;
+    const int64_t duration = Deck().Duration();
     if (Time < 0) Time += duration;
     // A cue that resolves before the start or past the end is no place to seek to.
     if (Time < 0 || (duration > 0 && Time > duration) || (duration <= 0 && Time < 0)) return;
@@ -751,7 +748,7 @@ void TfrmPlayer::AddCuePointEntry(const std::string& Name, int64_t Time) {
     a->setData(QVariant::fromValue<qint64>(Time));
     connect(a, &QAction::triggered, this, [this, Time] {
         Guarded([&] {
-            if (FPlayer) FPlayer->Seek(Time);
+            if (FPlayer) Deck().Seek(Time);
         });
     });
 }
@@ -776,14 +773,13 @@ void TfrmPlayer::CuePointsClick() {
 
 void TfrmPlayer::AlbumClick() {
     if (FEditorMode || !FPlayer) return;
-    ISongInfoPtr song = FPlayer->GetSong();
+    ISongInfoPtr song = Deck().Song();
     if (!song) return;
-    IDatasetPtr data = PoolQuery("SELECT songlist.*, ID as songID FROM songlist WHERE ID = :songID ",
-                                 {TDLVariant(song->GetID())}, false);
+    IDatasetPtr data = OpenSongForEdit(song->GetID());
     if (!data || !EditSongsHook || !EditSongsHook(data)) return;
     ISongInfoPtr fresh = SongOfRow(*data);
-    if (FPlayer->GetState() == DeckState::Empty) return;
-    ISongInfoPtr now = FPlayer->GetSong();
+    if (Deck().State() == TDeckPhase::Empty) return;
+    ISongInfoPtr now = Deck().Song();
     if (now && now->GetID() == song->GetID()) SongChanged(fresh);
 }
 
@@ -794,10 +790,9 @@ void TfrmPlayer::SongChanged(const ISongInfoPtr& Song) {
         return;
     }
     const std::string picture = Song->GetValue("picture");
-    if (!picture.empty() && GuiKelvar && GuiKelvar->MetaDataConfig)
-        ShowPicture(GuiKelvar->MetaDataConfig->LocalPictureDir() + picture);
-    else if (!picture.empty())
-        ShowPicture(picture);
+    TKelvarApi* api = ProgramKelvarApi();
+    if (!picture.empty())
+        ShowPicture((api ? api->PictureFolder() : std::string()) + picture);
     else
         ShowIcon();
 }
@@ -817,7 +812,8 @@ void TfrmPlayer::ShowPicture(const std::string& Path) {
         const QImage image = reader.read();
         if (image.isNull()) {
             std::string error = reader.errorString().toStdString();
-            if (GuiKelvar) GuiKelvar->Log(Format("%s (%s)", error.c_str(), Path.c_str()), "DECK", 1);
+            if (TKelvarApi* api = ProgramKelvarApi())
+                api->Log(Format("%s (%s)", error.c_str(), Path.c_str()), "DECK", 1);
             imAlbum->clear();
             return;
         }
@@ -960,8 +956,9 @@ void TfrmPlayer::dropEvent(QDropEvent* Event) {
 bool TfrmPlayer::AcceptsDrag(QObject* Source) const { return DeckDropSourceTag(Source) != 0; }
 
 void TfrmPlayer::DropSongs(QObject* Source) {
-    if (!FPlayer || !GuiKelvar) return;
-    DropSongsOnDeck(*GuiKelvar, *FPlayer, Source);
+    TKelvarApi* api = ProgramKelvarApi();
+    if (!FPlayer || !api) return;
+    DropSongsOnDeck(*api, FPlayer, Source);
     Refresh();
 }
 

@@ -20,6 +20,7 @@ class TKcDemoButton;
 class TKcSlider;
 class TKcTrackBar;
 class TKelvarPlayer;
+class TPlayerAccess;
 class TScrollLabel;
 class TfrmVUMeterBase;
 
@@ -128,6 +129,7 @@ private:
 
     void BuildControls();
     void ClearMemory();
+    TPlayerAccess Deck() const;
     // Runs Action, catching what the player raises: logged, the frame goes on.
     template <class F>
     void Guarded(F&& Action);

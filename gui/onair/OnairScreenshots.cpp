@@ -3,7 +3,6 @@
 #include <QWidget>
 #include <memory>
 
-#include "core/Kelvar.h"
 #include "core/KelvarApi.h"
 #include "gui/engine/GUIcommon.h"
 #include "gui/engine/Screenshots.h"
@@ -16,7 +15,8 @@ namespace kelvar {
 namespace {
 
 std::shared_ptr<TPlaylistManager> Manager() {
-    return GuiKelvar && GuiKelvar->PlaylistControl ? GuiKelvar->PlaylistControl->GetPlaylistManager() : nullptr;
+    TKelvarApi* api = ProgramKelvarApi();
+    return api ? api->PlaylistManager() : nullptr;
 }
 
 }  // namespace
@@ -40,7 +40,7 @@ void RegisterOnairScreenshots() {
     });
     RegisterScreenshot("SoundFX", []() -> std::unique_ptr<QWidget> {
         auto f = std::make_unique<TfoSoundFX>();
-        f->Core = GuiKelvar;
+        f->Api = ProgramKelvarApi();
         f->PlaylistManager = Manager();
         f->Init();
         f->ChooseAll();

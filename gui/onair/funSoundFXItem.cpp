@@ -6,10 +6,10 @@
 
 #include "controls/KcSysUtils.h"
 #include "core/HeartBeat.h"
+#include "core/PlayerAccess.h"
 #include "foundation/MiscFunc.h"
 #include "gui/editors/EditorControls.h"
 #include "gui/engine/GUIcommon.h"
-#include "media/KelvarPlayer_imp.h"
 
 namespace kelvar {
 
@@ -80,8 +80,8 @@ void TfrmSoundFXItem::SetSong(TKelvarPlayer* Player, const ISongInfoPtr& Song, i
     SetLabelText(lbNumber, std::to_string(Number));
     SetLabelText(lbDuration, FullDuration());
     bool playing = false;
-    if (Player && Player->GetState() == DeckState::Playing) {
-        const ISongInfoPtr now = Player->GetSong();
+    if (TPlayerAccess deck(Player); deck.State() == TDeckPhase::Playing) {
+        const ISongInfoPtr now = deck.Song();
         playing = now && now->GetID() == Song->GetID();
     }
     SetPlaying(playing);
@@ -112,34 +112,36 @@ void TfrmSoundFXItem::SetPlaying(bool Value) {
 
 void TfrmSoundFXItem::Tick() {
     if (!FPlaying) return;
-    if (!FPlayer || !FSong || FPlayer->GetState() == DeckState::Empty) {
+    TPlayerAccess deck(FPlayer);
+    if (!FPlayer || !FSong || deck.State() == TDeckPhase::Empty) {
         SetPlaying(false);
         return;
     }
-    const ISongInfoPtr now = FPlayer->GetSong();
+    const ISongInfoPtr now = deck.Song();
     if (now && now->GetID() == FSong->GetID())
-        SetLabelText(lbDuration, FormatTimeMs(3, FPlayer->GetDuration() - FPlayer->GetPosition()));
+        SetLabelText(lbDuration, FormatTimeMs(3, deck.Duration() - deck.Position()));
     else
         SetPlaying(false);
 }
 
 void TfrmSoundFXItem::Click() {
     if (!FPlayer || !FSong) return;
+    TPlayerAccess deck(FPlayer);
     if (FPlaying) {
-        FPlayer->Unload();
+        deck.Unload();
         SetPlaying(false);
         return;
     }
     // One song per click: whatever the player had goes, and the other pads notice on their tick.
-    FPlayer->Unload();
+    deck.Unload();
     PadSettings = DefaultSongSettings;
     PadSettings.GapKiller = 1;
     PadSettings.FadeIn.Enabled = 0;
     PadSettings.FadeOut.Enabled = 0;
     PadSettings.XFadeMode = 0;
-    FPlayer->SetDefaultSettings(&PadSettings);
-    FPlayer->LoadSong(FSong);
-    FPlayer->Play();
+    deck.SetDefaultSettings(&PadSettings);
+    deck.LoadSong(FSong);
+    deck.Play();
     SetPlaying(true);
 }
 

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <exception>
 
-#include "core/Kelvar.h"
 #include "core/KelvarApi.h"
 #include "core/playlist/PlaylistManager.h"
 #include "core/playlist/PlaylistUtils.h"
@@ -187,9 +186,8 @@ TwiHistorylist::~TwiHistorylist() {
 void TwiHistorylist::Activate() {
     TWindowItem::Activate();
     FFrame = std::make_unique<TfoHistoryList>();
-    if (GuiKelvar && GuiKelvar->PlaylistControl)
-        FFrame->PlaylistManager = GuiKelvar->PlaylistControl->GetPlaylistManager();
     FFrame->Api = ProgramKelvarApi();
+    if (FFrame->Api) FFrame->PlaylistManager = FFrame->Api->PlaylistManager();
     FFrame->Init();
 }
 

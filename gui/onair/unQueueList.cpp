@@ -11,13 +11,12 @@
 #include <stdexcept>
 
 #include "controls/BrowseForFolder.h"
-#include "core/Kelvar.h"
 #include "core/KelvarApi.h"
 #include "core/playlist/PlaylistLoader_imp.h"
 #include "core/playlist/PlaylistManager.h"
 #include "core/playlist/PlaylistUtils.h"
 #include "core/playlist/ProgressHandler.h"
-#include "database/SQLPool.h"
+#include "core/playlist/SongRows.h"
 #include "foundation/Logger.h"
 #include "gui/engine/GUIcommon.h"
 #include "gui/engine/GuiDialogs.h"
@@ -589,9 +588,7 @@ void TfoQueueList::Shuffle() {
 void TfoQueueList::Save() {
     std::string fileName;
     if (!ExecuteM3USaveDialog(fileName, "Save queue")) return;
-    IDatasetPtr rows = PoolQuery(
-        "SELECT songlist.* FROM songlist, queuelist WHERE (songlist.ID = queuelist.songID) ORDER BY sortID ASC ", {},
-        true);
+    IDatasetPtr rows = OpenQueuedSongs();
     if (!SaveM3U(fileName, rows))
         MessageDlg("Error while trying to save queue.", TMsgDlgType::Error, MsgButton::OK, this);
 }
@@ -613,9 +610,8 @@ TwiQueuelist::~TwiQueuelist() {
 void TwiQueuelist::Activate() {
     TWindowItem::Activate();
     FFrame = std::make_unique<TfoQueueList>();
-    if (GuiKelvar && GuiKelvar->PlaylistControl)
-        FFrame->PlaylistManager = GuiKelvar->PlaylistControl->GetPlaylistManager();
     FFrame->Api = ProgramKelvarApi();
+    if (FFrame->Api) FFrame->PlaylistManager = FFrame->Api->PlaylistManager();
     FFrame->Init();
     if (GuiHeartBeat)
         GuiHeartBeat->Add(1000, this, TickCode, [this](THeartBeat&) {

@@ -8,21 +8,20 @@
 #include <cmath>
 #include <vector>
 
-#include "audio/mix/Channel_imp.h"
 #include "controls/FxFancyButton.h"
 #include "controls/KcButtons.h"
 #include "controls/KcSysUtils.h"
 #include "controls/KcTrackBar.h"
-#include "core/Kelvar.h"
+#include "core/KelvarApi.h"
+#include "core/PlayerAccess.h"
 #include "core/playlist/CategoryTree.h"
 #include "core/playlist/CustomCategory.h"
 #include "core/playlist/PlaylistManager.h"
-#include "database/datalink/DLEngine.h"
+#include "core/playlist/SongRows.h"
 #include "gui/audioconfig/unCfgPlayer.h"
 #include "gui/editors/EditorControls.h"
 #include "gui/engine/GUIcommon.h"
 #include "gui/onair/funSoundFXItem.h"
-#include "media/KelvarPlayer_imp.h"
 #include "media/SongInfo_imp.h"
 
 namespace kelvar {
@@ -31,8 +30,8 @@ namespace {
 
 constexpr int VolumeMax = 350;
 constexpr int Unity = 255;
-constexpr int AirBit = 2;
-constexpr int CueBit = 4;
+constexpr int AirBit = ChannelMix::OnAir;
+constexpr int CueBit = ChannelMix::Preview;
 constexpr TColor PressedColor = 11850460;
 constexpr TColor ReleasedColor = 13160661;
 constexpr int UpdateCode = 1;
@@ -124,7 +123,7 @@ bool TfoSoundFX::eventFilter(QObject* Watched, QEvent* Event) {
 }
 
 void TfoSoundFX::Init() {
-    FPlayer = Core ? Core->SoundFXPlayer : nullptr;
+    FPlayer = Api ? Api->DeckPlayer(TDeckId::SoundFX) : nullptr;
     FPageIndex = 0;
     ClearPads();
     FLastVolume = Unity;
@@ -134,7 +133,7 @@ void TfoSoundFX::Init() {
     eTrackBar->SetMinValue(0);
     eTrackBar->SetMaxValue(VolumeMax);
     eTrackBar->SetFrequency(25);
-    if (FPlayer) eTrackBar->SetPosition(FPlayer->GetVolume());
+    if (FPlayer) eTrackBar->SetPosition(TPlayerAccess(FPlayer).Volume());
     FTrackGuard = false;
     // The zero button sits beside the unity mark.
     const int top = static_cast<int>(std::lround((1.0 - double(Unity) / VolumeMax) * eTrackBar->height())) +
@@ -189,10 +188,7 @@ void TfoSoundFX::ShowCategory(TCustomCategory* C, int Page) {
     C->OnStatus = [this](TCustomCategory&, int Percent, const std::string&) {
         lbStatus->setText(QString("Busy (%1%)").arg(Percent));
     };
-    std::string sql;
-    TVariantArray params;
-    FRows.reset();
-    if (C->GetSongListSQL(sql, params, ", songlist.*")) FRows = PoolQuery(sql, params, true);
+    FRows = OpenCategorySongs(*C);
     ShowPage(Page);
 }
 
@@ -218,8 +214,9 @@ void TfoSoundFX::ShowPage(int Page) {
 
 void TfoSoundFX::UpdateControls() {
     if (!FPlayer) return;
-    const int volume = FPlayer->GetVolume();
-    const int flags = FPlayer->Channel ? FPlayer->Channel->GetMixMode() : 0;
+    TPlayerAccess deck(FPlayer);
+    const int volume = deck.Volume();
+    const int flags = deck.MixMode();
     if (flags != FLastMixFlags) {
         FLastMixFlags = flags;
         ShowPressed(btAir, (flags & AirBit) != 0);
@@ -245,31 +242,29 @@ void TfoSoundFX::VolumeChange() {
         position = Unity;
         eTrackBar->SetPosition(position);
     }
-    FPlayer->SetVolume(position);
+    TPlayerAccess(FPlayer).SetVolume(position);
     UpdateControls();
     FTrackGuard = false;
 }
 
 void TfoSoundFX::ZeroClick() {
     if (!FPlayer) return;
-    FPlayer->SetVolume(Unity);
+    TPlayerAccess(FPlayer).SetVolume(Unity);
     UpdateControls();
 }
 
 void TfoSoundFX::AirClick() {
-    if (!FPlayer || !FPlayer->Channel) return;
-    FPlayer->Channel->SetMixMode(static_cast<uint8_t>(FPlayer->Channel->GetMixMode() ^ AirBit));
+    if (!TPlayerAccess(FPlayer).ToggleMix(AirBit)) return;
     UpdateControls();
 }
 
 void TfoSoundFX::CueClick() {
-    if (!FPlayer || !FPlayer->Channel) return;
-    FPlayer->Channel->SetMixMode(static_cast<uint8_t>(FPlayer->Channel->GetMixMode() ^ CueBit));
+    if (!TPlayerAccess(FPlayer).ToggleMix(CueBit)) return;
     UpdateControls();
 }
 
 void TfoSoundFX::StopClick() {
-    if (Core && Core->SoundFXPlayer) Core->SoundFXPlayer->Unload();
+    if (Api) TPlayerAccess(Api->DeckPlayer(TDeckId::SoundFX)).Unload();
 }
 
 void TfoSoundFX::EQClick() {
@@ -326,9 +321,8 @@ TwiSoundFX::~TwiSoundFX() {
 void TwiSoundFX::Activate() {
     TWindowItem::Activate();
     FFrame = std::make_unique<TfoSoundFX>();
-    FFrame->Core = GuiKelvar;
-    if (GuiKelvar && GuiKelvar->PlaylistControl)
-        FFrame->PlaylistManager = GuiKelvar->PlaylistControl->GetPlaylistManager();
+    FFrame->Api = ProgramKelvarApi();
+    if (FFrame->Api) FFrame->PlaylistManager = FFrame->Api->PlaylistManager();
     FFrame->Init();
     if (GuiConfig)
         if (auto section = GuiConfig->Section("SoundFX")) FFrame->LoadSettings(*section);
@@ -339,7 +333,7 @@ void TwiSoundFX::Deactivate() {
         if (GuiConfig)
             if (auto section = GuiConfig->Section("SoundFX")) FFrame->SaveSettings(*section);
         FFrame->Done();
-        FFrame->Core = nullptr;
+        FFrame->Api = nullptr;
         FFrame->PlaylistManager.reset();
     }
     FFrame.reset();

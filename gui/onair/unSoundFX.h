@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "database/SQLPool.h"
+#include "database/Dataset.h"
 #include "foundation/ConfigDoc.h"
 #include "gui/engine/WindowList_imp.h"
 
@@ -20,7 +20,7 @@ class TCustomCategory;
 class TFxFancyButton;
 class TKcDemoButton;
 class TKcTrackBar;
-class TKelvar;
+class TKelvarApi;
 class TKelvarPlayer;
 class TPlaylistManager;
 class TfrmSoundFXItem;
@@ -57,7 +57,7 @@ public:
     TCustomCategory* Category() const { return FCategory; }
     TfrmSoundFXItem* Pad(int Index) const { return FPads[static_cast<size_t>(Index)]; }
 
-    TKelvar* Core = nullptr;
+    TKelvarApi* Api = nullptr;
     std::shared_ptr<TPlaylistManager> PlaylistManager;
 
     QToolButton* btChooseCat = nullptr;

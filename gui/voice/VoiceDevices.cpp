@@ -6,11 +6,7 @@
 #include <cctype>
 #include <stdexcept>
 
-#include "audio/live/AMixer.h"
-#include "audio/live/Recorder_combo.h"
-#include "audio/outputs/DirectKS_API.h"
 #include "foundation/Logger.h"
-#include "platform/alsa/AlsaPcm.h"
 
 namespace kelvar {
 
@@ -19,34 +15,17 @@ namespace {
 std::function<TCaptureDeviceList()>& Lister(int Driver) {
     static std::function<TCaptureDeviceList()> shared;
     static std::function<TCaptureDeviceList()> direct;
-    return Driver == RecordDriver::KernelStreaming ? direct : shared;
+    return Driver == CaptureDriver::KernelStreaming ? direct : shared;
 }
-
-constexpr const char* PrimaryCaptureName = "Primary Sound Capture Driver";
 
 }  // namespace
-
-TCaptureDeviceList ListSharedCaptureDevices() {
-    TCaptureDeviceList list;
-    list.Names.push_back(PrimaryCaptureName);
-    list.IDs.push_back("");
-    // "default" is the primary device, listed first already.
-    platform::ListPcmHints(true, list.Names, list.IDs);
-    return list;
-}
-
-TCaptureDeviceList ListDirectCaptureDevices() {
-    TCaptureDeviceList list;
-    ListKSCaptureDevices(list.Names, list.IDs);
-    return list;
-}
 
 void SetCaptureDeviceLister(int Driver, std::function<TCaptureDeviceList()> Function) {
     Lister(Driver) = std::move(Function);
 }
 
 TCaptureDeviceList ListCaptureDevices(int Driver) {
-    const bool direct = Driver == RecordDriver::KernelStreaming;
+    const bool direct = Driver == CaptureDriver::KernelStreaming;
     try {
         if (Lister(Driver)) return Lister(Driver)();
         return direct ? ListDirectCaptureDevices() : ListSharedCaptureDevices();
@@ -59,31 +38,6 @@ TCaptureDeviceList ListCaptureDevices(int Driver) {
         fallback.IDs.push_back("");
     }
     return fallback;
-}
-
-std::vector<std::string> MixerDeviceNames() {
-    std::vector<std::string> names;
-    TAudioMixer mixer;
-    for (int i = 0; i < mixer.DeviceCount(); ++i) {
-        mixer.SetMixerId(i);
-        names.push_back(mixer.MixerId() == i ? mixer.ProductName() : std::string());
-    }
-    return names;
-}
-
-std::vector<std::string> MixerSourceLines(int Device, int Destination) {
-    std::vector<std::string> names;
-    TAudioMixer mixer;
-    if (Device < 0 || Device >= mixer.DeviceCount()) return names;
-    mixer.SetMixerId(Device);
-    if (mixer.MixerId() != Device) return names;
-    const TMixerDestination* dest = mixer.Destinations().GetDestination(Destination);
-    if (!dest) return names;
-    for (int i = 0; i < dest->Connections.Count(); ++i) {
-        // The names the mixer layer gives are at most 64 characters.
-        names.push_back(dest->Connections.GetConnection(i)->Line.Name.substr(0, 64));
-    }
-    return names;
 }
 
 int LastMicrophoneLine(const std::vector<std::string>& Names) {
@@ -102,18 +56,18 @@ TCaptureDeviceChooser::TCaptureDeviceChooser(QComboBox* DriverType, QComboBox* D
     : FDriverType(DriverType), FDevice(Device) {}
 
 bool TCaptureDeviceChooser::IsKernelStreaming() const {
-    return FDriverType->currentIndex() == RecordDriver::KernelStreaming;
+    return FDriverType->currentIndex() == CaptureDriver::KernelStreaming;
 }
 
 void TCaptureDeviceChooser::SetDriverType(int Driver) {
     const QSignalBlocker quiet(FDriverType);
-    FDriverType->setCurrentIndex(Driver == RecordDriver::KernelStreaming ? 1 : 0);
+    FDriverType->setCurrentIndex(Driver == CaptureDriver::KernelStreaming ? 1 : 0);
 }
 
 const TCaptureDeviceList& TCaptureDeviceChooser::List(int Driver) {
-    const int i = Driver == RecordDriver::KernelStreaming ? 1 : 0;
+    const int i = Driver == CaptureDriver::KernelStreaming ? 1 : 0;
     if (!FListed[i]) {
-        FLists[i] = ListCaptureDevices(i == 1 ? RecordDriver::KernelStreaming : RecordDriver::DirectSound);
+        FLists[i] = ListCaptureDevices(i == 1 ? CaptureDriver::KernelStreaming : CaptureDriver::DirectSound);
         FListed[i] = true;
     }
     return FLists[i];
@@ -129,7 +83,7 @@ int TCaptureDeviceChooser::FindDevice(int Driver, const std::string& Id, const s
 }
 
 void TCaptureDeviceChooser::FillDevices() {
-    const int driver = IsKernelStreaming() ? RecordDriver::KernelStreaming : RecordDriver::DirectSound;
+    const int driver = IsKernelStreaming() ? CaptureDriver::KernelStreaming : CaptureDriver::DirectSound;
     const TCaptureDeviceList& list = List(driver);
     const QSignalBlocker quiet(FDevice);
     FDevice->clear();

@@ -6,33 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "core/CaptureDevices.h"
+#include "core/VoiceAccess.h"
+
 class QComboBox;
 
 namespace kelvar {
 
-struct TCaptureDeviceList {
-    std::vector<std::string> Names;
-    std::vector<std::string> IDs;
-};
-
-// The shared PCMs: the primary capture driver (empty ID) first, then ALSA's capture device
-// hints, their PCM names as IDs. Raises std::runtime_error with ALSA's text when the hints
-// cannot be read.
-TCaptureDeviceList ListSharedCaptureDevices();
-// The direct hardware devices ("hw:CARD=x,DEV=n").
-TCaptureDeviceList ListDirectCaptureDevices();
-// Tests: replace the listing of one driver (RecordDriver::DirectSound or KernelStreaming); an
+// Tests: replace the listing of one driver (CaptureDriver::DirectSound or KernelStreaming); an
 // empty function restores it.
 void SetCaptureDeviceLister(int Driver, std::function<TCaptureDeviceList()> Lister);
 // The driver's list through the replaceable listing; a failure is logged and gives what could
 // be listed (the primary device of the shared driver).
 TCaptureDeviceList ListCaptureDevices(int Driver);
 
-// Product names of every mixer device (sound card), in device order.
-std::vector<std::string> MixerDeviceNames();
-// Names of the source lines of a destination (0 playback, 1 recording) of mixer device Device;
-// empty when the device or the destination is missing.
-std::vector<std::string> MixerSourceLines(int Device, int Destination);
 // The last line whose name begins with "MIC" in any case; -1 when none.
 int LastMicrophoneLine(const std::vector<std::string>& Names);
 

@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "core/Kelvar.h"
 #include "core/KelvarApi.h"
+#include "core/VoiceAccess.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "gui/engine/GUIcommon.h"
 #include "gui/engine/Screenshots.h"
@@ -19,7 +19,8 @@ namespace kelvar {
 void RegisterVoiceScreenshots() {
     RegisterScreenshot("VoiceFX", []() -> std::unique_ptr<QWidget> {
         auto frame = std::make_unique<TfrmVoiceFX>();
-        frame->Init(GuiKelvar ? GuiKelvar->VoiceFX.get() : nullptr);
+        TKelvarApi* api = ProgramKelvarApi();
+        frame->Init(api ? api->Voice() : nullptr);
         frame->ShowText("Idle...");
         frame->Done();
         return frame;
@@ -39,7 +40,7 @@ void RegisterVoiceScreenshots() {
     RegisterScreenshot("VoiceFXConfig", []() -> std::unique_ptr<QWidget> {
         auto dialog = std::make_unique<TfoCfgVoiceFX>();
         auto doc = TConfigDoc_XML::Create("");
-        if (GuiKelvar && GuiKelvar->VoiceFX) GuiKelvar->VoiceFX->SaveConfig(*doc);
+        if (TKelvarApi* api = ProgramKelvarApi()) TVoiceAccess(api->Voice()).SaveConfig(*doc);
         dialog->frmCfgVoiceFX1->Init();
         dialog->frmCfgVoiceFX1->LoadFrom(*doc);
         dialog->frmCfgVoiceFX1->DrawTimerTimer();

@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "audio/live/Recorder_combo.h"
 #include "controls/KcButtons.h"
 #include "controls/KcTrackBar.h"
+#include "core/VoiceAccess.h"
 #include "foundation/UrlCoding.h"
 #include "gui/editors/EditorControls.h"
 #include "gui/voice/MixerProgram.h"
@@ -91,7 +91,7 @@ void TfrmCfgMic::Init() {
     ePackets->SetMaxValue(20);
     ePacketTime->SetMinValue(5);
     ePacketTime->SetMaxValue(50);
-    SetDriverType(RecordDriver::DirectSound);
+    SetDriverType(CaptureDriver::DirectSound);
     FillDevices();
     RefreshVolumeControls();
     UpdateBufferLabels();

@@ -11,10 +11,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "audio/live/Recorder_combo.h"
-#include "audio/live/VoiceFX_imp.h"
 #include "controls/KcButtons.h"
 #include "controls/KcTrackBar.h"
+#include "core/VoiceAccess.h"
 #include "gui/editors/EditorControls.h"
 #include "gui/editors/funFade.h"
 #include "gui/editors/funXFadeGraph.h"
@@ -24,18 +23,12 @@ namespace kelvar {
 
 namespace {
 
-TFadeParams ToParams(const TVoiceFXFade& Fade) { return {Fade.Enabled, Fade.Time, Fade.Level, Fade.Curve}; }
-
-TVoiceFXFade ToVoiceFade(const TFadeParams& Params) {
-    return {Params.Enabled, Params.Time, Params.Level, static_cast<TFadeCurve>(Params.Curve)};
-}
-
 // The destination item of a mode and mix point; -1 when the list has none for them.
 int ItemOf(int VoiceMode, int MixPoint) {
     switch (VoiceMode) {
-        case VoiceMode::Record: return MixPoint == 1 ? -1 : VoiceDestination::Mixer;
-        case VoiceMode::MixerLine: return VoiceDestination::Soundcard;
-        case VoiceMode::None: return VoiceDestination::None;
+        case VoiceSource::Record: return MixPoint == 1 ? -1 : VoiceDestination::Mixer;
+        case VoiceSource::MixerLine: return VoiceDestination::Soundcard;
+        case VoiceSource::None: return VoiceDestination::None;
         default: return -2;
     }
 }
@@ -160,12 +153,12 @@ void TfrmCfgVoiceFX::LoadFrom(IConfigDoc& Doc) {
     eAutoFade->setChecked(Doc.ReadBool("AutoFade", eAutoFade->isChecked()));
     SetMode(mode, mixPoint);
 
-    if (auto fade = Doc.Section("FadeOut")) FSettings.FadeOut = ToParams(LoadVoiceFade(*fade, TVoiceFXFade{}));
-    if (auto fade = Doc.Section("FadeIn")) FSettings.FadeIn = ToParams(LoadVoiceFade(*fade, TVoiceFXFade{}));
+    if (auto fade = Doc.Section("FadeOut")) FSettings.FadeOut = LoadVoiceFadeSection(*fade);
+    if (auto fade = Doc.Section("FadeIn")) FSettings.FadeIn = LoadVoiceFadeSection(*fade);
 
     if (auto record = Doc.Section("Record")) {
         const int driver = static_cast<int>(record->ReadInteger(
-            "DriverType", IsKernelStreaming() ? RecordDriver::KernelStreaming : RecordDriver::DirectSound));
+            "DriverType", IsKernelStreaming() ? CaptureDriver::KernelStreaming : CaptureDriver::DirectSound));
         SetDriverType(driver);
         FDevices.PreselectID = record->ReadString("SoundDevice", FDevices.PreselectID);
         FDevices.PreselectName = record->ReadString("DeviceName", FDevices.PreselectName);
@@ -199,12 +192,12 @@ void TfrmCfgVoiceFX::SaveTo(IConfigDoc& Doc) {
     Doc.WriteBool("AutoFade", eAutoFade->isChecked());
 
     ReadFades();
-    if (auto fade = Doc.Section("FadeOut")) SaveVoiceFade(*fade, ToVoiceFade(FSettings.FadeOut));
-    if (auto fade = Doc.Section("FadeIn")) SaveVoiceFade(*fade, ToVoiceFade(FSettings.FadeIn));
+    if (auto fade = Doc.Section("FadeOut")) SaveVoiceFadeSection(*fade, FSettings.FadeOut);
+    if (auto fade = Doc.Section("FadeIn")) SaveVoiceFadeSection(*fade, FSettings.FadeIn);
 
     if (auto record = Doc.Section("Record")) {
         record->WriteInteger("DriverType",
-                             IsKernelStreaming() ? RecordDriver::KernelStreaming : RecordDriver::DirectSound);
+                             IsKernelStreaming() ? CaptureDriver::KernelStreaming : CaptureDriver::DirectSound);
         // With nothing to choose from (no card for the driver) the stored device stays.
         if (FDevices.DeviceCount() > 0) {
             record->WriteString("SoundDevice", GetDeviceID());
@@ -238,9 +231,9 @@ void TfrmCfgVoiceFX::GetMode(int& VoiceMode, int& MixPoint) const {
     }
     MixPoint = 0;
     switch (SelectedDestination()) {
-        case VoiceDestination::None: VoiceMode = VoiceMode::None; break;
-        case VoiceDestination::Soundcard: VoiceMode = VoiceMode::MixerLine; break;
-        default: VoiceMode = VoiceMode::Record; break;
+        case VoiceDestination::None: VoiceMode = VoiceSource::None; break;
+        case VoiceDestination::Soundcard: VoiceMode = VoiceSource::MixerLine; break;
+        default: VoiceMode = VoiceSource::Record; break;
     }
 }
 
@@ -272,9 +265,9 @@ void TfrmCfgVoiceFX::PickDestination(int Item) {
 void TfrmCfgVoiceFX::ModeClick() {
     int mode = 0, mixPoint = 0;
     GetMode(mode, mixPoint);
-    pRecord->setVisible(mode == VoiceMode::Record);
-    pRecordBuffer->setVisible(mode == VoiceMode::Record);
-    pPlayback->setVisible(mode == VoiceMode::MixerLine);
+    pRecord->setVisible(mode == VoiceSource::Record);
+    pRecordBuffer->setVisible(mode == VoiceSource::Record);
+    pPlayback->setVisible(mode == VoiceSource::MixerLine);
 }
 
 void TfrmCfgVoiceFX::FillPlaybackDevices() {

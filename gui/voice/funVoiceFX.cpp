@@ -4,14 +4,12 @@
 #include <cmath>
 #include <cstdio>
 
-#include "audio/live/VoiceFX_imp.h"
-#include "audio/nodes/Node_DSPEffects.h"
-#include "audio/nodes/Node_VUMeter.h"
 #include "controls/BoxButton.h"
 #include "controls/KcButtons.h"
 #include "controls/KcLabel.h"
 #include "controls/KcTrackBar.h"
-#include "core/Kelvar.h"
+#include "core/KelvarApi.h"
+#include "core/VoiceAccess.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "foundation/dButils.h"
 #include "gui/audioconfig/unCfgPlayer.h"
@@ -189,29 +187,31 @@ void TfrmVoiceFX::BuildControls() {
         });
     };
     btAir->OnClick = [this](TKcCustomControl&) {
-        GuardedUi([this] { RouteClick(MixMode::OnAir, "On-Air output disabled", "On-Air output active"); });
+        GuardedUi([this] { RouteClick(ChannelMix::OnAir, "On-Air output disabled", "On-Air output active"); });
     };
     btCue->OnClick = [this](TKcCustomControl&) {
-        GuardedUi([this] { RouteClick(MixMode::Preview, "Preview output disabled", "Preview output active"); });
+        GuardedUi([this] { RouteClick(ChannelMix::Preview, "Preview output disabled", "Preview output active"); });
     };
     connect(btConfig, &QToolButton::clicked, this, [this] { GuardedUi([this] { ConfigClick(); }); });
     connect(btEQ, &QToolButton::clicked, this, [this] { GuardedUi([this] { EQClick(); }); });
 }
+
+TVoiceAccess TfrmVoiceFX::Access() const { return TVoiceAccess(FVoice); }
 
 void TfrmVoiceFX::Init(TVoiceFX* Voice) {
     FVoice = Voice;
     ShowText("");
     if (FVoice) {
         // Every value shown counts as different, so that the first refresh sets every control.
-        FShown.Mode = FVoice->GetVoiceMode() - 1;
-        FShown.MixPoint = FVoice->GetMixPoint() - 1;
-        FShown.VoiceVolume = FVoice->GetVoiceVolume() - 1;
-        FShown.Speed = FVoice->GetSpeed() - 1;
-        FShown.MusicVolume = FVoice->GetMusicVolume() - 1;
+        FShown.Mode = Access().Mode() - 1;
+        FShown.MixPoint = Access().MixPoint() - 1;
+        FShown.VoiceVolume = Access().VoiceVolume() - 1;
+        FShown.Speed = Access().Speed() - 1;
+        FShown.MusicVolume = Access().MusicVolume() - 1;
         FShown.MixFlags = 0;
-        FShown.Active = !FVoice->GetActive();
-        FShown.Talking = !FVoice->GetTalking();
-        FShown.AutoFade = !FVoice->GetAutoFade();
+        FShown.Active = !Access().Active();
+        FShown.Talking = !Access().Talking();
+        FShown.AutoFade = !Access().AutoFade();
         FShown.Selected = FSelected - 1;
         // The mix flags start from 0: make sure the buttons' looks are set once.
         SetPressedLook(btAir, false);
@@ -233,8 +233,8 @@ void TfrmVoiceFX::Done() {
     }
     FRegistered = false;
     if (FVoice) {
-        FVoice->SetTalking(false);
-        FVoice->SetActive(false);
+        Access().SetTalking(false);
+        Access().SetActive(false);
     }
     FVoice = nullptr;
 }
@@ -262,7 +262,7 @@ void TfrmVoiceFX::SetupTrackBar() {
         eTrackBar->SetFrequency(2);
         eTrackBar->SetPosition(FShown.Speed);
         zeroTop = ZeroTop(eTrackBar, 0, -12, 12, btZero->height());
-    } else if (FShown.Mode == VoiceMode::Record) {
+    } else if (FShown.Mode == VoiceSource::Record) {
         lbTrackBar->setText("Volume");
         eTrackBar->SetMinValue(0);
         eTrackBar->SetMaxValue(VolumeRange);
@@ -285,16 +285,15 @@ void TfrmVoiceFX::SetupTrackBar() {
 
 void TfrmVoiceFX::Refresh() {
     if (!FVoice) return;
-    const int mode = FVoice->GetVoiceMode();
-    const int mixPoint = FVoice->GetMixPoint();
-    const int volume = FVoice->GetVoiceVolume();
-    const int speed = FVoice->GetSpeed();
-    const int music = FVoice->GetMusicVolume();
-    const bool active = FVoice->GetActive();
-    const bool talking = FVoice->GetTalking();
-    const bool autoFade = FVoice->GetAutoFade();
-    TChannel_VoiceFX* channel = FVoice->GetVoiceChannel();
-    const int flags = channel ? channel->GetMixMode() : 0;
+    const int mode = Access().Mode();
+    const int mixPoint = Access().MixPoint();
+    const int volume = Access().VoiceVolume();
+    const int speed = Access().Speed();
+    const int music = Access().MusicVolume();
+    const bool active = Access().Active();
+    const bool talking = Access().Talking();
+    const bool autoFade = Access().AutoFade();
+    const int flags = Access().MixMode();
 
     // The values the track bar is set up with.
     const int shownVolume = FShown.VoiceVolume;
@@ -306,15 +305,15 @@ void TfrmVoiceFX::Refresh() {
     if (mode != FShown.Mode || mixPoint != FShown.MixPoint) {
         FShown.Mode = mode;
         FShown.MixPoint = mixPoint;
-        const bool some = mode < VoiceMode::None;
+        const bool some = mode < VoiceSource::None;
         eTrackBar->setEnabled(some);
         btZero->setEnabled(some);
         btVolume->setEnabled(some);
-        btSpeed->setEnabled(mode == VoiceMode::Record);
-        btAir->setEnabled(mode == VoiceMode::Record && mixPoint == 0);
+        btSpeed->setEnabled(mode == VoiceSource::Record);
+        btAir->setEnabled(mode == VoiceSource::Record && mixPoint == 0);
         btCue->setEnabled(btAir->isEnabled());
-        frmVUMeter1->setVisible(mode == VoiceMode::Record);
-        lbVU->setVisible(mode != VoiceMode::Record);
+        frmVUMeter1->setVisible(mode == VoiceSource::Record);
+        lbVU->setVisible(mode != VoiceSource::Record);
         if (!btSpeed->isEnabled()) FSelected = VoiceControl::Volume;
         setup = true;
     }
@@ -326,8 +325,8 @@ void TfrmVoiceFX::Refresh() {
     }
     if (flags != FShown.MixFlags) {
         FShown.MixFlags = flags;
-        SetPressedLook(btAir, (flags & MixMode::OnAir) != 0);
-        SetPressedLook(btCue, (flags & MixMode::Preview) != 0);
+        SetPressedLook(btAir, (flags & ChannelMix::OnAir) != 0);
+        SetPressedLook(btCue, (flags & ChannelMix::Preview) != 0);
     }
     if (autoFade != FShown.AutoFade) {
         FShown.AutoFade = autoFade;
@@ -356,8 +355,7 @@ void TfrmVoiceFX::Refresh() {
 void TfrmVoiceFX::UpdateVU() {
     if (!FVoice) return;
     double left = -100, right = -100;
-    TChannel_VoiceFX* channel = FVoice->GetVoiceChannel();
-    if (FVoice->GetTalking() && channel && channel->VUMeter) channel->VUMeter->GetLevels(left, right);
+    if (Access().Talking()) Access().Levels(left, right);
     frmVUMeter1->SetLevels(1, right, left);
 }
 
@@ -365,16 +363,16 @@ void TfrmVoiceFX::TrackBarChange() {
     if (FTrackGuard || !FVoice) return;
     int pos = eTrackBar->Position();
     if (FSelected == VoiceControl::Volume) {
-        if (FVoice->GetVoiceMode() == VoiceMode::Record) {
+        if (Access().Mode() == VoiceSource::Record) {
             if (pos >= 251 && pos <= 259) pos = 255;
             ShowText(DbText("Volume: ", pos));
         } else {
             ShowText(Format("Volume: %d%%", pos));
         }
-        FVoice->SetVoiceVolume(pos);
+        Access().SetVoiceVolume(pos);
     } else {
         if (pos >= -1 && pos <= 1) pos = 0;
-        FVoice->SetSpeed(pos);
+        Access().SetSpeed(pos);
         ShowText(Format("Speed: %s%0.1f", pos > 0 ? "+" : "", static_cast<double>(pos)));
     }
     Refresh();
@@ -384,7 +382,7 @@ void TfrmVoiceFX::MusicVolChange() {
     if (FTrackGuard || !FVoice) return;
     int pos = eMusicVol->Position();
     if (pos >= 251 && pos <= 259) pos = 255;
-    FVoice->SetMusicVolume(pos);
+    Access().SetMusicVolume(pos);
     ShowText(DbText("Music volume: ", pos));
     Refresh();
 }
@@ -392,10 +390,10 @@ void TfrmVoiceFX::MusicVolChange() {
 void TfrmVoiceFX::ZeroClick() {
     if (!FVoice) return;
     if (FSelected == VoiceControl::Volume) {
-        FVoice->SetVoiceVolume(255);
+        Access().SetVoiceVolume(255);
         ShowText("Volume: 0.0 dB");
     } else {
-        FVoice->SetSpeed(0);
+        Access().SetSpeed(0);
         ShowText("Speed: 0.0");
     }
     Refresh();
@@ -403,14 +401,14 @@ void TfrmVoiceFX::ZeroClick() {
 
 void TfrmVoiceFX::ZeroMusicClick() {
     if (!FVoice) return;
-    FVoice->SetMusicVolume(255);
+    Access().SetMusicVolume(255);
     ShowText("Music volume: 0.0 dB");
     Refresh();
 }
 
 void TfrmVoiceFX::TalkDown() {
     if (!FVoice) return;
-    if (!FVoice->GetTalking()) FVoice->SetTalking(true);
+    if (!Access().Talking()) Access().SetTalking(true);
     Refresh();
     // With the button's own pressed bevel the swapped colours look pushed in.
     SetTalkLook(false);
@@ -418,54 +416,47 @@ void TfrmVoiceFX::TalkDown() {
 
 void TfrmVoiceFX::TalkUp() {
     if (!FVoice) return;
-    FVoice->SetTalking(false);
+    Access().SetTalking(false);
     Refresh();
 }
 
 void TfrmVoiceFX::LockClick() {
     if (!FVoice) return;
-    FVoice->SetTalking(!FVoice->GetTalking());
+    Access().SetTalking(!Access().Talking());
     Refresh();
 }
 
 void TfrmVoiceFX::MicOnOffClick() {
     if (!FVoice) return;
-    FVoice->SetActive(!FVoice->GetActive());
+    Access().SetActive(!Access().Active());
     Refresh();
 }
 
 void TfrmVoiceFX::AutoFadeClick() {
     if (!FVoice) return;
     // Through the voice's setter: the output thread reads the flag under the voice's lock.
-    const bool was = FVoice->GetAutoFade();
-    FVoice->SetAutoFade(!was);
+    const bool was = Access().AutoFade();
+    Access().SetAutoFade(!was);
     ShowText(was ? "Auto music fade disabled" : "Auto music fade active");
     Refresh();
 }
 
 void TfrmVoiceFX::RouteClick(uint8_t Flag, const char* Disabled, const char* Active) {
     if (!FVoice) return;
-    TChannel_VoiceFX* channel = FVoice->GetVoiceChannel();
-    if (!channel) return;
-    const uint8_t flags = channel->GetMixMode();
-    if (flags & Flag) {
-        channel->SetMixMode(static_cast<uint8_t>(flags & ~Flag));
-        ShowText(Disabled);
-    } else {
-        channel->SetMixMode(static_cast<uint8_t>(flags | Flag));
-        ShowText(Active);
-    }
+    const bool on = (Access().MixMode() & Flag) != 0;
+    if (!Access().SetMix(Flag, !on)) return;
+    ShowText(on ? Disabled : Active);
     Refresh();
 }
 
 void TfrmVoiceFX::ConfigClick() {
     if (!FVoice) return;
     auto doc = TConfigDoc_XML::Create("");
-    FVoice->SaveConfig(*doc);
+    Access().SaveConfig(*doc);
     if (VoiceFXConfigDialog(*doc)) {
-        FVoice->SetActive(false);
+        Access().SetActive(false);
         doc->SetLiveApply(false);
-        FVoice->LoadConfig(*doc);
+        Access().LoadConfig(*doc);
     }
     Refresh();
 }
@@ -485,7 +476,8 @@ TwiVoiceFX::~TwiVoiceFX() {
 void TwiVoiceFX::Activate() {
     TWindowItem::Activate();
     FFrame = std::make_unique<TfrmVoiceFX>();
-    FFrame->Init(GuiKelvar ? GuiKelvar->VoiceFX.get() : nullptr);
+    TKelvarApi* api = ProgramKelvarApi();
+    FFrame->Init(api ? api->Voice() : nullptr);
 }
 
 void TwiVoiceFX::Deactivate() {

@@ -18,6 +18,7 @@ class TKcDemoButton;
 class TKcLabel;
 class TKcPowerButton;
 class TKcTrackBar;
+class TVoiceAccess;
 class TVoiceFX;
 class TfrmVUMeterBase;
 
@@ -63,6 +64,8 @@ public:
     TKcLabel* lbVU = nullptr;
 
 private:
+    TVoiceAccess Access() const;
+
     struct TShown {
         int Mode = 0;
         int MixPoint = 0;

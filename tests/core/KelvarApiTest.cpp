@@ -2,6 +2,8 @@
 // listeners they reach, the DJ mode and output commands, and the snapshots windows show.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -11,7 +13,9 @@
 #include "core/CoreTestKit.h"
 #include "core/Kelvar.h"
 #include "core/KelvarApi.h"
+#include "core/PlayerAccess.h"
 #include "core/ProcessPriority.h"
+#include "core/playlist/PlaylistManager.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "media/SongInfo_imp.h"
 
@@ -153,6 +157,42 @@ TEST_F(KelvarApiTest, QueueFailureAndRecoveryReachEveryListener) {
     second.clear();
     Api->StartRecovery();
     EXPECT_EQ(heard, (std::vector<std::string>{"1 trigger", "2 trigger", "1 end", "2 end", "1 end"}));
+}
+
+TEST_F(KelvarApiTest, AWindowsDeckHandleLoadsTheQueuedSongAndANullHandleIsHarmless) {
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA), Core->DeckA);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::SoundFX), Core->SoundFXPlayer);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::Aux3), Core->Aux3);
+    EXPECT_EQ(Api->PlaylistManager(), Core->PlaylistControl->GetPlaylistManager());
+    EXPECT_EQ(Api->PlayingDeck(), nullptr);
+
+    const fs::path file = fs::temp_directory_path() / ("kelvar-api-deck-" + std::to_string(getpid()) + ".wav");
+    coretest::WriteToneWav(file.string(), 2000, 300);
+    const int id = AddSongRow(file.string(), "Artist", "Title", 2000);
+    Api->QueueSong(*TSongInfo::Create(id, file.string()), TQueuePlace::Bottom);
+    TKelvarPlayer* handle = Api->DeckPlayer(TDeckId::DeckB);
+    Api->QueueNext(handle);
+    TPlayerAccess deck(handle);
+    EXPECT_EQ(deck.State(), TDeckPhase::Ready);
+    ASSERT_TRUE(deck.Song());
+    EXPECT_EQ(deck.Song()->GetID(), id);
+    EXPECT_EQ(Api->QueueCount(), 0);
+    const uint8_t mix = deck.MixMode();
+    EXPECT_TRUE(deck.ToggleMix(ChannelMix::Preview));
+    EXPECT_EQ(deck.MixMode(), mix ^ ChannelMix::Preview);
+    deck.Unload();
+    EXPECT_EQ(deck.State(), TDeckPhase::Empty);
+
+    TPlayerAccess none(nullptr);
+    double left = -1, right = -1;
+    EXPECT_EQ(none.State(), TDeckPhase::Empty);
+    EXPECT_FALSE(none.ToggleMix(ChannelMix::OnAir));
+    EXPECT_FALSE(none.Levels(left, right));
+    EXPECT_EQ(left, -1);
+    EXPECT_FALSE(none.Song());
+    none.Play();
+    std::error_code ec;
+    fs::remove(file, ec);
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "core/CoreCommon.h"
 #include "core/CoreTestKit.h"
 #include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/ProcessPriority.h"
 #include "foundation/Clock.h"
 #include "foundation/ConfigDoc_XML.h"
@@ -55,10 +56,14 @@ protected:
         kelvar->WriteInteger("ProcessPriority", PriorityClass::Normal);
         Core->LoadConfig(*kelvar);
         GuiKelvar = Core.get();
+        Api = std::make_unique<TKelvarApi>(*Core);
+        SetProgramKelvarApi(Api.get());
     }
     void TearDown() override {
         Frame.reset();
         GuiKelvar = nullptr;
+        SetProgramKelvarApi(nullptr);
+        Api.reset();
         Core.reset();
         SetClock(nullptr);
         std::error_code ec;
@@ -92,6 +97,7 @@ protected:
     std::shared_ptr<coretest::TMemoryLogger> Log = std::make_shared<coretest::TMemoryLogger>();
     IConfigDocPtr Doc;
     std::unique_ptr<TKelvar> Core;
+    std::unique_ptr<TKelvarApi> Api;
     std::unique_ptr<TfrmPlayer> Frame;
 };
 

@@ -14,6 +14,7 @@
 #include "controls/KcUpDown.h"
 #include "core/CoreTestKit.h"
 #include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/ProcessPriority.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "gui/decks/funDJControl.h"
@@ -40,6 +41,8 @@ protected:
         kelvar->WriteInteger("ProcessPriority", PriorityClass::Normal);
         Core->LoadConfig(*kelvar);
         GuiKelvar = Core.get();
+        Api = std::make_unique<TKelvarApi>(*Core);
+        SetProgramKelvarApi(Api.get());
         Frame = std::make_unique<TfrmDJControl>();
         Frame->AttachCore();
         Frame->show();
@@ -47,6 +50,8 @@ protected:
     void TearDown() override {
         Frame.reset();
         GuiKelvar = nullptr;
+        SetProgramKelvarApi(nullptr);
+        Api.reset();
         Core.reset();
         std::error_code ec;
         fs::remove_all(Folder, ec);
@@ -67,6 +72,7 @@ protected:
     std::shared_ptr<coretest::TMemoryLogger> Log = std::make_shared<coretest::TMemoryLogger>();
     IConfigDocPtr Doc;
     std::unique_ptr<TKelvar> Core;
+    std::unique_ptr<TKelvarApi> Api;
     std::unique_ptr<TfrmDJControl> Frame;
 };
 

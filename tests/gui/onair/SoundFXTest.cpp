@@ -30,7 +30,7 @@ protected:
     }
     TfoSoundFX& Open() {
         Frame = std::make_unique<TfoSoundFX>();
-        Frame->Core = Core.get();
+        Frame->Api = Api.get();
         Frame->PlaylistManager = Manager;
         Frame->Init();
         Frame->show();
