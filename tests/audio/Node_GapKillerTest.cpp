@@ -56,8 +56,8 @@ TEST(GapKiller, ChunkHeldAtTheEnd) {
         {"a stream shorter than a chunk is all music", StereoTone(3, 10000), StereoTone(3, 10000).size(), 0},
         {"music ending in a partial chunk", StereoTone(25, 10000), StereoTone(25, 10000).size(), 0},
         {"a lone loud chunk after the music's silence stays a blip",
-         Join({StereoTone(100, 10000), StereoSilence(100), StereoLevel(10, 20000)}), StereoTone(100, 10000).size() - kChunk,
-         0},
+         Join({StereoTone(100, 10000), StereoSilence(100), StereoLevel(10, 20000)}),
+         StereoTone(100, 10000).size() - kChunk, 0},
         {"a lone loud chunk after leading silence stays a blip", Join({StereoSilence(100), StereoLevel(10, 20000)}), 0,
          1},
     };

@@ -42,8 +42,8 @@ TEST(ShortFileDeck, PlaysEverySampleOfTinyFiles) {
         ogg.Channels = 2;
         WriteFile(stem + ".mp3", EncodeMp3(tone, 44100, 2));
         WriteFile(stem + ".ogg", EncodeOggVorbisStream(ogg, {}));
-        for (const std::string& file : {WriteWav(dir, "t" + std::to_string(ms) + ".wav", tone), stem + ".mp3",
-                                        stem + ".ogg"}) {
+        for (const std::string& file :
+             {WriteWav(dir, "t" + std::to_string(ms) + ".wav", tone), stem + ".mp3", stem + ".ogg"}) {
             SCOPED_TRACE(file);
             EXPECT_EQ(FramesPlayed(file), frames);
         }

@@ -102,12 +102,9 @@ TEST(OggLength, LeavesWhatThePagesCannotTellToTheLibrary) {
         const char* what;
         Bytes file;
     } cases[] = {
-        {"chained streams", first + second},
-        {"a stream cut from a longer one", Join(cut)},
-        {"a bad identification header", badHeader},
-        {"headers only", Join({pages[0], pages[1]})},
-        {"no Ogg at all", Bytes(5000, 0x41)},
-        {"empty", {}},
+        {"chained streams", first + second},        {"a stream cut from a longer one", Join(cut)},
+        {"a bad identification header", badHeader}, {"headers only", Join({pages[0], pages[1]})},
+        {"no Ogg at all", Bytes(5000, 0x41)},       {"empty", {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
