@@ -74,6 +74,9 @@ private:
     std::vector<ISongInfoProviderPtr> FProviders;
 };
 
+// Adds the MP3, WAV and Ogg providers, which need no decoder library.
+void RegisterFileProviders(TSongInfoManager& manager);
+
 // The process's manager, created on first use with the MP3, WAV and Ogg providers, and the WMA
 // provider when this build can play Windows Media.
 TSongInfoManager& SongInfoManager();

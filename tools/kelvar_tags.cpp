@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -100,7 +101,11 @@ int main(int argc, char** argv) {
     int errors = 0;  // arguments that name nothing; damaged files are only reported
     const auto start = std::chrono::steady_clock::now();
     const std::vector<std::string> files = CollectFiles(args, errors);
-    kelvar::TSongInfoManager& manager = kelvar::SongInfoManager();
+    // The program's providers without the decoders: Windows Media attributes are read whether or
+    // not this build can play such files.
+    kelvar::TSongInfoManager manager;
+    kelvar::RegisterFileProviders(manager);
+    manager.Register(std::make_shared<kelvar::TWMAInfoProvider>());
 
     std::string out;
     std::vector<std::pair<std::string, std::string>> values;

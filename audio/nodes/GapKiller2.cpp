@@ -125,6 +125,21 @@ void TGapKiller::Flush() {
     if (!FOpen) return;
     FInput->Flush();
     Process(nullptr, 0, 0);
+    // A loud chunk still held as a blip candidate has nothing after it. Right after music, or as
+    // the whole of a stream shorter than a chunk, it is the music's end and goes out; only a
+    // lone one after silence stays a blip.
+    if (FHeld) {
+        IChunkPtr held = std::move(FHeld);
+        const bool afterSilence = MusicFound ? FBackSilence > 0 : FFrontSilence > 0;
+        if (!afterSilence) {
+            MusicFound = true;
+            ToOutput(held);
+        } else if (MusicFound) {
+            ToSilence(held);
+        } else {
+            FFrontSilence += ChunkMs(held);
+        }
+    }
     FOutput->Flush();
 }
 

@@ -42,7 +42,9 @@ void TNode_GapKiller::Seek() {
 
 void TNode_GapKiller::EndOfStream() {
     FGapKiller.Flush();
-    if (FLastOutput == 0 && FActive) FireGap();
+    // Nothing loud in the whole stream. (A last output stamped 0 is no sign of that: a stream
+    // shorter than a chunk has its only chunk there.)
+    if (!FGapKiller.MusicFound && FActive) FireGap();
     FLastOutput = 0;
 }
 

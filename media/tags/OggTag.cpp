@@ -12,6 +12,7 @@
 #include "foundation/TextUtil.h"
 #include "media/tags/AtomicFile.h"
 #include "media/tags/ID3v2Ex.h"
+#include "media/tags/OggLength.h"
 #include "media/tags/OggTagUtils.h"
 #include "media/tags/TagErrors.h"
 
@@ -40,8 +41,13 @@ int OvSeek(void* source, ogg_int64_t offset, int whence) {
 }
 long OvTell(void* source) { return static_cast<long>(ftello(static_cast<std::FILE*>(source))); }
 
-// Length of the stream in milliseconds, or the library's error times 1000.
+// Length of the stream in milliseconds, or the library's error times 1000. The pages tell it
+// for nearly every file; the library opens the rest.
 int32_t MeasureDuration(std::FILE* file) {
+    int64_t frames = 0;
+    int32_t rate = 0;
+    if (OggVorbisLength(file, frames, rate))
+        return static_cast<int32_t>(std::lround(static_cast<double>(frames) / rate * 1000));
     std::rewind(file);
     OggVorbis_File vf;
     const ov_callbacks callbacks = {&OvRead, &OvSeek, nullptr, &OvTell};

@@ -175,6 +175,10 @@ TStrComment ParseOne(const char* data, size_t length, TCommentMode mode, bool& n
                 ch = '?';
                 nonASCII = true;
             }
+    } else {
+        // Comments are UTF-8 by definition: a bad byte is read as Windows-1252 and costs that
+        // character only, so no invalid text reaches the song record.
+        c.Value = AnsiToUtf8(c.Value);
     }
     c.Full = c.Name.empty() ? c.Value : c.Name + "=" + c.Value;
     return c;

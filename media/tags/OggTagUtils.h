@@ -10,7 +10,8 @@ struct vorbis_comment;
 namespace kelvar {
 
 // How comment values are converted. Values stay UTF-8 on this platform in every mode but
-// cmASCII, which turns each byte at or above 0x80 into "?".
+// cmASCII, which turns each byte at or above 0x80 into "?"; a byte that starts no valid UTF-8
+// sequence is read as Windows-1252.
 enum TCommentMode : int { cmASCII = 0, cmANSI = 1, cmOEM = 2, cmUnicode = 3 };
 
 struct TStrComment {

@@ -16,10 +16,6 @@ using TChain = test::TNodeChain<TNode_GapKiller>;
 
 constexpr int kChunk = 1764;  // 10 ms chunks with blip skipping
 
-std::vector<uint8_t> WithoutLastChunk(const std::vector<uint8_t>& data) {
-    return std::vector<uint8_t>(data.begin(), data.end() - kChunk);
-}
-
 TEST(GapKiller, LeadingSilenceIsDroppedAndStampsAreKept) {
     TChain chain;
     const auto music = StereoTone(2000, 10000);
@@ -33,8 +29,8 @@ TEST(GapKiller, LeadingSilenceIsDroppedAndStampsAreKept) {
         ASSERT_EQ(block.Time, expected);
         expected += 10;
     }
-    // The last loud chunk is still held as a blip candidate when the stream ends.
-    EXPECT_EQ(chain.Sink->Joined(), WithoutLastChunk(music));
+    // The last loud chunk, held as a blip candidate, goes out at the end too.
+    EXPECT_EQ(chain.Sink->Joined(), music);
     const TGapKillerInfo info = chain.Node().GetInfo();
     EXPECT_TRUE(info.MusicFound);
     EXPECT_EQ(info.FrontSilence, 1500);
@@ -46,7 +42,35 @@ TEST(GapKiller, SilenceInsideASongComesOutUnchanged) {
     chain.Push(song, 0);
     EXPECT_EQ(chain.Node().GetInfo().BackSilence, 0);
     chain.Filter->EndOfStream();
-    EXPECT_EQ(chain.Sink->Joined(), WithoutLastChunk(song));
+    EXPECT_EQ(chain.Sink->Joined(), song);
+}
+
+// What a chunk held as a blip candidate becomes when the stream ends right after it.
+TEST(GapKiller, ChunkHeldAtTheEnd) {
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> stream;
+        size_t outBytes;
+        int gaps;
+    } cases[] = {
+        {"a stream shorter than a chunk is all music", StereoTone(3, 10000), StereoTone(3, 10000).size(), 0},
+        {"music ending in a partial chunk", StereoTone(25, 10000), StereoTone(25, 10000).size(), 0},
+        {"a lone loud chunk after the music's silence stays a blip",
+         Join({StereoTone(100, 10000), StereoSilence(100), StereoLevel(10, 20000)}),
+         StereoTone(100, 10000).size() - kChunk, 0},
+        {"a lone loud chunk after leading silence stays a blip", Join({StereoSilence(100), StereoLevel(10, 20000)}), 0,
+         1},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.what);
+        TChain chain;
+        int gaps = 0;
+        chain.Node().SetOnGap([&](TNode_GapKiller&) { ++gaps; });
+        chain.Push(k.stream, 0);
+        chain.Filter->EndOfStream();
+        EXPECT_EQ(chain.Sink->Bytes(), k.outBytes);
+        EXPECT_EQ(gaps, k.gaps);
+    }
 }
 
 TEST(GapKiller, LoneLoudChunkInLeadingSilenceIsABlip) {
