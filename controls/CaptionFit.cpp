@@ -58,8 +58,7 @@ public:
 
     void Label(const QLabel& L) {
         if (L.wordWrap() || L.text().isEmpty()) return;
-        if (L.textFormat() == Qt::RichText || (L.textFormat() == Qt::AutoText && Qt::mightBeRichText(L.text())))
-            return;
+        if (L.textFormat() == Qt::RichText || (L.textFormat() == Qt::AutoText && Qt::mightBeRichText(L.text()))) return;
         int Indent = L.indent();
         if (Indent < 0) Indent = L.frameWidth() > 0 ? L.fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2 : 0;
         const int Room = L.contentsRect().width() - 2 * L.margin() - Indent;
