@@ -189,7 +189,7 @@ void TfrmPlayer::BuildControls() {
     lbDuration->setToolTip("Total duration");
 
     // Format row: value then unit, four pairs.
-    lbKbs = MakeLabel(this, "lbKbs", "", {76, 67, 24, 14}, 10, true, Qt::AlignRight);
+    lbKbs = MakeLabel(this, "lbKbs", "", {73, 67, 27, 14}, 10, true, Qt::AlignRight);
     lbKbs->setToolTip("Bitrate");
     MakeLabel(this, "lbKbsUnit", "kbps", {101, 67, 22, 14}, 9);
     lbKhz = MakeLabel(this, "lbKhz", "", {122, 67, 26, 14}, 10, true, Qt::AlignRight);

@@ -22,6 +22,7 @@
 #include "gui/engine/KelvarGui.h"
 #include "gui/engine/Screenshots.h"
 #include "gui/unMDIGUI.h"
+#include "media/SongInfo_imp.h"
 
 namespace kelvar {
 namespace {
@@ -110,6 +111,16 @@ protected:
 };
 
 TEST_F(CaptionsFit, EveryWindowDialogAndFrame) {
+    // Loaded decks show their format captions ("Stereo", rates, times).
+    for (auto [deck, n] : {std::pair{Core->DeckA, 1}, std::pair{Core->DeckB, 2}}) {
+        const std::string file = (Folder / ("song" + std::to_string(n) + ".wav")).string();
+        coretest::WriteToneWav(file, 65000, 300);
+        auto song = TSongInfo::Create(AddSongRow(file, "Artist", "Title", 65000), file);
+        song->SetArtist("Artist");
+        song->SetTitle("Title");
+        song->SetDuration(65000);
+        ASSERT_TRUE(deck->LoadSong(song));
+    }
     RegisterProgramScreenshots();
     std::string clipped;
     int walked = 0;
