@@ -235,4 +235,9 @@ void TKcPowerButton::keyReleaseEvent(QKeyEvent* Event) {
     TKcCustomImageControl::keyReleaseEvent(Event);
 }
 
+void SetDemoFont(TKcDemoButton& Button, const QFont& Font) {
+    Button.SetFontLeave(TKcFont{Font, Button.FontLeave().Color});
+    Button.SetFontEnter(TKcFont{Font, Button.FontEnter().Color});
+}
+
 }  // namespace kelvar

@@ -181,4 +181,8 @@ private:
     bool FPressed = false;
 };
 
+// Gives a demo button one face for both states, each keeping its colour (the button draws its
+// caption in these, not in the widget font).
+void SetDemoFont(TKcDemoButton& Button, const QFont& Font);
+
 }  // namespace kelvar

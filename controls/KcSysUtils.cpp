@@ -13,9 +13,11 @@ namespace {
 QColor SystemColor(unsigned Index) {
     const QPalette Pal = QGuiApplication::palette();
     switch (Index) {
-        case 3: return Pal.color(QPalette::Inactive, QPalette::Highlight);  // inactive caption
-        case 5: return Pal.color(QPalette::Base);                           // window
-        case 8: return Pal.color(QPalette::Text);                           // window text
+        // Inactive caption: disabled captions are drawn in it, so it must not look like the
+        // highlight; the classic grey of an inactive title bar.
+        case 3: return QColor(128, 128, 128);
+        case 5: return Pal.color(QPalette::Base);  // window
+        case 8: return Pal.color(QPalette::Text);  // window text
         case 13: return Pal.color(QPalette::Highlight);
         case 14: return Pal.color(QPalette::HighlightedText);
         case 15: return Pal.color(QPalette::Button);                    // button face

@@ -269,4 +269,14 @@ void TKcTrackBar::resizeEvent(QResizeEvent* Event) {
     update();
 }
 
+void UseWindowGutter(TKcTrackBar& Bar) {
+    Bar.BeginLoading();
+    Bar.SetGutterWidth(10);
+    Bar.SetGutterColor(WindowGutterColor);
+    Bar.SetScaleOffset(3);
+    const QWidget* Face = Bar.parentWidget() ? Bar.parentWidget() : &Bar;
+    Bar.SetColor(FromQColor(Face->palette().color(QPalette::Window)));
+    Bar.EndLoading();
+}
+
 }  // namespace kelvar

@@ -118,4 +118,9 @@ private:
     int FGrabOffset = 0;
 };
 
+// The look the windows give their bars: the tan 10-pixel gutter with ticks 3 pixels off it, on the
+// face of the window the bar sits on.
+constexpr TColor WindowGutterColor = 11128278;  // RGB 214, 205, 169
+void UseWindowGutter(TKcTrackBar& Bar);
+
 }  // namespace kelvar

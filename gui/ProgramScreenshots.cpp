@@ -8,6 +8,7 @@
 
 #include <filesystem>
 
+#include "controls/CaptionFit.h"
 #include "foundation/Logger.h"
 #include "gui/audioconfig/AudioconfigScreenshots.h"
 #include "gui/config/ConfigScreenshots.h"
@@ -29,6 +30,12 @@ namespace {
 void Settle() {
     // Two rounds: layouts done in the first paint their children in the second.
     for (int i = 0; i < 2; ++i) QApplication::processEvents();
+}
+
+// Captions wider than their widgets, as log warnings: scripts/screenshots lists them.
+void ReportClipped(const QWidget& Widget, const std::string& Name) {
+    for (const TClippedCaption& clipped : FindClippedCaptions(Widget))
+        LogMessage("Clipped caption in " + Name + ": " + Describe(clipped), "GUI", LogKind::Warning);
 }
 
 bool Save(QWidget& Widget, const std::string& File) {
@@ -62,6 +69,7 @@ int TakeScreenshots(TfoMDIGui* Main, const std::string& Folder) {
         if (!Main->isVisible()) Main->ToggleVisible();
         Settle();
         if (!Save(*Main, Folder + "/MainWindow.png")) ++failures;
+        ReportClipped(*Main, "MainWindow");
     }
     for (const TScreenshotEntry& entry : RegisteredScreenshots()) {
         try {
@@ -73,6 +81,7 @@ int TakeScreenshots(TfoMDIGui* Main, const std::string& Folder) {
             widget->show();
             Settle();
             if (!Save(*widget, Folder + "/" + entry.Name + ".png")) ++failures;
+            ReportClipped(*widget, entry.Name);
         } catch (const std::exception& e) {
             LogMessage("Screenshot " + entry.Name + " failed (" + e.what() + ")", "GUI", LogKind::Error);
             ++failures;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/KcFonts.h"
 #include "core/CoreCommon.h"
 #include "core/Kelvar.h"
 #include "core/MessageAPI.h"
@@ -117,6 +118,7 @@ void EndLoop() {
 int RunWindows(int argc, char** argv, std::vector<std::string> args) {
     TKelvarApplication app(argc, argv);
     UseEnvironmentLocale();  // the application object sets the locale again
+    UseDialogFont();
     app.setApplicationName("Kelvar Zorvik");
     app.setQuitOnLastWindowClosed(false);
     auto dispatcher = std::make_shared<TQtMainThread>();

@@ -58,17 +58,24 @@ TKcDemoButton* Button(QWidget* Parent, const char* Name, const char* Caption, QR
     return b;
 }
 
+// The page fits the audio settings window: rows 16 pixels apart, a second column at RightColumn,
+// the meters in a column of their own at MeterColumn.
+constexpr int RightColumn = 236;
+constexpr int MeterColumn = 454;
+
+int RowY(int Row) { return 2 + Row * 16; }
+
 // A caption, a horizontal track bar and its value label on one row.
 TKcTrackBar* Slider(QWidget* Parent, const char* Name, const char* Caption, int Min, int Max, int X, int Y,
                     QLabel** Value, QLabel** CaptionLabel = nullptr) {
-    QLabel* caption = MakeEditorLabel(Parent, (std::string(Name) + "Caption").c_str(), Caption, QRect(X, Y, 62, 18));
+    QLabel* caption = MakeEditorLabel(Parent, (std::string(Name) + "Caption").c_str(), Caption, QRect(X, Y, 76, 16));
     if (CaptionLabel) *CaptionLabel = caption;
-    auto* bar = MakeEditorTrackBar(Parent, Name, Min, Max, QRect(X + 62, Y - 2, 96, 22));
+    auto* bar = MakeEditorTrackBar(Parent, Name, Min, Max, QRect(X + 76, Y - 1, 66, 18));
     bar->BeginLoading();
     bar->SetOrientation(TKcOrientation::voHorizontal);
     bar->SetTickMarks(TKcTickMarks::tmNone);
     bar->EndLoading();
-    if (Value) *Value = MakeEditorLabel(Parent, (std::string(Name) + "Value").c_str(), "", QRect(X + 160, Y, 56, 18));
+    if (Value) *Value = MakeEditorLabel(Parent, (std::string(Name) + "Value").c_str(), "", QRect(X + 144, Y, 46, 16));
     return bar;
 }
 
@@ -90,65 +97,67 @@ TfrmAGC::TfrmAGC(QWidget* Parent) : QWidget(Parent) {
     btByPassAll = Power(this, "btByPassAll", "Bypass all", QRect(4, 2, 96, 22));
     btSavePreset = new TFxFancyButton("Save preset", this);
     btSavePreset->setObjectName("btSavePreset");
-    btSavePreset->setGeometry(300, 2, 90, 22);
+    btSavePreset->setGeometry(270, 2, 90, 22);
     btLoadPreset = new TFxFancyButton("Load preset", this);
     btLoadPreset->setObjectName("btLoadPreset");
-    btLoadPreset->setGeometry(396, 2, 90, 22);
+    btLoadPreset->setGeometry(364, 2, 90, 22);
 
+    const int R = RightColumn;
     auto* top = new QGroupBox(this);
-    top->setGeometry(2, 26, 510, 146);
-    eGatedAGC_enabled = Check(top, "eGatedAGC_enabled", "Gated AGC", QRect(4, 2, 100, 18));
-    eAgc_gate = Slider(top, "eAgc_gate", "Gate level", -90, 0, 4, 22, nullptr);
-    eAgc_maxgain = Slider(top, "eAgc_maxgain", "Maximum gain", 0, 25, 4, 42, &lbAGC_MaxGain);
-    eClipper_Enabled = Check(top, "eClipper_Enabled", "Clipper", QRect(4, 62, 100, 18));
-    eClipper_Lev = Slider(top, "eClipper_Lev", "Level", -60, 30, 4, 82, &lbClipper_Lev);
-    eSExp_enabled = Check(top, "eSExp_enabled", "Stereo expander", QRect(250, 2, 130, 18));
-    eSExp_Lev = Slider(top, "eSExp_Lev", "Level", 0, 100, 250, 22, &lbSExp_lev);
-    eSExp_Depth = Slider(top, "eSExp_Depth", "Depth", 0, 20, 250, 42, &lbSExp_Depth);
-    eSExp_Thr = Slider(top, "eSExp_Thr", "Threshold", -40, 0, 250, 62, &lbSExp_Thr);
-    eBass_enabled = Check(top, "eBass_enabled", "Bass EQ", QRect(4, 104, 70, 18));
-    btShelve = Button(top, "btShelve", "Shelve", QRect(80, 104, 44, 18));
-    btPeak = Button(top, "btPeak", "Peak", QRect(126, 104, 40, 18));
-    btPreEmp = Power(top, "btPreEmp", "Pre-emphasis", QRect(250, 82, 110, 20));
-    btPreEmp50 = Button(top, "btPreEmp50", "50 uS", QRect(366, 84, 44, 18));
-    btPreEmp75 = Button(top, "btPreEmp75", "75 uS", QRect(412, 84, 44, 18));
-    eBass_Gain = Slider(top, "eBass_Gain", "Gain", 0, 20, 4, 124, &lbBass_Gain);
-    eBass_Freq = Slider(top, "eBass_Freq", "Frequency", 40, 150, 250, 124, &lbBass_Freq);
+    top->setGeometry(2, 26, 450, 121);
+    eGatedAGC_enabled = Check(top, "eGatedAGC_enabled", "Gated AGC", QRect(4, RowY(0), 100, 16));
+    eAgc_gate = Slider(top, "eAgc_gate", "Gate level", -90, 0, 4, RowY(1), nullptr);
+    eAgc_maxgain = Slider(top, "eAgc_maxgain", "Maximum gain", 0, 25, 4, RowY(2), &lbAGC_MaxGain);
+    eClipper_Enabled = Check(top, "eClipper_Enabled", "Clipper", QRect(4, RowY(3), 100, 16));
+    eClipper_Lev = Slider(top, "eClipper_Lev", "Level", -60, 30, 4, RowY(4), &lbClipper_Lev);
+    eSExp_enabled = Check(top, "eSExp_enabled", "Stereo expander", QRect(R, RowY(0), 130, 16));
+    eSExp_Lev = Slider(top, "eSExp_Lev", "Level", 0, 100, R, RowY(1), &lbSExp_lev);
+    eSExp_Depth = Slider(top, "eSExp_Depth", "Depth", 0, 20, R, RowY(2), &lbSExp_Depth);
+    eSExp_Thr = Slider(top, "eSExp_Thr", "Threshold", -40, 0, R, RowY(3), &lbSExp_Thr);
+    eBass_enabled = Check(top, "eBass_enabled", "Bass EQ", QRect(4, RowY(5) + 1, 70, 16));
+    btShelve = Button(top, "btShelve", "Shelve", QRect(80, RowY(5) + 1, 44, 16));
+    btPeak = Button(top, "btPeak", "Peak", QRect(126, RowY(5) + 1, 40, 16));
+    btPreEmp = Power(top, "btPreEmp", "Pre-emphasis", QRect(R, RowY(4) + 1, 104, 18));
+    btPreEmp50 = Button(top, "btPreEmp50", "50 uS", QRect(R + 108, RowY(4) + 2, 44, 16));
+    btPreEmp75 = Button(top, "btPreEmp75", "75 uS", QRect(R + 154, RowY(4) + 2, 44, 16));
+    eBass_Gain = Slider(top, "eBass_Gain", "Gain", 0, 20, 4, RowY(6) + 2, &lbBass_Gain);
+    eBass_Freq = Slider(top, "eBass_Freq", "Frequency", 40, 150, R, RowY(6) + 2, &lbBass_Freq);
 
     auto* multi = new QGroupBox(this);
     multi->setObjectName("gbMultiBand");
-    multi->setGeometry(2, 174, 510, 150);
-    eMb_enabled = Check(multi, "eMb_enabled", "5 Bands processor", QRect(4, 2, 140, 18));
-    eMB_Drive = Slider(multi, "eMB_Drive", "Drive", 0, 10, 300, 2, &lbMB_Drive);
+    multi->setGeometry(2, 149, 450, 124);
+    eMb_enabled = Check(multi, "eMb_enabled", "5 Bands processor", QRect(4, RowY(0), 140, 16));
+    eMB_Drive = Slider(multi, "eMB_Drive", "Drive", 0, 10, R, RowY(0), &lbMB_Drive);
     MB.Multi = true;
     BuildBands(MB, multi);
-    eMB_Gain = Slider(multi, "eMB_Gain", "Band gain", -60, 60, 4, 124, &lbMB_Gain);
-    eMB_Link01 = Slider(multi, "eMB_Link01", "1 to 2", 0, 100, 300, 84, &lbMB_Link01);
-    eMB_Link23 = Slider(multi, "eMB_Link23", "4 to 3", 0, 100, 300, 104, &lbMB_Link23);
-    eMB_Link34 = Slider(multi, "eMB_Link34", "5 to 4", 0, 100, 300, 124, &lbMB_Link34);
+    eMB_Gain = Slider(multi, "eMB_Gain", "Band gain", -60, 60, 4, RowY(6) + 4, &lbMB_Gain);
+    eMB_Link01 = Slider(multi, "eMB_Link01", "1 to 2", 0, 100, R, RowY(4) + 4, &lbMB_Link01);
+    eMB_Link23 = Slider(multi, "eMB_Link23", "4 to 3", 0, 100, R, RowY(5) + 4, &lbMB_Link23);
+    eMB_Link34 = Slider(multi, "eMB_Link34", "5 to 4", 0, 100, R, RowY(6) + 4, &lbMB_Link34);
 
     auto* dual = new QGroupBox(this);
     dual->setObjectName("gbDualBand");
-    dual->setGeometry(2, 326, 510, 130);
-    eDb_enabled = Check(dual, "eDb_enabled", "Dual band processor", QRect(4, 2, 150, 18));
-    eDb_Drive = Slider(dual, "eDb_Drive", "Drive", -10, 10, 300, 2, &lbDb_Drive);
+    dual->setGeometry(2, 275, 450, 106);
+    eDb_enabled = Check(dual, "eDb_enabled", "Dual band processor", QRect(4, RowY(0), 150, 16));
+    eDb_Drive = Slider(dual, "eDb_Drive", "Drive", -10, 10, R, RowY(0), &lbDb_Drive);
     DB.Multi = false;
     BuildBands(DB, dual);
 
     // Meters at the right.
+    const int M = MeterColumn;
     frmVUMeterBase1 = new TfrmVUMeterBase(this);
-    frmVUMeterBase1->setGeometry(516, 26, 60, 124);
     frmVUMeterBase1->lbL->setText("In");
     frmVUMeterBase1->lbR->setText("Out");
-    eAGC_VU = Meter(this, "eAGC_VU", QRect(580, 40, 10, 100));
+    frmVUMeterBase1->setGeometry(M, 26, 54, 124);
+    eAGC_VU = Meter(this, "eAGC_VU", QRect(M + 56, 40, 8, 100));
     eAGC_VU->SetMaxValue(25);
-    lbGatedB = MakeEditorLabel(this, "lbGatedB", "", QRect(516, 152, 70, 16));
+    lbGatedB = MakeEditorLabel(this, "lbGatedB", "", QRect(M, 152, 64, 16));
     eGated = new TKcUserLed(this);
     eGated->setObjectName("eGated");
-    eGated->setGeometry(516, 170, 14, 14);
-    MakeEditorLabel(this, "lbGated", "Gated", QRect(534, 168, 50, 16));
-    vClipper = Meter(this, "vClipper", QRect(516, 190, 10, 100));
-    setMinimumSize(596, 460);
+    eGated->setGeometry(M, 170, 14, 14);
+    MakeEditorLabel(this, "lbGated", "Gated", QRect(M + 18, 168, 46, 16));
+    vClipper = Meter(this, "vClipper", QRect(M, 190, 10, 100));
+    setMinimumSize(M + 64, 381);
 
     // Changes.
     btByPassAll->OnClick = [this](TKcCustomControl&) {
@@ -207,8 +216,8 @@ void TfrmAGC::BuildBands(TBandEditor& E, QWidget* Box) {
     const int bands = E.Multi ? AGCMultiBands : AGCDualBands;
     for (int i = 0; i < bands; ++i) {
         const std::string caption = E.Multi ? std::to_string(i + 1) : (i == 0 ? "LF" : "HF");
-        E.BandButtons[static_cast<size_t>(i)] =
-            Button(Box, name(std::to_string(i + 1).c_str()).c_str(), caption.c_str(), QRect(4 + i * 26, 24, 24, 18));
+        E.BandButtons[static_cast<size_t>(i)] = Button(Box, name(std::to_string(i + 1).c_str()).c_str(),
+                                                       caption.c_str(), QRect(4 + i * 26, RowY(1) + 2, 24, 16));
         // The dual-band buttons name the bands from the bottom: "LF" is band 1.
         const int band = E.Multi ? i : 1 - i;
         E.BandButtons[static_cast<size_t>(i)]->OnClick = [this, &E, band](TKcCustomControl&) {
@@ -219,36 +228,38 @@ void TfrmAGC::BuildBands(TBandEditor& E, QWidget* Box) {
     const char* procCaptions[3] = {"COM", "EXP", "LIM"};
     for (int q = 0; q < 3; ++q) {
         E.ProcButtons[static_cast<size_t>(q)] =
-            Button(Box, name(procs[q]).c_str(), procCaptions[q], QRect(140 + q * 34, 24, 32, 18));
+            Button(Box, name(procs[q]).c_str(), procCaptions[q], QRect(140 + q * 34, RowY(1) + 2, 32, 16));
         E.ProcButtons[static_cast<size_t>(q)]->OnClick = [this, &E, q](TKcCustomControl&) {
             Edit([&E, q] { E.Proc = q; });
         };
     }
-    E.GlobalButton = Button(Box, name("_Global").c_str(), E.Multi ? "G L O B A L" : "Global", QRect(244, 24, 70, 18));
+    E.GlobalButton =
+        Button(Box, name("_Global").c_str(), E.Multi ? "G L O B A L" : "Global", QRect(244, RowY(1) + 2, 70, 16));
     E.GlobalButton->OnClick = [this, &E](TKcCustomControl&) { Edit([&E] { E.Global = !E.Global; }); };
-    E.Att1 = Button(Box, name("_Att1").c_str(), "1", QRect(222, 64, 16, 16));
-    E.Att2 = Button(Box, name("_Att2").c_str(), "2", QRect(240, 64, 16, 16));
-    E.Rel1 = Button(Box, name("_Rel1").c_str(), "1", QRect(222, 84, 16, 16));
-    E.Rel2 = Button(Box, name("_Rel2").c_str(), "2", QRect(240, 84, 16, 16));
+    // Beside the attack and release rows, between the two columns.
+    E.Att1 = Button(Box, name("_Att1").c_str(), "1", QRect(196, RowY(4) + 4, 16, 15));
+    E.Att2 = Button(Box, name("_Att2").c_str(), "2", QRect(214, RowY(4) + 4, 16, 15));
+    E.Rel1 = Button(Box, name("_Rel1").c_str(), "1", QRect(196, RowY(5) + 4, 16, 15));
+    E.Rel2 = Button(Box, name("_Rel2").c_str(), "2", QRect(214, RowY(5) + 4, 16, 15));
     E.Att1->OnClick = [this, &E](TKcCustomControl&) { Edit([&E] { E.AttackMode = 1; }); };
     E.Att2->OnClick = [this, &E](TKcCustomControl&) { Edit([&E] { E.AttackMode = 2; }); };
     E.Rel1->OnClick = [this, &E](TKcCustomControl&) { Edit([&E] { E.ReleaseMode = 1; }); };
     E.Rel2->OnClick = [this, &E](TKcCustomControl&) { Edit([&E] { E.ReleaseMode = 2; }); };
     E.ProcEnabled =
-        Power(Box, (std::string("bt") + prefix + "_ProcEnabled").c_str(), "Enabled", QRect(320, 22, 80, 22));
+        Power(Box, (std::string("bt") + prefix + "_ProcEnabled").c_str(), "Enabled", QRect(320, RowY(1) + 1, 80, 18));
     const std::string p = E.Multi ? "eMB_" : "eDb_";
-    E.Ratio = Slider(Box, (p + "Ratio").c_str(), "Ratio", 10, 100, 4, 44, &E.lbRatio, &E.lbRatioCaption);
-    E.Thr = Slider(Box, (p + "Thr").c_str(), "Threshold", -400, 200, 4, 64, &E.lbThr);
-    E.Attack = Slider(Box, (p + "Attack").c_str(), "Attack", 10, 500, 4, 84, &E.lbAttack);
-    E.Release = Slider(Box, (p + "Release").c_str(), "Release", 10, 4000, 4, 104, &E.lbRelease);
-    E.Hold =
-        Slider(Box, (std::string(E.Multi ? "eMB_" : "eDB_") + "Hold").c_str(), "Hold", 10, 500, 300, 44, &E.lbHold);
+    E.Ratio = Slider(Box, (p + "Ratio").c_str(), "Ratio", 10, 100, 4, RowY(2) + 4, &E.lbRatio, &E.lbRatioCaption);
+    E.Thr = Slider(Box, (p + "Thr").c_str(), "Threshold", -400, 200, 4, RowY(3) + 4, &E.lbThr);
+    E.Attack = Slider(Box, (p + "Attack").c_str(), "Attack", 10, 500, 4, RowY(4) + 4, &E.lbAttack);
+    E.Release = Slider(Box, (p + "Release").c_str(), "Release", 10, 4000, 4, RowY(5) + 4, &E.lbRelease);
+    E.Hold = Slider(Box, (std::string(E.Multi ? "eMB_" : "eDB_") + "Hold").c_str(), "Hold", 10, 500, RightColumn,
+                    RowY(2) + 4, &E.lbHold);
     for (int i = 0; i < bands; ++i) {
-        const int x = 366 + i * 18;
+        const int x = RightColumn + 76 + i * 18;
         E.Out1[static_cast<size_t>(i)] =
-            Meter(Box, ("v" + std::string(prefix) + std::to_string(i) + "_out1").c_str(), QRect(x, 62, 7, 20));
-        E.Out2[static_cast<size_t>(i)] =
-            Meter(Box, ("v" + std::string(prefix) + std::to_string(i) + "_out2").c_str(), QRect(x + 8, 62, 7, 20));
+            Meter(Box, ("v" + std::string(prefix) + std::to_string(i) + "_out1").c_str(), QRect(x, RowY(3) + 4, 7, 15));
+        E.Out2[static_cast<size_t>(i)] = Meter(Box, ("v" + std::string(prefix) + std::to_string(i) + "_out2").c_str(),
+                                               QRect(x + 8, RowY(3) + 4, 7, 15));
     }
     auto field = [this, &E](TKcTrackBar* Bar, std::function<void(TAGCBandProcessor&, int)> Set) {
         Bar->OnChange = [this, &E, Bar, Set](TKcCustomControl&) {

@@ -70,22 +70,23 @@ TfrmDualOutput_combo::TfrmDualOutput_combo(QWidget* Parent) : QWidget(Parent) {
     eMono->setObjectName("eMono");
     eMono->setGeometry(112, 74, 200, 20);
 
+    // The four cue choices in two columns keep the page inside the audio settings window.
     auto* cue = new QGroupBox("Cue output settings", this);
-    cue->setGeometry(4, 222, 480, 150);
+    cue->setGeometry(4, 222, 480, 116);
     ePreview0 = Radio(cue, "ePreview0", "Disable cue output", QRect(8, 20, 200, 20));
     ePreview1 = Radio(cue, "ePreview1", "Right channel", QRect(8, 40, 200, 20));
-    ePreview2 = Radio(cue, "ePreview2", "Rear channels", QRect(8, 60, 200, 20));
-    ePreview3 = Radio(cue, "ePreview3", "Seperate sound device", QRect(8, 80, 200, 20));
-    MakeEditorLabel(cue, "lbOutputType2", "Cue output driver", QRect(8, 104, 110, 18));
-    eOutputType2 = Combo(cue, "eOutputType2", QRect(120, 102, 250, 22));
+    ePreview2 = Radio(cue, "ePreview2", "Rear channels", QRect(240, 20, 200, 20));
+    ePreview3 = Radio(cue, "ePreview3", "Seperate sound device", QRect(240, 40, 200, 20));
+    MakeEditorLabel(cue, "lbOutputType2", "Cue output driver", QRect(8, 66, 110, 18));
+    eOutputType2 = Combo(cue, "eOutputType2", QRect(120, 64, 250, 22));
     eOutputType2->addItems({"DirectSound output", "Kernel Streaming output"});
-    MakeEditorLabel(cue, "lbDevice2", "Cue device", QRect(8, 128, 110, 18));
-    eDevice2 = Combo(cue, "eDevice2", QRect(120, 126, 350, 22));
+    MakeEditorLabel(cue, "lbDevice2", "Cue device", QRect(8, 90, 110, 18));
+    eDevice2 = Combo(cue, "eDevice2", QRect(120, 88, 350, 22));
 
     FxFancyButton1 = new TFxFancyButton("Apply now", this);
     FxFancyButton1->setObjectName("FxFancyButton1");
-    FxFancyButton1->setGeometry(384, 378, 100, 25);
-    setMinimumSize(490, 408);
+    FxFancyButton1->setGeometry(384, 342, 100, 25);
+    setMinimumSize(490, 372);
 
     auto guarded = [](auto action) { return [action] { GuardedUi(action); }; };
     auto tracked = [this](TKcCustomControl&) {

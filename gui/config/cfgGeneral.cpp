@@ -21,14 +21,12 @@ TCfgFrmGeneral::TCfgFrmGeneral(QWidget* Parent) : TfrmBaseConfig(Parent) {
     grid->setRowStretch(3, 1);
     grid->setColumnStretch(1, 1);
     grid->setVerticalSpacing(4);
-    // The default weight sits where the HTTP port would; placed in Init.
     grid->addWidget(frmDefWeight1, 1, 1, Qt::AlignTop);
 }
 
 void TCfgFrmGeneral::Init() {
-    auto* grid = static_cast<QGridLayout*>(layout());
-    grid->removeWidget(frmDefWeight1);
-    grid->addWidget(frmDefWeight1, 2, 0);
+    // Without the HTTP port the default weight stays beside the auto recovery, which keeps the
+    // page inside the dialog.
     frmHTTPHandler1->hide();
 }
 

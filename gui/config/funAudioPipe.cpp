@@ -57,7 +57,7 @@ TBoxButton* BoxButtonAt(QWidget* Parent, const char* Caption, const char* Name, 
 }  // namespace
 
 TfrmCfgAudioPipe::TfrmCfgAudioPipe(QWidget* Parent) : QFrame(Parent) {
-    setMinimumSize(540, 400);
+    setMinimumSize(536, 400);
     const char* names[6][3] = {
         {"btReaders", "btDecoders", "btDSP"},          {"BoxButton5", "BoxButton6", "BoxButton7"},
         {"BoxButton9", "BoxButton10", "BoxButton11"},  {"BoxButton3", "BoxButton4", "BoxButton8"},
@@ -157,6 +157,7 @@ TfrmCfgAudioPipe::TfrmCfgAudioPipe(QWidget* Parent) : QFrame(Parent) {
     eProcessPriority->SetMaxValue(4);
     eProcessPriority->SetPosition(3);
     eProcessPriority->setGeometry(140, 360, 120, 28);
+    UseWindowGutter(*eProcessPriority);
     lbProcessPriority = new QLabel(this);
     lbProcessPriority->setObjectName("lbProcessPriority");
     lbProcessPriority->setGeometry(270, 364, 240, 20);

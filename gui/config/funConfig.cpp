@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QStyle>
 #include <QTreeWidget>
@@ -71,11 +72,18 @@ TfrmConfig::TfrmConfig(QWidget* Parent) : QFrame(Parent) {
     lbCaption->setObjectName("lbCaption");
     column->addWidget(pCaption);
 
-    pClientArea = new QFrame(pBack);
+    // A page larger than the dialog's client area (a plug-in's) scrolls instead of growing the
+    // dialog, which keeps its size from page to page.
+    auto* scroller = new QScrollArea(pBack);
+    scroller->setObjectName("sbClientArea");
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    pClientArea = new QFrame;
     pClientArea->setObjectName("pClientArea");
     auto* client = new QVBoxLayout(pClientArea);
     client->setContentsMargins(0, 0, 0, 0);
-    column->addWidget(pClientArea, 1);
+    scroller->setWidget(pClientArea);
+    column->addWidget(scroller, 1);
 
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);

@@ -50,6 +50,7 @@ TKcTrackBar* Bar(QWidget* Parent, const char* Name, int Min, int Max, int Ticks,
     b->SetPosition(0);
     b->EndLoading();
     b->setGeometry(Geometry);
+    UseWindowGutter(*b);
     return b;
 }
 
@@ -62,7 +63,7 @@ TKcDemoButton* Button(QWidget* Parent, const char* Name, const QString& Text, QR
     QFont f = b->font();
     f.setPixelSize(9);
     f.setBold(true);
-    b->setFont(f);
+    SetDemoFont(*b, f);
     b->setGeometry(Geometry);
     return b;
 }
@@ -109,8 +110,8 @@ void TfrmDJControl::BuildControls() {
 
     Caption(this, "lbBeatXFade", "Smooth Beat Fade", {6, 45, 150, 13});
     eBeatXFade = Bar(this, "eBeatXFade", 0, 100, 10, H, {4, 58, 156, 26});
-    btXBeat1 = Button(this, "btXBeat1", "0", {164, 60, 19, 20});
-    btXBeat2 = Button(this, "btXBeat2", "100", {185, 60, 19, 20});
+    btXBeat1 = Button(this, "btXBeat1", "0", {164, 60, 16, 20});
+    btXBeat2 = Button(this, "btXBeat2", "100", {181, 60, 23, 20});
 
     Caption(this, "lbBeatFade", "Beat Fade", {6, 88, 150, 13});
     eBeatFade = Bar(this, "eBeatFade", -100, 100, 20, H, {4, 101, 156, 26});

@@ -112,7 +112,7 @@ TKcDemoButton* MakeDemo(QWidget* Parent, const char* Name, const QString& Captio
     QFont f = b->font();
     f.setPixelSize(10);
     f.setBold(true);
-    b->setFont(f);
+    SetDemoFont(*b, f);
     b->setGeometry(Geometry);
     return b;
 }
@@ -189,7 +189,7 @@ void TfrmPlayer::BuildControls() {
     lbDuration->setToolTip("Total duration");
 
     // Format row: value then unit, four pairs.
-    lbKbs = MakeLabel(this, "lbKbs", "", {76, 67, 24, 14}, 10, true, Qt::AlignRight);
+    lbKbs = MakeLabel(this, "lbKbs", "", {73, 67, 27, 14}, 10, true, Qt::AlignRight);
     lbKbs->setToolTip("Bitrate");
     MakeLabel(this, "lbKbsUnit", "kbps", {101, 67, 22, 14}, 9);
     lbKhz = MakeLabel(this, "lbKhz", "", {122, 67, 26, 14}, 10, true, Qt::AlignRight);
@@ -242,6 +242,7 @@ void TfrmPlayer::BuildControls() {
     eTrackBar->SetTickMarks(TKcTickMarks::tmBottomRight);
     eTrackBar->EndLoading();
     eTrackBar->setGeometry(262, 18, 30, 126);
+    UseWindowGutter(*eTrackBar);
     btZero = MakeDemo(this, "btZero", "", "Zero", {246, 0, 14, 10});
     btVolume = MakeDemo(this, "btVolume", "V", "Volume control", {244, 150, 16, 20});
     btPitch = MakeDemo(this, "btPitch", "P", "Pitch control", {261, 150, 16, 20});
@@ -532,11 +533,8 @@ void TfrmPlayer::RefreshState() {
         tbPosition->SetPalette(TKcPalette(clGreen, clLime));
     } else {
         tbPosition->SetPalette(TKcPalette(clGray, clSilver));
-        FTitle = "Deck idle...";
-        if (FStatus.empty()) {
-            FTitleShown = FTitle;
-            ShowText(FTitle);
-        }
+        // Only the display: the title ("Deck empty" after an unload) returns at the next refresh.
+        if (FStatus.empty()) ShowText("Deck idle...");
         tbPosition->setEnabled(false);
         FSliderMode = SliderMode::Refreshing;
         tbPosition->SetPosition(0);

@@ -95,8 +95,13 @@ void TfrmVUMeterBase::FrameResize() {
     const int xR = xL + BarWidth + BarGap;
 
     const int labelTop = height() - 4 - lbL->height();
-    lbL->setGeometry(xL - 2, labelTop, BarWidth + 4, LabelHeight);
-    lbR->setGeometry(xR - 2, labelTop, BarWidth + 4, LabelHeight);
+    // A caption wider than its bar ("Out") grows outwards, away from the other bar's.
+    const int wideL = std::max(BarWidth + 4, lbL->fontMetrics().horizontalAdvance(lbL->text()) + 2);
+    const int wideR = std::max(BarWidth + 4, lbR->fontMetrics().horizontalAdvance(lbR->text()) + 2);
+    lbL->setAlignment((wideL > BarWidth + 4 ? Qt::AlignRight : Qt::AlignHCenter) | Qt::AlignVCenter);
+    lbR->setAlignment((wideR > BarWidth + 4 ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignVCenter);
+    lbL->setGeometry(xL + BarWidth + 2 - wideL, labelTop, wideL, LabelHeight);
+    lbR->setGeometry(xR - 2, labelTop, wideR, LabelHeight);
     lbdB->setGeometry(x0, labelTop, ScaleWidth, LabelHeight);
 
     const int barHeight = std::max(0, labelTop - 4 - BarTop);

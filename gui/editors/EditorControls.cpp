@@ -49,7 +49,7 @@ TKcDemoButton* MakeEditorButton(QWidget* Parent, const char* Name, const QString
     b->SetColor(0xC8D1D5);
     QFont f = b->font();
     f.setPixelSize(11);
-    b->setFont(f);
+    SetDemoFont(*b, f);
     b->setGeometry(Geometry);
     return b;
 }
@@ -60,6 +60,7 @@ TKcTrackBar* MakeEditorTrackBar(QWidget* Parent, const char* Name, int Min, int 
     t->setGeometry(Geometry);
     t->SetMinValue(Min);
     t->SetMaxValue(Max);
+    UseWindowGutter(*t);
     return t;
 }
 

@@ -11,7 +11,7 @@
 namespace kelvar {
 
 TfrmFadeSettings::TfrmFadeSettings(QWidget* Parent) : QWidget(Parent) {
-    setFixedSize(770, 390);
+    setFixedSize(516, 390);
     frmFadeOut = new TfrmFade(this);
     frmFadeOut->setObjectName("frmFadeOut");
     frmFadeOut->move(4, 4);
@@ -23,11 +23,11 @@ TfrmFadeSettings::TfrmFadeSettings(QWidget* Parent) : QWidget(Parent) {
     frmXFade1->move(262, 4);
     frmXFadeGraph1 = new TfrmXFadeGraph(this);
     frmXFadeGraph1->setObjectName("frmXFadeGraph1");
-    frmXFadeGraph1->setGeometry(4, 250, 762, 110);
+    frmXFadeGraph1->setGeometry(4, 250, 508, 110);
     lbDrawProblem = MakeEditorLabel(this, "lbDrawProblem",
                                     "Please note: Due to the fact that some data is auto-detected during playback, "
                                     "the above graph is only an estimated view of how the fade will sound.",
-                                    QRect(4, 362, 762, 26));
+                                    QRect(4, 358, 508, 30));
     lbDrawProblem->setWordWrap(true);
     DrawTimer = new QTimer(this);
     DrawTimer->setInterval(150);

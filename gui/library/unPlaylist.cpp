@@ -926,7 +926,7 @@ void TfoPlaylist::SetCatTreeMode(int Mode, bool Force) {
     if (Mode == 1) {
         CatTreeWidth = std::max(CatTreeWidth, 50);
         splitCatPlaylist->setOrientation(Qt::Horizontal);
-        btCategoryMinMax->setText(QString(QChar(0x25B6)));
+        btCategoryMinMax->setText(QString(QChar(0x2191)));  // up
         pTop->hide();
         btFloat->hide();
         splitCatPlaylist->handle(1)->setEnabled(true);
@@ -937,11 +937,11 @@ void TfoPlaylist::SetCatTreeMode(int Mode, bool Force) {
         btFloat->show();
         if (Mode == 0) {
             CatTreeHeight = std::max(CatTreeHeight, 50);
-            btCategoryMinMax->setText(QString(QChar(0x25B2)));
+            btCategoryMinMax->setText(QString(QChar(0x2190)));  // left
             splitCatPlaylist->handle(1)->setEnabled(true);
             splitCatPlaylist->setSizes({CatTreeHeight, std::max(splitCatPlaylist->height() - CatTreeHeight, 50)});
         } else {
-            btCategoryMinMax->setText(QString(QChar(0x25BC)));
+            btCategoryMinMax->setText(QString(QChar(0x2193)));  // down
             pCategory->setFixedHeight(collapsed);
             splitCatPlaylist->handle(1)->setEnabled(false);
             splitCatPlaylist->setSizes({collapsed, std::max(splitCatPlaylist->height() - collapsed, 50)});

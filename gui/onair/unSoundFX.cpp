@@ -99,7 +99,7 @@ TfoSoundFX::TfoSoundFX(QWidget* Parent) : QWidget(Parent) {
         QFont f = b->font();
         f.setPixelSize(9);
         f.setBold(true);
-        b->setFont(f);
+        SetDemoFont(*b, f);
         ShowPressed(b, false);
     }
 

@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QEvent>
+#include <QFontInfo>
 #include <QGridLayout>
 #include <QImageReader>
 #include <QLabel>
@@ -80,7 +81,7 @@ TfrmAmazonInfo::TfrmAmazonInfo(const TAmazonInfo& Info, QWidget* Parent) : QFram
     lbNO = new QLabel(this);
     QFont big = lbNO->font();
     big.setBold(true);
-    big.setPointSize(big.pointSize() + 4);
+    big.setPixelSize(QFontInfo(big).pixelSize() + 5);
     lbNO->setFont(big);
     lbNO->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
     lbNO->setFixedWidth(36);

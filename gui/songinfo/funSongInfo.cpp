@@ -411,6 +411,7 @@ QWidget* TfrmSongInfo::InfoTab() {
     tbWeight->SetMaxValue(100);
     tbWeight->SetMinValue(1);
     tbWeight->SetPosition(50);
+    UseWindowGutter(*tbWeight);
     lbWeight = new QLabel("Rotation category", page);
     auto* weightRow = new QHBoxLayout();
     weightRow->addWidget(eWeight);

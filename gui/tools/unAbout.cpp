@@ -1,11 +1,14 @@
 #include "gui/tools/unAbout.h"
 
+#include <QFontInfo>
+
 #include <QApplication>
 #include <QIcon>
 #include <QLabel>
 #include <algorithm>
 
 #include "controls/FxFancyButton.h"
+#include "controls/KcFonts.h"
 #include "controls/KcLabel.h"
 #include "core/KelvarApi.h"
 #include "foundation/Clock.h"
@@ -41,10 +44,7 @@ TfoAbout::TfoAbout(QWidget* Parent) : QDialog(Parent, Qt::Tool) {
     imIcon->setAlignment(Qt::AlignCenter);
     imIcon->setGeometry(111, 16, 64, 64);
     lbCaption = new TKcLabel(this);
-    QFont title(QStringLiteral("Arial"));
-    title.setPixelSize(19);
-    title.setBold(true);
-    lbCaption->setFont(title);
+    lbCaption->setFont(CaptionFont(19, true));
     lbCaption->setGeometry(43, 92, 200, 30);
     lbVersion = new QLabel(this);
     QFont bold = lbVersion->font();
@@ -56,7 +56,7 @@ TfoAbout::TfoAbout(QWidget* Parent) : QDialog(Parent, Qt::Tool) {
     lbDatabase->setGeometry(8, 160, 270, 18);
     lbUptime = new QLabel(this);
     QFont small = lbUptime->font();
-    small.setPointSizeF(small.pointSizeF() * 0.85);
+    small.setPixelSize(std::max(8, QFontInfo(small).pixelSize() * 85 / 100));
     lbUptime->setFont(small);
     lbUptime->setAlignment(Qt::AlignCenter);
     lbUptime->setGeometry(8, 182, 270, 18);

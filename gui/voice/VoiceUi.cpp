@@ -29,6 +29,7 @@ TKcTrackBar* BufferBar(QWidget* Parent, const char* Name, int Min, int Max, int 
     b->SetPosition(10);
     b->EndLoading();
     b->setGeometry(Geometry);
+    UseWindowGutter(*b);
     return b;
 }
 
@@ -93,7 +94,7 @@ TKcDemoButton* MakeFlatButton(QWidget* Parent, const char* Name, const QString& 
     QFont f = b->font();
     f.setPixelSize(10);
     f.setBold(true);
-    b->setFont(f);
+    SetDemoFont(*b, f);
     // The caption is drawn in the hover fonts.
     TKcFont leave = b->FontLeave(), enter = b->FontEnter();
     leave.Font = enter.Font = f;

@@ -29,6 +29,7 @@ TKcTrackBar* VolumeBar(QWidget* Parent, const char* Name, QRect Geometry) {
     b->SetPosition(255);
     b->EndLoading();
     b->setGeometry(Geometry);
+    UseWindowGutter(*b);
     return b;
 }
 

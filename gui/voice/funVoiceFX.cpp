@@ -77,6 +77,7 @@ TKcTrackBar* VerticalBar(QWidget* Parent, const char* Name, QRect Geometry) {
     b->SetTickMarks(TKcTickMarks::tmBottomRight);
     b->EndLoading();
     b->setGeometry(Geometry);
+    UseWindowGutter(*b);
     return b;
 }
 

@@ -25,6 +25,7 @@
 #include <sstream>
 
 #include "controls/BoxButton.h"
+#include "controls/KcFonts.h"
 #include "foundation/MiscFunc.h"
 #include "setup/InstallSequence.h"
 #include "setup/funDB_FireBird.h"
@@ -70,6 +71,8 @@ TfoMain::TfoMain(const std::string& SetupFolder, QWidget* Parent)
     setObjectName("foMain");
     setWindowTitle(QString("%1 installation wizard").arg(ProductTag));
     setFixedSize(480, 337);
+    // The setup program's one window: its face is the program's.
+    UseDialogFont();
     BuildPages();
     FSequence->OnLogLine = [this](const std::string& Line, int Kind) {
         eLog->append(QString("<span style=\"color:%1\">%2</span>")
@@ -134,10 +137,7 @@ void TfoMain::BuildPages() {
     {
         auto* box = body(tsWelcome);
         lbWelcome1 = Text(tsWelcome, ProductTag);
-        QFont f("Arial");
-        f.setPixelSize(24);
-        f.setBold(true);
-        lbWelcome1->setFont(f);
+        lbWelcome1->setFont(CaptionFont(24, true));
         lbWelcome1->setStyleSheet("color: grey");
         lbWelcome2 =
             Text(tsWelcome, QString("Welcome to the %1 installation wizard. The wizard will guide you through the "
@@ -252,10 +252,10 @@ void TfoMain::BuildPages() {
     {
         auto* box = body(tsFinished);
         box->addWidget(Text(tsFinished, "Installation complete. Click on 'Finish' to close the installer."));
-        eViewReadme = new QCheckBox("View $Kelvar$ readme file", tsFinished);
+        eViewReadme = new QCheckBox("View Kelvar readme file", tsFinished);
         eViewReadme->setObjectName("eViewReadme");
         eViewReadme->setChecked(true);
-        eStartKelvar = new QCheckBox("Run $Kelvar$ program", tsFinished);
+        eStartKelvar = new QCheckBox("Run Kelvar program", tsFinished);
         eStartKelvar->setObjectName("eStartKelvar");
         eStartKelvar->setChecked(true);
         box->addWidget(eViewReadme);
@@ -270,9 +270,7 @@ void TfoMain::BuildPages() {
     row->setContentsMargins(8, 4, 8, 4);
     lbVersion = new QLabel(bottom);
     lbVersion->setObjectName("lbVersion");
-    QFont small = lbVersion->font();
-    small.setPixelSize(9);
-    lbVersion->setFont(small);
+    lbVersion->setFont(CaptionFont(9));
     lbVersion->setStyleSheet("color: grey");
     btCancel = new QPushButton("Cancel", bottom);
     btBack = new QPushButton("<< Back", bottom);
@@ -308,7 +306,6 @@ void TfoMain::Init() {
     setWindowTitle(ReplaceProductTag(windowTitle()));
     QApplication::setApplicationDisplayName(windowTitle());
     for (QLabel* l : {lbWelcome1, lbWelcome2, lbPath1, lbPath2}) l->setText(ReplaceProductTag(l->text()));
-    for (QCheckBox* c : {eViewReadme, eStartKelvar}) c->setText(ReplaceProductTag(c->text()));
     pcPages->setCurrentIndex(0);
 }
 

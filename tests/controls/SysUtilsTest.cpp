@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 #include <QBuffer>
+#include <QGuiApplication>
 #include <QPainter>
+#include <QPalette>
 #include <QtEndian>
 
 namespace kelvar {
@@ -28,6 +30,12 @@ TEST(KcSysUtils, ColoursKeepTheirByteOrder) {
     EXPECT_EQ(FromQColor(QColor(1, 2, 3)), 0x030201u);
     EXPECT_EQ(ResolveColor(0x123456), 0x123456u);
     EXPECT_EQ(ResolveColor(clBtnFace) & 0xFF000000u, 0u);
+}
+
+TEST(KcSysUtils, InactiveCaptionIsAGreyApartFromTheHighlight) {
+    const QColor Inactive = ToQColor(clInactiveCaption);
+    EXPECT_EQ(Inactive.saturation(), 0);
+    EXPECT_NE(Inactive, QGuiApplication::palette().color(QPalette::Highlight));
 }
 
 TEST(KcSysUtils, Frame3DDrawsTopLeftThenBottomRightRings) {

@@ -119,6 +119,25 @@ TEST(KcTrackBar, ActiveClickCentresTheThumbOnThePointer) {
     EXPECT_EQ(Bar.Position(), 50);
 }
 
+TEST(KcTrackBar, WindowGutterIsTanTenPixelsOnTheParentFace) {
+    QWidget Parent;
+    QPalette Face = Parent.palette();
+    Face.setColor(QPalette::Window, QColor(200, 210, 220));
+    Parent.setPalette(Face);
+    auto* Bar = new TKcTrackBar(&Parent);
+    Bar->SetOrientation(TKcOrientation::voVertical);
+    Bar->SetTickMarks(TKcTickMarks::tmNone);
+    Bar->resize(30, 120);
+    UseWindowGutter(*Bar);
+    const QImage Image = Render(*Bar);
+    // Across the middle row, away from the thumb at the bottom: face, bevel, tan, bevel, face.
+    int Tan = 0;
+    for (int X = 0; X < Image.width(); ++X)
+        if (QColor(Image.pixel(X, 40)) == QColor(0xD6, 0xCD, 0xA9)) ++Tan;
+    EXPECT_EQ(Tan, 10 - 2) << "the lowered bevel takes one pixel either side";
+    EXPECT_EQ(QColor(Image.pixel(1, 40)), QColor(200, 210, 220));
+}
+
 TEST(KcTrackBar, DegenerateGeometryPaintsWithoutFailing) {
     TKcTrackBar Bar;
     Bar.SetMaxValue(0);  // Max = Min

@@ -1,5 +1,6 @@
 // The audio settings window: which object and page it opens on, the tabs of the audio pages
 // against the output page, the single window, and its modal run.
+#include <QApplication>
 #include <QComboBox>
 #include <QPointer>
 #include <QTabWidget>
@@ -8,6 +9,7 @@
 #include "common/GuiTestKit.h"
 #include "controls/FxFancyButton.h"
 #include "controls/KcButtons.h"
+#include "controls/KcFonts.h"
 #include "gui/audioconfig/funCfgPlayer.h"
 #include "gui/audioconfig/funDualOutput_combo.h"
 #include "gui/audioconfig/funEQ.h"
@@ -51,6 +53,23 @@ TEST_F(AudioSettings, OpensOnTheObjectAndPageAskedForOnlyWhenNew) {
     EXPECT_EQ(AudioSettingsWindow(), first);
     EXPECT_EQ(ActiveTab(), "DSP");
     EXPECT_EQ(Frame().frmEQ1->Node(), Core->DeckB->Channel->DSPEffects);
+}
+
+TEST_F(AudioSettings, KeepsItsSizeOnEveryPage) {
+    const QFont saved = QApplication::font();
+    UseDialogFont();
+    ShowAudioSettings(Core->DeckA, "AGC", false);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(AudioSettingsWindow()->size(), QSize(539, 498));
+    for (const char* page : {"EQ", "DSP", "AGC"}) {
+        Frame().SetPage(page);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(AudioSettingsWindow()->size(), QSize(539, 498)) << page;
+    }
+    Frame().btOutput->OnClick(*Frame().btOutput);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(AudioSettingsWindow()->size(), QSize(539, 498)) << "Output";
+    QApplication::setFont(saved);
 }
 
 TEST_F(AudioSettings, OutputPageStandsAloneAndAChannelBringsTheAudioPagesBack) {

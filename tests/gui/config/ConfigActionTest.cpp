@@ -2,9 +2,11 @@
 // runs, the file on disk gets what the pages show, and Cancel writes nothing.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <filesystem>
 
 #include "CoreConfigFixture.h"
+#include "controls/KcFonts.h"
 #include "gui/config/cfgCrossfader.h"
 
 namespace kelvar {
@@ -21,10 +23,15 @@ void ViewEveryPage(TfoConfig& Form) {
         Settle();
         EXPECT_EQ(Form.frmConfig1->lbCaption->text(), tree->topLevelItem(i)->text(0));
         EXPECT_TRUE(Form.frmConfig1->ShownControl());
+        // No page makes the dialog grow past its size.
+        EXPECT_EQ(Form.size(), QSize(705, 516)) << tree->topLevelItem(i)->text(0).toStdString();
     }
 }
 
 TEST_F(ConfigAction, ViewingEveryPageAndConfirmingKeepsTheRunningSettings) {
+    // The program's face, which the pages are laid out for.
+    const QFont saved = QApplication::font();
+    UseDialogFont();
     const std::string before = RunningSettings();
     ASSERT_TRUE(RunConfig([](TfoConfig& form) {
         EXPECT_EQ(TopCaptions(form), BuiltInCaptions);
@@ -45,6 +52,7 @@ TEST_F(ConfigAction, ViewingEveryPageAndConfirmingKeepsTheRunningSettings) {
     }));
     EXPECT_EQ(Doc->GetXML(), written);
     EXPECT_EQ(RunningSettings(), before);
+    QApplication::setFont(saved);
 }
 
 TEST_F(ConfigAction, CancelWritesNoFileAndReloadsNothing) {

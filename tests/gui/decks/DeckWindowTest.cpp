@@ -153,7 +153,7 @@ TEST_F(DeckWindow, LoadPlayPauseSeekEjectWithTheMouse) {
     Clock.Ms += 2001;
     f.Refresh();
     f.Refresh();
-    EXPECT_EQ(Shown(f), "Deck idle...");
+    EXPECT_EQ(Shown(f), "Deck empty");
     EXPECT_EQ(f.lbCurrent->text(), ":");
     EXPECT_FALSE(f.tbPosition->isEnabled());
     EXPECT_FALSE(f.btEject->isEnabled());

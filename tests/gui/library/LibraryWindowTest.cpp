@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QSplitter>
+#include <QToolButton>
 #include <QUrl>
 #include <atomic>
 #include <filesystem>
@@ -243,11 +244,14 @@ TEST_F(LibraryWindow, LayoutModesCycleBackToTheSameHeight) {
     EXPECT_EQ(f.CatTreeMode, 1);
     EXPECT_TRUE(f.pTop->isHidden());
     EXPECT_EQ(f.splitCatPlaylist->orientation(), Qt::Horizontal);
+    EXPECT_EQ(f.btCategoryMinMax->text(), QString(QChar(0x2191)));
     f.SetCatTreeMode(f.CatTreeMode + 1);
     EXPECT_EQ(f.CatTreeMode, 2);
     EXPECT_FALSE(f.splitCatPlaylist->handle(1)->isEnabled());
+    EXPECT_EQ(f.btCategoryMinMax->text(), QString(QChar(0x2193)));
     f.SetCatTreeMode(f.CatTreeMode + 1);
     EXPECT_EQ(f.CatTreeMode, 0);
+    EXPECT_EQ(f.btCategoryMinMax->text(), QString(QChar(0x2190)));
     QCoreApplication::processEvents();
     EXPECT_EQ(f.pCategory->height(), height);
 

@@ -5,14 +5,18 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStackedWidget>
 #include <QTest>
 #include <QTextEdit>
+#include <cstdlib>
 
 #include "common/GuiTestKit.h"
+#include "controls/CaptionFit.h"
 #include "setup/InstallSequence.h"
 #include "setup/SetupTestSupport.h"
 #include "setup/wizard/FireBirdSettingsPanel.h"
@@ -156,6 +160,31 @@ TEST_F(InstallWizard, SecondAcceptResetsTheEditedPath) {
     Next();
     EXPECT_NE(Wizard->ePath->text(), "/somewhere/else");
     EXPECT_FALSE(Wizard->ePath->text().isEmpty());
+}
+
+TEST_F(InstallWizard, EveryPageShowsItsCaptionsWhole) {
+    ToPathPage();
+    Next();
+    ASSERT_EQ(Wizard->ActivePage(), Wizard->tsFinished) << LogText();
+    EXPECT_EQ(Wizard->eViewReadme->text(), "View Kelvar readme file");
+    EXPECT_EQ(Wizard->eStartKelvar->text(), "Run Kelvar program");
+    ASSERT_NE(Wizard->SettingsPanel, nullptr);
+    QStringList groups;
+    for (const QGroupBox* g : Wizard->SettingsPanel->findChildren<QGroupBox*>()) groups << g->title();
+    EXPECT_EQ(groups, QStringList({" Access mode", " Database login details ", " Remote server settings "}));
+    EXPECT_EQ(Wizard->SettingsPanel->eEmbedded->text(), "Embedded server");
+
+    std::string clipped;
+    for (int i = 0; i < Wizard->pcPages->count(); ++i) {
+        Wizard->pcPages->setCurrentIndex(i);
+        if (Wizard->ActivePage() == Wizard->tsDatabaseInfo) Wizard->eDB_Custom->setChecked(true);
+        QCoreApplication::processEvents();
+        if (const char* folder = std::getenv("KELVAR_SHOT_DIR"))
+            Wizard->grab().save(QString("%1/Setup_%2.png").arg(folder, Wizard->ActivePage()->objectName()));
+        for (const TClippedCaption& c : FindClippedCaptions(*Wizard))
+            clipped += Wizard->ActivePage()->objectName().toStdString() + ": " + Describe(c) + "\n";
+    }
+    EXPECT_EQ(clipped, "");
 }
 
 }  // namespace
