@@ -60,6 +60,8 @@ void TKelvarApi::ShutdownAudio() {
     if (FCore.AudioPipe) FCore.AudioPipe->Close();
 }
 
+void TKelvarApi::SetServiceMode(bool On) { FCore.ServiceMode = On; }
+
 // ---- deck commands
 
 void TKelvarApi::Play() { FCore.Play(); }
@@ -70,6 +72,10 @@ void TKelvarApi::EjectAll() { FCore.EjectAll(); }
 void TKelvarApi::QueueNext(TDeckId Deck) { FCore.QueueNext(Player(Deck)); }
 void TKelvarApi::QueueNextAndPlay(TDeckId Deck) { FCore.QueueNextAndPlay(Player(Deck)); }
 void TKelvarApi::SetNotifySongChange(bool On) { FCore.NotifySongChange = On ? 1 : 0; }
+
+void TKelvarApi::Unload(TDeckId Deck) {
+    if (TKelvarPlayer* player = Player(Deck)) player->Unload();
+}
 
 TKelvarPlayer* TKelvarApi::Player(TDeckId Deck) const {
     switch (Deck) {
@@ -147,6 +153,30 @@ void TKelvarApi::SetTalking(bool On) {
     if (!FCore.VoiceFX) return;
     if (On) FCore.VoiceFX->SetActive(true);
     FCore.VoiceFX->SetTalking(On);
+}
+
+TVoiceRoute TKelvarApi::VoiceRoute() const {
+    if (!FCore.VoiceFX) return TVoiceRoute::None;
+    switch (FCore.VoiceFX->GetVoiceMode()) {
+        case VoiceMode::None: return TVoiceRoute::None;
+        case VoiceMode::MixerLine: return TVoiceRoute::Soundcard;
+        case VoiceMode::Record: return FCore.VoiceFX->GetMixPoint() == 0 ? TVoiceRoute::Mixer : TVoiceRoute::Other;
+        default: return TVoiceRoute::Other;
+    }
+}
+
+void TKelvarApi::SetVoiceRoute(TVoiceRoute Route) {
+    TVoiceFX* voice = FCore.VoiceFX.get();
+    if (!voice) return;
+    switch (Route) {
+        case TVoiceRoute::None: voice->SetVoiceMode(VoiceMode::None); break;
+        case TVoiceRoute::Mixer:
+            voice->SetVoiceMode(VoiceMode::Record);
+            voice->SetMixPoint(0);
+            break;
+        case TVoiceRoute::Soundcard: voice->SetVoiceMode(VoiceMode::MixerLine); break;
+        case TVoiceRoute::Other: break;
+    }
 }
 
 // ---- queue and history
@@ -269,12 +299,19 @@ bool TKelvarApi::QueueChosenSong(int Tries) {
     return false;
 }
 
+std::shared_ptr<TPlaylistManager> TKelvarApi::PlaylistManager() { return Manager(FCore); }
+
 // ---- configuration
 
 int TKelvarApi::DatabaseDialect() { return static_cast<int>(SQLDriverType.load()); }
 
 void TKelvarApi::LoadConfig(IConfigDoc& Node) { FCore.LoadConfig(Node); }
 void TKelvarApi::SaveConfig(IConfigDoc& Node) { FCore.SaveConfig(Node); }
+
+TKelvarPlayer* TKelvarApi::DeckPlayer(TDeckId Deck) const { return Player(Deck); }
+TVoiceFX* TKelvarApi::Voice() const { return FCore.VoiceFX.get(); }
+TAudioPipe* TKelvarApi::AudioPipe() const { return FCore.AudioPipe.get(); }
+const TMetaDataConfig* TKelvarApi::MetaDataConfig() const { return FCore.MetaDataConfig.get(); }
 
 // ---- snapshots
 

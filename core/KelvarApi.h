@@ -22,9 +22,13 @@
 
 namespace kelvar {
 
+class TAudioPipe;
 class TAutoRecovery;
 class TKelvar;
 class TKelvarPlayer;
+class TMetaDataConfig;
+class TPlaylistManager;
+class TVoiceFX;
 
 // The players of the core, in the order the core creates them.
 enum class TDeckId : uint8_t { DeckA = 0, DeckB = 1, SoundFX = 2, Aux1 = 3, Aux2 = 4, Aux3 = 5 };
@@ -34,6 +38,10 @@ enum class TQueuePlace : uint8_t { Top = 0, Bottom = 1 };
 
 // A deck's state (the values of the deck's own DeckState).
 enum class TDeckPhase : uint8_t { Playing = 0, Empty = 1, Ready = 2 };
+
+// Where the talk-over voice goes: nowhere, into the mixer, or through the sound card's own line
+// mixer; Other is a setting the windows do not offer.
+enum class TVoiceRoute : uint8_t { None, Mixer, Soundcard, Other };
 
 struct TDeckSnapshot {
     bool Exists = false;
@@ -79,6 +87,9 @@ public:
     void Log(const std::string& Message, const std::string& Source, TLogKind Kind);
     // Ejects every deck and closes the audio pipe (the program's last step before the core goes).
     void ShutdownAudio();
+    // Before the core's start: nobody watches the program (a Queue mode that a queue failure set
+    // in an earlier run is not kept).
+    void SetServiceMode(bool On);
 
     // ---- deck commands
     void Play();
@@ -91,6 +102,8 @@ public:
     void QueueNextAndPlay(TDeckId Deck);
     // Remote-control "notify song change".
     void SetNotifySongChange(bool On);
+    // The player lets go of its song and its file.
+    void Unload(TDeckId Deck);
 
     // ---- DJ mode and recovery
     // DJModes::AutoDJ, Queue or Manual; -1 before the core is initialised.
@@ -117,6 +130,9 @@ public:
     bool Talking() const;
     // Talking switches the voice on first.
     void SetTalking(bool On);
+    // None without a voice.
+    TVoiceRoute VoiceRoute() const;
+    void SetVoiceRoute(TVoiceRoute Route);
 
     // ---- queue and history
     // Copies of the rows as the windows list them (requests marked " ~requested~").
@@ -147,6 +163,9 @@ public:
     // Asks the rotation for a song (the ghost song first) and queues it at the bottom, up to
     // Tries times; answers whether one was queued.
     bool QueueChosenSong(int Tries);
+    // The song database model (library, categories, queue, history) the windows list and edit;
+    // null until the core has it.
+    std::shared_ptr<TPlaylistManager> PlaylistManager();
 
     // ---- configuration
     // The driver of the song database the program opened (0 none, 1 MySQL, 2 Firebird,
@@ -154,6 +173,13 @@ public:
     static int DatabaseDialect();
     void LoadConfig(IConfigDoc& Node);
     void SaveConfig(IConfigDoc& Node);
+    // The engine objects the audio settings and the editors' preview work on through the access
+    // classes (core/AudioSettingsAccess, core/PreviewDeck); null when the core has none.
+    TKelvarPlayer* DeckPlayer(TDeckId Deck) const;
+    TVoiceFX* Voice() const;
+    TAudioPipe* AudioPipe() const;
+    // The metadata settings (picture folder, lookups).
+    const TMetaDataConfig* MetaDataConfig() const;
 
     // ---- snapshots
     TDeckSnapshot Deck(TDeckId Deck);
