@@ -55,7 +55,7 @@ kelvar_layer_rule(gui/library ${KELVAR_GUI_BASE} gui/lists)
 kelvar_layer_rule(gui/onair ${KELVAR_GUI_BASE} gui/lists gui/editors gui/audioconfig gui/library)
 kelvar_layer_rule(gui/songinfo ${KELVAR_GUI_BASE} core/web gui/plugins gui/lists gui/editors)
 kelvar_layer_rule(gui/voice ${KELVAR_GUI_BASE} gui/plugins gui/decks gui/editors gui/audioconfig)
-kelvar_layer_rule(gui/tools ${KELVAR_GUI_BASE} core/rotation gui/lists)
+kelvar_layer_rule(gui/tools ${KELVAR_GUI_BASE} gui/lists)
 # The player program and its main window.
 kelvar_layer_rule(gui ${KELVAR_GUI_BASE} gui/*)
 

@@ -75,7 +75,7 @@ std::string SongLogText(const ISongInfoPtr& Song) {
 }
 
 TKelvar::TKelvar(IPlaylistControlPtr Control)
-    : PluginManager(std::make_unique<TPluginManager>(PluginDir())), PlaylistControl(std::move(Control)) {}
+    : PlaylistControl(std::move(Control)), PluginManager(std::make_unique<TPluginManager>(PluginDir())) {}
 
 TKelvar::~TKelvar() { DoQuit(); }
 

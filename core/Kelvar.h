@@ -52,10 +52,7 @@ public:
     TKelvarPlayer* Players(int Index);
     int PlayerCount() const { return static_cast<int>(PlayerList.size()); }
     void EjectAll();
-    void StopAll();
-    void SetMuted(bool Value);
     bool GetMuted();
-    void DoStatus(const std::string& Message);
     void Log(const std::string& Message, const std::string& Source, TLogKind Kind);
 
     // Deck commands (main thread).
@@ -63,31 +60,22 @@ public:
     void PlayNext(bool Fade);
     void QueueNext(TKelvarPlayer* Player);
     void QueueNextAndPlay(TKelvarPlayer* Player);
-    // Pauses the playing deck, or plays the ready one when none plays.
-    void PauseOrPlay();
     TKelvarPlayer* PlayingDeck();
     TKelvarPlayer* ReadyDeck();
     TKelvarPlayer* EmptyDeck();
     TKelvarPlayer* CurrentDeck();
-    TKelvarPlayer* TargetDeck();
     int64_t DecksRemainingTime();
-    bool AutoDJAllowed();
     bool NoXFade(const ISongInfoPtr& Song) const;
     // The commands of the remote-control message that the core carries out (the user interface
     // adds Exit and Show).
     TKelvarAPIHandlers APIHandlers();
 
-    // Heartbeat tasks (main thread).
+    // Heartbeat tasks and parts of the tick, callable on their own (main thread).
     void Tick();
     void QueueFill();
-    void Maintenance();
-
-    // Parts of the tick, callable on their own.
     void CheckSongChange();
-    void CheckQueueAhead();
     void CheckFinishedPlayers();
     void AutoRecoveryTick();
-    void UpdateMeters();
     // The start-next handler of decks A and B, on the output thread: starts Other when it is
     // ready, unless the next song must not start on a fade or the mode is Manual.
     void DeckFadeStart(TKelvarPlayer& Fading, TKelvarPlayer& Other);
@@ -97,23 +85,23 @@ public:
     // Set by the program before Init when nobody watches (service mode): a Queue mode that a
     // queue failure set in an earlier run is not kept.
     bool ServiceMode = false;
-    std::unique_ptr<TVoiceFX> VoiceFX;
     std::atomic<uint8_t> NotifySongChange{0};
     int32_t XFadeSkipTime = 45000;
     // Read by the start-next handler on the output thread.
     std::atomic<uint8_t> NoAutoStartOnFade{0};
-    int32_t LastMeterDelay = 0;
     TStatusEvent StatusEvent;
     THeartBeat* Heartbeat = nullptr;
-    std::unique_ptr<TMetaDataConfig> MetaDataConfig;
     std::unique_ptr<TAutoRecovery> AutoRecovery;
     std::vector<std::unique_ptr<TCoreDeck>> PlayerList;
-    std::unique_ptr<TPluginManager> PluginManager;
     ISongInfoPtr CurrentSong;
-    ILogicListPtr LogicList;
     ILoggerPtr Logger;
-    IPlaylistControlPtr PlaylistControl;
     std::unique_ptr<TAudioPipe> AudioPipe;
+
+    // Still reached directly by the deck, on-air and voice windows (and by tests); every other
+    // window goes through the door (core/KelvarApi).
+    std::unique_ptr<TVoiceFX> VoiceFX;
+    std::unique_ptr<TMetaDataConfig> MetaDataConfig;
+    IPlaylistControlPtr PlaylistControl;
     TKelvarPlayer* DeckA = nullptr;
     TKelvarPlayer* DeckB = nullptr;
     TKelvarPlayer* SoundFXPlayer = nullptr;
@@ -121,12 +109,27 @@ public:
     TKelvarPlayer* Aux2 = nullptr;
     TKelvarPlayer* Aux3 = nullptr;
 
+private:
+    // The door carries out the windows' commands on the members below.
+    friend class TKelvarApi;
+
+    void StopAll();
+    void SetMuted(bool Value);
+    void DoStatus(const std::string& Message);
+    // Pauses the playing deck, or plays the ready one when none plays.
+    void PauseOrPlay();
+    TKelvarPlayer* TargetDeck();
+    bool AutoDJAllowed();
+    void Maintenance();
+    void CheckQueueAhead();
+    void UpdateMeters();
     // The time the deck on air has left, 0 when none plays or its length is unknown.
     int64_t TimeLeftOnAir();
-    // The choice prepared ahead on the worker (tests look at it).
-    TChoiceAhead* ChoiceAhead() { return FChoice.get(); }
 
-private:
+    int32_t LastMeterDelay = 0;
+    std::unique_ptr<TPluginManager> PluginManager;
+    ILogicListPtr LogicList;
+
     // Loads the next song into Player. TimeLeftMs: how long the deck on air still plays. False
     // when the rotation's answer is still under way and there is time to wait for it (the
     // caller tries again on its next tick); the attempts made so far count on.

@@ -60,6 +60,8 @@ void TKelvarApi::ShutdownAudio() {
     if (FCore.AudioPipe) FCore.AudioPipe->Close();
 }
 
+void TKelvarApi::SetServiceMode(bool On) { FCore.ServiceMode = On; }
+
 // ---- deck commands
 
 void TKelvarApi::Play() { FCore.Play(); }
@@ -74,6 +76,10 @@ TKelvarPlayer* TKelvarApi::DeckPlayer(TDeckId Deck) const { return Player(Deck);
 TKelvarPlayer* TKelvarApi::PlayingDeck() { return FCore.PlayingDeck(); }
 void TKelvarApi::QueueNext(TKelvarPlayer* Deck) { FCore.QueueNext(Deck); }
 void TKelvarApi::QueueNextAndPlay(TKelvarPlayer* Deck) { FCore.QueueNextAndPlay(Deck); }
+
+void TKelvarApi::Unload(TDeckId Deck) {
+    if (TKelvarPlayer* player = Player(Deck)) player->Unload();
+}
 
 TKelvarPlayer* TKelvarApi::Player(TDeckId Deck) const {
     switch (Deck) {
@@ -152,6 +158,30 @@ void TKelvarApi::SetTalking(bool On) {
     if (!FCore.VoiceFX) return;
     if (On) FCore.VoiceFX->SetActive(true);
     FCore.VoiceFX->SetTalking(On);
+}
+
+TVoiceRoute TKelvarApi::VoiceRoute() const {
+    if (!FCore.VoiceFX) return TVoiceRoute::None;
+    switch (FCore.VoiceFX->GetVoiceMode()) {
+        case VoiceMode::None: return TVoiceRoute::None;
+        case VoiceMode::MixerLine: return TVoiceRoute::Soundcard;
+        case VoiceMode::Record: return FCore.VoiceFX->GetMixPoint() == 0 ? TVoiceRoute::Mixer : TVoiceRoute::Other;
+        default: return TVoiceRoute::Other;
+    }
+}
+
+void TKelvarApi::SetVoiceRoute(TVoiceRoute Route) {
+    TVoiceFX* voice = FCore.VoiceFX.get();
+    if (!voice) return;
+    switch (Route) {
+        case TVoiceRoute::None: voice->SetVoiceMode(VoiceMode::None); break;
+        case TVoiceRoute::Mixer:
+            voice->SetVoiceMode(VoiceMode::Record);
+            voice->SetMixPoint(0);
+            break;
+        case TVoiceRoute::Soundcard: voice->SetVoiceMode(VoiceMode::MixerLine); break;
+        case TVoiceRoute::Other: break;
+    }
 }
 
 // ---- queue and history
@@ -285,6 +315,9 @@ std::shared_ptr<TPlaylistManager> TKelvarApi::PlaylistManager() const { return M
 std::string TKelvarApi::PictureFolder() const {
     return FCore.MetaDataConfig ? FCore.MetaDataConfig->LocalPictureDir() : std::string();
 }
+
+TAudioPipe* TKelvarApi::AudioPipe() const { return FCore.AudioPipe.get(); }
+const TMetaDataConfig* TKelvarApi::MetaDataConfig() const { return FCore.MetaDataConfig.get(); }
 
 // ---- snapshots
 

@@ -22,9 +22,11 @@
 
 namespace kelvar {
 
+class TAudioPipe;
 class TAutoRecovery;
 class TKelvar;
 class TKelvarPlayer;
+class TMetaDataConfig;
 class TPlaylistManager;
 class TVoiceFX;
 
@@ -36,6 +38,10 @@ enum class TQueuePlace : uint8_t { Top = 0, Bottom = 1 };
 
 // A deck's state (the values of the deck's own DeckState).
 enum class TDeckPhase : uint8_t { Playing = 0, Empty = 1, Ready = 2 };
+
+// Where the talk-over voice goes: nowhere, into the mixer, or through the sound card's own line
+// mixer; Other is a setting the windows do not offer.
+enum class TVoiceRoute : uint8_t { None, Mixer, Soundcard, Other };
 
 struct TDeckSnapshot {
     bool Exists = false;
@@ -81,6 +87,9 @@ public:
     void Log(const std::string& Message, const std::string& Source, TLogKind Kind);
     // Ejects every deck and closes the audio pipe (the program's last step before the core goes).
     void ShutdownAudio();
+    // Before the core's start: nobody watches the program (a Queue mode that a queue failure set
+    // in an earlier run is not kept).
+    void SetServiceMode(bool On);
 
     // ---- deck commands
     void Play();
@@ -101,6 +110,8 @@ public:
     // As above, for the deck a window holds.
     void QueueNext(TKelvarPlayer* Deck);
     void QueueNextAndPlay(TKelvarPlayer* Deck);
+    // The player lets go of its song and its file.
+    void Unload(TDeckId Deck);
 
     // ---- DJ mode and recovery
     // DJModes::AutoDJ, Queue or Manual; -1 before the core is initialised.
@@ -129,6 +140,9 @@ public:
     void SetTalking(bool On);
     // The voice, handed out as a handle for core/VoiceAccess; nullptr when the core has none.
     TVoiceFX* Voice() const;
+    // None without a voice.
+    TVoiceRoute VoiceRoute() const;
+    void SetVoiceRoute(TVoiceRoute Route);
 
     // ---- queue and history
     // Copies of the rows as the windows list them (requests marked " ~requested~").
@@ -171,6 +185,11 @@ public:
     std::shared_ptr<TPlaylistManager> PlaylistManager() const;
     // The folder the songs' "picture" names are relative to; empty without metadata settings.
     std::string PictureFolder() const;
+    // The engine objects the audio settings and the editors' preview work on through the access
+    // classes (core/AudioSettingsAccess, core/PreviewDeck); null when the core has none.
+    TAudioPipe* AudioPipe() const;
+    // The metadata settings (picture folder, lookups).
+    const TMetaDataConfig* MetaDataConfig() const;
 
     // ---- snapshots
     TDeckSnapshot Deck(TDeckId Deck);

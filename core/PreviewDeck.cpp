@@ -5,7 +5,6 @@
 #include "audio/mix/AudioPipe_imp.h"
 #include "audio/mix/Channel_imp.h"
 #include "audio/nodes/Node_Metronome.h"
-#include "core/Kelvar.h"
 #include "media/KelvarPlayer_imp.h"
 
 namespace kelvar {
@@ -44,12 +43,12 @@ void TPreviewDeck::SetMetronome(bool Value) {
     if (TNode_Metronome* m = MetronomeOf(FPlayer)) m->SetEnabled(Value);
 }
 
-void TPreviewDeck::TimeMetronome(double BPM, TKelvar* Kelvar) {
+void TPreviewDeck::TimeMetronome(double BPM, TAudioPipe* Pipe) {
     TNode_Metronome* m = MetronomeOf(FPlayer);
     if (!m) return;
     m->SetInterval(static_cast<int32_t>(std::lround(60000.0 / BPM)));
-    if (Kelvar && Kelvar->AudioPipe) {
-        const TDualOutputSettings out = Kelvar->AudioPipe->GetOutput().GetSettings();
+    if (Pipe) {
+        const TDualOutputSettings out = Pipe->GetOutput().GetSettings();
         m->SetOffset(out.Packets * out.PacketTime);  // the output's latency
     }
 }

@@ -8,7 +8,7 @@
 
 namespace kelvar {
 
-class TKelvar;
+class TAudioPipe;
 class TKelvarPlayer;
 
 class TPreviewDeck {
@@ -28,9 +28,9 @@ public:
     // False when the channel has no metronome.
     bool GetMetronome();
     void SetMetronome(bool Value);
-    // A tick every 60000 / BPM ms, offset by the latency of Kelvar's output (packets times
-    // packet time) when there is one.
-    void TimeMetronome(double BPM, TKelvar* Kelvar);
+    // A tick every 60000 / BPM ms, offset by the latency of the pipe's output (packets times
+    // packet time) when there is a pipe.
+    void TimeMetronome(double BPM, TAudioPipe* Pipe);
 
 private:
     TKelvarPlayer& FPlayer;

@@ -1,6 +1,7 @@
 #include "core/unKelvar.h"
 
 #include "core/CoreCommon.h"
+#include "core/Kelvar.h"
 #include "database/SQLPool.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "foundation/MiscFunc.h"

@@ -8,12 +8,13 @@
 #include <string>
 
 #include "core/HeartBeat.h"
-#include "core/Kelvar.h"
 #include "core/KelvarApi.h"
 #include "foundation/ConfigDoc.h"
 #include "foundation/Logger.h"
 
 namespace kelvar {
+
+class TKelvar;
 
 // The program's path with ".core.xml" in place of its extension.
 std::string CoreConfigFileName();

@@ -65,6 +65,8 @@ void InstallRemoteCommands(TRemoteCommandHooks hooks, IStartupUi& dialogs) {
         [&dialogs](TKelvarApi& api) { QueueFailedLink = api.ListenQueueFailed([&dialogs] { QueueFailed(dialogs); }); });
 }
 
+void IgnoreQueueFailures() { QueueFailedLink.Reset(); }
+
 void RemoveRemoteCommands() {
     SetKelvarAPIReceiver(nullptr);
     SetShowKelvarReceiver(nullptr);

@@ -26,6 +26,9 @@ void InstallRemoteReceivers(TKelvarAPIHandlers handlers, std::function<void()> s
 void InstallRemoteCommands(TRemoteCommandHooks hooks, IStartupUi& dialogs);
 // Takes them away again (shutdown, before the core goes).
 void RemoveRemoteCommands();
+// Keeps the receivers but no longer answers a queue failure (service mode: nobody reads the
+// warning and nobody could set Auto DJ again).
+void IgnoreQueueFailures();
 
 // The warning shown when the core could not queue a song.
 std::string QueueFailedText();

@@ -11,8 +11,6 @@
 #include <vector>
 
 #include "controls/KcFonts.h"
-#include "core/CoreCommon.h"
-#include "core/Kelvar.h"
 #include "core/MessageAPI.h"
 #include "foundation/Logger_imp.h"
 #include "foundation/MainThread.h"
@@ -68,7 +66,7 @@ int RunService(std::vector<std::string> args) {
         InstallRemoteCommands({[loop] { loop->Quit(); }, nullptr}, ui);
         // Nobody reads a warning here and nobody could set Auto DJ again: a queue failure keeps
         // the mode, the core logs it and plays its fallback song.
-        if (CoreKelvar) CoreKelvar->OnQueueFailed.Clear();
+        IgnoreQueueFailures();
         loop->Run();
         RemoveRemoteCommands();
     } else {

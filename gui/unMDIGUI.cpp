@@ -598,10 +598,8 @@ void TfoMDIGui::TaskbarCreated() {
 }
 
 void TfoMDIGui::alConfigExecute() {
-    // The configuration dialog still works on the core object itself.
-    TKelvar* core = GuiKelvar ? GuiKelvar : CoreKelvar;
-    if (!CoreConfig || !core) return;
-    ExecuteConfigAction(*core, CoreConfig, [this] { RefreshDJMode(); });
+    if (!CoreConfig || !Api()) return;
+    ExecuteConfigAction(*Api(), CoreConfig, [this] { RefreshDJMode(); });
 }
 
 void TfoMDIGui::alSaveConfigExecute() {

@@ -8,8 +8,9 @@
 #include "core/CoreCommon.h"
 #include "core/HeartBeat.h"
 #include "core/KelvarApi.h"
+#include "core/playlist/SongDatabase.h"
+#include "core/playlist/SongRows.h"
 #include "core/unKelvar.h"
-#include "database/SQLPool.h"
 #include "foundation/Logger_imp.h"
 #include "foundation/MiscFunc.h"
 #include "gui/StartupUi.h"
@@ -107,7 +108,7 @@ bool TfoMain::DoInit() {
     bool coreReady = false;
     Guarded("Error in FfoKelvar.DoInit", [&] {
         if (!FfoKelvar) throw std::runtime_error("The core data module does not exist");
-        if (CoreKelvar) CoreKelvar->ServiceMode = FServiceMode;
+        if (TKelvarApi* api = ProgramKelvarApi()) api->SetServiceMode(FServiceMode);
         coreReady = FfoKelvar->DoInit();
         if (coreReady) Log("Kelvar ready", LogKind::Init);
     });
@@ -162,19 +163,16 @@ bool TfoMain::ConnectDatabase() {
             std::string driver = "MYSQL";
             if (CoreConfig) driver = CoreConfig->Section("Database")->ReadString("Driver", "MYSQL");
             driver = Upper(driver);
-            ISQLPoolManagerPtr manager = CreatePoolManager(driver);
-            if (!manager) {
+            if (!OpenSongDatabase(driver, CoreConfig ? CoreConfig->Section("Database").get() : nullptr)) {
                 FUi.ErrorDialog("No valid database driver found (" + driver + "). Kelvar will be closed.");
                 return false;
             }
-            if (CoreConfig) manager->LoadConfig(*CoreConfig->Section("Database"));
-            manager->Open();
         } catch (const std::exception& e) {
             LogError("Error in SQLPoolManager.LoadConfig/Open", e);
         }
         SetStatus("Checking database connection");
         try {
-            PoolQuery("SELECT * FROM category", {}, true);
+            CheckSongDatabase();
             return true;
         } catch (const std::exception& e) {
             SetStatus("Connection to database failed!");

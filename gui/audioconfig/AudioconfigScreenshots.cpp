@@ -2,9 +2,8 @@
 
 #include <memory>
 
-#include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "gui/audioconfig/funCfgPlayer.h"
-#include "gui/engine/GUIcommon.h"
 #include "gui/engine/Screenshots.h"
 
 namespace kelvar {
@@ -18,7 +17,15 @@ std::unique_ptr<QWidget> Window(const TAudioObject& Object, const char* Page) {
     return window;
 }
 
-TAudioObject DeckA() { return GuiKelvar ? TAudioObject(GuiKelvar->DeckA) : TAudioObject(); }
+TAudioObject DeckA() {
+    TKelvarApi* api = ProgramKelvarApi();
+    return api ? TAudioObject(api->DeckPlayer(TDeckId::DeckA)) : TAudioObject();
+}
+
+TAudioObject Output() {
+    TKelvarApi* api = ProgramKelvarApi();
+    return api && api->AudioPipe() ? TAudioObject(api->AudioPipe()) : TAudioObject();
+}
 
 }  // namespace
 
@@ -26,10 +33,7 @@ void RegisterAudioconfigScreenshots() {
     RegisterScreenshot("AudioSettingsEQ", [] { return Window(DeckA(), "EQ"); });
     RegisterScreenshot("AudioSettingsAGC", [] { return Window(DeckA(), "AGC"); });
     RegisterScreenshot("AudioSettingsDSP", [] { return Window(DeckA(), "DSP"); });
-    RegisterScreenshot("AudioSettingsOutput", [] {
-        return Window(GuiKelvar && GuiKelvar->AudioPipe ? TAudioObject(GuiKelvar->AudioPipe.get()) : TAudioObject(),
-                      "OUTPUT");
-    });
+    RegisterScreenshot("AudioSettingsOutput", [] { return Window(Output(), "OUTPUT"); });
 }
 
 }  // namespace kelvar

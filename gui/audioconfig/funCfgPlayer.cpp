@@ -10,17 +10,26 @@
 #include "controls/KcButtons.h"
 #include "controls/KcSysUtils.h"
 #include "core/AudioSettingsAccess.h"
-#include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "gui/audioconfig/funAGC.h"
 #include "gui/audioconfig/funDualOutput_combo.h"
 #include "gui/audioconfig/funEQ.h"
 #include "gui/audioconfig/funWinampDSP.h"
 #include "gui/editors/EditorControls.h"
-#include "gui/engine/GUIcommon.h"
 
 namespace kelvar {
 
 namespace {
+
+TKelvarPlayer* Deck(TDeckId Id) {
+    TKelvarApi* api = ProgramKelvarApi();
+    return api ? api->DeckPlayer(Id) : nullptr;
+}
+
+TAudioPipe* Pipe() {
+    TKelvarApi* api = ProgramKelvarApi();
+    return api ? api->AudioPipe() : nullptr;
+}
 
 TKcDemoButton* ObjectButton(QWidget* Parent, const char* Name, const char* Caption) {
     auto* b = new TKcDemoButton(Parent);
@@ -101,15 +110,15 @@ TfrmCfgPlayer::TfrmCfgPlayer(QWidget* Parent) : QWidget(Parent) {
     auto select = [this](auto pick) {
         return [this, pick](TKcCustomControl&) { GuardedUi([this, pick] { SelectObject(pick()); }); };
     };
-    btDeckA->OnClick = select([] { return TAudioObject(GuiKelvar ? GuiKelvar->DeckA : nullptr); });
-    btDeckB->OnClick = select([] { return TAudioObject(GuiKelvar ? GuiKelvar->DeckB : nullptr); });
-    btSoundFX->OnClick = select([] { return TAudioObject(GuiKelvar ? GuiKelvar->SoundFXPlayer : nullptr); });
-    btVoiceFX->OnClick = select([] { return TAudioObject(GuiKelvar ? GuiKelvar->VoiceFX.get() : nullptr); });
-    btMixer->OnClick = select([] {
-        return GuiKelvar && GuiKelvar->AudioPipe ? TAudioObject(PipeMixer(*GuiKelvar->AudioPipe)) : TAudioObject();
+    btDeckA->OnClick = select([] { return TAudioObject(Deck(TDeckId::DeckA)); });
+    btDeckB->OnClick = select([] { return TAudioObject(Deck(TDeckId::DeckB)); });
+    btSoundFX->OnClick = select([] { return TAudioObject(Deck(TDeckId::SoundFX)); });
+    btVoiceFX->OnClick = select([] {
+        TKelvarApi* api = ProgramKelvarApi();
+        return TAudioObject(api ? api->Voice() : nullptr);
     });
-    btOutput->OnClick = select(
-        [] { return GuiKelvar && GuiKelvar->AudioPipe ? TAudioObject(GuiKelvar->AudioPipe.get()) : TAudioObject(); });
+    btMixer->OnClick = select([] { return Pipe() ? TAudioObject(PipeMixer(*Pipe())) : TAudioObject(); });
+    btOutput->OnClick = select([] { return Pipe() ? TAudioObject(Pipe()) : TAudioObject(); });
     btAux->OnClick = [this](TKcCustomControl&) { GuardedUi([this] { AuxChosen(); }); };
     connect(eAux, &QComboBox::activated, this, [this] { GuardedUi([this] { AuxChosen(); }); });
 }
@@ -120,8 +129,8 @@ void TfrmCfgPlayer::SetAuxCaption() { btAux->SetCaption("Aux " + eAux->currentTe
 
 void TfrmCfgPlayer::AuxChosen() {
     SetAuxCaption();
-    if (!GuiKelvar) return;
-    TKelvarPlayer* aux[3] = {GuiKelvar->Aux1, GuiKelvar->Aux2, GuiKelvar->Aux3};
+    if (!ProgramKelvarApi()) return;
+    TKelvarPlayer* aux[3] = {Deck(TDeckId::Aux1), Deck(TDeckId::Aux2), Deck(TDeckId::Aux3)};
     const int index = std::clamp(eAux->currentIndex(), 0, 2);
     if (aux[index]) SelectObject(aux[index]);
 }
@@ -137,14 +146,14 @@ void TfrmCfgPlayer::Light(TKcDemoButton* Button) {
 void TfrmCfgPlayer::SelectObject(const TAudioObject& Object) {
     if (auto* player = std::get_if<TKelvarPlayer*>(&Object); player && *player) {
         TKelvarPlayer* p = *player;
-        if (GuiKelvar && p == GuiKelvar->DeckA) {
+        if (p == Deck(TDeckId::DeckA)) {
             Light(btDeckA);
-        } else if (GuiKelvar && p == GuiKelvar->DeckB) {
+        } else if (p == Deck(TDeckId::DeckB)) {
             Light(btDeckB);
-        } else if (GuiKelvar && p == GuiKelvar->SoundFXPlayer) {
+        } else if (p == Deck(TDeckId::SoundFX)) {
             Light(btSoundFX);
-        } else if (GuiKelvar && (p == GuiKelvar->Aux1 || p == GuiKelvar->Aux2 || p == GuiKelvar->Aux3)) {
-            eAux->setCurrentIndex(p == GuiKelvar->Aux1 ? 0 : (p == GuiKelvar->Aux2 ? 1 : 2));
+        } else if (p == Deck(TDeckId::Aux1) || p == Deck(TDeckId::Aux2) || p == Deck(TDeckId::Aux3)) {
+            eAux->setCurrentIndex(p == Deck(TDeckId::Aux1) ? 0 : (p == Deck(TDeckId::Aux2) ? 1 : 2));
             SetAuxCaption();
             Light(btAux);
         }

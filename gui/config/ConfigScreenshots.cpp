@@ -4,7 +4,7 @@
 #include <QTreeWidget>
 #include <memory>
 
-#include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/playlist/PlaylistManager.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "gui/config/KelvarConfig_imp.h"
@@ -18,7 +18,6 @@
 #include "gui/config/unWizComment.h"
 #include "gui/config/unWizDirectory.h"
 #include "gui/editors/funFadeSettings.h"
-#include "gui/engine/GUIcommon.h"
 #include "gui/engine/Screenshots.h"
 #include "gui/plugins/unPluginConfig.h"
 
@@ -32,7 +31,7 @@ public:
     explicit TConfigPicture(int Page) {
         setWindowTitle("Configuration");
         FDoc = TConfigDoc_XML::Create("");
-        if (GuiKelvar) GuiKelvar->SaveConfig(*FDoc->Section("Kelvar"));
+        if (TKelvarApi* api = ProgramKelvarApi()) api->SaveConfig(*FDoc->Section("Kelvar"));
         FConfig = std::make_unique<TKelvarConfig>();
         IConfigNodesPtr nodes = FConfig->GetNodes();
         ForEachConfigNode(*nodes, [this](IConfigNode& Node) { Node.SetConfigDoc(FDoc); });
@@ -52,7 +51,7 @@ private:
 std::unique_ptr<QWidget> LogicSettings(std::unique_ptr<TfrmPluginConfig> Frame) {
     auto dialog = std::make_unique<TfoPluginConfig>();
     auto doc = TConfigDoc_XML::Create("");
-    if (GuiKelvar) GuiKelvar->SaveConfig(*doc->Section("Kelvar"));
+    if (TKelvarApi* api = ProgramKelvarApi()) api->SaveConfig(*doc->Section("Kelvar"));
     Frame->LoadSettings(*doc->Section("Kelvar")->Section("Logic"));
     dialog->setWindowTitle(Frame->Title);
     dialog->SetFrame(Frame.release());
@@ -88,8 +87,8 @@ void RegisterConfigScreenshots() {
                        []() -> std::unique_ptr<QWidget> { return LogicSettings(std::make_unique<TfrmLogic_web>()); });
     RegisterScreenshot("WizardCategory", []() -> std::unique_ptr<QWidget> {
         auto wizard = std::make_unique<TfoWizCategory>();
-        if (GuiKelvar && GuiKelvar->PlaylistControl) {
-            if (auto manager = GuiKelvar->PlaylistControl->GetPlaylistManager(); manager && manager->Categories)
+        if (TKelvarApi* api = ProgramKelvarApi()) {
+            if (auto manager = api->PlaylistManager(); manager && manager->Categories)
                 wizard->Fill(*manager->Categories);
         }
         return wizard;

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/plugins/PluginList_imp.h"
 #include "gui/config/cfgAudioPipe.h"
 #include "gui/config/cfgCrossfader.h"
@@ -55,7 +55,7 @@ bool TKelvarConfig::Run(const IConfigDocPtr& Doc) {
     return confirmed;
 }
 
-bool ExecuteConfigAction(TKelvar& Core, const IConfigDocPtr& CoreConfig, const std::function<void()>& RefreshDJMode,
+bool ExecuteConfigAction(TKelvarApi& Core, const IConfigDocPtr& CoreConfig, const std::function<void()>& RefreshDJMode,
                          const std::string& PluginFolder) {
     auto config = std::make_unique<TKelvarConfig>(PluginFolder);
     struct TClearMark {

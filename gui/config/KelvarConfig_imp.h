@@ -9,7 +9,7 @@
 
 namespace kelvar {
 
-class TKelvar;
+class TKelvarApi;
 
 class TKelvarConfig : public TConfig {
 public:
@@ -34,7 +34,7 @@ std::vector<TPluginInfoFunc> BuiltInConfigPages();
 // dialog edits them, and on OK the file is written, the core reloads under the live-apply mark
 // and RefreshDJMode runs. The mark is cleared in every case; errors go on to the caller after
 // that. Answers whether the dialog was confirmed.
-bool ExecuteConfigAction(TKelvar& Core, const IConfigDocPtr& CoreConfig, const std::function<void()>& RefreshDJMode,
+bool ExecuteConfigAction(TKelvarApi& Core, const IConfigDocPtr& CoreConfig, const std::function<void()>& RefreshDJMode,
                          const std::string& PluginFolder = PluginDir());
 
 }  // namespace kelvar

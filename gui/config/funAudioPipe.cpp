@@ -4,9 +4,9 @@
 #include <QStyle>
 
 #include "controls/KcTrackBar.h"
-#include "core/Kelvar.h"
+#include "core/AudioSettingsAccess.h"
+#include "core/KelvarApi.h"
 #include "core/ProcessPriority.h"
-#include "gui/engine/GUIcommon.h"
 
 namespace kelvar {
 
@@ -205,70 +205,62 @@ void TfrmCfgAudioPipe::ShowPriorityLabel() {
 }
 
 TAudioObject TfrmCfgAudioPipe::RowObject(int Row) const {
-    TKelvar* core = GuiKelvar;
-    if (!core) return std::monostate{};
+    TKelvarApi* api = ProgramKelvarApi();
+    if (!api) return std::monostate{};
     switch (Row) {
-        case 0: return core->DeckA;
-        case 1: return core->DeckB;
-        case 2: return core->SoundFXPlayer;
+        case 0: return api->DeckPlayer(TDeckId::DeckA);
+        case 1: return api->DeckPlayer(TDeckId::DeckB);
+        case 2: return api->DeckPlayer(TDeckId::SoundFX);
         case 3: {
-            TKelvarPlayer* aux[] = {core->Aux1, core->Aux2, core->Aux3};
+            const TDeckId aux[] = {TDeckId::Aux1, TDeckId::Aux2, TDeckId::Aux3};
             const int index = eAux->currentIndex();
-            return index >= 0 && index < 3 ? TAudioObject(aux[index]) : TAudioObject(std::monostate{});
+            return index >= 0 && index < 3 ? TAudioObject(api->DeckPlayer(aux[index])) : TAudioObject(std::monostate{});
         }
-        case 4: return core->VoiceFX.get();
-        case 5: return core->AudioPipe ? TAudioObject(&core->AudioPipe->GetMixer()) : std::monostate{};
+        case 4: return api->Voice();
+        case 5: return api->AudioPipe() ? TAudioObject(PipeMixer(*api->AudioPipe())) : std::monostate{};
         default: return std::monostate{};
     }
 }
 
 void TfrmCfgAudioPipe::ShowVoiceMode() {
-    TVoiceFX* voice = GuiKelvar ? GuiKelvar->VoiceFX.get() : nullptr;
-    if (!voice) return;
-    switch (voice->GetVoiceMode()) {
-        case VoiceMode::MixerLine: eVoiceMode->setCurrentText("Soundcard"); break;
-        case VoiceMode::None: eVoiceMode->setCurrentText("None"); break;
-        case VoiceMode::Record:
-            if (voice->GetMixPoint() == 0) {
-                eVoiceMode->setCurrentText("Mixer");
-            } else {
-                eVoiceMode->setCurrentIndex(-1);
-            }
-            break;
-        default: eVoiceMode->setCurrentIndex(-1); break;
+    TKelvarApi* api = ProgramKelvarApi();
+    if (!api || !api->HasVoice()) return;
+    switch (api->VoiceRoute()) {
+        case TVoiceRoute::Soundcard: eVoiceMode->setCurrentText("Soundcard"); break;
+        case TVoiceRoute::None: eVoiceMode->setCurrentText("None"); break;
+        case TVoiceRoute::Mixer: eVoiceMode->setCurrentText("Mixer"); break;
+        case TVoiceRoute::Other: eVoiceMode->setCurrentIndex(-1); break;
     }
 }
 
 void TfrmCfgAudioPipe::ApplyVoiceDestination() {
     for (QWidget* shape : iFX) shape->hide();
     iFXLine->resize(FXLineWidth, iFXLine->height());
-    TVoiceFX* voice = GuiKelvar ? GuiKelvar->VoiceFX.get() : nullptr;
+    TKelvarApi* api = ProgramKelvarApi();
     const QString item = eVoiceMode->currentIndex() >= 0 ? eVoiceMode->currentText() : QString();
     if (item == "None") {
         iFX[1]->show();
-        if (voice) voice->SetVoiceMode(VoiceMode::None);
+        if (api) api->SetVoiceRoute(TVoiceRoute::None);
     } else if (item == "Mixer") {
         iFX[1]->show();
         iFX[0]->show();
-        if (voice) {
-            voice->SetVoiceMode(VoiceMode::Record);
-            voice->SetMixPoint(0);
-        }
+        if (api) api->SetVoiceRoute(TVoiceRoute::Mixer);
     } else if (item == "Soundcard") {
         for (int i = 1; i <= 4; ++i) iFX[static_cast<size_t>(i)]->show();
-        if (voice) voice->SetVoiceMode(VoiceMode::MixerLine);
+        if (api) api->SetVoiceRoute(TVoiceRoute::Soundcard);
     }
 }
 
 void TfrmCfgAudioPipe::ShowCuePath() {
     bool preview = false;
-    if (GuiKelvar && GuiKelvar->AudioPipe)
-        preview = GuiKelvar->AudioPipe->GetOutput().GetSettings().PreviewStyle != PreviewStyle::None;
+    if (TKelvarApi* api = ProgramKelvarApi(); api && api->AudioPipe())
+        preview = TOutputAccess(*api->AudioPipe()).GetSettings().PreviewStyle != PreviewStyle::None;
     for (QWidget* shape : iCue) shape->setVisible(preview);
 }
 
 void TfrmCfgAudioPipe::OpenOutput() {
-    if (GuiKelvar && GuiKelvar->AudioPipe) ShowAudioSettings(GuiKelvar->AudioPipe.get(), "OUTPUT", true);
+    if (TKelvarApi* api = ProgramKelvarApi(); api && api->AudioPipe())
+        ShowAudioSettings(api->AudioPipe(), "OUTPUT", true);
     ShowCuePath();
 }
 

@@ -4,12 +4,11 @@
 #include <QLabel>
 #include <QStyle>
 
-#include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/playlist/CategoryTree.h"
 #include "core/playlist/CustomCategory.h"
 #include "core/playlist/PlaylistManager.h"
 #include "gui/config/funWizOptions.h"
-#include "gui/engine/GUIcommon.h"
 
 namespace kelvar {
 
@@ -53,9 +52,8 @@ std::string TfoWizCategory::Statement() const {
 
 bool WizardCategory(std::string& Text) {
     TfoWizCategory wizard;
-    if (GuiKelvar && GuiKelvar->PlaylistControl) {
-        if (auto manager = GuiKelvar->PlaylistControl->GetPlaylistManager(); manager && manager->Categories)
-            wizard.Fill(*manager->Categories);
+    if (TKelvarApi* api = ProgramKelvarApi()) {
+        if (auto manager = api->PlaylistManager(); manager && manager->Categories) wizard.Fill(*manager->Categories);
     }
     if (!wizard.Run()) return false;
     Text = wizard.Statement();

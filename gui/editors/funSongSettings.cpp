@@ -19,7 +19,7 @@
 #include "controls/KcSysUtils.h"
 #include "controls/KcTrackBar.h"
 #include "controls/KcUpDown.h"
-#include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/PreviewDeck.h"
 #include "foundation/Clock.h"
 #include "foundation/MiscFunc.h"
@@ -36,7 +36,7 @@ namespace kelvar {
 
 namespace {
 
-constexpr int PreviewPlayerIndex = 5;
+constexpr TDeckId PreviewDeckId = TDeckId::Aux3;
 constexpr double MinBPM = 45;
 constexpr double MaxBPM = 220;
 constexpr double MetronomeLimit = 225;
@@ -269,8 +269,7 @@ void TfrmSongSettings::Init(const ISongInfoPtr& Song, const TSongSettings& Setti
     eGapKiller->setCurrentIndex(-1);
     FFadeFrame = FadeFrame;
     FSong = Song;
-    FPlayer =
-        GuiKelvar && GuiKelvar->PlayerCount() > PreviewPlayerIndex ? GuiKelvar->Players(PreviewPlayerIndex) : nullptr;
+    FPlayer = ProgramKelvarApi() ? ProgramKelvarApi()->DeckPlayer(PreviewDeckId) : nullptr;
     frmPlayer1->SetEditorMode();
     frmPlayer1->AttachPlayer(FPlayer);
     UpdateMetronome();
@@ -395,7 +394,9 @@ void TfrmSongSettings::DetectTempo() {
 
 void TfrmSongSettings::UpdateMetronome() {
     if (!(FSettings.BPM > 0 && FSettings.BPM < MetronomeLimit)) return;
-    if (FPlayer) TPreviewDeck(*FPlayer).TimeMetronome(FSettings.BPM, GuiKelvar);
+    if (FPlayer)
+        TPreviewDeck(*FPlayer).TimeMetronome(FSettings.BPM,
+                                             ProgramKelvarApi() ? ProgramKelvarApi()->AudioPipe() : nullptr);
 }
 
 void TfrmSongSettings::MetronomeClick() {

@@ -5,10 +5,9 @@
 #include <QLineEdit>
 #include <QThread>
 
-#include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/playlist/CategoryTree.h"
 #include "core/playlist/PlaylistManager.h"
-#include "gui/engine/GUIcommon.h"
 #include "gui/engine/Screenshots.h"
 #include "gui/library/unPlaylist.h"
 #include "gui/library/unSearch.h"
@@ -20,8 +19,8 @@ namespace kelvar {
 namespace {
 
 std::shared_ptr<TPlaylistManager> CoreManager() {
-    if (!GuiKelvar || !GuiKelvar->PlaylistControl) return nullptr;
-    return GuiKelvar->PlaylistControl->GetPlaylistManager();
+    TKelvarApi* api = ProgramKelvarApi();
+    return api ? api->PlaylistManager() : nullptr;
 }
 
 // Lets the loader threads deliver (on the main thread) for a while.

@@ -24,7 +24,7 @@
 #include <QVBoxLayout>
 #include <unordered_map>
 
-#include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/playlist/CategoryTree.h"
 #include "core/playlist/LevelCategories.h"
 #include "core/playlist/PlaylistManager.h"
@@ -139,8 +139,8 @@ TwiPlaylist::~TwiPlaylist() {
 void TwiPlaylist::Activate() {
     TWindowItem::Activate();
     FFrame = std::make_unique<TfoPlaylist>();
-    if (GuiKelvar && GuiKelvar->PlaylistControl)
-        FFrame->SetPlaylistManager(GuiKelvar->PlaylistControl->GetPlaylistManager());
+    if (TKelvarApi* api = ProgramKelvarApi(); api && api->PlaylistManager())
+        FFrame->SetPlaylistManager(api->PlaylistManager());
     FFrame->Init();
     if (GuiConfig) FFrame->LoadSettings(*GuiConfig->Section("Playlist"));
 }

@@ -8,11 +8,10 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/playlist/CategoryTree.h"
 #include "core/playlist/PlaylistManager.h"
 #include "foundation/TextUtil.h"
-#include "gui/engine/GUIcommon.h"
 #include "gui/lists/unDragDrop.h"
 
 namespace kelvar {
@@ -29,8 +28,8 @@ QLabel* NewPanel(const QString& Caption, QWidget* Parent) {
 }
 
 TCategoryTree* CoreCategories() {
-    if (!GuiKelvar || !GuiKelvar->PlaylistControl) return nullptr;
-    auto manager = GuiKelvar->PlaylistControl->GetPlaylistManager();
+    TKelvarApi* api = ProgramKelvarApi();
+    auto manager = api ? api->PlaylistManager() : nullptr;
     return manager ? manager->Categories.get() : nullptr;
 }
 

@@ -8,10 +8,9 @@
 #include <QPainter>
 #include <memory>
 
-#include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/playlist/SongRows.h"
 #include "foundation/MiscFunc.h"
-#include "gui/engine/GUIcommon.h"
 #include "gui/engine/Screenshots.h"
 #include "gui/songinfo/funAmazonInfo.h"
 #include "gui/songinfo/unAmazonSearch.h"
@@ -23,7 +22,7 @@ namespace kelvar {
 namespace {
 
 const TMetaDataConfig& ShownConfig() {
-    if (GuiKelvar && GuiKelvar->MetaDataConfig) return *GuiKelvar->MetaDataConfig;
+    if (TKelvarApi* api = ProgramKelvarApi(); api && api->MetaDataConfig()) return *api->MetaDataConfig();
     static const TMetaDataConfig fallback;
     return fallback;
 }

@@ -24,8 +24,7 @@
 
 #include "controls/BoxButton.h"
 #include "controls/KcTrackBar.h"
-#include "core/DeckAccess.h"
-#include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/playlist/CategorySelection.h"
 #include "core/playlist/SongFiles.h"
 #include "foundation/Logger.h"
@@ -34,7 +33,6 @@
 #include "foundation/UrlCoding.h"
 #include "gui/editors/funFadeSettings.h"
 #include "gui/editors/funSongSettings.h"
-#include "gui/engine/GUIcommon.h"
 #include "gui/engine/GuiDialogs.h"
 #include "gui/lists/PlaylistDialogs.h"
 #include "gui/songinfo/DataBinder.h"
@@ -584,7 +582,7 @@ void TfrmSongInfo::SetDataset(const IDatasetPtr& Data) {
 
 const TMetaDataConfig* TfrmSongInfo::Config() const {
     if (FConfig) return FConfig;
-    if (GuiKelvar && GuiKelvar->MetaDataConfig) return GuiKelvar->MetaDataConfig.get();
+    if (TKelvarApi* api = ProgramKelvarApi(); api && api->MetaDataConfig()) return api->MetaDataConfig();
     static const TMetaDataConfig fallback;
     return &fallback;
 }
@@ -771,7 +769,7 @@ void TfrmSongInfo::btLoadTagClick() {
 void TfrmSongInfo::btSaveTag1Click() {
     if (!FData) return;
     // The sound effect player may hold the file open.
-    if (GuiKelvar) TDeckAccess(*GuiKelvar).Unload(2);
+    if (TKelvarApi* api = ProgramKelvarApi()) api->Unload(TDeckId::SoundFX);
     try {
         SaveSettings();
         if (IsEditing(*FData)) FData->Post();

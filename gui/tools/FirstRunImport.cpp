@@ -5,21 +5,31 @@
 #include <vector>
 
 #include "core/CoreCommon.h"
-#include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/playlist/CategoryTree.h"
 #include "core/playlist/PlaylistLoader_imp.h"
 #include "core/playlist/PlaylistManager.h"
 #include "core/playlist/SongListHelpers.h"
-#include "core/rotation/PlaylistControl.h"
 #include "foundation/Logger.h"
 #include "foundation/MiscFunc.h"
-#include "gui/engine/GUIcommon.h"
 
 namespace kelvar {
 
 namespace fs = std::filesystem;
 
-TKelvar* ToolsCore() { return GuiKelvar ? GuiKelvar : CoreKelvar; }
+std::shared_ptr<TPlaylistManager> ToolsPlaylistManager() {
+    TKelvarApi* api = ProgramKelvarApi();
+    if (!api) throw std::runtime_error("The core is not running");
+    std::shared_ptr<TPlaylistManager> manager = api->PlaylistManager();
+    if (!manager) throw std::runtime_error("No playlist manager");
+    return manager;
+}
+
+TSongList& ToolsSongList() {
+    std::shared_ptr<TPlaylistManager> manager = ToolsPlaylistManager();
+    if (!manager->SongList) throw std::runtime_error("No playlist manager");
+    return *manager->SongList;
+}
 
 std::string DefaultSoundFolder() { return ProgramFolder() + "Sound/"; }
 
@@ -31,10 +41,7 @@ TCustomCategory* FindOrCreateCategory(TCategoryTree& Tree, const std::string& Na
 }
 
 void ImportDemoContent(const std::string& SoundFolder) {
-    TKelvar* core = ToolsCore();
-    if (!core || !core->PlaylistControl) throw std::runtime_error("The core is not running");
-    std::shared_ptr<TPlaylistManager> manager = core->PlaylistControl->GetPlaylistManager();
-    if (!manager) throw std::runtime_error("No playlist manager");
+    std::shared_ptr<TPlaylistManager> manager = ToolsPlaylistManager();
     const fs::path sound(SoundFolder);
     TCategoryTree& tree = *manager->Categories;
     TSongList& songs = *manager->SongList;

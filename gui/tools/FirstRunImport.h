@@ -2,17 +2,21 @@
 // The first-run imports: the demo sound effects, songs, promos and the starting play list that
 // ship in the program's "Sound" folder. The first-run wizard runs them with the operator's
 // choices; a start without windows runs them with the wizard's defaults.
+#include <memory>
 #include <string>
 
 namespace kelvar {
 
 class TCategoryTree;
 class TCustomCategory;
-class TKelvar;
+class TPlaylistManager;
+class TSongList;
 
-// The core the tools work on: the windows' core once set, else the process's (the first run
-// comes before the windows).
-TKelvar* ToolsCore();
+// The song database model the tools work on, through the program's door. Raises "The core is
+// not running" without a core and "No playlist manager" while the core has none.
+std::shared_ptr<TPlaylistManager> ToolsPlaylistManager();
+// Its song library; raises as ToolsPlaylistManager.
+TSongList& ToolsSongList();
 
 // The program folder's "Sound" folder, with a trailing delimiter.
 std::string DefaultSoundFolder();

@@ -8,19 +8,16 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "core/Kelvar.h"
 #include "core/playlist/CategorySelection.h"
-#include "core/playlist/PlaylistManager.h"
 #include "core/playlist/PlaylistUtils.h"
+#include "core/playlist/SongFiles.h"
 #include "core/playlist/SongList.h"
-#include "core/rotation/PlaylistControl.h"
-#include "database/SQLPool.h"
+#include "core/playlist/SongRows.h"
 #include "foundation/Logger.h"
 #include "foundation/MiscFunc.h"
 #include "gui/engine/GuiDialogs.h"
 #include "gui/tools/FirstRunImport.h"
 #include "gui/tools/unProgress.h"
-#include "media/SongInfoProvider_imp.h"
 #include "media/SongInfo_imp.h"
 
 namespace kelvar {
@@ -50,14 +47,6 @@ bool FileMissing(const std::string& Path) {
     return !fs::exists(Path, ec) && !ec;
 }
 
-TSongList& LibrarySongList() {
-    TKelvar* core = ToolsCore();
-    if (!core || !core->PlaylistControl) throw std::runtime_error("The core is not running");
-    std::shared_ptr<TPlaylistManager> manager = core->PlaylistControl->GetPlaylistManager();
-    if (!manager || !manager->SongList) throw std::runtime_error("No playlist manager");
-    return *manager->SongList;
-}
-
 std::string Counts(const char* Format, int Done, int Failed, int Skipped) {
     char text[200];
     std::snprintf(text, sizeof text, Format, Done, Failed, Skipped);
@@ -71,7 +60,7 @@ bool LoadRowTags(IDataset& Rows, const std::string& File) {
     try {
         TSongInfo tags;
         tags.SetValue("filename", File);
-        if (SongInfoManager().ReadInfo(File, tags)) {
+        if (ReadSongTags(File, tags)) {
             CopyTagValues(tags, Rows);
             Rows.Post();
             return true;
@@ -86,7 +75,7 @@ bool LoadRowTags(IDataset& Rows, const std::string& File) {
 bool SaveRowTags(IDataset& Rows, const std::string& File) {
     try {
         ISongInfoPtr song = SongFromRow(Rows);
-        return SongInfoManager().WriteInfo(File, *song);
+        return WriteSongTags(File, *song);
     } catch (const std::exception& e) {
         LogMessage("Saving the tags of " + File + " failed: " + e.what(), "GUI", LogKind::Warning);
         return false;
@@ -139,10 +128,7 @@ void TMaintenanceTools::CloseTagLog() {
 void TMaintenanceTools::Resetweight1Click() {
     Guarded([this] {
         if (!Ask("This will reset the weight balance of all songs.\nDo you wish to continue?")) return;
-        PoolExecSQL("UPDATE songlist SET weight = 01 WHERE weight < 01");
-        PoolExecSQL("UPDATE songlist SET weight = 99 WHERE weight > 99");
-        // weight is a DOUBLE PRECISION column, so this divides in floating point.
-        PoolExecSQL("UPDATE songlist SET balance = 1/weight");
+        ResetSongWeights();
     });
 }
 
@@ -151,7 +137,7 @@ void TMaintenanceTools::Clearhistory1Click() {
         if (!Ask("This will clear the history table and you will lose all reporting information! Make a backup "
                  "before you do this...\nDo you wish to continue?"))
             return;
-        PoolExecSQL("DELETE FROM historylist");
+        ClearHistory();
     });
 }
 
@@ -189,8 +175,8 @@ void TMaintenanceTools::StartWalk(IDataset& Rows, const char* Caption, const cha
 }
 
 void TMaintenanceTools::VerifySongs() {
-    IDatasetPtr rows = PoolQuery("SELECT * FROM songlist", {}, true);
-    TSongList& songs = LibrarySongList();
+    IDatasetPtr rows = OpenAllSongs(true);
+    TSongList& songs = ToolsSongList();
     // One write connection for every deletion of the walk.
     TSongList::TWriteRun run(songs);
     StartWalk(*rows, "Verify tracks", "Checking...");
@@ -213,7 +199,7 @@ void TMaintenanceTools::VerifySongs() {
 }
 
 void TMaintenanceTools::TagWalk(bool Load) {
-    IDatasetPtr rows = PoolQuery("SELECT * FROM songlist", {}, !Load);
+    IDatasetPtr rows = OpenAllSongs(!Load);
     int done = 0, failed = 0, skipped = 0;
     StartWalk(*rows, Load ? "Loading tags" : "Saving tags", Load ? "Loading..." : "Saving...");
     // This run's first line starts a new file.

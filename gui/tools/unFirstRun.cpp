@@ -10,9 +10,7 @@
 #include "controls/BrowseForFolder.h"
 #include "controls/FxFancyButton.h"
 #include "core/CoreCommon.h"
-#include "core/Kelvar.h"
 #include "core/playlist/PlaylistManager.h"
-#include "core/rotation/PlaylistControl.h"
 #include "foundation/Logger.h"
 #include "gui/engine/GuiDialogs.h"
 #include "gui/tools/FirstRunImport.h"
@@ -89,10 +87,7 @@ void TfoFirstRun::PostClose() {
 }
 
 void TfoFirstRun::ImportOwnMusic() {
-    TKelvar* core = ToolsCore();
-    if (!core || !core->PlaylistControl) throw std::runtime_error("The core is not running");
-    std::shared_ptr<TPlaylistManager> manager = core->PlaylistControl->GetPlaylistManager();
-    if (!manager) throw std::runtime_error("No playlist manager");
+    std::shared_ptr<TPlaylistManager> manager = ToolsPlaylistManager();
     QString folder = QDir::homePath();
     bool subFolders = true;
     if (!ChooseFolder(folder, subFolders, QStringLiteral("Choose the location of your music files"), false, this))

@@ -10,11 +10,9 @@
 #include <system_error>
 
 #include "controls/FxFancyButton.h"
-#include "core/Kelvar.h"
 #include "core/playlist/CustomCategory.h"
 #include "core/playlist/PlaylistManager.h"
 #include "core/playlist/SongListHelpers.h"
-#include "core/rotation/PlaylistControl.h"
 #include "foundation/Logger.h"
 #include "gui/engine/GuiDialogs.h"
 #include "gui/tools/FirstRunImport.h"
@@ -63,14 +61,6 @@ void ListFolder(const std::string& Folder, std::vector<std::string>& Files, std:
 
 std::string WithDelimiter(const std::string& Folder) {
     return Folder.empty() || Folder.back() == '/' ? Folder : Folder + "/";
-}
-
-TSongList& LibrarySongList() {
-    TKelvar* core = ToolsCore();
-    if (!core || !core->PlaylistControl) throw std::runtime_error("The core is not running");
-    std::shared_ptr<TPlaylistManager> manager = core->PlaylistControl->GetPlaylistManager();
-    if (!manager || !manager->SongList) throw std::runtime_error("No playlist manager");
-    return *manager->SongList;
 }
 
 }  // namespace
@@ -199,7 +189,7 @@ void TfoAddDir::ScanFolder(const std::string& Folder) {
 
 void TfoAddDir::Flush() {
     if (FCancelled) return;
-    TSongList& songs = LibrarySongList();
+    TSongList& songs = ToolsSongList();
     // The library's and the category's own progress events come back after the batch.
     auto songsProgress = songs.OnProgress;
     TCustomCategory::TProgressEvent categoryProgress;

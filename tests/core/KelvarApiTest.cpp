@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/live/VoiceFX_imp.h"
 #include "common/SongTestDatabase.h"
 #include "core/AutoRecovery.h"
 #include "core/CoreTestKit.h"
@@ -193,6 +194,28 @@ TEST_F(KelvarApiTest, AWindowsDeckHandleLoadsTheQueuedSongAndANullHandleIsHarmle
     none.Play();
     std::error_code ec;
     fs::remove(file, ec);
+}
+
+TEST_F(KelvarApiTest, VoiceRouteFollowsTheVoiceModeAndItsMixPoint) {
+    ASSERT_TRUE(Api->HasVoice());
+    const struct {
+        TVoiceRoute Route;
+        TVoiceMode Mode;
+    } routes[] = {{TVoiceRoute::Soundcard, VoiceMode::MixerLine},
+                  {TVoiceRoute::Mixer, VoiceMode::Record},
+                  {TVoiceRoute::None, VoiceMode::None}};
+    for (const auto& r : routes) {
+        Api->SetVoiceRoute(r.Route);
+        EXPECT_EQ(Core->VoiceFX->GetVoiceMode(), r.Mode);
+        EXPECT_EQ(Api->VoiceRoute(), r.Route);
+    }
+    EXPECT_EQ(Core->VoiceFX->GetMixPoint(), 0);
+    // Recording into another point of the mixer is no route the windows offer, and Other sets nothing.
+    Core->VoiceFX->SetVoiceMode(VoiceMode::Record);
+    Core->VoiceFX->SetMixPoint(1);
+    EXPECT_EQ(Api->VoiceRoute(), TVoiceRoute::Other);
+    Api->SetVoiceRoute(TVoiceRoute::Other);
+    EXPECT_EQ(Core->VoiceFX->GetMixPoint(), 1);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "common/SongTestDatabase.h"
 #include "common/TempFolder.h"
 #include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/ProcessPriority.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "gui/audioconfig/EQPresets.h"
@@ -38,7 +39,8 @@ protected:
         auto kelvar = doc->Section("Kelvar");
         kelvar->WriteInteger("ProcessPriority", PriorityClass::Normal);
         Core->LoadConfig(*kelvar);
-        GuiKelvar = Core.get();
+        Api = std::make_unique<TKelvarApi>(*Core);
+        SetProgramKelvarApi(Api.get());
         // No dialog may wait for a person; a test that expects one sets its own handler.
         SetMessageHandler([](const TMessageRequest& r) {
             ADD_FAILURE() << "unexpected message: " << r.Text;
@@ -53,7 +55,8 @@ protected:
         CloseAudioSettings();
         SetMessageHandler(nullptr);
         SetModalHandler(nullptr);
-        GuiKelvar = nullptr;
+        SetProgramKelvarApi(nullptr);
+        Api.reset();
         Core.reset();
         FreeWinampDSPList();
         SetEQPresetFileName("");
@@ -69,6 +72,7 @@ protected:
 
     test::TTempFolder Temp;
     std::unique_ptr<TKelvar> Core;
+    std::unique_ptr<TKelvarApi> Api;
 };
 
 // Root-mean-square of 16-bit stereo samples.

@@ -11,6 +11,7 @@
 #include "common/TempFolder.h"
 #include "core/CoreTestKit.h"
 #include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/ProcessPriority.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "gui/config/KelvarConfig_imp.h"
@@ -33,11 +34,13 @@ protected:
         kelvar->WriteInteger("ProcessPriority", PriorityClass::Normal);
         kelvar->Section("Songlist")->WriteInteger("DefWeight", 70);
         Core->LoadConfig(*kelvar);
-        GuiKelvar = Core.get();
+        Api = std::make_unique<TKelvarApi>(*Core);
+        SetProgramKelvarApi(Api.get());
     }
     void TearDown() override {
         SetModalHandler(nullptr);
-        GuiKelvar = nullptr;
+        SetProgramKelvarApi(nullptr);
+        Api.reset();
         Core.reset();
         // The decks' defaults are process-wide.
         DefaultSongSettings = SavedDefaults;
@@ -50,7 +53,7 @@ protected:
     bool RunConfig(std::function<void(TfoConfig&)> Steps) {
         OnConfigForm(std::move(Steps));
         return ExecuteConfigAction(
-            *Core, Doc, [this] { ++Refreshes; }, Plugins.Path().string());
+            *Api, Doc, [this] { ++Refreshes; }, Plugins.Path().string());
     }
 
     // The core's running settings as its save writes them.
@@ -73,6 +76,7 @@ protected:
     std::shared_ptr<coretest::TMemoryLogger> Log = std::make_shared<coretest::TMemoryLogger>();
     IConfigDocPtr Doc;
     std::unique_ptr<TKelvar> Core;
+    std::unique_ptr<TKelvarApi> Api;
     int Refreshes = 0;
     TSongSettings SavedDefaults;
 };

@@ -15,6 +15,7 @@
 #include "common/SongTestDatabase.h"
 #include "core/CoreTestKit.h"
 #include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/ProcessPriority.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "gui/engine/GUIcommon.h"
@@ -73,9 +74,13 @@ protected:
         auto kelvar = Doc->Section("Kelvar");
         kelvar->WriteInteger("ProcessPriority", PriorityClass::Normal);
         Core->LoadConfig(*kelvar);
+        Api = std::make_unique<TKelvarApi>(*Core);
+        SetProgramKelvarApi(Api.get());
         GuiKelvar = Core.get();
     }
     void TearDown() override {
+        SetProgramKelvarApi(nullptr);
+        Api.reset();
         GuiKelvar = nullptr;
         Core.reset();
         std::error_code ec;
@@ -100,6 +105,7 @@ protected:
     std::shared_ptr<coretest::TMemoryLogger> Log = std::make_shared<coretest::TMemoryLogger>();
     IConfigDocPtr Doc;
     std::unique_ptr<TKelvar> Core;
+    std::unique_ptr<TKelvarApi> Api;
 };
 
 }  // namespace kelvar::editortest

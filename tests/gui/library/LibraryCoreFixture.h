@@ -9,6 +9,7 @@
 #include "common/SongTestDatabase.h"
 #include "core/CoreTestKit.h"
 #include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/ProcessPriority.h"
 #include "core/playlist/CategoryTree.h"
 #include "core/playlist/PlaylistManager.h"
@@ -29,14 +30,16 @@ protected:
         auto kelvar = Doc->Section("Kelvar");
         kelvar->WriteInteger("ProcessPriority", PriorityClass::Normal);
         Core->LoadConfig(*kelvar);
-        GuiKelvar = Core.get();
+        Api = std::make_unique<TKelvarApi>(*Core);
+        SetProgramKelvarApi(Api.get());
         GuiLogger = Log;
         Manager = Core->PlaylistControl->GetPlaylistManager();
     }
     void TearDown() override {
         if (Manager) Manager->Categories->GetDelayedQuery()->WaitForAll();
         Manager.reset();
-        GuiKelvar = nullptr;
+        SetProgramKelvarApi(nullptr);
+        Api.reset();
         GuiLogger = nullptr;
         Core.reset();
         TSongDbFixture::TearDown();
@@ -55,6 +58,7 @@ protected:
     std::shared_ptr<coretest::TMemoryLogger> Log = std::make_shared<coretest::TMemoryLogger>();
     IConfigDocPtr Doc;
     std::unique_ptr<TKelvar> Core;
+    std::unique_ptr<TKelvarApi> Api;
     std::shared_ptr<TPlaylistManager> Manager;
 };
 

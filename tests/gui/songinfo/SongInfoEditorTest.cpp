@@ -28,6 +28,7 @@
 #include "controls/KcTrackBar.h"
 #include "core/CoreTestKit.h"
 #include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/ProcessPriority.h"
 #include "core/playlist/SongItem.h"
 #include "foundation/ConfigDoc_XML.h"
@@ -95,6 +96,8 @@ protected:
         doc->Section("Kelvar")->WriteInteger("ProcessPriority", PriorityClass::Normal);
         Core->LoadConfig(*doc->Section("Kelvar"));
         Core->MetaDataConfig->SetLocalPictureDir((Folder / "pictures").string() + "/");
+        Api = std::make_unique<TKelvarApi>(*Core);
+        SetProgramKelvarApi(Api.get());
         GuiKelvar = Core.get();
         GuiConfig = TConfigDoc_XML::Create("");
         SetMessageHandler([this](const TMessageRequest& r) {
@@ -107,6 +110,8 @@ protected:
         SetModalHandler(nullptr);
         GuiConfig = nullptr;
         GuiKelvar = nullptr;
+        SetProgramKelvarApi(nullptr);
+        Api.reset();
         Core.reset();
         fs::remove_all(Folder);
         TSongDbFixture::TearDown();
@@ -138,6 +143,7 @@ protected:
     fs::path Folder;
     std::shared_ptr<coretest::TMemoryLogger> Log = std::make_shared<coretest::TMemoryLogger>();
     std::unique_ptr<TKelvar> Core;
+    std::unique_ptr<TKelvarApi> Api;
     std::vector<std::string> Messages;
 };
 

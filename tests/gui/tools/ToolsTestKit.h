@@ -15,6 +15,7 @@
 #include "core/CoreCommon.h"
 #include "core/CoreTestKit.h"
 #include "core/Kelvar.h"
+#include "core/KelvarApi.h"
 #include "core/ProcessPriority.h"
 #include "core/playlist/CategoryTree.h"
 #include "core/playlist/PlaylistManager.h"
@@ -42,12 +43,14 @@ protected:
         auto kelvar = Doc->Section("Kelvar");
         kelvar->WriteInteger("ProcessPriority", PriorityClass::Normal);
         Core->LoadConfig(*kelvar);
-        CoreKelvar = Core.get();
+        Api = std::make_unique<TKelvarApi>(*Core);
+        SetProgramKelvarApi(Api.get());
     }
     void TearDown() override {
         SetMessageHandler(nullptr);
         SetModalHandler(nullptr);
-        CoreKelvar = nullptr;
+        SetProgramKelvarApi(nullptr);
+        Api.reset();
         Core.reset();
         SetCoreLogger(nullptr);
         std::error_code ec;
@@ -70,6 +73,7 @@ protected:
     std::shared_ptr<coretest::TMemoryLogger> Log = std::make_shared<coretest::TMemoryLogger>();
     IConfigDocPtr Doc;
     std::unique_ptr<TKelvar> Core;
+    std::unique_ptr<TKelvarApi> Api;
 };
 
 }  // namespace kelvar::toolstest
