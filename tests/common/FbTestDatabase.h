@@ -31,6 +31,8 @@ public:
         static std::atomic<int> counter{0};
         Folder = std::filesystem::temp_directory_path() /
                  ("kelvar-fbtest-" + std::to_string(getpid()) + "-" + std::to_string(++counter));
+        // A folder of the same name is left by a killed process whose number this one got again.
+        std::filesystem::remove_all(Folder);
         std::filesystem::create_directories(Folder);
         Path = (Folder / "test.fdb").string();
         TIntFunctions& f = FibClientLibrary().Acquire();
