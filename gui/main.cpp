@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/KcResources.h"
 #include "core/CoreCommon.h"
 #include "core/Kelvar.h"
 #include "core/MessageAPI.h"
@@ -118,6 +119,7 @@ int RunWindows(int argc, char** argv, std::vector<std::string> args) {
     TKelvarApplication app(argc, argv);
     UseEnvironmentLocale();  // the application object sets the locale again
     app.setApplicationName("Kelvar Zorvik");
+    QApplication::setWindowIcon(KcProgramIcon());  // every window, the about box, decks without a picture
     app.setQuitOnLastWindowClosed(false);
     auto dispatcher = std::make_shared<TQtMainThread>();
     SetMainThreadDispatcher(dispatcher);

@@ -10,9 +10,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTextEdit>
 
 #include "common/GuiTestKit.h"
+#include "common/TempFolder.h"
 #include "setup/InstallSequence.h"
 #include "setup/SetupTestSupport.h"
 #include "setup/wizard/FireBirdSettingsPanel.h"
@@ -156,6 +158,32 @@ TEST_F(InstallWizard, SecondAcceptResetsTheEditedPath) {
     Next();
     EXPECT_NE(Wizard->ePath->text(), "/somewhere/else");
     EXPECT_FALSE(Wizard->ePath->text().isEmpty());
+}
+
+TEST_F(InstallWizard, DatabaseHelpShowsItsPageAndMissingPagesOrReadmeAreTold) {
+    std::filesystem::create_directories(Folders.SetupFolder / "docs");
+    test::WriteWholeFile((Folders.SetupFolder / "docs" / "firebird.html").string(),
+                         "<html><body>About the FireBird server</body></html>");
+    ToPathPage();
+    Next();
+    ASSERT_EQ(Wizard->ActivePage(), Wizard->tsFinished) << LogText();
+    EXPECT_NE(Wizard->webDBInfo->toPlainText().toStdString().find("About the FireBird server"), std::string::npos);
+
+    // "Need help?" asks for a page the setup folder does not hold: the panel says so, and a box too.
+    Messages.clear();
+    emit Wizard->lbNeedHelp->linkActivated("help");
+    const std::string missing = (Folders.SetupFolder / "docs" / "choosedb.html").string();
+    EXPECT_EQ(Messages, std::vector<std::string>{"The help page " + missing + " is not installed."});
+    EXPECT_NE(Wizard->webDBInfo->toPlainText().toStdString().find(missing), std::string::npos);
+
+    // A readme gone from the install is told, not silently skipped.
+    std::filesystem::remove(Folders.InstallFolder / "help" / "Readme.html");
+    Messages.clear();
+    Next();  // Finish
+    EXPECT_TRUE(Opened.empty());
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].rfind("The readme file is not installed:", 0), 0u);
+    EXPECT_EQ(Started.size(), 1u);
 }
 
 }  // namespace
