@@ -59,8 +59,8 @@ std::vector<QRect> TileFirstLayout(const QSize& Client, const std::vector<TPlace
         }
         const int gap = Client.width() - left;
         if (gap > 0) {
-            auto last = std::find_if(row.Items.rbegin(), row.Items.rend(),
-                                     [&](size_t i) { return Windows[i].Sizeable; });
+            auto last =
+                std::find_if(row.Items.rbegin(), row.Items.rend(), [&](size_t i) { return Windows[i].Sizeable; });
             if (last != row.Items.rend()) {
                 // The stretching window pushes those after it to the right edge.
                 rects[*last].setWidth(rects[*last].width() + gap);

@@ -11,7 +11,7 @@
 namespace kelvar {
 
 struct TPlacedWindow {
-    QSize Size;            // the host's own size (a fixed window keeps it)
+    QSize Size;  // the host's own size (a fixed window keeps it)
     bool Sizeable = false;
     bool TopBand = false;  // decks, fade control, clock; the rest goes below
 };

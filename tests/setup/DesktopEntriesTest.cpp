@@ -19,9 +19,9 @@ TEST(DesktopEntries, ExecQuotesWhatTheKeyReserves) {
     } cases[] = {
         {"/opt/kelvar/KelvarZorvik", "/opt/kelvar/KelvarZorvik"},
         {"/home/a b/KelvarZorvik", "\"/home/a b/KelvarZorvik\""},
-        {"/srv/$x/K", "\"/srv/\\\\$x/K\""},           // \$ in the quotes, its backslash escaped again
+        {"/srv/$x/K", "\"/srv/\\\\$x/K\""},  // \$ in the quotes, its backslash escaped again
         {"/srv/a\"b/K", "\"/srv/a\\\\\"b/K\""},
-        {"/srv/100%/K", "/srv/100%%/K"},               // a literal % is doubled
+        {"/srv/100%/K", "/srv/100%%/K"},  // a literal % is doubled
         {"/srv/ünï/K", "/srv/ünï/K"},
     };
     for (const auto& c : cases) EXPECT_EQ(DesktopExecQuote(c.Path), c.Exec) << c.Path;
@@ -41,7 +41,8 @@ TEST(DesktopEntries, InstallWritesBothEntriesAndCopiesTheIcons) {
     EXPECT_NE(player.find("\nExec=\"" + install + "KelvarZorvik\"\n"), std::string::npos) << player;
     EXPECT_NE(player.find("\nIcon=kelvar-zorvik\n"), std::string::npos);
     EXPECT_EQ(player.rfind("[Desktop Entry]\nType=Application\n", 0), 0u);
-    const std::string installer = test::ReadWholeFile((temp.Path() / "data/applications/kelvar-setup.desktop").string());
+    const std::string installer =
+        test::ReadWholeFile((temp.Path() / "data/applications/kelvar-setup.desktop").string());
     EXPECT_NE(installer.find("\nExec=" + setup + "Setup_NMV\n"), std::string::npos) << installer;
     EXPECT_TRUE(fs::exists(temp.Path() / "data/icons/hicolor/48x48/apps/kelvar-zorvik.png"));
 

@@ -14,14 +14,14 @@ namespace {
 std::vector<TPlacedWindow> FirstLayoutWindows() {
     const QSize deck(351, 207), clock(205, 237), list(308, 329), log(568, 229);
     return {
-        {deck, false, true},   // Deck A
-        {deck, false, true},   // Deck B
-        {list, true, false},   // library
-        {list, true, false},   // queue
-        {list, true, false},   // history
-        {deck, false, true},   // fade control
-        {log, true, false},    // event log
-        {clock, true, true},   // clock
+        {deck, false, true},  // Deck A
+        {deck, false, true},  // Deck B
+        {list, true, false},  // library
+        {list, true, false},  // queue
+        {list, true, false},  // history
+        {deck, false, true},  // fade control
+        {log, true, false},   // event log
+        {clock, true, true},  // clock
     };
 }
 
@@ -67,7 +67,8 @@ TEST(WindowPlacement, NarrowScreensKeepWindowsApartAndTheListsUsable) {
         for (size_t j = i + 1; j < rects.size(); ++j) EXPECT_FALSE(rects[i].intersects(rects[j])) << i << "/" << j;
     for (size_t i : {2u, 3u, 4u}) EXPECT_GE(rects[i].height(), 120);
     // A desktop of lists alone shares the whole client area.
-    const std::vector<QRect> lists = TileFirstLayout(QSize(900, 600), {{{300, 300}, true, false}, {{300, 300}, true, false}});
+    const std::vector<QRect> lists =
+        TileFirstLayout(QSize(900, 600), {{{300, 300}, true, false}, {{300, 300}, true, false}});
     EXPECT_EQ(lists[0], QRect(0, 0, 600, 600));
     EXPECT_EQ(lists[1], QRect(600, 0, 300, 600));
 }
