@@ -2,6 +2,8 @@
 
 #include <QFont>
 #include <QPainter>
+#include <QPen>
+#include <QPixmap>
 #include <QPolygon>
 #include <QRegularExpression>
 #include <algorithm>
@@ -201,7 +203,46 @@ QImage AmPm(int W, int H) {
 
 }  // namespace
 
+QImage KcProgramIconImage(int Size) {
+    Size = std::max(1, Size);
+    QImage Img(Size, Size, QImage::Format_ARGB32_Premultiplied);
+    Img.fill(Qt::transparent);
+    QPainter P(&Img);
+    P.setRenderHint(QPainter::Antialiasing);
+    // Drawn on a 64-unit square whatever the size, so every size shows the same picture.
+    P.scale(Size / 64.0, Size / 64.0);
+    const QColor Panel(44, 52, 82), Tan(0xD6, 0xCD, 0xA9), Groove(70, 70, 70);
+    P.setPen(QPen(Tan, 3));
+    P.setBrush(Panel);
+    P.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
+    P.setPen(Qt::NoPen);
+    P.setBrush(QColor(16, 16, 16));
+    P.drawEllipse(QPointF(32, 32), 24, 24);
+    P.setBrush(Qt::NoBrush);
+    P.setPen(QPen(Groove, 1.2));
+    for (double R : {20.5, 17.0, 13.5}) P.drawEllipse(QPointF(32, 32), R, R);
+    // A sheen across the grooves, as light falls on a turning record.
+    P.setPen(QPen(QColor(190, 190, 190, 150), 2.5, Qt::SolidLine, Qt::RoundCap));
+    P.drawArc(QRectF(12, 12, 40, 40), 100 * 16, 50 * 16);
+    P.drawArc(QRectF(12, 12, 40, 40), 280 * 16, 50 * 16);
+    P.setPen(Qt::NoPen);
+    P.setBrush(Tan);
+    P.drawEllipse(QPointF(32, 32), 9, 9);
+    P.setBrush(QColor(0xC0, 0x40, 0x30));
+    P.drawEllipse(QPointF(32, 32), 4.5, 4.5);
+    P.setBrush(Panel);
+    P.drawEllipse(QPointF(32, 32), 1.6, 1.6);
+    return Img;
+}
+
+QIcon KcProgramIcon() {
+    QIcon Icon;
+    for (int Size : {16, 22, 24, 32, 48, 64, 128, 256}) Icon.addPixmap(QPixmap::fromImage(KcProgramIconImage(Size)));
+    return Icon;
+}
+
 QImage KcResourceImage(const QString& Name) {
+    if (Name == "MAINICON") return KcProgramIconImage(32);
     if (Name == "VRTB_HORI") return Thumb(9, 17, false);
     if (Name == "VRTB_VERT") return Thumb(17, 9, true);
     if (Name == "VRSLIDERTHUMB_HORI") return Thumb(30, 13, true);

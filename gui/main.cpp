@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "controls/KcFonts.h"
+#include "controls/KcResources.h"
 #include "core/MessageAPI.h"
 #include "foundation/Logger_imp.h"
 #include "foundation/MainThread.h"
@@ -118,6 +119,7 @@ int RunWindows(int argc, char** argv, std::vector<std::string> args) {
     UseEnvironmentLocale();  // the application object sets the locale again
     UseDialogFont();
     app.setApplicationName("Kelvar Zorvik");
+    QApplication::setWindowIcon(KcProgramIcon());  // every window, the about box, decks without a picture
     app.setQuitOnLastWindowClosed(false);
     auto dispatcher = std::make_shared<TQtMainThread>();
     SetMainThreadDispatcher(dispatcher);

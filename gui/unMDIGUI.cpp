@@ -8,7 +8,6 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
@@ -22,6 +21,7 @@
 #include "controls/BoxButton.h"
 #include "controls/KcButtons.h"
 #include "controls/KcLcd.h"
+#include "controls/KcResources.h"
 #include "controls/KcTrayIcon.h"
 #include "core/CoreCommon.h"
 #include "core/KelvarApi.h"
@@ -56,23 +56,6 @@ QAction* NewAction(QObject* Parent, const char* Caption, const char* Hint = "") 
     return a;
 }
 
-// The program's picture for the tray and the window: a "K" on the panel colour.
-QIcon ProgramIcon() {
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(QColor(44, 52, 82));
-    p.setPen(QPen(QColor(210, 201, 162), 2));
-    p.drawRoundedRect(QRectF(1, 1, 30, 30), 6, 6);
-    QFont font = p.font();
-    font.setBold(true);
-    font.setPixelSize(22);
-    p.setFont(font);
-    p.drawText(QRect(0, 0, 32, 32), Qt::AlignCenter, QStringLiteral("K"));
-    return QIcon(pixmap);
-}
-
 }  // namespace
 
 std::function<bool(const std::string& Path)> TfoMDIGui::OpenDocument = [](const std::string& Path) {
@@ -84,7 +67,7 @@ std::string TfoMDIGui::HelpFile() { return ProgramFolder() + "help/Kelvar-NMV.ht
 TfoMDIGui::TfoMDIGui(std::unique_ptr<ITrayBackend> Tray, QWidget* Parent) : QMainWindow(Parent) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setWindowIcon(ProgramIcon());
+    setWindowIcon(KcProgramIcon());
     resize(812, 425);
     FClient = new QWidget(this);
     FClient->setObjectName(QStringLiteral("ClientArea"));
@@ -385,7 +368,7 @@ void TfoMDIGui::CreateTray() {
     TrayMenu->addAction(alAbout);
     TrayMenu->addAction(alExit);
     connect(TrayMenu, &QMenu::aboutToShow, this, [this] { RefreshPlayerMenu(); });
-    TrayIcon1->SetIcon(ProgramIcon());
+    TrayIcon1->SetIcon(KcProgramIcon());
     TrayIcon1->SetPopupMenu(TrayMenu);
     TrayIcon1->SetShowHint(true);
     TrayIcon1->OnDblClick = [this](TKcTrayIcon&) { ToggleVisible(); };
@@ -640,7 +623,12 @@ void TfoMDIGui::ChangeVolume(int Delta) {
 
 void TfoMDIGui::OpenHelp() {
     const std::string file = HelpFile();
-    if (!OpenDocument || !OpenDocument(file)) Log("Could not open the help pages (" + file + ")", LogKind::Error);
+    std::error_code ec;
+    const bool found = std::filesystem::is_regular_file(file, ec);
+    if (found && OpenDocument && OpenDocument(file)) return;
+    const std::string why = found ? "could not be opened" : "is not installed";
+    Log("The help file " + file + " " + why, LogKind::Error);
+    MessageDlg("The help pages " + why + ":\n" + file, TMsgDlgType::Warning, MsgButton::OK, this);
 }
 
 bool TfoMDIGui::eventFilter(QObject* Watched, QEvent* Event) {

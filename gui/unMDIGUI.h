@@ -83,6 +83,8 @@ public:
     void SaveItemPosition(IConfigDoc& Node, TfoMDIForm* Host);
     void ApplyLayout(IConfigDoc& Doc);
     void ShowDesktop(IConfigDoc& Doc, int Desktop);
+    // Places the windows of a first layout (none of them placed yet) over the whole client area.
+    void TileDesktop(IConfigDoc& DesktopNode, const std::vector<IWindowItemPtr>& Items);
     void SaveDesktop(IConfigDoc& Doc, int Desktop);
     void SaveLayout(IConfigDoc& Doc);
     void SwitchDesktop(int Desktop);

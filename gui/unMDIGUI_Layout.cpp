@@ -20,6 +20,7 @@
 #include "foundation/ConfigDoc_XML.h"
 #include "foundation/FileFind.h"
 #include "foundation/MiscFunc.h"
+#include "gui/engine/WindowPlacement.h"
 #include "gui/engine/unMDIForm.h"
 #include "gui/unMDIGUI.h"
 
@@ -43,6 +44,15 @@ std::string NameOf(const IWindowItemPtr& Item) {
     Item->GetName(name);
     return name;
 }
+
+// Whether a window's node says where it goes (whatever the value: a bad one is corrected later).
+bool HasPosition(const IConfigDoc& Node) {
+    static const std::string kNone = "\x01none";
+    return Node.ReadString("Left", kNone) != kNone || Node.ReadString("Top", kNone) != kNone;
+}
+
+// The clock is sizeable but belongs with the decks at the top of a first layout.
+bool InTopBand(const IWindowItemPtr& Item) { return !Item->GetSizeable() || NameOf(Item) == "Clock"; }
 
 }  // namespace
 
@@ -217,12 +227,22 @@ void TfoMDIGui::ApplyItemPosition(IConfigDoc& Node, TfoMDIForm& Host, bool Sizea
         height = ReadLayoutInt(*this, Node, "Height", height, 1, kMaxExtent);
     }
     Host.resize(width, height);
+    const QSize client = ClientSize();
+    if (!HasPosition(Node)) {
+        // A window the layout has no place for steps past those already sitting at (10,10).
+        std::vector<QPoint> taken;
+        for (QObject* child : FClient->children()) {
+            auto* other = dynamic_cast<TfoMDIForm*>(child);
+            if (other && other != &Host && !other->isHidden()) taken.push_back(other->pos());
+        }
+        Host.move(CascadePosition(client, Host.size(), taken));
+        return;
+    }
     int left = ReadLayoutInt(*this, Node, "Left", kDefaultPosition, -kMaxExtent, kMaxExtent);
     int top = ReadLayoutInt(*this, Node, "Top", kDefaultPosition, -kMaxExtent, kMaxExtent);
     if (top < 0) top = 0;
     if (left < 0) left = 0;
     // Beyond the client area's far edges the caption bar could not be reached: pull it back.
-    const QSize client = ClientSize();
     if (left > client.width() - kVisibleMargin || top > client.height() - kVisibleMargin) {
         Log("Window \"" + Host.Caption() + "\" lay outside the main window; moved into view", LogKind::Warning);
         left = std::min(left, std::max(0, client.width() - Host.width()));
@@ -282,10 +302,34 @@ void TfoMDIGui::ShowDesktop(IConfigDoc& Doc, int Desktop) {
     btDeskTopC->SetColor(Desktop == 2 ? kDesktopActiveColor : kDesktopInactiveColor);
     IConfigDocPtr desktopNode = DesktopNode(Doc, Desktop);
     if (!FWindowList) return;
+    std::vector<IWindowItemPtr> marked;
+    bool placed = false;
     for (int i = 0; i < FWindowList->Count(); ++i) {
         IWindowItemPtr item = ItemAt(i);
         IConfigDocPtr node = desktopNode->Section(NameOf(item));
-        if (ReadLayoutBool(*this, *node, "Visible", false)) ShowWindowItem(*desktopNode, item);
+        if (!ReadLayoutBool(*this, *node, "Visible", false)) continue;
+        marked.push_back(item);
+        placed = placed || HasPosition(*node);
+    }
+    // A desktop that lists its windows but places none of them is a first layout: it is tiled.
+    if (!placed && !marked.empty()) TileDesktop(*desktopNode, marked);
+    for (const IWindowItemPtr& item : marked) ShowWindowItem(*desktopNode, item);
+}
+
+void TfoMDIGui::TileDesktop(IConfigDoc& DesktopNode, const std::vector<IWindowItemPtr>& Items) {
+    std::vector<TPlacedWindow> windows;
+    for (const IWindowItemPtr& item : Items) {
+        HostWindowItem(DesktopNode, item);
+        TfoMDIForm* host = item->GetHost();
+        windows.push_back({host ? host->size() : QSize(), item->GetSizeable(), InTopBand(item)});
+    }
+    const std::vector<QRect> rects = TileFirstLayout(ClientSize(), windows);
+    for (size_t i = 0; i < Items.size(); ++i) {
+        IConfigDocPtr node = DesktopNode.Section(NameOf(Items[i]));
+        node->WriteInteger("Left", rects[i].x());
+        node->WriteInteger("Top", rects[i].y());
+        node->WriteInteger("Width", rects[i].width());
+        node->WriteInteger("Height", rects[i].height());
     }
 }
 

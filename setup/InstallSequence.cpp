@@ -11,6 +11,7 @@
 #include "foundation/ConfigDoc_XML.h"
 #include "foundation/MiscFunc.h"
 #include "setup/DatabaseSetup_FireBird.h"
+#include "setup/DesktopEntries.h"
 #include "setup/unTools.h"
 
 namespace kelvar {
@@ -273,6 +274,8 @@ void TInstallSequence::InstallProgram() {
     RestrictConfigFile();
     Log("Updating directory tags.", lkNotice);
     UpdateDirectoryTags(InstallPath, ConfigFile());
+    Log("Adding Kelvar to the desktop menu.", lkNotice);
+    if (std::string error; !InstallDesktopEntries(InstallPath, SetupFolder, error)) Log(error, lkWarning);
     if (firstInstall) {
         Log("Detecting best layout.", lkNotice);
         SelectDefaultLayout();

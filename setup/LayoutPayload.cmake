@@ -2,7 +2,7 @@
 # SOURCE: the setup's source folder; DEST: the setup program's folder; PLAYER: the player program
 # (may be empty or missing); PLUGINS and SOUND: built folders copied when they exist; EXTRA: a
 # folder whose contents join the program files when it exists; DOCS: the folder of the project's
-# LICENSE and README.md; OBJCOPY: when set, the programs and modules are installed stripped, their
+# LICENSE, README.md and docs/help (the user guide; its setup/ the setup's pages); OBJCOPY: when set, the programs and modules are installed stripped, their
 # debug information kept beside the build in DEST/debug/ (each stripped file names its own).
 set(_kelvar ${DEST}/kelvar)
 file(REMOVE_RECURSE ${_kelvar} ${DEST}/sql-firebird ${DEST}/Sound ${DEST}/debug)
@@ -41,6 +41,13 @@ if(DOCS AND EXISTS ${DOCS}/README.md)
   file(WRITE ${_kelvar}/help/Readme.html
        "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Kelvar</title></head>\n<body><pre>\n"
        "${_readme}</pre></body></html>\n")
+endif()
+# The user guide beside the program; the setup's own pages (its database help) beside the setup.
+file(REMOVE_RECURSE ${DEST}/docs)
+if(DOCS AND IS_DIRECTORY ${DOCS}/docs/help)
+  file(GLOB _guide ${DOCS}/docs/help/*.html)
+  file(COPY ${_guide} DESTINATION ${_kelvar}/help)
+  file(COPY ${DOCS}/docs/help/setup/ DESTINATION ${DEST}/docs)
 endif()
 # What a user runs, without the debug information: that stays beside the build.
 if(OBJCOPY)

@@ -19,6 +19,7 @@
 #include "controls/BoxButton.h"
 #include "controls/FxFancyButton.h"
 #include "controls/KcButtons.h"
+#include "controls/KcResources.h"
 #include "controls/KcSlider.h"
 #include "controls/KcTrackBar.h"
 #include "controls/ScrollLabel.h"
@@ -827,7 +828,7 @@ void TfrmPlayer::ShowIcon() {
     try {
         FPictureShown = IconMarker;
         QIcon icon = QApplication::windowIcon();
-        if (icon.isNull()) icon = style()->standardIcon(QStyle::SP_MediaVolume);
+        if (icon.isNull()) icon = KcProgramIcon();
         imAlbum->setScaledContents(false);
         imAlbum->setAutoFillBackground(false);
         imAlbum->setAlignment(Qt::AlignCenter);

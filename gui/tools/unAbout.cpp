@@ -10,6 +10,7 @@
 #include "controls/FxFancyButton.h"
 #include "controls/KcFonts.h"
 #include "controls/KcLabel.h"
+#include "controls/KcResources.h"
 #include "core/KelvarApi.h"
 #include "foundation/Clock.h"
 #include "gui/engine/GuiDialogs.h"
@@ -72,8 +73,8 @@ void TfoAbout::Fill() {
     lbVersion->setText(QStringLiteral("v3.4.2"));
     lbDatabase->setText(QStringLiteral("Database driver: %1")
                             .arg(QString::fromLatin1(SQLDriverDisplayName(TKelvarApi::DatabaseDialect()))));
-    const QIcon icon = QApplication::windowIcon();
-    imIcon->setPixmap(icon.isNull() ? QPixmap() : icon.pixmap(48, 48));
+    const QIcon icon = QApplication::windowIcon().isNull() ? KcProgramIcon() : QApplication::windowIcon();
+    imIcon->setPixmap(icon.pixmap(64, 64));
     // The program's start is where the steady clock counts from.
     const TUptime up = GetUptime(0, GetClock().MsSinceStart());
     lbUptime->setText(

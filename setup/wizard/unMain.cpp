@@ -26,6 +26,7 @@
 
 #include "controls/BoxButton.h"
 #include "controls/KcFonts.h"
+#include "controls/KcResources.h"
 #include "foundation/MiscFunc.h"
 #include "setup/InstallSequence.h"
 #include "setup/funDB_FireBird.h"
@@ -70,6 +71,9 @@ TfoMain::TfoMain(const std::string& SetupFolder, QWidget* Parent)
     : QWidget(Parent), FSequence(std::make_unique<TInstallSequence>(SetupFolder)) {
     setObjectName("foMain");
     setWindowTitle(QString("%1 installation wizard").arg(ProductTag));
+    // The installer's windows and message boxes carry the program's picture.
+    QApplication::setWindowIcon(KcProgramIcon());
+    setWindowIcon(KcProgramIcon());
     setFixedSize(480, 337);
     // The setup program's one window: its face is the program's.
     UseDialogFont();
@@ -211,8 +215,8 @@ void TfoMain::BuildPages() {
         row->addWidget(webDBInfo);
         box->addLayout(row);
         connect(eFireBird, &QRadioButton::clicked, this,
-                [this] { ShowDatabaseHelp(eFireBird->isChecked() ? "firebird.html" : "choosedb.html"); });
-        connect(lbNeedHelp, &QLabel::linkActivated, this, [this] { ShowDatabaseHelp("choosedb.html"); });
+                [this] { ShowDatabaseHelp(eFireBird->isChecked() ? "firebird.html" : "choosedb.html", true); });
+        connect(lbNeedHelp, &QLabel::linkActivated, this, [this] { ShowDatabaseHelp("choosedb.html", true); });
     }
 
     tsDatabaseInfo = AddPage("tsDatabaseInfo", "  Database login details", &lbDatabaseInfoHeader);
@@ -446,10 +450,18 @@ void TfoMain::SelectDefaultDatabase() {
     ShowDatabaseHelp("firebird.html");
 }
 
-void TfoMain::ShowDatabaseHelp(const std::string& Page) {
+void TfoMain::ShowDatabaseHelp(const std::string& Page, bool Asked) {
     const std::string file = FSequence->SetupFolder + "docs/" + Page;
     std::error_code ec;
-    if (fs::is_regular_file(file, ec)) webDBInfo->setSource(QUrl::fromLocalFile(QString::fromStdString(file)));
+    if (fs::is_regular_file(file, ec)) {
+        webDBInfo->setSource(QUrl::fromLocalFile(QString::fromStdString(file)));
+        return;
+    }
+    // Never a blank panel: it says what is missing, and a person who asked is told at once.
+    const std::string text = "The help page " + file + " is not installed.";
+    webDBInfo->setPlainText(QString::fromStdString(text));
+    Log(text, lkWarning);
+    if (Asked) Message(text, bkWarning, WizardButton::OK);
 }
 
 void TfoMain::DoDatabases() {
@@ -518,10 +530,13 @@ void TfoMain::DoFinished() {
     const std::string folder = FSequence->InstallPath;
     if (eViewReadme->isChecked()) {
         const std::string readme = folder + "help/Readme.html";
-        if (OnOpenDocument)
+        std::error_code ec;
+        if (!fs::is_regular_file(readme, ec))
+            Message("The readme file is not installed:\n" + readme, bkWarning, WizardButton::OK);
+        else if (OnOpenDocument)
             OnOpenDocument(readme);
-        else
-            QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(readme)));
+        else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(readme))))
+            Message("The readme file could not be opened:\n" + readme, bkWarning, WizardButton::OK);
     }
     if (eStartKelvar->isChecked()) {
         const std::string player = FSequence->PlayerFile();

@@ -107,7 +107,8 @@ private:
     void DoFinished();
     void RunInstall();
     void SelectDefaultDatabase();
-    void ShowDatabaseHelp(const std::string& Page);
+    // Asked: a person clicked for it, so a missing page is also told in a message box.
+    void ShowDatabaseHelp(const std::string& Page, bool Asked = false);
     void LoginChoiceChanged();
     void btBrowseClick();
 

@@ -298,16 +298,7 @@ TEST_F(MainWindow, RemoteCommandsCloseButtonAndTray) {
     gui.alVolDecrease->trigger();
     EXPECT_EQ(output.GetMainVolume(), 0);
 
-    // Help opens the help pages through the desktop.
-    std::string opened;
-    auto keep = TfoMDIGui::OpenDocument;
-    TfoMDIGui::OpenDocument = [&](const std::string& path) {
-        opened = path;
-        return true;
-    };
-    gui.alHelp->trigger();
-    TfoMDIGui::OpenDocument = keep;
-    EXPECT_EQ(opened, TfoMDIGui::HelpFile());
+    // (Help: HelpOpensTheInstalledGuideOrSaysItIsMissing.)
 
     // Exit hands the close over to the program.
     int exits = 0;
@@ -547,6 +538,88 @@ TEST_F(MainWindow, LayoutMenuListsEachFoldersLayoutsInOrder) {
     EXPECT_EQ(gui.CurDesktop(), 2);
     for (const char* sub : {"wide", "small", "empty"}) fs::remove_all(root / (tag + sub));
     if (!rootExisted) fs::remove_all(root);
+}
+
+TEST_F(MainWindow, FirstLayoutFillsTheClientAreaAndLaterWindowsCascade) {
+    // The layout the setup installs for a 1024x768 screen lists its windows without places.
+    fs::copy_file(KELVAR_FIRST_LAYOUT, Folder / "first.kgl");
+    TfoMDIGui& gui = Open(Folder / "first.kgl");
+    const QRect client = gui.ClientArea()->rect();
+    EXPECT_EQ(Shown(), std::vector<std::string>({"PlayerA", "PlayerB", "Playlist", "Queuelist", "Historylist",
+                                                 "FadeControl", "EventLog", "Clock"}));
+    std::vector<QRect> hosts;
+    int area = 0;
+    for (const std::string& name : Shown()) {
+        const QRect r = gui.ItemNamed(name)->GetHost()->geometry();
+        EXPECT_TRUE(client.contains(r)) << name;
+        for (const QRect& other : hosts) EXPECT_FALSE(r.intersects(other)) << name;
+        hosts.push_back(r);
+        area += r.width() * r.height();
+    }
+    EXPECT_EQ(area, client.width() * client.height());
+    // Decks, fade control and clock above the lists.
+    const int library = gui.ItemNamed("Playlist")->GetHost()->y();
+    for (const char* top : {"PlayerA", "PlayerB", "FadeControl", "Clock"})
+        EXPECT_LT(gui.ItemNamed(top)->GetHost()->geometry().bottom(), library) << top;
+
+    // Windows opened later from the Window menu each get a place of their own.
+    gui.WindowMenuClick(9);  // Sound FX
+    gui.WindowMenuClick(8);  // Volume
+    Settle();
+    const QPoint pads = gui.ItemAt(9)->GetHost()->pos(), volume = gui.ItemAt(8)->GetHost()->pos();
+    EXPECT_NE(pads, volume);
+    for (const QRect& r : hosts) {
+        EXPECT_NE(r.topLeft(), pads);
+        EXPECT_NE(r.topLeft(), volume);
+    }
+    // Once saved, the first layout comes back as it was left.
+    const QRect deckB = gui.ItemNamed("PlayerB")->GetHost()->geometry();
+    gui.DoQuit();
+    Gui.reset();
+    TfoMDIGui& again = Open(Folder / "first.kgl");
+    EXPECT_EQ(again.ItemNamed("PlayerB")->GetHost()->geometry(), deckB);
+    EXPECT_EQ(again.ItemAt(9)->GetHost()->pos(), pads);
+}
+
+TEST_F(MainWindow, HelpOpensTheInstalledGuideOrSaysItIsMissing) {
+    std::vector<std::string> opened;
+    const auto keep = TfoMDIGui::OpenDocument;
+    TfoMDIGui::OpenDocument = [&](const std::string& path) {
+        opened.push_back(path);
+        return true;
+    };
+    std::vector<TMessageRequest> boxes;
+    SetMessageHandler([&](const TMessageRequest& r) {
+        boxes.push_back(r);
+        return MsgButton::OK;
+    });
+    TfoMDIGui& gui = Open(Folder / "none.kgl");
+    const fs::path guide = TfoMDIGui::HelpFile();
+    const bool existed = fs::exists(guide);
+    std::error_code ec;
+    if (!existed) {
+        fs::create_directories(guide.parent_path());
+        Write(guide, "<html></html>");
+    }
+    gui.alHelp->trigger();
+    gui.btHelp->click();  // the toolbar's "?"
+    EXPECT_EQ(opened, std::vector<std::string>(2, guide.string()));
+    EXPECT_TRUE(boxes.empty());
+
+    // Missing, or with no program to show it: the person is told, in a box above the main window.
+    fs::rename(guide, guide.string() + ".away");
+    gui.alHelp->trigger();
+    fs::rename(guide.string() + ".away", guide);
+    TfoMDIGui::OpenDocument = [](const std::string&) { return false; };
+    gui.alHelp->trigger();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_NE(boxes[0].Text.find("not installed"), std::string::npos);
+    EXPECT_NE(boxes[0].Text.find(guide.string()), std::string::npos);
+    EXPECT_NE(boxes[1].Text.find("could not be opened"), std::string::npos);
+    for (const TMessageRequest& box : boxes) EXPECT_EQ(box.Owner, &gui);
+    EXPECT_EQ(opened.size(), 2u);
+    TfoMDIGui::OpenDocument = keep;
+    if (!existed) fs::remove_all(guide.parent_path(), ec);
 }
 
 }  // namespace

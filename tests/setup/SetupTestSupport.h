@@ -85,6 +85,8 @@ public:
                 "    </Plugins>\n  </Kelvar>\n</CONFIG>\n");
         Payload("layout/Size 1024x768/default.kgl", "<CONFIG><MAIN><Size>large</Size></MAIN></CONFIG>\n");
         Payload("layout/Size  800x600/default.kgl", "<CONFIG><MAIN><Size>small</Size></MAIN></CONFIG>\n");
+        fs::create_directories(SetupFolder / "kelvar" / "help");
+        Payload("help/Readme.html", "<html><body>Kelvar</body></html>\n");
         InstallFolder = Temp.Path() / "install";
     }
 

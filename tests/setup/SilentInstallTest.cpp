@@ -75,6 +75,10 @@ TEST_F(SilentInstallTest, FreshInstallCreatesTheDatabaseAndWritesThePlayersConfi
     EXPECT_EQ(TInstallSequence::ReadInstallDir(), Folders.InstallFolder.string() + "/");
     EXPECT_TRUE(Log.Has("Notice> Install path: " + Folders.InstallFolder.string() + "/"));
     EXPECT_TRUE(Log.Has("Notice> Kelvar install complete."));
+    // The desktop's menu starts the installed player.
+    const std::string entry =
+        test::ReadWholeFile((Folders.Temp.Path() / "data" / "applications" / "kelvar-zorvik.desktop").string());
+    EXPECT_NE(entry.find("\nExec=" + Folders.InstalledFile("KelvarZorvik") + "\n"), std::string::npos) << entry;
 }
 
 TEST_F(SilentInstallTest, SecondRunUpgradesAndKeepsRowsConfigurationAndLayout) {

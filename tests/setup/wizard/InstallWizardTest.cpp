@@ -12,11 +12,13 @@
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTextEdit>
 #include <cstdlib>
 
 #include "common/GuiTestKit.h"
 #include "controls/CaptionFit.h"
+#include "common/TempFolder.h"
 #include "setup/InstallSequence.h"
 #include "setup/SetupTestSupport.h"
 #include "setup/wizard/FireBirdSettingsPanel.h"
@@ -185,6 +187,32 @@ TEST_F(InstallWizard, EveryPageShowsItsCaptionsWhole) {
             clipped += Wizard->ActivePage()->objectName().toStdString() + ": " + Describe(c) + "\n";
     }
     EXPECT_EQ(clipped, "");
+}
+
+TEST_F(InstallWizard, DatabaseHelpShowsItsPageAndMissingPagesOrReadmeAreTold) {
+    std::filesystem::create_directories(Folders.SetupFolder / "docs");
+    test::WriteWholeFile((Folders.SetupFolder / "docs" / "firebird.html").string(),
+                         "<html><body>About the FireBird server</body></html>");
+    ToPathPage();
+    Next();
+    ASSERT_EQ(Wizard->ActivePage(), Wizard->tsFinished) << LogText();
+    EXPECT_NE(Wizard->webDBInfo->toPlainText().toStdString().find("About the FireBird server"), std::string::npos);
+
+    // "Need help?" asks for a page the setup folder does not hold: the panel says so, and a box too.
+    Messages.clear();
+    emit Wizard->lbNeedHelp->linkActivated("help");
+    const std::string missing = (Folders.SetupFolder / "docs" / "choosedb.html").string();
+    EXPECT_EQ(Messages, std::vector<std::string>{"The help page " + missing + " is not installed."});
+    EXPECT_NE(Wizard->webDBInfo->toPlainText().toStdString().find(missing), std::string::npos);
+
+    // A readme gone from the install is told, not silently skipped.
+    std::filesystem::remove(Folders.InstallFolder / "help" / "Readme.html");
+    Messages.clear();
+    Next();  // Finish
+    EXPECT_TRUE(Opened.empty());
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].rfind("The readme file is not installed:", 0), 0u);
+    EXPECT_EQ(Started.size(), 1u);
 }
 
 }  // namespace
