@@ -11,6 +11,7 @@ namespace {
 
 // The ORDER BY clauses name the table: callers may add "songlist.*", which repeats these columns.
 const char* const ColumnListFields = "SELECT songlist.ID as songID, artist, title, duration, weight ";
+constexpr char ArtistTitleOrder[] = "ORDER BY songlist.artist,songlist.title";
 
 }  // namespace
 
@@ -120,8 +121,17 @@ void TSongTypeCategoryAll::GetAddBatch(std::string& sql, TVariantArray& params) 
 bool TSongTypeCategoryAll::GetSongListSQL(std::string& sql, TVariantArray& params, const std::string& fields) {
     params.clear();
     sql = ColumnListFields + fields + " FROM songlist " + "WHERE (ID>0) " + Rules().SongTypeClause(SongType) +
-          "ORDER BY songlist.artist,songlist.title";
+          ArtistTitleOrder;
     return true;
+}
+
+std::string TSongTypeCategoryAll::LoaderSQL(const std::string& sql, bool& titlesWithinArtist) const {
+    titlesWithinArtist = false;
+    constexpr size_t orderLength = sizeof ArtistTitleOrder - 1;
+    if (sql.size() < orderLength || sql.compare(sql.size() - orderLength, orderLength, ArtistTitleOrder) != 0)
+        return sql;
+    titlesWithinArtist = true;
+    return sql.substr(0, sql.size() - orderLength) + "ORDER BY songlist.artist";
 }
 
 ISongInfoPtr TSongTypeCategoryAll::SelectSong(const TVariantArray& params) {

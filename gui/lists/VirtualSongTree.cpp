@@ -46,6 +46,13 @@ void TSongListModel::setSongList(ISongItemListPtr List) {
     endResetModel();
 }
 
+void TSongListModel::RowsAppended(int First) {
+    if (!FList || First >= FList->Count()) return;
+    // The rows are in the list already; appended at the end, no persistent index moves.
+    beginInsertRows(QModelIndex(), First, FList->Count() - 1);
+    endInsertRows();
+}
+
 void TSongListModel::SetColumns(std::vector<TSongColumnDef> Columns) {
     beginResetModel();
     FColumns = std::move(Columns);
