@@ -128,10 +128,14 @@ bool TSongTypeCategoryAll::GetSongListSQL(std::string& sql, TVariantArray& param
 std::string TSongTypeCategoryAll::LoaderSQL(const std::string& sql, bool& titlesWithinArtist) const {
     titlesWithinArtist = false;
     constexpr size_t orderLength = sizeof ArtistTitleOrder - 1;
-    if (sql.size() < orderLength || sql.compare(sql.size() - orderLength, orderLength, ArtistTitleOrder) != 0)
+    if (sql.size() < orderLength + 7 || sql.compare(0, 7, "SELECT ") != 0 ||
+        sql.compare(sql.size() - orderLength, orderLength, ArtistTitleOrder) != 0)
         return sql;
     titlesWithinArtist = true;
-    return sql.substr(0, sql.size() - orderLength) + "ORDER BY songlist.artist";
+    // Long text columns read an empty text as NULL; the loader needs to tell the two apart.
+    return "SELECT CASE WHEN songlist.artist IS NULL THEN 0 ELSE 1 END AS has_artist, CASE WHEN songlist.title IS "
+           "NULL THEN 0 ELSE 1 END AS has_title, " +
+           sql.substr(7, sql.size() - orderLength - 7) + "ORDER BY songlist.artist";
 }
 
 ISongInfoPtr TSongTypeCategoryAll::SelectSong(const TVariantArray& params) {

@@ -53,6 +53,8 @@ void TGetSongList::Execute() {
     TDLField& duration = FieldOf(*rows, "duration");
     TDLField* sortID = rows->HasField("sortID") ? &FieldOf(*rows, "sortID") : nullptr;
     TDLField* listID = rows->HasField("listID") ? &FieldOf(*rows, "listID") : nullptr;
+    TDLField* hasArtist = TitlesWithinArtist ? &FieldOf(*rows, "has_artist") : nullptr;
+    TDLField* hasTitle = TitlesWithinArtist ? &FieldOf(*rows, "has_title") : nullptr;
 
     double total = 0;  // seconds
     std::vector<TSongItem> batch;
@@ -107,15 +109,15 @@ void TGetSongList::Execute() {
             add(std::move(item));
         } else {
             // Artists equal to the database (trailing blanks aside) are one group.
-            const bool hasArtist = !artist.IsNull();
-            if (!group.empty() && (hasArtist != groupHasArtist ||
+            const bool artistGiven = hasArtist->AsInteger() != 0;
+            if (!group.empty() && (artistGiven != groupHasArtist ||
                                    WithoutTrailingBlanks(artistText) != WithoutTrailingBlanks(groupArtist)))
                 flushGroup();
             if (group.empty()) {
                 groupArtist = artistText;
-                groupHasArtist = hasArtist;
+                groupHasArtist = artistGiven;
             }
-            group.push_back({std::move(item), titleText, !title.IsNull()});
+            group.push_back({std::move(item), titleText, hasTitle->AsInteger() != 0});
         }
         if (++done % 500 == 0) std::this_thread::yield();
     }

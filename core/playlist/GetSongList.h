@@ -23,9 +23,10 @@ public:
     TRowsCallback OnRows;
     TResultCallback OnResult;
 
-    // The statement orders by artist alone (along its index, so the first rows come at once);
-    // the rows of each artist are put in title order here, which gives the order of "ORDER BY
-    // artist, title" without sorting the whole result first.
+    // The statement orders by artist alone (along its index, so the first rows come at once)
+    // and has the columns has_artist and has_title (0 for NULL); the rows of each artist are put
+    // in title order here, which gives the order of "ORDER BY artist, title" without sorting the
+    // whole result first.
     bool TitlesWithinArtist = false;
 
     // Rows in the first batch and at most in any later one.

@@ -51,6 +51,7 @@ public:
 
 private:
     ISongItemListPtr FList;
+    int FRowsBefore = -1;  // the row count while rows appended to the list are announced
     std::vector<TSongColumnDef> FColumns;
     TDurationStyle FDurationStyle = TDurationStyle::MinSec;
 };
