@@ -263,7 +263,8 @@ void BM_HourOfSongsStall(benchmark::State& state) {
                 start = std::chrono::steady_clock::now();
                 core.Tick();
                 tickWorst = std::max(tickWorst, MsSince(start));
-                if (core.DeckB->GetState() != DeckState::Ready) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                if (core.DeckB->GetState() != DeckState::Ready)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
             if (core.DeckB->GetState() == DeckState::Ready) ++loaded;
         }

@@ -31,12 +31,14 @@ double MsSince(Clock::time_point start) {
 }
 
 struct TMillion {
-    benchdb::TBenchSongDatabase Db{
-        "million", benchdb::TBenchSongDatabase::FilledBy([](benchdb::TBenchSongDatabase& db) {
-            const auto start = Clock::now();
-            benchdb::FillSongs(db, SongCount);
-            std::fprintf(stderr, "library of %d songs made in %.0f s\n", SongCount, MsSince(start) / 1000);
-        }, "million")};
+    benchdb::TBenchSongDatabase Db{"million", benchdb::TBenchSongDatabase::FilledBy(
+                                                  [](benchdb::TBenchSongDatabase& db) {
+                                                      const auto start = Clock::now();
+                                                      benchdb::FillSongs(db, SongCount);
+                                                      std::fprintf(stderr, "library of %d songs made in %.0f s\n",
+                                                                   SongCount, MsSince(start) / 1000);
+                                                  },
+                                                  "million")};
     std::string Balances = "0";
 
     // The pool closes meanwhile: the engine rebuilds an index only while no statement uses it.

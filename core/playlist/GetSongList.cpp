@@ -62,8 +62,7 @@ void TGetSongList::Execute() {
     auto lastSent = std::chrono::steady_clock::now();
     auto send = [&] {
         const size_t wanted = sent == 0 ? FirstBatch : LargestBatch;
-        if (batch.size() < wanted && (sent == 0 || std::chrono::steady_clock::now() - lastSent < BatchInterval))
-            return;
+        if (batch.size() < wanted && (sent == 0 || std::chrono::steady_clock::now() - lastSent < BatchInterval)) return;
         sent += batch.size();
         lastSent = std::chrono::steady_clock::now();
         Synchronize([this, rows = std::move(batch)]() mutable {

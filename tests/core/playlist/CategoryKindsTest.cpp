@@ -95,8 +95,9 @@ TEST_F(CategoryKindsTest, MusicAllComesInBatchesInTheStatementsOrder) {
     auto trimmed = [](std::string v) { return v.erase(v.find_last_not_of(' ') + 1); };
     for (rows->First(); !rows->Eof(); rows->Next()) {
         const auto id = static_cast<int32_t>(rows->GetFieldValue("ID").AsInteger());
-        keys[id] = {rows->GetFieldValue("hasArtist").AsInteger() == 1, trimmed(rows->GetFieldValue("artist").AsString()),
-                    rows->GetFieldValue("hasTitle").AsInteger() == 1, trimmed(rows->GetFieldValue("title").AsString())};
+        keys[id] = {rows->GetFieldValue("hasArtist").AsInteger() == 1,
+                    trimmed(rows->GetFieldValue("artist").AsString()), rows->GetFieldValue("hasTitle").AsInteger() == 1,
+                    trimmed(rows->GetFieldValue("title").AsString())};
         expected.push_back(id);
     }
     ASSERT_EQ(expected.size(), ids.size());
@@ -120,8 +121,8 @@ TEST_F(CategoryKindsTest, MusicAllComesInBatchesInTheStatementsOrder) {
     EXPECT_EQ(rowsAtFirst, TGetSongList::FirstBatch);
     for (int i = 0; i < songs->Count(); ++i)
         ASSERT_EQ(keys.at(songs->Items(i).SongID), keys.at(expected[static_cast<size_t>(i)])) << "row " << i;
-    EXPECT_EQ(songs->TotalDuration(), songs->Items(songs->Count() - 1).StartTime +
-                                          songs->Items(songs->Count() - 1).Duration / 1000);
+    EXPECT_EQ(songs->TotalDuration(),
+              songs->Items(songs->Count() - 1).StartTime + songs->Items(songs->Count() - 1).Duration / 1000);
 }
 
 TEST_F(CategoryKindsTest, PlayLimitClasses) {

@@ -145,8 +145,9 @@ TEST_F(SongListTest, TagsOverwriteTheStartingValues) {
 TEST_F(SongListTest, TextBeyondAsciiIsStoredAsItIs) {
     const std::string accented = MakeFile(std::string(150, 'l') + " \xC3\x9Cn\xC3\xAF.wav", WavData());
     const std::string emoji = MakeFile("\xF0\x9F\x8E\xB5/\xE6\x97\xA5\xE6\x9C\xAC - \xF0\x9F\x8E\xB6.mp3");
-    const std::string tagged = MakeFile("t.ogg", OggData({"ARTIST=Bj\xC3\xB6rk", "TITLE=J\xC3\xB3ga \xF0\x9F\x8E\xB5",
-                                                         "ALBUM=\xE6\x97\xA5\xE6\x9C\xAC", "LYRICS=L\xC3\xA4\xF0\x9F\x8E\xB5"}));
+    const std::string tagged =
+        MakeFile("t.ogg", OggData({"ARTIST=Bj\xC3\xB6rk", "TITLE=J\xC3\xB3ga \xF0\x9F\x8E\xB5",
+                                   "ALBUM=\xE6\x97\xA5\xE6\x9C\xAC", "LYRICS=L\xC3\xA4\xF0\x9F\x8E\xB5"}));
     ISongItemListPtr items = Library.AddFileList({accented, emoji, tagged});
     ASSERT_EQ(items->Count(), 3);
     EXPECT_EQ(Captions(*items), (std::vector<std::string>{std::string(150, 'l') + " \xC3\x9Cn\xC3\xAF",
