@@ -480,6 +480,13 @@ bool TKelvar::QueueNextFor(TKelvarPlayer* Player, int64_t TimeLeftMs) {
         LogFailedOnce(Song, source);
         Player->Unload();
     };
+    // A choice not prepared yet is waited for only when there is no time to take it on a later
+    // tick: while the deck on air has time left, the main thread never waits for the database.
+    FChoiceMayWait = TimeLeftMs <= ChoiceMarginMs;
+    struct TRestore {
+        bool& Flag;
+        ~TRestore() { Flag = true; }
+    } restore{FChoiceMayWait};
     while (FQueueAttempts < QueueAttempts && !loaded) {
         ISongInfoPtr song;
         FChoiceNotReady = false;

@@ -11,6 +11,7 @@ namespace {
 
 // The ORDER BY clauses name the table: callers may add "songlist.*", which repeats these columns.
 const char* const ColumnListFields = "SELECT songlist.ID as songID, artist, title, duration, weight ";
+constexpr char ArtistTitleOrder[] = "ORDER BY songlist.artist,songlist.title";
 
 }  // namespace
 
@@ -120,8 +121,21 @@ void TSongTypeCategoryAll::GetAddBatch(std::string& sql, TVariantArray& params) 
 bool TSongTypeCategoryAll::GetSongListSQL(std::string& sql, TVariantArray& params, const std::string& fields) {
     params.clear();
     sql = ColumnListFields + fields + " FROM songlist " + "WHERE (ID>0) " + Rules().SongTypeClause(SongType) +
-          "ORDER BY songlist.artist,songlist.title";
+          ArtistTitleOrder;
     return true;
+}
+
+std::string TSongTypeCategoryAll::LoaderSQL(const std::string& sql, bool& titlesWithinArtist) const {
+    titlesWithinArtist = false;
+    constexpr size_t orderLength = sizeof ArtistTitleOrder - 1;
+    if (sql.size() < orderLength + 7 || sql.compare(0, 7, "SELECT ") != 0 ||
+        sql.compare(sql.size() - orderLength, orderLength, ArtistTitleOrder) != 0)
+        return sql;
+    titlesWithinArtist = true;
+    // Long text columns read an empty text as NULL; the loader needs to tell the two apart.
+    return "SELECT CASE WHEN songlist.artist IS NULL THEN 0 ELSE 1 END AS has_artist, CASE WHEN songlist.title IS "
+           "NULL THEN 0 ELSE 1 END AS has_title, " +
+           sql.substr(7, sql.size() - orderLength - 7) + "ORDER BY songlist.artist";
 }
 
 ISongInfoPtr TSongTypeCategoryAll::SelectSong(const TVariantArray& params) {

@@ -82,6 +82,8 @@ public:
 
 protected:
     void GetAddBatch(std::string& sql, TVariantArray& params) override;
+    // Along the artist index: no sort of the whole library before the first row.
+    std::string LoaderSQL(const std::string& sql, bool& titlesWithinArtist) const override;
 };
 
 // The songs with MinWeight <= weight < MaxWeight.

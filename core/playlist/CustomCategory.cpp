@@ -50,6 +50,7 @@ TCustomCategory::~TCustomCategory() {
 
 void TCustomCategory::StopLoader() {
     if (!Loader) return;
+    Loading.reset();
     auto loader = std::move(Loader);
     loader->Terminate();
     loader->WaitFor();
@@ -93,29 +94,51 @@ void TCustomCategory::LoadSongList(bool force, const std::string& sql, const TVa
     }
     if (Loader) {
         if (OnStatus) OnStatus(*this, 3, "Busy...");
+        // A window that comes back to a list still loading shows the rows so far.
+        if (Loading && Loading->Count() > 0 && OnSongRows) OnSongRows(*this, Loading, 0);
         return;
     }
     Songs.reset();
-    auto loader = std::make_shared<TGetSongList>(sql, params);
+    bool titlesWithinArtist = false;
+    const std::string loaderSQL = LoaderSQL(sql, titlesWithinArtist);
+    auto loader = std::make_shared<TGetSongList>(loaderSQL, params);
+    loader->TitlesWithinArtist = titlesWithinArtist;
     TGetSongList* raw = loader.get();
+    Loading = NewSongItemList();
     loader->OnStatus = [this, alive = Alive()](int percent, const std::string& text) {
         if (alive.expired()) return;
         if (OnStatus) OnStatus(*this, percent, text);
     };
-    loader->OnResult = [this, raw, alive = Alive()](const ISongItemListPtr& songs) {
-        if (alive.expired()) return;
-        if (Loader.get() == raw) Loader.reset();
-        Songs = songs;
-        if (OnSongList) OnSongList(*this, songs);
+    loader->OnRows = [this, raw, alive = Alive()](std::vector<TSongItem>& rows) {
+        if (alive.expired() || Loader.get() != raw || !Loading) return;
+        const int first = Loading->Count();
+        for (TSongItem& item : rows) Loading->Add() = std::move(item);
+        if (OnSongRows) OnSongRows(*this, Loading, first);
+    };
+    loader->OnResult = [this, raw, alive = Alive()](int32_t totalDuration) {
+        if (alive.expired() || Loader.get() != raw) return;
+        Loader.reset();
+        Songs = std::move(Loading);
+        Loading.reset();
+        Songs->SetTotalDuration(totalDuration);
+        if (OnSongList) OnSongList(*this, Songs);
     };
     // A loader that failed must not leave the category busy for good.
     loader->OnEnd = [this, raw, alive = Alive()](const std::string& error) {
         if (alive.expired()) return;
-        if (Loader.get() == raw) Loader.reset();
+        if (Loader.get() == raw) {
+            Loader.reset();
+            Loading.reset();
+        }
         if (!error.empty() && OnStatus) OnStatus(*this, 100, "Failed to load the songs (" + error + ")");
     };
     Loader = loader;
     loader->Start();
+}
+
+std::string TCustomCategory::LoaderSQL(const std::string& sql, bool& titlesWithinArtist) const {
+    titlesWithinArtist = false;
+    return sql;
 }
 
 bool TCustomCategory::GetSongListSQL(std::string& sql, TVariantArray& params, const std::string& fields) {

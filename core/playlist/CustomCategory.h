@@ -49,6 +49,8 @@ public:
     // Sender first.
     using TProgressEvent = std::function<void(TCustomCategory& sender, int percent, const std::string& text)>;
     using TSongListEvent = std::function<void(TCustomCategory& sender, const ISongItemListPtr& songs)>;
+    // Rows from First on were appended to Songs, the list being loaded.
+    using TSongRowsEvent = std::function<void(TCustomCategory& sender, const ISongItemListPtr& songs, int first)>;
 
     TCustomCategory(TCategoryTree* tree, TCustomCategory* parent, int32_t itemIndex, int32_t levelIndex,
                     std::string name, int32_t id);
@@ -59,6 +61,7 @@ public:
 
     ISongItemListPtr Songs;                // cached song list, empty until loaded
     std::shared_ptr<TGetSongList> Loader;  // the running song-list loader
+    ISongItemListPtr Loading;              // the rows the running loader has delivered so far
     TCategoryTree* Tree;
     int32_t ID;  // category row; 0 or negative for built-in ones
     std::string Name;
@@ -72,6 +75,7 @@ public:
     TProgressEvent OnProgress;  // long operations
     TProgressEvent OnStatus;    // the song-list loader
     TSongListEvent OnSongList;  // a song list is ready
+    TSongRowsEvent OnSongRows;  // rows of the list being loaded arrived (OnSongList follows at the end)
 
     // Answers the cached list at once unless Force; "Busy..." while a load runs.
     virtual void LoadSongList(bool force, const std::string& sql, const TVariantArray& params);
@@ -130,6 +134,9 @@ protected:
     std::string SongTypeClauseOf(char songType) const;
     // Tells a running loader to stop and waits for its end.
     void StopLoader();
+    // The statement the loader runs for Sql (the category's song list statement); a kind may
+    // give one that orders by artist alone and have the loader put titles in order.
+    virtual std::string LoaderSQL(const std::string& sql, bool& titlesWithinArtist) const;
     // Held by the callbacks given to loaders: expired once the category is going away, so that
     // a loader's report posted to the main thread never reaches a freed category (a loader whose
     // result has arrived is no longer stopped by the category, yet its end is still to come).

@@ -29,9 +29,7 @@ std::string LookUpSQL() {
 }  // namespace
 
 TLibraryWriter::TLibraryWriter() : FConnection(PoolGetWriteConnection()) {
-    // The statement-built insert stores non-ASCII file names mangled ("Ünï" came back as "....");
-    // rows go through the dataset until that path keeps text as it is.
-    FFastInsert = false;
+    FFastInsert = SQLDriverType.load() == dtFirebird && dynamic_cast<TDataLinkConnection*>(FConnection.get());
     OpenScratch();
 }
 
@@ -119,7 +117,12 @@ bool TLibraryWriter::Insert(const std::string& fileName, TSongItem& item) {
         if (field.IsNull() || SameText(name, "ID")) continue;
         columns += ", " + name;
         values += ", :" + name;
-        if (field.IsBlob()) {
+        if (field.LongText) {
+            // A long text column is carried as a memo but still takes text: the server reads a
+            // blob parameter as bytes without a character set and stores each byte past ASCII as
+            // a dot in a text column.
+            params.emplace_back(field.GetValue().AsString());
+        } else if (field.IsBlob()) {
             // As a blob: a text parameter holds no more than 32 KB.
             const std::string text = field.GetValue().AsString();
             params.emplace_back(TBytes(text.begin(), text.end()));

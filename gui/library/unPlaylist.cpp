@@ -552,6 +552,7 @@ void TfoPlaylist::Done() {
             TCustomCategory* c = tree.Items(i);
             c->OnStatus = nullptr;
             c->OnSongList = nullptr;
+            c->OnSongRows = nullptr;
             c->OnProgress = nullptr;
         }
         PlaylistManager->SongList->OnProgress = nullptr;
@@ -654,6 +655,7 @@ void TfoPlaylist::FillCategoryView() {
             TCustomCategory* c = tree.Items(i);
             c->OnStatus = nullptr;
             c->OnSongList = nullptr;
+            c->OnSongRows = nullptr;
             QTreeWidgetItem* parent = nullptr;
             if (c->Parent) {
                 auto found = firstByName.find(c->Parent->Name);
@@ -673,6 +675,7 @@ void TfoPlaylist::ClearSelectedEvents() {
     if (TCustomCategory* c = SelectedCategory()) {
         c->OnStatus = nullptr;
         c->OnSongList = nullptr;
+        c->OnSongRows = nullptr;
     }
 }
 
@@ -680,6 +683,7 @@ void TfoPlaylist::tvCategoryChanging(QTreeWidgetItem* Node) {
     if (TCustomCategory* c = CategoryOf(Node)) {
         c->OnStatus = nullptr;
         c->OnSongList = nullptr;
+        c->OnSongRows = nullptr;
     }
     foLevelList1->ClearCategory();
     tvSongList->SetSongList(nullptr);
@@ -709,6 +713,9 @@ void TfoPlaylist::ShowTrackView(TCustomCategory& Category) {
     };
     Category.OnSongList = [this](TCustomCategory&, const ISongItemListPtr& List) {
         RunAction([&] { SongListLoaded(List); });
+    };
+    Category.OnSongRows = [this](TCustomCategory&, const ISongItemListPtr& List, int First) {
+        RunAction([&] { SongRowsLoaded(List, First); });
     };
     CategoryLoadSongs(Category, false);
 }
@@ -758,8 +765,20 @@ void TfoPlaylist::CategoryStatus(int Percent, const std::string& Text) {
     SetProgress(Percent, Text);
 }
 
+void TfoPlaylist::SongRowsLoaded(const ISongItemListPtr& List, int First) {
+    if (tvSongList->SongList() == List && First > 0)
+        tvSongList->RowsAppended(First);
+    else
+        tvSongList->SetSongList(List);
+    UpdateSummary();
+}
+
 void TfoPlaylist::SongListLoaded(const ISongItemListPtr& List) {
-    tvSongList->SetSongList(List);
+    // The rows of a list shown while it loaded are there already; a reset would lose the place.
+    if (tvSongList->SongList() == List)
+        tvSongList->RowsAppended(tvSongList->model()->rowCount());
+    else
+        tvSongList->SetSongList(List);
     UpdateSummary();
     SetProgress(0, "");
     SetBusy(false);

@@ -89,6 +89,7 @@ public:
     void ShowGroupSongs();
     void CategoryStatus(int Percent, const std::string& Text);
     void SongListLoaded(const ISongItemListPtr& List);
+    void SongRowsLoaded(const ISongItemListPtr& List, int First);
     void SetProgress(int Percent, const std::string& Text);
     void NewCategory();
     void DeleteCategory();

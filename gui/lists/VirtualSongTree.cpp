@@ -46,6 +46,16 @@ void TSongListModel::setSongList(ISongItemListPtr List) {
     endResetModel();
 }
 
+void TSongListModel::RowsAppended(int First) {
+    if (!FList || First < 0 || First >= FList->Count()) return;
+    // The rows are in the list already: until the insertion is announced the model still
+    // reports the rows it had.
+    FRowsBefore = First;
+    beginInsertRows(QModelIndex(), First, FList->Count() - 1);
+    FRowsBefore = -1;
+    endInsertRows();
+}
+
 void TSongListModel::SetColumns(std::vector<TSongColumnDef> Columns) {
     beginResetModel();
     FColumns = std::move(Columns);
@@ -53,7 +63,8 @@ void TSongListModel::SetColumns(std::vector<TSongColumnDef> Columns) {
 }
 
 int TSongListModel::rowCount(const QModelIndex& Parent) const {
-    return Parent.isValid() || !FList ? 0 : FList->Count();
+    if (Parent.isValid() || !FList) return 0;
+    return FRowsBefore >= 0 ? FRowsBefore : FList->Count();
 }
 
 int TSongListModel::columnCount(const QModelIndex& Parent) const {

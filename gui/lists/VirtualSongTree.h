@@ -35,6 +35,8 @@ public:
     explicit TSongListModel(QObject* Parent = nullptr);
     // Begins and ends a reset: the rows are the list's items from then on.
     void setSongList(ISongItemListPtr List);
+    // The list's rows from First on were appended (the list being loaded grows).
+    void RowsAppended(int First);
     const ISongItemListPtr& SongList() const { return FList; }
     void SetColumns(std::vector<TSongColumnDef> Columns);
     const std::vector<TSongColumnDef>& Columns() const { return FColumns; }
@@ -49,6 +51,7 @@ public:
 
 private:
     ISongItemListPtr FList;
+    int FRowsBefore = -1;  // the row count while rows appended to the list are announced
     std::vector<TSongColumnDef> FColumns;
     TDurationStyle FDurationStyle = TDurationStyle::MinSec;
 };
@@ -76,6 +79,9 @@ public:
 
     // Shows List (empty for none); pass the same list again after changing it.
     void SetSongList(ISongItemListPtr List);
+    // The shown list got rows from First on at its end: shown without a reset, so the
+    // selection and the scroll position stay.
+    void RowsAppended(int First) { FModel->RowsAppended(First); }
     const ISongItemListPtr& SongList() const { return FModel->SongList(); }
     TSongListModel* Model() const { return FModel; }
 

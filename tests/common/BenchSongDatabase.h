@@ -7,10 +7,13 @@
 //   PoolExecSQL("INSERT INTO songlist ... " + kelvar::benchdb::NumberRows(100000) + "SELECT ... FROM n");
 //
 // KELVAR_BENCH_KEEP=1 keeps the database for a look at its plans; KELVAR_BENCH_ASYNC_WRITES=1
-// switches forced writes off, to tell the disk's share of a figure from the program's.
+// switches forced writes off, to tell the disk's share of a figure from the program's;
+// KELVAR_BENCH_CACHE=<folder> keeps a copy of a filled database that names a cache (made once,
+// minutes for a million songs) and starts the next run from it while the schema is unchanged.
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -53,6 +56,8 @@ public:
         bool Schema = true;
         // Runs on the made database before the pool opens on it (fills through ExecDirect).
         std::function<void(TBenchSongDatabase&)> BeforePool;
+        // The name of the filled database's copy under KELVAR_BENCH_CACHE; empty: never cached.
+        std::string Cache;
     };
     // An empty database, for a benchmark that makes its own tables.
     static TOptions WithoutSchema() {
@@ -61,9 +66,10 @@ public:
         return options;
     }
     // The schema, then Fill before the pool opens.
-    static TOptions FilledBy(std::function<void(TBenchSongDatabase&)> fill) {
+    static TOptions FilledBy(std::function<void(TBenchSongDatabase&)> fill, std::string cache = "") {
         TOptions options;
         options.BeforePool = std::move(fill);
+        options.Cache = std::move(cache);
         return options;
     }
 
@@ -77,9 +83,21 @@ public:
         // The engine reads its lock folder when the client library loads.
         setenv("FIREBIRD_LOCK", (Folder / "lock").c_str(), 0);
         Path = (Folder / "bench.fdb").string();
-        CreateDatabase();
-        if (options.Schema) ExecDirect(songtest::SchemaStatements(KELVAR_SETUP_SQL_DIR));
-        if (options.BeforePool) options.BeforePool(*this);
+        const fs::path cached = CachedCopy(options);
+        std::error_code ec;
+        if (!cached.empty() && fs::exists(cached) && fs::copy_file(cached, Path, ec)) {
+            std::fprintf(stderr, "database taken from %s\n", cached.c_str());
+        } else {
+            CreateDatabase();
+            if (options.Schema) ExecDirect(songtest::SchemaStatements(KELVAR_SETUP_SQL_DIR));
+            if (options.BeforePool) options.BeforePool(*this);
+            if (!cached.empty()) {
+                // Through a temporary name, so an interrupted copy is never taken.
+                fs::create_directories(cached.parent_path(), ec);
+                const fs::path part = cached.string() + ".part";
+                if (fs::copy_file(Path, part, fs::copy_options::overwrite_existing, ec)) fs::rename(part, cached, ec);
+            }
+        }
 
         Loop = std::make_shared<TPlainMainLoop>();
         SetMainThreadDispatcher(Loop);
@@ -139,6 +157,16 @@ public:
     std::shared_ptr<TDataLinkPoolManager> Manager;
 
 private:
+    // The cache file of Options for this schema (its scripts' text in the name), or empty.
+    static std::filesystem::path CachedCopy(const TOptions& options) {
+        const char* folder = std::getenv("KELVAR_BENCH_CACHE");
+        if (!folder || !*folder || options.Cache.empty()) return {};
+        const std::string dir = KELVAR_SETUP_SQL_DIR;
+        const size_t schema = std::hash<std::string>{}(songtest::ReadTextFile(dir + "tables.sql") +
+                                                       songtest::ReadTextFile(dir + "data.sql"));
+        return std::filesystem::path(folder) / (options.Cache + "-" + std::to_string(schema) + ".fdb");
+    }
+
     void CreateDatabase() {
         TIntFunctions& f = FibClientLibrary().Acquire();
         ISC_STATUS_ARRAY status{};

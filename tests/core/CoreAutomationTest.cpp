@@ -106,9 +106,14 @@ TEST_F(CoreAutomation, QueueModeWithNothingQueuedAbortsOnEveryTick) {
     EXPECT_EQ(Log->Count("Auto recovery was aborted"), 1);
     EXPECT_EQ(Core->DeckB->GetState(), DeckState::Empty);
 
-    // In Auto DJ the other deck is loaded once, 10 s or less before the end.
+    // In Auto DJ the other deck is loaded once, 10 s or less before the end: by the tick that
+    // finds the rotation's choice ready (with time left, no tick waits for it).
     Core->AutoRecovery->DJMode = DJModes::AutoDJ;
     Core->Tick();
+    for (int i = 0; i < 150 && Core->DeckB->GetState() == DeckState::Empty; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        Core->Tick();
+    }
     ASSERT_EQ(Core->DeckB->GetState(), DeckState::Ready);
     const ISongInfoPtr next = Core->DeckB->GetSong();
     Core->Tick();

@@ -1,5 +1,8 @@
 // The built-in collections over songlist columns: song types, weight classes, play limits, the
 // recycle bin and the group categories.
+#include <map>
+#include <tuple>
+
 #include "CategoryTestSupport.h"
 #include "core/playlist/GetSongList.h"
 #include "core/playlist/LevelCategories.h"
@@ -68,6 +71,58 @@ TEST_F(CategoryKindsTest, AllOfATypeListsEverySongOfItWhateverItsStatus) {
     Find("News (All)")->AddSongs(*items, 0, 0);
     WaitForTree();
     EXPECT_EQ(Load(*Find("News (All)"))->Count(), 2);
+}
+
+// The whole library is read along the artist index with each artist's titles put in order by
+// the loader: the same order as the statement's "ORDER BY artist, title" over artists and titles
+// that tie, differ in case, trailing blanks or NULL, or go beyond ASCII. The first rows reach the
+// window before the rest, in the list that becomes the category's.
+TEST_F(CategoryKindsTest, MusicAllComesInBatchesInTheStatementsOrder) {
+    const std::vector<int32_t> ids = AddSongRows(3 * static_cast<int>(TGetSongList::FirstBatch));
+    // Without a match DECODE gives NULL.
+    PoolExecSQL(
+        "UPDATE songlist SET artist = DECODE(MOD(ID * 7, 8), 0, 'Abba', 1, 'abba', 2, 'Abba ', 3, '', 4, "
+        "'\xC3\x9Cn\xC3\xAF', 5, 'Zed', 6, 'Abb'), title = DECODE(MOD(ID * 5, 9), 0, 'b', 1, 'B', 2, 'a ', 3, 'a', "
+        "4, '', 5, '\xF0\x9F\x8E\xB5', 6, '\xC3\xA9', 8, 'b ')");
+
+    // Each song's sort key as the database compares it.
+    std::map<int32_t, std::tuple<bool, std::string, bool, std::string>> keys;
+    std::vector<int32_t> expected;
+    auto rows = PoolQuery(
+        "SELECT ID, artist, title, CASE WHEN artist IS NULL THEN 0 ELSE 1 END AS hasArtist, CASE WHEN title IS NULL "
+        "THEN 0 ELSE 1 END AS hasTitle FROM songlist WHERE (ID>0) AND (songtype = 'S') ORDER BY "
+        "songlist.artist,songlist.title");
+    auto trimmed = [](std::string v) { return v.erase(v.find_last_not_of(' ') + 1); };
+    for (rows->First(); !rows->Eof(); rows->Next()) {
+        const auto id = static_cast<int32_t>(rows->GetFieldValue("ID").AsInteger());
+        keys[id] = {rows->GetFieldValue("hasArtist").AsInteger() == 1,
+                    trimmed(rows->GetFieldValue("artist").AsString()), rows->GetFieldValue("hasTitle").AsInteger() == 1,
+                    trimmed(rows->GetFieldValue("title").AsString())};
+        expected.push_back(id);
+    }
+    ASSERT_EQ(expected.size(), ids.size());
+
+    TCustomCategory& all = *Find("Music (All)");
+    std::vector<int> firsts;
+    ISongItemListPtr shown;
+    size_t rowsAtFirst = 0;
+    all.OnSongRows = [&](TCustomCategory&, const ISongItemListPtr& songs, int first) {
+        firsts.push_back(first);
+        if (first == 0) rowsAtFirst = static_cast<size_t>(songs->Count());
+        shown = songs;
+    };
+    ISongItemListPtr songs = Load(all);
+    all.OnSongRows = nullptr;
+    ASSERT_NE(songs, nullptr);
+    ASSERT_EQ(songs->Count(), static_cast<int>(ids.size()));
+    EXPECT_EQ(shown, songs);
+    ASSERT_GE(firsts.size(), 2u);
+    EXPECT_EQ(firsts.front(), 0);
+    EXPECT_EQ(rowsAtFirst, TGetSongList::FirstBatch);
+    for (int i = 0; i < songs->Count(); ++i)
+        ASSERT_EQ(keys.at(songs->Items(i).SongID), keys.at(expected[static_cast<size_t>(i)])) << "row " << i;
+    EXPECT_EQ(songs->TotalDuration(),
+              songs->Items(songs->Count() - 1).StartTime + songs->Items(songs->Count() - 1).Duration / 1000);
 }
 
 TEST_F(CategoryKindsTest, PlayLimitClasses) {

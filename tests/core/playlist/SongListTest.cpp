@@ -140,6 +140,33 @@ TEST_F(SongListTest, TagsOverwriteTheStartingValues) {
     EXPECT_EQ(row->GetFieldValue("info").AsString().size(), 2000u);
 }
 
+// Names and tags beyond ASCII are stored byte for byte and found again by the next import; a
+// long name fills most of its column in bytes.
+TEST_F(SongListTest, TextBeyondAsciiIsStoredAsItIs) {
+    const std::string accented = MakeFile(std::string(150, 'l') + " \xC3\x9Cn\xC3\xAF.wav", WavData());
+    const std::string emoji = MakeFile("\xF0\x9F\x8E\xB5/\xE6\x97\xA5\xE6\x9C\xAC - \xF0\x9F\x8E\xB6.mp3");
+    const std::string tagged =
+        MakeFile("t.ogg", OggData({"ARTIST=Bj\xC3\xB6rk", "TITLE=J\xC3\xB3ga \xF0\x9F\x8E\xB5",
+                                   "ALBUM=\xE6\x97\xA5\xE6\x9C\xAC", "LYRICS=L\xC3\xA4\xF0\x9F\x8E\xB5"}));
+    ISongItemListPtr items = Library.AddFileList({accented, emoji, tagged});
+    ASSERT_EQ(items->Count(), 3);
+    EXPECT_EQ(Captions(*items), (std::vector<std::string>{std::string(150, 'l') + " \xC3\x9Cn\xC3\xAF",
+                                                          "\xE6\x97\xA5\xE6\x9C\xAC - \xF0\x9F\x8E\xB6",
+                                                          "Bj\xC3\xB6rk - J\xC3\xB3ga \xF0\x9F\x8E\xB5"}));
+    for (const std::string& file : {accented, emoji, tagged}) {
+        IDatasetPtr row = Row(file);
+        ASSERT_EQ(row->RecordCount(), 1) << file;
+        EXPECT_EQ(row->GetFieldValue("filename").AsString(), file);
+    }
+    EXPECT_EQ(Row(emoji)->GetFieldValue("title").AsString(), "\xF0\x9F\x8E\xB6");
+    EXPECT_EQ(Row(tagged)->GetFieldValue("album").AsString(), "\xE6\x97\xA5\xE6\x9C\xAC");
+    EXPECT_EQ(Row(tagged)->GetFieldValue("lyrics").AsString(), "L\xC3\xA4\xF0\x9F\x8E\xB5");
+    EXPECT_EQ(CountRows("songlist", "filename = '" + accented + "'"), 1);
+    ISongItemListPtr again = Library.AddFileList({tagged, emoji, accented});
+    EXPECT_EQ(again->Items(2).SongID, items->Items(0).SongID);
+    EXPECT_EQ(CountRows("songlist"), 3);
+}
+
 TEST_F(SongListTest, ZeroDefaultWeightStillGivesAUsableRow) {
     DefaultWeight = 0;
     const std::string file = MakeFile("b.mp3");

@@ -17,7 +17,8 @@ protected:
              "DURATION INTEGER, RATING NUMERIC(9,2), ADDED TIMESTAMP, PICTURE BLOB SUB_TYPE 0, INFO BLOB SUB_TYPE 1)",
              "CREATE GENERATOR GEN_songlist_ID", "SET GENERATOR GEN_songlist_ID TO 100",
              "CREATE TABLE nokey (A INTEGER, B INTEGER)",
-             "CREATE TABLE artists (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(60))"});
+             "CREATE TABLE artists (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(60))",
+             "CREATE TABLE texts (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(500), NOTES BLOB SUB_TYPE TEXT)"});
     }
     static void TearDownTestSuite() {
         delete Tmp;
@@ -369,6 +370,40 @@ TEST_F(DLQueryTest, PreparedQueriesRunAgainWithNewValues) {
     q->UnPrepare();
     EXPECT_EQ(q->GetCommand(), nullptr);
     EXPECT_EQ(Db.GetRefCount(), 0);
+}
+
+// Text beyond ASCII (two-, three- and four-byte UTF-8) keeps every byte through a statement
+// prepared once and run again, into short and long text columns (a long one is read back as a
+// memo) and into a text blob given as bytes.
+TEST_F(DLQueryTest, PreparedStatementsKeepTextBeyondAscii) {
+    const std::vector<std::string> texts = {"/music/" + std::string(150, 'l') + " \xC3\x9Cn\xC3\xAF.mp3",
+                                            "Bj\xC3\xB6rk \xE2\x80\x94 J\xC3\xB3ga",
+                                            "\xF0\x9F\x8E\xB5 \xE6\x97\xA5\xE6\x9C\xAC", "plain"};
+    Exec("DELETE FROM texts");
+    auto insert = Query("INSERT INTO texts (ID, NAME, NOTES) VALUES (:ID, :NAME, :NOTES)");
+    insert->Prepare();
+    for (size_t i = 0; i < texts.size(); ++i) {
+        const std::string& notes = texts[texts.size() - 1 - i];
+        insert->ParamByName("ID").SetValue(static_cast<int>(i));
+        insert->ParamByName("NAME").SetValue(texts[i]);
+        insert->ParamByName("NOTES").SetValue(TBytes(notes.begin(), notes.end()));
+        insert->ExecSQL();
+    }
+    insert->UnPrepare();
+    auto find = Query("SELECT ID, NAME, NOTES FROM texts WHERE NAME = :NAME");
+    find->Prepare();
+    for (size_t i = 0; i < texts.size(); ++i) {
+        SCOPED_TRACE(texts[i]);
+        find->ParamByName("NAME").SetValue(texts[i]);
+        find->Open();
+        ASSERT_FALSE(find->IsEmpty());
+        EXPECT_EQ(find->FieldByName("ID").AsInteger(), static_cast<int>(i));
+        EXPECT_EQ(find->FieldByName("NAME").AsString(), texts[i]);
+        EXPECT_EQ(find->FieldByName("NOTES").AsString(), texts[texts.size() - 1 - i]);
+        find->Close();
+    }
+    find->UnPrepare();
+    EXPECT_EQ(ValueOf("SELECT COUNT(*) AS N FROM texts WHERE NAME LIKE '%\xC3\x9Cn\xC3\xAF%'", "N").AsInteger(), 1);
 }
 
 TEST_F(DLQueryTest, DetailQueriesFollowTheirMaster) {

@@ -62,6 +62,23 @@ TEST_F(SongListView, RowsAreTheListsItemsAndFollowTheSameListSetAgain) {
     EXPECT_EQ(tree.model()->index(0, 2).data().toString(), "75:00");
 }
 
+// A list that grows while it loads: the new rows are announced as inserted, so the selection
+// and the scroll position stay.
+TEST_F(SongListView, RowsAppendedToTheShownListKeepTheSelection) {
+    TVirtualSongTree tree;
+    QAbstractItemModelTester tester(tree.Model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    auto list = ListOf({1000, 2000, 3000});
+    tree.SetSongList(list);
+    tree.selectRow(1);
+    for (int i = 0; i < 2; ++i) list->Add().Caption = "More " + std::to_string(i);
+    tree.RowsAppended(3);
+    ASSERT_EQ(tree.model()->rowCount(), 5);
+    EXPECT_EQ(tree.model()->index(4, 1).data().toString(), "More 1");
+    EXPECT_EQ(tree.SelectedRows(), std::vector<int>{1});
+    tree.RowsAppended(5);  // nothing new
+    EXPECT_EQ(tree.model()->rowCount(), 5);
+}
+
 TEST_F(SongListView, SelectedItemsAreCopiesInRowOrder) {
     TVirtualSongTree tree;
     tree.SetSongList(ListOf({10, 20, 30, 40}));
