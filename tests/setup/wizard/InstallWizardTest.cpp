@@ -17,8 +17,8 @@
 #include <cstdlib>
 
 #include "common/GuiTestKit.h"
-#include "controls/CaptionFit.h"
 #include "common/TempFolder.h"
+#include "controls/CaptionFit.h"
 #include "setup/InstallSequence.h"
 #include "setup/SetupTestSupport.h"
 #include "setup/wizard/FireBirdSettingsPanel.h"
