@@ -173,9 +173,11 @@ TEST_F(PlayerProgram, PlaysSongAfterSongAloneRefusesASecondStartAndShutsDownInOr
     std::vector<std::string> history;
     std::set<std::string> ids, artists;
     for (rows->First(); !rows->Eof(); rows->Next()) {
-        history.push_back(rows->GetValue("artist") + " - " + rows->GetValue("title"));
+        // The deck's log line names a song without an artist (a jingle as the fallback) by its title.
+        const std::string artist = rows->GetValue("artist");
+        history.push_back(artist.empty() ? rows->GetValue("title") : artist + " - " + rows->GetValue("title"));
         EXPECT_TRUE(ids.insert(rows->GetValue("songID")).second) << history.back();
-        EXPECT_TRUE(artists.insert(rows->GetValue("artist")).second) << history.back();
+        if (!artist.empty()) EXPECT_TRUE(artists.insert(artist).second) << history.back();
     }
     rows.reset();
     manager->Close();
