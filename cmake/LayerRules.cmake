@@ -29,9 +29,30 @@ kelvar_layer_rule(core foundation platform/alsa platform/dbus audio/dsp audio/no
 kelvar_layer_rule(controls foundation)
 kelvar_layer_rule(controls/tools foundation controls)
 
-# The windows reach the automation through the core folder (the core object and its door, the
-# access classes) and the song database layer's operations (core/playlist); of the engine's
-# folders they see only the plain records and values the core hands out.
+# The windows reach the automation through the core's door (core/KelvarApi.h), the access
+# classes that act on the handles the door hands out, a few plain core headers, and the song
+# database layer's operations (core/playlist); the core object (core/Kelvar.h) and the core data
+# module are out of their reach. Of the engine's folders they see only the plain records and
+# values the core hands out.
+set(KELVAR_GUI_CORE_HEADERS
+    core/KelvarApi.h                # the door
+    core/AudioSettingsAccess.h      # access classes: the engine objects behind the door's handles
+    core/CaptureDevices.h
+    core/ChannelMix.h
+    core/DSPPluginAccess.h
+    core/FadeCurves.h
+    core/PlayerAccess.h
+    core/PreviewDeck.h
+    core/ProcessorAccess.h
+    core/VoiceAccess.h
+    core/AlsaDeviceList.h           # the playback devices the output settings offer
+    core/AutoRecovery.h             # the recovery the door hands to the countdown window
+    core/BPMDetect.h                # the tempo worker of the BPM dialog
+    core/CoreCommon.h               # the core's configuration document and heartbeat
+    core/HeartBeat.h                # the timer class of the windows' own heartbeat
+    core/MessageAPI.h               # the remote-control message's codes and handlers
+    core/ProcessPriority.h          # the priority classes the audio pages offer
+)
 set(KELVAR_GUI_VALUE_HEADERS
     database/Dataset.h              # an open result of song rows, as the song database layer hands it out
     database/datalink/DLDataTypes.h # the values of its fields
@@ -42,7 +63,7 @@ set(KELVAR_GUI_VALUE_HEADERS
     audio/mix/DualOutputSettings.h  # the output pair's device settings
     audio/dsp/AGCParams.h           # the broadcast processor's parameter block and meters
 )
-set(KELVAR_GUI_BASE foundation controls core core/playlist gui/engine ${KELVAR_GUI_VALUE_HEADERS})
+set(KELVAR_GUI_BASE foundation controls ${KELVAR_GUI_CORE_HEADERS} core/playlist gui/engine ${KELVAR_GUI_VALUE_HEADERS})
 
 kelvar_layer_rule(gui/engine ${KELVAR_GUI_BASE})
 kelvar_layer_rule(gui/plugins ${KELVAR_GUI_BASE} core/plugins)
@@ -56,8 +77,8 @@ kelvar_layer_rule(gui/onair ${KELVAR_GUI_BASE} gui/lists gui/editors gui/audioco
 kelvar_layer_rule(gui/songinfo ${KELVAR_GUI_BASE} core/web gui/plugins gui/lists gui/editors)
 kelvar_layer_rule(gui/voice ${KELVAR_GUI_BASE} gui/plugins gui/decks gui/editors gui/audioconfig)
 kelvar_layer_rule(gui/tools ${KELVAR_GUI_BASE} gui/lists)
-# The player program and its main window.
-kelvar_layer_rule(gui ${KELVAR_GUI_BASE} gui/*)
+# The player program and its main window; its main file makes the core data module.
+kelvar_layer_rule(gui ${KELVAR_GUI_BASE} core/unKelvar.h gui/*)
 
 # The setup program, the encoder library, tools, tests and benchmarks.
 kelvar_layer_rule(setup foundation database database/datalink)

@@ -2,7 +2,6 @@
 
 namespace kelvar {
 
-TKelvar* CoreKelvar = nullptr;
 IConfigDocPtr CoreConfig;
 THeartBeat* CoreHeartbeat = nullptr;
 

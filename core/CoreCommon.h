@@ -1,15 +1,13 @@
 #pragma once
-// The process-wide core objects: the core, its configuration document and its heartbeat. The
-// logger is the foundation's process-wide one (GetCoreLogger).
+// The process-wide core objects: the core's configuration document and its heartbeat. The logger
+// is the foundation's process-wide one (GetCoreLogger). The core object itself is no global: the
+// core data module owns it, and the program reaches it through its door (ProgramKelvarApi).
 #include "core/HeartBeat.h"
 #include "foundation/ConfigDoc.h"
 
 namespace kelvar {
 
-class TKelvar;
-
 // Set and cleared by the core data module, read on the main thread.
-extern TKelvar* CoreKelvar;
 extern IConfigDocPtr CoreConfig;
 extern THeartBeat* CoreHeartbeat;
 

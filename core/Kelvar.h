@@ -10,6 +10,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "audio/live/VoiceFX_imp.h"
@@ -36,11 +37,16 @@ public:
     using TNotifyEvent = std::function<void(TKelvar& Sender)>;
     using TStatusEvent = std::function<void(const std::string& Message)>;
 
-    // The playlist control is made by Init unless one is given (tests give a fake one).
+    // The playlist control is made by Init unless one is given (tests and benchmarks give their
+    // own, a fake one or a real one they keep a hold of).
     explicit TKelvar(IPlaylistControlPtr Control = nullptr);
     ~TKelvar();
     TKelvar(const TKelvar&) = delete;
     TKelvar& operator=(const TKelvar&) = delete;
+
+    // Whoever makes the core hands it these before Init.
+    void SetHeartbeat(THeartBeat* Value) { Heartbeat = Value; }
+    void SetLogger(ILoggerPtr Value) { Logger = std::move(Value); }
 
     // Life cycle (main thread): Init, LoadConfig on "Kelvar", DoAfterLoad ... DoQuit.
     void Init();
@@ -49,16 +55,32 @@ public:
     void DoAfterLoad();
     void DoQuit();
 
+    // The players in the order the core makes them (deck A, deck B, sound effects, auxiliary 1
+    // to 3); windows are handed them by the door.
     TKelvarPlayer* Players(int Index);
     int PlayerCount() const { return static_cast<int>(PlayerList.size()); }
     void EjectAll();
-    bool GetMuted();
+    void QueueNext(TKelvarPlayer* Player);
+    // A line in the core's log.
     void Log(const std::string& Message, const std::string& Source, TLogKind Kind);
+
+    // Heartbeat tasks (main thread); the parts of the tick are private.
+    void Tick();
+    void QueueFill();
+
+private:
+    // The door carries out the windows' commands on the members below, the core data module
+    // makes the core, and tests reach what the door does not offer through one accessor
+    // (tests/common/KelvarTestAccess.h).
+    friend class TKelvarApi;
+    friend class TfoKelvar;
+    friend class TKelvarTestAccess;
+
+    bool GetMuted();
 
     // Deck commands (main thread).
     void Play();
     void PlayNext(bool Fade);
-    void QueueNext(TKelvarPlayer* Player);
     void QueueNextAndPlay(TKelvarPlayer* Player);
     TKelvarPlayer* PlayingDeck();
     TKelvarPlayer* ReadyDeck();
@@ -70,48 +92,13 @@ public:
     // adds Exit and Show).
     TKelvarAPIHandlers APIHandlers();
 
-    // Heartbeat tasks and parts of the tick, callable on their own (main thread).
-    void Tick();
-    void QueueFill();
+    // Parts of the tick, callable on their own (main thread).
     void CheckSongChange();
     void CheckFinishedPlayers();
     void AutoRecoveryTick();
     // The start-next handler of decks A and B, on the output thread: starts Other when it is
     // ready, unless the next song must not start on a fade or the mode is Manual.
     void DeckFadeStart(TKelvarPlayer& Fading, TKelvarPlayer& Other);
-
-    // Every listener hears it (the main window, the remote commands).
-    TMulticastEvent<TKelvar&> OnQueueFailed;
-    // Set by the program before Init when nobody watches (service mode): a Queue mode that a
-    // queue failure set in an earlier run is not kept.
-    bool ServiceMode = false;
-    std::atomic<uint8_t> NotifySongChange{0};
-    int32_t XFadeSkipTime = 45000;
-    // Read by the start-next handler on the output thread.
-    std::atomic<uint8_t> NoAutoStartOnFade{0};
-    TStatusEvent StatusEvent;
-    THeartBeat* Heartbeat = nullptr;
-    std::unique_ptr<TAutoRecovery> AutoRecovery;
-    std::vector<std::unique_ptr<TCoreDeck>> PlayerList;
-    ISongInfoPtr CurrentSong;
-    ILoggerPtr Logger;
-    std::unique_ptr<TAudioPipe> AudioPipe;
-
-    // Still reached directly by the deck, on-air and voice windows (and by tests); every other
-    // window goes through the door (core/KelvarApi).
-    std::unique_ptr<TVoiceFX> VoiceFX;
-    std::unique_ptr<TMetaDataConfig> MetaDataConfig;
-    IPlaylistControlPtr PlaylistControl;
-    TKelvarPlayer* DeckA = nullptr;
-    TKelvarPlayer* DeckB = nullptr;
-    TKelvarPlayer* SoundFXPlayer = nullptr;
-    TKelvarPlayer* Aux1 = nullptr;
-    TKelvarPlayer* Aux2 = nullptr;
-    TKelvarPlayer* Aux3 = nullptr;
-
-private:
-    // The door carries out the windows' commands on the members below.
-    friend class TKelvarApi;
 
     void StopAll();
     void SetMuted(bool Value);
@@ -125,10 +112,6 @@ private:
     void UpdateMeters();
     // The time the deck on air has left, 0 when none plays or its length is unknown.
     int64_t TimeLeftOnAir();
-
-    int32_t LastMeterDelay = 0;
-    std::unique_ptr<TPluginManager> PluginManager;
-    ILogicListPtr LogicList;
 
     // Loads the next song into Player. TimeLeftMs: how long the deck on air still plays. False
     // when the rotation's answer is still under way and there is time to wait for it (the
@@ -149,6 +132,37 @@ private:
     std::string PlayerSource(TKelvarPlayer* Player);
     void LogFailedSong(const ISongInfoPtr& Song, const std::string& Source);
     void RemoveFromMixer();
+
+    // The data members, in the order they are made and (backwards) freed.
+    // Every listener hears it (the main window, the remote commands).
+    TMulticastEvent<TKelvar&> OnQueueFailed;
+    // Set before Init when nobody watches (service mode): a Queue mode that a queue failure set
+    // in an earlier run is not kept.
+    bool ServiceMode = false;
+    std::atomic<uint8_t> NotifySongChange{0};
+    int32_t XFadeSkipTime = 45000;
+    // Read by the start-next handler on the output thread.
+    std::atomic<uint8_t> NoAutoStartOnFade{0};
+    TStatusEvent StatusEvent;
+    THeartBeat* Heartbeat = nullptr;
+    std::unique_ptr<TAutoRecovery> AutoRecovery;
+    std::vector<std::unique_ptr<TCoreDeck>> PlayerList;
+    ISongInfoPtr CurrentSong;
+    ILoggerPtr Logger;
+    std::unique_ptr<TAudioPipe> AudioPipe;
+    std::unique_ptr<TVoiceFX> VoiceFX;
+    std::unique_ptr<TMetaDataConfig> MetaDataConfig;
+    IPlaylistControlPtr PlaylistControl;
+    TKelvarPlayer* DeckA = nullptr;
+    TKelvarPlayer* DeckB = nullptr;
+    TKelvarPlayer* SoundFXPlayer = nullptr;
+    TKelvarPlayer* Aux1 = nullptr;
+    TKelvarPlayer* Aux2 = nullptr;
+    TKelvarPlayer* Aux3 = nullptr;
+
+    int32_t LastMeterDelay = 0;
+    std::unique_ptr<TPluginManager> PluginManager;
+    ILogicListPtr LogicList;
 
     std::unique_ptr<TChoiceAhead> FChoice;
     bool FChoiceMayWait = true;    // for the chooser, during one QueueNext

@@ -20,21 +20,22 @@ static_assert(static_cast<int>(TDeckPhase::Ready) == DeckState::Ready);
 
 namespace {
 
-std::shared_ptr<TPlaylistManager> Manager(TKelvar& Core) {
-    return Core.PlaylistControl ? Core.PlaylistControl->GetPlaylistManager() : nullptr;
+// The helpers take the core's members (the door's own members reach them as the core's friend).
+std::shared_ptr<TPlaylistManager> Manager(const IPlaylistControlPtr& Control) {
+    return Control ? Control->GetPlaylistManager() : nullptr;
 }
 
-TQueueList* Queue(TKelvar& Core) {
-    auto manager = Manager(Core);
+TQueueList* Queue(const IPlaylistControlPtr& Control) {
+    auto manager = Manager(Control);
     return manager ? manager->Queue.get() : nullptr;
 }
 
-THistoryList* History(TKelvar& Core) {
-    auto manager = Manager(Core);
+THistoryList* History(const IPlaylistControlPtr& Control) {
+    auto manager = Manager(Control);
     return manager ? manager->History.get() : nullptr;
 }
 
-TDualOutput_Combo* Output(const TKelvar& Core) { return Core.AudioPipe ? &Core.AudioPipe->GetOutput() : nullptr; }
+TDualOutput_Combo* Output(const std::unique_ptr<TAudioPipe>& Pipe) { return Pipe ? &Pipe->GetOutput() : nullptr; }
 
 }  // namespace
 
@@ -125,29 +126,29 @@ bool TKelvarApi::Muted() const { return FCore.GetMuted(); }
 void TKelvarApi::SetMuted(bool On) { FCore.SetMuted(On); }
 
 uint8_t TKelvarApi::MainVolume() const {
-    TDualOutput_Combo* output = Output(FCore);
+    TDualOutput_Combo* output = Output(FCore.AudioPipe);
     return output ? output->GetMainVolume() : 0;
 }
 
 void TKelvarApi::SetMainVolume(uint8_t Value) {
-    if (TDualOutput_Combo* output = Output(FCore)) output->SetMainVolume(Value);
+    if (TDualOutput_Combo* output = Output(FCore.AudioPipe)) output->SetMainVolume(Value);
 }
 
 void TKelvarApi::ChangeMainVolume(int Delta) {
-    if (TDualOutput_Combo* output = Output(FCore))
+    if (TDualOutput_Combo* output = Output(FCore.AudioPipe))
         output->SetMainVolume(static_cast<uint8_t>(std::clamp(output->GetMainVolume() + Delta, 0, 255)));
 }
 
 void TKelvarApi::SetPreviewVolume(uint8_t Value) {
-    if (TDualOutput_Combo* output = Output(FCore)) output->SetPreviewVolume(Value);
+    if (TDualOutput_Combo* output = Output(FCore.AudioPipe)) output->SetPreviewVolume(Value);
 }
 
 void TKelvarApi::SetMainMute(bool On) {
-    if (TDualOutput_Combo* output = Output(FCore)) output->SetMainMute(On);
+    if (TDualOutput_Combo* output = Output(FCore.AudioPipe)) output->SetMainMute(On);
 }
 
 void TKelvarApi::SetPreviewMute(bool On) {
-    if (TDualOutput_Combo* output = Output(FCore)) output->SetPreviewMute(On);
+    if (TDualOutput_Combo* output = Output(FCore.AudioPipe)) output->SetPreviewMute(On);
 }
 
 bool TKelvarApi::HasVoice() const { return FCore.VoiceFX != nullptr; }
@@ -188,7 +189,7 @@ void TKelvarApi::SetVoiceRoute(TVoiceRoute Route) {
 
 ISongItemListPtr TKelvarApi::QueueSnapshot() {
     ISongItemListPtr rows = NewSongItemList();
-    TQueueList* queue = Queue(FCore);
+    TQueueList* queue = Queue(FCore.PlaylistControl);
     if (!queue) return rows;
     IDatasetPtr data = queue->GetList();
     for (data->First(); !data->Eof(); data->Next()) {
@@ -206,7 +207,7 @@ ISongItemListPtr TKelvarApi::QueueSnapshot() {
 
 ISongItemListPtr TKelvarApi::HistorySnapshot() {
     ISongItemListPtr rows = NewSongItemList();
-    THistoryList* history = History(FCore);
+    THistoryList* history = History(FCore.PlaylistControl);
     if (!history) return rows;
     IDatasetPtr data = history->GetList();
     for (data->First(); !data->Eof(); data->Next()) {
@@ -221,35 +222,36 @@ ISongItemListPtr TKelvarApi::HistorySnapshot() {
     return rows;
 }
 
-bool TKelvarApi::HasQueue() { return Queue(FCore) != nullptr; }
+bool TKelvarApi::HasQueue() { return Queue(FCore.PlaylistControl) != nullptr; }
 
 int TKelvarApi::HistoryLimit() {
-    THistoryList* history = History(FCore);
+    THistoryList* history = History(FCore.PlaylistControl);
     return history ? history->MaxItems : 200;
 }
 
 int TKelvarApi::QueueCount() {
-    TQueueList* queue = Queue(FCore);
+    TQueueList* queue = Queue(FCore.PlaylistControl);
     return queue ? queue->Count() : 0;
 }
 
 void TKelvarApi::QueueSongs(const ISongItemListPtr& Songs, double After, double Before) {
-    if (TQueueList* queue = Queue(FCore)) queue->AddSongs(Songs, 0, After, Before);
+    if (TQueueList* queue = Queue(FCore.PlaylistControl)) queue->AddSongs(Songs, 0, After, Before);
 }
 
 void TKelvarApi::QueueSong(const ISongInfo& Song, TQueuePlace Place) {
-    if (TQueueList* queue = Queue(FCore)) queue->AddSong(Song, Place == TQueuePlace::Top ? ipTop : ipBottom);
+    if (TQueueList* queue = Queue(FCore.PlaylistControl))
+        queue->AddSong(Song, Place == TQueuePlace::Top ? ipTop : ipBottom);
 }
 
 void TKelvarApi::RequestSong(const ISongInfoPtr& Song, int32_t RequestID) {
-    TQueueList* queue = Queue(FCore);
+    TQueueList* queue = Queue(FCore.PlaylistControl);
     if (!queue || !Song) return;
     Song->SetValue("requestID", std::to_string(RequestID));
     queue->AddSong(*Song, ipBottom);
 }
 
 double TKelvarApi::MoveQueueSong(int32_t ID, double SortA, double SortB) {
-    TQueueList* queue = Queue(FCore);
+    TQueueList* queue = Queue(FCore.PlaylistControl);
     if (!queue) return (SortA + SortB) / 2;
     const double sortID = queue->MoveSong(ID, SortA, SortB);
     FQueueMoved(ID, sortID);
@@ -257,15 +259,15 @@ double TKelvarApi::MoveQueueSong(int32_t ID, double SortA, double SortB) {
 }
 
 void TKelvarApi::RemoveQueueSong(int32_t ID) {
-    if (TQueueList* queue = Queue(FCore)) queue->Delete(ID);
+    if (TQueueList* queue = Queue(FCore.PlaylistControl)) queue->Delete(ID);
 }
 
 void TKelvarApi::RemoveQueueSongs(const std::vector<int32_t>& IDs) {
-    if (TQueueList* queue = Queue(FCore)) queue->DeleteSongs(IDs);
+    if (TQueueList* queue = Queue(FCore.PlaylistControl)) queue->DeleteSongs(IDs);
 }
 
 void TKelvarApi::CropQueue(const std::vector<int32_t>& Keep) {
-    TQueueList* queue = Queue(FCore);
+    TQueueList* queue = Queue(FCore.PlaylistControl);
     if (!queue) return;
     const std::set<int32_t> kept(Keep.begin(), Keep.end());
     ISongItemListPtr rows = QueueSnapshot();
@@ -276,24 +278,24 @@ void TKelvarApi::CropQueue(const std::vector<int32_t>& Keep) {
 }
 
 void TKelvarApi::ClearQueue() {
-    if (TQueueList* queue = Queue(FCore)) queue->Clear();
+    if (TQueueList* queue = Queue(FCore.PlaylistControl)) queue->Clear();
 }
 
 void TKelvarApi::ShuffleQueue() {
-    if (TQueueList* queue = Queue(FCore)) queue->Shuffle();
+    if (TQueueList* queue = Queue(FCore.PlaylistControl)) queue->Shuffle();
 }
 
 int TKelvarApi::RemoveQueueDuplicates() {
-    TQueueList* queue = Queue(FCore);
+    TQueueList* queue = Queue(FCore.PlaylistControl);
     return queue ? queue->RemoveQueueDuplicates() : 0;
 }
 
 void TKelvarApi::WaitForQueue() {
-    if (TQueueList* queue = Queue(FCore)) queue->GetDelayedQuery()->WaitForAll();
+    if (TQueueList* queue = Queue(FCore.PlaylistControl)) queue->GetDelayedQuery()->WaitForAll();
 }
 
 bool TKelvarApi::QueueChosenSong(int Tries) {
-    TQueueList* queue = Queue(FCore);
+    TQueueList* queue = Queue(FCore.PlaylistControl);
     if (!queue || !FCore.PlaylistControl) return false;
     for (int i = 0; i < Tries; ++i) {
         if (ISongInfoPtr song = ChooseQueueSong(*FCore.PlaylistControl)) {
@@ -310,7 +312,7 @@ int TKelvarApi::DatabaseDialect() { return static_cast<int>(SQLDriverType.load()
 
 void TKelvarApi::LoadConfig(IConfigDoc& Node) { FCore.LoadConfig(Node); }
 void TKelvarApi::SaveConfig(IConfigDoc& Node) { FCore.SaveConfig(Node); }
-std::shared_ptr<TPlaylistManager> TKelvarApi::PlaylistManager() const { return Manager(FCore); }
+std::shared_ptr<TPlaylistManager> TKelvarApi::PlaylistManager() const { return Manager(FCore.PlaylistControl); }
 
 std::string TKelvarApi::PictureFolder() const {
     return FCore.MetaDataConfig ? FCore.MetaDataConfig->LocalPictureDir() : std::string();
@@ -341,7 +343,7 @@ TDeckSnapshot TKelvarApi::Deck(TDeckId Deck) {
 TLevelsSnapshot TKelvarApi::Levels() const {
     TLevelsSnapshot levels;
     levels.Muted = FCore.GetMuted();
-    if (TDualOutput_Combo* output = Output(FCore)) {
+    if (TDualOutput_Combo* output = Output(FCore.AudioPipe)) {
         levels.MainVolume = output->GetMainVolume();
         levels.PreviewVolume = output->GetPreviewVolume();
         levels.MainMute = output->GetMainMute();
@@ -360,7 +362,7 @@ int TKelvarApi::PlayerCount() const { return FCore.PlayerCount(); }
 TEventLinks TKelvarApi::ListenQueue(TQueueListener Listener) {
     TEventLinks links;
     if (Listener.Moved) links.emplace_back(FQueueMoved, Listener.Moved);
-    TQueueList* queue = Queue(FCore);
+    TQueueList* queue = Queue(FCore.PlaylistControl);
     if (!queue) return links;
     if (auto added = Listener.Added)
         links.emplace_back(queue->OnAdd, [added](TQueueList&, const ISongItemListPtr& Songs) { added(Songs); });
@@ -372,7 +374,7 @@ TEventLinks TKelvarApi::ListenQueue(TQueueListener Listener) {
 }
 
 TEventLink TKelvarApi::ListenHistory(std::function<void(const TSongItem& Item)> Added) {
-    THistoryList* history = History(FCore);
+    THistoryList* history = History(FCore.PlaylistControl);
     if (!history || !Added) return {};
     return TEventLink(history->OnAdd, [Added](THistoryList&, const TSongItem& Item) { Added(Item); });
 }

@@ -16,18 +16,16 @@ TfoKelvar::TfoKelvar(const std::string& ConfigFile) {
     auto config = TConfigDoc_XML::Create(ConfigFile);
     CoreConfig = config;
     FKelvar = std::make_unique<TKelvar>();
-    CoreKelvar = FKelvar.get();
     FApi = std::make_unique<TKelvarApi>(*FKelvar);
     SetProgramKelvarApi(FApi.get());
-    FKelvar->Heartbeat = CoreHeartbeat;
-    FKelvar->Logger = GetCoreLogger();
+    FKelvar->SetHeartbeat(CoreHeartbeat);
+    FKelvar->SetLogger(GetCoreLogger());
 }
 
 TfoKelvar::~TfoKelvar() {
     if (FHeartbeat) FHeartbeat->Clear();
     SetProgramKelvarApi(nullptr);
     FApi.reset();
-    CoreKelvar = nullptr;
     FKelvar.reset();
     if (FHeartbeat) FHeartbeat->Stop();
     CoreHeartbeat = nullptr;

@@ -24,7 +24,7 @@ public:
     using TStatusEvent = std::function<void(const std::string& Message)>;
 
     // Sets CoreHeartbeat, CoreConfig (the document of ConfigFile, by default the program's own
-    // core configuration), CoreKelvar and the program's door (ProgramKelvarApi).
+    // core configuration) and the program's door (ProgramKelvarApi) to the core it makes.
     explicit TfoKelvar(const std::string& ConfigFile = CoreConfigFileName());
     ~TfoKelvar();
     TfoKelvar(const TfoKelvar&) = delete;

@@ -20,6 +20,7 @@
 #include "core/Kelvar.h"
 #include "core/ProcessPriority.h"
 #include "core/playlist/PlaylistManager.h"
+#include "core/rotation/PlaylistControl_imp.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "media/SongInfo_imp.h"
 
@@ -68,7 +69,8 @@ public:
                                                            "core-" + std::to_string(LibrarySize()))) {
         // A library taken from the cache names the files where the run that made it put them.
         WriteSongFiles(SongFolder(Db));
-        Core = std::make_unique<TKelvar>();
+        Control = std::make_shared<TPlaylistControl>();
+        Core = std::make_unique<TKelvar>(Control);
         Core->Init();
         Doc = TConfigDoc_XML::Create("");
         auto node = Doc->Section("Kelvar");
@@ -117,11 +119,17 @@ private:
     benchdb::TBenchSongDatabase Db;
 
 public:
+    // The core's playlist control, made here so that the benchmarks reach its rules and queue.
+    IPlaylistControlPtr Control;
     std::unique_ptr<TKelvar> Core;
 
 private:
     IConfigDocPtr Doc;
 };
+
+// The core's first two players.
+TKelvarPlayer* DeckA(TKelvar& core) { return core.Players(0); }
+TKelvarPlayer* DeckB(TKelvar& core) { return core.Players(1); }
 
 double MsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
@@ -134,24 +142,24 @@ void BM_TickLoadingTheNextSong(benchmark::State& state) {
     double worst = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        core.DeckB->Unload();
-        if (core.DeckA->GetState() == DeckState::Empty) {
-            core.QueueNext(core.DeckA);
-            core.DeckA->Play();
+        DeckB(core)->Unload();
+        if (DeckA(core)->GetState() == DeckState::Empty) {
+            core.QueueNext(DeckA(core));
+            DeckA(core)->Play();
         }
         // The rotation's choice is made on its worker; a tick takes it once it is ready. Only the
         // ticks are timed.
         const auto ready = std::chrono::steady_clock::now();
-        while (core.DeckB->GetState() != DeckState::Ready && MsSince(ready) < 10000) {
+        while (DeckB(core)->GetState() != DeckState::Ready && MsSince(ready) < 10000) {
             state.ResumeTiming();
             const auto start = std::chrono::steady_clock::now();
             core.Tick();
             worst = std::max(worst, MsSince(start));
             state.PauseTiming();
-            if (core.DeckB->GetState() != DeckState::Ready) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            if (DeckB(core)->GetState() != DeckState::Ready) std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         state.ResumeTiming();
-        if (core.DeckB->GetState() != DeckState::Ready) {
+        if (DeckB(core)->GetState() != DeckState::Ready) {
             state.SkipWithError("deck B was not loaded");
             break;
         }
@@ -164,30 +172,30 @@ BENCHMARK(BM_TickLoadingTheNextSong)->Unit(benchmark::kMillisecond)->Iterations(
 // own work and the deck's load, without the rotation's query.
 void BM_TickLoadingTheHeldSong(benchmark::State& state) {
     TKelvar& core = *TCoreBench::Get().Core;
-    auto rules = core.PlaylistControl->GetRules();
-    ISongInfoPtr held = core.PlaylistControl->GetFallbackSong();
+    auto rules = TCoreBench::Get().Control->GetRules();
+    ISongInfoPtr held = TCoreBench::Get().Control->GetFallbackSong();
     double worst = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        core.DeckB->Unload();
-        if (core.DeckA->GetState() == DeckState::Empty) {
-            core.QueueNext(core.DeckA);
-            core.DeckA->Play();
+        DeckB(core)->Unload();
+        if (DeckA(core)->GetState() == DeckState::Empty) {
+            core.QueueNext(DeckA(core));
+            DeckA(core)->Play();
         }
         rules->SetGhostSong(held);
         // The rotation's choice is made on its worker; a tick takes it once it is ready. Only the
         // ticks are timed.
         const auto ready = std::chrono::steady_clock::now();
-        while (core.DeckB->GetState() != DeckState::Ready && MsSince(ready) < 10000) {
+        while (DeckB(core)->GetState() != DeckState::Ready && MsSince(ready) < 10000) {
             state.ResumeTiming();
             const auto start = std::chrono::steady_clock::now();
             core.Tick();
             worst = std::max(worst, MsSince(start));
             state.PauseTiming();
-            if (core.DeckB->GetState() != DeckState::Ready) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            if (DeckB(core)->GetState() != DeckState::Ready) std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         state.ResumeTiming();
-        if (core.DeckB->GetState() != DeckState::Ready) {
+        if (DeckB(core)->GetState() != DeckState::Ready) {
             state.SkipWithError("deck B was not loaded");
             break;
         }
@@ -199,8 +207,8 @@ BENCHMARK(BM_TickLoadingTheHeldSong)->Unit(benchmark::kMillisecond)->Iterations(
 // A tick with nothing to do (both decks busy).
 void BM_TickIdle(benchmark::State& state) {
     TKelvar& core = *TCoreBench::Get().Core;
-    if (core.DeckA->GetState() == DeckState::Empty) core.QueueNext(core.DeckA);
-    if (core.DeckB->GetState() == DeckState::Empty) core.QueueNext(core.DeckB);
+    if (DeckA(core)->GetState() == DeckState::Empty) core.QueueNext(DeckA(core));
+    if (DeckB(core)->GetState() == DeckState::Empty) core.QueueNext(DeckB(core));
     double worst = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
@@ -214,8 +222,8 @@ BENCHMARK(BM_TickIdle)->Unit(benchmark::kMicrosecond)->Iterations(200);
 // A queue fill that appends the logic's choice (the queue kept below its minimum size).
 void BM_QueueFill(benchmark::State& state) {
     TKelvar& core = *TCoreBench::Get().Core;
-    auto rules = core.PlaylistControl->GetRules();
-    auto queue = core.PlaylistControl->GetPlaylistManager()->Queue.get();
+    auto rules = TCoreBench::Get().Control->GetRules();
+    auto queue = TCoreBench::Get().Control->GetPlaylistManager()->Queue.get();
     rules->SetMinQueueSize(1000000);
     double worst = 0;
     for (auto _ : state) {
@@ -237,8 +245,8 @@ BENCHMARK(BM_QueueFill)->Unit(benchmark::kMillisecond)->Iterations(10);
 // hour, "fill_max_ms" and "tick_max_ms" the longest of each kind, "loaded" the songs loaded.
 void BM_HourOfSongsStall(benchmark::State& state) {
     TKelvar& core = *TCoreBench::Get().Core;
-    auto rules = core.PlaylistControl->GetRules();
-    auto queue = core.PlaylistControl->GetPlaylistManager()->Queue.get();
+    auto rules = TCoreBench::Get().Control->GetRules();
+    auto queue = TCoreBench::Get().Control->GetPlaylistManager()->Queue.get();
     rules->SetMinQueueSize(1);
     double fillWorst = 0, tickWorst = 0;
     int loaded = 0;
@@ -253,20 +261,20 @@ void BM_HourOfSongsStall(benchmark::State& state) {
                 fillWorst = std::max(fillWorst, MsSince(start));
                 if (queue->Count() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
-            core.DeckB->Unload();
-            if (core.DeckA->GetState() == DeckState::Empty) {
-                core.QueueNext(core.DeckA);
-                core.DeckA->Play();
+            DeckB(core)->Unload();
+            if (DeckA(core)->GetState() == DeckState::Empty) {
+                core.QueueNext(DeckA(core));
+                DeckA(core)->Play();
             }
             const auto songStart = std::chrono::steady_clock::now();
-            while (core.DeckB->GetState() != DeckState::Ready && MsSince(songStart) < 10000) {
+            while (DeckB(core)->GetState() != DeckState::Ready && MsSince(songStart) < 10000) {
                 start = std::chrono::steady_clock::now();
                 core.Tick();
                 tickWorst = std::max(tickWorst, MsSince(start));
-                if (core.DeckB->GetState() != DeckState::Ready)
+                if (DeckB(core)->GetState() != DeckState::Ready)
                     std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
-            if (core.DeckB->GetState() == DeckState::Ready) ++loaded;
+            if (DeckB(core)->GetState() == DeckState::Ready) ++loaded;
         }
     }
     state.counters["max_ms"] = std::max(fillWorst, tickWorst);

@@ -117,21 +117,20 @@ void BM_DecksPlayingWithWindows(benchmark::State& state) {
 
     auto heartbeat = std::make_unique<THeartBeat>();
     auto core = std::make_unique<TKelvar>();
-    core->Heartbeat = heartbeat.get();
+    core->SetHeartbeat(heartbeat.get());
     core->Init();
     IConfigDocPtr doc = TConfigDoc_XML::Create("");
     auto node = doc->Section("Kelvar");
     node->WriteInteger("ProcessPriority", GetPriorityClass());
     node->Section("AudioPipe")->Section("Output")->WriteInteger("OutputType1", 0);
     core->LoadConfig(*node);
-    core->AutoRecovery->DJMode = DJModes::Manual;
+    auto api = std::make_unique<TKelvarApi>(*core);
+    api->SetDJMode(DJModes::Manual);
     core->DoAfterLoad();
 
     GuiWindowList.reset();
     RegisterWindowItems();
     auto engine = std::make_unique<TKelvarGui>((db.Folder / "bench.gui.xml").string());
-    GuiKelvar = core.get();
-    auto api = std::make_unique<TKelvarApi>(*core);
     SetProgramKelvarApi(api.get());
     const std::string layout = (db.Folder / "bench.kgl").string();
     {
@@ -158,7 +157,7 @@ void BM_DecksPlayingWithWindows(benchmark::State& state) {
     }
 
     for (int i = 0; i < 2; ++i) {
-        TKelvarPlayer* deck = i == 0 ? core->DeckA : core->DeckB;
+        TKelvarPlayer* deck = api->DeckPlayer(i == 0 ? TDeckId::DeckA : TDeckId::DeckB);
         auto song = TSongInfo::Create(0, files[static_cast<size_t>(i)]);
         song->SetArtist("Artist " + std::to_string(i));
         song->SetTitle("Title " + std::to_string(i));
@@ -229,7 +228,7 @@ void BM_DecksPlayingWithWindows(benchmark::State& state) {
         state.counters["tick_delay_p50_ms"] = Percentile(delayMs, 0.5);
         state.counters["tick_delay_p99_ms"] = Percentile(delayMs, 0.99);
         state.counters["tick_delay_max_ms"] = delayMs.empty() ? 0 : *std::max_element(delayMs.begin(), delayMs.end());
-        state.counters["deckA_pos_s"] = static_cast<double>(core->DeckA->GetPosition()) / 1000.0;
+        state.counters["deckA_pos_s"] = static_cast<double>(api->DeckPlayer(TDeckId::DeckA)->GetPosition()) / 1000.0;
     }
 
     probing = false;
@@ -241,7 +240,6 @@ void BM_DecksPlayingWithWindows(benchmark::State& state) {
     window.reset();
     engine->DoQuit();
     engine.reset();
-    GuiKelvar = nullptr;
     SetProgramKelvarApi(nullptr);
     api.reset();
     core->EjectAll();

@@ -6,7 +6,6 @@
 
 namespace kelvar {
 
-TKelvar* GuiKelvar = nullptr;
 IWindowListPtr GuiWindowList = std::make_shared<TWindowList>();
 THeartBeat* GuiHeartBeat = nullptr;
 IConfigDocPtr GuiConfig;

@@ -7,12 +7,9 @@
 
 namespace kelvar {
 
-class TKelvar;
+// Windows reach the core through its door (ProgramKelvarApi, core/KelvarApi.h), never the core
+// object itself.
 
-// The core object, not owned (set from CoreKelvar by the GUI engine), for the deck, on-air and
-// voice windows that still reach it directly; every other window uses the door
-// (ProgramKelvarApi, core/KelvarApi.h).
-extern TKelvar* GuiKelvar;
 // The window registry: created empty at start, filled by RegisterWindowItems.
 extern IWindowListPtr GuiWindowList;
 // The heartbeat that times every window's refresh (owned by the GUI engine).

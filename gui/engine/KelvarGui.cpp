@@ -2,7 +2,6 @@
 
 #include <filesystem>
 
-#include "core/CoreCommon.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "foundation/MiscFunc.h"
 #include "gui/engine/GUIcommon.h"
@@ -17,7 +16,6 @@ std::string TKelvarGui::DefaultConfigFileName() { return RemoveFileExt(ProgramPa
 TKelvarGui::TKelvarGui(const std::string& ConfigFileName, std::unique_ptr<THeartBeat> HeartBeat)
     : FHeartBeat(HeartBeat ? std::move(HeartBeat) : std::make_unique<THeartBeat>()) {
     GuiHeartBeat = FHeartBeat.get();
-    GuiKelvar = CoreKelvar;
     if (!GuiLogger) GuiLogger = GetCoreLogger();
     const std::string file = ConfigFileName.empty() ? DefaultConfigFileName() : ConfigFileName;
     try {
@@ -43,7 +41,6 @@ TKelvarGui::~TKelvarGui() {
     GuiHeartBeat = nullptr;
     FHeartBeat.reset();
     GuiWindowList.reset();
-    GuiKelvar = nullptr;
     GuiConfig.reset();
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/KelvarTestAccess.h"
 #include "common/SongTestDatabase.h"
 #include "core/CoreTestKit.h"
 #include "core/Kelvar.h"
@@ -70,8 +71,9 @@ TEST_F(AutoDJAcceptance, TwentySongsCrossfadeAndAreBookedOnce) {
 
     THeartBeat beat;
     TKelvar core;
-    core.Logger = Log;
-    core.Heartbeat = &beat;
+    TKelvarTestAccess in(core);
+    core.SetLogger(Log);
+    core.SetHeartbeat(&beat);
     core.Init();
 
     auto doc = TConfigDoc_XML::Create("");
@@ -87,7 +89,7 @@ TEST_F(AutoDJAcceptance, TwentySongsCrossfadeAndAreBookedOnce) {
     // Short songs crossfade too (the length rule off).
     node->Section("DefSongSettings")->WriteInteger("XFadeSkipTime", 0);
     core.LoadConfig(*node);
-    ASSERT_TRUE(core.PlaylistControl && core.PlaylistControl->GetLogic());
+    ASSERT_TRUE(in.PlaylistControl && in.PlaylistControl->GetLogic());
 
     // A controlling program switches the song-change notification on (any non-zero value).
     test::TTestBusDaemon daemon;
@@ -95,29 +97,29 @@ TEST_F(AutoDJAcceptance, TwentySongsCrossfadeAndAreBookedOnce) {
     std::vector<int64_t> announced;
     SetKelvarAPIReceiver([&](uint32_t code, int64_t value) {
         if (code == KelvarAPI::SongChange) announced.push_back(value);
-        DispatchKelvarAPI(code, value, core.APIHandlers());
+        DispatchKelvarAPI(code, value, in.APIHandlers());
     });
     std::string error;
     auto remote = platform::TSessionBus::Open(error);
     ASSERT_TRUE(remote) << error;
     ASSERT_TRUE(remote->Emit({KelvarAPIMessage, KelvarAPI::NotifySongChange, 256}, error)) << error;
-    ASSERT_TRUE(PumpUntil([&] { return core.NotifySongChange != 0; }, 30));
+    ASSERT_TRUE(PumpUntil([&] { return in.NotifySongChange != 0; }, 30));
 
     // Each song lasts a second of wall time at this rate, far more than a tick and a load take;
     // the checkers slow every thread down, so under them the output runs in real time.
-    TDualOutputSettings settings = core.AudioPipe->GetOutput().GetSettings();
+    TDualOutputSettings settings = in.AudioPipe->GetOutput().GetSettings();
 #if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
     settings.SilentClockRate = 1;
 #else
     settings.SilentClockRate = 4;
 #endif
-    core.AudioPipe->GetOutput().SetSettings(settings);
+    in.AudioPipe->GetOutput().SetSettings(settings);
     core.DoAfterLoad();
-    auto tap = std::make_shared<TQuietTap>(core.AudioPipe->GetMixer().GetMasterOutput());
-    core.AudioPipe->GetOutput().SetMainSource(tap);
-    core.Play();
+    auto tap = std::make_shared<TQuietTap>(in.AudioPipe->GetMixer().GetMasterOutput());
+    in.AudioPipe->GetOutput().SetMainSource(tap);
+    in.Play();
 
-    auto played = [&] { return core.PlaylistControl->GetPlayCount(); };
+    auto played = [&] { return in.PlaylistControl->GetPlayCount(); };
     ASSERT_TRUE(PumpUntil([&] { return played() >= 1; }, 60));
     tap->Watching = true;
 
@@ -126,7 +128,7 @@ TEST_F(AutoDJAcceptance, TwentySongsCrossfadeAndAreBookedOnce) {
     const std::string pulled = AddSong(LibrarySize, SongMs);
     const int pulledID =
         static_cast<int>(PoolQuery("SELECT MAX(ID) AS M FROM songlist")->GetFieldValue("M").AsInteger());
-    core.PlaylistControl->GetPlaylistManager()->Queue->AddSong(*TSongInfo::Create(pulledID, pulled), ipBottom);
+    in.PlaylistControl->GetPlaylistManager()->Queue->AddSong(*TSongInfo::Create(pulledID, pulled), ipBottom);
     fs::remove(pulled);
     ASSERT_TRUE(PumpUntil([&] { return Log->Count("Failed to play") > 0; }, 120));
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "common/KelvarTestAccess.h"
 #include "common/SongTestDatabase.h"
 #include "core/CoreCommon.h"
 #include "core/CoreTestKit.h"
@@ -44,7 +45,7 @@ protected:
     // The core, initialised and configured from Kelvar (an empty node when none is given).
     void StartCore(IConfigDocPtr Kelvar = nullptr) {
         Core = std::make_unique<TKelvar>();
-        Core->Logger = Log;
+        Core->SetLogger(Log);
         Core->Init();
         if (!Kelvar) {
             Doc = TConfigDoc_XML::Create("");
@@ -72,6 +73,8 @@ protected:
     std::shared_ptr<coretest::TMemoryLogger> Log = std::make_shared<coretest::TMemoryLogger>();
     IConfigDocPtr Doc;
     std::unique_ptr<TKelvar> Core;
+    // What the door does not offer.
+    TKelvarTestAccess In() { return TKelvarTestAccess(*Core); }
 };
 
 TEST_F(CoreAutomation, TwentyFailedSongsThenTheFallbackAndOneQueueFailure) {
@@ -82,70 +85,70 @@ TEST_F(CoreAutomation, TwentyFailedSongsThenTheFallbackAndOneQueueFailure) {
                 std::to_string(fallback.first));
     StartCore();
     int queueFailed = 0;
-    TEventLink listenQueueFailed(Core->OnQueueFailed, [&](TKelvar& sender) {
+    TEventLink listenQueueFailed(In().OnQueueFailed, [&](TKelvar& sender) {
         EXPECT_EQ(&sender, Core.get());
         ++queueFailed;
     });
-    Core->QueueNext(Core->DeckA);
+    Core->QueueNext(In().DeckA);
     EXPECT_EQ(Log->Count("Failed to play Artist", "DECK A"), 20);
     EXPECT_EQ(queueFailed, 1);
-    ASSERT_EQ(Core->DeckA->GetState(), DeckState::Ready);
-    EXPECT_EQ(Core->DeckA->GetSong()->GetID(), fallback.first);
+    ASSERT_EQ(In().DeckA->GetState(), DeckState::Ready);
+    EXPECT_EQ(In().DeckA->GetSong()->GetID(), fallback.first);
 }
 
 TEST_F(CoreAutomation, QueueModeWithNothingQueuedAbortsOnEveryTick) {
     auto playing = AddSong(0, 4000);
     for (int n = 1; n < 5; ++n) AddSong(n, 4000);
     StartCore();
-    ASSERT_TRUE(Core->DeckA->LoadSong(Song(playing, 4000)));
-    Core->DeckA->Play();
-    Core->AutoRecovery->DJMode = DJModes::Queue;
+    ASSERT_TRUE(In().DeckA->LoadSong(Song(playing, 4000)));
+    In().DeckA->Play();
+    In().AutoRecovery->DJMode = DJModes::Queue;
     for (int i = 0; i < 3; ++i) Core->Tick();
-    EXPECT_TRUE(Core->AutoRecovery->Aborted);
+    EXPECT_TRUE(In().AutoRecovery->Aborted);
     // Aborted on every tick, logged once for the stretch.
     EXPECT_EQ(Log->Count("Auto recovery was aborted"), 1);
-    EXPECT_EQ(Core->DeckB->GetState(), DeckState::Empty);
+    EXPECT_EQ(In().DeckB->GetState(), DeckState::Empty);
 
     // In Auto DJ the other deck is loaded once, 10 s or less before the end: by the tick that
     // finds the rotation's choice ready (with time left, no tick waits for it).
-    Core->AutoRecovery->DJMode = DJModes::AutoDJ;
+    In().AutoRecovery->DJMode = DJModes::AutoDJ;
     Core->Tick();
-    for (int i = 0; i < 150 && Core->DeckB->GetState() == DeckState::Empty; ++i) {
+    for (int i = 0; i < 150 && In().DeckB->GetState() == DeckState::Empty; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
         Core->Tick();
     }
-    ASSERT_EQ(Core->DeckB->GetState(), DeckState::Ready);
-    const ISongInfoPtr next = Core->DeckB->GetSong();
+    ASSERT_EQ(In().DeckB->GetState(), DeckState::Ready);
+    const ISongInfoPtr next = In().DeckB->GetSong();
     Core->Tick();
-    EXPECT_EQ(Core->DeckB->GetSong(), next);
-    EXPECT_EQ(Core->CurrentSong ? Core->CurrentSong->GetID() : 0, playing.first);
+    EXPECT_EQ(In().DeckB->GetSong(), next);
+    EXPECT_EQ(In().CurrentSong ? In().CurrentSong->GetID() : 0, playing.first);
 }
 
 TEST_F(CoreAutomation, ManualModeQueuesNothing) {
     auto playing = AddSong(0, 4000);
     AddSong(1, 4000);
     StartCore();
-    Core->AutoRecovery->DJMode = DJModes::Manual;
-    ASSERT_TRUE(Core->DeckA->LoadSong(Song(playing, 4000)));
-    Core->DeckA->Play();
+    In().AutoRecovery->DJMode = DJModes::Manual;
+    ASSERT_TRUE(In().DeckA->LoadSong(Song(playing, 4000)));
+    In().DeckA->Play();
     Core->Tick();
-    EXPECT_EQ(Core->DeckB->GetState(), DeckState::Empty);
+    EXPECT_EQ(In().DeckB->GetState(), DeckState::Empty);
 }
 
 TEST_F(CoreAutomation, PlayNextCutsOrFades) {
     auto first = AddSong(0, 4000);
     for (int n = 1; n < 4; ++n) AddSong(n, 4000);
     StartCore();
-    ASSERT_TRUE(Core->DeckA->LoadSong(Song(first, 4000)));
-    Core->DeckA->Play();
+    ASSERT_TRUE(In().DeckA->LoadSong(Song(first, 4000)));
+    In().DeckA->Play();
     // Without a fade: the playing deck goes, the other is loaded and starts at once.
-    Core->PlayNext(false);
-    EXPECT_EQ(Core->DeckA->GetState(), DeckState::Empty);
-    EXPECT_EQ(Core->DeckB->GetState(), DeckState::Playing);
+    In().PlayNext(false);
+    EXPECT_EQ(In().DeckA->GetState(), DeckState::Empty);
+    EXPECT_EQ(In().DeckB->GetState(), DeckState::Playing);
     // With a fade only the fade starts.
-    Core->PlayNext(true);
-    EXPECT_EQ(Core->DeckB->GetState(), DeckState::Playing);
-    EXPECT_EQ(Core->DeckA->GetState(), DeckState::Empty);
+    In().PlayNext(true);
+    EXPECT_EQ(In().DeckB->GetState(), DeckState::Playing);
+    EXPECT_EQ(In().DeckA->GetState(), DeckState::Empty);
 }
 
 TEST_F(CoreAutomation, ShortAndOverlaySongsDoNotCrossfade) {
@@ -164,17 +167,17 @@ TEST_F(CoreAutomation, ShortAndOverlaySongsDoNotCrossfade) {
                  {45000, 0, nullptr, false},    {0, 30000, nullptr, false},    {-1, 30000, nullptr, false},
                  {45000, 200000, "yEs", true},  {45000, 200000, "no", false}};
     for (const auto& c : cases) {
-        Core->XFadeSkipTime = c.SkipTime;
-        EXPECT_EQ(Core->NoXFade(song(c.Ms, c.Overlay)), c.NoXFade) << c.SkipTime << " " << c.Ms;
+        In().XFadeSkipTime = c.SkipTime;
+        EXPECT_EQ(In().NoXFade(song(c.Ms, c.Overlay)), c.NoXFade) << c.SkipTime << " " << c.Ms;
     }
 
     // Loading one takes the no-fade defaults and keeps the playing deck's fade from starting it.
     auto row = AddSong(0, 4000);
-    Core->XFadeSkipTime = 45000;
-    ASSERT_TRUE(Core->DeckB->LoadSong(Song(row, 4000)));
-    EXPECT_EQ(Core->NoAutoStartOnFade, 1);
-    EXPECT_EQ(Core->DeckB->GetEffectiveSettings().XFadeMode, XFadeModes::None);
-    EXPECT_EQ(Core->DeckB->GetEffectiveSettings().FadeOut.Enabled, 0);
+    In().XFadeSkipTime = 45000;
+    ASSERT_TRUE(In().DeckB->LoadSong(Song(row, 4000)));
+    EXPECT_EQ(In().NoAutoStartOnFade, 1);
+    EXPECT_EQ(In().DeckB->GetEffectiveSettings().XFadeMode, XFadeModes::None);
+    EXPECT_EQ(In().DeckB->GetEffectiveSettings().FadeOut.Enabled, 0);
 }
 
 TEST_F(CoreAutomation, ConfigurationDefaultsAndSave) {
@@ -187,10 +190,10 @@ TEST_F(CoreAutomation, ConfigurationDefaultsAndSave) {
     kelvar->Section("DefSongSettings")->WriteString("FadeSettings", SongSettingsToString(noGapKiller));
     kelvar->Section("DefSongSettings")->WriteInteger("GapKillerOn", 1);
     StartCore(kelvar);
-    EXPECT_EQ(Core->XFadeSkipTime, 45000);
+    EXPECT_EQ(In().XFadeSkipTime, 45000);
     EXPECT_EQ(DefaultSongSettings.GapKiller, 1);  // the switch wins over the text
     EXPECT_EQ(NoFadeSongSettings.XFadeMode, XFadeModes::None);
-    EXPECT_TRUE(std::dynamic_pointer_cast<TplWeightedRotation>(Core->PlaylistControl->GetLogic()));
+    EXPECT_TRUE(std::dynamic_pointer_cast<TplWeightedRotation>(In().PlaylistControl->GetLogic()));
     EXPECT_EQ(GetPriorityClass(), PriorityClass::High);
 
     auto root = TConfigDoc_XML::Create("");
@@ -205,7 +208,7 @@ TEST_F(CoreAutomation, ConfigurationDefaultsAndSave) {
     SetPriorityClass(PriorityClass::Normal);
 
     Core->DoQuit();
-    EXPECT_EQ(Core->DeckA, nullptr);
+    EXPECT_EQ(In().DeckA, nullptr);
     Core->DoQuit();  // a second time does nothing
 }
 
@@ -219,15 +222,15 @@ TEST_F(CoreAutomation, LiveReloadKeepsDevicesAndPlayersAndRefusedPriorityFallsBa
     kelvar->Section("AutoRecovery")->WriteInteger("MaxIdleTime", 42);
     kelvar->Section("PlaylistRules")->WriteInteger("MinQueueSize", 3);
     kelvar->Section("DefSongSettings")->WriteInteger("XFadeSkipTime", 1234);
-    const TOutputType before = Core->AudioPipe->GetOutput().GetSettings().OutputType1;
+    const TOutputType before = In().AudioPipe->GetOutput().GetSettings().OutputType1;
     root->SetLiveApply(true);
     Core->LoadConfig(*root->Section("Kelvar"));
     root->SetLiveApply(false);
-    EXPECT_EQ(Core->AudioPipe->GetOutput().GetSettings().OutputType1, before);
-    EXPECT_EQ(Core->DeckA->GetVolume(), 255);
-    EXPECT_EQ(Core->AutoRecovery->MaxIdleTime, 42);
-    EXPECT_EQ(Core->PlaylistControl->GetRules()->GetMinQueueSize(), 3);
-    EXPECT_EQ(Core->XFadeSkipTime, 1234);
+    EXPECT_EQ(In().AudioPipe->GetOutput().GetSettings().OutputType1, before);
+    EXPECT_EQ(In().DeckA->GetVolume(), 255);
+    EXPECT_EQ(In().AutoRecovery->MaxIdleTime, 42);
+    EXPECT_EQ(In().PlaylistControl->GetRules()->GetMinQueueSize(), 3);
+    EXPECT_EQ(In().XFadeSkipTime, 1234);
     EXPECT_EQ(Log->Count("Error setting priority class.", "Kelvar"), 1);
     EXPECT_EQ(GetPriorityClass(), PriorityClass::High);
     SetPriorityClass(PriorityClass::Normal);
@@ -246,15 +249,15 @@ TEST_F(CoreAutomation, DataModuleRunsStartUpAndShutdownSteps) {
         std::vector<std::string> status;
         module.OnStatus = [&](const std::string& text) { status.push_back(text); };
         module.DoInit();
-        ASSERT_NE(CoreKelvar, nullptr);
-        EXPECT_EQ(CoreKelvar->PlayerCount(), 6);
+        ASSERT_NE(ProgramKelvarApi(), nullptr);
+        EXPECT_EQ(ProgramKelvarApi()->PlayerCount(), 6);
         EXPECT_FALSE(status.empty());
         EXPECT_EQ(CoreHeartbeat->Count(), 3);
         module.DoQuit();
         EXPECT_EQ(CoreHeartbeat->Count(), 0);
         module.DoQuit();
     }
-    EXPECT_EQ(CoreKelvar, nullptr);
+    EXPECT_EQ(ProgramKelvarApi(), nullptr);
     EXPECT_EQ(CoreHeartbeat, nullptr);
     auto written = TConfigDoc_XML::Create(file);
     EXPECT_EQ(written->Section("Kelvar")->Section("Players")->Section("Player5")->ReadInteger("Volume", -1), 255);
@@ -282,22 +285,22 @@ TEST_F(CoreAutomation, StreamWithoutAudioEndsAndIsNotBooked) {
     auto next = AddSong(0, 4000);
     coretest::TSilentStreamServer server;
     StartCore();
-    Core->AutoRecovery->DJMode = DJModes::AutoDJ;
-    Core->DeckA->SetNoAudioLimit(300);
+    In().AutoRecovery->DJMode = DJModes::AutoDJ;
+    In().DeckA->SetNoAudioLimit(300);
     auto stream = TSongInfo::Create(0, server.Url("/live.mp3"));
-    ASSERT_TRUE(Core->DeckA->LoadSong(stream));
-    Core->DeckA->Play();
+    ASSERT_TRUE(In().DeckA->LoadSong(stream));
+    In().DeckA->Play();
     // The stream is ended, the library's song follows and only that one is booked.
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (Core->PlaylistControl->GetPlayCount() == 0 && std::chrono::steady_clock::now() < until) {
+    while (In().PlaylistControl->GetPlayCount() == 0 && std::chrono::steady_clock::now() < until) {
         Core->Tick();
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_EQ(Log->Count("No audio from " + server.Url("/live.mp3")), 1);
-    ASSERT_EQ(Core->PlaylistControl->GetPlayCount(), 1);
-    ASSERT_NE(Core->CurrentSong, nullptr);
-    EXPECT_EQ(Core->CurrentSong->GetID(), next.first);
-    EXPECT_NE(Core->DeckA->GetSong(), stream);
+    ASSERT_EQ(In().PlaylistControl->GetPlayCount(), 1);
+    ASSERT_NE(In().CurrentSong, nullptr);
+    EXPECT_EQ(In().CurrentSong->GetID(), next.first);
+    EXPECT_NE(In().DeckA->GetSong(), stream);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/KelvarTestAccess.h"
 #include "core/CoreTestKit.h"
 #include "core/Kelvar.h"
 #include "core/ProcessPriority.h"
@@ -59,7 +60,7 @@ protected:
         fs::create_directories(Folder);
         InitSongSettings(DefaultSongSettings);
         Core = std::make_unique<TKelvar>(Control);
-        Core->Logger = Log;
+        Core->SetLogger(Log);
         Core->Init();
         Doc = TConfigDoc_XML::Create("");
         auto kelvar = Doc->Section("Kelvar");
@@ -87,25 +88,26 @@ protected:
     std::shared_ptr<coretest::TMemoryLogger> Log = std::make_shared<coretest::TMemoryLogger>();
     IConfigDocPtr Doc;
     std::unique_ptr<TKelvar> Core;
+    // What the door does not offer.
+    TKelvarTestAccess In() { return TKelvarTestAccess(*Core); }
 };
 
 TEST_F(CoreFakeControl, QueueNextSkipsFailedSongsAndBooksThePlayedOne) {
-    EXPECT_EQ(Core->PlaylistControl, Control);  // kept, not replaced by the core's own
+    EXPECT_EQ(In().PlaylistControl, Control);  // kept, not replaced by the core's own
     Control->Next = {Song(1, false), Song(2, false), Song(3, true)};
     int queueFailed = 0;
-    TEventLink failed(Core->OnQueueFailed, [&](TKelvar&) { ++queueFailed; });
+    TEventLink failed(In().OnQueueFailed, [&](TKelvar&) { ++queueFailed; });
 
-    Core->QueueNext(Core->DeckA);
+    Core->QueueNext(In().DeckA);
     EXPECT_EQ(Control->Failed, (std::vector<int>{1, 2}));
-    ASSERT_EQ(Core->DeckA->GetState(), DeckState::Ready);
-    EXPECT_EQ(Core->DeckA->GetSong()->GetID(), 3);
+    ASSERT_EQ(In().DeckA->GetState(), DeckState::Ready);
+    EXPECT_EQ(In().DeckA->GetSong()->GetID(), 3);
     EXPECT_EQ(queueFailed, 0);
 
-    Core->DeckA->Play();
+    In().DeckA->Play();
     // A song is booked once its deck has delivered audio.
-    for (int i = 0; i < 500 && !Core->DeckA->HasAudio(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    Core->CheckSongChange();
+    for (int i = 0; i < 500 && !In().DeckA->HasAudio(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    In().CheckSongChange();
     EXPECT_EQ(Control->Played, (std::vector<int>{3}));
     EXPECT_EQ(Log->Count("Artist - Title 3", "DECK A"), 1);
 }
@@ -113,12 +115,12 @@ TEST_F(CoreFakeControl, QueueNextSkipsFailedSongsAndBooksThePlayedOne) {
 TEST_F(CoreFakeControl, NothingToPlayLoadsTheFallbackAndReportsTheFailureOnce) {
     Control->Fallback = Song(9, true);
     int queueFailed = 0;
-    TEventLink failed(Core->OnQueueFailed, [&](TKelvar&) { ++queueFailed; });
-    Core->QueueNext(Core->DeckB);
+    TEventLink failed(In().OnQueueFailed, [&](TKelvar&) { ++queueFailed; });
+    Core->QueueNext(In().DeckB);
     EXPECT_EQ(Control->Asked, 20);
     EXPECT_EQ(queueFailed, 1);
-    ASSERT_EQ(Core->DeckB->GetState(), DeckState::Ready);
-    EXPECT_EQ(Core->DeckB->GetSong()->GetID(), 9);
+    ASSERT_EQ(In().DeckB->GetState(), DeckState::Ready);
+    EXPECT_EQ(In().DeckB->GetSong()->GetID(), 9);
 }
 
 }  // namespace

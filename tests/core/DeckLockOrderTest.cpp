@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/KelvarTestAccess.h"
 #include "core/CoreTestKit.h"
 #include "core/Kelvar.h"
 #include "media/SongInfo_imp.h"
@@ -36,9 +37,10 @@ void RunCrossfades(const std::function<void(TKelvar& Core)>& Extra) {
     {
         // The core's decks and audio pipe without the database: only its deck handling runs.
         TKelvar core;
-        core.AutoRecovery = std::make_unique<TAutoRecovery>();
-        core.AudioPipe = std::make_unique<TAudioPipe>();
-        TDualOutput_Combo& output = core.AudioPipe->GetOutput();
+        TKelvarTestAccess in(core);
+        in.AutoRecovery = std::make_unique<TAutoRecovery>();
+        in.AudioPipe = std::make_unique<TAudioPipe>();
+        TDualOutput_Combo& output = in.AudioPipe->GetOutput();
         TDualOutputSettings settings = output.GetSettings();
         settings.OutputType1 = OutputType::Silent;
         settings.OutputType2 = OutputType::Silent;
@@ -48,14 +50,14 @@ void RunCrossfades(const std::function<void(TKelvar& Core)>& Extra) {
         for (int i = 0; i < 2; ++i) {
             auto deck = std::make_unique<TCoreDeck>();
             deck->SetDefaultSettings(&DefaultSongSettings);
-            core.AudioPipe->GetMixer().AddSource(deck->Channel->GetOutput());
-            core.PlayerList.push_back(std::move(deck));
+            in.AudioPipe->GetMixer().AddSource(deck->Channel->GetOutput());
+            in.PlayerList.push_back(std::move(deck));
         }
-        core.DeckA = core.PlayerList[0].get();
-        core.DeckB = core.PlayerList[1].get();
-        core.DeckA->OnNextSong = [&](TKelvarPlayer&) { core.DeckFadeStart(*core.DeckA, *core.DeckB); };
-        core.DeckB->OnNextSong = [&](TKelvarPlayer&) { core.DeckFadeStart(*core.DeckB, *core.DeckA); };
-        ASSERT_TRUE(core.AudioPipe->Open());
+        in.DeckA = in.PlayerList[0].get();
+        in.DeckB = in.PlayerList[1].get();
+        in.DeckA->OnNextSong = [&](TKelvarPlayer&) { in.DeckFadeStart(*in.DeckA, *in.DeckB); };
+        in.DeckB->OnNextSong = [&](TKelvarPlayer&) { in.DeckFadeStart(*in.DeckB, *in.DeckA); };
+        ASSERT_TRUE(in.AudioPipe->Open());
         output.Play();
 
         size_t next = 0;
@@ -63,24 +65,24 @@ void RunCrossfades(const std::function<void(TKelvar& Core)>& Extra) {
             ASSERT_TRUE(deck->LoadSong(TSongInfo::Create(static_cast<int>(next), files[next])));
             ++next;
         };
-        load(core.DeckA);
-        core.DeckA->Play();
+        load(in.DeckA);
+        in.DeckA->Play();
         std::vector<TKelvarPlayer*> started;
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(120);
         while (std::chrono::steady_clock::now() < until) {
-            for (TKelvarPlayer* deck : {core.DeckA, core.DeckB}) {
+            for (TKelvarPlayer* deck : {in.DeckA, in.DeckB}) {
                 if (deck->SongStarted()) started.push_back(deck);
             }
             // What the tick does meanwhile: eject finished decks (and start a ready one when
             // nothing plays), look at both decks' positions.
-            core.CheckFinishedPlayers();
-            core.CurrentDeck();
-            core.DecksRemainingTime();
-            if (core.PlayingDeck() && next < files.size()) {
-                if (TKelvarPlayer* empty = core.EmptyDeck()) load(empty);
+            in.CheckFinishedPlayers();
+            in.CurrentDeck();
+            in.DecksRemainingTime();
+            if (in.PlayingDeck() && next < files.size()) {
+                if (TKelvarPlayer* empty = in.EmptyDeck()) load(empty);
             }
             if (Extra) Extra(core);
-            if (next == files.size() && !core.PlayingDeck() && !core.ReadyDeck()) break;
+            if (next == files.size() && !in.PlayingDeck() && !in.ReadyDeck()) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         ASSERT_EQ(static_cast<int>(started.size()), Songs);
@@ -99,7 +101,7 @@ TEST(DeckLockOrder, CrossfadeOnTheOutputThreadWhileTheMainThreadChecksDecks) { R
 TEST(DeckLockOrder, DeckCommandsUnderTheDeckLockWhileTheOutputThreadStartsDecks) {
     RunCrossfades([pass = 0](TKelvar& Core) mutable {
         if (++pass % 20 != 0) return;
-        for (TKelvarPlayer* deck : {Core.DeckA, Core.DeckB}) {
+        for (TKelvarPlayer* deck : {Core.Players(0), Core.Players(1)}) {
             std::lock_guard<std::recursive_mutex> guard(deck->GetLock());
             if (deck->GetState() == DeckState::Ready) deck->Seek(0);
             deck->GetEffectiveSettings();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "audio/live/VoiceFX_imp.h"
+#include "common/KelvarTestAccess.h"
 #include "common/SongTestDatabase.h"
 #include "core/AutoRecovery.h"
 #include "core/CoreTestKit.h"
@@ -30,7 +31,7 @@ protected:
     void SetUp() override {
         TSongDbFixture::SetUp();
         Core = std::make_unique<TKelvar>();
-        Core->Logger = Log;
+        Core->SetLogger(Log);
         Core->Init();
         Doc = TConfigDoc_XML::Create("");
         auto kelvar = Doc->Section("Kelvar");
@@ -72,6 +73,8 @@ protected:
     std::shared_ptr<coretest::TMemoryLogger> Log = std::make_shared<coretest::TMemoryLogger>();
     IConfigDocPtr Doc;
     std::unique_ptr<TKelvar> Core;
+    // What the door does not offer.
+    TKelvarTestAccess In() { return TKelvarTestAccess(*Core); }
     std::unique_ptr<TKelvarApi> Api;
 };
 
@@ -144,7 +147,7 @@ TEST_F(KelvarApiTest, QueueFailureAndRecoveryReachEveryListener) {
     int failedA = 0, failedB = 0;
     TEventLink a = Api->ListenQueueFailed([&] { ++failedA; });
     TEventLink b = Api->ListenQueueFailed([&] { ++failedB; });
-    Core->OnQueueFailed(*Core);
+    In().OnQueueFailed(*Core);
     EXPECT_EQ(failedA, 1);
     EXPECT_EQ(failedB, 1);
 
@@ -153,7 +156,7 @@ TEST_F(KelvarApiTest, QueueFailureAndRecoveryReachEveryListener) {
         Api->ListenRecovery([&](TAutoRecovery&) { heard.push_back("1 trigger"); }, [&] { heard.push_back("1 end"); });
     TEventLinks second =
         Api->ListenRecovery([&](TAutoRecovery&) { heard.push_back("2 trigger"); }, [&] { heard.push_back("2 end"); });
-    Core->AutoRecovery->Trigger();
+    In().AutoRecovery->Trigger();
     Api->AbortRecovery();
     second.clear();
     Api->StartRecovery();
@@ -161,10 +164,10 @@ TEST_F(KelvarApiTest, QueueFailureAndRecoveryReachEveryListener) {
 }
 
 TEST_F(KelvarApiTest, AWindowsDeckHandleLoadsTheQueuedSongAndANullHandleIsHarmless) {
-    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA), Core->DeckA);
-    EXPECT_EQ(Api->DeckPlayer(TDeckId::SoundFX), Core->SoundFXPlayer);
-    EXPECT_EQ(Api->DeckPlayer(TDeckId::Aux3), Core->Aux3);
-    EXPECT_EQ(Api->PlaylistManager(), Core->PlaylistControl->GetPlaylistManager());
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA), In().DeckA);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::SoundFX), In().SoundFXPlayer);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::Aux3), In().Aux3);
+    EXPECT_EQ(Api->PlaylistManager(), In().PlaylistControl->GetPlaylistManager());
     EXPECT_EQ(Api->PlayingDeck(), nullptr);
 
     const fs::path file = fs::temp_directory_path() / ("kelvar-api-deck-" + std::to_string(getpid()) + ".wav");
@@ -206,16 +209,16 @@ TEST_F(KelvarApiTest, VoiceRouteFollowsTheVoiceModeAndItsMixPoint) {
                   {TVoiceRoute::None, VoiceMode::None}};
     for (const auto& r : routes) {
         Api->SetVoiceRoute(r.Route);
-        EXPECT_EQ(Core->VoiceFX->GetVoiceMode(), r.Mode);
+        EXPECT_EQ(In().VoiceFX->GetVoiceMode(), r.Mode);
         EXPECT_EQ(Api->VoiceRoute(), r.Route);
     }
-    EXPECT_EQ(Core->VoiceFX->GetMixPoint(), 0);
+    EXPECT_EQ(In().VoiceFX->GetMixPoint(), 0);
     // Recording into another point of the mixer is no route the windows offer, and Other sets nothing.
-    Core->VoiceFX->SetVoiceMode(VoiceMode::Record);
-    Core->VoiceFX->SetMixPoint(1);
+    In().VoiceFX->SetVoiceMode(VoiceMode::Record);
+    In().VoiceFX->SetMixPoint(1);
     EXPECT_EQ(Api->VoiceRoute(), TVoiceRoute::Other);
     Api->SetVoiceRoute(TVoiceRoute::Other);
-    EXPECT_EQ(Core->VoiceFX->GetMixPoint(), 1);
+    EXPECT_EQ(In().VoiceFX->GetMixPoint(), 1);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "common/KelvarTestAccess.h"
 #include "common/SongTestDatabase.h"
 #include "core/CoreCommon.h"
 #include "core/CoreTestKit.h"
@@ -50,8 +51,8 @@ protected:
 
     void StartCore(IConfigDocPtr Kelvar = nullptr) {
         Core = std::make_unique<TKelvar>();
-        Core->Logger = Log;
-        Core->ServiceMode = true;
+        Core->SetLogger(Log);
+        In().ServiceMode = true;
         Core->Init();
         if (!Kelvar) {
             Doc = TConfigDoc_XML::Create("");
@@ -75,8 +76,8 @@ protected:
         auto rows = PoolQuery("SELECT filename FROM songlist WHERE ID = " + std::to_string(Id));
         auto song = TSongInfo::Create(Id, rows->GetValue("filename"));
         song->SetDuration(Ms);
-        ASSERT_TRUE(Core->DeckA->LoadSong(song));
-        Core->DeckA->Play();
+        ASSERT_TRUE(In().DeckA->LoadSong(song));
+        In().DeckA->Play();
     }
 
     // Makes a web rotation on Url the active logic, as the configuration would.
@@ -85,7 +86,7 @@ protected:
         web->url_OnChooseSong = Url;
         web->Timeouts.TotalMs = 0;  // only an abort ends a stalled post
         web->EventsInBackground = true;
-        Core->PlaylistControl->SetLogic(web);
+        In().PlaylistControl->SetLogic(web);
         return web;
     }
 
@@ -93,6 +94,8 @@ protected:
     std::shared_ptr<coretest::TMemoryLogger> Log = std::make_shared<coretest::TMemoryLogger>();
     IConfigDocPtr Doc;
     std::unique_ptr<TKelvar> Core;
+    // What the door does not offer.
+    TKelvarTestAccess In() { return TKelvarTestAccess(*Core); }
 };
 
 // Nothing the rotation may choose (every song is not available for it): the fallback song plays
@@ -102,11 +105,11 @@ TEST_F(UnattendedStation, AQueueFailureKeepsTheStationOnAirAndTheModeAsItWas) {
     for (int n = 0; n < 3; ++n) AddSong(n, 4000, 1);
     StartCore();
     for (int round = 0; round < 3; ++round) {
-        Core->QueueNext(Core->DeckA);
-        ASSERT_EQ(Core->DeckA->GetState(), DeckState::Ready) << round;
-        Core->DeckA->Unload();
+        Core->QueueNext(In().DeckA);
+        ASSERT_EQ(In().DeckA->GetState(), DeckState::Ready) << round;
+        In().DeckA->Unload();
     }
-    EXPECT_EQ(Core->AutoRecovery->DJMode, DJModes::AutoDJ);
+    EXPECT_EQ(In().AutoRecovery->DJMode, DJModes::AutoDJ);
     EXPECT_EQ(Log->Count("Kelvar was unable to queue a song: the rotation logic chose no song; the fallback song "
                          "plays: Artist 0 - Title 0",
                          "CORE"),
@@ -114,9 +117,9 @@ TEST_F(UnattendedStation, AQueueFailureKeepsTheStationOnAirAndTheModeAsItWas) {
     EXPECT_EQ(Log->Count("Kelvar was unable to queue a song"), 1);
 
     const int chosen = AddSong(9, 4000);
-    Core->QueueNext(Core->DeckA);
-    ASSERT_EQ(Core->DeckA->GetState(), DeckState::Ready);
-    EXPECT_EQ(Core->DeckA->GetSong()->GetID(), chosen);
+    Core->QueueNext(In().DeckA);
+    ASSERT_EQ(In().DeckA->GetState(), DeckState::Ready);
+    EXPECT_EQ(In().DeckA->GetSong()->GetID(), chosen);
     EXPECT_EQ(Log->Count("Kelvar was unable to queue a song 3 times; working again"), 1);
 }
 
@@ -125,25 +128,25 @@ TEST_F(UnattendedStation, AQueueFailureKeepsTheStationOnAirAndTheModeAsItWas) {
 TEST_F(UnattendedStation, AQueueModeSetByTheFailureDoesNotComeBackInServiceMode) {
     AddSong(0, 4000, 1);
     StartCore();
-    Core->ServiceMode = false;
-    Core->OnQueueFailed.Add([](TKelvar& core) { core.AutoRecovery->DJMode = DJModes::Queue; });
-    Core->QueueNext(Core->DeckA);
-    ASSERT_EQ(Core->AutoRecovery->DJMode, DJModes::Queue);
+    In().ServiceMode = false;
+    In().OnQueueFailed.Add([](TKelvar& core) { TKelvarTestAccess(core).AutoRecovery->DJMode = DJModes::Queue; });
+    Core->QueueNext(In().DeckA);
+    ASSERT_EQ(In().AutoRecovery->DJMode, DJModes::Queue);
     auto saved = TConfigDoc_XML::Create("");
     Core->SaveConfig(*saved->Section("Kelvar"));
     Core.reset();
 
     StartCore(saved->Section("Kelvar"));
-    EXPECT_EQ(Core->AutoRecovery->DJMode, DJModes::AutoDJ);
+    EXPECT_EQ(In().AutoRecovery->DJMode, DJModes::AutoDJ);
     EXPECT_EQ(Log->Count("The Queue mode set by a queue failure is not kept"), 1);
 
-    Core->AutoRecovery->DJMode = DJModes::Queue;  // the operator's choice
-    Core->AutoRecoveryTick();
+    In().AutoRecovery->DJMode = DJModes::Queue;  // the operator's choice
+    In().AutoRecoveryTick();
     auto chosen = TConfigDoc_XML::Create("");
     Core->SaveConfig(*chosen->Section("Kelvar"));
     Core.reset();
     StartCore(chosen->Section("Kelvar"));
-    EXPECT_EQ(Core->AutoRecovery->DJMode, DJModes::Queue);
+    EXPECT_EQ(In().AutoRecovery->DJMode, DJModes::Queue);
 }
 
 // The web service holds its answer: ticks return at once, the deck on air keeps playing, and
@@ -156,29 +159,29 @@ TEST_F(UnattendedStation, AWebServiceThatStallsPastTheTimeLeftGivesWayToTheFallb
     StartCore();
     auto web = UseWebLogic(server.Url("/choose"));
     PlayOnDeckA(playing, 8000);
-    Core->DeckA->Seek(2000);  // 6 s left: inside the queue-ahead time
+    In().DeckA->Seek(2000);  // 6 s left: inside the queue-ahead time
 
     for (int i = 0; i < 3; ++i) {
         const auto start = Clock::now();
         Core->Tick();
         EXPECT_LT(MsSince(start), 500);
-        EXPECT_EQ(Core->DeckB->GetState(), DeckState::Empty);
+        EXPECT_EQ(In().DeckB->GetState(), DeckState::Empty);
     }
     ASSERT_TRUE(server.WaitForRequests(1));
     EXPECT_EQ(server.Requests().size(), 1u);  // asked once, not on every tick
 
-    Core->DeckA->Seek(6500);  // 1.5 s left: no more waiting
+    In().DeckA->Seek(6500);  // 1.5 s left: no more waiting
     const auto start = Clock::now();
     Core->Tick();
     EXPECT_LT(MsSince(start), 500);
-    ASSERT_EQ(Core->DeckB->GetState(), DeckState::Ready);
-    EXPECT_EQ(Core->DeckB->GetSong()->GetID(), fallback);
+    ASSERT_EQ(In().DeckB->GetState(), DeckState::Ready);
+    EXPECT_EQ(In().DeckB->GetSong()->GetID(), fallback);
     EXPECT_EQ(Log->Count("Kelvar was unable to queue a song: the rotation logic did not answer in time"), 1);
-    EXPECT_EQ(Core->AutoRecovery->DJMode, DJModes::AutoDJ);
+    EXPECT_EQ(In().AutoRecovery->DJMode, DJModes::AutoDJ);
 
     // The post still pending holds neither a command nor the shutdown.
     auto command = Clock::now();
-    Core->PlayNext(false);
+    In().PlayNext(false);
     EXPECT_LT(MsSince(command), 1000);
     const auto quit = Clock::now();
     Core.reset();
@@ -197,14 +200,14 @@ TEST_F(UnattendedStation, AWebChoiceIsMadeAheadAndHandedReady) {
     StartCore();
     UseWebLogic(server.Url("/choose"));
     PlayOnDeckA(playing, 8000);
-    Core->DeckA->Seek(2000);
+    In().DeckA->Seek(2000);
     const auto end = Clock::now() + std::chrono::seconds(5);
-    while (Core->DeckB->GetState() == DeckState::Empty && Clock::now() < end) {
+    while (In().DeckB->GetState() == DeckState::Empty && Clock::now() < end) {
         Core->Tick();
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    ASSERT_EQ(Core->DeckB->GetState(), DeckState::Ready);
-    EXPECT_EQ(Core->DeckB->GetSong()->GetID(), 77);
+    ASSERT_EQ(In().DeckB->GetState(), DeckState::Ready);
+    EXPECT_EQ(In().DeckB->GetSong()->GetID(), 77);
     EXPECT_TRUE(server.WaitForRequests(2));  // the next one, prepared while this one waits
 }
 
@@ -223,16 +226,16 @@ TEST_F(UnattendedStation, ABadValueLosesNothingAfterIt) {
     kelvar->Section("DefSongSettings")->WriteString("GapKillerOn", "perhaps");
     kelvar->Section("DefSongSettings")->WriteInteger("XFadeSkipTime", 20000);
     const int32_t weight = DefaultWeight;
-    Core->PlaylistControl->LoadConfig(*kelvar);
+    In().PlaylistControl->LoadConfig(*kelvar);
     EXPECT_TRUE(web->async_OnFail);
     EXPECT_FALSE(web->async_OnPlay);
     EXPECT_EQ(DefaultWeight, 77);
     DefaultWeight = weight;
 
     Core->LoadConfig(*kelvar);
-    EXPECT_EQ(Core->AutoRecovery->MaxIdleTime, 30);
-    EXPECT_EQ(Core->AutoRecovery->DJMode, DJModes::AutoDJ);
-    EXPECT_EQ(Core->XFadeSkipTime, 20000);
+    EXPECT_EQ(In().AutoRecovery->MaxIdleTime, 30);
+    EXPECT_EQ(In().AutoRecovery->DJMode, DJModes::AutoDJ);
+    EXPECT_EQ(In().XFadeSkipTime, 20000);
     EXPECT_GE(Log->Count("Setting "), 3);
     DefaultWeight = weight;
 }

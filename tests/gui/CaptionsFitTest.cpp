@@ -63,7 +63,7 @@ protected:
         fs::remove_all(Folder);
         fs::create_directories(Folder);
         Core = std::make_unique<TKelvar>();
-        Core->Logger = Log;
+        Core->SetLogger(Log);
         Core->Init();
         Doc = TConfigDoc_XML::Create("");
         auto kelvar = Doc->Section("Kelvar");
@@ -76,7 +76,6 @@ protected:
         RegisterWindowItems();
         Engine =
             std::make_unique<TKelvarGui>((Folder / "gui.xml").string(), std::make_unique<THeartBeat>(TickCount, false));
-        GuiKelvar = Core.get();
         Api = std::make_unique<TKelvarApi>(*Core);
         SetProgramKelvarApi(Api.get());
     }
@@ -89,7 +88,6 @@ protected:
         if (Engine) Engine->DoQuit();
         Engine.reset();
         GuiWindowList.reset();
-        GuiKelvar = nullptr;
         SetProgramKelvarApi(nullptr);
         Api.reset();
         GuiLogger.reset();
@@ -112,7 +110,8 @@ protected:
 
 TEST_F(CaptionsFit, EveryWindowDialogAndFrame) {
     // Loaded decks show their format captions ("Stereo", rates, times).
-    for (auto [deck, n] : {std::pair{Core->DeckA, 1}, std::pair{Core->DeckB, 2}}) {
+    for (auto [deck, n] :
+         {std::pair{Api->DeckPlayer(TDeckId::DeckA), 1}, std::pair{Api->DeckPlayer(TDeckId::DeckB), 2}}) {
         const std::string file = (Folder / ("song" + std::to_string(n) + ".wav")).string();
         coretest::WriteToneWav(file, 65000, 300);
         auto song = TSongInfo::Create(AddSongRow(file, "Artist", "Title", 65000), file);

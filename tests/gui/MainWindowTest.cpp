@@ -15,6 +15,7 @@
 
 #include "audio/live/VoiceFX_imp.h"
 #include "audio/mix/AudioPipe_imp.h"
+#include "common/KelvarTestAccess.h"
 #include "common/SongTestDatabase.h"
 #include "controls/BoxButton.h"
 #include "controls/KcButtons.h"
@@ -73,7 +74,7 @@ protected:
         fs::remove_all(Folder);
         fs::create_directories(Folder);
         Core = std::make_unique<TKelvar>();
-        Core->Logger = Log;
+        Core->SetLogger(Log);
         Core->Init();
         Doc = TConfigDoc_XML::Create("");
         auto kelvar = Doc->Section("Kelvar");
@@ -86,7 +87,6 @@ protected:
         RegisterWindowItems();
         Engine =
             std::make_unique<TKelvarGui>((Folder / "gui.xml").string(), std::make_unique<THeartBeat>(TickCount, false));
-        GuiKelvar = Core.get();
         Api = std::make_unique<TKelvarApi>(*Core);
         SetProgramKelvarApi(Api.get());
     }
@@ -100,7 +100,6 @@ protected:
         if (Engine) Engine->DoQuit();
         Engine.reset();
         GuiWindowList.reset();
-        GuiKelvar = nullptr;
         SetProgramKelvarApi(nullptr);
         Api.reset();
         GuiLogger.reset();
@@ -142,6 +141,8 @@ protected:
     std::shared_ptr<coretest::TMemoryLogger> Log = std::make_shared<coretest::TMemoryLogger>();
     IConfigDocPtr Doc;
     std::unique_ptr<TKelvar> Core;
+    // What the door does not offer.
+    TKelvarTestAccess In() { return TKelvarTestAccess(*Core); }
     std::unique_ptr<TKelvarApi> Api;
     std::unique_ptr<TKelvarGui> Engine;
     std::unique_ptr<TfoMDIGui> Gui;
@@ -201,7 +202,7 @@ TEST_F(MainWindow, RegistryHoldsTheWindowsInMenuOrderWithTheirNamesCaptionsAndSi
 
 TEST_F(MainWindow, DJModeButtonMenuAndQueueFailure) {
     TfoMDIGui& gui = Open(Folder / "none.kgl");
-    TAutoRecovery& recovery = *Core->AutoRecovery;
+    TAutoRecovery& recovery = *In().AutoRecovery;
     ASSERT_EQ(recovery.DJMode, DJModes::AutoDJ);
     EXPECT_EQ(gui.btAutoDJ->text(), "Auto DJ");
     EXPECT_TRUE(gui.alDJModeOn->isChecked());
@@ -233,8 +234,8 @@ TEST_F(MainWindow, DJModeButtonMenuAndQueueFailure) {
     gui.QueueFailed();
     EXPECT_TRUE(dialogs.empty());
     gui.alDJModeOn->trigger();
-    ASSERT_TRUE(Core->OnQueueFailed);
-    Core->OnQueueFailed(*Core);
+    ASSERT_TRUE(In().OnQueueFailed);
+    In().OnQueueFailed(*Core);
     EXPECT_EQ(recovery.DJMode, DJModes::Queue);
     EXPECT_EQ(gui.btAutoDJ->text(), "Queue");
     ASSERT_EQ(dialogs.size(), 1u);
@@ -247,10 +248,10 @@ TEST_F(MainWindow, DJModeButtonMenuAndQueueFailure) {
     EXPECT_EQ(recovery.Enabled != 0, !enabled);
     EXPECT_EQ(gui.alAutoRecovery->isChecked(), !enabled);
     gui.alMute->trigger();
-    EXPECT_TRUE(Core->GetMuted());
+    EXPECT_TRUE(Api->Muted());
     EXPECT_TRUE(gui.btMuted->Active());
     gui.btMuted->Click();
-    EXPECT_FALSE(Core->GetMuted());
+    EXPECT_FALSE(Api->Muted());
     EXPECT_FALSE(gui.btMuted->Active());
 }
 
@@ -268,9 +269,9 @@ TEST_F(MainWindow, RemoteCommandsCloseButtonAndTray) {
     EXPECT_TRUE(gui.isVisible());
     gui.ShowKelvar();
     EXPECT_TRUE(gui.isVisible());
-    Core->NotifySongChange = 1;
+    In().NotifySongChange = 1;
     DispatchKelvarAPI(KelvarAPI::NotifySongChange, 0, handlers);
-    EXPECT_EQ(Core->NotifySongChange, 0);
+    EXPECT_EQ(In().NotifySongChange, 0);
 
     // The close button hides; the tray's double click brings back the same windows.
     gui.close();
@@ -289,8 +290,8 @@ TEST_F(MainWindow, RemoteCommandsCloseButtonAndTray) {
     EXPECT_EQ(Tray->Adds, adds + 1);
 
     // The volume keys step by 5 and stop at the ends.
-    ASSERT_TRUE(Core->AudioPipe);
-    TDualOutput_Combo& output = Core->AudioPipe->GetOutput();
+    ASSERT_TRUE(Api->AudioPipe());
+    TDualOutput_Combo& output = Api->AudioPipe()->GetOutput();
     output.SetMainVolume(252);
     gui.alVolIncrease->trigger();
     EXPECT_EQ(output.GetMainVolume(), 255);
@@ -312,8 +313,8 @@ TEST_F(MainWindow, RemoteCommandsCloseButtonAndTray) {
 
 TEST_F(MainWindow, TalkOverKeyIgnoresAutoRepeat) {
     TfoMDIGui& gui = Open(Folder / "none.kgl");
-    ASSERT_TRUE(Core->VoiceFX);
-    TVoiceFX& voice = *Core->VoiceFX;
+    ASSERT_TRUE(Api->Voice());
+    TVoiceFX& voice = *Api->Voice();
     auto send = [&](QEvent::Type type, Qt::KeyboardModifiers modifiers, bool repeat) {
         QKeyEvent event(type, Qt::Key_F11, modifiers, QString(), repeat);
         QCoreApplication::sendEvent(gui.ClientArea(), &event);

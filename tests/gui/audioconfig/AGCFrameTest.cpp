@@ -22,7 +22,7 @@ using audioconfigtest::TCoreFixture;
 
 class AGCFrame : public TCoreFixture {
 protected:
-    TNode_AGC& Node() { return *Core->DeckA->Channel->AGC; }
+    TNode_AGC& Node() { return *Api->DeckPlayer(TDeckId::DeckA)->Channel->AGC; }
     const TAGCParams& P() { return *Node().GetParams(); }
     static void Click(TKcCustomControl* c) { c->OnClick(*c); }
 };

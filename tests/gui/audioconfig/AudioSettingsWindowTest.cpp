@@ -37,28 +37,28 @@ protected:
 };
 
 TEST_F(AudioSettings, OpensOnTheObjectAndPageAskedForOnlyWhenNew) {
-    ShowAudioSettings(Core->DeckB, "dsp", false);
+    ShowAudioSettings(Api->DeckPlayer(TDeckId::DeckB), "dsp", false);
     ASSERT_NE(AudioSettingsWindow(), nullptr);
     EXPECT_EQ(AudioSettingsWindow()->windowTitle(), "Audio settings");
     EXPECT_EQ(VisibleTabs(), Audio);
     EXPECT_EQ(ActiveTab(), "DSP");
     EXPECT_EQ(Frame().btDeckB->Color(), static_cast<TColor>(TfrmCfgPlayer::LitColor));
     EXPECT_EQ(Frame().btDeckA->Color(), static_cast<TColor>(TfrmCfgPlayer::ButtonColor));
-    EXPECT_EQ(Frame().frmEQ1->Node(), Core->DeckB->Channel->DSPEffects);
+    EXPECT_EQ(Frame().frmEQ1->Node(), Api->DeckPlayer(TDeckId::DeckB)->Channel->DSPEffects);
     EXPECT_TRUE(AudioSettingsWindow()->windowFlags() & Qt::WindowStaysOnTopHint);
 
     // A second call shows the same window; object and page stay.
     TfoCfgPlayer* first = AudioSettingsWindow();
-    ShowAudioSettings(&Core->AudioPipe->GetMixer(), "EQ", false);
+    ShowAudioSettings(&Api->AudioPipe()->GetMixer(), "EQ", false);
     EXPECT_EQ(AudioSettingsWindow(), first);
     EXPECT_EQ(ActiveTab(), "DSP");
-    EXPECT_EQ(Frame().frmEQ1->Node(), Core->DeckB->Channel->DSPEffects);
+    EXPECT_EQ(Frame().frmEQ1->Node(), Api->DeckPlayer(TDeckId::DeckB)->Channel->DSPEffects);
 }
 
 TEST_F(AudioSettings, KeepsItsSizeOnEveryPage) {
     const QFont saved = QApplication::font();
     UseDialogFont();
-    ShowAudioSettings(Core->DeckA, "AGC", false);
+    ShowAudioSettings(Api->DeckPlayer(TDeckId::DeckA), "AGC", false);
     QCoreApplication::processEvents();
     EXPECT_EQ(AudioSettingsWindow()->size(), QSize(539, 498));
     for (const char* page : {"EQ", "DSP", "AGC"}) {
@@ -73,28 +73,28 @@ TEST_F(AudioSettings, KeepsItsSizeOnEveryPage) {
 }
 
 TEST_F(AudioSettings, OutputPageStandsAloneAndAChannelBringsTheAudioPagesBack) {
-    ShowAudioSettings(Core->DeckA, "nonsense", false);
+    ShowAudioSettings(Api->DeckPlayer(TDeckId::DeckA), "nonsense", false);
     EXPECT_EQ(ActiveTab(), "AGC");
     Frame().btOutput->OnClick(*Frame().btOutput);
     EXPECT_EQ(VisibleTabs(), std::vector<std::string>{"Output"});
-    EXPECT_EQ(Frame().frmDualOutput_combo1->Pipe(), Core->AudioPipe.get());
+    EXPECT_EQ(Frame().frmDualOutput_combo1->Pipe(), Api->AudioPipe());
     EXPECT_EQ(Frame().frmEQ1->Node(), nullptr);
     Frame().btDeckA->OnClick(*Frame().btDeckA);
     EXPECT_EQ(VisibleTabs(), Audio);
     EXPECT_EQ(ActiveTab(), "EQ");
     // The output page stays attached when another object is chosen.
-    EXPECT_EQ(Frame().frmDualOutput_combo1->Pipe(), Core->AudioPipe.get());
+    EXPECT_EQ(Frame().frmDualOutput_combo1->Pipe(), Api->AudioPipe());
 
     Frame().eAux->setCurrentIndex(2);
     emit Frame().eAux->activated(2);
     EXPECT_EQ(Frame().btAux->Caption(), "Aux 3   ");
-    EXPECT_EQ(Frame().frmEQ1->Node(), Core->Aux3->Channel->DSPEffects);
+    EXPECT_EQ(Frame().frmEQ1->Node(), Api->DeckPlayer(TDeckId::Aux3)->Channel->DSPEffects);
     EXPECT_EQ(Frame().btAux->Color(), static_cast<TColor>(TfrmCfgPlayer::LitColor));
 
     Frame().btVoiceFX->OnClick(*Frame().btVoiceFX);
-    EXPECT_EQ(Frame().frmEQ1->Node(), Core->VoiceFX->GetVoiceChannel()->DSPEffects);
+    EXPECT_EQ(Frame().frmEQ1->Node(), Api->Voice()->GetVoiceChannel()->DSPEffects);
     Frame().btMixer->OnClick(*Frame().btMixer);
-    EXPECT_EQ(Frame().frmEQ1->Node(), Core->AudioPipe->GetMixer().GetMasterChannel().DSPEffects);
+    EXPECT_EQ(Frame().frmEQ1->Node(), Api->AudioPipe()->GetMixer().GetMasterChannel().DSPEffects);
 }
 
 TEST_F(AudioSettings, ModalRunEndsWithTheWindowGoneAndPagesDetached) {
@@ -105,14 +105,14 @@ TEST_F(AudioSettings, ModalRunEndsWithTheWindowGoneAndPagesDetached) {
         EXPECT_EQ(VisibleTabs(), std::vector<std::string>{"Output"});
         return int(QDialog::Accepted);
     });
-    ShowAudioSettings(Core->AudioPipe.get(), "Output", true);
+    ShowAudioSettings(Api->AudioPipe(), "Output", true);
     EXPECT_TRUE(ran);
     EXPECT_EQ(AudioSettingsWindow(), nullptr);
 }
 
 TEST_F(AudioSettings, ClosingByOkFreesTheWindowAndLeavesTheConfigurationAsItWas) {
     const std::string before = CoreXml();
-    ShowAudioSettings(Core->DeckA, "EQ", false);
+    ShowAudioSettings(Api->DeckPlayer(TDeckId::DeckA), "EQ", false);
     QPointer<TfoCfgPlayer> window = AudioSettingsWindow();
     window->frmOKCancel1->btOK->OnClick(*window->frmOKCancel1->btOK);
     for (int i = 0; i < 5 && window; ++i) {

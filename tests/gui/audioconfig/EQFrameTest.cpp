@@ -24,7 +24,7 @@ using audioconfigtest::TCoreFixture;
 
 class EQFrame : public TCoreFixture {
 protected:
-    TNode_DSPEffects& Node() { return *Core->DeckA->Channel->DSPEffects; }
+    TNode_DSPEffects& Node() { return *Api->DeckPlayer(TDeckId::DeckA)->Channel->DSPEffects; }
     std::unique_ptr<TfrmEQ> Open() {
         auto frame = std::make_unique<TfrmEQ>();
         frame->Attach(&Node());

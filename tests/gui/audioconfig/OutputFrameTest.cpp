@@ -32,7 +32,7 @@ protected:
         SetOutputDeviceLister(OutputType::KernelStreaming, nullptr);
         TCoreFixture::TearDown();
     }
-    TDualOutput_Combo& Pair() { return Core->AudioPipe->GetOutput(); }
+    TDualOutput_Combo& Pair() { return Api->AudioPipe()->GetOutput(); }
     void Store(const std::function<void(TDualOutputSettings&)>& Change) {
         TDualOutputSettings s = Pair().GetSettings();
         Change(s);
@@ -55,7 +55,7 @@ TEST_F(OutputFrame, SilentDriverNeedsNoDeviceAndTakesAwayTheSplitCueStyles) {
         s.PreviewStyle = PreviewStyle::FourChannels;
     });
     TfrmDualOutput_combo frame;
-    frame.Attach(Core->AudioPipe.get());
+    frame.Attach(Api->AudioPipe());
     EXPECT_EQ(Items(frame.eDevice1), (std::vector<std::string>{"Primary Sound Driver", "Card One", "Card Two"}));
     EXPECT_TRUE(frame.ePreview2->isChecked());
     EXPECT_FALSE(frame.Changed());
@@ -77,7 +77,7 @@ TEST_F(OutputFrame, SilentDriverNeedsNoDeviceAndTakesAwayTheSplitCueStyles) {
 
 TEST_F(OutputFrame, LatencyIsPacketsTimesPacketTime) {
     TfrmDualOutput_combo frame;
-    frame.Attach(Core->AudioPipe.get());
+    frame.Attach(Api->AudioPipe());
     frame.ePackets->SetPosition(20);
     frame.ePacketTime->SetPosition(50);
     EXPECT_EQ(frame.lbLatency->text(), "1000 ms");
@@ -94,7 +94,7 @@ TEST_F(OutputFrame, ApplyReopensThePairOnlyForChangesAndKeepsTheFlagAfterAFailur
     ASSERT_TRUE(Pair().Open(DefaultAudioFormat));
     Pair().Play();
     TfrmDualOutput_combo frame;
-    frame.Attach(Core->AudioPipe.get());
+    frame.Attach(Api->AudioPipe());
     // Untouched: the frame stores nothing (a value set behind its back stays) and reopens nothing.
     Store([](TDualOutputSettings& s) { s.PacketTime = 7; });
     EXPECT_TRUE(frame.ApplyNow());
@@ -108,14 +108,14 @@ TEST_F(OutputFrame, ApplyReopensThePairOnlyForChangesAndKeepsTheFlagAfterAFailur
     EXPECT_EQ(Pair().GetSettings().PacketTime, 10);
     EXPECT_EQ(Pair().GetSettings().Packets, 4);
     EXPECT_TRUE(Pair().GetSettings().Mono);
-    EXPECT_FALSE(Core->AudioPipe->GetMixer().GetPreviewEnabled());
+    EXPECT_FALSE(Api->AudioPipe()->GetMixer().GetPreviewEnabled());
 
     // A device that does not exist: the message, the pair stays closed, the flag stays.
     SetOutputDeviceLister(OutputType::DirectSound, [] {
         return TOutputDeviceList{{"Gone"}, {"no_such_pcm_device_here"}};
     });
     TfrmDualOutput_combo other;
-    other.Attach(Core->AudioPipe.get());
+    other.Attach(Api->AudioPipe());
     ChooseDriver(other, OutputType::DirectSound);
     other.ePreview1->click();
     std::string shown;
@@ -129,7 +129,7 @@ TEST_F(OutputFrame, ApplyReopensThePairOnlyForChangesAndKeepsTheFlagAfterAFailur
     EXPECT_NE(shown.find("Make sure that the soundcard is not being used by another application."), std::string::npos);
     EXPECT_TRUE(other.Changed());
     EXPECT_EQ(Pair().GetSettings().SoundDevice1, "no_such_pcm_device_here");
-    EXPECT_TRUE(Core->AudioPipe->GetMixer().GetPreviewEnabled());
+    EXPECT_TRUE(Api->AudioPipe()->GetMixer().GetPreviewEnabled());
     Pair().Close();
 }
 
@@ -143,7 +143,7 @@ TEST_F(OutputFrame, StoredDeviceGoneByIdIsFoundByNameAndAppliedWithTheCurrentId)
         s.DeviceName2 = "nothing";
     });
     TfrmDualOutput_combo frame;
-    frame.Attach(Core->AudioPipe.get());
+    frame.Attach(Api->AudioPipe());
     EXPECT_EQ(frame.eDevice1->currentText(), "Card Two");
     EXPECT_EQ(frame.eDevice2->currentIndex(), 0);  // neither found: the first
     frame.eMono->click();

@@ -45,12 +45,12 @@ protected:
 
 TEST_F(WinampDSPFrame, CheckedPluginsJoinTheChainInListOrderAndOnlyOneChain) {
     TfrmWinampDSP deckA;
-    deckA.Attach(&Chain(Core->DeckA));
+    deckA.Attach(&Chain(Api->DeckPlayer(TDeckId::DeckA)));
     ASSERT_EQ(Texts(deckA.eList),
               (std::vector<std::string>{"Test gain (dsp_a_gain.so)", "Test multi (dsp_b_multi.so)"}));
     Check(deckA.eList, 0, true);
     Check(deckA.eList, 1, true);
-    const auto chain = Chain(Core->DeckA).GetChain();
+    const auto chain = Chain(Api->DeckPlayer(TDeckId::DeckA)).GetChain();
     ASSERT_EQ(chain.size(), 2u);
     EXPECT_EQ(chain[0]->GetFileName(), Gain);
     EXPECT_EQ(chain[1]->GetFileName(), Multi);
@@ -59,7 +59,7 @@ TEST_F(WinampDSPFrame, CheckedPluginsJoinTheChainInListOrderAndOnlyOneChain) {
     EXPECT_EQ(deckA.eModule->count(), 4);  // the multi plug-in is selected
 
     TfrmWinampDSP deckB;
-    deckB.Attach(&Chain(Core->DeckB));
+    deckB.Attach(&Chain(Api->DeckPlayer(TDeckId::DeckB)));
     EXPECT_EQ(deckB.eList->item(0)->checkState(), Qt::Unchecked);
     std::string shown;
     SetMessageHandler([&](const TMessageRequest& r) {
@@ -71,19 +71,19 @@ TEST_F(WinampDSPFrame, CheckedPluginsJoinTheChainInListOrderAndOnlyOneChain) {
               "Each DSP plugin can only be used once in the audio pipeline.\nThe selected DSP plugin is already in "
               "use.\nPress OK to read how you can work around this problem, or Cancel to continue");
     EXPECT_EQ(deckB.eList->item(0)->checkState(), Qt::Unchecked);
-    EXPECT_TRUE(Chain(Core->DeckB).GetChain().empty());
+    EXPECT_TRUE(Chain(Api->DeckPlayer(TDeckId::DeckB)).GetChain().empty());
 
     // Unchecked in deck A, the plug-in leaves the chain.
     Check(deckA.eList, 0, false);
-    ASSERT_EQ(Chain(Core->DeckA).GetChain().size(), 1u);
-    EXPECT_EQ(Chain(Core->DeckA).GetChain()[0]->GetFileName(), Multi);
+    ASSERT_EQ(Chain(Api->DeckPlayer(TDeckId::DeckA)).GetChain().size(), 1u);
+    EXPECT_EQ(Chain(Api->DeckPlayer(TDeckId::DeckA)).GetChain()[0]->GetFileName(), Multi);
     deckA.Detach();
-    EXPECT_TRUE(Chain(Core->DeckA).GetChain()[0]->IsActive());  // in use: stays
+    EXPECT_TRUE(Chain(Api->DeckPlayer(TDeckId::DeckA)).GetChain()[0]->IsActive());  // in use: stays
 }
 
 TEST_F(WinampDSPFrame, ConfiguringAnUnusedPluginLoadsItUntilAnotherIsTaken) {
     TfrmWinampDSP frame;
-    frame.Attach(&Chain(Core->DeckA));
+    frame.Attach(&Chain(Api->DeckPlayer(TDeckId::DeckA)));
     auto multi = GetWinampDSPList()->FindByFile(Multi);
     ASSERT_FALSE(multi->IsActive());
     frame.eList->setCurrentRow(1);
@@ -106,7 +106,7 @@ TEST_F(WinampDSPFrame, ConfiguringAnUnusedPluginLoadsItUntilAnotherIsTaken) {
 
 TEST_F(WinampDSPFrame, MovingEntriesReordersListAndChain) {
     TfrmWinampDSP frame;
-    frame.Attach(&Chain(Core->DeckA));
+    frame.Attach(&Chain(Api->DeckPlayer(TDeckId::DeckA)));
     Check(frame.eList, 0, true);
     Check(frame.eList, 1, true);
     const auto before = Texts(frame.eList);
@@ -120,7 +120,7 @@ TEST_F(WinampDSPFrame, MovingEntriesReordersListAndChain) {
     EXPECT_EQ(Texts(frame.eList), (std::vector<std::string>{before[1], before[0]}));
     EXPECT_EQ(frame.eList->currentRow(), 0);
     EXPECT_EQ(GetWinampDSPList()->GetItem(0)->GetFileName(), Multi);
-    EXPECT_EQ(Chain(Core->DeckA).GetChain()[0]->GetFileName(), Multi);
+    EXPECT_EQ(Chain(Api->DeckPlayer(TDeckId::DeckA)).GetChain()[0]->GetFileName(), Multi);
     EXPECT_EQ(frame.eList->item(0)->checkState(), Qt::Checked);
 
     // Refreshing keeps the order the operator gave.

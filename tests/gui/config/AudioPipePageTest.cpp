@@ -52,7 +52,7 @@ TEST_F(AudioPipePage, PriorityClassesOnTheSlider) {
 }
 
 TEST_F(AudioPipePage, TheVoiceDestinationActsAtOnceAndCancelDoesNotUndoIt) {
-    Core->VoiceFX->SetVoiceMode(VoiceMode::MixerLine);
+    Api->Voice()->SetVoiceMode(VoiceMode::MixerLine);
     EXPECT_FALSE(RunConfig([&](TfoConfig& form) {
         auto* page = OpenPage<TCfgFrmAudioPipe>(form, "Audio mixer pipeline");
         ASSERT_TRUE(page);
@@ -62,17 +62,17 @@ TEST_F(AudioPipePage, TheVoiceDestinationActsAtOnceAndCancelDoesNotUndoIt) {
         EXPECT_TRUE(f.btEncoders->isHidden());
         f.eVoiceMode->setCurrentText("None");
         emit f.eVoiceMode->activated(f.eVoiceMode->currentIndex());
-        EXPECT_EQ(Core->VoiceFX->GetVoiceMode(), VoiceMode::None);
+        EXPECT_EQ(Api->Voice()->GetVoiceMode(), VoiceMode::None);
         EXPECT_FALSE(f.iFX[1]->isHidden());
         EXPECT_TRUE(f.iFX[0]->isHidden());
         f.eVoiceMode->setCurrentText("Mixer");
         emit f.eVoiceMode->activated(f.eVoiceMode->currentIndex());
-        EXPECT_EQ(Core->VoiceFX->GetVoiceMode(), VoiceMode::Record);
-        EXPECT_EQ(Core->VoiceFX->GetMixPoint(), 0);
+        EXPECT_EQ(Api->Voice()->GetVoiceMode(), VoiceMode::Record);
+        EXPECT_EQ(Api->Voice()->GetMixPoint(), 0);
         EXPECT_FALSE(f.iFX[0]->isHidden());
         PressCancel(form);
     }));
-    EXPECT_EQ(Core->VoiceFX->GetVoiceMode(), VoiceMode::Record);
+    EXPECT_EQ(Api->Voice()->GetVoiceMode(), VoiceMode::Record);
 }
 
 TEST_F(AudioPipePage, ButtonsOpenTheAudioSettingsOnTheirObjectAndTheCuePathFollowsThePreview) {
@@ -100,9 +100,9 @@ TEST_F(AudioPipePage, ButtonsOpenTheAudioSettingsOnTheirObjectAndTheCuePathFollo
         // The operator gives the output pair a preview on the output page.
         OnDialog<TfoCfgPlayer>([this](TfoCfgPlayer& window) {
             EXPECT_EQ(window.frmCfgPlayer1->pcSection->currentWidget(), window.frmCfgPlayer1->tsOutput);
-            TDualOutputSettings settings = Core->AudioPipe->GetOutput().GetSettings();
+            TDualOutputSettings settings = Api->AudioPipe()->GetOutput().GetSettings();
             settings.PreviewStyle = PreviewStyle::Split;
-            Core->AudioPipe->GetOutput().SetSettings(settings);
+            Api->AudioPipe()->GetOutput().SetSettings(settings);
         });
         f.iCue0->click();
         EXPECT_FALSE(f.iCue0->isHidden());

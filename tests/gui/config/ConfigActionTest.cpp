@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "CoreConfigFixture.h"
+#include "common/KelvarTestAccess.h"
 #include "controls/KcFonts.h"
 #include "gui/config/cfgCrossfader.h"
 
@@ -56,7 +57,7 @@ TEST_F(ConfigAction, ViewingEveryPageAndConfirmingKeepsTheRunningSettings) {
 }
 
 TEST_F(ConfigAction, CancelWritesNoFileAndReloadsNothing) {
-    const int64_t skip = Core->XFadeSkipTime;
+    const int64_t skip = In().XFadeSkipTime;
     EXPECT_FALSE(RunConfig([](TfoConfig& form) {
         auto* page = OpenPage<TCfgFrmCrossfader>(form, "Crossfading");
         ASSERT_TRUE(page);
@@ -64,7 +65,7 @@ TEST_F(ConfigAction, CancelWritesNoFileAndReloadsNothing) {
         PressCancel(form);
     }));
     EXPECT_FALSE(std::filesystem::exists(ConfigFile()));
-    EXPECT_EQ(Core->XFadeSkipTime, skip);
+    EXPECT_EQ(In().XFadeSkipTime, skip);
     EXPECT_EQ(Refreshes, 0);
     EXPECT_FALSE(Doc->GetLiveApply());
     EXPECT_EQ(Doc->Section("Kelvar")->Section("DefSongSettings")->ReadInteger("XFadeSkipTime", 0), skip);

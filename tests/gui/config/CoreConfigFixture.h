@@ -7,6 +7,7 @@
 #include <typeinfo>
 
 #include "ConfigTestKit.h"
+#include "common/KelvarTestAccess.h"
 #include "common/SongTestDatabase.h"
 #include "common/TempFolder.h"
 #include "core/CoreTestKit.h"
@@ -27,7 +28,7 @@ protected:
         TSongDbFixture::SetUp();
         SavedDefaults = DefaultSongSettings;
         Core = std::make_unique<TKelvar>();
-        Core->Logger = Log;
+        Core->SetLogger(Log);
         Core->Init();
         Doc = TConfigDoc_XML::Create(ConfigFile());
         auto kelvar = Doc->Section("Kelvar");
@@ -63,7 +64,7 @@ protected:
         // The logic list's order of equal priorities changes with each reload; the active
         // logic is what counts.
         doc->Section("Kelvar")->Section("LogicList")->Clear();
-        IPlaylistLogicPtr logic = Core->PlaylistControl->GetLogic();
+        IPlaylistLogicPtr logic = In().PlaylistControl->GetLogic();
         doc->Section("ActiveLogic")->WriteString("Kind", logic ? typeid(*logic).name() : "none");
         return doc->GetXML();
     }
@@ -76,6 +77,8 @@ protected:
     std::shared_ptr<coretest::TMemoryLogger> Log = std::make_shared<coretest::TMemoryLogger>();
     IConfigDocPtr Doc;
     std::unique_ptr<TKelvar> Core;
+    // What the door does not offer.
+    TKelvarTestAccess In() { return TKelvarTestAccess(*Core); }
     std::unique_ptr<TKelvarApi> Api;
     int Refreshes = 0;
     TSongSettings SavedDefaults;

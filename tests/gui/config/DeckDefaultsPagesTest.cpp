@@ -4,6 +4,7 @@
 
 #include "CoreConfigFixture.h"
 #include "audio/nodes/Node_GapKiller.h"
+#include "common/KelvarTestAccess.h"
 #include "controls/KcTrackBar.h"
 #include "gui/config/cfgCrossfader.h"
 #include "gui/config/cfgGapkiller.h"
@@ -102,7 +103,7 @@ TEST_F(DeckDefaultsApplied, CrossfadeAndGapKillerEditsReachTheRunningDecks) {
         gap->frmGapKiller1->eEnabled->setChecked(false);
         PressOK(form);
     }));
-    EXPECT_EQ(Core->XFadeSkipTime, -12000);
+    EXPECT_EQ(In().XFadeSkipTime, -12000);
     EXPECT_NE(DefaultSongSettings.FadeOut.Time, fadeOut);
     EXPECT_TRUE(DefaultSongSettings.FadeOut.Time == 2000 || DefaultSongSettings.FadeOut.Time == 2500);
     EXPECT_EQ(DefaultSongSettings.GapKiller, 0);

@@ -6,6 +6,7 @@
 #include <QRadioButton>
 
 #include "CoreConfigFixture.h"
+#include "common/KelvarTestAccess.h"
 #include "controls/BrowseForFolder.h"
 #include "gui/config/cfgGeneral.h"
 #include "gui/config/funAutoRecovery.h"
@@ -115,8 +116,8 @@ TEST_F(GeneralApplied, ModeRecoveryAndWeightReachTheRunningCore) {
         page->frmMetaDataConfig1->eAmazonTag->setText("tag-1");
         PressOK(form);
     }));
-    EXPECT_EQ(Core->AutoRecovery->DJMode.load(), 1);
-    EXPECT_EQ(Core->AutoRecovery->MaxIdleTime, 42);
+    EXPECT_EQ(In().AutoRecovery->DJMode.load(), 1);
+    EXPECT_EQ(In().AutoRecovery->MaxIdleTime, 42);
     EXPECT_EQ(Refreshes, 1);
     EXPECT_EQ(FileOnDisk()->Section("Kelvar")->Section("Songlist")->ReadInteger("DefWeight", 0), 90);
     EXPECT_EQ(FileOnDisk()->Section("Kelvar")->Section("MetaData")->ReadString("AmazonTag", ""), "tag-1");

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "CoreConfigFixture.h"
+#include "common/KelvarTestAccess.h"
 #include "core/playlist/CategoryTree.h"
 #include "core/playlist/CustomCategory.h"
 #include "core/playlist/PlaylistManager.h"
@@ -131,8 +132,8 @@ protected:
 TEST_F(RotationRulesApplied, ARuleEditIsSeenByTheNextChoice) {
     const int id = AddSongRow("/music/a.wav", "Artist A", "Title A");
     PoolExecSQL("UPDATE songlist SET date_artist_played = :d WHERE ID = :ID", {MinutesAgo(30), id});
-    ASSERT_TRUE(std::dynamic_pointer_cast<TplWeightedRotation>(Core->PlaylistControl->GetLogic()));
-    EXPECT_EQ(Core->PlaylistControl->GetNextSong(), nullptr);
+    ASSERT_TRUE(std::dynamic_pointer_cast<TplWeightedRotation>(In().PlaylistControl->GetLogic()));
+    EXPECT_EQ(In().PlaylistControl->GetNextSong(), nullptr);
 
     ASSERT_TRUE(RunConfig([](TfoConfig& form) {
         auto* page = OpenPage<TCfgFrmPlaylistRules>(form, "Playlist rotation rules");
@@ -142,8 +143,8 @@ TEST_F(RotationRulesApplied, ARuleEditIsSeenByTheNextChoice) {
         page->frmPlaylistRules1->eArtistInterval->setValue(10);
         PressOK(form);
     }));
-    EXPECT_EQ(Core->PlaylistControl->GetRules()->GetMinArtistTime(), 10);
-    ISongInfoPtr next = Core->PlaylistControl->GetNextSong();
+    EXPECT_EQ(In().PlaylistControl->GetRules()->GetMinArtistTime(), 10);
+    ISongInfoPtr next = In().PlaylistControl->GetNextSong();
     ASSERT_TRUE(next);
     EXPECT_EQ(next->GetID(), id);
 }
@@ -162,13 +163,13 @@ TEST_F(RotationRulesApplied, LogicSettingsStayInTheDocumentOnCancelAndReachTheFi
         EXPECT_EQ(std::filesystem::exists(ConfigFile()), confirm);
     }
     EXPECT_EQ(FileOnDisk()->Section("Kelvar")->Section("Logic")->ReadInteger("MinWeight", 0), 42);
-    auto weighted = std::dynamic_pointer_cast<TplWeightedRotation>(Core->PlaylistControl->GetLogic());
+    auto weighted = std::dynamic_pointer_cast<TplWeightedRotation>(In().PlaylistControl->GetLogic());
     ASSERT_TRUE(weighted);
     EXPECT_DOUBLE_EQ(weighted->MinWeight, 42.0);
 }
 
 TEST_F(RotationRulesApplied, AClockwheelScriptMadeByTheWizardsRunsInTheClockwheelLogic) {
-    TCategoryTree& tree = *Core->PlaylistControl->GetPlaylistManager()->Categories;
+    TCategoryTree& tree = *Api->PlaylistManager()->Categories;
     TCustomCategory* category = tree.CreateCategory(tree.FindByName("Playlist"), "O'Brien");
     ASSERT_TRUE(category);
     const int inCategory = AddSongRow("/music/obrien.wav", "O'Brien", "Song");
@@ -213,7 +214,7 @@ TEST_F(RotationRulesApplied, AClockwheelScriptMadeByTheWizardsRunsInTheClockwhee
         PressOK(form);
     }));
 
-    auto clockwheel = std::dynamic_pointer_cast<TplCategoryRotation>(Core->PlaylistControl->GetLogic());
+    auto clockwheel = std::dynamic_pointer_cast<TplCategoryRotation>(In().PlaylistControl->GetLogic());
     ASSERT_TRUE(clockwheel);
     const std::string folder = QuoteScriptText(music.Path().string());
     const std::vector<std::string> script{

@@ -49,19 +49,17 @@ protected:
         fs::create_directories(Folder);
         SetClock(&Clock);
         Core = std::make_unique<TKelvar>();
-        Core->Logger = Log;
+        Core->SetLogger(Log);
         Core->Init();
         Doc = TConfigDoc_XML::Create("");
         auto kelvar = Doc->Section("Kelvar");
         kelvar->WriteInteger("ProcessPriority", PriorityClass::Normal);
         Core->LoadConfig(*kelvar);
-        GuiKelvar = Core.get();
         Api = std::make_unique<TKelvarApi>(*Core);
         SetProgramKelvarApi(Api.get());
     }
     void TearDown() override {
         Frame.reset();
-        GuiKelvar = nullptr;
         SetProgramKelvarApi(nullptr);
         Api.reset();
         Core.reset();
@@ -84,7 +82,7 @@ protected:
 
     TfrmPlayer& OpenDeckA() {
         Frame = std::make_unique<TfrmPlayer>();
-        Frame->AttachPlayer(Core->DeckA);
+        Frame->AttachPlayer(Api->DeckPlayer(TDeckId::DeckA));
         Frame->show();
         return *Frame;
     }
@@ -106,7 +104,7 @@ TEST_F(DeckWindow, LoadPlayPauseSeekEjectWithTheMouse) {
     EXPECT_EQ(Shown(f), "Deck idle...");
     EXPECT_FALSE(f.btCuePoints->isEnabled());
 
-    ASSERT_TRUE(Core->DeckA->LoadSong(Song(1, 4000)));
+    ASSERT_TRUE(Api->DeckPlayer(TDeckId::DeckA)->LoadSong(Song(1, 4000)));
     f.Refresh();
     EXPECT_EQ(Shown(f), "Artist 1 - Title 1");
     EXPECT_EQ(f.lbDuration->text(), "0:04.0");
@@ -117,7 +115,7 @@ TEST_F(DeckWindow, LoadPlayPauseSeekEjectWithTheMouse) {
     EXPECT_TRUE(f.btCuePoints->isEnabled());
 
     QTest::mousePress(f.btPlay, Qt::LeftButton);
-    EXPECT_EQ(Core->DeckA->GetState(), DeckState::Playing);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->GetState(), DeckState::Playing);
     EXPECT_EQ(Shown(f), "Play started");
     QTest::mouseRelease(f.btPlay, Qt::LeftButton);
     Settle();
@@ -127,7 +125,7 @@ TEST_F(DeckWindow, LoadPlayPauseSeekEjectWithTheMouse) {
     QTest::mousePress(f.btPause, Qt::LeftButton);
     QTest::mouseRelease(f.btPause, Qt::LeftButton);
     Settle();
-    EXPECT_EQ(Core->DeckA->GetState(), DeckState::Ready);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->GetState(), DeckState::Ready);
     EXPECT_EQ(Shown(f), "Paused");
     EXPECT_FALSE(f.btPlay->isHidden());
 
@@ -141,15 +139,15 @@ TEST_F(DeckWindow, LoadPlayPauseSeekEjectWithTheMouse) {
     QTest::mouseRelease(f.tbPosition, Qt::LeftButton, {}, at);
     Settle();
     EXPECT_EQ(f.SliderModeNow(), SliderMode::Normal);
-    EXPECT_NEAR(static_cast<double>(Core->DeckA->GetPosition()), target, 50);
+    EXPECT_NEAR(static_cast<double>(Api->DeckPlayer(TDeckId::DeckA)->GetPosition()), target, 50);
 
     // Shift+Stop fades; plain Stop pauses and goes back to the start.
     QTest::mousePress(f.btStop, Qt::LeftButton);
     EXPECT_EQ(Shown(f), "Stopped");
-    EXPECT_LT(Core->DeckA->GetPosition(), 50);
+    EXPECT_LT(Api->DeckPlayer(TDeckId::DeckA)->GetPosition(), 50);
 
     QTest::mouseClick(f.btEject, Qt::LeftButton);
-    EXPECT_EQ(Core->DeckA->GetState(), DeckState::Empty);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->GetState(), DeckState::Empty);
     Clock.Ms += 2001;
     f.Refresh();
     f.Refresh();
@@ -162,14 +160,14 @@ TEST_F(DeckWindow, LoadPlayPauseSeekEjectWithTheMouse) {
 
 TEST_F(DeckWindow, PlayPauseAndEjectFromTheKeyboard) {
     TfrmPlayer& f = OpenDeckA();
-    ASSERT_TRUE(Core->DeckA->LoadSong(Song(2, 4000)));
+    ASSERT_TRUE(Api->DeckPlayer(TDeckId::DeckA)->LoadSong(Song(2, 4000)));
     f.Refresh();
     f.btPlay->setFocus();
     QTest::keyClick(f.btPlay, Qt::Key_Space);
-    EXPECT_EQ(Core->DeckA->GetState(), DeckState::Playing);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->GetState(), DeckState::Playing);
     EXPECT_FALSE(f.btPause->isHidden());
     QTest::keyClick(f.btPause, Qt::Key_Space);
-    EXPECT_EQ(Core->DeckA->GetState(), DeckState::Ready);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->GetState(), DeckState::Ready);
 
     // Keys on the slider move it like a drag; letting go seeks.
     f.tbPosition->setFocus();
@@ -177,16 +175,16 @@ TEST_F(DeckWindow, PlayPauseAndEjectFromTheKeyboard) {
     QTest::keyClick(f.tbPosition, Qt::Key_Right);
     Settle();
     EXPECT_NE(f.tbPosition->Position(), before);
-    EXPECT_NEAR(static_cast<double>(Core->DeckA->GetPosition()), f.tbPosition->Position(), 50);
+    EXPECT_NEAR(static_cast<double>(Api->DeckPlayer(TDeckId::DeckA)->GetPosition()), f.tbPosition->Position(), 50);
 
     f.btEject->setFocus();
     QTest::keyClick(f.btEject, Qt::Key_Space);
-    EXPECT_EQ(Core->DeckA->GetState(), DeckState::Empty);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->GetState(), DeckState::Empty);
 }
 
 TEST_F(DeckWindow, TrackBarSnapsAndReportsInDecibelsAndPercent) {
     TfrmPlayer& f = OpenDeckA();
-    ASSERT_TRUE(Core->DeckA->LoadSong(Song(3, 4000)));
+    ASSERT_TRUE(Api->DeckPlayer(TDeckId::DeckA)->LoadSong(Song(3, 4000)));
     f.Refresh();
     struct {
         int Position, Volume;
@@ -199,7 +197,7 @@ TEST_F(DeckWindow, TrackBarSnapsAndReportsInDecibelsAndPercent) {
         f.eTrackBar->SetPosition(c.Position);
         // The player itself keeps its volume within 0..255.
         if (c.Volume >= 0) {
-            EXPECT_EQ(Core->DeckA->GetVolume(), c.Volume) << c.Position;
+            EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->GetVolume(), c.Volume) << c.Position;
         }
         EXPECT_EQ(Shown(f), c.Status);
     }
@@ -209,30 +207,30 @@ TEST_F(DeckWindow, TrackBarSnapsAndReportsInDecibelsAndPercent) {
     EXPECT_EQ(f.lbTrackBar->text(), "Pitch");
     EXPECT_EQ(f.eTrackBar->MinValue(), -25);
     f.eTrackBar->SetPosition(1);
-    EXPECT_EQ(Core->DeckA->Pitch.load(), 0);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->Pitch.load(), 0);
     EXPECT_EQ(Shown(f), "Pitch: 0.0%");
     f.eTrackBar->SetPosition(2);
-    EXPECT_EQ(Core->DeckA->Pitch.load(), 2);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->Pitch.load(), 2);
     EXPECT_EQ(Shown(f), "Pitch: +2.0%");
 
     QTest::mouseClick(f.btTempo, Qt::LeftButton);
     f.eTrackBar->SetPosition(-7);
-    EXPECT_EQ(Core->DeckA->Tempo.load(), -7);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->Tempo.load(), -7);
     EXPECT_EQ(Shown(f), "Tempo: -7.0%");
     QTest::mouseClick(f.btZero, Qt::LeftButton);
-    EXPECT_EQ(Core->DeckA->Tempo.load(), 0);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->Tempo.load(), 0);
     EXPECT_EQ(f.eTrackBar->Position(), 0);
 
     // The refresh follows the player without writing back.
-    Core->DeckA->SetTempo(5);
+    Api->DeckPlayer(TDeckId::DeckA)->SetTempo(5);
     f.Refresh();
     EXPECT_EQ(f.eTrackBar->Position(), 5);
-    EXPECT_EQ(Core->DeckA->Tempo.load(), 5);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->Tempo.load(), 5);
 }
 
 TEST_F(DeckWindow, StatusShowsTwoSecondsAndRepeatingItDoesNotExtendIt) {
     TfrmPlayer& f = OpenDeckA();
-    ASSERT_TRUE(Core->DeckA->LoadSong(Song(4, 4000)));
+    ASSERT_TRUE(Api->DeckPlayer(TDeckId::DeckA)->LoadSong(Song(4, 4000)));
     f.Refresh();
     QTest::mousePress(f.btPause, Qt::LeftButton);
     f.Refresh();
@@ -245,16 +243,16 @@ TEST_F(DeckWindow, StatusShowsTwoSecondsAndRepeatingItDoesNotExtendIt) {
 
     QTest::mouseClick(f.btAir, Qt::LeftButton);
     EXPECT_EQ(Shown(f), "On-Air output disabled");
-    EXPECT_EQ(Core->DeckA->Channel->GetMixMode() & MixMode::OnAir, 0);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->Channel->GetMixMode() & MixMode::OnAir, 0);
     QTest::mouseClick(f.btCue, Qt::LeftButton);
     EXPECT_EQ(Shown(f), "Preview output active");
-    EXPECT_NE(Core->DeckA->Channel->GetMixMode() & MixMode::Preview, 0);
+    EXPECT_NE(Api->DeckPlayer(TDeckId::DeckA)->Channel->GetMixMode() & MixMode::Preview, 0);
 }
 
 TEST_F(DeckWindow, CuePointMenuSkipsTargetsOutsideTheSong) {
     TfrmPlayer& f = OpenDeckA();
-    ASSERT_TRUE(Core->DeckA->LoadSong(Song(5, 4000)));
-    TSongSettings s = Core->DeckA->GetSongSettings();
+    ASSERT_TRUE(Api->DeckPlayer(TDeckId::DeckA)->LoadSong(Song(5, 4000)));
+    TSongSettings s = Api->DeckPlayer(TDeckId::DeckA)->GetSongSettings();
     s.Start = -1;
     s.End = -1;
     s.Intro = 0;
@@ -263,7 +261,7 @@ TEST_F(DeckWindow, CuePointMenuSkipsTargetsOutsideTheSong) {
     s.XFade = -3000;
     s.CuePoints[0] = {"Hook", 2500};
     s.CuePoints[1] = {"Beyond", 9000};
-    Core->DeckA->SetSongSettings(s);
+    Api->DeckPlayer(TDeckId::DeckA)->SetSongSettings(s);
     f.Refresh();
     EXPECT_EQ(f.lbIntroTime->text(), ":");
     f.BuildCuePointMenu();
@@ -271,12 +269,12 @@ TEST_F(DeckWindow, CuePointMenuSkipsTargetsOutsideTheSong) {
     for (QAction* a : f.puCuePoints->actions()) captions << a->text();
     EXPECT_EQ(captions, (QStringList{"XFade (0:01.0)", "Hook (0:02.5)"}));
     f.puCuePoints->actions().at(1)->trigger();
-    EXPECT_NEAR(static_cast<double>(Core->DeckA->GetPosition()), 2500, 50);
+    EXPECT_NEAR(static_cast<double>(Api->DeckPlayer(TDeckId::DeckA)->GetPosition()), 2500, 50);
 
     s.XFade = 0;
     s.CuePoints = {};
     s.Fade = 0;
-    Core->DeckA->SetSongSettings(s);
+    Api->DeckPlayer(TDeckId::DeckA)->SetSongSettings(s);
     f.Refresh();
     f.BuildCuePointMenu();
     ASSERT_EQ(f.puCuePoints->actions().size(), 1);

@@ -34,13 +34,12 @@ protected:
         Folder = fs::temp_directory_path() / ("kelvar-fade-" + std::to_string(getpid()));
         fs::create_directories(Folder);
         Core = std::make_unique<TKelvar>();
-        Core->Logger = Log;
+        Core->SetLogger(Log);
         Core->Init();
         Doc = TConfigDoc_XML::Create("");
         auto kelvar = Doc->Section("Kelvar");
         kelvar->WriteInteger("ProcessPriority", PriorityClass::Normal);
         Core->LoadConfig(*kelvar);
-        GuiKelvar = Core.get();
         Api = std::make_unique<TKelvarApi>(*Core);
         SetProgramKelvarApi(Api.get());
         Frame = std::make_unique<TfrmDJControl>();
@@ -49,7 +48,6 @@ protected:
     }
     void TearDown() override {
         Frame.reset();
-        GuiKelvar = nullptr;
         SetProgramKelvarApi(nullptr);
         Api.reset();
         Core.reset();
@@ -77,98 +75,98 @@ protected:
 };
 
 TEST_F(FadeControl, CrossfaderHandsOverAndUnloadsTheSource) {
-    Load(Core->DeckA, 1, 120);
-    Load(Core->DeckB, 2, 100);
-    Core->DeckA->Play();
+    Load(Api->DeckPlayer(TDeckId::DeckA), 1, 120);
+    Load(Api->DeckPlayer(TDeckId::DeckB), 2, 100);
+    Api->DeckPlayer(TDeckId::DeckA)->Play();
 
     Frame->XFadeDown();
-    EXPECT_EQ(Frame->From(), Core->DeckA);
-    EXPECT_EQ(Frame->To(), Core->DeckB);
-    EXPECT_EQ(Core->DeckB->GetVolume(), 0);
+    EXPECT_EQ(Frame->From(), Api->DeckPlayer(TDeckId::DeckA));
+    EXPECT_EQ(Frame->To(), Api->DeckPlayer(TDeckId::DeckB));
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckB)->GetVolume(), 0);
 
     Frame->eXFade->SetPosition(2);  // snaps to the middle: nothing moves
-    EXPECT_EQ(Core->DeckA->GetVolume(), 255);
-    EXPECT_EQ(Core->DeckB->GetState(), DeckState::Ready);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->GetVolume(), 255);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckB)->GetState(), DeckState::Ready);
 
     Frame->eXFade->SetPosition(50);
-    EXPECT_EQ(Core->DeckB->GetState(), DeckState::Playing);
-    EXPECT_EQ(Core->DeckB->GetVolume(), 255);
-    EXPECT_EQ(Core->DeckA->GetVolume(), 128);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckB)->GetState(), DeckState::Playing);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckB)->GetVolume(), 255);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->GetVolume(), 128);
 
     Frame->eXFade->SetPosition(-60);  // A = 40: target at 60 %, source at 40 %
-    EXPECT_EQ(Core->DeckB->GetVolume(), 153);
-    EXPECT_EQ(Core->DeckA->GetVolume(), 102);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckB)->GetVolume(), 153);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->GetVolume(), 102);
 
     Frame->eXFade->SetPosition(100);
-    EXPECT_EQ(Core->DeckA->GetState(), DeckState::Empty);
-    EXPECT_EQ(Core->DeckA->GetVolume(), 255);
-    EXPECT_EQ(Core->DeckB->GetVolume(), 255);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->GetState(), DeckState::Empty);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->GetVolume(), 255);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckB)->GetVolume(), 255);
     EXPECT_EQ(Frame->From(), nullptr);
 
     Frame->XFadeUp();
     EXPECT_EQ(Frame->eXFade->Position(), 0);
-    EXPECT_EQ(Core->DeckB->GetState(), DeckState::Playing);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckB)->GetState(), DeckState::Playing);
 }
 
 TEST_F(FadeControl, BeatFadesRampTempos) {
-    Load(Core->DeckA, 3, 120);
-    Load(Core->DeckB, 4, 100);
+    Load(Api->DeckPlayer(TDeckId::DeckA), 3, 120);
+    Load(Api->DeckPlayer(TDeckId::DeckB), 4, 100);
     Frame->eBeatXFade->SetPosition(100);  // both to 110 bpm
-    EXPECT_EQ(Core->DeckA->Tempo.load(), -8);
-    EXPECT_EQ(Core->DeckB->Tempo.load(), 10);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->Tempo.load(), -8);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckB)->Tempo.load(), 10);
     EXPECT_EQ(Frame->eTempoB->Position(), 10);
     EXPECT_EQ(Frame->lbTempoB->text(), "10%");
     Frame->eBeatXFade->SetPosition(50);
-    EXPECT_EQ(Core->DeckA->Tempo.load(), -4);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->Tempo.load(), -4);
     Frame->eBeatXFade->SetPosition(0);
-    EXPECT_EQ(Core->DeckA->Tempo.load(), 0);
-    EXPECT_EQ(Core->DeckB->Tempo.load(), 0);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->Tempo.load(), 0);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckB)->Tempo.load(), 0);
 
     Frame->eBeatFade->SetPosition(-100);  // B to A's 120 bpm
-    EXPECT_EQ(Core->DeckA->Tempo.load(), 0);
-    EXPECT_EQ(Core->DeckB->Tempo.load(), 20);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->Tempo.load(), 0);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckB)->Tempo.load(), 20);
     Frame->eBeatFade->SetPosition(50);  // A halfway to B's 100 bpm
-    EXPECT_EQ(Core->DeckA->Tempo.load(), -8);
-    EXPECT_EQ(Core->DeckB->Tempo.load(), 0);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->Tempo.load(), -8);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckB)->Tempo.load(), 0);
     Frame->eBeatFade->SetPosition(0);
-    EXPECT_EQ(Core->DeckA->Tempo.load(), 0);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->Tempo.load(), 0);
 
     // The common BPM stays once found; a deck without a BPM keeps tempo 0.
-    Core->DeckB->SetTempo(7);
-    Core->DeckB->Unload();
+    Api->DeckPlayer(TDeckId::DeckB)->SetTempo(7);
+    Api->DeckPlayer(TDeckId::DeckB)->Unload();
     Frame->eBeatXFade->SetPosition(100);
-    EXPECT_EQ(Core->DeckA->Tempo.load(), -8);
-    EXPECT_EQ(Core->DeckB->Tempo.load(), 0);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->Tempo.load(), -8);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckB)->Tempo.load(), 0);
 }
 
 TEST_F(FadeControl, ManualFadeGivesVolumesBackAndTempoButtonsStep) {
-    Load(Core->DeckA, 5, 0);
-    Load(Core->DeckB, 6, 0);
-    Core->DeckB->SetVolume(200);
+    Load(Api->DeckPlayer(TDeckId::DeckA), 5, 0);
+    Load(Api->DeckPlayer(TDeckId::DeckB), 6, 0);
+    Api->DeckPlayer(TDeckId::DeckB)->SetVolume(200);
     Frame->eFade->SetPosition(-50);
-    EXPECT_EQ(Core->DeckB->GetVolume(), 100);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckB)->GetVolume(), 100);
     Frame->eFade->SetPosition(60);  // now fading A; B is given back
-    EXPECT_EQ(Core->DeckB->GetVolume(), 200);
-    EXPECT_EQ(Core->DeckA->GetVolume(), 102);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckB)->GetVolume(), 200);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->GetVolume(), 102);
     Frame->eFade->SetPosition(-1);  // snaps to 0
-    EXPECT_EQ(Core->DeckA->GetVolume(), 255);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->GetVolume(), 255);
 
     Frame->eFade->SetPosition(-100);
-    EXPECT_EQ(Core->DeckB->GetVolume(), 0);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckB)->GetVolume(), 0);
     Frame->DetachCore();  // closing the window gives the volume back
-    EXPECT_EQ(Core->DeckB->GetVolume(), 200);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckB)->GetVolume(), 200);
     Frame->AttachCore();
 
     QTest::mouseClick(Frame->btTempoA, Qt::LeftButton, {}, QPoint(5, 10));
-    EXPECT_EQ(Core->DeckA->Tempo.load(), -1);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->Tempo.load(), -1);
     QTest::mouseClick(Frame->btTempoB, Qt::LeftButton, {}, QPoint(Frame->btTempoB->width() - 5, 10));
-    EXPECT_EQ(Core->DeckB->Tempo.load(), 1);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckB)->Tempo.load(), 1);
     Frame->eTempoA->SetPosition(12);
-    EXPECT_EQ(Core->DeckA->Tempo.load(), 12);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->Tempo.load(), 12);
     QTest::mouseClick(Frame->btZeroA, Qt::LeftButton);
-    EXPECT_EQ(Core->DeckA->Tempo.load(), 0);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->Tempo.load(), 0);
     // The refresh moves the track bars without setting the tempo again.
-    Core->DeckB->SetTempo(-4);
+    Api->DeckPlayer(TDeckId::DeckB)->SetTempo(-4);
     Frame->Refresh();
     EXPECT_EQ(Frame->eTempoB->Position(), -4);
     EXPECT_EQ(Frame->lbTempoB->text(), "-4%");

@@ -68,7 +68,7 @@ protected:
         Folder = fs::temp_directory_path() / ("kelvar-editors-" + std::to_string(getpid()));
         fs::create_directories(Folder);
         Core = std::make_unique<TKelvar>();
-        Core->Logger = Log;
+        Core->SetLogger(Log);
         Core->Init();
         Doc = TConfigDoc_XML::Create("");
         auto kelvar = Doc->Section("Kelvar");
@@ -76,12 +76,10 @@ protected:
         Core->LoadConfig(*kelvar);
         Api = std::make_unique<TKelvarApi>(*Core);
         SetProgramKelvarApi(Api.get());
-        GuiKelvar = Core.get();
     }
     void TearDown() override {
         SetProgramKelvarApi(nullptr);
         Api.reset();
-        GuiKelvar = nullptr;
         Core.reset();
         std::error_code ec;
         fs::remove_all(Folder, ec);

@@ -24,7 +24,7 @@ protected:
         guitest::EnsureApplication();
         TSongDbFixture::SetUp();
         Core = std::make_unique<TKelvar>();
-        Core->Logger = Log;
+        Core->SetLogger(Log);
         Core->Init();
         Doc = TConfigDoc_XML::Create("");
         auto kelvar = Doc->Section("Kelvar");
@@ -33,7 +33,7 @@ protected:
         Api = std::make_unique<TKelvarApi>(*Core);
         SetProgramKelvarApi(Api.get());
         GuiLogger = Log;
-        Manager = Core->PlaylistControl->GetPlaylistManager();
+        Manager = Api->PlaylistManager();
     }
     void TearDown() override {
         if (Manager) Manager->Categories->GetDelayedQuery()->WaitForAll();

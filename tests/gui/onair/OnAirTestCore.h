@@ -33,20 +33,18 @@ protected:
         Beat = std::make_unique<THeartBeat>(TickCount, false);
         GuiHeartBeat = Beat.get();
         Core = std::make_unique<TKelvar>();
-        Core->Logger = Log;
+        Core->SetLogger(Log);
         Core->Init();
         Doc = TConfigDoc_XML::Create("");
         auto kelvar = Doc->Section("Kelvar");
         kelvar->WriteInteger("ProcessPriority", PriorityClass::Normal);
         Core->LoadConfig(*kelvar);
-        GuiKelvar = Core.get();
         Api = std::make_unique<TKelvarApi>(*Core);
         SetProgramKelvarApi(Api.get());
-        Manager = Core->PlaylistControl->GetPlaylistManager();
+        Manager = Api->PlaylistManager();
     }
     void TearDown() override {
         Manager.reset();
-        GuiKelvar = nullptr;
         SetProgramKelvarApi(nullptr);
         Api.reset();
         Core.reset();

@@ -96,11 +96,12 @@ TEST_F(OnAirLists, QueueShowsExpectedStartTimesAcrossMidnight) {
     q.Tick();
     EXPECT_EQ(ETA(q, 0), "23:59:30");
     // Time left on a playing deck pushes every row back.
-    ASSERT_TRUE(Core->DeckA->LoadSong(TSongInfo::Create(AddSong(9, 5000), (Folder / "song9.wav").string())));
-    Core->DeckA->Play();
+    ASSERT_TRUE(Api->DeckPlayer(TDeckId::DeckA)
+                    ->LoadSong(TSongInfo::Create(AddSong(9, 5000), (Folder / "song9.wav").string())));
+    Api->DeckPlayer(TDeckId::DeckA)->Play();
     q.UpdateETA();
     EXPECT_NEAR(static_cast<double>(q.Base() - Now), 5000, 200);
-    Core->DeckA->Unload();
+    Api->DeckPlayer(TDeckId::DeckA)->Unload();
 }
 
 TEST_F(OnAirLists, QueueFollowsChangesMadeElsewhereOnce) {
@@ -263,9 +264,9 @@ TEST_F(OnAirLists, DoubleClickPlaysThatRowNext) {
     SelectSongTreeRange(*q.tvQueueList, 2, 2);
     q.tvQueueList->setCurrentIndex(q.tvQueueList->Model()->index(2, 1));
     q.RowDoubleClicked();
-    ASSERT_TRUE(Core->DeckA->GetSong());
-    EXPECT_EQ(Core->DeckA->GetSong()->GetID(), third);
-    EXPECT_EQ(Core->DeckA->GetState(), DeckState::Playing);
+    ASSERT_TRUE(Api->DeckPlayer(TDeckId::DeckA)->GetSong());
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->GetSong()->GetID(), third);
+    EXPECT_EQ(Api->DeckPlayer(TDeckId::DeckA)->GetState(), DeckState::Playing);
     EXPECT_EQ(q.Rows()->Count(), 2);  // popped off the top
     EXPECT_EQ(Shown(q.Rows()), TableOrder());
     Core->EjectAll();

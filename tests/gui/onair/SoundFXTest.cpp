@@ -90,7 +90,7 @@ TEST_F(SoundFXPads, PadsPlayAndStopTheSoundEffectDeck) {
     AddEffects(3);
     TfoSoundFX& f = Open();
     f.ChooseAll();
-    TKelvarPlayer* deck = Core->SoundFXPlayer;
+    TKelvarPlayer* deck = Api->DeckPlayer(TDeckId::SoundFX);
     TfrmSoundFXItem* first = f.Pad(0);
     TfrmSoundFXItem* second = f.Pad(1);
 
@@ -136,7 +136,7 @@ TEST_F(SoundFXPads, PadsPlayAndStopTheSoundEffectDeck) {
 
 TEST_F(SoundFXPads, VolumeAndMixSwitches) {
     TfoSoundFX& f = Open();
-    TKelvarPlayer* deck = Core->SoundFXPlayer;
+    TKelvarPlayer* deck = Api->DeckPlayer(TDeckId::SoundFX);
     f.eTrackBar->SetPosition(253);
     EXPECT_EQ(deck->GetVolume(), 255);
     EXPECT_EQ(f.eTrackBar->Position(), 255);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 // Before Qt, whose "emit" keyword it uses as a name.
+#include "common/KelvarTestAccess.h"
 #include "common/OggVorbisEncoder.h"
 
 #include <QComboBox>
@@ -90,15 +91,14 @@ protected:
         fs::create_directories(Folder / "pictures");
         // The real core, whose metadata settings the editor reads.
         Core = std::make_unique<TKelvar>();
-        Core->Logger = Log;
+        Core->SetLogger(Log);
         Core->Init();
         auto doc = TConfigDoc_XML::Create("");
         doc->Section("Kelvar")->WriteInteger("ProcessPriority", PriorityClass::Normal);
         Core->LoadConfig(*doc->Section("Kelvar"));
-        Core->MetaDataConfig->SetLocalPictureDir((Folder / "pictures").string() + "/");
+        In().MetaDataConfig->SetLocalPictureDir((Folder / "pictures").string() + "/");
         Api = std::make_unique<TKelvarApi>(*Core);
         SetProgramKelvarApi(Api.get());
-        GuiKelvar = Core.get();
         GuiConfig = TConfigDoc_XML::Create("");
         SetMessageHandler([this](const TMessageRequest& r) {
             Messages.push_back(r.Text);
@@ -109,7 +109,6 @@ protected:
         SetMessageHandler(nullptr);
         SetModalHandler(nullptr);
         GuiConfig = nullptr;
-        GuiKelvar = nullptr;
         SetProgramKelvarApi(nullptr);
         Api.reset();
         Core.reset();
@@ -143,6 +142,8 @@ protected:
     fs::path Folder;
     std::shared_ptr<coretest::TMemoryLogger> Log = std::make_shared<coretest::TMemoryLogger>();
     std::unique_ptr<TKelvar> Core;
+    // What the door does not offer.
+    TKelvarTestAccess In() { return TKelvarTestAccess(*Core); }
     std::unique_ptr<TKelvarApi> Api;
     std::vector<std::string> Messages;
 };
@@ -348,7 +349,7 @@ TEST_F(SongInfoEditorTest, PicturesStayInsideThePictureFolderAndNeverOverwriteEa
     MakePicture(Folder / "two" / "cover.jpg", Qt::blue);
     const int first = AddSongRow("/m/1.mp3", "A", "1");
     const int second = AddSongRow("/m/2.mp3", "B", "2");
-    const std::string pictures = Core->MetaDataConfig->LocalPictureDir();
+    const std::string pictures = In().MetaDataConfig->LocalPictureDir();
     Edit({first}, [&](TfoSongInfo& d) {
         d.frmSongInfo1->LoadPictureFile((Folder / "one" / "cover.jpg").string());
         EXPECT_EQ(d.frmSongInfo1->PictureFile(), pictures + "cover.jpg");

@@ -37,7 +37,7 @@ protected:
         fs::create_directories(Folder);
         SetCoreLogger(Log);
         Core = std::make_unique<TKelvar>();
-        Core->Logger = Log;
+        Core->SetLogger(Log);
         Core->Init();
         Doc = TConfigDoc_XML::Create("");
         auto kelvar = Doc->Section("Kelvar");
@@ -58,7 +58,7 @@ protected:
         TSongDbFixture::TearDown();
     }
 
-    TPlaylistManager& Manager() { return *Core->PlaylistControl->GetPlaylistManager(); }
+    TPlaylistManager& Manager() { return *Api->PlaylistManager(); }
     TCategoryTree& Tree() { return *Manager().Categories; }
 
     static void Touch(const fs::path& Path) {

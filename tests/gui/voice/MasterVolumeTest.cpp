@@ -13,7 +13,7 @@ namespace {
 
 class MasterVolume : public voicetest::TVoiceCoreFixture {
 protected:
-    TDualOutput_Combo& Output() { return Core->AudioPipe->GetOutput(); }
+    TDualOutput_Combo& Output() { return Api->AudioPipe()->GetOutput(); }
 };
 
 TEST_F(MasterVolume, TheItemShowsTheCoresOutputPairAndDrivesIt) {

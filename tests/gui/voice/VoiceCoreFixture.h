@@ -25,14 +25,12 @@ protected:
         TSongDbFixture::SetUp();
         Mixer = InstallMixer({"Card 0"}, {"PCM", "Mic", "Line"}, {"Line", "Mic Volume"});
         Core = NewCore(*Doc->Section("Kelvar"));
-        GuiKelvar = Core.get();
         Api = std::make_unique<TKelvarApi>(*Core);
         SetProgramKelvarApi(Api.get());
     }
     void TearDown() override {
         SetModalHandler(nullptr);
         SetMessageHandler(nullptr);
-        GuiKelvar = nullptr;
         GuiHeartBeat = nullptr;
         SetProgramKelvarApi(nullptr);
         Api.reset();
@@ -43,7 +41,7 @@ protected:
 
     std::unique_ptr<TKelvar> NewCore(IConfigDoc& Section) {
         auto core = std::make_unique<TKelvar>();
-        core->Logger = Log;
+        core->SetLogger(Log);
         core->Init();
         Section.WriteInteger("ProcessPriority", PriorityClass::Normal);
         core->LoadConfig(Section);

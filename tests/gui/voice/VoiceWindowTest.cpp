@@ -13,6 +13,7 @@
 
 #include "VoiceCoreFixture.h"
 #include "audio/live/VoiceFX_imp.h"
+#include "common/KelvarTestAccess.h"
 #include "controls/BoxButton.h"
 #include "controls/KcButtons.h"
 #include "controls/KcLabel.h"
@@ -49,14 +50,15 @@ protected:
         Frame->show();
         return *Frame;
     }
-    TVoiceFX* Voice() { return Core->VoiceFX.get(); }
+    TVoiceFX* Voice() { return Api->Voice(); }
     std::string Shown() { return Frame->lbDisplay->text().toStdString(); }
     // Deck A's music level in percent: a block of steady samples through its volume stage.
     double MusicLevel() {
         std::vector<int16_t> block(64, 10000);
         TStreamTime time = 0;
         IChunkPtr chunk;
-        Core->DeckA->Channel->Volume->Process(block.data(), static_cast<int>(block.size() * 2), time, chunk);
+        Api->DeckPlayer(TDeckId::DeckA)
+            ->Channel->Volume->Process(block.data(), static_cast<int>(block.size() * 2), time, chunk);
         return block[0] / 100.0;
     }
     static void Press(TKcCustomControl* Button) { QTest::mousePress(Button, Qt::LeftButton); }
@@ -273,7 +275,7 @@ TEST_F(VoiceWindow, TalkOverDucksAndRestoresTheMusicAsConfigured) {
     int16_t block[882];
     for (int i = 0; i < 200 && f.frmVUMeter1->ePeakL->Position() == 0; ++i) {
         TStreamTime time = 0;
-        Core->AudioPipe->GetMixer().Mix(block, sizeof block, time);
+        Api->AudioPipe()->GetMixer().Mix(block, sizeof block, time);
         f.UpdateVU();
         std::this_thread::sleep_for(2ms);
     }
@@ -318,7 +320,7 @@ TEST_F(VoiceWindow, SettingsAreSavedWithTheCoreAndReadBack) {
 
     Core->SaveConfig(*Doc->Section("Kelvar"));
     auto again = NewCore(*Doc->Section("Kelvar"));
-    TVoiceFX& voice = *again->VoiceFX;
+    TVoiceFX& voice = *TKelvarTestAccess(*again).VoiceFX;
     EXPECT_EQ(voice.GetVoiceMode(), VoiceMode::MixerLine);
     EXPECT_EQ(voice.GetMixerControl().PlayVolCtrlID, 2);
     EXPECT_FALSE(voice.GetMixerControl().AutoMute);
@@ -379,7 +381,7 @@ TEST_F(VoiceWindow, WindowsFollowTheCoreOnTheHeartbeatWhileActive) {
     EXPECT_EQ(beat.Count(), 3);  // the voice's level and refresh, the volumes' refresh
 
     Voice()->SetMusicVolume(100);
-    Core->AudioPipe->GetOutput().SetPreviewVolume(30);
+    Api->AudioPipe()->GetOutput().SetPreviewVolume(30);
     now += 300;
     beat.CheckDue();
     beat.RunDue();
