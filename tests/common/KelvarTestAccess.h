@@ -14,11 +14,22 @@ namespace kelvar {
 class TKelvarTestAccess {
 public:
     explicit TKelvarTestAccess(TKelvar& Core)
-        : AutoRecovery(Core.AutoRecovery), AudioPipe(Core.AudioPipe), VoiceFX(Core.VoiceFX),
-          MetaDataConfig(Core.MetaDataConfig), PlaylistControl(Core.PlaylistControl), PlayerList(Core.PlayerList),
-          DeckA(Core.DeckA), DeckB(Core.DeckB), SoundFXPlayer(Core.SoundFXPlayer), Aux3(Core.Aux3),
-          CurrentSong(Core.CurrentSong), XFadeSkipTime(Core.XFadeSkipTime), NoAutoStartOnFade(Core.NoAutoStartOnFade),
-          NotifySongChange(Core.NotifySongChange), ServiceMode(Core.ServiceMode), OnQueueFailed(Core.OnQueueFailed),
+        : AutoRecovery(Core.AutoRecovery),
+          AudioPipe(Core.AudioPipe),
+          VoiceFX(Core.VoiceFX),
+          MetaDataConfig(Core.MetaDataConfig),
+          PlaylistControl(Core.PlaylistControl),
+          PlayerList(Core.PlayerList),
+          DeckA(Core.DeckA),
+          DeckB(Core.DeckB),
+          SoundFXPlayer(Core.SoundFXPlayer),
+          Aux3(Core.Aux3),
+          CurrentSong(Core.CurrentSong),
+          XFadeSkipTime(Core.XFadeSkipTime),
+          NoAutoStartOnFade(Core.NoAutoStartOnFade),
+          NotifySongChange(Core.NotifySongChange),
+          ServiceMode(Core.ServiceMode),
+          OnQueueFailed(Core.OnQueueFailed),
           FCore(Core) {}
 
     std::unique_ptr<TAutoRecovery>& AutoRecovery;
