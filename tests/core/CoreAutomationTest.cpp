@@ -143,6 +143,33 @@ TEST_F(CoreAutomation, PlayNextCutsOrFades) {
     EXPECT_EQ(Core->DeckA->GetState(), DeckState::Empty);
 }
 
+// A remote's pause and pause again: the decks on air are held and then resumed, in a crossfade
+// both of them, and a song queued on the other deck does not take the paused one's place.
+TEST_F(CoreAutomation, PauseThenPauseResumesTheDecksItHeld) {
+    auto first = AddSong(0, 4000);
+    auto second = AddSong(1, 4000);
+    struct TCase {
+        const char* Name;
+        bool BothOnAir;  // else deck B plays and deck A holds the next song
+    };
+    for (const TCase& c : {TCase{"crossfade", true}, TCase{"next song queued", false}}) {
+        SCOPED_TRACE(c.Name);
+        StartCore();
+        Core->AutoRecovery->DJMode = DJModes::Manual;
+        ASSERT_TRUE(Core->DeckA->LoadSong(Song(first, 4000)));
+        ASSERT_TRUE(Core->DeckB->LoadSong(Song(second, 4000)));
+        Core->DeckB->Play();
+        if (c.BothOnAir) Core->DeckA->Play();
+        Core->PauseOrPlay();
+        EXPECT_EQ(Core->DeckA->GetState(), DeckState::Ready);
+        EXPECT_EQ(Core->DeckB->GetState(), DeckState::Ready);
+        Core->PauseOrPlay();
+        EXPECT_EQ(Core->DeckA->GetState(), c.BothOnAir ? DeckState::Playing : DeckState::Ready);
+        EXPECT_EQ(Core->DeckB->GetState(), DeckState::Playing);
+        Core.reset();
+    }
+}
+
 TEST_F(CoreAutomation, ShortAndOverlaySongsDoNotCrossfade) {
     StartCore();
     auto song = [](int ms, const char* overlay) {
