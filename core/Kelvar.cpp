@@ -617,6 +617,12 @@ void TKelvar::CheckQueueAhead() {
 }
 
 void TKelvar::CheckFinishedPlayers() {
+    // A deck waiting for its turn whose input ended without any audio (a stream that never
+    // started, an empty file) is loaded anew before it goes on air, so it costs no air time.
+    for (TKelvarPlayer* deck : {DeckA, DeckB}) {
+        if (!deck || deck->GetState() != DeckState::Ready || !deck->IsFinished() || deck->HasAudio()) continue;
+        if (AutoDJAllowed()) QueueNext(deck);
+    }
     bool automatedGone = false;
     for (auto& player : PlayerList) {
         if (player->GetState() != DeckState::Playing || !player->IsFinished()) continue;

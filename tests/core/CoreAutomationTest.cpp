@@ -322,5 +322,30 @@ TEST_F(CoreAutomation, StreamWithoutAudioEndsAndIsNotBooked) {
     EXPECT_NE(Core->DeckA->GetSong(), stream);
 }
 
+// A stream queued ahead that never sends audio is replaced while the song before it plays, so
+// it never goes on air.
+TEST_F(CoreAutomation, ASilentStreamQueuedAheadIsReplacedBeforeItsTurn) {
+    auto playing = AddSong(0, 8000);
+    AddSong(1, 4000);
+    coretest::TSilentStreamServer server;
+    StartCore();
+    Core->AutoRecovery->DJMode = DJModes::AutoDJ;
+    Core->DeckB->SetNoAudioLimit(300);
+    ASSERT_TRUE(Core->DeckA->LoadSong(Song(playing, 8000)));
+    Core->DeckA->Play();
+    auto stream = TSongInfo::Create(0, server.Url("/ahead.mp3"));
+    ASSERT_TRUE(Core->DeckB->LoadSong(stream));
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (Core->DeckB->GetSong() == stream && std::chrono::steady_clock::now() < until) {
+        Core->Tick();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(Log->Count("No audio from " + server.Url("/ahead.mp3")), 1);
+    ASSERT_EQ(Core->DeckB->GetState(), DeckState::Ready);
+    EXPECT_NE(Core->DeckB->GetSong(), stream);
+    EXPECT_GT(Core->DeckB->GetSong()->GetID(), 0);
+    EXPECT_EQ(Core->DeckA->GetState(), DeckState::Playing);
+}
+
 }  // namespace
 }  // namespace kelvar
