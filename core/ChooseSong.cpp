@@ -8,8 +8,8 @@ ISongInfoPtr ChooseQueueSong(IPlaylistControl& Control) {
         song = rules->GetGhostSong();
         rules->SetGhostSong(nullptr);
     }
-    if (!song)
-        if (IPlaylistLogicPtr logic = Control.GetLogic()) song = logic->ChooseSong();
+    // Through the control's chooser: the core's choice worker may be running the same logic.
+    if (!song) song = Control.ChooseFromLogic();
     return song;
 }
 

@@ -267,6 +267,7 @@ void TKelvar::DoQuit() {
     FDuckControls.clear();
     RemoveFromMixer();
     DeckA = DeckB = SoundFXPlayer = Aux1 = Aux2 = Aux3 = nullptr;
+    FPausedDecks.clear();
     PlayerList.clear();
     AudioPipe.reset();
     if (PlaylistControl) PlaylistControl->SetLogic(nullptr);
@@ -411,11 +412,27 @@ void TKelvar::Play() {
 }
 
 void TKelvar::PauseOrPlay() {
-    if (TKelvarPlayer* playing = PlayingDeck()) {
-        playing->Pause();
-    } else if (TKelvarPlayer* ready = ReadyDeck()) {
-        ready->Play();
+    // A pause holds every deck on air (both during a crossfade), and the next one resumes the
+    // decks it held before anything else: pausing one deck of a crossfade left the other to be
+    // paused by the next toggle, and a resume could start the queued song instead.
+    bool paused = false;
+    for (TKelvarPlayer* deck : {DeckA, DeckB}) {
+        if (!IsPlaying(deck)) continue;
+        if (!paused) FPausedDecks.clear();
+        deck->Pause();
+        FPausedDecks.push_back(deck);
+        paused = true;
     }
+    if (paused) return;
+    bool resumed = false;
+    for (TKelvarPlayer* deck : FPausedDecks) {
+        if (deck->GetState() != DeckState::Ready) continue;
+        deck->Play();
+        resumed = true;
+    }
+    FPausedDecks.clear();
+    if (resumed) return;
+    if (TKelvarPlayer* ready = ReadyDeck()) ready->Play();
 }
 
 void TKelvar::PlayNext(bool Fade) {
@@ -607,6 +624,12 @@ void TKelvar::CheckQueueAhead() {
 }
 
 void TKelvar::CheckFinishedPlayers() {
+    // A deck waiting for its turn whose input ended without any audio (a stream that never
+    // started, an empty file) is loaded anew before it goes on air, so it costs no air time.
+    for (TKelvarPlayer* deck : {DeckA, DeckB}) {
+        if (!deck || deck->GetState() != DeckState::Ready || !deck->IsFinished() || deck->HasAudio()) continue;
+        if (AutoDJAllowed()) QueueNext(deck);
+    }
     bool automatedGone = false;
     for (auto& player : PlayerList) {
         if (player->GetState() != DeckState::Playing || !player->IsFinished()) continue;

@@ -175,7 +175,8 @@ private:
     TRepeatedFailure FMaintenanceFailures{"Maintenance failed", "CORE"};
     std::set<std::string> FFailedSongsLogged;  // within a stretch of queue failures
     std::vector<TVolControl*> FDuckControls;
-    bool FMuted = false;  // the output pair's main mute, as the core last set it
+    std::vector<TKelvarPlayer*> FPausedDecks;  // held by the last pause, resumed by the next
+    bool FMuted = false;                       // the output pair's main mute, as the core last set it
     bool FQuit = false;
 };
 

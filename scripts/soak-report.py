@@ -23,14 +23,31 @@ if os.path.exists(audio_path):
     # Dead air counts from the first sound on: the start-up before it is not a gap.
     quiet = [q for q in audio["quiet"] if audio["start"] is not None]
     first_sound = audio["start"] + (quiet[0][1] if quiet and quiet[0][0] <= audio["start"] + 0.01 else 0)
-    gaps = [q for q in quiet if q[0] > first_sound]
+    # Up to the end of the run: the shutdown's own silence is not dead air, nor is the quiet of
+    # the script's own remote pauses (logged when the second of the pair was sent, 2 s after
+    # the first).
+    pauses = []
+    commands_path = os.path.join(work, "commands")
+    if os.path.exists(commands_path):
+        for line in open(commands_path):
+            when, _, what = line.strip().partition(" ")
+            if what == "pause":
+                pauses.append(int(when))
+    paused = lambda q: any(t - 4 <= q[0] <= t + 2 for t in pauses)
+    gaps = [q for q in quiet if first_sound < q[0] < ended and not paused(q)]
+    held = [q for q in quiet if first_sound < q[0] < ended and paused(q)]
+    if pauses:
+        print("remote pauses: %d, their quiet: %s" % (len(pauses), ", ".join("%.2f s" % q[1] for q in held) or "none"))
     dead = [q for q in gaps if q[1] > 1.5]
-    on_air = audio["seconds"] - (first_sound - audio["start"]) - sum(q[1] for q in dead)
+    on_air = audio["seconds"] - (first_sound - audio["start"]) - sum(q[1] for q in dead) - sum(q[1] for q in held)
     print("minutes on air: %.1f of %.1f listened" % (on_air / 60, audio["seconds"] / 60))
     longest = max(gaps, key=lambda q: q[1]) if gaps else [0, 0]
     print("longest dead air: %.2f s (at %s); quiet stretches over 0.2 s: %d, over 1.5 s: %d"
           % (longest[1], time.strftime("%H:%M:%S", time.localtime(longest[0])) if longest[0] else "-",
              len(gaps), len(dead)))
+    worst = sorted(gaps, key=lambda q: -q[1])[:8]
+    print("longest quiet stretches: %s" % (", ".join("%.2f s at %s" % (q[1], time.strftime("%H:%M:%S", time.localtime(q[0])))
+                                                     for q in worst) or "none"))
 
     def heard(t):  # sound between 1 and 6 s after the logged start (log times have 1 s steps)
         for q in quiet:

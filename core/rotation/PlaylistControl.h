@@ -36,6 +36,9 @@ public:
     // choices prepared ahead); empty restores the logic's own.
     using TChooser = std::function<ISongInfoPtr(const IPlaylistLogicPtr& logic)>;
     virtual void SetChooser(TChooser chooser) = 0;
+    // The logic's choice alone (no queue, no ghost song), through the chooser when one is set,
+    // so that no caller runs the logic beside the worker that prepares its choices.
+    virtual ISongInfoPtr ChooseFromLogic() = 0;
     // The song played longest ago; empty for an empty library.
     virtual ISongInfoPtr GetFallbackSong() = 0;
     // Books a play (history, statistics, the logic's play event).

@@ -139,13 +139,18 @@ ISongInfoPtr TPlaylistControl::GetNextSong() {
     } else {
         song = Rules->GetGhostSong();
         Rules->SetGhostSong(nullptr);
-        if (!song && Logic) song = Chooser ? Chooser(Logic) : Logic->ChooseSong();
+        if (!song) song = ChooseFromLogic();
     }
     Rules->SetNowPlaying(song);
     return song;
 }
 
 void TPlaylistControl::SetChooser(TChooser chooser) { Chooser = std::move(chooser); }
+
+ISongInfoPtr TPlaylistControl::ChooseFromLogic() {
+    if (!Logic) return nullptr;
+    return Chooser ? Chooser(Logic) : Logic->ChooseSong();
+}
 
 ISongInfoPtr TPlaylistControl::GetFallbackSong() {
     IDatasetPtr rows = PoolQueryLimit("SELECT songlist.* FROM songlist ORDER BY date_played ASC", {}, true, 1, 0);

@@ -27,6 +27,7 @@ public:
     void SongEnded(const ISongInfoPtr& song) override;
     ISongInfoPtr GetNextSong() override;
     void SetChooser(TChooser chooser) override;
+    ISongInfoPtr ChooseFromLogic() override;
     ISongInfoPtr GetFallbackSong() override;
     void SongPlayed(const ISongInfoPtr& song) override;
     void SongFailed(const ISongInfoPtr& song) override;

@@ -151,6 +151,33 @@ TEST_F(CoreAutomation, PlayNextCutsOrFades) {
     EXPECT_EQ(In().DeckA->GetState(), DeckState::Empty);
 }
 
+// A remote's pause and pause again: the decks on air are held and then resumed, in a crossfade
+// both of them, and a song queued on the other deck does not take the paused one's place.
+TEST_F(CoreAutomation, PauseThenPauseResumesTheDecksItHeld) {
+    auto first = AddSong(0, 4000);
+    auto second = AddSong(1, 4000);
+    struct TCase {
+        const char* Name;
+        bool BothOnAir;  // else deck B plays and deck A holds the next song
+    };
+    for (const TCase& c : {TCase{"crossfade", true}, TCase{"next song queued", false}}) {
+        SCOPED_TRACE(c.Name);
+        StartCore();
+        Core->AutoRecovery->DJMode = DJModes::Manual;
+        ASSERT_TRUE(Core->DeckA->LoadSong(Song(first, 4000)));
+        ASSERT_TRUE(Core->DeckB->LoadSong(Song(second, 4000)));
+        Core->DeckB->Play();
+        if (c.BothOnAir) Core->DeckA->Play();
+        Core->PauseOrPlay();
+        EXPECT_EQ(Core->DeckA->GetState(), DeckState::Ready);
+        EXPECT_EQ(Core->DeckB->GetState(), DeckState::Ready);
+        Core->PauseOrPlay();
+        EXPECT_EQ(Core->DeckA->GetState(), c.BothOnAir ? DeckState::Playing : DeckState::Ready);
+        EXPECT_EQ(Core->DeckB->GetState(), DeckState::Playing);
+        Core.reset();
+    }
+}
+
 TEST_F(CoreAutomation, ShortAndOverlaySongsDoNotCrossfade) {
     StartCore();
     auto song = [](int ms, const char* overlay) {
@@ -301,6 +328,31 @@ TEST_F(CoreAutomation, StreamWithoutAudioEndsAndIsNotBooked) {
     ASSERT_NE(In().CurrentSong, nullptr);
     EXPECT_EQ(In().CurrentSong->GetID(), next.first);
     EXPECT_NE(In().DeckA->GetSong(), stream);
+}
+
+// A stream queued ahead that never sends audio is replaced while the song before it plays, so
+// it never goes on air.
+TEST_F(CoreAutomation, ASilentStreamQueuedAheadIsReplacedBeforeItsTurn) {
+    auto playing = AddSong(0, 8000);
+    AddSong(1, 4000);
+    coretest::TSilentStreamServer server;
+    StartCore();
+    Core->AutoRecovery->DJMode = DJModes::AutoDJ;
+    Core->DeckB->SetNoAudioLimit(300);
+    ASSERT_TRUE(Core->DeckA->LoadSong(Song(playing, 8000)));
+    Core->DeckA->Play();
+    auto stream = TSongInfo::Create(0, server.Url("/ahead.mp3"));
+    ASSERT_TRUE(Core->DeckB->LoadSong(stream));
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (Core->DeckB->GetSong() == stream && std::chrono::steady_clock::now() < until) {
+        Core->Tick();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(Log->Count("No audio from " + server.Url("/ahead.mp3")), 1);
+    ASSERT_EQ(Core->DeckB->GetState(), DeckState::Ready);
+    EXPECT_NE(Core->DeckB->GetSong(), stream);
+    EXPECT_GT(Core->DeckB->GetSong()->GetID(), 0);
+    EXPECT_EQ(Core->DeckA->GetState(), DeckState::Playing);
 }
 
 }  // namespace

@@ -29,6 +29,7 @@ public:
     IPlaylistLogicPtr GetLogic() override { return nullptr; }
     void SetLogic(IPlaylistLogicPtr) override {}
     void SetChooser(TChooser) override {}
+    ISongInfoPtr ChooseFromLogic() override { return nullptr; }
     std::shared_ptr<TPlaylistManager> GetPlaylistManager() override { return nullptr; }
     IPlaylistRulesPtr GetRules() override { return nullptr; }
     int GetPlayCount() override { return static_cast<int>(Played.size()); }

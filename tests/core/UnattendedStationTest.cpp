@@ -3,6 +3,8 @@
 // holding the main thread, a bad setting costs only itself, and a core that cannot start says so.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -10,6 +12,7 @@
 
 #include "common/KelvarTestAccess.h"
 #include "common/SongTestDatabase.h"
+#include "core/ChooseSong.h"
 #include "core/CoreCommon.h"
 #include "core/CoreTestKit.h"
 #include "core/Kelvar.h"
@@ -209,6 +212,35 @@ TEST_F(UnattendedStation, AWebChoiceIsMadeAheadAndHandedReady) {
     ASSERT_EQ(In().DeckB->GetState(), DeckState::Ready);
     EXPECT_EQ(In().DeckB->GetSong()->GetID(), 77);
     EXPECT_TRUE(server.WaitForRequests(2));  // the next one, prepared while this one waits
+}
+
+// The operator's "choose next" while the choice worker runs the same logic: it takes the
+// worker's choice instead of running the logic beside it, and never waits for the service.
+TEST_F(UnattendedStation, TheOperatorsChoiceNeverRunsTheLogicBesideTheWorker) {
+    std::atomic<int> inside{0};
+    std::atomic<int> most{0};
+    webtest::TLoopbackHttpServer server([&](const webtest::THttpRequest&) {
+        const int now = ++inside;
+        most = std::max(most.load(), now);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        --inside;
+        return webtest::THttpReply::Answer("<r><song><songID>77</songID><filename>" + (Folder / "song0.wav").string() +
+                                           "</filename><artist>Web</artist></song></r>");
+    });
+    StartCore();
+    UseWebLogic(server.Url("/choose"));
+    ISongInfoPtr song;
+    const auto end = Clock::now() + std::chrono::seconds(5);
+    while (!song && Clock::now() < end) {
+        const auto start = Clock::now();
+        song = ChooseQueueSong(*Core->PlaylistControl);
+        EXPECT_LT(MsSince(start), 200);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_NE(song, nullptr);
+    EXPECT_EQ(song->GetID(), 77);
+    EXPECT_EQ(most.load(), 1);
+    EXPECT_EQ(server.Requests().size(), 1u);
 }
 
 // One unreadable value costs only itself: the settings after it, in the core and in the web
