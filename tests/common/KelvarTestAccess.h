@@ -50,6 +50,7 @@ public:
     TMulticastEvent<TKelvar&>& OnQueueFailed;
 
     void Play() { FCore.Play(); }
+    void PauseOrPlay() { FCore.PauseOrPlay(); }
     void PlayNext(bool Fade) { FCore.PlayNext(Fade); }
     TKelvarPlayer* PlayingDeck() { return FCore.PlayingDeck(); }
     TKelvarPlayer* ReadyDeck() { return FCore.ReadyDeck(); }

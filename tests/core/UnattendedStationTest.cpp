@@ -233,7 +233,7 @@ TEST_F(UnattendedStation, TheOperatorsChoiceNeverRunsTheLogicBesideTheWorker) {
     const auto end = Clock::now() + std::chrono::seconds(5);
     while (!song && Clock::now() < end) {
         const auto start = Clock::now();
-        song = ChooseQueueSong(*Core->PlaylistControl);
+        song = ChooseQueueSong(*In().PlaylistControl);
         EXPECT_LT(MsSince(start), 200);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
