@@ -7,8 +7,11 @@ endif()
 
 # kelvar_header_check(<library target> <headers>...)
 # Each header compiles on its own: one generated source per header, built with the library's
-# include paths and definitions as part of every build.
+# include paths and definitions as part of every build (unless KELVAR_HEADER_CHECK is off).
 function(kelvar_header_check target)
+  if(NOT KELVAR_HEADER_CHECK)
+    return()
+  endif()
   set(_sources)
   foreach(_header IN LISTS ARGN)
     file(RELATIVE_PATH _rel ${PROJECT_SOURCE_DIR} ${_header})

@@ -8,6 +8,8 @@ void TCoreDeck::Play() {
     TKelvarPlayer::Play();
 }
 
+TCoreDeck::~TCoreDeck() { TCoreDeck::Unload(); }
+
 void TCoreDeck::Unload() {
     std::lock_guard<std::recursive_mutex> guard(GetLock());
     TKelvarPlayer::Unload();

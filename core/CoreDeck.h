@@ -10,6 +10,8 @@ namespace kelvar {
 
 class TCoreDeck : public TKelvarPlayer {
 public:
+    // Unloads first: the worker calls OnEnd, which must not outlive this class's part.
+    ~TCoreDeck() override;
     void Play() override;
     void Unload() override;
     bool HasPlayed() const { return FPlayed.load(); }

@@ -30,7 +30,9 @@ class TPlayer {
 public:
     TPlayer();
     // Unloads, then waits for any worker that was still finishing a step before the channel
-    // and the lock go. The channel's output must be out of the mixer by now.
+    // and the lock go. The channel's output must be out of the mixer by now. A class that overrides
+    // a hook the worker calls (DoGetDuration, QueueMarkers, OnMeta, OnEnd) unloads in its own
+    // destructor: a step running after that would call into a half-destroyed deck.
     virtual ~TPlayer();
     TPlayer(const TPlayer&) = delete;
     TPlayer& operator=(const TPlayer&) = delete;

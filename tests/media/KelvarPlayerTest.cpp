@@ -189,6 +189,8 @@ TEST(SongSettings, TmpSettingsOfBlanksFallsBackToXfade) {
 // Records the player events that fire, with the played position at the time.
 class TTestDeck : public TKelvarPlayer {
 public:
+    // The worker calls OnMeta, which records into FEvents: it stops before they go.
+    ~TTestDeck() override { Unload(); }
     struct Fired {
         int Code;
         TStreamTime Time;

@@ -19,6 +19,8 @@ using namespace kelvar::test;
 // Opens the protected state the tests look at.
 class TTestPlayer : public TPlayer {
 public:
+    // The worker calls OnMeta: it stops before this class's part goes.
+    ~TTestPlayer() override { Unload(); }
     using TPlayer::FVolControl;
     std::atomic<int> EndEvents{0};
 

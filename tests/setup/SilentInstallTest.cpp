@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
@@ -310,10 +311,15 @@ TEST(SetupProgram, SilentRunExitsWithTheInstallResult) {
         posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
         // In sanitizer builds the child's exit status must be the install result: the embedded
-        // engine's own leaks are kept out there (the same code runs checked in this process).
-        std::vector<std::string> env{"ASAN_OPTIONS=detect_leaks=0"};
-        for (char** e = environ; *e; ++e)
-            if (std::string(*e).rfind("ASAN_OPTIONS=", 0) != 0) env.push_back(*e);
+        // engine's own leaks are kept out there (the same code runs checked in this process), and
+        // TSan's deadlock detector, which crashes on the engine's rwlocks, is off.
+        const char* tsan = getenv("TSAN_OPTIONS");
+        std::vector<std::string> env{"ASAN_OPTIONS=detect_leaks=0",
+                                     std::string("TSAN_OPTIONS=") + (tsan ? tsan : "") + ":detect_deadlocks=0"};
+        for (char** e = environ; *e; ++e) {
+            const std::string entry(*e);
+            if (entry.rfind("ASAN_OPTIONS=", 0) != 0 && entry.rfind("TSAN_OPTIONS=", 0) != 0) env.push_back(entry);
+        }
         std::vector<char*> envp;
         for (std::string& e : env) envp.push_back(e.data());
         envp.push_back(nullptr);

@@ -1,5 +1,7 @@
-// Sanitizer builds: the embedded engine is not built for the checkers, so its own findings
-// (the character-set tables it keeps to the end, its internal locking) stay out of ours.
+// Sanitizer defaults for every test executable that opens the embedded database engine. The engine
+// and its client library are not built for the checkers, so their own findings (the character-set
+// tables kept to the end, their internal locking) stay out of ours. TSan's deadlock detector is off:
+// it overflows and crashes on the engine's rwlocks while a database attaches.
 // The runtimes call these hooks at start-up; other builds never do.
 extern "C" {
 
@@ -8,8 +10,6 @@ const char* __lsan_default_suppressions() {
            "leak:libicui18n.so\n";
 }
 
-// The deadlock detector overflows inside the engine; the lock-order test, which opens no database,
-// turns it back on with TSAN_OPTIONS=detect_deadlocks=1.
 const char* __tsan_default_options() { return "detect_deadlocks=0"; }
 
 const char* __tsan_default_suppressions() {
