@@ -177,7 +177,9 @@ TEST_F(PlayerProgram, PlaysSongAfterSongAloneRefusesASecondStartAndShutsDownInOr
         const std::string artist = rows->GetValue("artist");
         history.push_back(artist.empty() ? rows->GetValue("title") : artist + " - " + rows->GetValue("title"));
         EXPECT_TRUE(ids.insert(rows->GetValue("songID")).second) << history.back();
-        if (!artist.empty()) EXPECT_TRUE(artists.insert(artist).second) << history.back();
+        if (!artist.empty()) {
+            EXPECT_TRUE(artists.insert(artist).second) << history.back();
+        }
     }
     rows.reset();
     manager->Close();
