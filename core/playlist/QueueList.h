@@ -30,6 +30,8 @@ void MarkQueueCountStale();
 // Waits (Limit at most) until the queue's writes queued so far have run, so that a reader of
 // queuelist sees them; false when they had not run in time.
 bool WaitForQueueWrites(std::chrono::milliseconds limit);
+// How long song deletions and the rotation's rules wait for them.
+inline constexpr std::chrono::milliseconds QueueWritesLimit{3000};
 
 class TQueueList : public TSQLPoolEnabled {
 public:

@@ -1,7 +1,6 @@
 #include "core/rotation/PlaylistRules_imp.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -34,7 +33,7 @@ struct TQueueRow {
 
 std::vector<TQueueRow> ReadQueueRows() {
     // The queue's appends and pops are written behind it: a choice sees the songs queued before it.
-    if (!WaitForQueueWrites(std::chrono::seconds(3)))
+    if (!WaitForQueueWrites(QueueWritesLimit))
         LogMessage("Rotation: the queue's changes were not written in time; separation reads the queue as it is",
                    "CORE", LogKind::Warning);
     std::vector<TQueueRow> rows;

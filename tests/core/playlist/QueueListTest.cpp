@@ -186,6 +186,26 @@ TEST_F(QueueListTest, APopRightAfterADeleteOrMoveHonoursIt) {
         }
 }
 
+// Appends and pops are written behind the calls: pops at once after them still take the queue in
+// order (rows in the table and rows still being written alike), each song once.
+TEST_F(QueueListTest, PopsRightAfterAppendsTakeEachSongOnceInOrder) {
+    const int a = AddSongRow("/m/a.mp3"), b = AddSongRow("/m/b.mp3"), c = AddSongRow("/m/c.mp3");
+    for (int round = 0; round < 3; ++round) {
+        Queue.Clear();
+        Queue.AddSongs(Items({c}), 0, 0, 0);
+        Queue.ApplyQueued();                   // c is in the table
+        Queue.AddSongs(Items({a}), 0, 0, 0);   // after c
+        Queue.AddSongs(Items({b}), 0, 0, -1);  // before c
+        EXPECT_EQ(Queue.Count(), 3);
+        std::vector<int> order;
+        while (ISongInfoPtr song = Queue.PopNext()) order.push_back(song->GetID());
+        EXPECT_EQ(order, (std::vector<int>{b, c, a})) << "round " << round;
+        EXPECT_EQ(Queue.Count(), 0);
+        Queue.ApplyQueued();
+        EXPECT_EQ(CountRows("queuelist"), 0) << "round " << round;
+    }
+}
+
 TEST_F(QueueListTest, ACropIsOneQueuedStatementThatTheNextPopSees) {
     const int a = AddSongRow("/m/a.mp3"), b = AddSongRow("/m/b.mp3");
     ISongItemListPtr items = NewSongItemList();
