@@ -338,6 +338,7 @@ void TQueueList::Clear() {
     ApplyQueued();
     PoolExecSQL("DELETE FROM queuelist");
     CachedCount = 0;
+    FRecountWhenWritten = false;
     FSeenStaleMark = QueueStaleMark.load();
     if (OnChange) OnChange(*this);
 }
