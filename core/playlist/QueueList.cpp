@@ -18,19 +18,11 @@ namespace {
 
 std::atomic<uint32_t> QueueStaleMark{0};
 
-// Writes queued by every queue and those that have run, for readers on other threads.
+// Writes queued by every queue and those that have run, for readers on other threads; the
+// queues' own counts are kept under the same lock.
 std::mutex WritesLock;
 std::condition_variable WritesChanged;
 uint64_t WritesIssued = 0, WritesDone = 0;
-
-void NoteWritesDone(uint64_t count) {
-    if (count == 0) return;
-    {
-        std::lock_guard lock(WritesLock);
-        WritesDone += count;
-    }
-    WritesChanged.notify_all();
-}
 
 // Queue rows' IDs are taken from the generator this many at a time: one look-up, not one per song.
 constexpr int RowIDBlock = 16;
@@ -54,13 +46,38 @@ bool WaitForQueueWrites(std::chrono::milliseconds limit) {
 // in the table, or not at all when it failed.
 struct TQueueList::TWritesRun : IExecCallback {
     std::atomic<int> LastItem{0};
-    std::atomic<uint64_t> Issued{0}, Done{0};
+    uint64_t Issued = 0, Done = 0;  // under WritesLock
+    bool Retired = false;           // its queue is gone: what still runs is not waited for
 
+    void Issue() {
+        std::lock_guard lock(WritesLock);
+        ++Issued;
+        ++WritesIssued;
+    }
     void Ran(int id) {
         int last = LastItem.load();
         while (last < id && !LastItem.compare_exchange_weak(last, id)) {}
-        Done.fetch_add(1);
-        NoteWritesDone(1);
+        {
+            std::lock_guard lock(WritesLock);
+            if (Retired) return;
+            ++Done;
+            ++WritesDone;
+        }
+        WritesChanged.notify_all();
+    }
+    // Every write counts as run: they have (a completed wait), or they never will (dropped).
+    void Settle(bool retire) {
+        {
+            std::lock_guard lock(WritesLock);
+            WritesDone += Issued - Done;
+            Done = Issued;
+            Retired = Retired || retire;
+        }
+        WritesChanged.notify_all();
+    }
+    bool AllRun() {
+        std::lock_guard lock(WritesLock);
+        return Done == Issued;
     }
     void OnResult(int id, int /*rowsAffected*/) override { Ran(id); }
     void OnError(int id, const std::exception& error) override {
@@ -72,6 +89,9 @@ struct TQueueList::TWritesRun : IExecCallback {
 };
 
 TQueueList::TQueueList() : FSeenStaleMark(QueueStaleMark.load()), FRun(std::make_shared<TWritesRun>()) {}
+
+// Its writes still queued run on (the delayed query finishes them), but nobody waits for them.
+TQueueList::~TQueueList() { FRun->Settle(true); }
 
 bool TQueueList::WritesQueued() { return SQLDriverType.load() == dtFirebird; }
 
@@ -92,9 +112,7 @@ void TQueueList::ApplyQueued() {
     FQueuedRows.clear();
     FQueuedDeletes.clear();
     FEditQueued = false;
-    // Writes dropped unrun (a queue that ended) no longer hold readers up.
-    const uint64_t issued = FRun->Issued.load();
-    NoteWritesDone(issued - FRun->Done.exchange(issued));
+    FRun->Settle(false);
 }
 
 void TQueueList::Settle() {
@@ -108,11 +126,7 @@ void TQueueList::Settle() {
 }
 
 int TQueueList::QueueWrite(const std::string& sql, const TVariantArray& params, int32_t deletedID) {
-    {
-        std::lock_guard lock(WritesLock);
-        ++WritesIssued;
-    }
-    FRun->Issued.fetch_add(1);
+    FRun->Issue();
     const int item = GetDelayedQuery()->ExecSQL(sql, params, FRun, false);
     if (deletedID != 0) FQueuedDeletes.emplace_back(deletedID, item);
     return item;
@@ -371,7 +385,7 @@ int32_t TQueueList::Count() {
     CheckStaleMark();
     // Appended rows are counted from the table once written (rows may have come behind the
     // queue's back); until then the count kept here answers.
-    if (FRecountWhenWritten && FRun->Done.load() == FRun->Issued.load()) {
+    if (FRecountWhenWritten && FRun->AllRun()) {
         FRecountWhenWritten = false;
         MarkForRecount();
     }

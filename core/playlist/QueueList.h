@@ -36,6 +36,7 @@ inline constexpr std::chrono::milliseconds QueueWritesLimit{3000};
 class TQueueList : public TSQLPoolEnabled {
 public:
     TQueueList();
+    ~TQueueList() override;
 
     // Every listener hears these (windows and the core's front door alike).
     TMulticastEvent<TQueueList& /*sender*/, int /*queueID*/> OnPop;
