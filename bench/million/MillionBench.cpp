@@ -1,8 +1,9 @@
 // The library at a million songs on the embedded database: the weighted rotation's choice for
 // three spreads of balances, the search limited to 100 rows, a category of every song delivered
-// to the library window (its first rows and the whole list), 2,000 new files imported into it, and 10,000 songs found missing deleted
-// the way the maintenance tool does. The library is made once (a few minutes); each figure is the
-// median of repeated runs.
+// to the library window (its first rows and the whole list), 2,000 new files imported into it,
+// 10,000 songs found missing deleted the way the maintenance tool does, and the play-limit
+// maintenance's read. The library is made once (a few minutes); each figure is the median of
+// repeated runs.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -15,6 +16,7 @@
 #include "core/playlist/CustomCategory.h"
 #include "core/playlist/SongList.h"
 #include "core/rotation/Logic_weighted.h"
+#include "core/rotation/PlaylistControl_imp.h"
 #include "core/rotation/PlaylistRules_imp.h"
 #include "database/SQLPool.h"
 #include "gui/library/unSearchList.h"
@@ -178,5 +180,26 @@ void BM_DeleteTenThousandMissing(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_DeleteTenThousandMissing)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->UseRealTime();
+
+// Play-limit maintenance after a song with a play limit has played: it reads the songs whose
+// limit is reached (none here), which the main thread waits for.
+void BM_PlayLimitMaintenance(benchmark::State& state) {
+    Million();
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto control = std::make_unique<TPlaylistControl>();
+        state.ResumeTiming();
+        control->PlayLimitMaintenance();
+        state.PauseTiming();
+        if (!control->GetPlayLimitClean()) state.SkipWithError("songs were due");
+        control.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_PlayLimitMaintenance)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 }  // namespace

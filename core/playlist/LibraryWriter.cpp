@@ -159,6 +159,8 @@ bool TLibraryWriter::DeleteSong(int32_t songID) {
         "DELETE FROM songlist WHERE ID = :ID",
     };
     const bool savepoint = SQLDriverType.load() == dtFirebird;
+    // A queue row of this song still being written lands first, then goes with the song.
+    WaitForQueueWrites(QueueWritesLimit);
     bool removed = false;
     try {
         if (savepoint) Statement(FDeletes[0], statements[0]).Exec({});

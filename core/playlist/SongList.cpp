@@ -231,7 +231,9 @@ TSongList::TWriteRun::~TWriteRun() {
 
 void TSongList::RunDeletion(const std::function<void(ISQLConnection&)>& statements) {
     // The list rows go with their song in one transaction: no queue entry is left pointing at
-    // a song that is gone, and a failure leaves both in place.
+    // a song that is gone, and a failure leaves both in place. Queue rows still being written
+    // land first, so that none of them comes after the deletion.
+    WaitForQueueWrites(QueueWritesLimit);
     ISQLConnectionPtr connection = PoolGetWriteConnection();
     const bool ownTransaction = SQLDriverType == dtFirebird || SQLDriverType == dtPostgreSQL;
     try {

@@ -71,6 +71,7 @@ void AddFilesToQueue(const std::vector<std::string>& files, bool atBottom, TQueu
     if (atBottom) {
         queue.AddSongs(items, 0, 0, 0);
     } else {
+        WaitForQueueWrites(QueueWritesLimit);  // the top is above a song queued a moment ago too
         IDatasetPtr row = PoolQuery("SELECT MIN(sortID) as sortID FROM queuelist");
         queue.AddSongs(items, 0, 0, row->IsEmpty() ? 0 : FieldFloat(*row, "sortID"));
     }

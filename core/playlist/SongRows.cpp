@@ -2,6 +2,7 @@
 
 #include "core/playlist/CategorySelection.h"
 #include "core/playlist/CustomCategory.h"
+#include "core/playlist/QueueList.h"
 #include "database/SQLPool.h"
 
 namespace kelvar {
@@ -43,6 +44,8 @@ IDatasetPtr OpenAlbumTracks(const std::string& Album, const TDLVariant& ExceptID
 }
 
 IDatasetPtr OpenQueuedSongs() {
+    // The rows the automation queued a moment ago are listed too.
+    WaitForQueueWrites(QueueWritesLimit);
     return PoolQuery(
         "SELECT songlist.* FROM songlist, queuelist WHERE (songlist.ID = queuelist.songID) ORDER BY sortID ASC ", {},
         true);

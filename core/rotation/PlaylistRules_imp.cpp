@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "core/playlist/PlaylistUtils.h"
+#include "core/playlist/QueueList.h"
 #include "core/rotation/RotationConfig.h"
 #include "core/rotation/RotationErrors.h"
+#include "foundation/Logger.h"
 #include "foundation/MiscFunc.h"
 
 namespace kelvar {
@@ -30,6 +32,10 @@ struct TQueueRow {
 };
 
 std::vector<TQueueRow> ReadQueueRows() {
+    // The queue's appends and pops are written behind it: a choice sees the songs queued before it.
+    if (!WaitForQueueWrites(QueueWritesLimit))
+        LogMessage("Rotation: the queue's changes were not written in time; separation reads the queue as it is",
+                   "CORE", LogKind::Warning);
     std::vector<TQueueRow> rows;
     IDatasetPtr queue = PoolQuery(
         "SELECT artist,title,album FROM queuelist, songlist WHERE (queuelist.songID = songlist.ID)", {}, true);

@@ -65,6 +65,8 @@ CREATE DESCENDING INDEX IDX_songlist_date_desc ON songlist (date_played);
 CREATE DESCENDING INDEX IDX_songlist_date_artist_desc ON songlist (date_artist_played);
 -- The weighted rotation reads the songs of one balance heaviest first along this one.
 CREATE DESCENDING INDEX IDX_songlist_balance_weight ON songlist (balance, weight);
+-- Play-limit maintenance reads the few songs with a limit along this one.
+CREATE INDEX IDX_songlist_playlimit ON songlist (playlimit_count);
 
 -- User categories of the category tree (built-in ones are not stored)
 CREATE TABLE category (
@@ -150,4 +152,4 @@ CREATE DESCENDING INDEX IDX_historylist_date_desc ON historylist (date_played);
 CREATE INDEX IDX_historylist_song ON historylist (songID);
 
 -- Schema version, read by the setup before it runs the upgrade scripts
-COMMENT ON COLUMN category.ID IS '2';
+COMMENT ON COLUMN category.ID IS '3';

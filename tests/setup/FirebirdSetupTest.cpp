@@ -202,10 +202,13 @@ namespace {
 TEST_F(FirebirdSetupTest, ShippedUpgradesBringAVersionOneDatabaseUpToDate) {
     const fs::path shipped = fs::path(KELVAR_TEST_SOURCE_DIR) / ".." / "setup" / "sql-firebird";
     std::string tables = test::ReadWholeFile((shipped / "tables.sql").string());
-    const std::string index = "CREATE DESCENDING INDEX IDX_songlist_balance_weight ON songlist (balance, weight);\n";
-    ASSERT_NE(tables.find(index), std::string::npos);
-    tables.erase(tables.find(index), index.size());
-    tables.replace(tables.find("COMMENT ON COLUMN category.ID IS '2';"), 37, "COMMENT ON COLUMN category.ID IS '1';");
+    for (const std::string index :
+         {"CREATE DESCENDING INDEX IDX_songlist_balance_weight ON songlist (balance, weight);\n",
+          "CREATE INDEX IDX_songlist_playlimit ON songlist (playlimit_count);\n"}) {
+        ASSERT_NE(tables.find(index), std::string::npos) << index;
+        tables.erase(tables.find(index), index.size());
+    }
+    tables.replace(tables.find("COMMENT ON COLUMN category.ID IS '3';"), 37, "COMMENT ON COLUMN category.ID IS '1';");
     Folders.Script("tables.sql", tables);
     Folders.Script("data.sql", test::ReadWholeFile((shipped / "data.sql").string()));
     ASSERT_TRUE(Setup->ConnectDatabase()) << ::testing::PrintToString(Log.Lines);
@@ -218,11 +221,11 @@ TEST_F(FirebirdSetupTest, ShippedUpgradesBringAVersionOneDatabaseUpToDate) {
     ASSERT_TRUE(Setup->ConnectDatabase());
     ASSERT_TRUE(Setup->UpgradeStructure()) << ::testing::PrintToString(Log.Lines);
     Setup->ReleaseConnection();
-    EXPECT_EQ(setuptest::SchemaVersion(Folders.DatabaseFile()), "2");
+    EXPECT_EQ(setuptest::SchemaVersion(Folders.DatabaseFile()), "3");
     EXPECT_EQ(setuptest::QueryColumn(Folders.DatabaseFile(),
-                                     "SELECT TRIM(rdb$index_name) FROM rdb$indices WHERE rdb$index_name = "
-                                     "'IDX_SONGLIST_BALANCE_WEIGHT'"),
-              std::vector<std::string>{"IDX_SONGLIST_BALANCE_WEIGHT"});
+                                     "SELECT TRIM(rdb$index_name) FROM rdb$indices WHERE rdb$index_name IN "
+                                     "('IDX_SONGLIST_BALANCE_WEIGHT', 'IDX_SONGLIST_PLAYLIMIT') ORDER BY 1"),
+              (std::vector<std::string>{"IDX_SONGLIST_BALANCE_WEIGHT", "IDX_SONGLIST_PLAYLIMIT"}));
 }
 
 }  // namespace

@@ -69,6 +69,7 @@ TEST_F(QueueListTest, AddSongsPlacesBatchesBetweenTheirNeighbours) {
         EXPECT_EQ(added, items);
         EXPECT_EQ(items->Items(0).SortID, c.expected[0]);
         EXPECT_EQ(items->Items(1).SortID, c.expected[1]);
+        Queue.ApplyQueued();  // the rows are written behind the call
         for (int i = 0; i < 2; ++i) {
             auto row = PoolQuery("SELECT * FROM queuelist WHERE ID = :id", {items->Items(i).ListID});
             ASSERT_FALSE(row->IsEmpty());
@@ -93,11 +94,13 @@ TEST_F(QueueListTest, AddSongMarksRequestsAndRefusesInsertPosition) {
     Queue.AddSong(*song, ipBottom);
     ASSERT_NE(added, nullptr);
     EXPECT_EQ(added->Items(0).Caption, "Artist - Title ~requested~");
+    Queue.ApplyQueued();
     EXPECT_EQ(CountRows("queuelist", "requestID = 12 AND songID = " + std::to_string(id)), 1);
 
     song->SetValue("requestID", "soon");  // not a number: no request
     Queue.AddSong(*song, ipTop);
     EXPECT_EQ(added->Items(0).Caption, "Artist - Title");
+    Queue.ApplyQueued();
     EXPECT_EQ(CountRows("queuelist", "requestID = 0"), 1);
 }
 
@@ -118,6 +121,7 @@ TEST_F(QueueListTest, PopNextTakesTheFirstSongAndSkipsRowsOfGoneSongs) {
 
     // Only the row of a song that is gone is left: counted and listed, never played.
     EXPECT_EQ(Queue.PopNext(), nullptr);
+    Queue.ApplyQueued();
     EXPECT_EQ(CountRows("queuelist"), 1);
     IDatasetPtr list = Queue.GetList();
     EXPECT_EQ(list->GetFieldValue("songID").AsInteger(), 999999);
@@ -177,8 +181,29 @@ TEST_F(QueueListTest, APopRightAfterADeleteOrMoveHonoursIt) {
             ISongInfoPtr song = Queue.PopNext();
             ASSERT_NE(song, nullptr);
             EXPECT_EQ(song->GetID(), b) << "edit " << c.Edit << ", gap " << c.GapMs << " ms, round " << round;
+            Queue.ApplyQueued();
             EXPECT_EQ(Queue.Count(), CountRows("queuelist")) << "edit " << c.Edit << ", gap " << c.GapMs << " ms";
         }
+}
+
+// Appends and pops are written behind the calls: pops at once after them still take the queue in
+// order (rows in the table and rows still being written alike), each song once.
+TEST_F(QueueListTest, PopsRightAfterAppendsTakeEachSongOnceInOrder) {
+    const int a = AddSongRow("/m/a.mp3"), b = AddSongRow("/m/b.mp3"), c = AddSongRow("/m/c.mp3");
+    for (int round = 0; round < 3; ++round) {
+        Queue.Clear();
+        Queue.AddSongs(Items({c}), 0, 0, 0);
+        Queue.ApplyQueued();                   // c is in the table
+        Queue.AddSongs(Items({a}), 0, 0, 0);   // after c
+        Queue.AddSongs(Items({b}), 0, 0, -1);  // before c
+        EXPECT_EQ(Queue.Count(), 3);
+        std::vector<int> order;
+        while (ISongInfoPtr song = Queue.PopNext()) order.push_back(song->GetID());
+        EXPECT_EQ(order, (std::vector<int>{b, c, a})) << "round " << round;
+        EXPECT_EQ(Queue.Count(), 0);
+        Queue.ApplyQueued();
+        EXPECT_EQ(CountRows("queuelist"), 0) << "round " << round;
+    }
 }
 
 TEST_F(QueueListTest, ACropIsOneQueuedStatementThatTheNextPopSees) {
@@ -194,6 +219,7 @@ TEST_F(QueueListTest, ACropIsOneQueuedStatementThatTheNextPopSees) {
     EXPECT_EQ(events, 299);
     EXPECT_EQ(Queue.PopNext()->GetID(), b);
     EXPECT_EQ(Queue.Count(), 0);
+    Queue.ApplyQueued();
     EXPECT_EQ(CountRows("queuelist"), 0);
 }
 
@@ -210,6 +236,7 @@ TEST_F(QueueListTest, ShuffleNumbersEveryRow) {
 TEST_F(QueueListTest, RemovingDuplicatesKeepsTheOldestEntryAndRecounts) {
     const int a = AddSongRow("/m/a.mp3"), b = AddSongRow("/m/b.mp3");
     Queue.AddSongs(Items({a, b, a, a, b}), 0, 0, 0);
+    Queue.ApplyQueued();
     const int firstA = FieldInt(*PoolQuery("SELECT MIN(ID) AS ID FROM queuelist WHERE songID = :s", {a}), "ID");
     EXPECT_EQ(Queue.Count(), 5);
     EXPECT_EQ(Queue.RemoveQueueDuplicates(), 3);

@@ -23,7 +23,7 @@ TEST_F(SchemaTest, ScriptsSuitTheSetupsRunner) {
         "(rdb$field_name = :ID)",
         {"CATEGORY", "ID"});
     ASSERT_FALSE(ver->IsEmpty());
-    EXPECT_EQ(ver->GetFieldValue("ver").AsString(), "2");
+    EXPECT_EQ(ver->GetFieldValue("ver").AsString(), "3");
 }
 
 TEST_F(SchemaTest, NewRowsGetUsableDefaults) {
