@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "core/playlist/CategorySelection.h"
+#include "core/playlist/MissingSongCheck.h"
 #include "core/playlist/PlaylistUtils.h"
 #include "core/playlist/SongFiles.h"
 #include "core/playlist/SongList.h"
@@ -16,7 +17,6 @@
 #include "foundation/Logger.h"
 #include "foundation/MiscFunc.h"
 #include "gui/engine/GuiDialogs.h"
-#include "gui/tools/FirstRunImport.h"
 #include "gui/tools/unProgress.h"
 #include "media/SongInfo_imp.h"
 
@@ -38,13 +38,6 @@ QString FileNameOnly(const std::string& Path) {
 bool FileExists(const std::string& Path) {
     std::error_code ec;
     return fs::exists(Path, ec);
-}
-
-// Only a file that is known to be gone counts as missing: a folder that can't be read (a
-// network share that is down) must not cost the library its songs.
-bool FileMissing(const std::string& Path) {
-    std::error_code ec;
-    return !fs::exists(Path, ec) && !ec;
 }
 
 std::string Counts(const char* Format, int Done, int Failed, int Skipped) {
@@ -87,7 +80,11 @@ bool SaveRowTags(IDataset& Rows, const std::string& File) {
 TMaintenanceTools::TMaintenanceTools(QWidget* Owner)
     : TagLogFileName(ProgramFolder() + "VedoVudevo.log"), FOwner(Owner) {}
 
-TMaintenanceTools::~TMaintenanceTools() { CloseTagLog(); }
+TMaintenanceTools::~TMaintenanceTools() {
+    // The check's thread is stopped and gone before the progress dialog goes.
+    FCheck.reset();
+    CloseTagLog();
+}
 
 template <typename TCommand>
 void TMaintenanceTools::Guarded(TCommand Command) {
@@ -100,6 +97,12 @@ void TMaintenanceTools::Guarded(TCommand Command) {
     } catch (...) {
         LogMessage("Unhandled exception (unknown)", "GUI", LogKind::Exception);
     }
+    // A check that runs on its thread ends the command when it ends.
+    if (!FCheck) EndCommand();
+}
+
+void TMaintenanceTools::EndCommand() {
+    FCheck.reset();
     FProgress.reset();
     CloseTagLog();
     FBusy = false;
@@ -164,44 +167,50 @@ void TMaintenanceTools::SaveALLtags1Click() {
     });
 }
 
-void TMaintenanceTools::StartWalk(IDataset& Rows, const char* Caption, const char* Label) {
+void TMaintenanceTools::StartWalk(int Rows, const char* Caption, const char* Label) {
     FProgress = ShowProgress();
     FProgress->setWindowTitle(QString::fromUtf8(Caption));
     FProgress->lbCaption->setText(QString::fromUtf8(Label));
     FProgress->lbCurrent->clear();
-    FProgress->eProgess->setRange(0, std::max(0, Rows.RecordCount()));
+    FProgress->eProgess->setRange(0, std::max(0, Rows));
     FProgress->eProgess->setValue(0);
     FProgress->repaint();
 }
 
 void TMaintenanceTools::VerifySongs() {
-    IDatasetPtr rows = OpenAllSongs(true);
-    TSongList& songs = ToolsSongList();
-    // One write connection for every deletion of the walk.
-    TSongList::TWriteRun run(songs);
-    StartWalk(*rows, "Verify tracks", "Checking...");
-    int removed = 0, walked = 0;
-    rows->First();
-    while (!rows->Eof() && !FProgress->FCancelled) {
-        const std::string file = rows->GetValue("filename");
-        FProgress->lbCurrent->setText(FileNameOnly(file));
-        if (IsPlainFile(file) && FileMissing(file)) {
-            ++removed;
-            songs.DeleteSong(FieldInt(*rows, "ID"));
-        }
-        rows->Next();
-        FProgress->StepIt();
-        if (++walked % EventsEvery == 0) QCoreApplication::processEvents();
+    // The rows are read and the files looked up on the check's thread; the main thread only
+    // shows how far it is, so the windows and the automation go on meanwhile.
+    StartWalk(0, "Verify tracks", "Checking...");
+    TMissingSongCheck::TCallbacks callbacks;
+    callbacks.OnStart = [this](int Total) { FProgress->eProgess->setRange(0, std::max(0, Total)); };
+    callbacks.OnProgress = [this](int Done, const std::string& File) {
+        FProgress->lbCurrent->setText(FileNameOnly(File));
+        FProgress->eProgess->setValue(std::min(Done, FProgress->eProgess->maximum()));
+    };
+    callbacks.OnEnd = [this](int Removed, const std::string& Error) { VerifyEnded(Removed, Error); };
+    FCheck = std::make_unique<TMissingSongCheck>(std::move(callbacks));
+    // Cancel, Escape and the close button stop the check after the row it is on.
+    FProgress->OnCancel = [this] {
+        if (FCheck) FCheck->Cancel();
+    };
+    FCheck->Start();
+}
+
+void TMaintenanceTools::VerifyEnded(int Removed, const std::string& Error) {
+    EndCommand();
+    if (!Error.empty()) {
+        LogMessage("Unhandled exception (" + Error + ")", "GUI", LogKind::Exception);
+        return;
     }
-    MessageDlg(removed == 0 ? std::string("No invalid tracks found")
-                            : std::to_string(removed) + " track(s) were removed because they no longer exist.",
+    MessageDlg(Removed == 0 ? std::string("No invalid tracks found")
+                            : std::to_string(Removed) + " track(s) were removed because they no longer exist.",
                TMsgDlgType::Information, MsgButton::OK, FOwner);
 }
 
 void TMaintenanceTools::TagWalk(bool Load) {
     IDatasetPtr rows = OpenAllSongs(!Load);
     int done = 0, failed = 0, skipped = 0;
-    StartWalk(*rows, Load ? "Loading tags" : "Saving tags", Load ? "Loading..." : "Saving...");
+    StartWalk(rows->RecordCount(), Load ? "Loading tags" : "Saving tags", Load ? "Loading..." : "Saving...");
     // This run's first line starts a new file.
     CloseTagLog();
     rows->First();

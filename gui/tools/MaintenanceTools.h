@@ -12,7 +12,7 @@ class QWidget;
 
 namespace kelvar {
 
-class IDataset;
+class TMissingSongCheck;
 class TfoProgress;
 
 class TMaintenanceTools {
@@ -24,7 +24,8 @@ public:
     TMaintenanceTools& operator=(const TMaintenanceTools&) = delete;
 
     // The menu's handlers. None raises: a failure is logged and the command ends. A command
-    // given while another one walks (its progress dialog lets events run) is ignored.
+    // given while another one walks (its progress dialog lets events run) is ignored. "Verify
+    // songs" returns once its check runs on a thread of its own; its message comes at the end.
     void Resetweight1Click();
     void Clearhistory1Click();
     void Verifysongs1Click();
@@ -38,6 +39,8 @@ public:
 
     // The progress dialog of the walk running now, null otherwise.
     TfoProgress* Progress() const { return FProgress.get(); }
+    // True while a command runs (also a check on its thread).
+    bool Busy() const { return FBusy; }
 
     std::string TagLogFileName;  // the program folder's "VedoVudevo.log"
     std::ofstream FTagLog;
@@ -47,13 +50,16 @@ private:
     template <typename TCommand>
     void Guarded(TCommand Command);
     bool Ask(const char* Question);
-    void StartWalk(IDataset& Rows, const char* Caption, const char* Label);
+    void EndCommand();
+    void StartWalk(int Rows, const char* Caption, const char* Label);
     void VerifySongs();
+    void VerifyEnded(int Removed, const std::string& Error);
     void TagWalk(bool Load);
 
     QWidget* FOwner;
     bool FBusy = false;
     std::unique_ptr<TfoProgress> FProgress;
+    std::unique_ptr<TMissingSongCheck> FCheck;
 };
 
 }  // namespace kelvar

@@ -33,6 +33,7 @@ TfoProgress::TfoProgress(QWidget* Parent) : QDialog(Parent, Qt::Tool | Qt::Windo
     btClose->setGeometry(95, 76, 65, 25);
     btClose->OnClick = [this](TFxFancyButton&) {
         FCancelled = true;
+        if (OnCancel) OnCancel();
         QMetaObject::invokeMethod(
             this, [this] { close(); }, Qt::QueuedConnection);
     };
@@ -46,6 +47,7 @@ void TfoProgress::showEvent(QShowEvent* Event) {
 void TfoProgress::done(int Result) {
     // Escape or the window's close button stop the walk too: it would go on out of sight.
     FCancelled = true;
+    if (OnCancel) OnCancel();
     QDialog::done(Result);
 }
 

@@ -2,6 +2,7 @@
 // The small progress dialog of the long maintenance walks: a caption, the current item, a
 // progress bar and a Cancel button that the walk checks at every row.
 #include <QDialog>
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -23,6 +24,9 @@ public:
     QProgressBar* eProgess = nullptr;
     TFxFancyButton* btClose = nullptr;
     bool FCancelled = false;
+    // Told at once when the operator cancels (Cancel, Escape, the close button), for a walk that
+    // runs on another thread and can't look at FCancelled.
+    std::function<void()> OnCancel;
 
 protected:
     void showEvent(QShowEvent* Event) override;

@@ -1,12 +1,15 @@
 // The maintenance tools on the embedded song database with temporary music files: each asks
 // first, the weight reset clamps before it divides, the verification removes only plain files
-// that are gone, the mass tagger copies tags both ways and logs what it could not do, and a
-// walk stops at Cancel with the rows after the current one untouched.
+// that are gone (on a thread of its own, stopped by Cancel or by the tools going away), the mass
+// tagger copies tags both ways and logs what it could not do, and a walk stops at Cancel with
+// the rows after the current one untouched.
 #include <QLabel>
+#include <QProgressBar>
 #include <QTest>
-#include <QTimer>
+#include <chrono>
 #include <cmath>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "common/Mp3Encoder.h"
@@ -62,12 +65,39 @@ protected:
         text << in.rdbuf();
         return text.str();
     }
-    // Presses the progress dialog's Cancel at the walk's first pass of events.
-    void CancelAtFirstEvents() {
-        QTimer::singleShot(0, [this] {
-            ASSERT_NE(Tools->Progress(), nullptr);
-            QTest::mouseClick(Tools->Progress()->btClose, Qt::LeftButton);
-        });
+    // Runs the main loop (Qt's events and the dispatcher's calls) until Done, 30 s at most.
+    bool PumpUntil(const std::function<bool()>& Done) {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!Done()) {
+            if (std::chrono::steady_clock::now() > limit) return false;
+            QCoreApplication::processEvents();
+            if (Loop->ProcessPending() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
+    // "Verify songs" to its end.
+    void VerifySongs() {
+        Tools->Verifysongs1Click();
+        EXPECT_TRUE(PumpUntil([this] { return !Tools->Busy(); }));
+    }
+    // Rows 1 to Count; the file of row 1, of row 50 and of every row from Locked on is gone, the
+    // others exist. Row Locked's category row is changed by a transaction left open on the
+    // answered connection, so that the check, deleting the song, waits there until the test
+    // lets go (the song rows themselves stay readable).
+    ISQLConnectionPtr LibraryWithLockedRow(int Count, int Locked) {
+        Touch(Folder / "here.mp3");
+        // One transaction: a commit per row would take most of the test's time.
+        ISQLConnectionPtr connection = PoolGetWriteConnection();
+        for (int i = 1; i <= Count; ++i)
+            connection->ExecSQL(
+                "INSERT INTO songlist (ID, filename) VALUES (:id, :f)",
+                {i, i == 1 || i == 50 || i >= Locked ? (Folder / ("gone" + std::to_string(i) + ".mp3")).string()
+                                                     : (Folder / "here.mp3").string()});
+        connection->ExecSQL("INSERT INTO categorylist (ID, songID, categoryID) VALUES (1, :id, 1)", {Locked});
+        connection->Commit();
+        ISQLConnectionPtr lock = PoolGetWriteConnection();
+        lock->ExecSQL("UPDATE categorylist SET sortID = 2 WHERE ID = 1", {});
+        return lock;
     }
 
     std::unique_ptr<TMaintenanceTools> Tools;
@@ -112,7 +142,7 @@ TEST_F(Maintenance, ClearHistoryOnlyAfterYes) {
 
 TEST_F(Maintenance, VerifySongsRemovesOnlyPlainFilesThatAreGone) {
     Answer = MsgButton::Yes;
-    Tools->Verifysongs1Click();
+    VerifySongs();
     EXPECT_EQ(Messages, std::vector<std::string>{"No invalid tracks found"});
 
     Touch(Folder / "here.mp3");
@@ -122,7 +152,7 @@ TEST_F(Maintenance, VerifySongsRemovesOnlyPlainFilesThatAreGone) {
     AddSongRow("http://radio.example/stream");
     AddSongRow((Folder / "Track01.cda").string());
     Messages.clear();
-    Tools->Verifysongs1Click();
+    VerifySongs();
     EXPECT_EQ(Messages, std::vector<std::string>{"1 track(s) were removed because they no longer exist."});
     EXPECT_EQ(CountRows("songlist"), 3);
     EXPECT_EQ(CountRows("songlist", "ID = " + std::to_string(gone)), 0);
@@ -134,26 +164,48 @@ TEST_F(Maintenance, VerifySongsRemovesOnlyPlainFilesThatAreGone) {
     Touch(Folder / "x.mp3");
     AddSongRow((Folder / "gone-too.mp3").string());
     Tools->Verifysongs1Click();
+    EXPECT_FALSE(Tools->Busy());
     EXPECT_EQ(CountRows("songlist"), 4);
 }
 
-TEST_F(Maintenance, CancelStopsTheWalkAfterTheCurrentRow) {
-    // Rows 1 and 50 name missing files, and so does every row after them.
-    Touch(Folder / "here.mp3");
-    // One transaction: a commit per row would take most of the test's time.
-    ISQLConnectionPtr connection = PoolGetWriteConnection();
-    for (int i = 1; i <= 120; ++i)
-        connection->ExecSQL("INSERT INTO songlist (ID, filename) VALUES (:id, :f)",
-                            {i, i == 1 || i >= 50 ? (Folder / ("gone" + std::to_string(i) + ".mp3")).string()
-                                                  : (Folder / "here.mp3").string()});
-    connection->Commit();
-    connection.reset();
-    CancelAtFirstEvents();
+TEST_F(Maintenance, CancelStopsTheCheckAfterTheRowItIsOn) {
+    ISQLConnectionPtr lock = LibraryWithLockedRow(120, 51);
     Tools->Verifysongs1Click();
-    // Events run every 50 rows: Cancel is seen there and the rows after the 50th stay.
-    EXPECT_EQ(Messages, std::vector<std::string>{"2 track(s) were removed because they no longer exist."});
-    EXPECT_EQ(CountRows("songlist"), 118);
-    EXPECT_EQ(CountRows("songlist", "filename LIKE '%gone51.mp3'"), 1);
+    // The check runs on while the main thread goes on; it has reported row 50 and waits at
+    // row 51 at the latest.
+    ASSERT_TRUE(PumpUntil([this] { return Tools->Progress()->eProgess->value() >= 50; }));
+    EXPECT_EQ(Tools->Progress()->eProgess->maximum(), 120);
+    EXPECT_TRUE(Messages.empty());
+    QTest::keyClick(Tools->Progress(), Qt::Key_Escape);
+    lock->Rollback();
+    ASSERT_TRUE(PumpUntil([this] { return !Tools->Busy(); }));
+    // Rows 1 and 50 went, row 51 too when the check had reached it; every row after it stays,
+    // and the message counts what went.
+    const int removed = 120 - CountRows("songlist");
+    EXPECT_TRUE(removed == 2 || removed == 3) << removed;
+    EXPECT_EQ(Messages, std::vector<std::string>{std::to_string(removed) +
+                                                 " track(s) were removed because they no longer exist."});
+    EXPECT_EQ(CountRows("songlist", "ID > 51"), 69);
+    EXPECT_EQ(Tools->Progress(), nullptr);
+}
+
+TEST_F(Maintenance, ToolsGoingAwayStopAndWaitForTheCheck) {
+    ISQLConnectionPtr lock = LibraryWithLockedRow(120, 51);
+    Tools->Verifysongs1Click();
+    ASSERT_TRUE(PumpUntil([this] { return Tools->Progress()->eProgess->value() >= 50; }));
+    // The tools wait for the row the check is on, which waits for the test's transaction.
+    std::thread release([&lock] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        lock->Rollback();
+    });
+    Tools.reset();
+    release.join();
+    // The check's thread is gone and what it had posted never reaches the tools.
+    Loop->ProcessPending();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(Messages.empty());
+    EXPECT_GE(CountRows("songlist"), 117);
+    EXPECT_EQ(CountRows("songlist", "ID > 51"), 69);
 }
 
 TEST_F(Maintenance, LoadAllTagsCopiesTagsAndLogsWhatItCouldNot) {
