@@ -188,12 +188,14 @@ void TMaintenanceTools::VerifySongs() {
         FProgress->eProgess->setValue(std::min(Done, FProgress->eProgess->maximum()));
     };
     callbacks.OnEnd = [this](int Removed, const std::string& Error) { VerifyEnded(Removed, Error); };
-    FCheck = std::make_unique<TMissingSongCheck>(std::move(callbacks));
+    auto check = std::make_unique<TMissingSongCheck>(std::move(callbacks));
+    // Held only once its thread runs: a check that failed to start must not keep the tools busy.
+    check->Start();
+    FCheck = std::move(check);
     // Cancel, Escape and the close button stop the check after the row it is on.
     FProgress->OnCancel = [this] {
         if (FCheck) FCheck->Cancel();
     };
-    FCheck->Start();
 }
 
 void TMaintenanceTools::VerifyEnded(int Removed, const std::string& Error) {
