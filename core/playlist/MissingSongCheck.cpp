@@ -63,7 +63,8 @@ void TMissingSongCheck::Run() {
     int removed = 0;
     std::string error;
     try {
-        const int total = static_cast<int>(PoolQuery("SELECT COUNT(*) AS N FROM songlist")->GetFieldValue("N").AsInteger());
+        const int total =
+            static_cast<int>(PoolQuery("SELECT COUNT(*) AS N FROM songlist")->GetFieldValue("N").AsInteger());
         Post([total](TShared& s) {
             if (s.Callbacks.OnStart) s.Callbacks.OnStart(total);
         });
