@@ -269,7 +269,8 @@ TEST_F(Player, InputWithoutAudioForTheLimitIsEnded) {
         if (request.find("/stall") != std::string::npos) SendAll(fd, mp3.data(), mp3.size() / 2);
         while (!server.Release) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     });
-    constexpr int LimitMs = 400;
+    // Long enough for the stream's first data to arrive on a busy machine.
+    constexpr int LimitMs = 1500;
     {
         TTestPlayer silent;
         silent.SetNoAudioLimit(LimitMs);
