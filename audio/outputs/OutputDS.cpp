@@ -179,11 +179,13 @@ bool TOutput_DS::Pass(int Event) {
         }
         case EvVolume: ApplyVolume(); break;
         case EvReset: {
+            // The state before the reset comes back in this same pass: a run or pause left for a
+            // later pass would undo a Stop or Pause asked for in between.
             const int previous = FState;
             if (FState != OutputState::Stopped) StopDevice("Unable to stop DS buffer");
-            if (previous == OutputState::Paused) FEvents->Set(EvPause);
-            if (previous == OutputState::Running) FEvents->Set(EvRun);
             FState = OutputState::Stopped;
+            if (previous == OutputState::Paused) return Pass(EvPause);
+            if (previous == OutputState::Running) return Pass(EvRun);
             break;
         }
         case TEventSet::DeviceReady:

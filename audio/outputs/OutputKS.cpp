@@ -147,12 +147,16 @@ bool TOutput_KS::Pass(int Event) {
             SetPinState(KSState::Run, "Unable to run KS pin");
             break;
         case EvVolume: SetFactor(); break;
-        case EvReset:
+        case EvReset: {
+            // As the DS output: the state before the reset comes back in this pass, so a Stop or
+            // Pause asked for after the reset is never undone by a run left for later.
+            const int previous = FState;
             if (FState != OutputState::Stopped) SetPinState(KSState::Stop, "Unable to stop KS pin");
-            if (FState == OutputState::Paused) FEvents->Set(EvPause);
-            if (FState == OutputState::Running) FEvents->Set(EvRun);
             FState = OutputState::Stopped;
+            if (previous == OutputState::Paused) return Pass(EvPause);
+            if (previous == OutputState::Running) return Pass(EvRun);
             break;
+        }
         default:
             if (Event >= ControlEvents && Event < ControlEvents + FPacketCount) {
                 if (FState != OutputState::Stopped) FillPacket(Event - ControlEvents);

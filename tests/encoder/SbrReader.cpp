@@ -82,6 +82,9 @@ struct Bits {
     }
 };
 
+// The most envelopes a frame may carry; SbrChannelData's arrays and the flag arrays are this size.
+constexpr int kMaxEnvelopes = 5;
+
 int CeilLog2(int n) {
     int bits = 0;
     while ((1 << bits) < n) ++bits;
@@ -167,6 +170,7 @@ struct Parser {
             static const int kBorders[3][5] = {{0, 9}, {0, 5, 9}, {0, 2, 5, 7, 9}};
             if (c.envelopes > 4) {
                 error = "FIXFIX with more than four envelopes";
+                c.envelopes = c.noiseEnvelopes = 0;  // the arrays hold four (five for variable borders)
                 return;
             }
             const int row = c.envelopes == 4 ? 2 : c.envelopes - 1;
@@ -185,6 +189,11 @@ struct Parser {
             for (int i = 0; i < lead; ++i) leadLen[i] = 2 * static_cast<int>(in.Get(2)) + 2;
             for (int i = 0; i < trail; ++i) trailLen[i] = 2 * static_cast<int>(in.Get(2)) + 2;
             c.envelopes = lead + trail + 1;
+            if (c.envelopes > kMaxEnvelopes) {
+                error = "more than five envelopes";
+                c.envelopes = c.noiseEnvelopes = 0;  // a corrupt grid must not write past the arrays
+                return;
+            }
             in.Get(CeilLog2(lead + trail + 2));  // transient pointer
             for (int i = 0; i < c.envelopes; ++i)
                 c.resolution[c.frameClass == 1 ? c.envelopes - 1 - i : i] = static_cast<int>(in.Get(1));
@@ -343,7 +352,7 @@ SbrBlock SbrStreamReader::ReadFrame(const FrameInfo& frame) {
                 in.Get(1);  // mode 3
                 SbrChannelData& c = b.channel[0];
                 parse.Grid(c);
-                int env[5] = {}, noise[2] = {};
+                int env[kMaxEnvelopes] = {}, noise[2] = {};
                 parse.Flags(c, env, noise);
                 c.invfMode = static_cast<int>(in.Get(2));
                 in.Get(2);
@@ -358,7 +367,7 @@ SbrBlock SbrStreamReader::ReadFrame(const FrameInfo& frame) {
                 b.coupled = in.Get(1) != 0;
                 SbrChannelData& l = b.channel[0];
                 SbrChannelData& r = b.channel[1];
-                int envL[5] = {}, noiseL[2] = {}, envR[5] = {}, noiseR[2] = {};
+                int envL[kMaxEnvelopes] = {}, noiseL[2] = {}, envR[kMaxEnvelopes] = {}, noiseR[2] = {};
                 parse.Grid(l);
                 if (b.coupled) {
                     r = l;
