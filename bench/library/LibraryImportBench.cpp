@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -19,28 +18,6 @@ using namespace kelvar;
 constexpr int FolderCount = 500;
 constexpr int FilesPerFolder = 20;
 
-// A tenth of a second of 16-bit stereo silence.
-void WriteWav(const std::filesystem::path& path) {
-    const uint32_t dataSize = 4410 * 4;
-    auto put32 = [](std::ofstream& out, uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-    auto put16 = [](std::ofstream& out, uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-    std::ofstream out(path, std::ios::binary);
-    out.write("RIFF", 4);
-    put32(out, 36 + dataSize);
-    out.write("WAVEfmt ", 8);
-    put32(out, 16);
-    put16(out, 1);
-    put16(out, 2);
-    put32(out, 44100);
-    put32(out, 44100 * 4);
-    put16(out, 4);
-    put16(out, 16);
-    out.write("data", 4);
-    put32(out, dataSize);
-    const std::string silence(dataSize, '\0');
-    out.write(silence.data(), dataSize);
-}
-
 benchdb::TBenchSongDatabase& Database() {
     static benchdb::TBenchSongDatabase db("library");
     static bool filled = false;
@@ -49,7 +26,8 @@ benchdb::TBenchSongDatabase& Database() {
             const auto folder = db.Folder / "music" / ("Folder " + std::to_string(f));
             std::filesystem::create_directories(folder);
             for (int i = 0; i < FilesPerFolder; ++i)
-                WriteWav(folder / ("Artist " + std::to_string(f) + " - Song " + std::to_string(i) + ".wav"));
+                benchdb::WriteSilentWav(folder /
+                                        ("Artist " + std::to_string(f) + " - Song " + std::to_string(i) + ".wav"));
         }
         filled = true;
     }

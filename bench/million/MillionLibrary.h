@@ -4,7 +4,6 @@
 // keys (maintaining fourteen indexes row by row would take the engine many minutes).
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <string>
 #include <vector>
@@ -12,28 +11,6 @@
 #include "common/BenchSongDatabase.h"
 
 namespace kelvar::benchdb {
-
-// A tenth of a second of 16-bit stereo silence.
-inline void WriteSilentWav(const std::filesystem::path& path) {
-    const uint32_t dataSize = 4410 * 4;
-    auto put32 = [](std::ofstream& out, uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-    auto put16 = [](std::ofstream& out, uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-    std::ofstream out(path, std::ios::binary);
-    out.write("RIFF", 4);
-    put32(out, 36 + dataSize);
-    out.write("WAVEfmt ", 8);
-    put32(out, 16);
-    put16(out, 1);
-    put16(out, 2);
-    put32(out, 44100);
-    put32(out, 44100 * 4);
-    put16(out, 4);
-    put16(out, 16);
-    out.write("data", 4);
-    put32(out, dataSize);
-    const std::string silence(dataSize, '\0');
-    out.write(silence.data(), dataSize);
-}
 
 // The secondary indexes of songlist in the setup's tables.sql.
 inline std::vector<std::string> SongListIndexes() {

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -31,6 +32,28 @@
 #include "foundation/MainThread.h"
 
 namespace kelvar::benchdb {
+
+// A tenth of a second of 16-bit stereo silence.
+inline void WriteSilentWav(const std::filesystem::path& path) {
+    const uint32_t dataSize = 4410 * 4;
+    auto put32 = [](std::ofstream& out, uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+    auto put16 = [](std::ofstream& out, uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+    std::ofstream out(path, std::ios::binary);
+    out.write("RIFF", 4);
+    put32(out, 36 + dataSize);
+    out.write("WAVEfmt ", 8);
+    put32(out, 16);
+    put16(out, 1);
+    put16(out, 2);
+    put32(out, 44100);
+    put32(out, 44100 * 4);
+    put16(out, 4);
+    put16(out, 16);
+    out.write("data", 4);
+    put32(out, dataSize);
+    const std::string silence(dataSize, '\0');
+    out.write(silence.data(), dataSize);
+}
 
 inline bool EnvironmentFlag(const char* name) {
     const char* value = std::getenv(name);
