@@ -16,6 +16,7 @@
 #include "core/ProcessPriority.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "foundation/Logger_imp.h"
+#include "gui/ProgramGuiFixture.h"
 #include "gui/ProgramScreenshots.h"
 #include "gui/WindowItems.h"
 #include "gui/engine/GUIcommon.h"
@@ -49,7 +50,7 @@ std::string Report(const std::string& Window, const std::vector<TClippedCaption>
     return out.str();
 }
 
-class CaptionsFit : public songtest::TSongDbFixture {
+class CaptionsFit : public guitest::TProgramGuiFixture {
 protected:
     void SetUp() override {
         static int argc = 1;
@@ -58,26 +59,7 @@ protected:
         if (!QApplication::instance()) new QApplication(argc, argv);
         SavedFont = QApplication::font();
         UseDialogFont();
-        TSongDbFixture::SetUp();
-        Folder = fs::temp_directory_path() / ("kelvar-captions-" + std::to_string(getpid()));
-        fs::remove_all(Folder);
-        fs::create_directories(Folder);
-        Core = std::make_unique<TKelvar>();
-        Core->SetLogger(Log);
-        Core->Init();
-        Doc = TConfigDoc_XML::Create("");
-        auto kelvar = Doc->Section("Kelvar");
-        kelvar->WriteInteger("ProcessPriority", PriorityClass::Normal);
-        Core->LoadConfig(*kelvar);
-        auto logger = std::make_shared<TLogger>();
-        logger->SetLogToFile(false);
-        GuiLogger = logger;
-        GuiWindowList.reset();
-        RegisterWindowItems();
-        Engine =
-            std::make_unique<TKelvarGui>((Folder / "gui.xml").string(), std::make_unique<THeartBeat>(TickCount, false));
-        Api = std::make_unique<TKelvarApi>(*Core);
-        SetProgramKelvarApi(Api.get());
+        StartProgram("kelvar-captions-");
     }
     void TearDown() override {
         if (Gui) {
@@ -85,26 +67,11 @@ protected:
             Gui.reset();
         }
         Settle();
-        if (Engine) Engine->DoQuit();
-        Engine.reset();
-        GuiWindowList.reset();
-        SetProgramKelvarApi(nullptr);
-        Api.reset();
-        GuiLogger.reset();
-        Core.reset();
-        std::error_code ec;
-        fs::remove_all(Folder, ec);
-        TSongDbFixture::TearDown();
+        StopProgram();
         QApplication::setFont(SavedFont);
     }
 
-    fs::path Folder;
     QFont SavedFont;
-    std::shared_ptr<coretest::TMemoryLogger> Log = std::make_shared<coretest::TMemoryLogger>();
-    IConfigDocPtr Doc;
-    std::unique_ptr<TKelvar> Core;
-    std::unique_ptr<TKelvarApi> Api;
-    std::unique_ptr<TKelvarGui> Engine;
     std::unique_ptr<TfoMDIGui> Gui;
 };
 

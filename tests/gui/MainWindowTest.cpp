@@ -26,6 +26,7 @@
 #include "core/ProcessPriority.h"
 #include "foundation/ConfigDoc_XML.h"
 #include "foundation/Logger_imp.h"
+#include "gui/ProgramGuiFixture.h"
 #include "gui/WindowItems.h"
 #include "gui/engine/GUIcommon.h"
 #include "gui/engine/GuiDialogs.h"
@@ -65,30 +66,11 @@ std::string ReadText(const fs::path& file) {
     return text.str();
 }
 
-class MainWindow : public songtest::TSongDbFixture {
+class MainWindow : public guitest::TProgramGuiFixture {
 protected:
     void SetUp() override {
         EnsureApplication();
-        TSongDbFixture::SetUp();
-        Folder = fs::temp_directory_path() / ("kelvar-main-" + std::to_string(getpid()));
-        fs::remove_all(Folder);
-        fs::create_directories(Folder);
-        Core = std::make_unique<TKelvar>();
-        Core->SetLogger(Log);
-        Core->Init();
-        Doc = TConfigDoc_XML::Create("");
-        auto kelvar = Doc->Section("Kelvar");
-        kelvar->WriteInteger("ProcessPriority", PriorityClass::Normal);
-        Core->LoadConfig(*kelvar);
-        auto logger = std::make_shared<TLogger>();
-        logger->SetLogToFile(false);
-        GuiLogger = logger;
-        GuiWindowList.reset();
-        RegisterWindowItems();
-        Engine =
-            std::make_unique<TKelvarGui>((Folder / "gui.xml").string(), std::make_unique<THeartBeat>(TickCount, false));
-        Api = std::make_unique<TKelvarApi>(*Core);
-        SetProgramKelvarApi(Api.get());
+        StartProgram("kelvar-main-");
     }
     void TearDown() override {
         SetMessageHandler(nullptr);
@@ -96,17 +78,7 @@ protected:
             Gui->DoQuit();
             Gui.reset();
         }
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        if (Engine) Engine->DoQuit();
-        Engine.reset();
-        GuiWindowList.reset();
-        SetProgramKelvarApi(nullptr);
-        Api.reset();
-        GuiLogger.reset();
-        Core.reset();
-        std::error_code ec;
-        fs::remove_all(Folder, ec);
-        TSongDbFixture::TearDown();
+        StopProgram();
     }
 
     TfoMDIGui& Open(const fs::path& layout) {
@@ -137,14 +109,8 @@ protected:
     }
     void Write(const fs::path& file, const std::string& text) { std::ofstream(file) << text; }
 
-    fs::path Folder;
-    std::shared_ptr<coretest::TMemoryLogger> Log = std::make_shared<coretest::TMemoryLogger>();
-    IConfigDocPtr Doc;
-    std::unique_ptr<TKelvar> Core;
     // What the door does not offer.
     TKelvarTestAccess In() { return TKelvarTestAccess(*Core); }
-    std::unique_ptr<TKelvarApi> Api;
-    std::unique_ptr<TKelvarGui> Engine;
     std::unique_ptr<TfoMDIGui> Gui;
     TQuietTray* Tray = nullptr;
 };
