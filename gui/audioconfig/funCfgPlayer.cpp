@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "controls/KcButtons.h"
+#include "controls/KcFonts.h"
 #include "controls/KcSysUtils.h"
 #include "core/AudioSettingsAccess.h"
 #include "core/KelvarApi.h"
@@ -37,9 +38,8 @@ TKcDemoButton* ObjectButton(QWidget* Parent, const char* Name, const char* Capti
     b->SetCaption(Caption);
     b->setToolTip("Volume control");
     b->SetColor(TfrmCfgPlayer::ButtonColor);
-    QFont font("Arial");
-    font.setPointSize(8);
-    font.setBold(true);
+    // The condensed face: a bold 8-point sans caption ("Sound FX") overflows the 64-pixel button.
+    const QFont font = CaptionFont(11, true);
     b->SetFontLeave(TKcFont{font, clBlack});
     b->SetFontEnter(TKcFont{font, clRed});
     b->setFixedSize(64, 24);
