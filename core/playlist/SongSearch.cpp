@@ -1,38 +1,94 @@
 #include "core/playlist/SongSearch.h"
 
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
 #include "core/playlist/PlaylistUtils.h"
-#include "database/SQLPool_imp.h"
+#include "core/playlist/SharedSongIndex.h"
+#include "core/playlist/SongSearchIndex.h"
+#include "foundation/Logger.h"
+#include "foundation/MainThread.h"
 #include "foundation/TextUtil.h"
+#include "foundation/ThreadName.h"
 
 namespace kelvar {
+
+namespace {
+
+// The condition of Request over the ticked fields with their columns qualified by Qualifier
+// ("" or "alias."), its parameters numbered on from N; empty when no field is ticked.
+std::string SearchCondition(const TSearchRequest& Request, const std::string& Pattern, const std::string& Qualifier,
+                            int& N, TVariantArray& Params) {
+    const std::pair<bool, const char*> fields[] = {
+        {Request.Artist, "artist"}, {Request.Title, "title"}, {Request.Album, "album"}, {Request.Filename, "filename"}};
+    std::string condition;
+    int ticked = 0;
+    for (const auto& [on, field] : fields) {
+        if (!on) continue;
+        ++N;
+        Params.emplace_back(Pattern);
+        condition += std::string(" ") + (++ticked > 1 ? " OR " : "") + " (UPPER(" + Qualifier + field +
+                     ") LIKE :search" + std::to_string(N) + ") ";
+    }
+    if (ticked > 0 && Request.SongType != 0)
+        condition =
+            "(" + condition + ") AND (" + Qualifier + "songtype IN ('" + std::string(1, Request.SongType) + "')) ";
+    return condition;
+}
+
+// The database folds every script, so the text must be folded the same way.
+std::string SearchPattern(const TSearchRequest& Request, const std::string& Text) {
+    return Request.Substring ? "%" + Text + "%" : Text + "%";
+}
+
+const char* const SearchOrder = " ORDER BY artist ASC, title ASC";
+
+// The rows of the candidates IDs that Request matches, in the statement's order.
+ISongItemListPtr SongsOfCandidates(const TSearchRequest& Request, const std::string& Text, std::vector<int32_t> IDs,
+                                   ISQLConnection& Connection) {
+    if (IDs.empty()) return NewSongItemList();
+    TVariantArray params;
+    int n = 0;
+    const std::string condition = SearchCondition(Request, SearchPattern(Request, Text), "", n, params);
+    auto statement = [&](const std::string& columns, const std::vector<int32_t>& ids, size_t first, size_t count) {
+        const std::string sql = "SELECT " + columns + " FROM songlist WHERE (" + condition + ") AND (ID" +
+                                IDListSQL(ids, first, count) + ")" + SearchOrder;
+        return Request.Limit100 ? AddSQLLimit(sql, 100, 0) : sql;
+    };
+    const std::string columns = "ID, artist, title, duration";
+    if (IDs.size() > IDsPerStatement) {
+        // Each list's first hundred, then the first hundred of those: the database orders them.
+        std::vector<int32_t> winners;
+        for (size_t first = 0; first < IDs.size(); first += IDsPerStatement) {
+            IDatasetPtr rows = Connection.Query(
+                statement("ID", IDs, first, std::min(IDsPerStatement, IDs.size() - first)), params, true);
+            for (rows->First(); !rows->Eof(); rows->Next())
+                winners.push_back(static_cast<int32_t>(rows->GetFieldValue("ID").AsInteger()));
+        }
+        IDs = std::move(winners);
+        if (IDs.empty()) return NewSongItemList();
+    }
+    IDatasetPtr rows = Connection.Query(statement(columns, IDs, 0, IDs.size()), params, true);
+    return SongItemsOfRows(*rows);
+}
+
+// The ID lists of the limited search's candidates must leave at most one list of winners.
+static_assert((MostCandidates / IDsPerStatement + 1) * 100 <= IDsPerStatement);
+
+}  // namespace
 
 bool BuildSearchSQL(const TSearchRequest& Request, std::string& SQL, TVariantArray& Params) {
     SQL.clear();
     Params.clear();
-    // The database folds every script, so the text must be folded the same way.
     const std::string text = UpperUtf8(Request.Text);
     if (text.empty()) return false;
-    const std::string pattern = Request.Substring ? "%" + text + "%" : text + "%";
-    const std::pair<bool, const char*> fields[] = {
-        {Request.Artist, "artist"}, {Request.Title, "title"}, {Request.Album, "album"}, {Request.Filename, "filename"}};
-    // The condition over the columns of Qualifier ("" or "alias."), its parameters numbered on from N.
-    auto conditionOf = [&](const std::string& qualifier, int& n) {
-        std::string condition;
-        int ticked = 0;
-        for (const auto& [on, field] : fields) {
-            if (!on) continue;
-            ++n;
-            Params.emplace_back(pattern);
-            condition += std::string(" ") + (++ticked > 1 ? " OR " : "") + " (UPPER(" + qualifier + field +
-                         ") LIKE :search" + std::to_string(n) + ") ";
-        }
-        if (ticked > 0 && Request.SongType != 0)
-            condition =
-                "(" + condition + ") AND (" + qualifier + "songtype IN ('" + std::string(1, Request.SongType) + "')) ";
-        return condition;
-    };
+    const std::string pattern = SearchPattern(Request, text);
     int n = 0;
-    std::string condition = conditionOf("", n);
+    std::string condition = SearchCondition(Request, pattern, "", n, Params);
     if (n == 0) return false;
     if (Request.Limit100 && SQLDriverType.load() == dtFirebird) {
         // The first hundred in artist order lie at or before the hundredth match along the artist
@@ -41,9 +97,9 @@ bool BuildSearchSQL(const TSearchRequest& Request, std::string& SQL, TVariantArr
         condition = "(" + condition +
                     ") AND ((artist IS NULL) OR (artist <= (SELECT MAX(f.artist) FROM (SELECT FIRST 100 s.artist "
                     "FROM songlist s WHERE " +
-                    conditionOf("s.", n) + " ORDER BY s.artist) f))) ";
+                    SearchCondition(Request, pattern, "s.", n, Params) + " ORDER BY s.artist) f))) ";
     }
-    SQL = "SELECT  songlist.* FROM songlist WHERE " + condition + " ORDER BY artist ASC, title ASC";
+    SQL = "SELECT  songlist.* FROM songlist WHERE " + condition + SearchOrder;
     if (Request.Limit100) SQL = AddSQLLimit(SQL, 100, 0);
     return true;
 }
@@ -59,22 +115,103 @@ ISongItemListPtr SongItemsOfRows(IDataset& Rows) {
     return list;
 }
 
-TSongSearch::TSongSearch() : FQuery(PoolNewDelayedQuery()) {}
+ISongItemListPtr RunSongSearch(const TSearchRequest& Request, ISQLConnection& Connection) {
+    std::string sql;
+    TVariantArray params;
+    if (!BuildSearchSQL(Request, sql, params)) return NewSongItemList();
+    const std::string text = UpperUtf8(Request.Text);
+    // The wildcards typed stay the database's to read.
+    if (TSongSearchIndex::Searchable(text)) {
+        const TSearchFields fields{Request.Artist, Request.Title, Request.Album, Request.Filename};
+        // Without the limit, only what one statement can order.
+        const size_t most = Request.Limit100 ? MostCandidates : IDsPerStatement;
+        std::vector<int32_t> ids;
+        if (FindInSongIndex(Connection, text, Request.Substring, fields, most, ids) == TIndexAnswer::Found)
+            return SongsOfCandidates(Request, text, std::move(ids), Connection);
+    }
+    IDatasetPtr rows = Connection.Query(sql, params, true);
+    return SongItemsOfRows(*rows);
+}
 
-TSongSearch::~TSongSearch() { FQuery->Clear(); }
+struct TSongSearch::TShared {
+    struct TItem {
+        int ID = 0;
+        TSearchRequest Request;
+        TResultEvent OnResult;
+    };
+    std::mutex Lock;
+    std::condition_variable Wake;
+    std::deque<TItem> Queue;
+    int NextID = 0;
+    bool Started = false;
+    bool Stopped = false;
+    bool Gone = false;  // the owner is destroyed; main thread only
+};
+
+TSongSearch::TSongSearch() : FShared(std::make_shared<TShared>()) {}
+
+TSongSearch::~TSongSearch() {
+    {
+        std::lock_guard<std::mutex> lock(FShared->Lock);
+        FShared->Stopped = true;
+        FShared->Queue.clear();
+    }
+    FShared->Wake.notify_all();
+    FShared->Gone = true;
+}
 
 int TSongSearch::Search(const TSearchRequest& Request, TResultEvent OnResult) {
     std::string sql;
     TVariantArray params;
     if (!BuildSearchSQL(Request, sql, params)) return 0;
-    auto callback = std::make_shared<TQueryCallBack>(
-        [OnResult = std::move(OnResult)](int ID, const IDatasetPtr& Rows) {
-            OnResult(ID, Rows ? SongItemsOfRows(*Rows) : NewSongItemList());
-        },
-        nullptr);
-    return FQuery->Query(sql, params, true, callback, true);
+    int id;
+    {
+        std::lock_guard<std::mutex> lock(FShared->Lock);
+        id = ++FShared->NextID;
+        FShared->Queue.push_back({id, Request, std::move(OnResult)});
+        if (!FShared->Started) {
+            std::thread([shared = FShared] { Work(shared); }).detach();
+            FShared->Started = true;
+        }
+    }
+    FShared->Wake.notify_all();
+    return id;
 }
 
-bool TSongSearch::Cancel(int ID) { return FQuery->Cancel(ID); }
+bool TSongSearch::Cancel(int ID) {
+    std::lock_guard<std::mutex> lock(FShared->Lock);
+    auto& queue = FShared->Queue;
+    auto it = std::find_if(queue.begin(), queue.end(), [ID](const TShared::TItem& item) { return item.ID == ID; });
+    if (it == queue.end()) return false;
+    queue.erase(it);
+    return true;
+}
+
+void TSongSearch::Work(const std::shared_ptr<TShared>& Shared) {
+    SetCurrentThreadName("kelvar-search");
+    for (;;) {
+        TShared::TItem item;
+        {
+            std::unique_lock<std::mutex> lock(Shared->Lock);
+            Shared->Wake.wait(lock, [&] { return Shared->Stopped || !Shared->Queue.empty(); });
+            if (Shared->Stopped) return;
+            item = std::move(Shared->Queue.front());
+            Shared->Queue.pop_front();
+        }
+        ISongItemListPtr songs;
+        try {
+            ISQLPoolPtr pool = GetCurrentSQLPool();
+            if (!pool) throw ESQLPoolError("No SQL pool specified");
+            ISQLConnectionPtr connection = pool->NewConnection();
+            songs = RunSongSearch(item.Request, *connection);
+        } catch (const std::exception& e) {
+            LogMessage("Search for \"" + item.Request.Text + "\" failed (" + e.what() + ")", "CORE", LogKind::Error);
+            continue;
+        }
+        PostToMainThread([Shared, id = item.ID, onResult = std::move(item.OnResult), songs] {
+            if (!Shared->Gone && onResult) onResult(id, songs);
+        });
+    }
+}
 
 }  // namespace kelvar
