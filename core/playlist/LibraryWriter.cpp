@@ -53,6 +53,7 @@ TLibraryWriter::~TLibraryWriter() {
         for (auto& d : FDeletes) d.reset();
         FConnection->Commit();
         if (FDeletedSinceCommit) MarkQueueCountStale();
+        SongIndexSongsChanged(FChanged);
     } catch (const std::exception& e) {
         LogMessage(std::string("Could not store the library's last changes: ") + e.what(), LogSource, LogKind::Error);
     }

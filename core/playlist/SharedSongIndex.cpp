@@ -56,12 +56,13 @@ struct TState {
     // A load whose number is no longer this one gives up.
     std::atomic<uint64_t> Generation{0};
 
-    // At the program's end a running load stops at its next check and is waited for.
+    // At the program's end a running load stops at its next check and is waited for (a few
+    // seconds at most: a database that doesn't answer must not hold the program).
     ~TState() {
         std::unique_lock<std::mutex> lock(MarksLock);
         Stopping = true;
         ++Generation;
-        LoadEnded.wait(lock, [this] { return Loaders == 0; });
+        LoadEnded.wait_for(lock, std::chrono::seconds(5), [this] { return Loaders == 0; });
     }
 };
 
