@@ -22,6 +22,9 @@ using Clock = std::chrono::steady_clock;
 const std::string IndexColumns = "SELECT ID, artist, title, album, filename FROM songlist";
 // Rows a load reads between two looks at whether it is still wanted.
 constexpr size_t RowsPerCheck = 4096;
+// Marked songs read again per statement: the engine tests every row against the whole IN list,
+// so a long list costs it by the square of its length.
+constexpr size_t IDsPerRead = 100;
 // After a failed load the searches of that database take the statement for this long before the
 // next attempt.
 constexpr std::chrono::seconds RetryLoadAfter{60};
@@ -170,6 +173,16 @@ void SettleWatches(TState& s) {
     s.Watches.erase(gone, s.Watches.end());
 }
 
+// " IN (1,2,3)" for IDs [First, First + Count).
+std::string IDListSQL(const std::vector<int32_t>& IDs, size_t First, size_t Count) {
+    std::string sql = " IN (";
+    for (size_t i = First; i < First + Count; ++i) {
+        if (i > First) sql += ',';
+        sql += std::to_string(IDs[i]);
+    }
+    return sql + ")";
+}
+
 // With IndexLock held: new songs and marked ones read again. Marks taken here come back when
 // the reading fails.
 void Refresh(TState& s, ISQLConnection& Connection) {
@@ -188,8 +201,8 @@ void Refresh(TState& s, ISQLConnection& Connection) {
         IDatasetPtr added = Connection.Query(IndexColumns + " WHERE ID > :ID ORDER BY ID", {index.MaxID()}, true);
         PutRows(index, *added, nullptr);
         std::vector<int32_t> seen;
-        for (size_t first = 0; first < ids.size(); first += IDsPerStatement) {
-            const size_t count = std::min(IDsPerStatement, ids.size() - first);
+        for (size_t first = 0; first < ids.size(); first += IDsPerRead) {
+            const size_t count = std::min(IDsPerRead, ids.size() - first);
             seen.clear();
             IDatasetPtr rows = Connection.Query(IndexColumns + " WHERE ID" + IDListSQL(ids, first, count), {}, true);
             PutRows(index, *rows, &seen);
@@ -205,15 +218,6 @@ void Refresh(TState& s, ISQLConnection& Connection) {
 }
 
 }  // namespace
-
-std::string IDListSQL(const std::vector<int32_t>& IDs, size_t First, size_t Count) {
-    std::string sql = " IN (";
-    for (size_t i = First; i < First + Count; ++i) {
-        if (i > First) sql += ',';
-        sql += std::to_string(IDs[i]);
-    }
-    return sql + ")";
-}
 
 TIndexAnswer FindInSongIndex(ISQLConnection& Connection, std::string_view Text, bool Substring,
                              const TSearchFields& Fields, size_t Limit, std::vector<int32_t>& Found) {

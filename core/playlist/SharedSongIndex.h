@@ -39,11 +39,6 @@ void SongIndexWatchLibraryEdits(const IDatasetPtr& Rows);
 
 // The age after which a search starts loading the index again.
 constexpr std::chrono::minutes ReloadAfter{30};
-// IDs per IN list (the database takes at most 1,500).
-constexpr size_t IDsPerStatement = 1500;
-// " IN (1, 2, 3)" for IDs [First, First + Count).
-std::string IDListSQL(const std::vector<int32_t>& IDs, size_t First, size_t Count);
-
 // For tests and benchmarks: starts the load when needed and waits for it (false at the time-out
 // or when it failed); the loaded index's size; forgetting the index.
 bool SongIndexWaitLoaded(std::chrono::milliseconds Timeout);

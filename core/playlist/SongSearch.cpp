@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdio>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -47,37 +48,59 @@ std::string SearchPattern(const TSearchRequest& Request, const std::string& Text
 
 const char* const SearchOrder = " ORDER BY artist ASC, title ASC";
 
+// The statement over candidates [First, First + Count) of IDs that Request matches, in the search's
+// order. The keys go as one text of fixed-width numbers that a generated row number cuts apart, and
+// each is looked up along the primary key: an IN list of thousands costs the engine time by the
+// square of its length. A single-byte text may be twice as long as a UTF-8 one.
+std::string CandidatesSQL(const std::string& Columns, const std::string& Condition, const std::vector<int32_t>& IDs,
+                          size_t First, size_t Count, bool Limit) {
+    constexpr int Width = 11;  // any 32-bit number with its sign
+    std::string keys;
+    keys.reserve(Count * Width);
+    char key[Width + 1];
+    for (size_t i = First; i < First + Count; ++i) {
+        std::snprintf(key, sizeof key, "%0*d", Width, static_cast<int>(IDs[i]));
+        keys += key;
+    }
+    const size_t blocks = (Count + 999) / 1000;
+    return "WITH RECURSIVE a AS (SELECT 0 AS k FROM RDB$DATABASE UNION ALL SELECT k + 1 FROM a WHERE k < 999), "
+           "b AS (SELECT 0 AS j FROM RDB$DATABASE UNION ALL SELECT j + 1 FROM b WHERE j < " +
+           std::to_string(blocks - 1) +
+           "), n AS (SELECT b.j * 1000 + a.k AS i FROM b CROSS JOIN a WHERE b.j * 1000 + a.k < " +
+           std::to_string(Count) + ") SELECT " + (Limit ? "FIRST 100 " : "") + Columns +
+           " FROM n LEFT JOIN songlist s ON s.ID = CAST(SUBSTRING(_ASCII '" + keys + "' FROM n.i * " +
+           std::to_string(Width) + " + 1 FOR " + std::to_string(Width) +
+           ") AS INTEGER) WHERE (s.ID IS NOT NULL) AND (" + Condition + ") ORDER BY s.artist ASC, s.title ASC";
+}
+
 // The rows of the candidates IDs that Request matches, in the statement's order.
 ISongItemListPtr SongsOfCandidates(const TSearchRequest& Request, const std::string& Text, std::vector<int32_t> IDs,
                                    ISQLConnection& Connection) {
     if (IDs.empty()) return NewSongItemList();
     TVariantArray params;
     int n = 0;
-    const std::string condition = SearchCondition(Request, SearchPattern(Request, Text), "", n, params);
-    auto statement = [&](const std::string& columns, const std::vector<int32_t>& ids, size_t first, size_t count) {
-        const std::string sql = "SELECT " + columns + " FROM songlist WHERE (" + condition + ") AND (ID" +
-                                IDListSQL(ids, first, count) + ")" + SearchOrder;
-        return Request.Limit100 ? AddSQLLimit(sql, 100, 0) : sql;
-    };
-    const std::string columns = "ID, artist, title, duration";
-    if (IDs.size() > IDsPerStatement) {
-        // Each list's first hundred, then the first hundred of those: the database orders them.
+    const std::string condition = SearchCondition(Request, SearchPattern(Request, Text), "s.", n, params);
+    if (IDs.size() > IDsPerQuery) {
+        // Each part's first hundred, then the first hundred of those: the database orders them.
         std::vector<int32_t> winners;
-        for (size_t first = 0; first < IDs.size(); first += IDsPerStatement) {
-            IDatasetPtr rows = Connection.Query(
-                statement("ID", IDs, first, std::min(IDsPerStatement, IDs.size() - first)), params, true);
+        for (size_t first = 0; first < IDs.size(); first += IDsPerQuery) {
+            const size_t count = std::min(IDsPerQuery, IDs.size() - first);
+            IDatasetPtr rows =
+                Connection.Query(CandidatesSQL("s.ID", condition, IDs, first, count, true), params, true);
             for (rows->First(); !rows->Eof(); rows->Next())
                 winners.push_back(static_cast<int32_t>(rows->GetFieldValue("ID").AsInteger()));
         }
         IDs = std::move(winners);
         if (IDs.empty()) return NewSongItemList();
     }
-    IDatasetPtr rows = Connection.Query(statement(columns, IDs, 0, IDs.size()), params, true);
+    IDatasetPtr rows = Connection.Query(
+        CandidatesSQL("s.ID, s.artist, s.title, s.duration", condition, IDs, 0, IDs.size(), Request.Limit100), params,
+        true);
     return SongItemsOfRows(*rows);
 }
 
-// The ID lists of the limited search's candidates must leave at most one list of winners.
-static_assert((MostCandidates / IDsPerStatement + 1) * 100 <= IDsPerStatement);
+// The parts of the limited search's candidates must leave at most one part of winners.
+static_assert((MostCandidates / IDsPerQuery + 1) * 100 <= IDsPerQuery);
 
 }  // namespace
 
@@ -120,11 +143,12 @@ ISongItemListPtr RunSongSearch(const TSearchRequest& Request, ISQLConnection& Co
     TVariantArray params;
     if (!BuildSearchSQL(Request, sql, params)) return NewSongItemList();
     const std::string text = UpperUtf8(Request.Text);
-    // The wildcards typed stay the database's to read.
-    if (TSongSearchIndex::Searchable(text)) {
+    // The wildcards typed stay the database's to read; the statement over candidates is the
+    // embedded engine's dialect.
+    if (TSongSearchIndex::Searchable(text) && SQLDriverType.load() == dtFirebird) {
         const TSearchFields fields{Request.Artist, Request.Title, Request.Album, Request.Filename};
         // Without the limit, only what one statement can order.
-        const size_t most = Request.Limit100 ? MostCandidates : IDsPerStatement;
+        const size_t most = Request.Limit100 ? MostCandidates : IDsPerQuery;
         std::vector<int32_t> ids;
         if (FindInSongIndex(Connection, text, Request.Substring, fields, most, ids) == TIndexAnswer::Found)
             return SongsOfCandidates(Request, text, std::move(ids), Connection);
@@ -189,6 +213,9 @@ bool TSongSearch::Cancel(int ID) {
 
 void TSongSearch::Work(const std::shared_ptr<TShared>& Shared) {
     SetCurrentThreadName("kelvar-search");
+    // Kept from one search to the next: attaching costs more than a search through the index.
+    ISQLConnectionPtr connection;
+    std::weak_ptr<ISQLPool> connectionPool;
     for (;;) {
         TShared::TItem item;
         {
@@ -202,9 +229,14 @@ void TSongSearch::Work(const std::shared_ptr<TShared>& Shared) {
         try {
             ISQLPoolPtr pool = GetCurrentSQLPool();
             if (!pool) throw ESQLPoolError("No SQL pool specified");
-            ISQLConnectionPtr connection = pool->NewConnection();
+            if (!connection || connectionPool.lock() != pool) {
+                connection.reset();
+                connection = pool->NewConnection();
+                connectionPool = pool;
+            }
             songs = RunSongSearch(item.Request, *connection);
         } catch (const std::exception& e) {
+            connection.reset();  // the next search starts on a new one
             LogMessage("Search for \"" + item.Request.Text + "\" failed (" + e.what() + ")", "CORE", LogKind::Error);
             continue;
         }

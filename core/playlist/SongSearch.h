@@ -33,8 +33,10 @@ ISongItemListPtr SongItemsOfRows(IDataset& Rows);
 // orders them; a text that many songs match takes the statement, which is quick then.
 ISongItemListPtr RunSongSearch(const TSearchRequest& Request, ISQLConnection& Connection);
 
-// Candidates up to which a search limited to 100 rows asks for them by ID.
+// Candidates up to which a search limited to 100 rows asks for them by ID, and how many one
+// statement takes (the whole answer of a search without the limit).
 constexpr size_t MostCandidates = 10000;
+constexpr size_t IDsPerQuery = 2500;
 
 class TSongSearch {
 public:
