@@ -165,23 +165,32 @@ struct TSongSearch::TShared {
     };
     std::mutex Lock;
     std::condition_variable Wake;
+    std::condition_variable Ended;
     std::deque<TItem> Queue;
     int NextID = 0;
-    bool Started = false;
     bool Stopped = false;
-    bool Gone = false;  // the owner is destroyed; main thread only
+    bool Finished = false;  // the worker let go of its connection and leaves
+    bool Gone = false;      // the owner is destroyed; main thread only
 };
 
 TSongSearch::TSongSearch() : FShared(std::make_shared<TShared>()) {}
 
 TSongSearch::~TSongSearch() {
-    {
-        std::lock_guard<std::mutex> lock(FShared->Lock);
-        FShared->Stopped = true;
-        FShared->Queue.clear();
-    }
-    FShared->Wake.notify_all();
     FShared->Gone = true;
+    std::unique_lock<std::mutex> lock(FShared->Lock);
+    FShared->Stopped = true;
+    FShared->Queue.clear();
+    FShared->Wake.notify_all();
+    if (!FThread.joinable()) return;
+    // The search on its way may finish, so that the database isn't closed under it; one that
+    // takes longer finishes on its own.
+    if (FShared->Ended.wait_for(lock, StopWait, [this] { return FShared->Finished; })) {
+        lock.unlock();
+        FThread.join();
+    } else {
+        LogMessage("A search still runs as its window closes", "CORE", LogKind::Warning);
+        FThread.detach();
+    }
 }
 
 int TSongSearch::Search(const TSearchRequest& Request, TResultEvent OnResult) {
@@ -193,10 +202,7 @@ int TSongSearch::Search(const TSearchRequest& Request, TResultEvent OnResult) {
         std::lock_guard<std::mutex> lock(FShared->Lock);
         id = ++FShared->NextID;
         FShared->Queue.push_back({id, Request, std::move(OnResult)});
-        if (!FShared->Started) {
-            std::thread([shared = FShared] { Work(shared); }).detach();
-            FShared->Started = true;
-        }
+        if (!FThread.joinable()) FThread = std::thread([shared = FShared] { Work(shared); });
     }
     FShared->Wake.notify_all();
     return id;
@@ -221,7 +227,14 @@ void TSongSearch::Work(const std::shared_ptr<TShared>& Shared) {
         {
             std::unique_lock<std::mutex> lock(Shared->Lock);
             Shared->Wake.wait(lock, [&] { return Shared->Stopped || !Shared->Queue.empty(); });
-            if (Shared->Stopped) return;
+            if (Shared->Stopped) {
+                lock.unlock();
+                connection.reset();
+                lock.lock();
+                Shared->Finished = true;
+                Shared->Ended.notify_all();
+                return;
+            }
             item = std::move(Shared->Queue.front());
             Shared->Queue.pop_front();
         }

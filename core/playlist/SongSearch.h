@@ -2,10 +2,12 @@
 // Finding songs of the library by artist, title, album or file name: the statement a request
 // makes, the search itself (through the in-memory index where it can), and a queue that runs
 // searches on a worker thread and hands the found songs back on the main thread.
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "core/playlist/SongItem.h"
 #include "database/SQLPool.h"
@@ -43,7 +45,7 @@ public:
     using TResultEvent = std::function<void(int ID, const ISongItemListPtr& Songs)>;
 
     TSongSearch();
-    // Searches still queued are dropped.
+    // Searches still queued are dropped; the one running is waited for (StopWait at most).
     ~TSongSearch();
     TSongSearch(const TSongSearch&) = delete;
     TSongSearch& operator=(const TSongSearch&) = delete;
@@ -56,10 +58,12 @@ public:
 
 private:
     struct TShared;
-    // The worker runs on after its owner is gone until the search it is on ends.
+    static constexpr std::chrono::seconds StopWait{5};
+    // The worker's state is shared, so that it may finish a long search after its owner is gone.
     static void Work(const std::shared_ptr<TShared>& Shared);
 
     std::shared_ptr<TShared> FShared;
+    std::thread FThread;
 };
 
 }  // namespace kelvar

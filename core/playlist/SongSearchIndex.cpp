@@ -198,8 +198,9 @@ bool TSongSearchIndex::FindThroughFolders(std::string_view Text, bool Substring,
             if (folder.find(Text) != std::string::npos) {
                 all[index] = 1;
             } else {
+                // A folder ends with its delimiter: only a split after that character can fit.
                 for (size_t k = 1; k < Text.size() && k <= folder.size(); ++k)
-                    if (EndsWith(folder, Text.substr(0, k))) splits[index].push_back(k);
+                    if (Text[k - 1] == folder.back() && EndsWith(folder, Text.substr(0, k))) splits[index].push_back(k);
             }
         } else if (folder.size() >= Text.size()) {
             all[index] = StartsWith(folder, Text);
