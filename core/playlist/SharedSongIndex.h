@@ -39,6 +39,7 @@ void SongIndexWatchLibraryEdits(const IDatasetPtr& Rows);
 
 // The age after which a search starts loading the index again.
 constexpr std::chrono::minutes ReloadAfter{30};
+
 // For tests and benchmarks: starts the load when needed and waits for it (false at the time-out
 // or when it failed); the loaded index's size; forgetting the index.
 bool SongIndexWaitLoaded(std::chrono::milliseconds Timeout);
