@@ -4,6 +4,7 @@
 
 #include "core/playlist/PlaylistUtils.h"
 #include "core/playlist/QueueList.h"
+#include "core/playlist/SharedSongIndex.h"
 #include "core/playlist/SongList.h"
 #include "database/DataSetAccess.h"
 #include "database/SQLPool_DataLink.h"
@@ -52,6 +53,7 @@ TLibraryWriter::~TLibraryWriter() {
         for (auto& d : FDeletes) d.reset();
         FConnection->Commit();
         if (FDeletedSinceCommit) MarkQueueCountStale();
+        SongIndexSongsChanged(FChanged);
     } catch (const std::exception& e) {
         LogMessage(std::string("Could not store the library's last changes: ") + e.what(), LogSource, LogKind::Error);
     }
@@ -104,6 +106,7 @@ bool TLibraryWriter::Insert(const std::string& fileName, TSongItem& item) {
             return false;
         }
         TSongList::FillSongItem(row, item);
+        FChanged.push_back(item.SongID);
         ++FPending;
         return true;
     }
@@ -140,6 +143,7 @@ bool TLibraryWriter::Insert(const std::string& fileName, TSongItem& item) {
         std::unique_ptr<TPreparedStatement>& insert = FInserts[columns];
         Statement(insert, "INSERT INTO songlist (ID" + columns + ") VALUES (:ID" + values + ")").Exec(params);
         item.SongID = id;
+        FChanged.push_back(id);
     } catch (const std::exception& e) {
         LogMessage("Could not add " + fileName + " to the library: " + e.what(), LogSource, LogKind::Warning);
         return false;
@@ -177,6 +181,7 @@ bool TLibraryWriter::DeleteSong(int32_t songID) {
         }
         throw;
     }
+    FChanged.push_back(songID);
     ++FPending;
     ++FDeleted;
     FDeletedSinceCommit = true;
@@ -186,6 +191,9 @@ bool TLibraryWriter::DeleteSong(int32_t songID) {
 void TLibraryWriter::Commit() {
     FConnection->Commit();
     FPending = 0;
+    // Keys are reserved in blocks, so a committed song may lie below songs already searched.
+    SongIndexSongsChanged(FChanged);
+    FChanged.clear();
     if (FDeletedSinceCommit) MarkQueueCountStale();
     FDeletedSinceCommit = false;
     FConnection->StartTransaction();

@@ -63,6 +63,7 @@ private:
     size_t FPending = 0;
     size_t FDeleted = 0;
     bool FDeletedSinceCommit = false;
+    std::vector<int32_t> FChanged;  // songs inserted or deleted since the last commit
 };
 
 }  // namespace kelvar

@@ -11,6 +11,7 @@
 #include "core/playlist/LibraryWriter.h"
 #include "core/playlist/PlaylistUtils.h"
 #include "core/playlist/QueueList.h"
+#include "core/playlist/SharedSongIndex.h"
 #include "database/DataSetAccess.h"
 #include "database/datalink/DLEngine.h"
 #include "foundation/FileFind.h"
@@ -126,6 +127,7 @@ ISongItemListPtr TSongList::AddFile(const std::string& fileName, const std::stri
         rows->Append();
         InitNewSong(*rows, name, display);
         rows->Post();
+        SongIndexSongsChanged({FieldInt(*rows, "ID")});
     }
     ISongItemListPtr items = NewSongItemList();
     FillSongItem(*rows, items->Add());
@@ -190,6 +192,7 @@ bool TSongList::DeleteSong(int32_t songID) {
         connection.ExecSQL("DELETE FROM requestlist WHERE (songID = :songID)", {songID});
         removed = connection.ExecSQL("DELETE FROM songlist WHERE ID = :ID", {songID}) > 0;
     });
+    SongIndexSongsChanged({songID});
     return removed;
 }
 
@@ -211,6 +214,7 @@ bool TSongList::DeleteSongs(const TIntegerList& songIDs) {
         if (i > 1 && i % 500 == 0) sendBatch();
     }
     if (!ids.empty()) sendBatch();
+    SongIndexSongsChanged(songIDs.Values());
     return removed;
 }
 

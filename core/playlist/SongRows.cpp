@@ -3,6 +3,7 @@
 #include "core/playlist/CategorySelection.h"
 #include "core/playlist/CustomCategory.h"
 #include "core/playlist/QueueList.h"
+#include "core/playlist/SharedSongIndex.h"
 #include "database/SQLPool.h"
 
 namespace kelvar {
@@ -20,6 +21,12 @@ IDatasetPtr SampleRows(const std::string& Sql, const TVariantArray& Params = {})
     return nullptr;
 }
 
+// Editable songs: the search index reads them again while they may change.
+IDatasetPtr WatchedForSearch(IDatasetPtr Rows, std::vector<int32_t> IDs) {
+    SongIndexWatchEdits(Rows, std::move(IDs));
+    return Rows;
+}
+
 }  // namespace
 
 IDatasetPtr OpenSongsForEdit(const std::vector<int>& IDs) {
@@ -29,18 +36,25 @@ IDatasetPtr OpenSongsForEdit(const std::vector<int>& IDs) {
     for (size_t i = 0; i < IDs.size(); ++i)
         sql += (i ? " OR " : "") + std::string(" (ID = ") + std::to_string(IDs[i]) + ") ";
     sql += " ORDER BY artist,album,title";
-    return PoolQuery(sql, {}, false);
+    return WatchedForSearch(PoolQuery(sql, {}, false), std::vector<int32_t>(IDs.begin(), IDs.end()));
 }
 
 IDatasetPtr OpenSongForEdit(int64_t SongID) {
-    return PoolQuery("SELECT songlist.*, ID as songID FROM songlist WHERE ID = :songID ", {TDLVariant(SongID)}, false);
+    return WatchedForSearch(
+        PoolQuery("SELECT songlist.*, ID as songID FROM songlist WHERE ID = :songID ", {TDLVariant(SongID)}, false),
+        {static_cast<int32_t>(SongID)});
 }
 
 IDatasetPtr OpenAlbumTracks(const std::string& Album, const TDLVariant& ExceptID) {
-    return PoolQuery(
+    IDatasetPtr rows = PoolQuery(
         "SELECT songlist.*, ID as songID FROM songlist WHERE (album = :album) AND (ID <> :ID) ORDER BY "
         "trackno, title",
         {Album, ExceptID}, false);
+    std::vector<int32_t> ids;
+    for (rows->First(); !rows->Eof(); rows->Next())
+        ids.push_back(static_cast<int32_t>(rows->GetFieldValue("ID").AsInteger()));
+    rows->First();
+    return WatchedForSearch(rows, std::move(ids));
 }
 
 IDatasetPtr OpenQueuedSongs() {
@@ -58,7 +72,11 @@ IDatasetPtr OpenCategorySongs(TCustomCategory& Category) {
     return PoolQuery(sql, params, true);
 }
 
-IDatasetPtr OpenAllSongs(bool ReadOnly) { return PoolQuery("SELECT * FROM songlist", {}, ReadOnly); }
+IDatasetPtr OpenAllSongs(bool ReadOnly) {
+    IDatasetPtr rows = PoolQuery("SELECT * FROM songlist", {}, ReadOnly);
+    if (!ReadOnly) SongIndexWatchLibraryEdits(rows);
+    return rows;
+}
 
 void CheckSongDatabase() { PoolQuery("SELECT * FROM category", {}, true); }
 
