@@ -28,26 +28,22 @@ const char* const LogSource = "SongList";
 // rows come slowly (files on a slow share).
 constexpr auto ReportInterval = std::chrono::milliseconds(40);
 constexpr auto SlowReportInterval = std::chrono::milliseconds(250);
-// Loaded rows wait no longer than this for their commit.
-constexpr auto CommitInterval = std::chrono::seconds(1);
+// Loaded tags wait no longer than this for their write.
+constexpr auto WriteInterval = std::chrono::seconds(1);
 
 bool FileExists(const std::string& Path) {
     std::error_code ec;
     return std::filesystem::exists(Path, ec);
 }
 
-// The file's tags into the song's row. A file the reader fails on leaves the row as it was.
-bool LoadTags(TLibraryWriter& Writer, int32_t SongID, const std::string& File) {
+bool LoadTags(const std::string& File, TSongInfo& Tags) {
     try {
-        TSongInfo tags;
-        tags.SetValue("filename", File);
-        if (!ReadSongTags(File, tags)) return false;
-        if (Writer.UpdateTags(SongID, tags)) return true;
-        LogMessage("The song of " + File + " was removed before its tags were stored", LogSource, LogKind::Warning);
+        Tags.SetValue("filename", File);
+        return ReadSongTags(File, Tags);
     } catch (const std::exception& e) {
         LogMessage("Loading the tags of " + File + " failed: " + e.what(), LogSource, LogKind::Warning);
+        return false;
     }
-    return false;
 }
 
 bool SaveTags(IDataset& Row, const std::string& File) {
@@ -75,6 +71,12 @@ struct TMassTagger::TProgress {
     std::string File;
     std::vector<std::string> LogLines;
     TClock::time_point LastReport = TClock::now();
+};
+
+struct TMassTagger::TPendingTags {
+    int32_t SongID = 0;
+    std::string File;
+    TSongInfo Tags;
 };
 
 TMassTagger::TMassTagger(TDirection Direction, TCallbacks Callbacks)
@@ -142,35 +144,62 @@ void TMassTagger::Walk(TCounts& Counts, TProgress& Progress) {
     TDLField& filename = FieldOf(*rows, "filename");
     std::unique_ptr<TLibraryWriter> writer;
     if (load) writer = std::make_unique<TLibraryWriter>();
-    auto lastCommit = TClock::now();
+    std::vector<TPendingTags> batch;
+    TClock::time_point batchStart;
     for (rows->First(); !rows->Eof() && !FCancelled; rows->Next()) {
         const std::string file = filename.AsString();
-        if (IsPlainFile(file) && FileExists(file)) {
-            if (load ? LoadTags(*writer, static_cast<int32_t>(id.AsInteger()), file) : SaveTags(*rows, file)) {
-                ++Counts.Tagged;
+        if (!IsPlainFile(file) || !FileExists(file)) {
+            Progress.LogLines.push_back("Skipped: " + file);
+            ++Counts.Skipped;
+        } else if (load) {
+            TPendingTags pending{static_cast<int32_t>(id.AsInteger()), file, {}};
+            if (LoadTags(file, pending.Tags)) {
+                if (batch.empty()) batchStart = TClock::now();
+                batch.push_back(std::move(pending));
             } else {
                 Progress.LogLines.push_back("Failed: " + file);
                 ++Counts.Failed;
             }
+        } else if (SaveTags(*rows, file)) {
+            ++Counts.Tagged;
         } else {
-            Progress.LogLines.push_back("Skipped: " + file);
-            ++Counts.Skipped;
+            Progress.LogLines.push_back("Failed: " + file);
+            ++Counts.Failed;
         }
         ++Progress.Done;
         Progress.File = file;
         const auto now = TClock::now();
-        if (writer && writer->Pending() > 0 &&
-            (writer->Pending() >= CommitEvery || now - lastCommit >= CommitInterval)) {
-            writer->Commit();
-            lastCommit = now;
-        }
+        if (!batch.empty() && (batch.size() >= WriteEvery || now - batchStart >= WriteInterval))
+            WriteBatch(*writer, batch, Counts, Progress);
         const auto sinceReport = now - Progress.LastReport;
         if ((Progress.Done - Progress.Reported >= ReportEvery &&
              (Progress.Reported == 0 || sinceReport >= ReportInterval)) ||
             sinceReport >= SlowReportInterval)
             Report(Progress);
     }
-    if (writer) writer->Commit();
+    if (!batch.empty()) WriteBatch(*writer, batch, Counts, Progress);
+}
+
+void TMassTagger::WriteBatch(TLibraryWriter& Writer, std::vector<TPendingTags>& Batch, TCounts& Counts,
+                             TProgress& Progress) {
+    int stored = 0;
+    for (const TPendingTags& pending : Batch) {
+        try {
+            if (Writer.UpdateTags(pending.SongID, pending.Tags)) {
+                ++stored;
+                continue;
+            }
+            LogMessage("The song of " + pending.File + " was removed before its tags were stored", LogSource,
+                       LogKind::Warning);
+        } catch (const std::exception& e) {
+            LogMessage("Storing the tags of " + pending.File + " failed: " + e.what(), LogSource, LogKind::Warning);
+        }
+        Progress.LogLines.push_back("Failed: " + pending.File);
+        ++Counts.Failed;
+    }
+    Batch.clear();
+    Writer.Commit();
+    Counts.Tagged += stored;
 }
 
 }  // namespace kelvar

@@ -2,7 +2,7 @@
 // Copies tags between the library and the music files on a thread of its own: "load" reads
 // every plain, existing file's tags into its song row, "save" writes every such row's values
 // into its file. The rows are read one at a time on a connection of that thread, and loaded tags
-// go into the rows in batches of one write run. The start, the progress with the lines for the
+// go into the rows in batches of one write run, each batch committed as soon as it is written. The start, the progress with the lines for the
 // tag log, and the end reach the main thread through the dispatcher; none of them comes once the
 // tagger is destroyed, and the destructor cancels the thread and waits for it to leave.
 #include <atomic>
@@ -14,6 +14,8 @@
 #include <vector>
 
 namespace kelvar {
+
+class TLibraryWriter;
 
 class TMassTagger {
 public:
@@ -46,15 +48,20 @@ public:
 
     // Rows between two progress reports at least, unless rows come slowly.
     static constexpr int ReportEvery = 50;
-    // Loaded rows per commit at most: a row written but not yet committed would hold up the
-    // rotation's statistics of that song.
-    static constexpr size_t CommitEvery = 200;
+    // Rows whose loaded tags are written and committed together at most. The tags of a batch are
+    // read first, so no row stays changed and uncommitted while files are read: a reader of such
+    // a row would wait for the commit.
+    static constexpr size_t WriteEvery = 100;
 
 private:
     struct TShared;
     struct TProgress;
     void Run();
     void Walk(TCounts& Counts, TProgress& Progress);
+    struct TPendingTags;
+    // Writes the batch's tags into their rows and commits them.
+    static void WriteBatch(TLibraryWriter& Writer, std::vector<TPendingTags>& Batch, TCounts& Counts,
+                           TProgress& Progress);
     // Hands the progress and the log lines gathered since the last report to the main thread.
     void Report(TProgress& Progress);
     void Post(std::function<void(TShared&)> Call);
