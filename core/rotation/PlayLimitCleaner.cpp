@@ -47,7 +47,9 @@ std::string TPlayLimitCleaner::TakeError() {
 
 void TPlayLimitCleaner::Run(const std::vector<TDueSong>& Due) {
     try {
-        TLibraryWriter writer;
+        // The files go first and the songs afterwards, so that no deleted row waits uncommitted
+        // on the disk: a reader of that row would wait for the commit.
+        std::vector<int32_t> songs;
         for (const TDueSong& song : Due) {
             if (FCancelled) break;
             if (song.Erase && !ForceDeleteFile(song.FileName)) {
@@ -59,7 +61,13 @@ void TPlayLimitCleaner::Run(const std::vector<TDueSong>& Due) {
                 continue;
             }
             FUndeletable.erase(song.ID);
-            writer.DeleteSong(song.ID);
+            songs.push_back(song.ID);
+        }
+        TLibraryWriter writer;
+        for (int32_t id : songs) {
+            // A song whose file is gone already is deleted by the next pass.
+            if (FCancelled) break;
+            writer.DeleteSong(id);
             if (writer.Pending() >= TSongList::RunCommitEvery) writer.Commit();
         }
         writer.Commit();

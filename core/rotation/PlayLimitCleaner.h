@@ -2,8 +2,9 @@
 // Deletes the songs whose play limit is reached, on a thread of its own, so that the main thread
 // never waits for the database's writes or for the disk: "remove" deletes the song with its
 // list rows, "erase" deletes its file first and the song only once the file is gone (a file that
-// can't be deleted keeps its song until a later pass). A pass deletes through one write run; the
-// next pass starts only after it, so no song is handed over twice.
+// can't be deleted keeps its song until a later pass). A pass deletes the files first, then the
+// songs through one write run; the next pass starts only after it, so no song is handed over
+// twice.
 #include <atomic>
 #include <cstdint>
 #include <mutex>
