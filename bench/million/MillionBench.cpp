@@ -2,7 +2,8 @@
 // three spreads of balances, the search index's load and the search limited to 100 rows, a
 // category of every song delivered to the library window (its first rows and the whole list),
 // 2,000 new files imported into it, 10,000 songs found missing deleted the way the maintenance
-// tool does, and the play-limit maintenance's read. The library is made once (a few minutes); each figure is the median of
+// tool does, and the play-limit maintenance's read, with nothing due and with 1,000 songs due.
+// The library is made once (a few minutes); each figure is the median of
 // repeated runs.
 #include <benchmark/benchmark.h>
 
@@ -215,5 +216,40 @@ BENCHMARK(BM_PlayLimitMaintenance)
     ->Iterations(5)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
+
+// Play-limit maintenance with 1,000 songs due to be removed, spread over the library: the time is
+// the main thread's call (the read and the hand-over), "worker_ms" the deletions on the worker
+// after it.
+void BM_PlayLimitThousandDue(benchmark::State& state) {
+    Million();
+    static int round = 0;
+    double workerMs = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        // Keys that BM_DeleteTenThousandMissing leaves (it takes 1 to 3 modulo 97).
+        const int offset = 50 + round++;
+        ISQLConnectionPtr connection = PoolGetWriteConnection();
+        for (int i = 0; i < 1000; ++i)
+            connection->ExecSQL(
+                "UPDATE songlist SET playlimit_count = 1, count_played = 1, "
+                "playlimit_action = 'remove' WHERE ID = :ID",
+                {offset + i * 970});
+        connection->Commit();
+        connection.reset();
+        auto control = std::make_unique<TPlaylistControl>();
+        state.ResumeTiming();
+        control->PlayLimitMaintenance();
+        state.PauseTiming();
+        const auto handedOver = Clock::now();
+        control->WaitForPlayLimitDeletions();
+        workerMs += MsSince(handedOver);
+        control->PlayLimitMaintenance();
+        if (!control->GetPlayLimitClean()) state.SkipWithError("due songs were left");
+        control.reset();
+        state.ResumeTiming();
+    }
+    state.counters["worker_ms"] = workerMs / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_PlayLimitThousandDue)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->UseRealTime();
 
 }  // namespace

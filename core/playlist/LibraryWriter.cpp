@@ -27,6 +27,20 @@ std::string LookUpSQL() {
     return sql + ")";
 }
 
+// A column's value as a statement parameter.
+TDLVariant ParamValue(TDLField& field) {
+    // A long text column is carried as a memo but still takes text: the server reads a blob
+    // parameter as bytes without a character set and stores each byte past ASCII as a dot in
+    // a text column.
+    if (field.LongText) return TDLVariant(field.GetValue().AsString());
+    if (field.IsBlob()) {
+        // As a blob: a text parameter holds no more than 32 KB.
+        const std::string text = field.GetValue().AsString();
+        return TDLVariant(TBytes(text.begin(), text.end()));
+    }
+    return field.GetValue();
+}
+
 }  // namespace
 
 TLibraryWriter::TLibraryWriter() : FConnection(PoolGetWriteConnection()) {
@@ -48,6 +62,7 @@ TLibraryWriter::~TLibraryWriter() {
     try {
         FScratch.reset();
         FInserts.clear();
+        FUpdates.clear();
         FLookUp.reset();
         FReserve.reset();
         for (auto& d : FDeletes) d.reset();
@@ -120,18 +135,7 @@ bool TLibraryWriter::Insert(const std::string& fileName, TSongItem& item) {
         if (field.IsNull() || SameText(name, "ID")) continue;
         columns += ", " + name;
         values += ", :" + name;
-        if (field.LongText) {
-            // A long text column is carried as a memo but still takes text: the server reads a
-            // blob parameter as bytes without a character set and stores each byte past ASCII as
-            // a dot in a text column.
-            params.emplace_back(field.GetValue().AsString());
-        } else if (field.IsBlob()) {
-            // As a blob: a text parameter holds no more than 32 KB.
-            const std::string text = field.GetValue().AsString();
-            params.emplace_back(TBytes(text.begin(), text.end()));
-        } else {
-            params.push_back(field.GetValue());
-        }
+        params.push_back(ParamValue(field));
     }
     const std::string artist = row.GetFieldValue("artist").AsString();
     const std::string title = row.GetFieldValue("title").AsString();
@@ -152,6 +156,38 @@ bool TLibraryWriter::Insert(const std::string& fileName, TSongItem& item) {
     item.Duration = duration;
     ++FPending;
     return true;
+}
+
+bool TLibraryWriter::UpdateTags(int32_t songID, const TSongInfo& tags) {
+    // The values take their columns' types and lengths on the scratch row, which starts with
+    // every column empty: what is still empty afterwards is not written.
+    IDataset& row = *FScratch;
+    TDLDataSet& data = DataSetOf(row);
+    std::string columns;
+    TVariantArray params;
+    row.Append();
+    try {
+        for (int i = 0; i < data.FieldCount(); ++i) {
+            TDLField& field = *data.Fields(i);
+            if (!field.ReadOnly && !field.IsNull()) field.Clear();
+        }
+        CopyTagValues(tags, row);
+        for (int i = 0; i < data.FieldCount(); ++i) {
+            TDLField& field = *data.Fields(i);
+            if (field.ReadOnly || field.IsNull() || SameText(field.GetFieldName(), "ID")) continue;
+            columns += (columns.empty() ? "" : ", ") + field.GetFieldName() + " = :p" + std::to_string(params.size());
+            params.push_back(ParamValue(field));
+        }
+    } catch (...) {
+        row.Cancel();
+        throw;
+    }
+    row.Cancel();
+    if (params.empty()) return true;
+    params.emplace_back(static_cast<int64_t>(songID));
+    const int rows = Statement(FUpdates[columns], "UPDATE songlist SET " + columns + " WHERE ID = :ID").Exec(params);
+    ++FPending;
+    return rows > 0;
 }
 
 bool TLibraryWriter::DeleteSong(int32_t songID) {

@@ -1,9 +1,9 @@
 #pragma once
 // The library's writes of a whole import or maintenance run on one write connection: stored
 // file names looked up through the filename index a group at a time, new rows inserted by
-// prepared statements with keys reserved from the generator in blocks, songs deleted with their
-// list rows. Every change is committed in batches; a run that fails takes back only the song
-// it was working on.
+// prepared statements with keys reserved from the generator in blocks, tags written into stored
+// rows, songs deleted with their list rows. Every change is committed in batches; a run that
+// fails takes back only the song it was working on.
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -17,6 +17,8 @@
 #include "database/SQLPool.h"
 
 namespace kelvar {
+
+class TSongInfo;
 
 class TLibraryWriter {
 public:
@@ -32,6 +34,10 @@ public:
     // A new row for the file with its starting values and tags; false (logged) when it could
     // not be stored.
     bool Insert(const std::string& fileName, TSongItem& item);
+    // The tag values that have a column into the song's row, each held to what its column
+    // takes; the key, the file name and the columns the tags leave empty stay. False when the
+    // song is gone; a failing statement propagates.
+    bool UpdateTags(int32_t songID, const TSongInfo& tags);
     // The song with its category, queue and request rows; history rows stay. True when a
     // songlist row went; a failure takes back this song's statements only and propagates.
     bool DeleteSong(int32_t songID);
@@ -55,6 +61,7 @@ private:
     std::unique_ptr<TPreparedStatement> FLookUp;
     std::unique_ptr<TPreparedStatement> FReserve;
     std::map<std::string, std::unique_ptr<TPreparedStatement>> FInserts;  // by column list
+    std::map<std::string, std::unique_ptr<TPreparedStatement>> FUpdates;  // by column list
     std::unique_ptr<TPreparedStatement> FDeletes[5];
     IDatasetPtr FScratch;  // an empty editable result: the new row's values are made in it
     bool FFastInsert = false;

@@ -5,6 +5,7 @@
 #include <exception>
 #include <limits>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "core/playlist/CategoryTree.h"
 #include "core/playlist/PlaylistManager.h"
 #include "core/playlist/PlaylistUtils.h"
+#include "core/rotation/PlayLimitCleaner.h"
 #include "core/rotation/PlaylistRules_imp.h"
 #include "core/rotation/RotationConfig.h"
 #include "foundation/Logger.h"
@@ -66,7 +68,8 @@ IDelayedQueryPtr RotationStatisticsQuery() {
 TPlaylistControl::TPlaylistControl()
     : DelayedQuery(PoolNewDelayedQuery()),
       PlaylistManager(std::make_shared<TPlaylistManager>()),
-      Rules(std::make_shared<TPlaylistRules>()) {
+      Rules(std::make_shared<TPlaylistRules>()),
+      PlayLimitCleaner(std::make_unique<TPlayLimitCleaner>()) {
     PlaylistManager->Categories->SetRules(Rules);
     std::lock_guard lock(Current().Lock);
     Current().Owner = this;
@@ -85,6 +88,8 @@ TPlaylistControl::~TPlaylistControl() {
             Current().Query.reset();
         }
     }
+    // A pass of deletions stops after its current song; the rest is due again next time.
+    PlayLimitCleaner.reset();
     // The statistics still queued run before the model goes.
     DelayedQuery.reset();
     Logic.reset();
@@ -201,35 +206,31 @@ void TPlaylistControl::SongPlayed(const ISongInfoPtr& song) {
 }
 
 void TPlaylistControl::PlayLimitMaintenance() {
+    // While a pass deletes, the songs it holds would be found due again.
+    if (PlayLimitCleaner->Running()) return;
+    const std::string error = PlayLimitCleaner->TakeError();
+    if (!error.empty()) throw std::runtime_error("Deleting the songs that reached their play limit failed: " + error);
     if (PlayLimitClean) return;
-    struct TDue {
-        int ID;
-        std::string Action;
-        std::string FileName;
-    };
-    std::vector<TDue> due;
+    std::vector<TPlayLimitCleaner::TDueSong> due;
     {
         IDatasetPtr rows = PoolQuery(
-            "SELECT * FROM songlist WHERE (playlimit_count>0) AND (count_played>=playlimit_count) AND "
-            "(playlimit_action IN ('remove', 'erase')) ",
+            "SELECT ID, playlimit_action, filename FROM songlist WHERE (playlimit_count>0) AND "
+            "(count_played>=playlimit_count) AND (playlimit_action IN ('remove', 'erase')) ",
             {}, true);
-        for (rows->First(); !rows->Eof(); rows->Next())
-            due.push_back({static_cast<int>(rows->GetFieldValue("ID").AsInteger()),
-                           TrimText(rows->GetFieldValue("playlimit_action").AsString()),
+        for (rows->First(); !rows->Eof(); rows->Next()) {
+            const std::string action = TrimText(rows->GetFieldValue("playlimit_action").AsString());
+            if (action != "remove" && action != "erase") continue;
+            due.push_back({static_cast<int32_t>(rows->GetFieldValue("ID").AsInteger()), action == "erase",
                            rows->GetFieldValue("filename").AsString()});
+        }
     }
     if (due.empty()) {
         PlayLimitClean = true;
         return;
     }
-    for (const TDue& song : due) {
-        if (song.Action == "remove") {
-            PlaylistManager->SongList->DeleteSong(song.ID);
-        } else if (song.Action == "erase") {
-            // A file that can't be deleted keeps its song; the next pass tries again.
-            if (ForceDeleteFile(song.FileName)) PlaylistManager->SongList->DeleteSong(song.ID);
-        }
-    }
+    PlayLimitCleaner->Start(std::move(due));
 }
+
+void TPlaylistControl::WaitForPlayLimitDeletions() { PlayLimitCleaner->Wait(); }
 
 }  // namespace kelvar

@@ -1,12 +1,16 @@
 #pragma once
-// The core's playlist control. It owns the playlist database model, the rules and a delayed
-// query for its statistics updates.
+// The core's playlist control. It owns the playlist database model, the rules, a delayed
+// query for its statistics updates and the worker that deletes the songs whose play limit is
+// reached.
 #include <atomic>
+#include <memory>
 
 #include "core/rotation/PlaylistControl.h"
 #include "database/SQLPool.h"
 
 namespace kelvar {
+
+class TPlayLimitCleaner;
 
 class TPlaylistControl : public IPlaylistControl {
 public:
@@ -31,10 +35,15 @@ public:
     ISongInfoPtr GetFallbackSong() override;
     void SongPlayed(const ISongInfoPtr& song) override;
     void SongFailed(const ISongInfoPtr& song) override;
+    // Finds the songs whose play limit is reached and hands them to the worker, which deletes
+    // them; nothing while its last pass still runs. The error that ended the last pass raises
+    // here.
     void PlayLimitMaintenance() override;
 
     IDelayedQueryPtr GetDelayedQuery() const { return DelayedQuery; }
     bool GetPlayLimitClean() const { return PlayLimitClean; }
+    // Waits until the deletions handed over so far are done.
+    void WaitForPlayLimitDeletions();
 
 private:
     IDelayedQueryPtr DelayedQuery;
@@ -44,6 +53,7 @@ private:
     TChooser Chooser;
     std::atomic<int> PlayCount{0};
     bool PlayLimitClean = false;
+    std::unique_ptr<TPlayLimitCleaner> PlayLimitCleaner;
 };
 
 // The playlist model and rules of the newest playlist control still alive; empty when none.

@@ -1,43 +1,26 @@
 #include "gui/tools/MaintenanceTools.h"
 
-#include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
+#include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <stdexcept>
-#include <system_error>
 
-#include "core/playlist/CategorySelection.h"
+#include "core/playlist/MassTagger.h"
 #include "core/playlist/MissingSongCheck.h"
-#include "core/playlist/PlaylistUtils.h"
-#include "core/playlist/SongFiles.h"
-#include "core/playlist/SongList.h"
 #include "core/playlist/SongRows.h"
 #include "foundation/Logger.h"
 #include "foundation/MiscFunc.h"
 #include "gui/engine/GuiDialogs.h"
 #include "gui/tools/unProgress.h"
-#include "media/SongInfo_imp.h"
 
 namespace kelvar {
 
-namespace fs = std::filesystem;
-
 namespace {
-
-// Pending events run every this many rows: the progress dialog repaints, its Cancel works and
-// the heartbeats' callbacks get their turn.
-constexpr int EventsEvery = 50;
 
 QString FileNameOnly(const std::string& Path) {
     const size_t slash = Path.find_last_of("/\\");
     return QString::fromStdString(slash == std::string::npos ? Path : Path.substr(slash + 1));
-}
-
-bool FileExists(const std::string& Path) {
-    std::error_code ec;
-    return fs::exists(Path, ec);
 }
 
 std::string Counts(const char* Format, int Done, int Failed, int Skipped) {
@@ -46,43 +29,15 @@ std::string Counts(const char* Format, int Done, int Failed, int Skipped) {
     return text;
 }
 
-// The row's tags from the file. A row the reader fails on is left as it was: its edit is
-// dropped, so fields the reader changed before it gave up are not stored.
-bool LoadRowTags(IDataset& Rows, const std::string& File) {
-    Rows.Edit();
-    try {
-        TSongInfo tags;
-        tags.SetValue("filename", File);
-        if (ReadSongTags(File, tags)) {
-            CopyTagValues(tags, Rows);
-            Rows.Post();
-            return true;
-        }
-    } catch (const std::exception& e) {
-        LogMessage("Loading the tags of " + File + " failed: " + e.what(), "GUI", LogKind::Warning);
-    }
-    Rows.Cancel();
-    return false;
-}
-
-bool SaveRowTags(IDataset& Rows, const std::string& File) {
-    try {
-        ISongInfoPtr song = SongFromRow(Rows);
-        return WriteSongTags(File, *song);
-    } catch (const std::exception& e) {
-        LogMessage("Saving the tags of " + File + " failed: " + e.what(), "GUI", LogKind::Warning);
-        return false;
-    }
-}
-
 }  // namespace
 
 TMaintenanceTools::TMaintenanceTools(QWidget* Owner)
     : TagLogFileName(ProgramFolder() + "VedoVudevo.log"), FOwner(Owner) {}
 
 TMaintenanceTools::~TMaintenanceTools() {
-    // The check's thread is stopped and gone before the progress dialog goes.
+    // The walks' threads are stopped and gone before the progress dialog goes.
     FCheck.reset();
+    FTagger.reset();
     CloseTagLog();
 }
 
@@ -97,12 +52,13 @@ void TMaintenanceTools::Guarded(TCommand Command) {
     } catch (...) {
         LogMessage("Unhandled exception (unknown)", "GUI", LogKind::Exception);
     }
-    // A check that runs on its thread ends the command when it ends.
-    if (!FCheck) EndCommand();
+    // A walk that runs on its thread ends the command when it ends.
+    if (!FCheck && !FTagger) EndCommand();
 }
 
 void TMaintenanceTools::EndCommand() {
     FCheck.reset();
+    FTagger.reset();
     FProgress.reset();
     CloseTagLog();
     FBusy = false;
@@ -210,35 +166,61 @@ void TMaintenanceTools::VerifyEnded(int Removed, const std::string& Error) {
 }
 
 void TMaintenanceTools::TagWalk(bool Load) {
-    IDatasetPtr rows = OpenAllSongs(!Load);
-    int done = 0, failed = 0, skipped = 0;
-    StartWalk(rows->RecordCount(), Load ? "Loading tags" : "Saving tags", Load ? "Loading..." : "Saving...");
+    // The files are read or written on the tagger's thread; the main thread shows how far it
+    // is and writes the log.
+    StartWalk(0, Load ? "Loading tags" : "Saving tags", Load ? "Loading..." : "Saving...");
     // This run's first line starts a new file.
     CloseTagLog();
-    rows->First();
-    while (!rows->Eof() && !FProgress->FCancelled) {
-        const std::string file = rows->GetValue("filename");
-        FProgress->lbCurrent->setText(FileNameOnly(file));
-        if (IsPlainFile(file) && FileExists(file)) {
-            if (Load ? LoadRowTags(*rows, file) : SaveRowTags(*rows, file)) {
-                ++done;
-            } else {
-                WriteTagLog("Failed: " + file);
-                ++failed;
-            }
-        } else {
-            WriteTagLog("Skipped: " + file);
-            ++skipped;
-        }
-        rows->Next();
-        FProgress->StepIt();
-        if ((done + failed + skipped) % EventsEvery == 0) QCoreApplication::processEvents();
+    FTagLogError.clear();
+    TMassTagger::TCallbacks callbacks;
+    callbacks.OnStart = [this](int Total) { FProgress->eProgess->setRange(0, std::max(0, Total)); };
+    callbacks.OnProgress = [this](int Done, const std::string& File, const std::vector<std::string>& Lines) {
+        FProgress->lbCurrent->setText(FileNameOnly(File));
+        FProgress->eProgess->setValue(std::min(Done, FProgress->eProgess->maximum()));
+        TagLines(Lines);
+    };
+    callbacks.OnEnd = [this, Load](const TMassTagger::TCounts& Result, const std::string& Error) {
+        TagWalkEnded(Load, Result.Tagged, Result.Failed, Result.Skipped, Error);
+    };
+    auto tagger = std::make_unique<TMassTagger>(Load ? TMassTagger::TDirection::Load : TMassTagger::TDirection::Save,
+                                                std::move(callbacks));
+    // Held only once its thread runs: a tagger that failed to start must not keep the tools busy.
+    tagger->Start();
+    FTagger = std::move(tagger);
+    // Cancel, Escape and the close button stop the walk after the row it is on.
+    FProgress->OnCancel = [this] {
+        if (FTagger) FTagger->Cancel();
+    };
+}
+
+void TMaintenanceTools::TagLines(const std::vector<std::string>& Lines) {
+    if (!FTagLogError.empty()) return;
+    try {
+        for (const std::string& line : Lines) WriteTagLog(line);
+    } catch (const std::exception& e) {
+        // A log that can't be written ends the walk as an error would.
+        FTagLogError = e.what();
+        if (FTagger) FTagger->Cancel();
     }
+}
+
+void TMaintenanceTools::TagWalkEnded(bool Load, int Tagged, int Failed, int Skipped, std::string Error) {
+    if (Error.empty()) Error = FTagLogError;
     const char* summary = Load ? "%d tags loaded, %d failed to load properly and %d were skipped"
                                : "%d tags saved, %d failed to save properly and %d were skipped";
-    if (failed > 0 || skipped > 0) WriteTagLog(Counts(summary, done, failed, skipped));
-    CloseTagLog();
-    MessageDlg(Counts(summary, done, failed, skipped) + ". For details refer to VedoVudevo.log",
+    if (Error.empty() && (Failed > 0 || Skipped > 0)) {
+        try {
+            WriteTagLog(Counts(summary, Tagged, Failed, Skipped));
+        } catch (const std::exception& e) {
+            Error = e.what();
+        }
+    }
+    EndCommand();
+    if (!Error.empty()) {
+        LogMessage("Unhandled exception (" + Error + ")", "GUI", LogKind::Exception);
+        return;
+    }
+    MessageDlg(Counts(summary, Tagged, Failed, Skipped) + ". For details refer to VedoVudevo.log",
                TMsgDlgType::Information, MsgButton::OK, FOwner);
 }
 

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "RotationTestKit.h"
 #include "core/playlist/PlaylistManager.h"
@@ -205,9 +208,27 @@ TEST_F(PlaylistControlTest, PlayLimitMaintenanceRemovesAndErasesOnlyWhatIsDue) {
     const int keep = addLimited("/music/k.mp3", 1, 1, "none");
     Queue(removed);
 
+    // The deletions wait for a category row of the removed song held by another transaction:
+    // the pass returns at once and deletes on its worker meanwhile.
+    PoolExecSQL("INSERT INTO categorylist (ID, songID, categoryID) VALUES (1, :id, 1)", {removed});
+    ISQLConnectionPtr lock = PoolGetWriteConnection();
+    lock->ExecSQL("UPDATE categorylist SET sortID = 2 WHERE ID = 1", {});
+    std::promise<void> checked;
+    std::thread release([&lock, done = checked.get_future()] {
+        // Only a pass that wrongly deletes on the calling thread waits this long.
+        done.wait_for(std::chrono::seconds(10));
+        lock->Rollback();
+    });
     Control->PlayLimitMaintenance();
     auto exists = [](int id) { return CountRows("songlist", "ID = " + std::to_string(id)) == 1; };
+    EXPECT_TRUE(exists(removed)) << "deleted on the calling thread";
+    // A pass while the last one runs hands nothing over again.
+    Control->PlayLimitMaintenance();
+    checked.set_value();
+    release.join();
+    Control->WaitForPlayLimitDeletions();
     EXPECT_FALSE(exists(removed));
+    EXPECT_EQ(CountRows("categorylist"), 0);
     EXPECT_EQ(CountRows("queuelist"), 0);
     EXPECT_FALSE(exists(erased));
     EXPECT_FALSE(std::filesystem::exists(readOnly));
@@ -218,6 +239,7 @@ TEST_F(PlaylistControlTest, PlayLimitMaintenanceRemovesAndErasesOnlyWhatIsDue) {
 
     std::filesystem::remove_all(folder / "busy");
     Control->PlayLimitMaintenance();
+    Control->WaitForPlayLimitDeletions();
     EXPECT_FALSE(exists(undeletable));
     Control->PlayLimitMaintenance();
     EXPECT_TRUE(Control->GetPlayLimitClean());
@@ -229,6 +251,7 @@ TEST_F(PlaylistControlTest, PlayLimitMaintenanceRemovesAndErasesOnlyWhatIsDue) {
     EXPECT_FALSE(Control->GetPlayLimitClean());
     Control->GetDelayedQuery()->WaitForAll();
     Control->PlayLimitMaintenance();
+    Control->WaitForPlayLimitDeletions();
     EXPECT_FALSE(exists(notYet));
 }
 

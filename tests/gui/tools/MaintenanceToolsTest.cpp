@@ -1,8 +1,8 @@
 // The maintenance tools on the embedded song database with temporary music files: each asks
 // first, the weight reset clamps before it divides, the verification removes only plain files
 // that are gone (on a thread of its own, stopped by Cancel or by the tools going away), the mass
-// tagger copies tags both ways and logs what it could not do, and a walk stops at Cancel with
-// the rows after the current one untouched.
+// tagger copies tags both ways on a thread of its own and logs what it could not do, and a walk
+// stops at Cancel with the rows after the current one untouched.
 #include <QLabel>
 #include <QProgressBar>
 #include <QTest>
@@ -78,6 +78,13 @@ protected:
     // "Verify songs" to its end.
     void VerifySongs() {
         Tools->Verifysongs1Click();
+        EXPECT_TRUE(PumpUntil([this] { return !Tools->Busy(); }));
+    }
+    // A tag command to its end: it returns while its walk runs on.
+    void TagWalk(bool Load) {
+        Load ? Tools->LoadALLtags1Click() : Tools->SaveALLtags1Click();
+        EXPECT_TRUE(Tools->Busy());
+        EXPECT_TRUE(Messages.empty());
         EXPECT_TRUE(PumpUntil([this] { return !Tools->Busy(); }));
     }
     // Rows 1 to Count; the file of row 1, of row 50 and of every row from Locked on is gone, the
@@ -209,7 +216,7 @@ TEST_F(Maintenance, ToolsGoingAwayStopAndWaitForTheCheck) {
 }
 
 TEST_F(Maintenance, LoadAllTagsCopiesTagsAndLogsWhatItCouldNot) {
-    // The row that can't be read comes first: its edit is dropped and the walk goes on.
+    // The row that can't be read comes first: it stays as it was and the walk goes on.
     Touch(Folder / "unknown.xyz");
     const int unreadable = AddSongRow((Folder / "unknown.xyz").string(), "Keep", "Me");
     const int good = AddSongRow(Mp3("good.mp3", "Tag Artist", "Tag Title"), "Old", "Old");
@@ -217,7 +224,7 @@ TEST_F(Maintenance, LoadAllTagsCopiesTagsAndLogsWhatItCouldNot) {
     AddSongRow("http://radio.example/stream");
     std::ofstream(Tools->TagLogFileName) << "an older run\n";
 
-    Tools->LoadALLtags1Click();
+    TagWalk(true);
     EXPECT_EQ(Messages, std::vector<std::string>{"1 tags loaded, 1 failed to load properly and 2 were skipped. For "
                                                  "details refer to VedoVudevo.log"});
     EXPECT_EQ(Column(good, "artist"), "Tag Artist");
@@ -232,7 +239,7 @@ TEST_F(Maintenance, LoadAllTagsCopiesTagsAndLogsWhatItCouldNot) {
     PoolExecSQL("DELETE FROM songlist WHERE ID <> :id", {good});
     const std::string before = TagLog();
     Messages.clear();
-    Tools->LoadALLtags1Click();
+    TagWalk(true);
     EXPECT_EQ(Messages, std::vector<std::string>{"1 tags loaded, 0 failed to load properly and 0 were skipped. For "
                                                  "details refer to VedoVudevo.log"});
     EXPECT_EQ(TagLog(), before);
@@ -244,7 +251,7 @@ TEST_F(Maintenance, SaveAllTagsWritesTheRowsIntoTheFiles) {
     // WAV files take no tags.
     coretest::WriteToneWav((Folder / "tone.wav").string(), 100, 440);
     AddSongRow((Folder / "tone.wav").string(), "A", "B");
-    Tools->SaveALLtags1Click();
+    TagWalk(false);
     EXPECT_EQ(Messages, std::vector<std::string>{"1 tags saved, 1 failed to save properly and 0 were skipped. For "
                                                  "details refer to VedoVudevo.log"});
     TSongInfo tags;
@@ -254,6 +261,41 @@ TEST_F(Maintenance, SaveAllTagsWritesTheRowsIntoTheFiles) {
     EXPECT_EQ(TagLog(), "Failed: " + (Folder / "tone.wav").string() +
                             "\n1 tags saved, 1 failed to save properly and 0 were skipped\n");
     EXPECT_EQ(Column(id, "artist"), "Saved Artist");
+}
+
+TEST_F(Maintenance, CancelStopsTheTaggerAfterTheRowItIsOn) {
+    const std::string mp3 = Mp3("song.mp3", "Tag Artist", "Tag Title");
+    constexpr int Rows = 300;
+    ISQLConnectionPtr connection = PoolGetWriteConnection();
+    for (int i = 1; i <= Rows; ++i)
+        connection->ExecSQL("INSERT INTO songlist (ID, filename, artist) VALUES (:id, :f, 'Old')", {i, mp3});
+    connection->Commit();
+    // Writing row 51 also changes a row of another table, which a transaction left open holds:
+    // the tagger waits at the write of the batch with row 51, while the song rows stay readable.
+    PoolExecSQL("CREATE TABLE gate (ID INTEGER NOT NULL PRIMARY KEY, N INTEGER)", {});
+    PoolExecSQL("INSERT INTO gate (ID, N) VALUES (1, 0)", {});
+    PoolExecSQL(
+        "CREATE TRIGGER gate_row_51 FOR songlist BEFORE UPDATE AS BEGIN IF (NEW.ID = 51) THEN "
+        "UPDATE gate SET N = N + 1 WHERE ID = 1; END",
+        {});
+    ISQLConnectionPtr lock = PoolGetWriteConnection();
+    lock->ExecSQL("UPDATE gate SET N = 5 WHERE ID = 1", {});
+    Tools->LoadALLtags1Click();
+    ASSERT_TRUE(PumpUntil([this] { return Tools->Progress()->eProgess->value() >= 1; }));
+    EXPECT_EQ(Tools->Progress()->eProgess->maximum(), Rows);
+    QTest::keyClick(Tools->Progress(), Qt::Key_Escape);
+    lock->Rollback();
+    ASSERT_TRUE(PumpUntil([this] { return !Tools->Busy(); }));
+    // The rows up to the one the tagger was on have their tags (a batch is written at 100 rows
+    // at the latest), the message counts them, and every row after it stays.
+    const int loaded = CountRows("songlist", "artist = 'Tag Artist'");
+    EXPECT_GE(loaded, 1);
+    EXPECT_LE(loaded, 150);
+    EXPECT_EQ(CountRows("songlist", "artist = 'Tag Artist' AND ID <= " + std::to_string(loaded)), loaded);
+    EXPECT_EQ(Messages, std::vector<std::string>{std::to_string(loaded) +
+                                                 " tags loaded, 0 failed to load properly and 0 were skipped. For "
+                                                 "details refer to VedoVudevo.log"});
+    EXPECT_EQ(Tools->Progress(), nullptr);
 }
 
 }  // namespace
