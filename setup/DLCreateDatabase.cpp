@@ -52,6 +52,10 @@ void CreateDatabase(TICustomIntDatabase& driver, const std::string& path, const 
     driver.DPB += static_cast<char>(isc_dpb_sql_dialect);
     driver.DPB += static_cast<char>(1);
     driver.DPB += static_cast<char>(driver.SQLDialect);
+    driver.DPB += static_cast<char>(isc_dpb_page_size);
+    driver.DPB += static_cast<char>(4);
+    for (int shift = 0; shift < 32; shift += 8)  // least significant byte first
+        driver.DPB += static_cast<char>((DatabasePageSize >> shift) & 0xFF);
     std::string charset = Trim(driver.Params.Values("LOCAL CHARSET"));
     if (!charset.empty() && charset.size() <= 255) {
         driver.DPB += static_cast<char>(isc_dpb_set_db_charset);

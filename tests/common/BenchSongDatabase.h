@@ -30,6 +30,7 @@
 #include "database/SQLPool_DataLink.h"
 #include "database/datalink/DLFib.h"
 #include "foundation/MainThread.h"
+#include "setup/DLCreateDatabase.h"
 
 namespace kelvar::benchdb {
 
@@ -180,13 +181,15 @@ public:
     std::shared_ptr<TDataLinkPoolManager> Manager;
 
 private:
-    // The cache file of Options for this schema (its scripts' text in the name), or empty.
+    // The cache file of Options for this schema (its scripts' text and the page size in the name),
+    // or empty.
     static std::filesystem::path CachedCopy(const TOptions& options) {
         const char* folder = std::getenv("KELVAR_BENCH_CACHE");
         if (!folder || !*folder || options.Cache.empty()) return {};
         const std::string dir = KELVAR_SETUP_SQL_DIR;
-        const size_t schema = std::hash<std::string>{}(songtest::ReadTextFile(dir + "tables.sql") +
-                                                       songtest::ReadTextFile(dir + "data.sql"));
+        const size_t schema =
+            std::hash<std::string>{}(songtest::ReadTextFile(dir + "tables.sql") +
+                                     songtest::ReadTextFile(dir + "data.sql") + std::to_string(DatabasePageSize));
         return std::filesystem::path(folder) / (options.Cache + "-" + std::to_string(schema) + ".fdb");
     }
 
@@ -195,7 +198,9 @@ private:
         ISC_STATUS_ARRAY status{};
         isc_db_handle db = 0;
         isc_tr_handle tr = 0;
-        std::string sql = "CREATE DATABASE '" + Path + "' USER 'SYSDBA' DEFAULT CHARACTER SET UTF8";
+        // Pages of the size the setup gives a station's database.
+        std::string sql = "CREATE DATABASE '" + Path + "' USER 'SYSDBA' PAGE_SIZE " + std::to_string(DatabasePageSize) +
+                          " DEFAULT CHARACTER SET UTF8";
         ISC_STATUS r = f.isc_dsql_execute_immediate(status, &db, &tr, 0, sql.c_str(), 3, nullptr);
         if (r == 0) f.isc_detach_database(status, &db);
         if (r == 0 && EnvironmentFlag("KELVAR_BENCH_ASYNC_WRITES")) {

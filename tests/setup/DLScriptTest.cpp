@@ -135,8 +135,10 @@ TEST(DLCreateDatabase, AnExistingFileIsRefusedAndKept) {
     auto size = fs::file_size(path);
     EXPECT_THROW(CreateDatabase(db), EDLFibError);
     EXPECT_EQ(fs::file_size(path), size);
-    // Dialect 3 and the character set the player's connections use.
+    // Dialect 3, the setup's page size and the character set the player's connections use.
     EXPECT_EQ(setuptest::QueryColumn(path, "SELECT mon$sql_dialect FROM mon$database"), std::vector<std::string>{"3"});
+    EXPECT_EQ(setuptest::QueryColumn(path, "SELECT mon$page_size FROM mon$database"),
+              std::vector<std::string>{std::to_string(DatabasePageSize)});
     EXPECT_EQ(setuptest::QueryColumn(path, "SELECT TRIM(rdb$character_set_name) FROM rdb$database"),
               std::vector<std::string>{"UTF8"});
 }
