@@ -58,7 +58,7 @@ protected:
         static char name[] = "gui_tests";
         static char* argv[] = {name, nullptr};
         if (!QApplication::instance()) new QApplication(argc, argv);
-        guitest::JoinQtThreadPoolAtExit();
+        ::guitest::JoinQtThreadPoolAtExit();
         SavedFont = QApplication::font();
         UseDialogFont();
         StartProgram("kelvar-captions-");

@@ -46,7 +46,7 @@ void EnsureApplication() {
     static char* argv[] = {name, nullptr};
     static QApplication* app = QApplication::instance() ? nullptr : new QApplication(argc, argv);
     (void)app;
-    guitest::JoinQtThreadPoolAtExit();
+    ::guitest::JoinQtThreadPoolAtExit();
 }
 
 class TQuietTray : public ITrayBackend {
