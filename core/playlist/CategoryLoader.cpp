@@ -15,19 +15,27 @@ namespace kelvar {
 TCategoryLoader::TCategoryLoader(std::string sql, TVariantArray params)
     : FSQL(std::move(sql)), FParams(std::move(params)) {}
 
-TCategoryLoader::~TCategoryLoader() = default;
+TCategoryLoader::~TCategoryLoader() {
+    if (!FThread.joinable()) return;
+    // The last hold is let go on the loader's own thread only when the main loop refused the
+    // end (it closed): that thread cannot join itself, and leaves right after.
+    if (FThread.get_id() == std::this_thread::get_id())
+        FThread.detach();
+    else
+        FThread.join();
+}
 
 void TCategoryLoader::Start() {
-    {
-        std::lock_guard<std::mutex> lock(FLock);
-        if (FStarted) return;
-        FStarted = true;
-    }
-    // The thread keeps the loader alive until its run is over.
-    std::thread([self = shared_from_this()] {
+    std::lock_guard<std::mutex> lock(FLock);
+    if (FStarted) return;
+    FStarted = true;
+    // The thread keeps the loader alive until its end is posted; the posted end keeps it from then
+    // on, so the last hold goes on the main thread, which joins the thread (it has nothing left to
+    // do by then) instead of leaving it to run past the end of the program.
+    FThread = std::thread([this, self = shared_from_this()]() mutable {
         SetCurrentThreadName("kelvar-loader");
-        self->Run();
-    }).detach();
+        Run(std::move(self));
+    });
 }
 
 void TCategoryLoader::Terminate() {
@@ -37,9 +45,13 @@ void TCategoryLoader::Terminate() {
 }
 
 void TCategoryLoader::WaitFor() {
-    std::unique_lock<std::mutex> lock(FLock);
-    if (!FStarted) return;
-    FEndedSignal.wait(lock, [this] { return FEnded; });
+    std::thread thread;
+    {
+        std::lock_guard<std::mutex> lock(FLock);
+        if (!FThread.joinable() || FThread.get_id() == std::this_thread::get_id()) return;
+        thread = std::move(FThread);
+    }
+    thread.join();
 }
 
 void TCategoryLoader::Status(int percent, const std::string& text) {
@@ -60,7 +72,7 @@ void TCategoryLoader::LowerPriority() {
     setpriority(PRIO_PROCESS, tid, 5);
 }
 
-void TCategoryLoader::Run() {
+void TCategoryLoader::Run(std::shared_ptr<TCategoryLoader> self) {
     std::string error;
     try {
         Execute();
@@ -71,13 +83,11 @@ void TCategoryLoader::Run() {
         error = "unknown error";
     }
     if (!error.empty()) LogMessage("Failed to load a category list (" + error + ")", "CORE", LogKind::Error);
-    // Posted after every status and result, so the owner hears of the end last.
-    PostToMainThread([self = shared_from_this(), error] {
+    // Posted after every status and result, so the owner hears of the end last. Nothing of the
+    // loader is touched after this: the main thread may free it as soon as the end has run.
+    PostToMainThread([self = std::move(self), error] {
         if (self->OnEnd) self->OnEnd(error);
     });
-    std::lock_guard<std::mutex> lock(FLock);
-    FEnded = true;
-    FEndedSignal.notify_all();
 }
 
 }  // namespace kelvar

@@ -3,13 +3,14 @@
 // connection of its own and hands status and result to the main thread. The owner (a category,
 // on the main thread) clears the callbacks and tells the thread to stop before it goes; the
 // thread's end is always reported, whether the read worked or not, so that an owner never waits
-// for a loader that is gone.
+// for a loader that is gone. The thread is joined, never left running: by WaitFor, or by the
+// destructor, which runs on the main thread once the end has been delivered there.
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "database/SQLPool.h"
 
@@ -34,7 +35,7 @@ public:
     // Main thread: forgets the callbacks and tells the thread to stop.
     virtual void Terminate();
     bool Terminated() const { return FTerminated.load(); }
-    // Blocks until the thread has left its run.
+    // Blocks until the thread has ended (joins it).
     void WaitFor();
 
 protected:
@@ -51,13 +52,13 @@ protected:
     const TVariantArray FParams;
 
 private:
-    void Run();
+    // Self is the thread's hold on the loader; it travels on with the posted end.
+    void Run(std::shared_ptr<TCategoryLoader> self);
 
     std::atomic<bool> FTerminated{false};
     std::mutex FLock;
-    std::condition_variable FEndedSignal;
     bool FStarted = false;
-    bool FEnded = false;
+    std::thread FThread;
 };
 
 }  // namespace kelvar

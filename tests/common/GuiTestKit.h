@@ -4,10 +4,25 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QThreadPool>
 #include <QTimer>
+#include <cstdlib>
 #include <functional>
 
 namespace guitest {
+
+// The tests keep their application object to the end, and with it Qt's global thread pool, on
+// which the raster engine paints large areas. Its idle threads would still be waiting (or ending
+// on their own, 30 s after their last job) while the leak checker stops every thread at exit,
+// which has crashed the checker: they are joined first. Call once an application exists.
+inline void JoinQtThreadPoolAtExit() {
+    static const bool registered = [] {
+        return std::atexit([] {
+                   if (QThreadPool* pool = QThreadPool::globalInstance()) pool->waitForDone(10000);
+               }) == 0;
+    }();
+    (void)registered;
+}
 
 inline void EnsureApplication() {
     static int argc = 1;
@@ -15,6 +30,7 @@ inline void EnsureApplication() {
     static char* argv[] = {name, nullptr};
     static QApplication* app = QApplication::instance() ? nullptr : new QApplication(argc, argv);
     (void)app;
+    JoinQtThreadPoolAtExit();
 }
 
 // Runs Step on the modal dialog once it shows (from the dialog's own event loop).

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "common/GuiTestKit.h"
 #include "common/SongTestDatabase.h"
 #include "controls/CaptionFit.h"
 #include "controls/KcFonts.h"
@@ -57,6 +58,7 @@ protected:
         static char name[] = "gui_tests";
         static char* argv[] = {name, nullptr};
         if (!QApplication::instance()) new QApplication(argc, argv);
+        ::guitest::JoinQtThreadPoolAtExit();
         SavedFont = QApplication::font();
         UseDialogFont();
         StartProgram("kelvar-captions-");

@@ -15,6 +15,7 @@
 
 #include "audio/live/VoiceFX_imp.h"
 #include "audio/mix/AudioPipe_imp.h"
+#include "common/GuiTestKit.h"
 #include "common/KelvarTestAccess.h"
 #include "common/SongTestDatabase.h"
 #include "controls/BoxButton.h"
@@ -45,6 +46,7 @@ void EnsureApplication() {
     static char* argv[] = {name, nullptr};
     static QApplication* app = QApplication::instance() ? nullptr : new QApplication(argc, argv);
     (void)app;
+    ::guitest::JoinQtThreadPoolAtExit();
 }
 
 class TQuietTray : public ITrayBackend {

@@ -1,5 +1,7 @@
 // The song list of a user category: adding, removing, reordering and loading its entries.
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <set>
 
 #include "CategoryTestSupport.h"
@@ -9,6 +11,17 @@ namespace kelvar {
 namespace {
 
 using categorytest::TCategoryFixture;
+
+// Threads of this process that are loading a category list (they name themselves).
+int LoaderThreads() {
+    int count = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        if (std::getline(comm, name) && name == "kelvar-loader") ++count;
+    }
+    return count;
+}
 
 class CustomCategoryTest : public TCategoryFixture {
 protected:
@@ -166,6 +179,8 @@ TEST_F(CustomCategoryTest, FailedLoadReportsAndLeavesTheCategoryUsable) {
     ASSERT_FALSE(statuses.empty());
     EXPECT_EQ(statuses.back().rfind("Failed to load the songs (", 0), 0u) << statuses.back();
     Category->OnStatus = nullptr;
+    // Its end delivered, the loader is gone and its thread joined, not left running on its own.
+    EXPECT_EQ(LoaderThreads(), 0);
 
     AddSongRows(1);
     auto ids = AddSongRows(1, "/other/");
@@ -189,6 +204,7 @@ TEST_F(CustomCategoryTest, CategoryGoingAwayStopsItsLoader) {
     Loop->ProcessPending();
     EXPECT_FALSE(delivered);
     EXPECT_TRUE(PumpUntil([&] { return loader.expired(); }));
+    EXPECT_EQ(LoaderThreads(), 0);
 }
 
 TEST_F(CustomCategoryTest, CategoryFreedWhenItsListArrivesHearsNothingOfTheLoadersEnd) {
@@ -205,6 +221,7 @@ TEST_F(CustomCategoryTest, CategoryFreedWhenItsListArrivesHearsNothingOfTheLoade
     loader = Category->Loader;
     Category = nullptr;
     EXPECT_TRUE(PumpUntil([&] { return delivered && loader.expired(); }));
+    EXPECT_EQ(LoaderThreads(), 0);
 }
 
 }  // namespace
