@@ -173,7 +173,10 @@ void TPlaylistControl::SongPlayed(const ISongInfoPtr& song) {
     try {
         ++PlayCount;
         if (Logic) Logic->OnPlay(song);
-        if (PlayLimitClean && IntValueOf(*song, "playlimit_count") > 0) PlayLimitClean = false;
+        if (IntValueOf(*song, "playlimit_count") > 0) {
+            ++PlayLimitPlays;
+            PlayLimitClean = false;
+        }
     } catch (...) {
         error = std::current_exception();
     }
@@ -210,25 +213,11 @@ void TPlaylistControl::PlayLimitMaintenance() {
     if (PlayLimitCleaner->Running()) return;
     const std::string error = PlayLimitCleaner->TakeError();
     if (!error.empty()) throw std::runtime_error("Deleting the songs that reached their play limit failed: " + error);
+    // A song with a limit that played during the pass may have reached it after the pass read.
+    if (PlayLimitCleaner->TakeNothingLeft() && PlayLimitPlays == PlayLimitPassPlays) PlayLimitClean = true;
     if (PlayLimitClean) return;
-    std::vector<TPlayLimitCleaner::TDueSong> due;
-    {
-        IDatasetPtr rows = PoolQuery(
-            "SELECT ID, playlimit_action, filename FROM songlist WHERE (playlimit_count>0) AND "
-            "(count_played>=playlimit_count) AND (playlimit_action IN ('remove', 'erase')) ",
-            {}, true);
-        for (rows->First(); !rows->Eof(); rows->Next()) {
-            const std::string action = TrimText(rows->GetFieldValue("playlimit_action").AsString());
-            if (action != "remove" && action != "erase") continue;
-            due.push_back({static_cast<int32_t>(rows->GetFieldValue("ID").AsInteger()), action == "erase",
-                           rows->GetFieldValue("filename").AsString()});
-        }
-    }
-    if (due.empty()) {
-        PlayLimitClean = true;
-        return;
-    }
-    PlayLimitCleaner->Start(std::move(due));
+    PlayLimitPassPlays = PlayLimitPlays;
+    PlayLimitCleaner->Start();
 }
 
 void TPlaylistControl::WaitForPlayLimitDeletions() { PlayLimitCleaner->Wait(); }

@@ -35,9 +35,9 @@ public:
     ISongInfoPtr GetFallbackSong() override;
     void SongPlayed(const ISongInfoPtr& song) override;
     void SongFailed(const ISongInfoPtr& song) override;
-    // Finds the songs whose play limit is reached and hands them to the worker, which deletes
-    // them; nothing while its last pass still runs. The error that ended the last pass raises
-    // here.
+    // Starts a pass of the worker that finds the songs whose play limit is reached and deletes
+    // them; nothing while its last pass still runs, or once a pass left none due and no song
+    // with a limit played since. The error that ended the last pass raises here.
     void PlayLimitMaintenance() override;
 
     IDelayedQueryPtr GetDelayedQuery() const { return DelayedQuery; }
@@ -53,6 +53,9 @@ private:
     TChooser Chooser;
     std::atomic<int> PlayCount{0};
     bool PlayLimitClean = false;
+    // Plays of songs with a play limit, in all and when the running pass started.
+    int PlayLimitPlays = 0;
+    int PlayLimitPassPlays = 0;
     std::unique_ptr<TPlayLimitCleaner> PlayLimitCleaner;
 };
 
