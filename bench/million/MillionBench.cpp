@@ -2,7 +2,7 @@
 // three spreads of balances, the search index's load and the search limited to 100 rows, a
 // category of every song delivered to the library window (its first rows and the whole list),
 // 2,000 new files imported into it, 10,000 songs found missing deleted the way the maintenance
-// tool does, and the play-limit maintenance's read, with nothing due and with 1,000 songs due.
+// tool does, and the play-limit maintenance pass, with nothing due and with 1,000 songs due.
 // The library is made once (a few minutes); each figure is the median of
 // repeated runs.
 #include <benchmark/benchmark.h>
