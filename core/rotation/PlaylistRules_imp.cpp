@@ -78,8 +78,10 @@ void TPlaylistRules::SetGhostSong(ISongInfoPtr song) {
     FGhostSong = std::move(song);
 }
 void TPlaylistRules::SetNowPlaying(ISongInfoPtr song) {
+    std::optional<TNowPlaying> values;
+    if (song) values = TNowPlaying{song->GetArtist(), song->GetTitle(), song->GetAlbum(), song->GetID()};
     std::lock_guard lock(FLock);
-    FNowPlaying = std::move(song);
+    FNowPlaying = std::move(values);
 }
 void TPlaylistRules::SetMinArtistTime(int value) {
     std::lock_guard lock(FLock);
@@ -136,7 +138,7 @@ void TPlaylistRules::SaveConfig(IConfigDoc& node) {
 
 std::string TPlaylistRules::BaseRulesSQL(TVariantArray& params) {
     int albumTime, artistTime, titleTime, songTime;
-    ISongInfoPtr nowPlaying;
+    std::optional<TNowPlaying> nowPlaying;
     {
         std::lock_guard lock(FLock);
         albumTime = FMinAlbumTime;
@@ -158,24 +160,20 @@ std::string TPlaylistRules::BaseRulesSQL(TVariantArray& params) {
         " AND (date_played < :songplayed) ";
 
     if (nowPlaying) {
-        const std::string artist = nowPlaying->GetArtist();
-        if (!artist.empty()) {
-            params.emplace_back(artist);
+        if (!nowPlaying->Artist.empty()) {
+            params.emplace_back(nowPlaying->Artist);
             sql += " AND (artist <> :artistNPS) ";
         }
-        const std::string title = nowPlaying->GetTitle();
-        if (!title.empty()) {
-            params.emplace_back(title);
+        if (!nowPlaying->Title.empty()) {
+            params.emplace_back(nowPlaying->Title);
             sql += " AND (title <> :titleNPS) ";
         }
-        const std::string album = nowPlaying->GetAlbum();
-        if (!album.empty()) {
-            params.emplace_back(album);
+        if (!nowPlaying->Album.empty()) {
+            params.emplace_back(nowPlaying->Album);
             sql += " AND (album <> :albumNPS) ";
         }
-        const int id = nowPlaying->GetID();
-        if (id > 0) {
-            params.emplace_back(id);
+        if (nowPlaying->ID > 0) {
+            params.emplace_back(nowPlaying->ID);
             sql += " AND (songlist.ID <> :NPSsongID) ";
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 // The playlist control's rotation rules.
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,7 +59,13 @@ private:
     int FMinAlbumTime = 60;
     bool FUseGhostQueue = true;
     ISongInfoPtr FGhostSong;
-    ISongInfoPtr FNowPlaying;
+    // The values the rules keep out, taken when the song is set: the song itself goes on air and
+    // the main thread changes it while a worker builds the rules.
+    struct TNowPlaying {
+        std::string Artist, Title, Album;
+        int ID = -1;
+    };
+    std::optional<TNowPlaying> FNowPlaying;
 };
 
 }  // namespace kelvar

@@ -63,6 +63,11 @@ TEST_F(PlaylistRulesTest, NowPlayingAddsOnlyItsNonEmptyValues) {
     EXPECT_EQ(params[4].AsString(), "A");
     EXPECT_EQ(params[5].AsString(), "B");
     EXPECT_EQ(params[6].AsInteger(), 7);
+    // The song goes on air and changes there; the rules keep what it was when it was set.
+    song->SetArtist("changed on air");
+    params.clear();
+    Rules.BuildRulesSQL(params);
+    EXPECT_EQ(params[4].AsString(), "A");
 
     Rules.SetNowPlaying(nullptr);
     params.clear();
