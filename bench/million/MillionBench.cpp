@@ -205,23 +205,29 @@ void BM_DeleteTenThousandMissing(benchmark::State& state) {
 }
 BENCHMARK(BM_DeleteTenThousandMissing)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->UseRealTime();
 
-// Play-limit maintenance after a song with a play limit has played, none due: the time is the
-// main thread's call (it starts the pass), "worker_ms" the pass's read on the worker.
+// One play-limit maintenance pass, called with the timing paused: the time is the main thread's
+// call (it starts the pass), and the pass on the worker (the read and the deletions) goes into
+// workerMs. The pass must leave nothing due.
+void TimePlayLimitPass(benchmark::State& state, double& workerMs) {
+    auto control = std::make_unique<TPlaylistControl>();
+    state.ResumeTiming();
+    control->PlayLimitMaintenance();
+    state.PauseTiming();
+    const auto started = Clock::now();
+    control->WaitForPlayLimitDeletions();
+    workerMs += MsSince(started);
+    control->PlayLimitMaintenance();
+    if (!control->GetPlayLimitClean()) state.SkipWithError("due songs were left");
+}
+
+// Play-limit maintenance after a song with a play limit has played, none due; "worker_ms" is the
+// pass's read.
 void BM_PlayLimitMaintenance(benchmark::State& state) {
     Million();
     double workerMs = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        auto control = std::make_unique<TPlaylistControl>();
-        state.ResumeTiming();
-        control->PlayLimitMaintenance();
-        state.PauseTiming();
-        const auto started = Clock::now();
-        control->WaitForPlayLimitDeletions();
-        workerMs += MsSince(started);
-        control->PlayLimitMaintenance();
-        if (!control->GetPlayLimitClean()) state.SkipWithError("songs were due");
-        control.reset();
+        TimePlayLimitPass(state, workerMs);
         state.ResumeTiming();
     }
     state.counters["worker_ms"] = workerMs / static_cast<double>(state.iterations());
@@ -232,9 +238,8 @@ BENCHMARK(BM_PlayLimitMaintenance)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 
-// Play-limit maintenance with 1,000 songs due to be removed, spread over the library: the time is
-// the main thread's call (it starts the pass), "worker_ms" the pass on the worker: the read and
-// the deletions.
+// Play-limit maintenance with 1,000 songs due to be removed, spread over the library; "worker_ms"
+// is the pass's read and deletions.
 void BM_PlayLimitThousandDue(benchmark::State& state) {
     Million();
     static int round = 0;
@@ -251,16 +256,7 @@ void BM_PlayLimitThousandDue(benchmark::State& state) {
                 {offset + i * 970});
         connection->Commit();
         connection.reset();
-        auto control = std::make_unique<TPlaylistControl>();
-        state.ResumeTiming();
-        control->PlayLimitMaintenance();
-        state.PauseTiming();
-        const auto handedOver = Clock::now();
-        control->WaitForPlayLimitDeletions();
-        workerMs += MsSince(handedOver);
-        control->PlayLimitMaintenance();
-        if (!control->GetPlayLimitClean()) state.SkipWithError("due songs were left");
-        control.reset();
+        TimePlayLimitPass(state, workerMs);
         state.ResumeTiming();
     }
     state.counters["worker_ms"] = workerMs / static_cast<double>(state.iterations());
