@@ -12,8 +12,6 @@
 #include "database/SQLPool.h"
 #include "database/datalink/DLEngine.h"
 #include "foundation/Logger.h"
-#include "foundation/MainThread.h"
-#include "foundation/ThreadName.h"
 #include "media/SongInfo_imp.h"
 
 namespace kelvar {
@@ -58,12 +56,6 @@ bool SaveTags(IDataset& Row, const std::string& File) {
 
 }  // namespace
 
-// What the posted calls share with the owner; Gone is read and written on the main thread only.
-struct TMassTagger::TShared {
-    TCallbacks Callbacks;
-    bool Gone = false;
-};
-
 // How far the walk is and what the main thread has not been told yet.
 struct TMassTagger::TProgress {
     int Done = 0;
@@ -79,35 +71,17 @@ struct TMassTagger::TPendingTags {
     TSongInfo Tags;
 };
 
-TMassTagger::TMassTagger(TDirection Direction, TCallbacks Callbacks)
-    : FDirection(Direction), FShared(std::make_shared<TShared>(TShared{std::move(Callbacks)})) {}
-
-TMassTagger::~TMassTagger() {
-    Cancel();
-    if (FThread.joinable()) FThread.join();
-    FShared->Gone = true;
-}
-
 void TMassTagger::Start() {
-    if (FThread.joinable()) return;
-    FThread = std::thread([this] {
-        SetCurrentThreadName("kelvar-tagger");
-        Run();
-    });
-}
-
-void TMassTagger::Post(std::function<void(TShared&)> Call) {
-    PostToMainThread([shared = FShared, call = std::move(Call)] {
-        if (!shared->Gone) call(*shared);
-    });
+    FWorker.Start("kelvar-tagger", [this] { Run(); });
 }
 
 void TMassTagger::Report(TProgress& Progress) {
     Progress.Reported = Progress.Done;
     Progress.LastReport = TClock::now();
-    Post([done = Progress.Done, file = Progress.File, lines = std::move(Progress.LogLines)](TShared& s) {
-        if (s.Callbacks.OnProgress) s.Callbacks.OnProgress(done, file, lines);
-    });
+    FWorker.Post(
+        [done = Progress.Done, file = Progress.File, lines = std::move(Progress.LogLines)](const TCallbacks& c) {
+            if (c.OnProgress) c.OnProgress(done, file, lines);
+        });
     Progress.LogLines.clear();
 }
 
@@ -125,16 +99,16 @@ void TMassTagger::Run() {
     }
     // The log gets the lines of the rows walked, also when an error ended the walk.
     if (progress.Done > progress.Reported || !progress.LogLines.empty()) Report(progress);
-    Post([counts, error](TShared& s) {
-        if (s.Callbacks.OnEnd) s.Callbacks.OnEnd(counts, error);
+    FWorker.Post([counts, error](const TCallbacks& c) {
+        if (c.OnEnd) c.OnEnd(counts, error);
     });
 }
 
 void TMassTagger::Walk(TCounts& Counts, TProgress& Progress) {
     const bool load = FDirection == TDirection::Load;
     const int total = static_cast<int>(PoolQuery("SELECT COUNT(*) AS N FROM songlist")->GetFieldValue("N").AsInteger());
-    Post([total](TShared& s) {
-        if (s.Callbacks.OnStart) s.Callbacks.OnStart(total);
+    FWorker.Post([total](const TCallbacks& c) {
+        if (c.OnStart) c.OnStart(total);
     });
     // Only the current row is kept: a library may hold a million rows. Loading needs only the
     // key and the file name; saving hands the whole row to the file.
@@ -146,7 +120,7 @@ void TMassTagger::Walk(TCounts& Counts, TProgress& Progress) {
     if (load) writer = std::make_unique<TLibraryWriter>();
     std::vector<TPendingTags> batch;
     TClock::time_point batchStart;
-    for (rows->First(); !rows->Eof() && !FCancelled; rows->Next()) {
+    for (rows->First(); !rows->Eof() && !FWorker.Cancelled(); rows->Next()) {
         const std::string file = filename.AsString();
         if (!IsPlainFile(file) || !FileExists(file)) {
             Progress.LogLines.push_back("Skipped: " + file);

@@ -5,13 +5,12 @@
 // go into the rows in batches of one write run, each batch committed as soon as it is written. The start, the progress with the lines for the
 // tag log, and the end reach the main thread through the dispatcher; none of them comes once the
 // tagger is destroyed, and the destructor cancels the thread and waits for it to leave.
-#include <atomic>
 #include <cstddef>
 #include <functional>
-#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "core/playlist/LibraryWorker.h"
 
 namespace kelvar {
 
@@ -37,14 +36,11 @@ public:
         std::function<void(const TCounts& Counts, const std::string& Error)> OnEnd;
     };
 
-    TMassTagger(TDirection Direction, TCallbacks Callbacks);
-    ~TMassTagger();
-    TMassTagger(const TMassTagger&) = delete;
-    TMassTagger& operator=(const TMassTagger&) = delete;
+    TMassTagger(TDirection Direction, TCallbacks Callbacks) : FDirection(Direction), FWorker(std::move(Callbacks)) {}
 
     void Start();
     // Any thread: the walk stops after the row it is on; the end is still reported.
-    void Cancel() { FCancelled = true; }
+    void Cancel() { FWorker.Cancel(); }
 
     // Rows between two progress reports at least, unless rows come slowly.
     static constexpr int ReportEvery = 50;
@@ -54,7 +50,6 @@ public:
     static constexpr size_t WriteEvery = 100;
 
 private:
-    struct TShared;
     struct TProgress;
     void Run();
     void Walk(TCounts& Counts, TProgress& Progress);
@@ -64,12 +59,10 @@ private:
                            TProgress& Progress);
     // Hands the progress and the log lines gathered since the last report to the main thread.
     void Report(TProgress& Progress);
-    void Post(std::function<void(TShared&)> Call);
 
     const TDirection FDirection;
-    std::shared_ptr<TShared> FShared;
-    std::atomic<bool> FCancelled{false};
-    std::thread FThread;
+    // Last: destroyed first, so the walk has ended before the rest goes.
+    TLibraryWorker<TCallbacks> FWorker;
 };
 
 }  // namespace kelvar

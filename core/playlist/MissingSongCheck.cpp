@@ -10,8 +10,6 @@
 #include "database/DataSetAccess.h"
 #include "database/SQLPool.h"
 #include "database/datalink/DLEngine.h"
-#include "foundation/MainThread.h"
-#include "foundation/ThreadName.h"
 
 namespace kelvar {
 
@@ -30,33 +28,8 @@ bool FileMissing(const std::string& Path) {
 
 }  // namespace
 
-// What the posted calls share with the owner; Gone is read and written on the main thread only.
-struct TMissingSongCheck::TShared {
-    TCallbacks Callbacks;
-    bool Gone = false;
-};
-
-TMissingSongCheck::TMissingSongCheck(TCallbacks Callbacks)
-    : FShared(std::make_shared<TShared>(TShared{std::move(Callbacks)})) {}
-
-TMissingSongCheck::~TMissingSongCheck() {
-    Cancel();
-    if (FThread.joinable()) FThread.join();
-    FShared->Gone = true;
-}
-
 void TMissingSongCheck::Start() {
-    if (FThread.joinable()) return;
-    FThread = std::thread([this] {
-        SetCurrentThreadName("kelvar-verify");
-        Run();
-    });
-}
-
-void TMissingSongCheck::Post(std::function<void(TShared&)> Call) {
-    PostToMainThread([shared = FShared, call = std::move(Call)] {
-        if (!shared->Gone) call(*shared);
-    });
+    FWorker.Start("kelvar-verify", [this] { Run(); });
 }
 
 void TMissingSongCheck::Run() {
@@ -65,8 +38,8 @@ void TMissingSongCheck::Run() {
     try {
         const int total =
             static_cast<int>(PoolQuery("SELECT COUNT(*) AS N FROM songlist")->GetFieldValue("N").AsInteger());
-        Post([total](TShared& s) {
-            if (s.Callbacks.OnStart) s.Callbacks.OnStart(total);
+        FWorker.Post([total](const TCallbacks& c) {
+            if (c.OnStart) c.OnStart(total);
         });
         // Only the key and the file name are needed, and only the current row is kept: a
         // library may hold a million rows.
@@ -77,7 +50,7 @@ void TMissingSongCheck::Run() {
         TLibraryWriter writer;
         int done = 0, reported = 0;
         auto lastReport = std::chrono::steady_clock::now();
-        for (rows->First(); !rows->Eof() && !FCancelled; rows->Next()) {
+        for (rows->First(); !rows->Eof() && !FWorker.Cancelled(); rows->Next()) {
             const std::string file = filename.AsString();
             if (IsPlainFile(file) && FileMissing(file)) {
                 writer.DeleteSong(static_cast<int32_t>(id.AsInteger()));
@@ -89,8 +62,8 @@ void TMissingSongCheck::Run() {
             if (done - reported >= ReportEvery && (reported == 0 || now - lastReport >= ReportInterval)) {
                 reported = done;
                 lastReport = now;
-                Post([done, file](TShared& s) {
-                    if (s.Callbacks.OnProgress) s.Callbacks.OnProgress(done, file);
+                FWorker.Post([done, file](const TCallbacks& c) {
+                    if (c.OnProgress) c.OnProgress(done, file);
                 });
             }
         }
@@ -101,8 +74,8 @@ void TMissingSongCheck::Run() {
     } catch (...) {
         error = "unknown error";
     }
-    Post([removed, error](TShared& s) {
-        if (s.Callbacks.OnEnd) s.Callbacks.OnEnd(removed, error);
+    FWorker.Post([removed, error](const TCallbacks& c) {
+        if (c.OnEnd) c.OnEnd(removed, error);
     });
 }
 

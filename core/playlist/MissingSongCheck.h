@@ -4,11 +4,10 @@
 // files are known to be missing go in one write run. The start, the progress and the end reach
 // the main thread through the dispatcher; none of them comes once the check is destroyed, and
 // the destructor cancels the thread and waits for it to leave, so it never outlives its owner.
-#include <atomic>
 #include <functional>
-#include <memory>
 #include <string>
-#include <thread>
+
+#include "core/playlist/LibraryWorker.h"
 
 namespace kelvar {
 
@@ -22,26 +21,19 @@ public:
         std::function<void(int Removed, const std::string& Error)> OnEnd;
     };
 
-    explicit TMissingSongCheck(TCallbacks Callbacks);
-    ~TMissingSongCheck();
-    TMissingSongCheck(const TMissingSongCheck&) = delete;
-    TMissingSongCheck& operator=(const TMissingSongCheck&) = delete;
+    explicit TMissingSongCheck(TCallbacks Callbacks) : FWorker(std::move(Callbacks)) {}
 
     void Start();
     // Any thread: the check stops after the row it is on; the end is still reported.
-    void Cancel() { FCancelled = true; }
+    void Cancel() { FWorker.Cancel(); }
 
     // Rows between two progress reports at least.
     static constexpr int ReportEvery = 50;
 
 private:
-    struct TShared;
     void Run();
-    void Post(std::function<void(TShared&)> Call);
 
-    std::shared_ptr<TShared> FShared;
-    std::atomic<bool> FCancelled{false};
-    std::thread FThread;
+    TLibraryWorker<TCallbacks> FWorker;
 };
 
 }  // namespace kelvar

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -74,17 +75,23 @@ TState& State() {
     return state;
 }
 
-void PutRows(TSongSearchIndex& Index, IDataset& Rows, std::vector<int32_t>* Seen) {
+// Puts every row into Index, the keys into Seen when given. Abandoned, when given, is asked every
+// RowsPerCheck rows whether to stop; false when it did.
+bool PutRows(TSongSearchIndex& Index, IDataset& Rows, std::vector<int32_t>* Seen,
+             const std::function<bool()>& Abandoned = {}) {
     TDLField& id = FieldOf(Rows, "ID");
     TDLField& artist = FieldOf(Rows, "artist");
     TDLField& title = FieldOf(Rows, "title");
     TDLField& album = FieldOf(Rows, "album");
     TDLField& filename = FieldOf(Rows, "filename");
+    size_t count = 0;
     for (Rows.First(); !Rows.Eof(); Rows.Next()) {
         const auto key = static_cast<int32_t>(id.AsInteger());
         Index.Put(key, artist.AsString(), title.AsString(), album.AsString(), filename.AsString());
         if (Seen) Seen->push_back(key);
+        if (Abandoned && ++count % RowsPerCheck == 0 && Abandoned()) return false;
     }
+    return true;
 }
 
 void Load(const ISQLPoolPtr& Pool, uint64_t Generation) {
@@ -99,18 +106,7 @@ void Load(const ISQLPoolPtr& Pool, uint64_t Generation) {
         ISQLConnectionPtr connection = Pool->NewConnection();
         IDatasetPtr rows = connection->Query(IndexColumns + " ORDER BY ID", {}, true);
         DataSetOf(*rows).UniDirectional = true;
-        TDLField& id = FieldOf(*rows, "ID");
-        TDLField& artist = FieldOf(*rows, "artist");
-        TDLField& title = FieldOf(*rows, "title");
-        TDLField& album = FieldOf(*rows, "album");
-        TDLField& filename = FieldOf(*rows, "filename");
-        size_t count = 0;
-        for (rows->First(); !rows->Eof(); rows->Next()) {
-            built->Put(static_cast<int32_t>(id.AsInteger()), artist.AsString(), title.AsString(), album.AsString(),
-                       filename.AsString());
-            if (++count % RowsPerCheck == 0 && abandoned()) break;
-        }
-        if (!abandoned()) {
+        if (PutRows(*built, *rows, nullptr, abandoned) && !abandoned()) {
             built->Compact();
             index = std::move(built);
             const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();

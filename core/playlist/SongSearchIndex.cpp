@@ -41,15 +41,6 @@ bool ValidUtf8(std::string_view Text) {
     return true;
 }
 
-bool StartsWith(std::string_view Text, std::string_view Prefix) {
-    return Text.size() >= Prefix.size() && std::memcmp(Text.data(), Prefix.data(), Prefix.size()) == 0;
-}
-
-bool EndsWith(std::string_view Text, std::string_view Suffix) {
-    return Text.size() >= Suffix.size() &&
-           std::memcmp(Text.data() + Text.size() - Suffix.size(), Suffix.data(), Suffix.size()) == 0;
-}
-
 // The file-name part of a record (its fourth field).
 std::string_view NameOf(std::string_view Record) {
     size_t at = 0;
@@ -177,7 +168,7 @@ bool TSongSearchIndex::FindInFields(std::string_view Text, bool Substring, const
         return next ? static_cast<size_t>(static_cast<const char*>(next) - base) : end;
     };
     size_t pos = 0;
-    if (!Substring && StartsWith({base, end}, Text)) pos = consider(0);
+    if (!Substring && std::string_view(base, end).starts_with(Text)) pos = consider(0);
     while (pos < end && Hits <= Limit) {
         const void* found = memmem(base + pos, end - pos, needle.data(), needle.size());
         if (!found) break;
@@ -200,11 +191,11 @@ bool TSongSearchIndex::FindThroughFolders(std::string_view Text, bool Substring,
             } else {
                 // A folder ends with its delimiter: only a split after that character can fit.
                 for (size_t k = 1; k < Text.size() && k <= folder.size(); ++k)
-                    if (Text[k - 1] == folder.back() && EndsWith(folder, Text.substr(0, k))) splits[index].push_back(k);
+                    if (Text[k - 1] == folder.back() && folder.ends_with(Text.substr(0, k))) splits[index].push_back(k);
             }
         } else if (folder.size() >= Text.size()) {
-            all[index] = StartsWith(folder, Text);
-        } else if (!folder.empty() && StartsWith(Text, folder)) {
+            all[index] = folder.starts_with(Text);
+        } else if (!folder.empty() && Text.starts_with(folder)) {
             splits[index].push_back(folder.size());
         }
         ++index;
@@ -217,7 +208,7 @@ bool TSongSearchIndex::FindThroughFolders(std::string_view Text, bool Substring,
         if (!match) {
             if (auto it = splits.find(folder); it != splits.end()) {
                 const std::string_view name = NameOf(Record(slot));
-                for (size_t k : it->second) match = match || StartsWith(name, Text.substr(k));
+                for (size_t k : it->second) match = match || name.starts_with(Text.substr(k));
             }
         }
         if (match) {
